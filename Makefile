@@ -1,0 +1,33 @@
+# Front door: `make demo` and `make test` are all a fresh machine needs.
+BUILD_DIR      ?= build
+TEST_BUILD_DIR ?= build-test
+JOBS           ?= $(shell nproc)
+
+.PHONY: all deps build test demo bench screenshot clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+build: deps
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DVARNEL_BUILD_BENCH=ON
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+# The test build runs under AddressSanitizer and UndefinedBehaviorSanitizer.
+test: deps
+	cmake -S . -B $(TEST_BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNEL_SANITIZE=ON
+	cmake --build $(TEST_BUILD_DIR) -j $(JOBS)
+	cd $(TEST_BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+demo: build
+	@scripts/demo $(BUILD_DIR)
+
+bench: build
+	$(BUILD_DIR)/bench/varnel_bench
+
+screenshot: build
+	@scripts/screenshot $(BUILD_DIR)
+
+clean:
+	rm -rf $(BUILD_DIR) $(TEST_BUILD_DIR) demo-out
