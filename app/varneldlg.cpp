@@ -1,0 +1,118 @@
+#include "app/varneldlg.h"
+
+#include <span>
+
+#include "app/aboutdlg.h"
+#include "res/resource.h"
+
+CVarnelDlg::CVarnelDlg() : CDialog(IDD_VARNEL_DIALOG), m_hIcon(AfxGetApp()->LoadIcon(IDR_MAINFRAME)) {}
+
+void CVarnelDlg::DoDataExchange(CDataExchange* dx) {
+  CDialog::DoDataExchange(dx);
+  DDX_Control(dx, IDC_HIST_PANEL, m_histPanel);
+  DDX_Control(dx, IDC_CUTOFF_LIST, m_cutoffList);
+  DDX_Text(dx, IDC_EXPOSURE_TIME, m_exposureTime, DoubleLimits{0.0, true});
+  DDX_Text(dx, IDC_RATE_STDEV, m_rateStdev);
+  DDX_Text(dx, IDC_GAUSS_AMPLITUDE, m_gaussAmplitude);
+  DDX_Text(dx, IDC_STATE_COUNT, m_stateCount, IntLimits{1, kMaxStates});
+  DDX_Text(dx, IDC_CUTOFF_VALUE, m_cutoffValue);
+  DDX_Text(dx, IDC_HIST_MAX, m_histMax);
+  DDX_Text(dx, IDC_PICK_FROM, m_pickFrom);
+  DDX_Text(dx, IDC_PICK_TO, m_pickTo);
+  DDX_Text(dx, IDC_KINETIC_RATE, m_kineticRate);
+  DDX_Text(dx, IDC_PEAKS_IN_REPORT, m_peaksInReport, IntLimits{0, 1000});
+  DDX_Check(dx, IDC_USE_CIRCLES, m_useCircles);
+  DDX_Check(dx, IDC_WEIGHT_BY_COUNT, m_weightByCount);
+}
+
+const MessageMapEntry<CVarnelDlg> CVarnelDlg::kMessageMap[] = {
+    OnWmSysCommand(&CVarnelDlg::OnSysCommand),
+    OnWmPaint(&CVarnelDlg::OnPaint),
+    OnWmQueryDragIcon(&CVarnelDlg::OnQueryDragIcon),
+    OnBnClicked(IDC_CUTOFF_UP, &CVarnelDlg::OnCutoffUp),
+    OnBnClicked(IDC_LOCK_CUTOFFS, &CVarnelDlg::OnLockCutoffs),
+    OnBnClicked(IDC_LOAD_FILES, &CVarnelDlg::OnLoadFiles),
+    OnBnClicked(IDC_FIT_GAUSSIAN, &CVarnelDlg::OnFitGaussian),
+    OnBnClicked(IDC_CUTOFF_DOWN, &CVarnelDlg::OnCutoffDown),
+    OnCbnSelChange(IDC_CUTOFF_LIST, &CVarnelDlg::OnCutoffSelChange),
+    OnEnChange(IDC_STATE_COUNT, &CVarnelDlg::OnStateCountChange),
+    OnBnClicked(IDC_REFRESH_CUTOFFS, &CVarnelDlg::OnRefreshCutoffs),
+    OnBnClicked(IDC_PICK_NEXT, &CVarnelDlg::OnPickNext),
+    OnBnClicked(IDC_PICK_PREV, &CVarnelDlg::OnPickPrev),
+    OnBnClicked(IDC_DUMP_LOG, &CVarnelDlg::OnDumpLog),
+    OnEnChange(IDC_PEAKS_IN_REPORT, &CVarnelDlg::OnChangePeaksInReport),
+    OnBnClicked(IDC_USE_CIRCLES, &CVarnelDlg::OnUseCircles),
+    OnBnClicked(IDC_SET_CIRCLE, &CVarnelDlg::OnSetCircle),
+    OnBnClicked(IDC_CIRCLE_UP, &CVarnelDlg::OnCircleUp),
+    OnBnClicked(IDC_CIRCLE_DOWN, &CVarnelDlg::OnCircleDown),
+    OnBnClicked(IDC_CIRCLE_LEFT, &CVarnelDlg::OnCircleLeft),
+    OnBnClicked(IDC_CIRCLE_RIGHT, &CVarnelDlg::OnCircleRight),
+    OnBnClicked(IDC_RADIUS_DOWN, &CVarnelDlg::OnRadiusDown),
+    OnBnClicked(IDC_RADIUS_UP, &CVarnelDlg::OnRadiusUp),
+    OnBnClicked(IDC_WEIGHT_BY_COUNT, &CVarnelDlg::OnWeightByCount),
+};
+
+bool CVarnelDlg::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+  return DispatchMessageMap<CVarnelDlg>(*this, kMessageMap, message, wParam, lParam, result);
+}
+
+BOOL CVarnelDlg::OnInitDialog() {
+  CDialog::OnInitDialog();
+
+  if (CMenu* systemMenu = GetSystemMenu(FALSE)) {
+    std::string strAboutMenu;
+    AfxLoadString(IDS_ABOUTBOX, strAboutMenu);
+    if (!strAboutMenu.empty()) {
+      systemMenu->AppendMenu(MF_SEPARATOR);
+      systemMenu->AppendMenu(MF_STRING, IDM_ABOUTBOX, strAboutMenu);
+    }
+  }
+  SetIcon(m_hIcon, TRUE);
+  SetIcon(m_hIcon, FALSE);
+
+  DrawTestImage();
+  CreatePanel();
+  LoadColorTable();
+
+  m_cutoffList.InsertString(0, "Null");
+  m_cutoffList.SetCurSel(0);
+
+  m_cutoffsLocked = false;
+  m_showPick = false;
+  m_drawFitCurve = false;
+
+  // These reach the controls at the first paint, whose map redraw ends with a transfer.
+  m_exposureTime = 0.1;
+  m_peaksInReport = 10;
+  m_weightByCount = 1;
+  return TRUE;
+}
+
+void CVarnelDlg::OnSysCommand(UINT id, LPARAM lParam) {
+  if ((id & 0xFFF0u) == IDM_ABOUTBOX) {
+    CAboutDlg dlgAbout;
+    dlgAbout.DoModal();
+  } else {
+    CDialog::OnSysCommand(id, lParam);
+  }
+}
+
+void CVarnelDlg::OnPaint() {
+  RedrawMap();
+  if (IsIconic()) {
+    CPaintDC dc(this);
+    SendMessage(WM_ICONERASEBKGND, dc.GetSafeHdc(), 0);
+    const int cxIcon = GetSystemMetrics(SM_CXICON);
+    const int cyIcon = GetSystemMetrics(SM_CYICON);
+    CRect rect;
+    GetClientRect(&rect);
+    const int x = (rect.Width() - cxIcon + 1) / 2;
+    const int y = (rect.Height() - cyIcon + 1) / 2;
+    dc.DrawIcon(x, y, m_hIcon);
+  } else {
+    CDialog::OnPaint();
+  }
+}
+
+// The cursor shown while the minimised window is dragged.
+HCURSOR CVarnelDlg::OnQueryDragIcon() { return m_hIcon; }

@@ -1,0 +1,95 @@
+// The main dialog: it holds the whole analysis state, and its handlers are the program.
+#pragma once
+
+#include <array>
+#include <vector>
+
+#include "app/analysis_types.h"
+#include "platform/afxwin.h"
+
+class CVarnelDlg : public CDialog {
+ public:
+  CVarnelDlg();
+
+  // --- Analysis state, in declaration order ----------------------------------------------
+  CBitmap m_mapBitmap;
+  CBitmap m_panelBitmap;
+  MapImage m_displayPixels;
+  MapImage m_basePixels;
+  std::array<ColorEntry, kColorEntries> m_colorTable{};
+  std::vector<double> m_initialValues;
+  std::vector<double> m_finalValues;
+  std::vector<double> m_frameRates;
+  std::vector<double> m_spareValues;
+  std::vector<double> m_transitionCounts;
+  int m_recordCount = 0;
+  std::array<double, kMaxStates> m_cutoffs{};  // no state count yet: every slot 0.0
+  bool m_cutoffsLocked = false;
+  std::vector<std::vector<double>> m_classLists;  // laid out for m_lockedStateCount states
+  int m_lockedStateCount = 0;                     // N of the last lock; 0 before the first
+  int m_shownFrom = 0;
+  int m_shownTo = 0;
+  bool m_showPick = false;
+  FitResult m_fitResults[kMaxStates][kMaxStates];
+  SelectionCircle m_circles[kMaxStates][kMaxStates];
+  bool m_drawFitCurve = false;
+  CStatic m_histPanel;
+  CComboBox m_cutoffList;
+  double m_exposureTime = 0;
+  double m_rateStdev = 0;
+  double m_gaussAmplitude = 0;
+  int m_stateCount = 0;
+  double m_cutoffValue = 0;
+  double m_histMax = 0;
+  int m_pickFrom = 0;
+  int m_pickTo = 0;
+  double m_kineticRate = 0;
+  int m_peaksInReport = 0;
+  BOOL m_useCircles = FALSE;
+  HICON m_hIcon = nullptr;
+  BOOL m_weightByCount = FALSE;
+
+  // --- Operations ---------------------------------------------------------------------------
+  void DrawTestImage();
+  void CreatePanel();
+  void DrawPanelGrid(CDC& memDC);
+  void RedrawMap();
+  void LoadColorTable();
+  Pixel GetColor(int index) const;
+  void RebuildTransitionMap();
+  void DrawPanel();
+
+  // --- Message handlers ---------------------------------------------------------------------
+  BOOL OnInitDialog() override;
+  void OnSysCommand(UINT id, LPARAM lParam);
+  void OnPaint();
+  HCURSOR OnQueryDragIcon();
+  void OnCutoffUp();
+  void OnLockCutoffs();
+  void OnLoadFiles();
+  void OnFitGaussian();
+  void OnCutoffDown();
+  void OnCutoffSelChange();
+  void OnStateCountChange();
+  void OnRefreshCutoffs();
+  void OnPickNext();
+  void OnPickPrev();
+  void OnDumpLog();
+  void OnChangePeaksInReport();
+  void OnUseCircles();
+  void OnSetCircle();
+  void OnCircleUp();
+  void OnCircleDown();
+  void OnCircleLeft();
+  void OnCircleRight();
+  void OnRadiusDown();
+  void OnRadiusUp();
+  void OnWeightByCount();
+
+ protected:
+  void DoDataExchange(CDataExchange* dx) override;
+  bool OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+
+ private:
+  static const MessageMapEntry<CVarnelDlg> kMessageMap[];
+};

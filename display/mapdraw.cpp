@@ -1,0 +1,119 @@
+// The transition map on screen: the start-up test image, and every redraw with its overlays.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "app/varneldlg.h"
+#include "display/mapcells.h"
+
+namespace {
+
+constexpr int kMapLeft = 1;
+constexpr int kMapTop = 1;
+constexpr int kMapScreenSize = 2 * kMapCells;
+
+void SetCell(MapImage& image, long long row, long long col, Pixel value) {
+  if (row >= 0 && row < kMapCells && col >= 0 && col < kMapCells)
+    image[static_cast<int>(row)][static_cast<int>(col)] = value;
+}
+
+// Lines of the movable cutoffs: vertical (final-value axis) always, horizontal once locked.
+void DrawCutoffLines(MapImage& image, int states, const std::array<double, kMaxStates>& cutoffs, bool locked,
+                     Pixel color) {
+  for (int p = 0; p <= std::min(states, kMaxStates) - 2; ++p) {
+    const auto c = MapCellOf(cutoffs[static_cast<std::size_t>(p)]);
+    if (!c) continue;
+    for (int r = 0; r < kMapCells; ++r) {
+      image[r][*c] = color;
+      if (locked) image[*c][r] = color;
+    }
+  }
+}
+
+struct Span {
+  int begin;
+  int end;  // exclusive
+};
+
+// The cells of state k (1-based) along one axis.
+Span StateSpan(int k, int states, const std::array<double, kMaxStates>& cutoffs) {
+  const auto cut = [&](int slot) { return ClampedCellOf(cutoffs[static_cast<std::size_t>(slot)], 0, kMapCells); };
+  if (k == 1) return {0, cut(0)};
+  if (k == states) return {cut(states - 2), kMapCells};
+  return {cut(k - 2), cut(k - 1)};
+}
+
+// Adds 200 to every pixel value of the picked class's rectangle; the carry runs on upwards.
+void MarkPickedClass(MapImage& image, const Span& rows, const Span& cols) {
+  for (int r = rows.begin; r < rows.end; ++r)
+    for (int c = cols.begin; c < cols.end; ++c) image[r][c] += 200u;
+}
+
+// The outline of a circle, plotted along rows and along columns so that it has no gaps.
+void DrawCircle(MapImage& image, const SelectionCircle& circle, Pixel color) {
+  const long long R = circle.row, C = circle.col, rho = circle.radius;
+  if (rho < 0) return;
+  const double rho2 = static_cast<double>(rho) * static_cast<double>(rho);
+  // Rows and columns outside the map hold no outline pixel: the loops start and stop there.
+  for (long long y = std::max(R - rho, -1LL); y <= std::min(R + rho, static_cast<long long>(kMapCells)); ++y) {
+    const double dy = static_cast<double>(y - R);
+    const auto d = static_cast<long long>(std::sqrt(rho2 - dy * dy));
+    SetCell(image, y, C + d, color);
+    SetCell(image, y, C - d, color);
+  }
+  for (long long x = std::max(C - rho, -1LL); x <= std::min(C + rho, static_cast<long long>(kMapCells)); ++x) {
+    const double dx = static_cast<double>(x - C);
+    const auto d = static_cast<long long>(std::sqrt(rho2 - dx * dx));
+    SetCell(image, R + d, x, color);
+    SetCell(image, R - d, x, color);
+  }
+}
+
+// Puts the map bitmap, stretched 2 x 2, onto the dialog's client area.
+void ShowMapBitmap(CDC& dc, CDC& memDC) {
+  dc.StretchBlt(kMapLeft, kMapTop, kMapScreenSize, kMapScreenSize, &memDC, 0, 0, kMapCells, kMapCells, SRCCOPY);
+}
+
+}  // namespace
+
+void CVarnelDlg::DrawTestImage() {
+  for (int r = 0; r < kMapCells; ++r)
+    for (int s = 0; s < kMapCells; ++s)
+      m_basePixels[r][s] =
+          static_cast<Pixel>(std::exp(((r - 100) * (r - 100) + (s - 100) * (s - 100)) * (-1) / 1000.0) * 100);
+  m_displayPixels = m_basePixels;
+
+  CClientDC dc(this);
+  CDC memDC;
+  memDC.CreateCompatibleDC(&dc);
+  m_mapBitmap.CreateCompatibleBitmap(&dc, kMapCells, kMapCells);
+  CBitmap* oldBitmap = memDC.SelectObject(&m_mapBitmap);
+  m_mapBitmap.SetBitmapBits(static_cast<DWORD>(m_displayPixels.ByteSize()), m_displayPixels.data());
+  ShowMapBitmap(dc, memDC);
+  memDC.SelectObject(oldBitmap);
+  memDC.DeleteDC();
+  UpdateData(FALSE);
+}
+
+void CVarnelDlg::RedrawMap() {
+  CClientDC dc(this);
+  CDC memDC;
+  memDC.CreateCompatibleDC(&dc);
+  CBitmap* oldBitmap = memDC.SelectObject(&m_mapBitmap);
+
+  m_displayPixels = m_basePixels;
+  const int states = m_stateCount;
+  DrawCutoffLines(m_displayPixels, states, m_cutoffs, m_cutoffsLocked, GetColor(255));
+  if (m_showPick && m_pickFrom >= 1 && m_pickTo >= 1 && m_pickFrom <= kMaxStates && m_pickTo <= kMaxStates)
+    MarkPickedClass(m_displayPixels, StateSpan(m_pickFrom, states, m_cutoffs), StateSpan(m_pickTo, states, m_cutoffs));
+  if (m_useCircles && m_pickFrom >= 1 && m_pickTo >= 1 && m_pickFrom <= kMaxStates && m_pickTo <= kMaxStates) {
+    const SelectionCircle& circle = m_circles[m_pickFrom - 1][m_pickTo - 1];
+    if (circle.visible) DrawCircle(m_displayPixels, circle, GetColor(255));
+  }
+
+  m_mapBitmap.SetBitmapBits(static_cast<DWORD>(m_displayPixels.ByteSize()), m_displayPixels.data());
+  ShowMapBitmap(dc, memDC);
+  memDC.SelectObject(oldBitmap);
+  memDC.DeleteDC();
+  UpdateData(FALSE);
+}

@@ -1,0 +1,39 @@
+// Dialog data exchange: moving values between a dialog's fields and its controls.
+#pragma once
+
+#include <optional>
+
+#include "platform/dialog.h"
+
+class CDataExchange {
+ public:
+  CDataExchange(CDialog* dialog, BOOL saveAndValidate) : m_bSaveAndValidate(saveAndValidate), m_pDlgWnd(dialog) {}
+
+  const BOOL m_bSaveAndValidate;  // TRUE: controls -> fields
+  CDialog* const m_pDlgWnd;
+
+  bool Failed() const { return failed_; }
+  void Fail() { failed_ = true; }
+
+ private:
+  bool failed_ = false;
+};
+
+// The values a field accepts; a text outside them leaves the field unchanged.
+struct IntLimits {
+  int min;
+  int max;
+};
+struct DoubleLimits {
+  double min;
+  bool minExclusive;
+};
+
+void DDX_Control(CDataExchange* dx, int id, CWndControl& control);
+void DDX_Text(CDataExchange* dx, int id, int& value, std::optional<IntLimits> limits = std::nullopt);
+void DDX_Text(CDataExchange* dx, int id, double& value, std::optional<DoubleLimits> limits = std::nullopt);
+void DDX_Check(CDataExchange* dx, int id, int& value);
+
+// How an edit shows a field: integers as %d, doubles as %.15g.
+std::string FormatField(int value);
+std::string FormatField(double value);

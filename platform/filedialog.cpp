@@ -1,0 +1,40 @@
+#include "platform/filedialog.h"
+
+#include "platform/host.h"
+
+CFileDialog::CFileDialog(BOOL openFileDialog, const char*, const char*, DWORD flags, const char* filter, CDialog*)
+    : open_(openFileDialog != FALSE) {
+  m_ofn.Flags = flags;
+  const std::string text = filter ? filter : "";
+  std::size_t start = 0;
+  std::vector<std::string> parts;
+  for (std::size_t bar; (bar = text.find('|', start)) != std::string::npos; start = bar + 1)
+    parts.push_back(text.substr(start, bar - start));
+  for (std::size_t k = 0; k + 1 < parts.size() && !parts[k].empty(); k += 2) filters_.emplace_back(parts[k], parts[k + 1]);
+}
+
+INT_PTR CFileDialog::DoModal() {
+  FileDialogRequest request;
+  request.open = open_;
+  request.multiSelect = (m_ofn.Flags & OFN_ALLOWMULTISELECT) != 0;
+  request.filters = filters_;
+  request.initialDir = m_ofn.lpstrInitialDir;
+  auto chosen = AfxGetHost().ChooseFiles(request);
+  if (!chosen || chosen->empty()) {
+    paths_.clear();
+    return IDCANCEL;
+  }
+  paths_ = std::move(*chosen);
+  if (!request.multiSelect) paths_.resize(1);
+  return IDOK;
+}
+
+std::string CFileDialog::GetNextPathName(POSITION& pos) const {
+  if (pos == 0 || pos > paths_.size()) {
+    pos = 0;
+    return {};
+  }
+  std::string path = paths_[pos - 1];
+  pos = pos < paths_.size() ? pos + 1 : 0;
+  return path;
+}

@@ -1,0 +1,52 @@
+// Script mode: the dialog runs without a window, driven line by line by a script.
+#pragma once
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/dialog.h"
+#include "platform/host.h"
+#include "platform/script.h"
+
+// Exit statuses of script mode.
+inline constexpr int kExitDone = 0;
+inline constexpr int kExitFatal = 1;
+inline constexpr int kExitBadScript = 2;
+inline constexpr int kExitExpectFailed = 3;
+
+class HeadlessHost final : public Host {
+ public:
+  // `name` is used in messages about the script's lines.
+  HeadlessHost(std::string name, std::vector<ScriptLine> lines, std::ostream& out, std::ostream& err);
+
+  // Reads a script; on a syntax error, nothing and the message in `error`.
+  static std::optional<std::vector<ScriptLine>> Parse(std::istream& in, const std::string& name,
+                                                      std::string& error);
+
+  int ExitStatus() const { return status_; }
+
+  INT_PTR RunModal(CDialog& dialog) override;
+  void ControlChanged(CDialog&, const Control&) override {}
+  void SurfaceChanged(CDialog&, const CRect&) override {}
+  std::optional<std::vector<std::string>> ChooseFiles(const FileDialogRequest& request) override;
+  void ShowMessage(const std::string& text) override;
+  void ReportInvalid(CDialog& dialog, const Control& control, const std::string& message) override;
+  bool IsMinimised(const CDialog&) const override { return false; }
+  void SetBusy(bool) override {}
+
+ private:
+  void Run(CDialog& dialog, const ScriptLine& line);
+  Control& ControlArgument(CDialog& dialog, const ScriptLine& line, const std::string& word);
+  [[noreturn]] void Fail(const ScriptLine& line, const std::string& message, int status = kExitBadScript);
+  void SaveImage(const ScriptLine& line, const std::string& path, const PixelSurface& surface, const CRect& rect);
+
+  std::string name_;
+  std::vector<ScriptLine> lines_;
+  std::ostream& out_;
+  std::ostream& err_;
+  int status_ = kExitDone;
+  int depth_ = 0;
+  std::optional<std::vector<std::string>> pendingFiles_;
+};

@@ -1,0 +1,40 @@
+#include "platform/host.h"
+
+#include <iostream>
+
+#include "platform/dialog.h"
+
+namespace {
+
+// The host before the program's entry chooses one (tests that drive a dialog directly): no
+// window, dialogs end as soon as they are shown, messages go to standard error.
+class QuietHost final : public Host {
+ public:
+  INT_PTR RunModal(CDialog& dialog) override {
+    dialog.Realise();
+    return IDOK;
+  }
+  void ControlChanged(CDialog&, const Control&) override {}
+  void SurfaceChanged(CDialog&, const CRect&) override {}
+  std::optional<std::vector<std::string>> ChooseFiles(const FileDialogRequest&) override { return std::nullopt; }
+  void ShowMessage(const std::string& text) override { std::cerr << "varnel: " << text << std::endl; }
+  void ReportInvalid(CDialog&, const Control& control, const std::string& message) override {
+    std::cerr << "varnel: " << control.tmpl->name << ": " << message << std::endl;
+  }
+  bool IsMinimised(const CDialog&) const override { return false; }
+  void SetBusy(bool) override {}
+};
+
+QuietHost g_quietHost;
+Host* g_host = &g_quietHost;
+
+}  // namespace
+
+Host& AfxGetHost() { return *g_host; }
+
+void AfxSetHost(Host* host) { g_host = host ? host : &g_quietHost; }
+
+int AfxMessageBox(const std::string& text) {
+  AfxGetHost().ShowMessage(text);
+  return IDOK;
+}

@@ -1,0 +1,57 @@
+// The connection between the framework layer and what shows it: a window system, or a script.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/types.h"
+
+class CDialog;
+struct Control;
+
+struct FileDialogRequest {
+  bool open = true;
+  bool multiSelect = false;
+  std::vector<std::pair<std::string, std::string>> filters;  // description, pattern
+  std::string initialDir;
+};
+
+class Host {
+ public:
+  virtual ~Host() = default;
+
+  // Realises the dialog (CDialog::Realise), shows it and runs until it ends; returns its result.
+  virtual INT_PTR RunModal(CDialog& dialog) = 0;
+  // A control's text, check, entries, selection or validity changed from the program's side.
+  virtual void ControlChanged(CDialog& dialog, const Control& control) = 0;
+  // Pixels of the client surface inside `rect` changed.
+  virtual void SurfaceChanged(CDialog& dialog, const CRect& rect) = 0;
+  // The chosen paths, or nothing for Cancel.
+  virtual std::optional<std::vector<std::string>> ChooseFiles(const FileDialogRequest& request) = 0;
+  // A refusal or a notice for the user.
+  virtual void ShowMessage(const std::string& text) = 0;
+  // Text that a control holds could not be taken into its field.
+  virtual void ReportInvalid(CDialog& dialog, const Control& control, const std::string& message) = 0;
+  // Whether the dialog's window is minimised.
+  virtual bool IsMinimised(const CDialog& dialog) const = 0;
+  // A long operation starts (true) or ends (false).
+  virtual void SetBusy(bool busy) = 0;
+};
+
+// The host of this process: set by the program's entry, or a quiet one for tests.
+Host& AfxGetHost();
+void AfxSetHost(Host* host);
+
+// Shows `text` to the user (a message box in a window, a line on standard error in a script).
+int AfxMessageBox(const std::string& text);
+
+// Marks a long operation for as long as it lives.
+class CWaitCursor {
+ public:
+  CWaitCursor() { AfxGetHost().SetBusy(true); }
+  ~CWaitCursor() { AfxGetHost().SetBusy(false); }
+  CWaitCursor(const CWaitCursor&) = delete;
+  CWaitCursor& operator=(const CWaitCursor&) = delete;
+};

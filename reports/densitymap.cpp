@@ -1,0 +1,6 @@
+// The transition density map and "3dgrid.dat".
+#include "app/varneldlg.h"
+
+void CVarnelDlg::RebuildTransitionMap() {}
+
+void CVarnelDlg::OnWeightByCount() {}

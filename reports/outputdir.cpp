@@ -1,0 +1,3 @@
+#include "reports/outputdir.h"
+
+std::string g_outputDir;

@@ -1,0 +1,7 @@
+// The program icon.
+#pragma once
+
+#include "platform/resources.h"
+#include "res/resource.h"
+
+extern const IconResource kMainIcon;

@@ -1,0 +1,40 @@
+// Resource identifiers of the program.
+#pragma once
+
+inline constexpr int IDD_ABOUTBOX = 100;
+inline constexpr int IDS_ABOUTBOX = 101;
+inline constexpr int IDD_VARNEL_DIALOG = 102;
+inline constexpr int IDR_MAINFRAME = 128;
+inline constexpr int IDB_HIST_PANEL = 131;
+inline constexpr unsigned IDM_ABOUTBOX = 0x0010;
+
+inline constexpr int IDC_LOAD_FILES = 1003;
+inline constexpr int IDC_LOCK_CUTOFFS = 1004;
+inline constexpr int IDC_FIT_GAUSSIAN = 1005;
+inline constexpr int IDC_EXPOSURE_TIME = 1006;
+inline constexpr int IDC_KINETIC_RATE = 1007;
+inline constexpr int IDC_RATE_STDEV = 1008;
+inline constexpr int IDC_GAUSS_AMPLITUDE = 1009;
+inline constexpr int IDC_CUTOFF_LIST = 1012;
+inline constexpr int IDC_CUTOFF_VALUE = 1013;
+inline constexpr int IDC_CUTOFF_UP = 1014;
+inline constexpr int IDC_CUTOFF_DOWN = 1015;
+inline constexpr int IDC_STATE_COUNT = 1016;
+inline constexpr int IDC_REFRESH_CUTOFFS = 1017;
+inline constexpr int IDC_HIST_PANEL = 1018;
+inline constexpr int IDC_PICK_NEXT = 1019;
+inline constexpr int IDC_PICK_PREV = 1020;
+inline constexpr int IDC_HIST_MAX = 1021;
+inline constexpr int IDC_PICK_FROM = 1022;
+inline constexpr int IDC_PICK_TO = 1023;
+inline constexpr int IDC_DUMP_LOG = 1024;
+inline constexpr int IDC_PEAKS_IN_REPORT = 1025;
+inline constexpr int IDC_USE_CIRCLES = 1026;
+inline constexpr int IDC_RADIUS_DOWN = 1027;
+inline constexpr int IDC_RADIUS_UP = 1028;
+inline constexpr int IDC_CIRCLE_UP = 1029;
+inline constexpr int IDC_CIRCLE_RIGHT = 1030;
+inline constexpr int IDC_CIRCLE_LEFT = 1031;
+inline constexpr int IDC_CIRCLE_DOWN = 1032;
+inline constexpr int IDC_SET_CIRCLE = 1033;
+inline constexpr int IDC_WEIGHT_BY_COUNT = 1034;

@@ -1,0 +1,6 @@
+// The transition picker and the histogram panel.
+#include "app/varneldlg.h"
+
+void CVarnelDlg::DrawPanel() {}
+void CVarnelDlg::OnPickNext() {}
+void CVarnelDlg::OnPickPrev() {}

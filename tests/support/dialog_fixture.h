@@ -1,0 +1,38 @@
+// The main dialog as a test drives it: shown as a window is (OnInitDialog, then one paint),
+// with a temporary working directory that output files go to.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "app/varneldlg.h"
+#include "reports/outputdir.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/test_host.h"
+
+class DialogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_outputDir.clear();
+    dlg = std::make_unique<CVarnelDlg>();
+    dlg->Realise();
+    dlg->SendMessage(WM_PAINT);
+  }
+  void TearDown() override { g_outputDir.clear(); }
+
+  // The user's actions, as the hosts deliver them.
+  void Type(int id, const std::string& text) {
+    for (std::size_t n = 1; n <= text.size(); ++n) dlg->UserEditText(id, text.substr(0, n));
+    if (text.empty()) dlg->UserEditText(id, "");
+  }
+  void Click(int id) { dlg->UserClick(id); }
+  void Select(int id, int index) { dlg->UserSelect(id, index); }
+  std::string Text(int id) const { return dlg->FindControl(id)->Describe(); }
+
+  TempDir dir;  // the current directory while the test runs
+  TestHost host;
+  std::unique_ptr<CVarnelDlg> dlg;
+};

@@ -1,0 +1,48 @@
+// A host for tests: records what the program shows and answers file dialogs from a queue.
+#pragma once
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/dialog.h"
+#include "platform/host.h"
+
+class TestHost final : public Host {
+ public:
+  TestHost() { AfxSetHost(this); }
+  ~TestHost() override { AfxSetHost(nullptr); }
+
+  INT_PTR RunModal(CDialog& dialog) override {
+    dialog.Realise();
+    ++modalRuns;
+    dialog.EndDialog(IDOK);
+    return IDOK;
+  }
+  void ControlChanged(CDialog&, const Control&) override { ++controlChanges; }
+  void SurfaceChanged(CDialog&, const CRect&) override { ++surfaceChanges; }
+  std::optional<std::vector<std::string>> ChooseFiles(const FileDialogRequest& request) override {
+    lastFileRequest = request;
+    if (fileAnswers.empty()) return std::nullopt;
+    auto answer = std::move(fileAnswers.front());
+    fileAnswers.pop_front();
+    return answer;
+  }
+  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  void ReportInvalid(CDialog&, const Control& control, const std::string& message) override {
+    invalid.push_back(std::string(control.tmpl->name) + ": " + message);
+  }
+  bool IsMinimised(const CDialog&) const override { return minimised; }
+  void SetBusy(bool busy) override { busyCalls += busy ? 1 : 0; }
+
+  std::vector<std::string> messages;
+  std::vector<std::string> invalid;
+  std::deque<std::optional<std::vector<std::string>>> fileAnswers;  // nullopt: Cancel
+  std::optional<FileDialogRequest> lastFileRequest;
+  int modalRuns = 0;
+  int controlChanges = 0;
+  int surfaceChanges = 0;
+  int busyCalls = 0;
+  bool minimised = false;
+};
