@@ -22,6 +22,7 @@ struct CommandShape {
 const std::map<std::string, CommandShape>& Commands() {
   static const std::map<std::string, CommandShape> commands = {
       {"type", {2, 2, "type CONTROL TEXT"}},
+      {"paste", {2, 2, "paste CONTROL TEXT"}},
       {"click", {1, 1, "click CONTROL"}},
       {"select", {2, 2, "select CONTROL INDEX"}},
       {"files", {0, SIZE_MAX, "files [PATH...]"}},
@@ -151,6 +152,11 @@ void HeadlessHost::Run(CDialog& dialog, const ScriptLine& line) {
     Control& c = ControlArgument(dialog, line, arg(1));
     requireKind(c, ControlKind::Edit, "an edit");
     for (const std::string& text : KeystrokePrefixes(arg(2))) dialog.UserEditText(c.Id(), text);
+  } else if (command == "paste") {
+    // The whole text in one change, as a paste or a deletion makes it.
+    Control& c = ControlArgument(dialog, line, arg(1));
+    requireKind(c, ControlKind::Edit, "an edit");
+    dialog.UserEditText(c.Id(), arg(2));
   } else if (command == "click") {
     Control& c = ControlArgument(dialog, line, arg(1));
     if (c.Kind() != ControlKind::PushButton && c.Kind() != ControlKind::CheckBox)

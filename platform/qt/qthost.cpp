@@ -1,8 +1,229 @@
+#include "platform/qt/qthost.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QToolTip>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 #include <iostream>
 
+#include "platform/dialog.h"
+#include "platform/qt/dialogwindow.h"
 #include "platform/windowhost.h"
 
-std::unique_ptr<Host> MakeWindowHost(int&, char**) {
-  std::cerr << "varnel: the window is not available in this build; use --script" << std::endl;
-  return nullptr;
+namespace {
+
+// How the record names a control: its resource name, or its number.
+std::string NameOf(const CDialog& dialog, int id) {
+  const Control* control = dialog.FindControl(id);
+  if (control && !control->tmpl->name.empty()) return std::string(control->tmpl->name);
+  return std::to_string(id);
+}
+
+// "Description (patterns)", the form a Qt file dialog reads its patterns from.
+QString FilterText(const std::pair<std::string, std::string>& filter) {
+  const QString description = QString::fromStdString(filter.first);
+  QString patterns = QString::fromStdString(filter.second);
+  patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+  if (description.endsWith(QLatin1Char('(') + patterns + QLatin1Char(')'))) return description;
+  return description + QStringLiteral(" (") + patterns + QLatin1Char(')');
+}
+
+QWidget* TopWindow() { return QApplication::activeModalWidget() ? QApplication::activeModalWidget() : QApplication::activeWindow(); }
+
+}  // namespace
+
+QtHost::QtHost(std::unique_ptr<QApplication> app) : app_(std::move(app)) {
+  // Windows come and go (the file dialog, message boxes, the About box) while the main dialog
+  // runs; the end of the application is the end of the main dialog, not of its last window.
+  QApplication::setQuitOnLastWindowClosed(false);
+}
+
+QtHost::~QtHost() {
+  while (busyDepth_ > 0) SetBusy(false);
+}
+
+std::unique_ptr<DialogWindow> QtHost::MakeWindow(CDialog& dialog) {
+  QWidget* parent = windows_.empty() ? nullptr : windows_.back();
+  if (windows_.empty()) record_ = std::make_unique<SessionRecord>(std::filesystem::current_path());
+  auto window = std::make_unique<DialogWindow>(*this, dialog, parent);
+  windows_.push_back(window.get());
+  return window;
+}
+
+std::unique_ptr<DialogWindow> QtHost::Open(CDialog& dialog) {
+  dialog.Realise();
+  auto window = MakeWindow(dialog);
+  window->show();
+  return window;
+}
+
+INT_PTR QtHost::RunModal(CDialog& dialog) {
+  dialog.Realise();
+  if (dialog.HasEnded()) return dialog.Result();
+  auto window = MakeWindow(dialog);
+  window->exec();
+  // Nothing but the dialog itself ends its window; should the loop stop for another reason,
+  // the dialog ends as by the close box.
+  if (!dialog.HasEnded()) dialog.EndDialog(IDCANCEL);
+  return dialog.Result();
+}
+
+void QtHost::Forget(DialogWindow& window) {
+  windows_.erase(std::remove(windows_.begin(), windows_.end(), &window), windows_.end());
+}
+
+DialogWindow* QtHost::WindowOf(const CDialog& dialog) const {
+  const auto it = std::find_if(windows_.begin(), windows_.end(), [&](DialogWindow* w) { return &w->Dialog() == &dialog; });
+  return it == windows_.end() ? nullptr : *it;
+}
+
+void QtHost::ControlChanged(CDialog& dialog, const Control& control) {
+  if (DialogWindow* window = WindowOf(dialog)) window->Mirror(control);
+}
+
+void QtHost::SurfaceChanged(CDialog& dialog, const CRect& rect) {
+  if (DialogWindow* window = WindowOf(dialog)) window->SurfaceChanged(rect);
+}
+
+void QtHost::Act(DialogWindow& window, const std::function<void()>& action,
+                 const std::function<void(SessionRecord&)>& note) {
+  window.EnterHandler();
+  action();
+  window.LeaveHandler();
+  if (record_ && IsMain(window)) {
+    note(*record_);
+    SaveRecord();
+  }
+  if (!window.InHandler() && window.TakePendingPaint()) Paint(window);
+  window.CloseIfEnded();
+}
+
+void QtHost::UserEdited(DialogWindow& window, int id, const std::string& text) {
+  CDialog& dialog = window.Dialog();
+  Act(window, [&] { dialog.UserEditText(id, text); },
+      [&](SessionRecord& record) { record.Typed(NameOf(dialog, id), text); });
+}
+
+void QtHost::UserClicked(DialogWindow& window, int id) {
+  CDialog& dialog = window.Dialog();
+  Act(window, [&] { dialog.UserClick(id); }, [&](SessionRecord& record) { record.Clicked(NameOf(dialog, id)); });
+}
+
+void QtHost::UserSelected(DialogWindow& window, int id, int index) {
+  CDialog& dialog = window.Dialog();
+  Act(window, [&] { dialog.UserSelect(id, index); },
+      [&](SessionRecord& record) { record.Selected(NameOf(dialog, id), index); });
+}
+
+void QtHost::UserSystemCommand(DialogWindow& window, UINT command) {
+  const bool about = command != 0 && command == window.AboutCommand();
+  Act(window, [&] { window.Dialog().SendMessage(WM_SYSCOMMAND, command); },
+      [&](SessionRecord& record) {
+        // Closing needs no line: the end of a script closes the dialog.
+        if (about) record.AboutOpened();
+      });
+}
+
+void QtHost::Exposed(DialogWindow& window) {
+  // A handler runs to its end before the next message: the paint waits for it.
+  if (window.InHandler()) {
+    window.SetPaintPending();
+    return;
+  }
+  Paint(window);
+}
+
+void QtHost::Paint(DialogWindow& window) {
+  window.EnterHandler();
+  window.Dialog().SendMessage(WM_PAINT);
+  window.LeaveHandler();
+  if (record_ && IsMain(window)) {
+    const std::size_t before = record_->Lines().size();
+    record_->Painted();
+    if (record_->Lines().size() != before) SaveRecord();
+  }
+}
+
+void QtHost::SaveRecord() {
+  if (record_->Save() || recordWarned_) return;
+  recordWarned_ = true;
+  std::cerr << "varnel: cannot write the session record " << record_->Path() << std::endl;
+}
+
+std::optional<std::vector<std::string>> QtHost::ChooseFiles(const FileDialogRequest& request) {
+  auto answer = fileAnswer_ ? fileAnswer_(request) : RunFileDialog(request);
+  if (answer && answer->empty()) answer.reset();
+  // Only the main dialog's file dialogs belong to the session.
+  if (record_ && windows_.size() == 1) record_->FilesChosen(answer);
+  return answer;
+}
+
+std::optional<std::vector<std::string>> QtHost::RunFileDialog(const FileDialogRequest& request) {
+  QStringList filters;
+  for (const auto& filter : request.filters) filters << FilterText(filter);
+  const QString dir = request.initialDir.empty() ? QDir::currentPath() : QString::fromStdString(request.initialDir);
+  QFileDialog dialog(windows_.empty() ? nullptr : windows_.back(), QString(), dir);
+  dialog.setNameFilters(filters);
+  dialog.setAcceptMode(request.open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
+  dialog.setFileMode(!request.open ? QFileDialog::AnyFile
+                     : request.multiSelect ? QFileDialog::ExistingFiles
+                                           : QFileDialog::ExistingFile);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  std::vector<std::string> paths;
+  for (const QString& path : dialog.selectedFiles()) paths.push_back(QDir::cleanPath(QDir(dir).absoluteFilePath(path)).toStdString());
+  return paths;
+}
+
+void QtHost::ShowMessage(const std::string& text) {
+  if (messageSink_) return messageSink_(text);
+  QMessageBox box(QMessageBox::Warning, QStringLiteral("Varnel"), QString::fromStdString(text), QMessageBox::Ok,
+                  windows_.empty() ? nullptr : windows_.back());
+  box.exec();
+}
+
+void QtHost::ReportInvalid(CDialog& dialog, const Control& control, const std::string& message) {
+  // The edit is tinted already (its control changed); point at it while the user types there.
+  DialogWindow* window = WindowOf(dialog);
+  auto* edit = window ? qobject_cast<QLineEdit*>(window->WidgetOf(control)) : nullptr;
+  if (edit && edit->hasFocus() && edit->isVisible())
+    QToolTip::showText(edit->mapToGlobal(QPoint(0, edit->height())), QString::fromStdString(message), edit);
+}
+
+bool QtHost::IsMinimised(const CDialog& dialog) const {
+  const DialogWindow* window = WindowOf(dialog);
+  return window && window->isMinimized();
+}
+
+void QtHost::SetBusy(bool busy) {
+  if (busy) {
+    if (busyDepth_++ == 0) QApplication::setOverrideCursor(Qt::WaitCursor);
+  } else if (busyDepth_ > 0 && --busyDepth_ == 0) {
+    QApplication::restoreOverrideCursor();
+  }
+}
+
+void ShowFatalReport(const std::string& report) {
+  if (!QApplication::instance()) return;
+  QMessageBox box(QMessageBox::Critical, QStringLiteral("Varnel"), QString::fromStdString(report), QMessageBox::Ok,
+                  TopWindow());
+  box.exec();
+}
+
+std::unique_ptr<Host> MakeWindowHost(int& argc, char** argv) {
+  // Without a display the toolkit would abort; say what to do instead.
+  const bool display = std::getenv("QT_QPA_PLATFORM") || std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
+  if (!display) {
+    std::cerr << "varnel: there is no display to open the window on; use --script FILE to run without one"
+              << std::endl;
+    return nullptr;
+  }
+  auto app = std::make_unique<QApplication>(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Varnel"));
+  return std::make_unique<QtHost>(std::move(app));
 }

@@ -1,0 +1,302 @@
+#include "platform/qt/dialogwindow.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPainter>
+#include <QSignalBlocker>
+#include <QWindow>
+
+#include <algorithm>
+
+#include "platform/dialog.h"
+#include "platform/qt/controlwidgets.h"
+#include "platform/qt/dialogfont.h"
+#include "platform/qt/qthost.h"
+
+namespace {
+
+QString Text(const std::string& s) { return QString::fromStdString(s); }
+
+QRect RectOf(const ControlTemplate& t) {
+  const CRect r = t.PixelRect();
+  return {r.left, r.top, r.Width(), r.Height()};
+}
+
+QIcon WindowIcon(HICON big, HICON small) {
+  QIcon icon;
+  if (big) icon.addPixmap(QPixmap::fromImage(IconImageOf(*big, big->large)));
+  if (small) icon.addPixmap(QPixmap::fromImage(IconImageOf(*small, small->small)));
+  return icon;
+}
+
+// An edit whose text could not be taken is tinted and tells why in its tooltip.
+void ShowValidity(QLineEdit& edit, const std::string& message) {
+  const bool invalid = !message.empty();
+  if (edit.property("invalid").toBool() == invalid && edit.toolTip() == Text(message)) return;
+  QPalette palette = edit.parentWidget()->palette();
+  if (invalid) palette.setColor(QPalette::Base, QColor(255, 214, 214));
+  edit.setPalette(palette);
+  edit.setToolTip(Text(message));
+  edit.setProperty("invalid", invalid);
+}
+
+}  // namespace
+
+DialogWindow::DialogWindow(QtHost& host, CDialog& dialog, QWidget* parent)
+    : QDialog(parent), host_(host), dialog_(dialog) {
+  const DialogTemplate& tmpl = dialog.Template();
+  setWindowTitle(Text(std::string(tmpl.caption)));
+  // A fixed frame with a close box, no minimise or maximise box. The main dialog is a window of
+  // its own (with its own task-bar entry); nested ones belong to their parent.
+  setWindowFlags((parent ? Qt::Dialog : Qt::Window) | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+  setFixedSize(tmpl.PixelWidth(), tmpl.PixelHeight());
+  setSizeGripEnabled(false);
+  QPalette face = palette();
+  face.setColor(QPalette::Window, QColor::fromRgb(kDialogFace));
+  setPalette(face);
+  setFont(DialogFont(tmpl, *style()));
+  setWindowIcon(WindowIcon(dialog.GetIcon(TRUE), dialog.GetIcon(FALSE)));
+
+  surface_ = ImageOf(dialog.ClientSurface());
+  for (const Control& control : dialog.Controls()) widgets_.push_back(MakeWidget(control));
+  // Group boxes only frame the controls inside them: keep them below, and let clicks through.
+  for (std::size_t k = 0; k < widgets_.size(); ++k)
+    if (dialog.Controls()[k].Kind() == ControlKind::GroupBox) widgets_[k]->lower();
+
+  // Exposure of the window is what paints it; the window system tells the native window.
+  winId();
+  if (QWindow* window = windowHandle()) window->installEventFilter(this);
+}
+
+DialogWindow::~DialogWindow() { host_.Forget(*this); }
+
+QWidget* DialogWindow::MakeWidget(const Control& control) {
+  const ControlTemplate& t = *control.tmpl;
+  const int id = control.Id();
+  QRect rect = RectOf(t);
+  QWidget* widget = nullptr;
+  switch (t.kind) {
+    case ControlKind::PushButton: {
+      auto* button = new DialogButton(Text(control.text), this);
+      button->setAutoDefault(false);
+      connect(button, &QAbstractButton::clicked, this, [this, id] { host_.UserClicked(*this, id); });
+      widget = button;
+      break;
+    }
+    case ControlKind::CheckBox: {
+      auto* box = new QCheckBox(Text(control.text), this);
+      box->setChecked(control.check != 0);
+      // The box has toggled itself; the layer toggles its check the same way and notifies.
+      connect(box, &QAbstractButton::clicked, this, [this, id] { host_.UserClicked(*this, id); });
+      widget = box;
+      break;
+    }
+    case ControlKind::Edit: {
+      auto* edit = new QLineEdit(Text(control.text), this);
+      edit->setCursorPosition(0);
+      connect(edit, &QLineEdit::textEdited, this,
+              [this, id](const QString& text) { host_.UserEdited(*this, id, text.toStdString()); });
+      ShowValidity(*edit, control.invalidMessage);
+      widget = edit;
+      break;
+    }
+    case ControlKind::ComboBox: {
+      auto* combo = new QComboBox(this);
+      for (const std::string& item : control.items) combo->addItem(Text(item));
+      combo->setCurrentIndex(control.curSel);
+      // The template's height is that of the opened list; closed, the box is one line high.
+      const int closed = std::min(ClosedListHeight(font()), rect.height());
+      combo->setMaxVisibleItems(std::max(1, (rect.height() - closed) / std::max(1, fontMetrics().height())));
+      rect.setHeight(closed);
+      // Only the user's pick notifies; setting the selection from the program does not.
+      connect(combo, &QComboBox::activated, this, [this, id](int index) { host_.UserSelected(*this, id, index); });
+      widget = combo;
+      break;
+    }
+    case ControlKind::Picture:
+      widget = new PictureWidget(control, this);
+      break;
+    case ControlKind::Icon: {
+      widget = new IconWidget(FindIcon(t.resourceId), this);
+      rect.setSize(rect.size().expandedTo(QSize(32, 32)));  // an icon is shown at its own size
+      break;
+    }
+    case ControlKind::Label: {
+      auto* label = new QLabel(Text(control.text), this);
+      label->setTextFormat(Qt::PlainText);
+      label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+      label->setAttribute(Qt::WA_TransparentForMouseEvents);
+      widget = label;
+      break;
+    }
+    case ControlKind::GroupBox: {
+      auto* group = new GroupFrame(Text(control.text), this);
+      group->setAttribute(Qt::WA_TransparentForMouseEvents);
+      widget = group;
+      break;
+    }
+  }
+  widget->setGeometry(rect);
+  widget->setEnabled(control.enabled);
+  widget->setProperty("controlId", id);
+  if (!t.name.empty()) widget->setObjectName(Text(std::string(t.name)));
+  return widget;
+}
+
+QWidget* DialogWindow::WidgetOf(int id) const {
+  const auto& controls = dialog_.Controls();
+  for (std::size_t k = 0; k < controls.size() && k < widgets_.size(); ++k)
+    if (controls[k].Id() == id) return widgets_[k];
+  return nullptr;
+}
+
+QWidget* DialogWindow::WidgetOf(const Control& control) const {
+  const auto& controls = dialog_.Controls();
+  if (controls.empty() || &control < controls.data() || &control >= controls.data() + controls.size())
+    return nullptr;
+  const auto k = static_cast<std::size_t>(&control - controls.data());
+  return k < widgets_.size() ? widgets_[k] : nullptr;
+}
+
+void DialogWindow::Mirror(const Control& control) {
+  QWidget* widget = WidgetOf(control);
+  if (!widget) return;
+  const QSignalBlocker quiet(widget);
+  widget->setEnabled(control.enabled);
+  const QString text = Text(control.text);
+  if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+    if (edit->text() != text) {
+      edit->setText(text);
+      // A value the program shows is read from its start, as long as nobody is typing in it.
+      if (!edit->hasFocus()) edit->setCursorPosition(0);
+    }
+    ShowValidity(*edit, control.invalidMessage);
+  } else if (auto* box = qobject_cast<QCheckBox*>(widget)) {
+    box->setChecked(control.check != 0);
+    if (box->text() != text) box->setText(text);
+  } else if (auto* button = qobject_cast<QPushButton*>(widget)) {
+    if (button->text() != text) button->setText(text);
+  } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+    QStringList items;
+    for (const std::string& item : control.items) items << Text(item);
+    QStringList shown;
+    for (int k = 0; k < combo->count(); ++k) shown << combo->itemText(k);
+    if (items != shown) {
+      combo->clear();
+      combo->addItems(items);
+    }
+    combo->setCurrentIndex(control.curSel);
+  } else if (auto* label = qobject_cast<QLabel*>(widget)) {
+    if (label->text() != text) label->setText(text);
+  } else if (auto* group = qobject_cast<GroupFrame*>(widget)) {
+    if (group->Title() != text) group->SetTitle(text);
+  } else {
+    widget->update();  // a picture: its bitmap was given again, or drawn into
+  }
+}
+
+void DialogWindow::SurfaceChanged(const CRect& rect) {
+  const QRect changed = QRect(rect.left, rect.top, rect.Width(), rect.Height()).intersected(surface_.rect());
+  if (changed.isEmpty()) return;
+  CopyInto(surface_, dialog_.ClientSurface(), changed);
+  update(changed);
+}
+
+void DialogWindow::paintEvent(QPaintEvent* event) {
+  QPainter painter(this);
+  const QRect area = event->rect().intersected(surface_.rect());
+  painter.drawImage(area.topLeft(), surface_, area);
+}
+
+bool DialogWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Expose && watched == windowHandle() && windowHandle()->isExposed())
+    host_.Exposed(*this);
+  return QDialog::eventFilter(watched, event);
+}
+
+bool DialogWindow::TakePendingPaint() {
+  const bool pending = paintPending_;
+  paintPending_ = false;
+  return pending;
+}
+
+UINT DialogWindow::AboutCommand() const {
+  const auto& items = dialog_.SystemMenu().Items();
+  const auto entry = std::find_if(items.begin(), items.end(), [](const MenuItem& m) { return !(m.flags & MF_SEPARATOR); });
+  return entry == items.end() ? 0 : entry->id;
+}
+
+QMenu* DialogWindow::SystemMenu() {
+  if (systemMenu_) systemMenu_->deleteLater();
+  systemMenu_ = new QMenu(this);
+  for (const MenuItem& item : dialog_.SystemMenu().Items()) {
+    if (item.flags & MF_SEPARATOR) {
+      systemMenu_->addSeparator();
+      continue;
+    }
+    const UINT command = item.id;
+    systemMenu_->addAction(Text(item.text), this, [this, command] { SystemCommand(command); });
+  }
+  if (!systemMenu_->isEmpty()) systemMenu_->addSeparator();
+  systemMenu_->addAction(tr("&Close"), this, [this] { SystemCommand(SC_CLOSE); });
+  return systemMenu_;
+}
+
+void DialogWindow::SystemCommand(UINT id) { host_.UserSystemCommand(*this, id); }
+
+void DialogWindow::contextMenuEvent(QContextMenuEvent* event) {
+  SystemMenu()->popup(event->globalPos());
+  event->accept();
+}
+
+void DialogWindow::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Escape:
+      SystemCommand(SC_CLOSE);
+      break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      PressEnter();
+      break;
+    case Qt::Key_F1:
+      if (const UINT about = AboutCommand()) SystemCommand(about);
+      break;
+    default:
+      QWidget::keyPressEvent(event);
+      return;
+  }
+  event->accept();
+}
+
+void DialogWindow::PressEnter() {
+  // Enter presses the focused push button, or else the default one. A dialog without a default
+  // button stays open: Enter typed into an edit must never throw the analysis away.
+  if (auto* focused = qobject_cast<QPushButton*>(focusWidget()); focused && focused->isEnabled()) {
+    focused->click();
+    return;
+  }
+  const auto& controls = dialog_.Controls();
+  for (std::size_t k = 0; k < controls.size(); ++k) {
+    if (controls[k].Kind() != ControlKind::PushButton || !(controls[k].tmpl->style & kStyleDefault)) continue;
+    if (auto* button = qobject_cast<QPushButton*>(widgets_[k]); button && button->isEnabled()) button->click();
+    return;
+  }
+}
+
+void DialogWindow::closeEvent(QCloseEvent* event) {
+  // The close box is the system menu's Close; the dialog decides, and the window follows it.
+  event->ignore();
+  if (isVisible()) SystemCommand(SC_CLOSE);
+}
+
+void DialogWindow::reject() { SystemCommand(SC_CLOSE); }
+
+void DialogWindow::CloseIfEnded() {
+  if (dialog_.HasEnded()) done(static_cast<int>(dialog_.Result()));
+}

@@ -1,0 +1,76 @@
+// The host that shows dialogs as Qt windows, answers file dialogs and shows messages in boxes,
+// and keeps the session record of what the user does.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/host.h"
+#include "platform/qt/sessionrecord.h"
+
+class QApplication;
+class DialogWindow;
+
+class QtHost final : public Host {
+ public:
+  // Takes over `app` when the host made it (the program); tests bring their own.
+  explicit QtHost(std::unique_ptr<QApplication> app = nullptr);
+  ~QtHost() override;
+  QtHost(const QtHost&) = delete;
+  QtHost& operator=(const QtHost&) = delete;
+
+  // --- For tests ------------------------------------------------------------------------------
+  using FileAnswer = std::function<std::optional<std::vector<std::string>>(const FileDialogRequest&)>;
+  // Answers file dialogs instead of showing one.
+  void SetFileAnswer(FileAnswer answer) { fileAnswer_ = std::move(answer); }
+  // Receives messages instead of a message box.
+  void SetMessageSink(std::function<void(const std::string&)> sink) { messageSink_ = std::move(sink); }
+  // Realises `dialog` and shows it without waiting for it to end.
+  std::unique_ptr<DialogWindow> Open(CDialog& dialog);
+  DialogWindow* WindowOf(const CDialog& dialog) const;
+  // The record of the main dialog's session; null before the first dialog is shown.
+  const SessionRecord* Record() const { return record_.get(); }
+
+  // --- Host ------------------------------------------------------------------------------------
+  INT_PTR RunModal(CDialog& dialog) override;
+  void ControlChanged(CDialog& dialog, const Control& control) override;
+  void SurfaceChanged(CDialog& dialog, const CRect& rect) override;
+  std::optional<std::vector<std::string>> ChooseFiles(const FileDialogRequest& request) override;
+  void ShowMessage(const std::string& text) override;
+  void ReportInvalid(CDialog& dialog, const Control& control, const std::string& message) override;
+  bool IsMinimised(const CDialog& dialog) const override;
+  void SetBusy(bool busy) override;
+
+  // --- What the windows report ---------------------------------------------------------------
+  void UserEdited(DialogWindow& window, int id, const std::string& text);
+  void UserClicked(DialogWindow& window, int id);
+  void UserSelected(DialogWindow& window, int id, int index);
+  void UserSystemCommand(DialogWindow& window, UINT command);
+  void Exposed(DialogWindow& window);
+  void Forget(DialogWindow& window);
+
+ private:
+  std::unique_ptr<DialogWindow> MakeWindow(CDialog& dialog);
+  // Runs what the user did through the dialog, notes it in the record, then lets the paint
+  // that waited for the handler through and closes the window if the dialog ended.
+  void Act(DialogWindow& window, const std::function<void()>& action,
+           const std::function<void(SessionRecord&)>& note);
+  void Paint(DialogWindow& window);
+  bool IsMain(const DialogWindow& window) const { return !windows_.empty() && windows_.front() == &window; }
+  void SaveRecord();
+  std::optional<std::vector<std::string>> RunFileDialog(const FileDialogRequest& request);
+
+  std::unique_ptr<QApplication> app_;
+  std::vector<DialogWindow*> windows_;  // open windows, the main dialog's first
+  std::unique_ptr<SessionRecord> record_;
+  bool recordWarned_ = false;
+  int busyDepth_ = 0;
+  FileAnswer fileAnswer_;
+  std::function<void(const std::string&)> messageSink_;
+};
+
+// Shows the minimiser's fatal report in a box, when there is a window system to show it on.
+void ShowFatalReport(const std::string& report);

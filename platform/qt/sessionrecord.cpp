@@ -1,0 +1,93 @@
+#include "platform/qt/sessionrecord.h"
+
+#include <fstream>
+
+#include "platform/script.h"
+
+SessionRecord::SessionRecord(std::filesystem::path startDir) : startDir_(startDir), dir_(std::move(startDir)) {}
+
+void SessionRecord::Add(std::string line) {
+  lines_.push_back(std::move(line));
+  runControl_.clear();
+  runTexts_.clear();
+  actedSincePaint_ = true;
+}
+
+void SessionRecord::Typed(const std::string& control, const std::string& text) {
+  // A `type` line replays the keystrokes of its text one by one. The keystrokes seen so far go
+  // into one line for as long as that line replays exactly them; any other change of the text
+  // (a deletion, a paste, typing in the middle) is replayed as the one change it was.
+  if (!lines_.empty() && control == runControl_) {
+    std::vector<std::string> extended = runTexts_;
+    extended.push_back(text);
+    if (KeystrokePrefixes(text) == extended) {
+      lines_.back() = "type " + control + " " + QuoteScriptWord(text);
+      runTexts_ = std::move(extended);
+      actedSincePaint_ = true;
+      return;
+    }
+  }
+  const bool oneKeystroke = KeystrokePrefixes(text) == std::vector<std::string>{text};
+  Add((oneKeystroke ? "type " : "paste ") + control + " " + QuoteScriptWord(text));
+  if (oneKeystroke) {
+    runControl_ = control;
+    runTexts_ = {text};
+  }
+}
+
+void SessionRecord::Clicked(const std::string& control) { Add("click " + control); }
+
+void SessionRecord::Selected(const std::string& control, int index) {
+  Add("select " + control + " " + std::to_string(index));
+}
+
+void SessionRecord::FilesChosen(const std::optional<std::vector<std::string>>& paths) {
+  std::string line = "files";
+  if (paths) {
+    for (const std::string& path : *paths) line += " " + FilesArgument(path);
+    if (!paths->empty()) {
+      const std::filesystem::path first = std::filesystem::absolute(paths->front()).lexically_normal();
+      dir_ = first.parent_path();
+    }
+  }
+  Add(std::move(line));
+}
+
+void SessionRecord::AboutOpened() { Add("about"); }
+
+void SessionRecord::Painted() {
+  if (!painted_) {
+    painted_ = true;
+    actedSincePaint_ = false;
+    return;
+  }
+  if (!actedSincePaint_) return;
+  Add("paint");
+  actedSincePaint_ = false;
+}
+
+void SessionRecord::Closed() { Add("close"); }
+
+std::string SessionRecord::Text() const {
+  std::string text = "# Varnel session record. Replay it with: varnel --script " + std::string(kFileName) + "\n";
+  // Before the first load the program reads and writes in its working directory.
+  text += "# working directory: " + startDir_.string() + "\n";
+  for (const std::string& line : lines_) text += line + "\n";
+  return text;
+}
+
+bool SessionRecord::Save() const {
+  std::ofstream out(Path(), std::ios::binary | std::ios::trunc);
+  out << Text();
+  out.close();
+  return static_cast<bool>(out);
+}
+
+std::string FilesArgument(const std::string& path) {
+  std::string escaped;
+  for (char c : path) {
+    if (c == '*' || c == '?' || c == '[' || c == '\\') escaped += '\\';
+    escaped += c;
+  }
+  return QuoteScriptWord(escaped);
+}

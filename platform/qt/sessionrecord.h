@@ -1,0 +1,52 @@
+// The session record: every action of the user in the window, written as script lines, so that
+// `varnel --script varnel-session.vsc` goes through the same analysis again without a window.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+class SessionRecord {
+ public:
+  static constexpr const char* kFileName = "varnel-session.vsc";
+
+  // `startDir` holds the record until the first load of files moves it to their folder.
+  explicit SessionRecord(std::filesystem::path startDir);
+
+  // The edit's text after one change by the user (a keystroke, a deletion, a paste).
+  void Typed(const std::string& control, const std::string& text);
+  void Clicked(const std::string& control);
+  void Selected(const std::string& control, int index);
+  // The answer of a file dialog, while the click that opened it is still being handled; nothing
+  // for Cancel. A load moves the record into the folder of its first file.
+  void FilesChosen(const std::optional<std::vector<std::string>>& paths);
+  void AboutOpened();
+  // The window was uncovered and the program repainted it. The first one is the paint every
+  // shown dialog gets; one after no other action changes nothing and is left out.
+  void Painted();
+  void Closed();
+
+  const std::vector<std::string>& Lines() const { return lines_; }
+  std::string Text() const;
+  std::filesystem::path Path() const { return dir_ / kFileName; }
+
+  // Rewrites the whole record at Path(); false when it cannot be written.
+  bool Save() const;
+
+ private:
+  void Add(std::string line);
+
+  std::filesystem::path startDir_;
+  std::filesystem::path dir_;
+  std::vector<std::string> lines_;
+  // The texts that the last `type` line replays, while further keystrokes may still extend it.
+  std::string runControl_;
+  std::vector<std::string> runTexts_;
+  bool painted_ = false;
+  bool actedSincePaint_ = false;
+};
+
+// A path as a `files` argument: the script expands patterns, so pattern characters of a real
+// file name are escaped, and the word is quoted as the script language needs.
+std::string FilesArgument(const std::string& path);

@@ -1,0 +1,175 @@
+// The session record: the lines it writes, and that a recorded session replayed without a
+// window writes the same files.
+#include <QProcess>
+#include <QtTest>
+
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "platform/headless/headless_host.h"
+#include "platform/script.h"
+#include "res/resource.h"
+#include "tests/qt/window_fixture.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+std::map<std::string, std::string> FilesIn(const std::filesystem::path& dir) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    if (!entry.is_regular_file()) continue;
+    std::ifstream in(entry.path(), std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    files[entry.path().filename().string()] = bytes.str();
+  }
+  return files;
+}
+
+}  // namespace
+
+class RecordTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void keystrokesAtTheEndOfOneEditMakeOneLine();
+  void otherChangesOfTheTextAreReplayedAsOneChange();
+  void filesAreWrittenBeforeTheirClickAndMoveTheRecord();
+  void onlyPaintsThatCanChangeSomethingAreWritten();
+  void theRecordIsAScriptThatReadsBackAsWritten();
+  void aSessionInTheWindowReplaysToTheSameFiles();
+};
+
+void RecordTest::keystrokesAtTheEndOfOneEditMakeOneLine() {
+  SessionRecord record("/tmp");
+  for (const char* text : {"0", "0.", "0.0", "0.05"}) record.Typed("IDC_EXPOSURE_TIME", text);
+  record.Typed("IDC_STATE_COUNT", "3");
+  record.Typed("IDC_STATE_COUNT", "3µ");  // one keystroke, two bytes
+  record.Clicked("IDC_LOCK_CUTOFFS");
+  record.Typed("IDC_STATE_COUNT", "4");
+  QCOMPARE(record.Lines(), (Lines{"type IDC_EXPOSURE_TIME 0.05", "type IDC_STATE_COUNT 3µ",
+                                  "click IDC_LOCK_CUTOFFS", "type IDC_STATE_COUNT 4"}));
+}
+
+void RecordTest::otherChangesOfTheTextAreReplayedAsOneChange() {
+  SessionRecord record("/tmp");
+  record.Typed("IDC_PEAKS_IN_REPORT", "1");
+  record.Typed("IDC_PEAKS_IN_REPORT", "12");
+  record.Typed("IDC_PEAKS_IN_REPORT", "1");    // a deletion
+  record.Typed("IDC_PEAKS_IN_REPORT", "10");   // replays as 1, 10 again
+  record.Typed("IDC_PEAKS_IN_REPORT", "");     // all deleted
+  record.Typed("IDC_PEAKS_IN_REPORT", "2");
+  record.Typed("IDC_PEAKS_IN_REPORT", "25");
+  record.Typed("IDC_PEAKS_IN_REPORT", "125");  // typed in front
+  record.Typed("IDC_EXPOSURE_TIME", "0.25");   // pasted
+  record.Typed("IDC_EXPOSURE_TIME", "0.255");
+  QCOMPARE(record.Lines(), (Lines{"type IDC_PEAKS_IN_REPORT 12", "type IDC_PEAKS_IN_REPORT 10",
+                                  "type IDC_PEAKS_IN_REPORT \"\"",
+                                  "type IDC_PEAKS_IN_REPORT 25", "paste IDC_PEAKS_IN_REPORT 125",
+                                  "paste IDC_EXPOSURE_TIME 0.25", "paste IDC_EXPOSURE_TIME 0.255"}));
+}
+
+void RecordTest::filesAreWrittenBeforeTheirClickAndMoveTheRecord() {
+  SessionRecord record("/work/start");
+  QCOMPARE(record.Path(), std::filesystem::path("/work/start/varnel-session.vsc"));
+  record.FilesChosen(std::nullopt);
+  record.Clicked("IDC_LOAD_FILES");
+  QCOMPARE(record.Path(), std::filesystem::path("/work/start/varnel-session.vsc"));
+  record.FilesChosen(Lines{"/data/run 1/a.dat", "/data/other/b*[1]?.dat", "/data/q\"uote.dat"});
+  record.Clicked("IDC_LOAD_FILES");
+  QCOMPARE(record.Path(), std::filesystem::path("/data/run 1/varnel-session.vsc"));
+  QCOMPARE(record.Lines(), (Lines{"files", "click IDC_LOAD_FILES",
+                                  R"(files "/data/run 1/a.dat" "/data/other/b\\*\\[1]\\?.dat" "/data/q\"uote.dat")",
+                                  "click IDC_LOAD_FILES"}));
+  // A cancelled load leaves the record where the last load put it.
+  record.FilesChosen(std::nullopt);
+  QCOMPARE(record.Path(), std::filesystem::path("/data/run 1/varnel-session.vsc"));
+}
+
+void RecordTest::onlyPaintsThatCanChangeSomethingAreWritten() {
+  SessionRecord record("/tmp");
+  record.Painted();  // the first paint of every shown dialog
+  record.Painted();  // nothing happened since the last one
+  record.Typed("IDC_EXPOSURE_TIME", "5");
+  record.Painted();  // brings the field's value back into the edit
+  record.Painted();
+  record.Typed("IDC_EXPOSURE_TIME", "6");  // not part of a run across the paint
+  QCOMPARE(record.Lines(), (Lines{"type IDC_EXPOSURE_TIME 5", "paint", "type IDC_EXPOSURE_TIME 6"}));
+}
+
+void RecordTest::theRecordIsAScriptThatReadsBackAsWritten() {
+  SessionRecord record("/tmp");
+  record.Typed("IDC_EXPOSURE_TIME", "0.5 \"#\"");
+  record.FilesChosen(Lines{"/data/a b.dat"});
+  record.Clicked("IDC_LOAD_FILES");
+  record.Selected("IDC_CUTOFF_LIST", 2);
+  record.AboutOpened();
+  std::istringstream text(record.Text());
+  std::string error;
+  const auto lines = HeadlessHost::Parse(text, "record", error);
+  QVERIFY2(lines.has_value(), error.c_str());
+  QCOMPARE(lines->size(), 5u);
+  QCOMPARE((*lines)[0].words, (Lines{"paste", "IDC_EXPOSURE_TIME", "0.5 \"#\""}));
+  QCOMPARE((*lines)[1].words, (Lines{"files", "/data/a b.dat"}));
+  QCOMPARE((*lines)[3].words, (Lines{"select", "IDC_CUTOFF_LIST", "2"}));
+  QCOMPARE((*lines)[4].words, Lines{"about"});
+}
+
+void RecordTest::aSessionInTheWindowReplaysToTheSameFiles() {
+  std::filesystem::path reports;
+  std::map<std::string, std::string> written;
+  {
+    ShownDialog shown;
+    reports = shown.dir.path() / "reports";
+    std::filesystem::create_directory(reports);
+    shown.Type(IDC_PEAKS_IN_REPORT, "3");
+    shown.Type(IDC_EXPOSURE_TIME, "0.05");
+    QTest::keyClick(shown.Widget(IDC_EXPOSURE_TIME), Qt::Key_Backspace);
+    QTest::keyClicks(shown.Widget(IDC_EXPOSURE_TIME), "2");
+    shown.Click(IDC_WEIGHT_BY_COUNT);
+    shown.fileAnswer = WriteReports(reports, 2);
+    shown.Click(IDC_LOAD_FILES);
+    shown.Click(IDC_WEIGHT_BY_COUNT);
+    shown.Type(IDC_STATE_COUNT, "3");
+    QTest::keyClick(shown.Widget(IDC_CUTOFF_LIST), Qt::Key_Down);
+    shown.Click(IDC_CUTOFF_UP);
+    shown.Click(IDC_LOCK_CUTOFFS);
+    shown.Click(IDC_PICK_NEXT);
+    shown.Click(IDC_FIT_GAUSSIAN);
+    shown.Click(IDC_PICK_NEXT);
+    shown.Click(IDC_PICK_NEXT);
+    shown.Click(IDC_PICK_NEXT);
+    shown.Click(IDC_FIT_GAUSSIAN);
+    shown.Click(IDC_DUMP_LOG);
+    QVERIFY(shown.host.Record());
+    QCOMPARE(shown.host.Record()->Path(), reports / SessionRecord::kFileName);
+    written = FilesIn(reports);
+    QVERIFY(written[SessionRecord::kFileName] == shown.host.Record()->Text());
+
+    // Replayed in the same working directory, after the files of the session are gone.
+    for (const auto& [name, bytes] : written)
+      if (name.rfind("report", 0) != 0 && name != SessionRecord::kFileName) std::filesystem::remove(reports / name);
+    QProcess replay;
+    replay.setWorkingDirectory(QString::fromStdString(shown.dir.path().string()));
+    replay.start(VARNEL_PROGRAM, {"--script", QString::fromStdString((reports / SessionRecord::kFileName).string())});
+    QVERIFY(replay.waitForFinished(60000));
+    QCOMPARE(replay.exitCode(), 0);
+    const auto replayed = FilesIn(reports);
+    for (const auto& [name, bytes] : written) {
+      QVERIFY2(replayed.count(name), name.c_str());
+      QVERIFY2(replayed.at(name) == bytes, name.c_str());
+    }
+    QCOMPARE(replayed.size(), written.size());
+  }
+  // The reports, the record and what the session wrote.
+  QVERIFY(written.size() >= 3);
+}
+
+#include "record_test.moc"
+
+int RunRecordTests(int argc, char** argv) {
+  RecordTest test;
+  return QTest::qExec(&test, argc, argv);
+}

@@ -1,0 +1,84 @@
+// Drives the real window with the user actions of a script (type, paste, click, select, files)
+// and saves a picture of it: `varnel-window-shot SCRIPT OUT.png`. The pictures in docs/ are
+// made with it.
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTest>
+
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <optional>
+
+#include "app/varneldlg.h"
+#include "platform/headless/headless_host.h"
+#include "platform/qt/dialogwindow.h"
+#include "platform/qt/qthost.h"
+
+namespace {
+
+int ControlId(const CDialog& dialog, const std::string& word) {
+  for (const Control& c : dialog.Controls()) {
+    const std::string name(c.tmpl->name);
+    if (!name.empty() && (name == word || name == "IDC_" + word)) return c.Id();
+  }
+  return std::atoi(word.c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::cerr << "usage: varnel-window-shot SCRIPT OUT.png" << std::endl;
+    return 2;
+  }
+  std::ifstream file(argv[1]);
+  std::string error;
+  const auto lines = HeadlessHost::Parse(file, argv[1], error);
+  if (!file.is_open() || !lines) {
+    std::cerr << "varnel-window-shot: cannot read " << argv[1] << " " << error << std::endl;
+    return 2;
+  }
+  QApplication app(argc, argv);
+  QtHost host;
+  AfxSetHost(&host);
+  std::optional<std::vector<std::string>> answer;
+  host.SetFileAnswer([&](const FileDialogRequest&) { return answer; });
+  host.SetMessageSink([](const std::string& text) { std::cerr << "varnel: " << text << std::endl; });
+  int status = 0;
+  {
+    CVarnelDlg dlg;
+    auto window = host.Open(dlg);
+    if (!QTest::qWaitForWindowExposed(window.get())) return 1;
+    for (const ScriptLine& line : *lines) {
+      const auto& w = line.words;
+      const int id = w.size() > 1 ? ControlId(dlg, w[1]) : 0;
+      if (w[0] == "type" || w[0] == "paste") {
+        auto* edit = qobject_cast<QLineEdit*>(window->WidgetOf(id));
+        if (!edit) continue;
+        edit->setFocus();
+        edit->selectAll();
+        if (w[0] == "type") QTest::keyClicks(edit, QString::fromStdString(w[2]));
+        else host.UserEdited(*window, id, w[2]);
+      } else if (w[0] == "click") {
+        if (QWidget* widget = window->WidgetOf(id)) QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(4, widget->height() / 2));
+      } else if (w[0] == "select") {
+        if (auto* combo = qobject_cast<QComboBox*>(window->WidgetOf(id))) {
+          combo->setCurrentIndex(std::atoi(w[2].c_str()));
+          host.UserSelected(*window, id, combo->currentIndex());
+        }
+      } else if (w[0] == "files") {
+        std::vector<std::string> paths;
+        for (std::size_t k = 1; k < w.size(); ++k) paths.push_back(std::filesystem::absolute(w[k]).string());
+        answer = paths;
+      }
+    }
+    // Nothing has the focus in the picture: no cursor blinks in an edit.
+    if (QWidget* focused = window->focusWidget()) focused->clearFocus();
+    QApplication::processEvents();
+    if (!window->grab().save(QString::fromLocal8Bit(argv[2]))) status = 1;
+  }
+  AfxSetHost(nullptr);
+  return status;
+}

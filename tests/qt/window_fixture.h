@@ -1,0 +1,68 @@
+// The main dialog shown in a real window through the Qt host, in a fresh working directory,
+// with file dialogs and messages answered by the test.
+#pragma once
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QTest>
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/varneldlg.h"
+#include "platform/qt/dialogwindow.h"
+#include "platform/qt/qthost.h"
+#include "reports/outputdir.h"
+#include "tests/support/temp_dir.h"
+
+class ShownDialog {
+ public:
+  ShownDialog() {
+    // Our own colour table, in the working directory as a user keeps it.
+    std::filesystem::copy_file(VARNEL_COLOR_TABLE, dir.path() / "shrcol.tbl");
+    g_outputDir.clear();
+    AfxSetHost(&host);
+    host.SetMessageSink([this](const std::string& text) { messages.push_back(text); });
+    host.SetFileAnswer([this](const FileDialogRequest& request) {
+      fileRequests.push_back(request);
+      return fileAnswer;
+    });
+    window = host.Open(dlg);
+    exposed = QTest::qWaitForWindowExposed(window.get());
+  }
+  ~ShownDialog() {
+    window.reset();
+    AfxSetHost(nullptr);
+    g_outputDir.clear();
+  }
+  ShownDialog(const ShownDialog&) = delete;
+  ShownDialog& operator=(const ShownDialog&) = delete;
+
+  template <class W = QWidget>
+  W* Widget(int id) const {
+    return qobject_cast<W*>(window->WidgetOf(id));
+  }
+  // Types `text` over the whole text of an edit, key by key.
+  void Type(int id, const QString& text) {
+    QLineEdit* edit = Widget<QLineEdit>(id);
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClicks(edit, text);
+  }
+  void Click(int id) { QTest::mouseClick(Widget(id), Qt::LeftButton); }
+
+  TempDir dir;  // the working directory
+  QtHost host;
+  CVarnelDlg dlg;
+  std::unique_ptr<DialogWindow> window;
+  bool exposed = false;
+  std::vector<std::string> messages;
+  std::vector<FileDialogRequest> fileRequests;
+  std::optional<std::vector<std::string>> fileAnswer;  // nothing: Cancel
+};
+
+// Transition reports as the simulator writes them: three states, K x K records per file.
+std::vector<std::string> WriteReports(const std::filesystem::path& dir, int files);

@@ -1,0 +1,362 @@
+// The real window: how it looks, and that everything the user does reaches the dialog as the
+// layer's notifications, and everything the program does reaches the widgets.
+#include <QCheckBox>
+#include <QComboBox>
+#include "platform/qt/controlwidgets.h"
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+
+#include <fstream>
+
+#include "platform/afxwin.h"
+#include "platform/qt/dialogfont.h"
+#include "res/resource.h"
+#include "tests/qt/window_fixture.h"
+
+namespace {
+
+// A dialog on the main template that only writes down the messages it gets.
+class ProbeDialog : public CDialog {
+ public:
+  ProbeDialog() : CDialog(IDD_VARNEL_DIALOG) {}
+
+  BOOL OnInitDialog() override {
+    CDialog::OnInitDialog();
+    GetSystemMenu(FALSE)->AppendMenu(MF_SEPARATOR);
+    GetSystemMenu(FALSE)->AppendMenu(MF_STRING, 0x0010, "&About Probe...");
+    return TRUE;
+  }
+
+  std::vector<std::string> log;
+  int states = 2;
+
+ protected:
+  void DoDataExchange(CDataExchange* dx) override { DDX_Text(dx, IDC_STATE_COUNT, states, IntLimits{1, 10}); }
+
+  bool OnWndMsg(UINT message, WPARAM wParam, LPARAM, LRESULT*) override {
+    const int id = static_cast<int>(LOWORD(wParam));
+    if (message == WM_PAINT) {
+      log.push_back("paint");
+    } else if (message == WM_SYSCOMMAND) {
+      log.push_back("syscommand " + std::to_string(wParam));
+      return false;  // closing is the default handling's
+    } else if (message == WM_COMMAND && HIWORD(wParam) == EN_CHANGE) {
+      log.push_back("change " + std::to_string(id) + " " + FindControl(id)->text);
+      if (id == IDC_STATE_COUNT) UpdateData(TRUE);
+    } else if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) {
+      log.push_back("click " + std::to_string(id) + " " + std::to_string(FindControl(id)->check));
+    } else if (message == WM_COMMAND && HIWORD(wParam) == CBN_SELCHANGE) {
+      log.push_back("select " + std::to_string(id) + " " + std::to_string(FindControl(id)->curSel));
+    }
+    return message != WM_SYSCOMMAND;
+  }
+};
+
+struct ShownProbe {
+  ShownProbe() {
+    AfxSetHost(&host);
+    window = host.Open(dlg);
+    exposed = QTest::qWaitForWindowExposed(window.get());
+  }
+  ~ShownProbe() {
+    window.reset();
+    AfxSetHost(nullptr);
+  }
+  template <class W = QWidget>
+  W* Widget(int id) const {
+    return qobject_cast<W*>(window->WidgetOf(id));
+  }
+  TempDir dir;
+  QtHost host;
+  ProbeDialog dlg;
+  std::unique_ptr<DialogWindow> window;
+  bool exposed = false;
+};
+
+QRect TemplateRect(const ControlTemplate& t) {
+  const CRect r = t.PixelRect();
+  return {r.left, r.top, r.Width(), r.Height()};
+}
+
+// The rectangle, in window coordinates, that a widget's caption takes when drawn.
+QRect CaptionBox(const QWidget& widget, const QString& caption) {
+  const QFontMetrics metrics(widget.font());
+  const QString text = QString(caption).remove(QLatin1Char('&'));
+  const int width = metrics.horizontalAdvance(text), height = metrics.height();
+  const QRect r = widget.geometry();
+  if (qobject_cast<const QPushButton*>(&widget))
+    return {r.center().x() - width / 2, r.center().y() - height / 2, width, height};
+  if (qobject_cast<const QCheckBox*>(&widget)) {
+    const int indicator = widget.style()->pixelMetric(QStyle::PM_IndicatorWidth) +
+                          widget.style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing);
+    return {r.left() + indicator, r.center().y() - height / 2, width, height};
+  }
+  if (qobject_cast<const GroupFrame*>(&widget)) return {r.left() + 8, r.top(), width, height};
+  return {r.left(), r.top(), width, height};
+}
+
+// Pixels of `shot` in `rect` against the same pixels of a surface placed at `at`.
+int Mismatches(const QImage& shot, const QRect& rect, const PixelSurface& surface, QPoint at) {
+  int wrong = 0;
+  for (int y = rect.top(); y <= rect.bottom(); ++y)
+    for (int x = rect.left(); x <= rect.right(); ++x)
+      if ((shot.pixel(x, y) & 0xFFFFFFu) != (surface.At(x - at.x(), y - at.y()) & 0xFFFFFFu)) ++wrong;
+  return wrong;
+}
+
+}  // namespace
+
+class WindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void startsWithTheStartValuesShownByTheFirstPaint();
+  void showsEveryControlAtItsTemplateRectangleWithItsCaptionInFull();
+  void paintsTheMapAndThePanelPixelForPixel();
+  void typingSendsOneChangePerKeystroke();
+  void checkBoxesAndListsNotifyOnlyForTheUser();
+  void programChangesReachTheWidgetsWithoutEcho();
+  void badTextTintsTheEditUntilItIsTakenAgain();
+  void escapeAndTheCloseBoxEndTheDialogButEnterDoesNot();
+  void theAboutBoxOpensFromF1AndTheBackgroundMenu();
+  void theFileDialogIsAskedForDatFilesAndCancelLoadsNothing();
+  void aLoadShowsTheNewMapInTheWindow();
+  void aLongOperationShowsTheBusyCursor();
+};
+
+void WindowTest::startsWithTheStartValuesShownByTheFirstPaint() {
+  ShownDialog shown;
+  QVERIFY(shown.exposed);
+  QCOMPARE(shown.window->windowTitle(), QStringLiteral("Varnel"));
+  QCOMPARE(shown.window->size(), QSize(721, 633));
+  QCOMPARE(shown.window->minimumSize(), shown.window->maximumSize());
+  QCOMPARE(shown.Widget<QLineEdit>(IDC_EXPOSURE_TIME)->text(), QStringLiteral("0.1"));
+  QCOMPARE(shown.Widget<QLineEdit>(IDC_PEAKS_IN_REPORT)->text(), QStringLiteral("10"));
+  QVERIFY(shown.Widget<QCheckBox>(IDC_WEIGHT_BY_COUNT)->isChecked());
+  QVERIFY(!shown.Widget<QCheckBox>(IDC_USE_CIRCLES)->isChecked());
+  auto* list = shown.Widget<QComboBox>(IDC_CUTOFF_LIST);
+  QCOMPARE(list->count(), 1);
+  QCOMPARE(list->currentText(), QStringLiteral("Null"));
+}
+
+void WindowTest::showsEveryControlAtItsTemplateRectangleWithItsCaptionInFull() {
+  ShownDialog shown;
+  const auto& controls = shown.dlg.Controls();
+  std::vector<QRect> captions;
+  for (const Control& control : controls) {
+    const ControlTemplate& t = *control.tmpl;
+    QWidget* widget = shown.window->WidgetOf(control);
+    QVERIFY(widget);
+    const QRect want = TemplateRect(t);
+    if (t.kind == ControlKind::ComboBox) {
+      // Closed, the list is one line high; it opens downwards within the template's height.
+      QCOMPARE(widget->geometry().topLeft(), want.topLeft());
+      QCOMPARE(widget->width(), want.width());
+      QVERIFY(widget->height() >= widget->fontMetrics().height() && widget->height() <= want.height());
+    } else {
+      QCOMPARE(widget->geometry(), want);
+    }
+    QCOMPARE(widget->isEnabled(), (t.style & kStyleDisabled) == 0);
+    if (t.caption.empty()) continue;
+    // The caption, in full and on one line, inside its control.
+    const QRect box = CaptionBox(*widget, QString::fromUtf8(t.caption.data(), static_cast<int>(t.caption.size())));
+    const QRect room = t.kind == ControlKind::GroupBox ? widget->geometry() : want;
+    QVERIFY2(room.contains(box), t.caption.data());
+    captions.push_back(box);
+  }
+  // No two captions share a pixel.
+  for (std::size_t a = 0; a < captions.size(); ++a)
+    for (std::size_t b = a + 1; b < captions.size(); ++b) QVERIFY(!captions[a].intersects(captions[b]));
+  // The edits that only show results look disabled.
+  auto* result = shown.Widget<QLineEdit>(IDC_KINETIC_RATE);
+  auto* input = shown.Widget<QLineEdit>(IDC_EXPOSURE_TIME);
+  QVERIFY(!result->isEnabled() && input->isEnabled());
+  QVERIFY(result->palette().color(QPalette::Disabled, QPalette::Text) != input->palette().color(QPalette::Active, QPalette::Text));
+}
+
+void WindowTest::paintsTheMapAndThePanelPixelForPixel() {
+  ShownDialog shown;
+  const QImage shot = shown.window->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  // The map: client pixels (1, 1) to (402, 402), exactly the client surface.
+  QCOMPARE(Mismatches(shot, QRect(1, 1, 402, 402), shown.dlg.ClientSurface(), {0, 0}), 0);
+  // The start-up image is a blue spot: its centre cell is blue 100.
+  QCOMPARE(shot.pixel(1 + 2 * 100, 1 + 2 * 100) & 0xFFFFFFu, 100u);
+  // The panel: its bitmap at the picture control's top-left corner.
+  const QRect panel = TemplateRect(*shown.dlg.FindControl(IDC_HIST_PANEL)->tmpl);
+  const CBitmap* bitmap = shown.dlg.FindControl(IDC_HIST_PANEL)->bitmap;
+  QVERIFY(bitmap);
+  QCOMPARE(panel.size(), QSize(400, 200));
+  QCOMPARE(Mismatches(shot, panel, bitmap->Surface(), panel.topLeft()), 0);
+}
+
+void WindowTest::typingSendsOneChangePerKeystroke() {
+  ShownProbe probe;
+  QVERIFY(probe.exposed);
+  QCOMPARE(probe.dlg.log.front(), "paint");
+  probe.dlg.log.clear();
+  auto* edit = probe.Widget<QLineEdit>(IDC_STATE_COUNT);
+  edit->selectAll();
+  QTest::keyClicks(edit, "10");
+  QTest::keyClick(edit, Qt::Key_Backspace);
+  const std::vector<std::string> want = {"change 1016 1", "change 1016 10", "change 1016 1"};
+  QCOMPARE(probe.dlg.log, want);
+  QCOMPARE(probe.dlg.states, 1);
+  QCOMPARE(probe.dlg.FindControl(IDC_STATE_COUNT)->text, "1");
+}
+
+void WindowTest::checkBoxesAndListsNotifyOnlyForTheUser() {
+  ShownProbe probe;
+  probe.dlg.log.clear();
+  auto* box = probe.Widget<QCheckBox>(IDC_USE_CIRCLES);
+  QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(5, box->height() / 2));
+  // Toggled first, then notified; the widget shows what the layer holds.
+  QCOMPARE(probe.dlg.log, std::vector<std::string>{"click 1026 1"});
+  QVERIFY(box->isChecked());
+
+  CComboBox list;
+  list.Attach(&probe.dlg, probe.dlg.FindControl(IDC_CUTOFF_LIST));
+  list.InsertString(0, "Null");
+  list.InsertString(1, "0.5");
+  list.InsertString(2, "1");
+  list.SetCurSel(1);
+  auto* combo = probe.Widget<QComboBox>(IDC_CUTOFF_LIST);
+  QCOMPARE(combo->count(), 3);
+  QCOMPARE(combo->currentIndex(), 1);
+  QCOMPARE(probe.dlg.log.size(), 1u);  // the program's selection sent nothing
+  QTest::keyClick(combo, Qt::Key_Down);
+  QCOMPARE(probe.dlg.log.back(), "select 1012 2");
+  QCOMPARE(list.GetCurSel(), 2);
+}
+
+void WindowTest::programChangesReachTheWidgetsWithoutEcho() {
+  ShownProbe probe;
+  probe.dlg.log.clear();
+  probe.dlg.states = 7;
+  probe.dlg.UpdateData(FALSE);
+  QCOMPARE(probe.Widget<QLineEdit>(IDC_STATE_COUNT)->text(), QStringLiteral("7"));
+  Control& box = *probe.dlg.FindControl(IDC_WEIGHT_BY_COUNT);
+  probe.dlg.SetControlCheck(box, 1);
+  QVERIFY(probe.Widget<QCheckBox>(IDC_WEIGHT_BY_COUNT)->isChecked());
+  box.enabled = false;
+  probe.dlg.ControlStateChanged(box);
+  QVERIFY(!probe.Widget(IDC_WEIGHT_BY_COUNT)->isEnabled());
+  QVERIFY(probe.dlg.log.empty());
+}
+
+void WindowTest::badTextTintsTheEditUntilItIsTakenAgain() {
+  ShownProbe probe;
+  auto* edit = probe.Widget<QLineEdit>(IDC_STATE_COUNT);
+  const QColor normal = edit->palette().color(QPalette::Base);
+  edit->selectAll();
+  QTest::keyClicks(edit, "12");  // 1 is taken, 12 is not
+  QCOMPARE(probe.dlg.states, 1);
+  QCOMPARE(edit->toolTip(), QStringLiteral("Please enter an integer between 1 and 10."));
+  QVERIFY(edit->palette().color(QPalette::Base) != normal);
+  QTest::keyClick(edit, Qt::Key_Backspace);
+  QCOMPARE(probe.dlg.states, 1);
+  QVERIFY(edit->toolTip().isEmpty());
+  QCOMPARE(edit->palette().color(QPalette::Base), normal);
+}
+
+void WindowTest::escapeAndTheCloseBoxEndTheDialogButEnterDoesNot() {
+  {
+    ShownProbe probe;
+    auto* edit = probe.Widget<QLineEdit>(IDC_EXPOSURE_TIME);
+    QTest::keyClick(edit, Qt::Key_Return);
+    QTest::keyClick(edit, Qt::Key_Enter, Qt::KeypadModifier);
+    QVERIFY(!probe.dlg.HasEnded());
+    QVERIFY(probe.window->isVisible());
+    QTest::keyClick(edit, Qt::Key_Escape);
+    QVERIFY(probe.dlg.HasEnded());
+    QCOMPARE(probe.dlg.Result(), INT_PTR{IDCANCEL});
+    QVERIFY(!probe.window->isVisible());
+    QCOMPARE(probe.dlg.log.back(), "syscommand " + std::to_string(SC_CLOSE));
+  }
+  {
+    ShownProbe probe;
+    probe.window->close();
+    QVERIFY(probe.dlg.HasEnded());
+    QVERIFY(!probe.window->isVisible());
+  }
+}
+
+void WindowTest::theAboutBoxOpensFromF1AndTheBackgroundMenu() {
+  ShownDialog shown;
+  QStringList seen;
+  // The box is modal: look at it, then press its OK, from inside its own loop.
+  const auto inspectAndClose = [&] {
+    QWidget* box = QApplication::activeModalWidget();
+    QVERIFY(box && box != shown.window.get());
+    seen << box->windowTitle();
+    const auto labels = box->findChildren<QLabel*>();
+    QVERIFY(std::any_of(labels.begin(), labels.end(), [](QLabel* l) { return l->text() == "Varnel Version 1.0"; }));
+    QCOMPARE(box->findChildren<IconWidget*>().size(), 1);
+    auto* ok = box->findChild<QPushButton*>();
+    QVERIFY(ok && ok->text() == "OK");
+    QTest::mouseClick(ok, Qt::LeftButton);
+  };
+
+  QTimer::singleShot(0, inspectAndClose);
+  QTest::keyClick(shown.Widget(IDC_EXPOSURE_TIME), Qt::Key_F1);
+  QCOMPARE(seen, QStringList{"About Varnel"});
+
+  QMenu* menu = shown.window->SystemMenu();
+  const auto actions = menu->actions();
+  const auto about = std::find_if(actions.begin(), actions.end(), [](QAction* a) { return a->text() == "&About Varnel..."; });
+  QVERIFY(about != actions.end());
+  QTimer::singleShot(0, inspectAndClose);
+  (*about)->trigger();
+  QCOMPARE(seen.size(), 2);
+  QVERIFY(!shown.dlg.HasEnded());
+  QCOMPARE(shown.host.Record()->Lines(), (std::vector<std::string>{"about", "about"}));
+}
+
+void WindowTest::theFileDialogIsAskedForDatFilesAndCancelLoadsNothing() {
+  ShownDialog shown;
+  const auto before = shown.dlg.ClientSurface().Pixels();
+  shown.Click(IDC_LOAD_FILES);
+  QCOMPARE(shown.fileRequests.size(), 1u);
+  const FileDialogRequest& request = shown.fileRequests.front();
+  QVERIFY(request.open && request.multiSelect);
+  QVERIFY(request.initialDir.empty());  // the dialog starts in the working directory
+  QCOMPARE(request.filters.size(), 1u);
+  QCOMPARE(request.filters.front().first, "DAT Files (*.dat)");
+  QCOMPARE(request.filters.front().second, "*.dat");
+  QVERIFY(shown.dlg.ClientSurface().Pixels() == before);
+  QCOMPARE(shown.host.Record()->Lines(), (std::vector<std::string>{"files", "click IDC_LOAD_FILES"}));
+}
+
+void WindowTest::aLoadShowsTheNewMapInTheWindow() {
+  ShownDialog shown;
+  shown.Type(IDC_PEAKS_IN_REPORT, "3");
+  shown.fileAnswer = WriteReports(shown.dir.path(), 2);
+  const auto before = shown.dlg.ClientSurface().Pixels();
+  shown.Click(IDC_LOAD_FILES);
+  QVERIFY(shown.messages.empty());
+  QVERIFY(shown.dlg.ClientSurface().Pixels() != before);
+  const QImage shot = shown.window->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  QCOMPARE(Mismatches(shot, QRect(1, 1, 402, 402), shown.dlg.ClientSurface(), {0, 0}), 0);
+  QVERIFY(std::filesystem::exists(shown.dir.path() / "3dgrid.dat"));
+}
+
+void WindowTest::aLongOperationShowsTheBusyCursor() {
+  QtHost host;
+  QVERIFY(!QApplication::overrideCursor());
+  host.SetBusy(true);
+  host.SetBusy(true);  // a rebuild inside a load
+  QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+  host.SetBusy(false);
+  QVERIFY(QApplication::overrideCursor());
+  host.SetBusy(false);
+  QVERIFY(!QApplication::overrideCursor());
+}
+
+#include "window_test.moc"
+
+int RunWindowTests(int argc, char** argv) {
+  WindowTest test;
+  return QTest::qExec(&test, argc, argv);
+}
