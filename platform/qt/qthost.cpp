@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "fit/minimiser.h"
 #include "platform/dialog.h"
 #include "platform/qt/dialogwindow.h"
 #include "platform/windowhost.h"
@@ -225,5 +226,7 @@ std::unique_ptr<Host> MakeWindowHost(int& argc, char** argv) {
   }
   auto app = std::make_unique<QApplication>(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Varnel"));
+  // The minimiser's fatal report ends the process; the user sees it in a box first.
+  setFatalReportHook(&ShowFatalReport);
   return std::make_unique<QtHost>(std::move(app));
 }

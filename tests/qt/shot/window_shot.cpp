@@ -6,6 +6,10 @@
 #include <QLineEdit>
 #include <QTest>
 
+#include <glob.h>
+
+#include <algorithm>
+
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -24,6 +28,18 @@ int ControlId(const CDialog& dialog, const std::string& word) {
     if (!name.empty() && (name == word || name == "IDC_" + word)) return c.Id();
   }
   return std::atoi(word.c_str());
+}
+
+// The files a pattern names, sorted, as script mode expands them.
+std::vector<std::string> Expand(const std::string& pattern) {
+  glob_t matches{};
+  std::vector<std::string> paths;
+  if (glob(pattern.c_str(), GLOB_NOCHECK, nullptr, &matches) == 0)
+    for (std::size_t k = 0; k < matches.gl_pathc; ++k)
+      paths.push_back(std::filesystem::absolute(matches.gl_pathv[k]).lexically_normal().string());
+  globfree(&matches);
+  std::sort(paths.begin(), paths.end());
+  return paths;
 }
 
 }  // namespace
@@ -70,7 +86,8 @@ int main(int argc, char** argv) {
         }
       } else if (w[0] == "files") {
         std::vector<std::string> paths;
-        for (std::size_t k = 1; k < w.size(); ++k) paths.push_back(std::filesystem::absolute(w[k]).string());
+        for (std::size_t k = 1; k < w.size(); ++k)
+          for (std::string& path : Expand(w[k])) paths.push_back(std::move(path));
         answer = paths;
       }
     }
