@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr int kBaseLine = 198;      // y of a count of 0
+constexpr int kBaseLine = 198;          // y of a count of 0
 constexpr double kScaleHeight = 196.0;  // pixels from the base line up to the largest count (y = 2)
 constexpr double kPixelsPerBin = 8.0;
 // Coordinates beyond this many pixels are pulled in before they become integers. A point that

@@ -16,7 +16,7 @@ using ::testing::IsEmpty;
 TEST_F(ClassificationTest, ValuesEqualToACutoffBelongToTheLowerState) {
   SetRecords({{0.3, 0.8, 0.11, 1},
               {0.5, 0.5, 0.12, 1},
-              {0.2, 1.2, 0.13, 1},   // final value above every cutoff: no class
+              {0.2, 1.2, 0.13, 1},  // final value above every cutoff: no class
               {0.0, 1.0, 0.14, 1},
               {0.5000001, 0.5, 0.15, 1}});
   Type(IDC_STATE_COUNT, "2");
@@ -57,12 +57,12 @@ TEST_F(ClassificationTest, WeightsCountEveryStartedTransitionOnlyWhenWeighting) 
 }
 
 TEST_F(ClassificationTest, RatesFallIntoTheBinsOfTheirLogarithm) {
-  SetRecords({{0.1, 0.1, 0.5, 1},      // ln = -0.693: bin trunc(46.53) = 46
-              {0.1, 0.1, 1.0, 1},      // bin 50: no bin
-              {0.1, 0.1, 0.999, 1},    // bin 49
-              {0.1, 0.1, 4.0e-5, 1},   // ln = -10.13: truncated toward zero into bin 0
-              {0.1, 0.1, 3.0e-5, 1},   // ln = -10.41: below bin 0
-              {0.1, 0.1, 0.0, 1},      // no logarithm
+  SetRecords({{0.1, 0.1, 0.5, 1},     // ln = -0.693: bin trunc(46.53) = 46
+              {0.1, 0.1, 1.0, 1},     // bin 50: no bin
+              {0.1, 0.1, 0.999, 1},   // bin 49
+              {0.1, 0.1, 4.0e-5, 1},  // ln = -10.13: truncated toward zero into bin 0
+              {0.1, 0.1, 3.0e-5, 1},  // ln = -10.41: below bin 0
+              {0.1, 0.1, 0.0, 1},     // no logarithm
               {0.1, 0.1, -0.2, 1},
               {0.1, 0.1, 2.5, 1},
               {0.1, 0.1, std::exp(-9.85), 1},  // bin 0 reaches up to -9.8

@@ -25,18 +25,23 @@ TEST_F(HistogramPanelTest, CountsAreScaledToTheFullestBin) {
   double* counts = g_histCounts[0][0];
   counts[10] = 12;
   counts[20] = 6;
-  counts[21] = 3;  // 198 - trunc(49.0) = 149
-  counts[30] = 1;  // 198 - trunc(16.33) = 182
+  counts[21] = 3;        // 198 - trunc(49.0) = 149
+  counts[30] = 1;        // 198 - trunc(16.33) = 182
   Click(IDC_PICK_PREV);  // stays on 1->1 and draws the panel again
 
   EXPECT_EQ(Text(IDC_HIST_MAX), "12");
   auto expectedY = [&](int k) {
     switch (k) {
-      case 10: return 2;
-      case 20: return 100;
-      case 21: return 149;
-      case 30: return 182;
-      default: return 198;
+      case 10:
+        return 2;
+      case 20:
+        return 100;
+      case 21:
+        return 149;
+      case 30:
+        return 182;
+      default:
+        return 198;
     }
   };
   // The polyline leaves out its last point, so bins 0 ... 48 are its drawn vertices.

@@ -44,8 +44,7 @@ std::vector<TestRecord> ReadReport(const std::string& path) {
   for (int n = 0; n < 4; ++n) std::getline(in, line);
   std::vector<TestRecord> records;
   double initial, final, rate, spare, transitions;
-  while (in >> initial >> final >> rate >> spare >> transitions)
-    records.push_back({initial, final, rate, transitions});
+  while (in >> initial >> final >> rate >> spare >> transitions) records.push_back({initial, final, rate, transitions});
   return records;
 }
 
