@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QScreen>
+#include <QTimer>
 #include <QTest>
 
 #include <glob.h>
@@ -86,6 +87,17 @@ int main(int argc, char** argv) {
           combo->setCurrentIndex(std::atoi(w[2].c_str()));
           host.UserSelected(*window, id, combo->currentIndex());
         }
+      } else if (w[0] == "about") {
+        // The box is modal: photograph it from inside its loop, beside OUT.png, then close it.
+        QTimer::singleShot(0, [&] {
+          QWidget* box = QApplication::activeModalWidget();
+          if (!box) return;
+          QString out = QString::fromLocal8Bit(argv[2]);
+          out.insert(out.lastIndexOf(QLatin1Char('.')), QStringLiteral("-about"));
+          box->grab().save(out);
+          QTest::keyClick(box, Qt::Key_Escape);
+        });
+        QTest::keyClick(window.get(), Qt::Key_F1);
       } else if (w[0] == "files") {
         std::vector<std::string> paths;
         for (std::size_t k = 1; k < w.size(); ++k)
