@@ -158,10 +158,9 @@ QWidget* DialogWindow::WidgetOf(int id) const {
 
 QWidget* DialogWindow::WidgetOf(const Control& control) const {
   const auto& controls = dialog_.Controls();
-  if (controls.empty() || &control < controls.data() || &control >= controls.data() + controls.size())
-    return nullptr;
-  const auto k = static_cast<std::size_t>(&control - controls.data());
-  return k < widgets_.size() ? widgets_[k] : nullptr;
+  for (std::size_t k = 0; k < controls.size() && k < widgets_.size(); ++k)
+    if (&controls[k] == &control) return widgets_[k];
+  return nullptr;
 }
 
 void DialogWindow::Mirror(const Control& control) {

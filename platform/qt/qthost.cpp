@@ -141,14 +141,17 @@ void QtHost::Exposed(DialogWindow& window) {
 }
 
 void QtHost::Paint(DialogWindow& window) {
-  window.EnterHandler();
-  window.Dialog().SendMessage(WM_PAINT);
-  window.LeaveHandler();
-  if (record_ && IsMain(window)) {
-    const std::size_t before = record_->Lines().size();
-    record_->Painted();
-    if (record_->Lines().size() != before) SaveRecord();
-  }
+  // An expose while the paint runs (a box it shows) is one more paint, after this one.
+  do {
+    window.EnterHandler();
+    window.Dialog().SendMessage(WM_PAINT);
+    window.LeaveHandler();
+    if (record_ && IsMain(window)) {
+      const std::size_t before = record_->Lines().size();
+      record_->Painted();
+      if (record_->Lines().size() != before) SaveRecord();
+    }
+  } while (window.TakePendingPaint());
 }
 
 void QtHost::SaveRecord() {
@@ -216,15 +219,35 @@ void ShowFatalReport(const std::string& report) {
   box.exec();
 }
 
+namespace {
+
+QtMessageHandler g_toolkitMessages = nullptr;
+
+// While the toolkit starts: a display that cannot be reached ends the program with a word on
+// what to do, rather than with an abort.
+void StartupMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+  if (type != QtFatalMsg) {
+    if (g_toolkitMessages) g_toolkitMessages(type, context, message);
+    else std::cerr << message.toStdString() << std::endl;
+    return;
+  }
+  std::cerr << "varnel: cannot open the window: " << message.toStdString()
+            << "\nvarnel: use --script FILE to run without one" << std::endl;
+  std::_Exit(1);
+}
+
+}  // namespace
+
 std::unique_ptr<Host> MakeWindowHost(int& argc, char** argv) {
-  // Without a display the toolkit would abort; say what to do instead.
   const bool display = std::getenv("QT_QPA_PLATFORM") || std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
   if (!display) {
     std::cerr << "varnel: there is no display to open the window on; use --script FILE to run without one"
               << std::endl;
     return nullptr;
   }
+  g_toolkitMessages = qInstallMessageHandler(StartupMessage);
   auto app = std::make_unique<QApplication>(argc, argv);
+  qInstallMessageHandler(g_toolkitMessages);
   QApplication::setApplicationName(QStringLiteral("Varnel"));
   // The minimiser's fatal report ends the process; the user sees it in a box first.
   setFatalReportHook(&ShowFatalReport);
