@@ -11,6 +11,7 @@
 #include <QtTest>
 
 #include <fstream>
+#include <functional>
 
 #include "platform/afxwin.h"
 #include "platform/qt/dialogfont.h"
@@ -33,6 +34,7 @@ class ProbeDialog : public CDialog {
 
   std::vector<std::string> log;
   int states = 2;
+  std::function<void()> duringChange;  // runs inside the handler of every text change
 
  protected:
   void DoDataExchange(CDataExchange* dx) override { DDX_Text(dx, IDC_STATE_COUNT, states, IntLimits{1, 10}); }
@@ -46,6 +48,7 @@ class ProbeDialog : public CDialog {
       return false;  // closing is the default handling's
     } else if (message == WM_COMMAND && HIWORD(wParam) == EN_CHANGE) {
       log.push_back("change " + std::to_string(id) + " " + FindControl(id)->text);
+      if (duringChange) duringChange();
       if (id == IDC_STATE_COUNT) UpdateData(TRUE);
     } else if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) {
       log.push_back("click " + std::to_string(id) + " " + std::to_string(FindControl(id)->check));
@@ -119,6 +122,7 @@ class WindowTest : public QObject {
   void paintsTheMapAndThePanelPixelForPixel();
   void typingSendsOneChangePerKeystroke();
   void checkBoxesAndListsNotifyOnlyForTheUser();
+  void exposuresPaintButNeverInsideAHandler();
   void programChangesReachTheWidgetsWithoutEcho();
   void badTextTintsTheEditUntilItIsTakenAgain();
   void escapeAndTheCloseBoxEndTheDialogButEnterDoesNot();
@@ -231,6 +235,24 @@ void WindowTest::checkBoxesAndListsNotifyOnlyForTheUser() {
   QTest::keyClick(combo, Qt::Key_Down);
   QCOMPARE(probe.dlg.log.back(), "select 1012 2");
   QCOMPARE(list.GetCurSel(), 2);
+}
+
+void WindowTest::exposuresPaintButNeverInsideAHandler() {
+  ShownProbe probe;
+  probe.dlg.log.clear();
+  probe.window->hide();
+  QApplication::processEvents();
+  probe.window->show();
+  QApplication::processEvents();
+  QCOMPARE(probe.dlg.log, std::vector<std::string>{"paint"});
+
+  // The window is uncovered while a handler runs: the paint comes after the handler.
+  probe.dlg.log.clear();
+  probe.dlg.duringChange = [&] { probe.host.Exposed(*probe.window); };
+  auto* edit = probe.Widget<QLineEdit>(IDC_EXPOSURE_TIME);
+  QTest::keyClicks(edit, "5");
+  QCOMPARE(probe.dlg.log, (std::vector<std::string>{"change 1006 5", "paint"}));
+  QCOMPARE(probe.host.Record()->Lines(), (std::vector<std::string>{"type IDC_EXPOSURE_TIME 5", "paint"}));
 }
 
 void WindowTest::programChangesReachTheWidgetsWithoutEcho() {
