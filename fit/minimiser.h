@@ -1,0 +1,98 @@
+// Derivative-free minimisation of a real function of n real variables:
+// Powell's direction-set method, each line minimisation done by a downhill
+// bracket search followed by Brent's parabolic / golden-section search.
+//
+// The minimiser has no error returns. When one of its iteration limits is
+// reached it writes a three-line report to standard error and ends the
+// process with status 1 (see fatalError).
+//
+// Not re-entrant: one line context is shared by lineSearch and lineValue, so
+// only one minimisation may run at a time, and an objective must not start
+// another one.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// A run of doubles with its length. Elements are taken from the free store
+// and are not initialised.
+class DoubleVector {
+public:
+    explicit DoubleVector(std::int32_t length);
+    ~DoubleVector();
+
+    DoubleVector(const DoubleVector&) = delete;
+    DoubleVector& operator=(const DoubleVector&) = delete;
+
+    double& operator[](std::int32_t i);
+    const double& operator[](std::int32_t i) const;
+    std::int32_t length() const { return length_; }
+
+private:
+    std::int32_t length_;
+    double* elements_;
+};
+
+// A rows x cols array of doubles held in one contiguous block; row i starts
+// at element i * cols of the block. m[i] is the row pointer, so m[i][j] is
+// row i, column j. Elements are not initialised.
+class DoubleMatrix {
+public:
+    DoubleMatrix(std::int32_t rows, std::int32_t cols);
+    ~DoubleMatrix();
+
+    DoubleMatrix(const DoubleMatrix&) = delete;
+    DoubleMatrix& operator=(const DoubleMatrix&) = delete;
+
+    double* operator[](std::int32_t i);
+    const double* operator[](std::int32_t i) const;
+    std::int32_t rows() const { return rows_; }
+    std::int32_t cols() const { return cols_; }
+
+private:
+    std::int32_t rows_;
+    std::int32_t cols_;
+    double* block_;
+    double** rowPointers_;
+};
+
+// The function being minimised. There is no user-data argument: whatever
+// else the objective needs must come from state of its own module.
+using Objective = double (*)(const DoubleVector&);
+
+// A function of one variable, as searched by bracketMinimum and brent.
+using ScalarFunction = double (*)(double);
+
+// Minimises func from the start point p. xi is an n x n matrix whose columns
+// are the search directions; on return p is the minimum found, xi the final
+// direction set, fret the value at p, and iter the sweep (counted from 0) at
+// which the fractional decrease of the value fell within ftol.
+void powell(DoubleVector& p, DoubleMatrix& xi, double ftol, int& iter, double& fret, Objective func);
+
+// Moves p to the minimum of func along direction xi. On return xi holds the
+// displacement actually made and fret the value at the new p.
+void lineSearch(DoubleVector& p, DoubleVector& xi, double& fret, Objective func);
+
+// The objective at origin + x * direction of the line being searched.
+double lineValue(double x);
+
+// Starting from the abscissae a and b, walks downhill until a, b, c bracket a
+// minimum: b lies between a and c and f(b) is no higher than f(a) or f(c).
+void bracketMinimum(double& a, double& b, double& c, double& fa, double& fb, double& fc, ScalarFunction f);
+
+// Minimum of f inside the bracket (ax, bx, cx), which may be given in either
+// order, located to a fractional precision of about tol. Stores the abscissa
+// in xmin and returns f there.
+double brent(double ax, double bx, double cx, ScalarFunction f, double tol, double& xmin);
+
+// Called with the three lines of a fatal report joined by '\n', before they
+// are written to standard error and the process exits, so that a window host
+// can show them first.
+using FatalReportHook = void (*)(const std::string& text);
+
+// Installs the hook (nullptr removes it).
+void setFatalReportHook(FatalReportHook hook);
+
+// Writes the fatal report for text to standard error and ends the process
+// with exit status 1. Nothing the hook does can prevent the exit.
+[[noreturn]] void fatalError(std::string text);

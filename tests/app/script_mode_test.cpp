@@ -1,0 +1,95 @@
+// The program in script mode, run as a user runs it: exit statuses, printed controls, pictures.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "tests/support/png_reader.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+struct ScriptRun {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+// Runs the program on `script` in `dir`.
+ScriptRun RunScript(const TempDir& dir, const std::string& script) {
+  dir.Write("test.vsc", script);
+  const std::string command = std::string("'") + VARNEL_PROGRAM + "' --script test.vsc >out.txt 2>err.txt";
+  const int raw = std::system(command.c_str());
+  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, dir.Read("out.txt"), dir.Read("err.txt")};
+}
+
+TEST(ScriptMode, ShowsTheStartValuesAfterTheFirstPaint) {
+  TempDir dir;
+  const ScriptRun run = RunScript(dir,
+                            "show IDC_EXPOSURE_TIME\nshow cutoff_list\nshow 1034\n"
+                            "expect peaks_in_report 10\n");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "IDC_EXPOSURE_TIME: 0.1\nIDC_CUTOFF_LIST: [Null]\nIDC_WEIGHT_BY_COUNT: 1\n");
+}
+
+TEST(ScriptMode, SavedMapShowsTheTestImage) {
+  TempDir dir;
+  const ScriptRun run = RunScript(dir, "save-map out.png\nsave-panel panel.png\nsave-window window.png\n");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const auto map = ReadPng(dir / "out.png");
+  ASSERT_TRUE(map);
+  ASSERT_EQ(map->width, 402);
+  ASSERT_EQ(map->height, 402);
+  for (int y : {200, 201})
+    for (int x : {200, 201}) EXPECT_EQ(map->At(x, y), 0x000064u);
+  EXPECT_EQ(map->At(220, 200), 0x00005Au);  // cell (100, 110): 90
+  EXPECT_EQ(map->At(0, 0), 0u);
+  const auto panel = ReadPng(dir / "panel.png");
+  ASSERT_TRUE(panel);
+  EXPECT_EQ(panel->width, 400);
+  EXPECT_EQ(panel->height, 200);
+  EXPECT_EQ(panel->At(40, 10), 0xC8C8C8u);
+  const auto window = ReadPng(dir / "window.png");
+  ASSERT_TRUE(window);
+  EXPECT_EQ(window->width, 721);
+  EXPECT_EQ(window->height, 633);
+}
+
+TEST(ScriptMode, ExitStatuses) {
+  TempDir dir;
+  EXPECT_EQ(RunScript(dir, "paint\nclose\n").status, 0);
+
+  ScriptRun run = RunScript(dir, "paint\nfly away\n");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("test.vsc:2: unknown command 'fly'"), std::string::npos) << run.err;
+
+  run = RunScript(dir, "click IDC_NO_SUCH_BUTTON\n");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("test.vsc:1: no control"), std::string::npos) << run.err;
+
+  run = RunScript(dir, "type IDC_KINETIC_RATE 3\n");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("disabled"), std::string::npos) << run.err;
+
+  run = RunScript(dir, "expect IDC_EXPOSURE_TIME 0.1\nexpect IDC_EXPOSURE_TIME 0.2\nshow IDC_EXPOSURE_TIME\n");
+  EXPECT_EQ(run.status, 3);
+  EXPECT_EQ(run.out, "");  // the script stopped at the failed line
+  EXPECT_NE(run.err.find("test.vsc:2:"), std::string::npos) << run.err;
+}
+
+TEST(ScriptMode, CommandLine) {
+  TempDir dir;
+  const auto status = [](const std::string& args) {
+    const int raw = std::system((std::string("'") + VARNEL_PROGRAM + "' " + args + " >/dev/null 2>&1").c_str());
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  };
+  EXPECT_EQ(status("--version"), 0);
+  EXPECT_EQ(status("--help"), 0);
+  EXPECT_EQ(status("--script missing.vsc"), 2);
+  EXPECT_EQ(status("--bogus"), 2);
+  EXPECT_EQ(status("--script - </dev/null"), 0);
+}
+
+}  // namespace

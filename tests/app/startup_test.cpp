@@ -1,0 +1,124 @@
+// Start-up of the main dialog: the values before and after the first paint, the system menu,
+// the About box and repaints.
+#include <gtest/gtest.h>
+
+#include "app/aboutdlg.h"
+#include "res/resource.h"
+#include "tests/support/dialog_fixture.h"
+
+namespace {
+
+TEST(StartUp, BeforeTheFirstPaintTheEditsShowTheConstructionValues) {
+  TempDir dir;
+  TestHost host;
+  CVarnelDlg dlg;
+  dlg.Realise();
+  EXPECT_EQ(dlg.FindControl(IDC_EXPOSURE_TIME)->text, "0");
+  EXPECT_EQ(dlg.FindControl(IDC_PEAKS_IN_REPORT)->text, "0");
+  EXPECT_EQ(dlg.FindControl(IDC_WEIGHT_BY_COUNT)->check, 0);
+  EXPECT_EQ(dlg.FindControl(IDC_STATE_COUNT)->text, "0");
+  EXPECT_EQ(dlg.FindControl(IDC_CUTOFF_LIST)->Describe(), "[Null]");
+  // The fields already hold the start values; the first paint brings them into view.
+  EXPECT_EQ(dlg.m_exposureTime, 0.1);
+  EXPECT_EQ(dlg.m_peaksInReport, 10);
+  EXPECT_EQ(dlg.m_weightByCount, 1);
+  EXPECT_FALSE(dlg.m_cutoffsLocked);
+  EXPECT_FALSE(dlg.m_showPick);
+  EXPECT_FALSE(dlg.m_drawFitCurve);
+  EXPECT_EQ(dlg.GetIcon(TRUE), dlg.m_hIcon);
+  EXPECT_EQ(dlg.GetIcon(FALSE), dlg.m_hIcon);
+  ASSERT_NE(dlg.m_hIcon, nullptr);
+  EXPECT_EQ(dlg.m_hIcon->id, static_cast<UINT>(IDR_MAINFRAME));
+}
+
+class StartedDialog : public DialogTest {};
+
+TEST_F(StartedDialog, FirstPaintShowsTheStartValues) {
+  EXPECT_EQ(Text(IDC_EXPOSURE_TIME), "0.1");
+  EXPECT_EQ(Text(IDC_PEAKS_IN_REPORT), "10");
+  EXPECT_EQ(Text(IDC_WEIGHT_BY_COUNT), "1");
+  EXPECT_EQ(Text(IDC_USE_CIRCLES), "0");
+  EXPECT_EQ(Text(IDC_STATE_COUNT), "0");
+  EXPECT_EQ(Text(IDC_PICK_FROM), "0");
+  EXPECT_EQ(Text(IDC_KINETIC_RATE), "0");
+  EXPECT_EQ(Text(IDC_CUTOFF_LIST), "[Null]");
+  EXPECT_TRUE(host.messages.empty());
+  EXPECT_TRUE(host.invalid.empty());
+}
+
+TEST_F(StartedDialog, RepaintRestoresAnEditThatNoHandlerHasRead) {
+  Type(IDC_EXPOSURE_TIME, "0.25");
+  EXPECT_EQ(Text(IDC_EXPOSURE_TIME), "0.25");
+  dlg->SendMessage(WM_PAINT);
+  EXPECT_EQ(Text(IDC_EXPOSURE_TIME), "0.1");
+  EXPECT_EQ(dlg->m_exposureTime, 0.1);
+}
+
+TEST_F(StartedDialog, SystemMenuOffersTheAboutBox) {
+  const auto& items = dlg->SystemMenu().Items();
+  ASSERT_EQ(items.size(), 2u);
+  EXPECT_EQ(items[0].flags, MF_SEPARATOR);
+  EXPECT_EQ(items[1].flags, MF_STRING);
+  EXPECT_EQ(items[1].id, IDM_ABOUTBOX);
+  EXPECT_EQ(items[1].text, "&About Varnel...");
+
+  dlg->SendMessage(WM_SYSCOMMAND, IDM_ABOUTBOX);
+  EXPECT_EQ(host.modalRuns, 1);
+  EXPECT_FALSE(dlg->HasEnded());
+  // The low four bits of a system command are the system's own.
+  dlg->SendMessage(WM_SYSCOMMAND, IDM_ABOUTBOX | 0x3);
+  EXPECT_EQ(host.modalRuns, 2);
+}
+
+TEST_F(StartedDialog, OtherSystemCommandsBehaveAsUsual) {
+  dlg->SendMessage(WM_SYSCOMMAND, SC_CLOSE);
+  EXPECT_TRUE(dlg->HasEnded());
+  EXPECT_EQ(dlg->Result(), IDCANCEL);
+  EXPECT_EQ(host.modalRuns, 0);
+}
+
+TEST_F(StartedDialog, MinimisedPaintDrawsTheIconCentred) {
+  host.minimised = true;
+  dlg->SendMessage(WM_PAINT);
+  // The client area is 721 x 633; the icon's top-left is at ((721-32+1)/2, (633-32+1)/2).
+  const PixelSurface& s = dlg->ClientSurface();
+  const HICON icon = dlg->m_hIcon;
+  EXPECT_EQ(s.At(345, 301), icon->PixelAt(icon->large, 0, 0));
+  EXPECT_EQ(s.At(345 + 16, 301 + 1), icon->PixelAt(icon->large, 16, 1));
+  EXPECT_EQ(dlg->SendMessage(WM_QUERYDRAGICON), reinterpret_cast<LRESULT>(icon));
+}
+
+TEST(AboutBox, ShowsTheVersionAndClosesWithOk) {
+  TestHost host;
+  CAboutDlg about;
+  about.Realise();
+  EXPECT_EQ(about.Template().caption, "About Varnel");
+  const Control* version = nullptr;
+  for (const Control& c : about.Controls())
+    if (c.text == "Varnel Version 1.0") version = &c;
+  ASSERT_NE(version, nullptr);
+  about.UserClick(IDOK);
+  EXPECT_TRUE(about.HasEnded());
+  EXPECT_EQ(about.Result(), IDOK);
+}
+
+TEST(Templates, MainDialogIs721By633PixelsWithThePanelAt400By200) {
+  const DialogTemplate* main = FindDialogTemplate(IDD_VARNEL_DIALOG);
+  ASSERT_NE(main, nullptr);
+  EXPECT_EQ(main->PixelWidth(), 721);
+  EXPECT_EQ(main->PixelHeight(), 633);
+  EXPECT_EQ(main->caption, "Varnel");
+  const auto panel = std::find_if(main->controls.begin(), main->controls.end(),
+                                  [](const ControlTemplate& c) { return c.id == IDC_HIST_PANEL; });
+  ASSERT_NE(panel, main->controls.end());
+  const CRect r = panel->PixelRect();
+  EXPECT_EQ(r.left, 3);
+  EXPECT_EQ(r.top, 422);
+  EXPECT_EQ(r.Width(), 400);
+  int named = 0;
+  for (const ControlTemplate& c : main->controls) named += c.id != IDC_STATIC;
+  EXPECT_EQ(named, 30);
+  EXPECT_EQ(main->controls.size(), 45u);
+}
+
+}  // namespace
