@@ -5,15 +5,12 @@
 #include <barrier>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <thread>
 
-namespace {
+#include "reports/spotexp.h"
 
-// The spot of one record along one axis: exp(-(v - centre)^2 / 0.0005).
-double AxisSpot(double v, double centre) {
-  const double d = v - centre;
-  return std::exp(-(d * d) / kSpotSpread);
-}
+namespace {
 
 double WeightOf(double count, bool weighted) { return weighted ? count : 1.0; }
 
@@ -42,30 +39,50 @@ void RunOnThreads(int threads, Body body) {
 // in record order.
 
 constexpr int kBlockRecords = 256;
-constexpr int kColumnStride = 204;  // columns padded to whole vectors; the padding stays 0
+constexpr int kGroupRecords = 16;   // the column factors of a group stay in the first-level cache
+constexpr int kFactorStride = 204;  // 201 factors padded to whole vectors; the padding stays 0
+constexpr double kInverseSpread = 1 / kSpotSpread;
 
 struct RecordBlock {
   int size = 0;
   std::array<double, kBlockRecords> initial{};
   std::array<double, kBlockRecords> final{};
   std::array<double, kBlockRecords> weight{};
-  std::vector<double> rowFactors = std::vector<double>(static_cast<std::size_t>(kMapCells) * kBlockRecords);
-  std::vector<double> columnFactors = std::vector<double>(static_cast<std::size_t>(kBlockRecords) * kColumnStride, 0.0);
+  // Per record: w * E(i) over the rows, and F(j) over the columns.
+  std::vector<double> rowFactors = std::vector<double>(static_cast<std::size_t>(kBlockRecords) * kFactorStride, 0.0);
+  std::vector<double> columnFactors = std::vector<double>(static_cast<std::size_t>(kBlockRecords) * kFactorStride, 0.0);
 };
 
-// acc[j] += c_k * cols_k[j] for k = 0 ... count - 1, in that order for every j. A record whose
-// factor is 0 adds exact zeros and is passed over.
+// out[i] = scale * exp(-(i * 0.005 - centre)^2 / 0.0005) for the 201 cells of an axis; the
+// padding after them is 0.
+[[gnu::target_clones("avx2", "default")]] void FillFactors(double centre, double scale, double* __restrict out) {
+  static_assert(kFactorStride % 4 == 0 && kFactorStride >= kMapCells);
+  for (int i = 0; i < kFactorStride; i += 4) {
+    const Double4 index = {static_cast<double>(i), static_cast<double>(i + 1), static_cast<double>(i + 2),
+                           static_cast<double>(i + 3)};
+    const Double4 d = index * kCellStep - centre;
+    const Double4 exponents = -(d * d) * kInverseSpread;
+    double arguments[4], spots[4];
+    std::memcpy(arguments, &exponents, sizeof arguments);
+    SpotExp4(arguments, spots);
+    for (int m = 0; m < 4; ++m) out[i + m] = scale * spots[m];
+  }
+  std::fill(out + kMapCells, out + kFactorStride, 0.0);
+}
+
+// acc[j] += c_k * cols_k[j] for k = 0 ... count - 1, in that order for every j. Four records at
+// a time whose factors are all 0 add exact zeros and are passed over.
 [[gnu::target_clones("avx2", "default")]] void AccumulateRow(double* __restrict acc, const double* __restrict coef,
                                                              int count, const double* __restrict cols) {
   int k = 0;
   for (; k + 4 <= count; k += 4) {
     const double c0 = coef[k], c1 = coef[k + 1], c2 = coef[k + 2], c3 = coef[k + 3];
     if (c0 == 0 && c1 == 0 && c2 == 0 && c3 == 0) continue;
-    const double* f0 = cols + static_cast<std::size_t>(k) * kColumnStride;
-    const double* f1 = f0 + kColumnStride;
-    const double* f2 = f1 + kColumnStride;
-    const double* f3 = f2 + kColumnStride;
-    for (int j = 0; j < kColumnStride; ++j) {
+    const double* f0 = cols + static_cast<std::size_t>(k) * kFactorStride;
+    const double* f1 = f0 + kFactorStride;
+    const double* f2 = f1 + kFactorStride;
+    const double* f3 = f2 + kFactorStride;
+    for (int j = 0; j < kFactorStride; ++j) {
       double s = acc[j];
       s += c0 * f0[j];
       s += c1 * f1[j];
@@ -77,8 +94,8 @@ struct RecordBlock {
   for (; k < count; ++k) {
     const double c = coef[k];
     if (c == 0) continue;
-    const double* f = cols + static_cast<std::size_t>(k) * kColumnStride;
-    for (int j = 0; j < kColumnStride; ++j) acc[j] += c * f[j];
+    const double* f = cols + static_cast<std::size_t>(k) * kFactorStride;
+    for (int j = 0; j < kFactorStride; ++j) acc[j] += c * f[j];
   }
 }
 
@@ -87,8 +104,8 @@ class SeparableSum {
   SeparableSum(const RecordArrays& records, bool weighted, bool magnitudes, int threads)
       : records_(records), weighted_(weighted), magnitudes_(magnitudes), threads_(threads) {}
 
-  // Row-major sums, kColumnStride values per row; with `magnitudes`, also the sums of |terms|.
-  std::vector<double> sums = std::vector<double>(static_cast<std::size_t>(kMapCells) * kColumnStride, 0.0);
+  // Row-major sums, kFactorStride values per row; with `magnitudes`, also the sums of |terms|.
+  std::vector<double> sums = std::vector<double>(static_cast<std::size_t>(kMapCells) * kFactorStride, 0.0);
   std::vector<double> magnitudeSums;
 
   void Run() {
@@ -126,25 +143,29 @@ class SeparableSum {
 
   void ComputeFactors(int t) {
     for (int k = t; k < block_.size; k += threads_) {
+      const auto at = static_cast<std::size_t>(k) * kFactorStride;
       const auto kk = static_cast<std::size_t>(k);
-      for (int i = 0; i < kMapCells; ++i)
-        block_.rowFactors[static_cast<std::size_t>(i) * kBlockRecords + kk] =
-            block_.weight[kk] * AxisSpot(CellValue(i), block_.initial[kk]);
-      double* columns = block_.columnFactors.data() + kk * kColumnStride;
-      for (int j = 0; j < kMapCells; ++j) columns[j] = AxisSpot(CellValue(j), block_.final[kk]);
+      FillFactors(block_.initial[kk], block_.weight[kk], block_.rowFactors.data() + at);
+      FillFactors(block_.final[kk], 1.0, block_.columnFactors.data() + at);
     }
   }
 
+  // Group by group, so that a group's column factors serve every row while they are cached.
   void AccumulateRows(int t) {
-    std::array<double, kBlockRecords> magnitudes{};
-    for (int i = t; i < kMapCells; i += threads_) {
-      const std::size_t row = static_cast<std::size_t>(i);
-      const double* coef = block_.rowFactors.data() + row * kBlockRecords;
-      AccumulateRow(sums.data() + row * kColumnStride, coef, block_.size, block_.columnFactors.data());
-      if (magnitudes_) {
-        for (int k = 0; k < block_.size; ++k) magnitudes[static_cast<std::size_t>(k)] = std::fabs(coef[k]);
-        AccumulateRow(magnitudeSums.data() + row * kColumnStride, magnitudes.data(), block_.size,
-                      block_.columnFactors.data());
+    std::array<double, kGroupRecords> coef{};
+    for (int group = 0; group < block_.size; group += kGroupRecords) {
+      const int count = std::min(kGroupRecords, block_.size - group);
+      const double* columns = block_.columnFactors.data() + static_cast<std::size_t>(group) * kFactorStride;
+      for (int i = t; i < kMapCells; i += threads_) {
+        const std::size_t row = static_cast<std::size_t>(i) * kFactorStride;
+        for (int k = 0; k < count; ++k)
+          coef[static_cast<std::size_t>(k)] =
+              block_.rowFactors[static_cast<std::size_t>(group + k) * kFactorStride + static_cast<std::size_t>(i)];
+        AccumulateRow(sums.data() + row, coef.data(), count, columns);
+        if (magnitudes_) {
+          for (double& c : coef) c = std::fabs(c);
+          AccumulateRow(magnitudeSums.data() + row, coef.data(), count, columns);
+        }
       }
     }
   }
@@ -164,12 +185,13 @@ class SeparableSum {
 // out as the direct sums give it, so every cell gets an interval [lo, hi] that holds both its
 // direct and its separable sum, and a cell whose interval straddles a decision is summed
 // directly. The bound, with u = 2^-53 and n records taking part:
-//  - one spot, direct or separable, is within (9z + 9)u of the exact spot, z <= 760 being the
-//    exponent's argument (the roundings of the argument are magnified by z; at most 1 ulp per
-//    exponential and product), and within (|w| + 1) 2^-1070 where it underflows;
+//  - one spot, direct or separable, is within (10z + 9)u + 2e-13 of the exact spot, z <= 760
+//    being the exponent's argument: the few roundings of the argument are magnified by z, the
+//    library's exponential is within 1 ulp and SpotExp within 1e-13;
+//  - where the spot is below e^-708 the values underflow or are cut to 0: within
+//    (|w| + 1) x 1e-300 of the exact spot;
 //  - summing n terms in order adds at most gamma(n) = nu / (1 - nu) times the sum of |terms|.
-// kTermError bounds (9 x 760 + 9)u with room to spare; the underflow part is overstated as
-// 1e-300 per unit of weight and per record.
+// kTermError bounds the first with room to spare (1.1e-12 at most there).
 constexpr double kUnitRoundoff = 0x1p-53;
 constexpr double kTermError = 1e-11;
 constexpr double kUnderflowError = 1e-300;
@@ -286,7 +308,7 @@ DensityGrid FastDensityGrid(const RecordArrays& records, bool weighted, int thre
   std::vector<CellBounds> bounds(kCellCount);
   for (int i = 0; i < kMapCells; ++i)
     for (int j = 0; j < kMapCells; ++j) {
-      const std::size_t from = static_cast<std::size_t>(i) * kColumnStride + static_cast<std::size_t>(j);
+      const std::size_t from = static_cast<std::size_t>(i) * kFactorStride + static_cast<std::size_t>(j);
       const std::size_t cell = static_cast<std::size_t>(i) * kMapCells + static_cast<std::size_t>(j);
       const double sum = separable.sums[from];
       grid.cells[cell] = sum;
