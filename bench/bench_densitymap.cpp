@@ -134,9 +134,10 @@ const std::vector<std::string>& SimulatedReports(std::string& error) {
   static std::string why;
   if (paths.empty() && why.empty()) {
     const auto dir = std::filesystem::temp_directory_path() / ("varnel-bench-" + std::to_string(getpid()));
-    const std::string command = "'" + Simulator().string() + "' --out '" + dir.string() + "' --molecules " +
-                                std::to_string(kReports) + " --seed 11 --peaks " + std::to_string(kPeaks) +
-                                " >/dev/null";
+    std::string command = "'";
+    command += Simulator().string();
+    command += "' --out '" + dir.string() + "' --molecules " + std::to_string(kReports) + " --seed 11 --peaks " +
+               std::to_string(kPeaks) + " >/dev/null";
     if (std::system(command.c_str()) != 0) {
       why = "cannot run " + Simulator().string() + " (set VARNEL_SIMULATOR)";
     } else {

@@ -1,182 +1,13 @@
 #include "reports/densitygrid.h"
 
 #include <algorithm>
-#include <array>
-#include <barrier>
 #include <charconv>
 #include <cmath>
-#include <cstring>
-#include <thread>
 
-#include "reports/spotexp.h"
+#include "reports/parallel.h"
+#include "reports/separablesum.h"
 
 namespace {
-
-double WeightOf(double count, bool weighted) { return weighted ? count : 1.0; }
-
-int ThreadCount(int requested) {
-  if (requested > 0) return std::min(requested, 64);
-  const unsigned hardware = std::thread::hardware_concurrency();
-  return static_cast<int>(std::clamp(hardware, 1u, 8u));
-}
-
-// Runs body(t) for t = 0 ... threads - 1, each on its own thread (t = 0 on the caller's).
-template <class Body>
-void RunOnThreads(int threads, Body body) {
-  std::vector<std::thread> helpers;
-  helpers.reserve(static_cast<std::size_t>(threads - 1));
-  for (int t = 1; t < threads; ++t) helpers.emplace_back(body, t);
-  body(0);
-  for (std::thread& h : helpers) h.join();
-}
-
-// --- The separable sum -------------------------------------------------------------------------
-//
-// exp(-((x - a)^2 + (y - b)^2) / s) = exp(-(x - a)^2 / s) * exp(-(y - b)^2 / s), so a record
-// adds w * E(i) * F(j) to cell (i, j), with E over the rows and F over the columns: 402
-// exponentials per record instead of 40,401. Records are taken in blocks; for each block the
-// threads first share the factor computation, then the rows, and every cell adds its records
-// in record order.
-
-constexpr int kBlockRecords = 256;
-constexpr int kGroupRecords = 16;   // the column factors of a group stay in the first-level cache
-constexpr int kFactorStride = 204;  // 201 factors padded to whole vectors; the padding stays 0
-constexpr double kInverseSpread = 1 / kSpotSpread;
-
-struct RecordBlock {
-  int size = 0;
-  std::array<double, kBlockRecords> initial{};
-  std::array<double, kBlockRecords> final{};
-  std::array<double, kBlockRecords> weight{};
-  // Per record: w * E(i) over the rows, and F(j) over the columns.
-  std::vector<double> rowFactors = std::vector<double>(static_cast<std::size_t>(kBlockRecords) * kFactorStride, 0.0);
-  std::vector<double> columnFactors = std::vector<double>(static_cast<std::size_t>(kBlockRecords) * kFactorStride, 0.0);
-};
-
-// out[i] = scale * exp(-(i * 0.005 - centre)^2 / 0.0005) for the 201 cells of an axis; the
-// padding after them is 0.
-[[gnu::target_clones("avx2", "default")]] void FillFactors(double centre, double scale, double* __restrict out) {
-  static_assert(kFactorStride % 4 == 0 && kFactorStride >= kMapCells);
-  for (int i = 0; i < kFactorStride; i += 4) {
-    const Double4 index = {static_cast<double>(i), static_cast<double>(i + 1), static_cast<double>(i + 2),
-                           static_cast<double>(i + 3)};
-    const Double4 d = index * kCellStep - centre;
-    const Double4 exponents = -(d * d) * kInverseSpread;
-    double arguments[4], spots[4];
-    std::memcpy(arguments, &exponents, sizeof arguments);
-    SpotExp4(arguments, spots);
-    for (int m = 0; m < 4; ++m) out[i + m] = scale * spots[m];
-  }
-  std::fill(out + kMapCells, out + kFactorStride, 0.0);
-}
-
-// acc[j] += c_k * cols_k[j] for k = 0 ... count - 1, in that order for every j. Four records at
-// a time whose factors are all 0 add exact zeros and are passed over.
-[[gnu::target_clones("avx2", "default")]] void AccumulateRow(double* __restrict acc, const double* __restrict coef,
-                                                             int count, const double* __restrict cols) {
-  int k = 0;
-  for (; k + 4 <= count; k += 4) {
-    const double c0 = coef[k], c1 = coef[k + 1], c2 = coef[k + 2], c3 = coef[k + 3];
-    if (c0 == 0 && c1 == 0 && c2 == 0 && c3 == 0) continue;
-    const double* f0 = cols + static_cast<std::size_t>(k) * kFactorStride;
-    const double* f1 = f0 + kFactorStride;
-    const double* f2 = f1 + kFactorStride;
-    const double* f3 = f2 + kFactorStride;
-    for (int j = 0; j < kFactorStride; ++j) {
-      double s = acc[j];
-      s += c0 * f0[j];
-      s += c1 * f1[j];
-      s += c2 * f2[j];
-      s += c3 * f3[j];
-      acc[j] = s;
-    }
-  }
-  for (; k < count; ++k) {
-    const double c = coef[k];
-    if (c == 0) continue;
-    const double* f = cols + static_cast<std::size_t>(k) * kFactorStride;
-    for (int j = 0; j < kFactorStride; ++j) acc[j] += c * f[j];
-  }
-}
-
-class SeparableSum {
- public:
-  SeparableSum(const RecordArrays& records, bool weighted, bool magnitudes, int threads)
-      : records_(records), weighted_(weighted), magnitudes_(magnitudes), threads_(threads) {}
-
-  // Row-major sums, kFactorStride values per row; with `magnitudes`, also the sums of |terms|.
-  std::vector<double> sums = std::vector<double>(static_cast<std::size_t>(kMapCells) * kFactorStride, 0.0);
-  std::vector<double> magnitudeSums;
-
-  void Run() {
-    if (magnitudes_) magnitudeSums.assign(sums.size(), 0.0);
-    bool gatherNext = true;
-    auto completion = [this, &gatherNext]() noexcept {
-      if (gatherNext) Gather();
-      gatherNext = !gatherNext;
-    };
-    std::barrier sync(threads_, completion);
-    RunOnThreads(threads_, [&](int t) {
-      for (;;) {
-        sync.arrive_and_wait();  // the next block is gathered
-        if (block_.size == 0) break;
-        ComputeFactors(t);
-        sync.arrive_and_wait();  // every factor of the block is there
-        AccumulateRows(t);
-      }
-    });
-  }
-
- private:
-  // The next records that take part, in record order.
-  void Gather() {
-    block_.size = 0;
-    while (cursor_ < records_.size && block_.size < kBlockRecords) {
-      const std::size_t r = cursor_++;
-      if (!TakesPart(records_.initial[r], records_.final[r], records_.rate[r], records_.count[r])) continue;
-      const auto k = static_cast<std::size_t>(block_.size++);
-      block_.initial[k] = records_.initial[r];
-      block_.final[k] = records_.final[r];
-      block_.weight[k] = WeightOf(records_.count[r], weighted_);
-    }
-  }
-
-  void ComputeFactors(int t) {
-    for (int k = t; k < block_.size; k += threads_) {
-      const auto at = static_cast<std::size_t>(k) * kFactorStride;
-      const auto kk = static_cast<std::size_t>(k);
-      FillFactors(block_.initial[kk], block_.weight[kk], block_.rowFactors.data() + at);
-      FillFactors(block_.final[kk], 1.0, block_.columnFactors.data() + at);
-    }
-  }
-
-  // Group by group, so that a group's column factors serve every row while they are cached.
-  void AccumulateRows(int t) {
-    std::array<double, kGroupRecords> coef{};
-    for (int group = 0; group < block_.size; group += kGroupRecords) {
-      const int count = std::min(kGroupRecords, block_.size - group);
-      const double* columns = block_.columnFactors.data() + static_cast<std::size_t>(group) * kFactorStride;
-      for (int i = t; i < kMapCells; i += threads_) {
-        const std::size_t row = static_cast<std::size_t>(i) * kFactorStride;
-        for (int k = 0; k < count; ++k)
-          coef[static_cast<std::size_t>(k)] =
-              block_.rowFactors[static_cast<std::size_t>(group + k) * kFactorStride + static_cast<std::size_t>(i)];
-        AccumulateRow(sums.data() + row, coef.data(), count, columns);
-        if (magnitudes_) {
-          for (double& c : coef) c = std::fabs(c);
-          AccumulateRow(magnitudeSums.data() + row, coef.data(), count, columns);
-        }
-      }
-    }
-  }
-
-  const RecordArrays& records_;
-  const bool weighted_;
-  const bool magnitudes_;
-  const int threads_;
-  std::size_t cursor_ = 0;
-  RecordBlock block_;
-};
 
 // --- Exactness -------------------------------------------------------------------------------
 //
@@ -247,20 +78,64 @@ void SumDirectly(const RecordArrays& records, bool weighted, const std::vector<i
   });
 }
 
-bool AllFinite(const RecordArrays& records, bool weighted, double& weightMagnitude, bool& anyNegative,
-               std::size_t& taking) {
-  weightMagnitude = 0;
-  anyNegative = false;
-  taking = 0;
+struct RecordSummary {
+  bool finite = true;      // no infinite or non-number value among the records taking part
+  bool anyNegative = false;
+  std::size_t taking = 0;
+  double weightMagnitude = 0;  // sum of |w|
+};
+
+RecordSummary Summarise(const RecordArrays& records, bool weighted) {
+  RecordSummary summary;
   for (std::size_t r = 0; r < records.size; ++r) {
     if (!TakesPart(records.initial[r], records.final[r], records.rate[r], records.count[r])) continue;
-    const double w = WeightOf(records.count[r], weighted);
-    if (!std::isfinite(records.initial[r]) || !std::isfinite(records.final[r]) || !std::isfinite(w)) return false;
-    weightMagnitude += std::fabs(w);
-    anyNegative = anyNegative || w < 0;
-    ++taking;
+    const double w = SpotWeight(records.count[r], weighted);
+    summary.finite = summary.finite && std::isfinite(records.initial[r]) && std::isfinite(records.final[r]) &&
+                     std::isfinite(w);
+    summary.anyNegative = summary.anyNegative || w < 0;
+    summary.weightMagnitude += std::fabs(w);
+    ++summary.taking;
   }
-  return true;
+  return summary;
+}
+
+// Takes the separable sums into `cells` and gives each cell its interval.
+std::vector<CellBounds> BoundCells(const SeparableSums& separable, const RecordSummary& summary,
+                                   std::vector<double>& cells) {
+  const BoundTerms terms = SumBoundTerms(summary.taking, summary.weightMagnitude);
+  std::vector<CellBounds> bounds(kCellCount);
+  for (int i = 0; i < kMapCells; ++i)
+    for (int j = 0; j < kMapCells; ++j) {
+      const std::size_t cell = static_cast<std::size_t>(i) * kMapCells + static_cast<std::size_t>(j);
+      const double sum = separable.Sum(i, j);
+      cells[cell] = sum;
+      bounds[cell] = BoundsOf(sum, summary.anyNegative ? separable.Magnitude(i, j) : sum, terms);
+    }
+  return bounds;
+}
+
+// The cells that may hold the largest sum: no other cell's interval lies wholly above theirs.
+std::vector<int> MaximumCandidates(const std::vector<CellBounds>& bounds) {
+  double lowestMaximum = -HUGE_VAL;
+  for (const CellBounds& b : bounds)
+    if (Finite(b)) lowestMaximum = std::max(lowestMaximum, b.lo);
+  std::vector<int> cells;
+  for (int cell = 0; cell < kCellCount; ++cell) {
+    const CellBounds& b = bounds[static_cast<std::size_t>(cell)];
+    if (!Finite(b) || (b.hi > 0 && b.hi >= lowestMaximum)) cells.push_back(cell);
+  }
+  return cells;
+}
+
+// The cells, other than `done`, whose text or colour their interval leaves open.
+std::vector<int> Unsettled(const std::vector<CellBounds>& bounds, double maximum, const std::vector<int>& done) {
+  std::vector<bool> settled(kCellCount, false);
+  for (int cell : done) settled[static_cast<std::size_t>(cell)] = true;
+  std::vector<int> cells;
+  for (int cell = 0; cell < kCellCount; ++cell)
+    if (!settled[static_cast<std::size_t>(cell)] && !DecidedAlike(bounds[static_cast<std::size_t>(cell)], maximum))
+      cells.push_back(cell);
+  return cells;
 }
 
 }  // namespace
@@ -291,52 +166,21 @@ DensityGrid DirectDensityGrid(const RecordArrays& records, bool weighted) {
 }
 
 DensityGrid FastDensityGrid(const RecordArrays& records, bool weighted, int threads) {
-  double weightMagnitude = 0;
-  bool anyNegative = false;
-  std::size_t taking = 0;
+  const RecordSummary summary = Summarise(records, weighted);
   // Infinite or non-number values make every bound meaningless; such records never come from
   // a report, so the direct sums are affordable there.
-  if (!AllFinite(records, weighted, weightMagnitude, anyNegative, taking)) return DirectDensityGrid(records, weighted);
-
+  if (!summary.finite) return DirectDensityGrid(records, weighted);
   DensityGrid grid;
-  if (taking == 0) return grid;
+  if (summary.taking == 0) return grid;
+
   const int used = ThreadCount(threads);
-
-  SeparableSum separable(records, weighted, anyNegative, used);
-  separable.Run();
-  const BoundTerms terms = SumBoundTerms(taking, weightMagnitude);
-  std::vector<CellBounds> bounds(kCellCount);
-  for (int i = 0; i < kMapCells; ++i)
-    for (int j = 0; j < kMapCells; ++j) {
-      const std::size_t from = static_cast<std::size_t>(i) * kFactorStride + static_cast<std::size_t>(j);
-      const std::size_t cell = static_cast<std::size_t>(i) * kMapCells + static_cast<std::size_t>(j);
-      const double sum = separable.sums[from];
-      grid.cells[cell] = sum;
-      bounds[cell] = BoundsOf(sum, anyNegative ? separable.magnitudeSums[from] : sum, terms);
-    }
-
-  // The maximum: every cell that might hold it is summed directly.
-  double lowestMaximum = -HUGE_VAL;
-  for (const CellBounds& b : bounds)
-    if (Finite(b)) lowestMaximum = std::max(lowestMaximum, b.lo);
-  std::vector<int> direct;
-  std::vector<bool> isDirect(kCellCount, false);
-  for (int cell = 0; cell < kCellCount; ++cell) {
-    const CellBounds& b = bounds[static_cast<std::size_t>(cell)];
-    if (!Finite(b) || (b.hi > 0 && b.hi >= lowestMaximum)) {
-      direct.push_back(cell);
-      isDirect[static_cast<std::size_t>(cell)] = true;
-    }
-  }
-  SumDirectly(records, weighted, direct, grid.cells, used);
-  for (int cell : direct) grid.maximum = std::max(grid.maximum, grid.cells[static_cast<std::size_t>(cell)]);
-
-  // Every other cell whose decisions its interval does not settle.
-  direct.clear();
-  for (int cell = 0; cell < kCellCount; ++cell)
-    if (!isDirect[static_cast<std::size_t>(cell)] && !DecidedAlike(bounds[static_cast<std::size_t>(cell)], grid.maximum))
-      direct.push_back(cell);
-  SumDirectly(records, weighted, direct, grid.cells, used);
+  const std::vector<CellBounds> bounds =
+      BoundCells(SumSeparably(records, weighted, summary.anyNegative, used), summary, grid.cells);
+  // The maximum is exact: every cell that may hold it is summed directly.
+  const std::vector<int> candidates = MaximumCandidates(bounds);
+  SumDirectly(records, weighted, candidates, grid.cells, used);
+  for (int cell : candidates) grid.maximum = std::max(grid.maximum, grid.cells[static_cast<std::size_t>(cell)]);
+  SumDirectly(records, weighted, Unsettled(bounds, grid.maximum, candidates), grid.cells, used);
   return grid;
 }
 

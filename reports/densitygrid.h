@@ -21,6 +21,9 @@ inline constexpr double kRateFloor = 0.00001;   // records at or below this rate
 inline constexpr double kPrintFloor = 0.01;     // "3dgrid.dat" writes cells at or below this as 0
 inline constexpr int kCellCount = kMapCells * kMapCells;
 
+// What a record's spot is multiplied by.
+inline double SpotWeight(double count, bool weighted) { return weighted ? count : 1.0; }
+
 // The value that row or column `index` stands for.
 inline double CellValue(int index) { return index * kCellStep; }
 
