@@ -100,6 +100,16 @@ std::string DirectoryOf(const std::string& path) {
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
+// Makes `set` the dialog's records; the old arrays go as a whole.
+void TakeRecords(CVarnelDlg& dlg, RecordSet& set, int count) {
+  dlg.m_recordCount = count;
+  dlg.m_initialValues = std::move(set.initial);
+  dlg.m_finalValues = std::move(set.final);
+  dlg.m_frameRates = std::move(set.rate);
+  dlg.m_spareValues = std::move(set.spare);
+  dlg.m_transitionCounts = std::move(set.count);
+}
+
 }  // namespace
 
 void CVarnelDlg::OnLoadFiles() {
@@ -128,12 +138,7 @@ void CVarnelDlg::OnLoadFiles() {
       allocated = true;
       shortfalls = ReadReports(file_names, perFile, *set);
       g_outputDir = DirectoryOf(file_names.front());
-      m_recordCount = static_cast<int>(records);
-      m_initialValues = std::move(set->initial);
-      m_finalValues = std::move(set->final);
-      m_frameRates = std::move(set->rate);
-      m_spareValues = std::move(set->spare);
-      m_transitionCounts = std::move(set->count);
+      TakeRecords(*this, *set, static_cast<int>(records));
     }
   }
   if (!allocated) {
