@@ -159,7 +159,9 @@ TEST_F(MapDrawTest, CircleOfTheShownClass) {
   // Every outline cell is at distance close to the radius.
   for (int r = 0; r < kMapCells; ++r)
     for (int c = 0; c < kMapCells; ++c)
-      if (Shown(r, c) == kOverlay) EXPECT_NEAR(std::hypot(r - 100, c - 100), 10.0, 1.5) << r << "," << c;
+      if (Shown(r, c) == kOverlay) {
+        EXPECT_NEAR(std::hypot(r - 100, c - 100), 10.0, 1.5) << r << "," << c;
+      }
 }
 
 TEST_F(MapDrawTest, CircleNeedsTheBoxTheClassAndItsVisibleFlag) {

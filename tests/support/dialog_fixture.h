@@ -10,13 +10,21 @@
 
 #include "app/varneldlg.h"
 #include "reports/outputdir.h"
+#include "selection/histograms.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_host.h"
 
 class DialogTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    // Process-wide state starts afresh for every test, as it does for every run of the program.
     g_outputDir.clear();
+    for (auto& from : g_histCounts)
+      for (auto& to : from)
+        for (double& count : to) count = 0.0;
+    for (auto& from : g_histCentres)
+      for (auto& to : from)
+        for (double& centre : to) centre = 0.0;
     dlg = std::make_unique<CVarnelDlg>();
     dlg->Realise();
     dlg->SendMessage(WM_PAINT);

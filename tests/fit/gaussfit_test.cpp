@@ -1,0 +1,239 @@
+// The Gaussian fit of a class: its objective, the rate file, the results and the refusals.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <string>
+#include <vector>
+
+#include "fit/fitparams.h"
+#include "fit/gaussfit.h"
+#include "res/resource.h"
+#include "selection/histograms.h"
+#include "tests/support/dialog_fixture.h"
+
+namespace {
+
+// The histogram geometry: bin k is centred at k * 0.2 - 10 + 0.1.
+void SetCentres(int from, int to) {
+  for (int k = 0; k < kHistogramBins; ++k) g_histCentres[from][to][k] = k * 0.2 + -10.0 + 0.1;
+}
+
+std::string FormatRate(double v) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", v);
+  return text;
+}
+
+double Objective(double a, double xc, double w) {
+  DoubleVector p(3);
+  p[0] = a;
+  p[1] = xc;
+  p[2] = w;
+  return gaussObjective(p);
+}
+
+class GaussObjectiveTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_fitFrom = 2;
+    g_fitTo = 1;
+    SetCentres(2, 1);
+    for (double& c : g_histCounts[2][1]) c = 0.0;
+  }
+};
+
+TEST_F(GaussObjectiveTest, IsTheSumOfSquaresAgainstAGaussianOfAreaA) {
+  // Counts 0 except 7 in bin 25 (centre -4.9). The model is a normal density of standard
+  // deviation w/2 scaled to area A (up to the constant's last digits).
+  g_histCounts[2][1][25] = 7.0;
+  const double a = 30.0, xc = -5.0, w = 0.8;
+  double expected = 0.0;
+  for (int k = 0; k < kHistogramBins; ++k) {
+    const double x = k * 0.2 - 9.9;
+    const double sigma = w / 2;
+    const double density = std::exp(-(x - xc) * (x - xc) / (2 * sigma * sigma)) / (sigma * std::sqrt(2 * std::numbers::pi));
+    const double diff = g_histCounts[2][1][k] - a * density;
+    expected += diff * diff;
+  }
+  EXPECT_NEAR(Objective(a, xc, w), expected, expected * 1e-11);
+}
+
+TEST_F(GaussObjectiveTest, ModelAtItsCentreBinByHand) {
+  // A Gaussian of area sqrt(1.5707963267945) and width 1 has height 1 at its centre; with
+  // exp(-2 u^2) it falls to exp(-0.08) one bin away and exp(-0.32) two bins away.
+  const double a = std::sqrt(1.5707963267945);
+  const double xc = -4.9;  // the centre of bin 25 is -4.9 up to rounding
+  double expected = 0.0;
+  for (int k = 0; k < kHistogramBins; ++k) {
+    const double u = (k - 25) * 0.2;
+    expected += std::exp(-2 * u * u) * std::exp(-2 * u * u);
+  }
+  EXPECT_NEAR(Objective(a, xc, 1.0), expected, 1e-9);
+  g_histCounts[2][1][25] = 1.0;
+  EXPECT_NEAR(Objective(a, xc, 1.0), expected - 1.0, 1e-9);
+}
+
+TEST_F(GaussObjectiveTest, BoundsAreTestedWithTheirBoundaryValuesAllowed) {
+  EXPECT_LT(Objective(1.0, -9.0, 0.5), 1e300);
+  EXPECT_LT(Objective(1.0, -1.0, 0.5), 1e300);
+  EXPECT_EQ(Objective(20.0, -5.0, 0.4999999), 1e300);
+  EXPECT_EQ(Objective(0.9999999, -5.0, 1.0), 1e300);
+  EXPECT_EQ(Objective(20.0, -9.0000001, 1.0), 1e300);
+  EXPECT_EQ(Objective(20.0, -0.9999999, 1.0), 1e300);
+}
+
+TEST_F(GaussObjectiveTest, StoresThePointBeforeAnythingElse) {
+  Objective(0.5, -12.0, 0.1);  // outside every bound
+  EXPECT_EQ(g_fitAmplitude, 0.5);
+  EXPECT_EQ(g_fitCentre, -12.0);
+  EXPECT_EQ(g_fitWidth, 0.1);
+}
+
+// A dialog locked into `states` states whose class lists the tests fill directly.
+class FitTest : public DialogTest {
+ protected:
+  void Lock(int states) {
+    Type(IDC_STATE_COUNT, std::to_string(states));
+    Click(IDC_LOCK_CUTOFFS);
+  }
+  std::vector<double>& List(int from, int to) {
+    return dlg->m_classLists[static_cast<std::size_t>((from - 1) * dlg->m_lockedStateCount + (to - 1))];
+  }
+  // Shows class from->to with the histogram of its list, as "Set Circle" would leave it.
+  void ShowWithValues(int from, int to, const std::vector<double>& values) {
+    List(from, to) = values;
+    double* counts = g_histCounts[from - 1][to - 1];
+    for (int k = 0; k < kHistogramBins; ++k) counts[k] = 0.0;
+    for (double v : values) {
+      const double bin = (std::log(v) + 10.0) / 0.2;
+      if (bin > -1.0 && bin < 50.0) counts[static_cast<int>(bin)] += 1.0;
+    }
+    while (dlg->m_pickFrom != from || dlg->m_pickTo != to) Click(IDC_PICK_NEXT);
+  }
+  // Values scattered around exp(centre) on the log axis, symmetric so that the fitted
+  // centre is the centre: centre + 0.3 d for d = -3 ... 3, with counts 1, 4, 9, 12, 9, 4, 1.
+  static std::vector<double> Peak(double centre) {
+    std::vector<double> values;
+    const int counts[7] = {1, 4, 9, 12, 9, 4, 1};
+    for (int d = -3; d <= 3; ++d)
+      for (int n = 0; n < counts[d + 3]; ++n) values.push_back(std::exp(centre + 0.2 * d));
+    return values;
+  }
+};
+
+TEST_F(FitTest, RefusedBeforeTheFirstLock) {
+  Click(IDC_FIT_GAUSSIAN);
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(host.messages[0], "Lock cutoffs first.");
+  EXPECT_FALSE(dlg->m_drawFitCurve);
+}
+
+TEST_F(FitTest, FitsAPeakAndWritesTheClassRateFile) {
+  Lock(3);
+  // ln v = -2.95 + 0.2 d falls into bin 35 + d: counts symmetric about bin 35, centre -2.9.
+  std::vector<double> values = Peak(-2.95);
+  values.push_back(0.0);     // not a rate: in the list, not in the file
+  values.push_back(1.0);     // ln 1 = 0 is out of range
+  values.push_back(3.0e-5);  // ln below -10
+  ShowWithValues(3, 2, values);
+  Click(IDC_FIT_GAUSSIAN);
+  EXPECT_TRUE(host.messages.empty());
+
+  const FitResult& result = dlg->m_fitResults[2][1];
+  ASSERT_TRUE(result.fitted);
+  EXPECT_EQ(result.transitions, 43);  // every value of the list, in range or not
+  EXPECT_EQ(result.rate, dlg->m_kineticRate);
+  EXPECT_EQ(result.width, dlg->m_rateStdev);
+  // The histogram is symmetric about the centre of bin 35 (-2.9): rate exp(-2.9) / 0.1.
+  EXPECT_NEAR(dlg->m_kineticRate, std::exp(-2.9) / 0.1, 1e-3 * dlg->m_kineticRate);
+  EXPECT_GT(dlg->m_rateStdev, 0.0);
+  EXPECT_EQ(Text(IDC_KINETIC_RATE), FormatField(dlg->m_kineticRate));
+  EXPECT_EQ(Text(IDC_GAUSS_AMPLITUDE), FormatField(dlg->m_gaussAmplitude));
+
+  // 40 in-range values, six significant digits each.
+  const std::string file = dir.Read("3,2rates.dat");
+  char expected[32];
+  std::snprintf(expected, sizeof expected, "%g\n", std::exp(-2.95 + 0.2 * -3));
+  EXPECT_EQ(file.substr(0, std::string(expected).size()), expected);
+  EXPECT_EQ(std::count(file.begin(), file.end(), '\n'), 40);
+  EXPECT_EQ(file.find("e-05"), std::string::npos);
+}
+
+TEST_F(FitTest, RateFileUsesGeneralNotationWithSixDigits) {
+  Lock(2);
+  ShowWithValues(1, 2, {5e-5, 0.123456789, 1.5e-4, 0.5});
+  Click(IDC_FIT_GAUSSIAN);
+  EXPECT_EQ(dir.Read("1,2rates.dat"), "5e-05\n0.123457\n0.00015\n0.5\n");
+}
+
+TEST_F(FitTest, CurveIsDrawnOnceAfterAFit) {
+  Lock(2);
+  ShowWithValues(1, 1, Peak(-4.1));
+  Click(IDC_FIT_GAUSSIAN);
+  const auto blueCount = [&] {
+    int n = 0;
+    const PixelSurface& panel = dlg->m_panelBitmap.Surface();
+    for (Pixel p : panel.Pixels()) n += p == 0x0000C8;
+    return n;
+  };
+  EXPECT_GT(blueCount(), 50);
+  EXPECT_FALSE(dlg->m_drawFitCurve);
+  Click(IDC_PICK_NEXT);
+  Click(IDC_PICK_PREV);
+  EXPECT_EQ(blueCount(), 0);
+}
+
+TEST_F(FitTest, RefittingOverwritesTheRecordAndTheFile) {
+  Lock(2);
+  ShowWithValues(2, 2, Peak(-3.5));
+  Click(IDC_FIT_GAUSSIAN);
+  const double first = dlg->m_fitResults[1][1].rate;
+  ShowWithValues(2, 2, Peak(-6.1));
+  Click(IDC_FIT_GAUSSIAN);
+  EXPECT_NEAR(dlg->m_fitResults[1][1].rate, std::exp(-6.1) / 0.1, 1e-3 * std::exp(-6.1) / 0.1);
+  EXPECT_NE(dlg->m_fitResults[1][1].rate, first);
+  const std::string file = dir.Read("2,2rates.dat");
+  EXPECT_EQ(std::count(file.begin(), file.end(), '\n'), 40);
+  EXPECT_EQ(file.substr(0, file.find('\n')), FormatRate(std::exp(-6.1 - 0.6)));
+}
+
+TEST_F(FitTest, ExposureTimeTypedBeforeTheFitIsUsed) {
+  Lock(2);
+  ShowWithValues(1, 1, Peak(-4.1));
+  Type(IDC_EXPOSURE_TIME, "0.05");
+  Click(IDC_FIT_GAUSSIAN);
+  EXPECT_NEAR(dlg->m_kineticRate, std::exp(-4.1) / 0.05, 1e-3 * std::exp(-4.1) / 0.05);
+}
+
+TEST_F(FitTest, ClassWithoutRatesInRangeIsNotFitted) {
+  Lock(2);
+  ShowWithValues(1, 2, Peak(-4.1));
+  Click(IDC_FIT_GAUSSIAN);
+  const FitResult before = dlg->m_fitResults[0][1];
+  std::remove((dir / "1,2rates.dat").c_str());
+  ShowWithValues(1, 2, {0.0, -1.0, 2.0, 1e-6});
+  Click(IDC_FIT_GAUSSIAN);
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(host.messages[0], "Class 1->2 has no rates to fit.");
+  EXPECT_EQ(dlg->m_fitResults[0][1].rate, before.rate);
+  EXPECT_EQ(dlg->m_fitResults[0][1].transitions, before.transitions);
+  EXPECT_FALSE(std::filesystem::exists(dir / "1,2rates.dat"));
+}
+
+TEST_F(FitTest, ClassOutsideTheLockedTableIsRefused) {
+  Lock(2);
+  ShowWithValues(2, 2, Peak(-4.1));
+  // Three states now, but the lists are those of two: class 2->2 sits at another place.
+  Type(IDC_STATE_COUNT, "3");
+  Click(IDC_FIT_GAUSSIAN);
+  EXPECT_TRUE(dlg->m_fitResults[1][1].fitted);  // looked up with the N of the lock
+  dlg->m_pickFrom = 3;  // as if the picker stood on a class the lock never built
+  dlg->UpdateData(FALSE);
+  Click(IDC_FIT_GAUSSIAN);
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_NE(host.messages[0].find("3->2"), std::string::npos);
+  EXPECT_FALSE(dlg->m_fitResults[2][1].fitted);
+}
+
+}  // namespace

@@ -1,0 +1,202 @@
+// "Lock cutoffs": states of values, weights, the ln-rate bins, the default circles, and what
+// the map and panel show afterwards.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "tests/selection/selection_fixture.h"
+
+namespace {
+
+using ClassificationTest = SelectionTest;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+TEST_F(ClassificationTest, ValuesEqualToACutoffBelongToTheLowerState) {
+  SetRecords({{0.3, 0.8, 0.11, 1},
+              {0.5, 0.5, 0.12, 1},
+              {0.2, 1.2, 0.13, 1},  // final value above every cutoff: no class
+              {0.0, 1.0, 0.14, 1},
+              {0.5000001, 0.5, 0.15, 1}});
+  Type(IDC_STATE_COUNT, "2");
+  Click(IDC_LOCK_CUTOFFS);
+  ASSERT_EQ(dlg->m_classLists.size(), 4u);
+  EXPECT_THAT(ClassList(1, 1), ElementsAre(0.12));
+  EXPECT_THAT(ClassList(1, 2), ElementsAre(0.11, 0.14));
+  EXPECT_THAT(ClassList(2, 1), ElementsAre(0.15));
+  EXPECT_THAT(ClassList(2, 2), IsEmpty());
+}
+
+TEST_F(ClassificationTest, CutoffsOutOfOrderAreTestedInSlotOrder) {
+  SetRecords({{0.5, 0.7, 0.2, 1}, {0.45, 0.35, 0.3, 1}});
+  Type(IDC_STATE_COUNT, "3");
+  Type(IDC_CUTOFF_VALUE, "0.6");
+  Click(IDC_REFRESH_CUTOFFS);
+  Select(IDC_CUTOFF_LIST, 1);
+  Type(IDC_CUTOFF_VALUE, "0.4");
+  Click(IDC_REFRESH_CUTOFFS);
+  Click(IDC_LOCK_CUTOFFS);
+  // 0.5 and 0.45 lie above the second cutoff but not above the first: state 1. 0.7: state 3.
+  EXPECT_THAT(ClassList(1, 3), ElementsAre(0.2));
+  EXPECT_THAT(ClassList(1, 1), ElementsAre(0.3));
+}
+
+TEST_F(ClassificationTest, WeightsCountEveryStartedTransitionOnlyWhenWeighting) {
+  const std::vector<TestRecord> records = {
+      {0.1, 0.1, 0.3, 3}, {0.1, 0.1, 0.25, 2.5}, {0.1, 0.1, 0.04, 0.4}, {0.1, 0.1, 0.5, 0}, {0.1, 0.1, 0.6, -2}};
+  SetRecords(records);
+  Type(IDC_STATE_COUNT, "1");
+  ASSERT_EQ(dlg->m_weightByCount, 1);
+  Click(IDC_LOCK_CUTOFFS);
+  EXPECT_THAT(ClassList(1, 1), ElementsAre(0.3, 0.3, 0.3, 0.25, 0.25, 0.25, 0.04));
+
+  dlg->m_weightByCount = 0;
+  Click(IDC_LOCK_CUTOFFS);
+  EXPECT_THAT(ClassList(1, 1), ElementsAre(0.3, 0.25, 0.04));
+}
+
+TEST_F(ClassificationTest, RatesFallIntoTheBinsOfTheirLogarithm) {
+  SetRecords({{0.1, 0.1, 0.5, 1},     // ln = -0.693: bin trunc(46.53) = 46
+              {0.1, 0.1, 1.0, 1},     // bin 50: no bin
+              {0.1, 0.1, 0.999, 1},   // bin 49
+              {0.1, 0.1, 4.0e-5, 1},  // ln = -10.13: truncated toward zero into bin 0
+              {0.1, 0.1, 3.0e-5, 1},  // ln = -10.41: below bin 0
+              {0.1, 0.1, 0.0, 1},     // no logarithm
+              {0.1, 0.1, -0.2, 1},
+              {0.1, 0.1, 2.5, 1},
+              {0.1, 0.1, std::exp(-9.85), 1},  // bin 0 reaches up to -9.8
+              {0.1, 0.1, std::exp(-9.75), 1}});
+  Type(IDC_STATE_COUNT, "1");
+  Click(IDC_LOCK_CUTOFFS);
+  const double* counts = g_histCounts[0][0];
+  EXPECT_EQ(counts[46], 1.0);
+  EXPECT_EQ(counts[49], 1.0);
+  EXPECT_EQ(counts[0], 2.0);
+  EXPECT_EQ(counts[1], 1.0);
+  double total = 0;
+  for (int k = 0; k < kHistogramBins; ++k) total += counts[k];
+  EXPECT_EQ(total, 5.0);
+  EXPECT_EQ(ClassList(1, 1).size(), 10u);  // the list keeps every value; only the bins are choosy
+
+  EXPECT_NEAR(g_histCentres[0][0][0], -9.9, 1e-12);
+  EXPECT_NEAR(g_histCentres[0][0][46], -0.7, 1e-12);
+  EXPECT_NEAR(g_histCentres[0][0][49], -0.1, 1e-12);
+}
+
+TEST_F(ClassificationTest, DefaultCirclesSitInTheMiddleOfEvenCells) {
+  dlg->m_circles[1][2].visible = true;
+  Type(IDC_STATE_COUNT, "3");
+  Click(IDC_LOCK_CUTOFFS);
+  const int centres3[] = {33, 99, 165};
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) {
+      EXPECT_EQ(dlg->m_circles[i][j].row, centres3[i]);
+      EXPECT_EQ(dlg->m_circles[i][j].col, centres3[j]);
+      EXPECT_EQ(dlg->m_circles[i][j].radius, 10);
+    }
+  EXPECT_TRUE(dlg->m_circles[1][2].visible);  // the lock leaves visibility alone
+  EXPECT_FALSE(dlg->m_circles[0][0].visible);
+
+  Type(IDC_STATE_COUNT, "7");
+  Click(IDC_LOCK_CUTOFFS);
+  const int centres7[] = {14, 42, 70, 98, 126, 154, 182};
+  for (int i = 0; i < 7; ++i) {
+    EXPECT_EQ(dlg->m_circles[i][6 - i].row, centres7[i]);
+    EXPECT_EQ(dlg->m_circles[i][6 - i].col, centres7[6 - i]);
+  }
+}
+
+TEST_F(ClassificationTest, LockDrawsTheGridAndShowsClassOneToOne) {
+  Type(IDC_STATE_COUNT, "3");
+  Type(IDC_EXPOSURE_TIME, "0.5");  // unread: the lock does not read the controls
+  Click(IDC_LOCK_CUTOFFS);
+  EXPECT_TRUE(dlg->m_cutoffsLocked);
+  EXPECT_EQ(dlg->m_lockedStateCount, 3);
+  EXPECT_EQ(dlg->m_exposureTime, 0.1);
+  EXPECT_EQ(Text(IDC_PICK_FROM), "1");
+  EXPECT_EQ(Text(IDC_PICK_TO), "1");
+  EXPECT_EQ(Text(IDC_HIST_MAX), "0");
+
+  for (int k = 0; k <= 200; k += 50) {
+    EXPECT_EQ(Shown(66, k), Line()) << k;
+    EXPECT_EQ(Shown(133, k), Line()) << k;
+    EXPECT_EQ(Shown(k, 133), Line()) << k;
+  }
+  // Class 1->1: rows and columns 0 ... 65 are lifted by 200.
+  for (int r : {0, 30, 65})
+    for (int c : {0, 30, 65}) EXPECT_EQ(Shown(r, c), Base(r, c) + 200u) << r << "," << c;
+  EXPECT_EQ(Shown(10, 67), Base(10, 67));
+  EXPECT_EQ(Shown(67, 10), Base(67, 10));
+}
+
+TEST_F(ClassificationTest, PickedClassThreeToTwoMarksItsRectangle) {
+  Type(IDC_STATE_COUNT, "3");
+  Click(IDC_LOCK_CUTOFFS);
+  for (int n = 0; n < 7; ++n) Click(IDC_PICK_NEXT);
+  EXPECT_EQ(Text(IDC_PICK_FROM), "3");
+  EXPECT_EQ(Text(IDC_PICK_TO), "2");
+  for (int r : {134, 170, 200})
+    for (int c : {67, 100, 132}) EXPECT_EQ(Shown(r, c), Base(r, c) + 200u) << r << "," << c;
+  EXPECT_EQ(Shown(133, 100), Line() + 200u);  // the line is drawn first, then lifted
+  EXPECT_EQ(Shown(150, 66), Line() + 200u);
+  EXPECT_EQ(Shown(132, 100), Base(132, 100));
+  EXPECT_EQ(Shown(150, 65), Base(150, 65));
+  EXPECT_EQ(Shown(150, 133), Line());
+  EXPECT_EQ(Shown(150, 134), Base(150, 134));
+}
+
+TEST_F(ClassificationTest, LockWithoutAStateCountOnlyAsksForOne) {
+  SetRecords({{0.3, 0.8, 0.11, 1}});
+  Click(IDC_LOCK_CUTOFFS);
+  EXPECT_THAT(host.messages, ElementsAre("Enter the number of states first."));
+  EXPECT_FALSE(dlg->m_cutoffsLocked);
+  EXPECT_FALSE(dlg->m_showPick);
+  EXPECT_TRUE(dlg->m_classLists.empty());
+  EXPECT_EQ(dlg->m_lockedStateCount, 0);
+  EXPECT_EQ(Text(IDC_PICK_FROM), "0");
+}
+
+TEST_F(ClassificationTest, ATableTooLargeForMemoryIsRefusedAndTheOldOneStays) {
+  SetRecords({{0.3, 0.8, 0.11, 1}});
+  Type(IDC_STATE_COUNT, "2");
+  Click(IDC_LOCK_CUTOFFS);
+  SetRecords({{0.3, 0.8, 0.11, 1}, {0.3, 0.3, 0.2, 1e12}});
+  Type(IDC_STATE_COUNT, "3");
+  Click(IDC_LOCK_CUTOFFS);
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(dlg->m_lockedStateCount, 2);
+  EXPECT_THAT(ClassList(1, 2), ElementsAre(0.11));
+  // Without weighting the same records fit.
+  dlg->m_weightByCount = 0;
+  Click(IDC_LOCK_CUTOFFS);
+  EXPECT_EQ(dlg->m_lockedStateCount, 3);
+  EXPECT_THAT(ClassList(1, 1), ElementsAre(0.2));
+}
+
+TEST_F(ClassificationTest, TheTableKeepsTheCountOfItsLock) {
+  SetRecords({{0.9, 0.9, 0.5, 1}, {0.1, 0.9, 0.5, 1}});
+  Type(IDC_STATE_COUNT, "3");
+  Click(IDC_LOCK_CUTOFFS);
+  EXPECT_EQ(g_histCounts[2][2][46], 1.0);
+  Type(IDC_STATE_COUNT, "2");
+  EXPECT_EQ(dlg->m_lockedStateCount, 3);  // changing N changes no class
+  EXPECT_EQ(dlg->m_classLists.size(), 9u);
+  Click(IDC_LOCK_CUTOFFS);
+  EXPECT_EQ(dlg->m_classLists.size(), 4u);
+  EXPECT_EQ(g_histCounts[1][1][46], 1.0);
+  EXPECT_EQ(g_histCounts[0][1][46], 1.0);
+  // Classes beyond the new N keep what the earlier lock left.
+  EXPECT_EQ(g_histCounts[2][2][46], 1.0);
+  EXPECT_EQ(g_histCounts[0][2][46], 1.0);
+}
+
+TEST_F(ClassificationTest, RecordArraysShorterThanTheCountAreNotReadPast) {
+  SetRecords({{0.3, 0.8, 0.11, 1}});
+  dlg->m_recordCount = 5;
+  Type(IDC_STATE_COUNT, "2");
+  Click(IDC_LOCK_CUTOFFS);
+  EXPECT_THAT(ClassList(1, 2), ElementsAre(0.11));
+}
+
+}  // namespace
