@@ -200,17 +200,20 @@ TEST_F(LoadFilesTest, ASecondLoadKeepsTheLockedCutoffs) {
   EXPECT_EQ(dlg->m_basePixels[50][150], ColorOf(0));
 }
 
-// The data exchange keeps K within 0 ... 1000.
+// The data exchange keeps K within 0 ... 1000: every keystroke is taken, a text outside the
+// range is refused and K stays what the last accepted text gave.
 TEST_F(LoadFilesTest, PeaksOutsideTheirRangeAreRefusedByTheExchange) {
-  for (const char* text : {"1001", "-1", "ten"}) {
-    Type(IDC_PEAKS_IN_REPORT, text);
-    dlg->UpdateData(TRUE);
-    EXPECT_EQ(dlg->m_peaksInReport, 10) << text;
-  }
+  Type(IDC_PEAKS_IN_REPORT, "1001");  // "100" is taken, "1001" refused
+  EXPECT_EQ(dlg->m_peaksInReport, 100);
   EXPECT_FALSE(host.invalid.empty());
+  for (const char* text : {"-1", "ten", ""}) {
+    Type(IDC_PEAKS_IN_REPORT, text);
+    EXPECT_EQ(dlg->m_peaksInReport, 100) << text;
+  }
   Type(IDC_PEAKS_IN_REPORT, "1000");
-  dlg->UpdateData(TRUE);
   EXPECT_EQ(dlg->m_peaksInReport, 1000);
+  Type(IDC_PEAKS_IN_REPORT, "0");
+  EXPECT_EQ(dlg->m_peaksInReport, 0);
 }
 
 }  // namespace

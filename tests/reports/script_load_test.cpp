@@ -51,9 +51,6 @@ TEST(ReportsScript, SimulatedReportsGiveTheGoldenGridAndMap) {
   dir.Write("shrcol.tbl", table);
   dir.Write("load.vsc",
             "type IDC_PEAKS_IN_REPORT 3\n"
-            "# Two clicks leave the weighting on; each also takes the typed number of peaks.\n"
-            "click IDC_WEIGHT_BY_COUNT\n"
-            "click IDC_WEIGHT_BY_COUNT\n"
             "files reports/*.dat\n"
             "click IDC_LOAD_FILES\n"
             "expect IDC_WEIGHT_BY_COUNT 1\n"
