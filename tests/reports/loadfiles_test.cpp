@@ -187,13 +187,15 @@ TEST_F(LoadFilesTest, ASecondLoadKeepsTheLockedCutoffs) {
   dir.Write("one.dat", ReportText({{0.25, 0.75, 0.01, 0, 3}}));
   dir.Write("two.dat", ReportText({{0.6, 0.3, 0.01, 0, 2}}));
   Load({dir / "one.dat"});
-  dlg->m_cutoffsLocked = true;
-  dlg->m_lockedStateCount = 2;
-  dlg->m_classLists = {{0.01}, {}, {}, {}};
+  Type(IDC_STATE_COUNT, "2");
+  Click(IDC_LOCK_CUTOFFS);
+  ASSERT_TRUE(dlg->m_cutoffsLocked);
+  const auto classes = dlg->m_classLists;
+  ASSERT_NE(classes, decltype(classes)(classes.size()));  // the record of one.dat is in a class
   Load({dir / "two.dat"});
   EXPECT_TRUE(dlg->m_cutoffsLocked);
   EXPECT_EQ(dlg->m_lockedStateCount, 2);
-  EXPECT_EQ(dlg->m_classLists, (std::vector<std::vector<double>>{{0.01}, {}, {}, {}}));
+  EXPECT_EQ(dlg->m_classLists, classes);
   ASSERT_EQ(dlg->m_recordCount, 1);
   ExpectRecord(*dlg, 0, {0.6, 0.3, 0.01, 0, 2});
   EXPECT_EQ(dlg->m_basePixels[120][60], ColorOf(255));
