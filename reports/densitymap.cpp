@@ -1,6 +1,42 @@
-// The transition density map and "3dgrid.dat".
+// The transition density map: rebuilt from the records after every load and every change of
+// the weighting, written to "3dgrid.dat" and coloured into the base image.
+#include <algorithm>
+
 #include "app/varneldlg.h"
+#include "reports/densitygrid.h"
+#include "reports/gridfile.h"
+#include "reports/outputdir.h"
 
-void CVarnelDlg::RebuildTransitionMap() {}
+namespace {
 
-void CVarnelDlg::OnWeightByCount() {}
+RecordArrays RecordsOf(const CVarnelDlg& dlg) {
+  // The arrays and the count are replaced together; the smallest length is only a guard.
+  const std::size_t size = std::min({static_cast<std::size_t>(std::max(dlg.m_recordCount, 0)),
+                                     dlg.m_initialValues.size(), dlg.m_finalValues.size(),
+                                     dlg.m_frameRates.size(), dlg.m_transitionCounts.size()});
+  return {dlg.m_initialValues.data(), dlg.m_finalValues.data(), dlg.m_frameRates.data(),
+          dlg.m_transitionCounts.data(), size};
+}
+
+}  // namespace
+
+void CVarnelDlg::RebuildTransitionMap() {
+  const std::string path = g_outputDir + "3dgrid.dat";
+  bool written = false;
+  {
+    CWaitCursor wait;
+    const RecordArrays records = RecordsOf(*this);
+    const DensityGrid grid = FastDensityGrid(records, m_weightByCount != FALSE);
+    written = WriteGridFile(path, records, grid);
+    for (int i = 0; i < kMapCells; ++i)
+      for (int j = 0; j < kMapCells; ++j) m_basePixels[i][j] = GetColor(ColorIndexOf(grid.at(i, j), grid.maximum));
+    RedrawMap();
+  }
+  // The map is there all the same; the user must know the file is not.
+  if (!written) AfxMessageBox("Cannot write \"" + path + "\".");
+}
+
+void CVarnelDlg::OnWeightByCount() {
+  UpdateData(TRUE);
+  RebuildTransitionMap();
+}

@@ -1,4 +1,151 @@
 // "Load Files": reading transition reports into the record arrays.
-#include "app/varneldlg.h"
+#include <unistd.h>
 
-void CVarnelDlg::OnLoadFiles() {}
+#include <cstdint>
+#include <new>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/varneldlg.h"
+#include "reports/outputdir.h"
+#include "reports/reportfile.h"
+
+namespace {
+
+constexpr int kMaxPeaks = 1000;
+constexpr std::uint64_t kBytesPerRecord = 5 * sizeof(double);
+
+// The five arrays of one load, built aside so that a refused load leaves the old ones alone.
+struct RecordSet {
+  std::vector<double> initial, final, rate, spare, count;
+};
+
+struct Shortfall {
+  std::string path;
+  bool opened;
+  std::size_t missing;
+};
+
+// The paths the user picked, in the dialog's order; none when the dialog was cancelled.
+std::vector<std::string> ChooseReports() {
+  static constexpr char szFilter[] = "DAT Files (*.dat)|*.dat||";
+  CFileDialog dlg(TRUE, nullptr, nullptr, OFN_ALLOWMULTISELECT | OFN_HIDEREADONLY, szFilter, nullptr);
+  const std::string directory;
+  dlg.m_ofn.lpstrInitialDir = directory;
+  std::vector<std::string> file_names;
+  if (dlg.DoModal() == IDCANCEL) return file_names;
+  POSITION current_pos = dlg.GetStartPosition();
+  while (current_pos != 0) file_names.push_back(dlg.GetNextPathName(current_pos));
+  return file_names;
+}
+
+std::uint64_t PhysicalMemory() {
+  const long pages = sysconf(_SC_PHYS_PAGES);
+  const long pageSize = sysconf(_SC_PAGESIZE);
+  if (pages <= 0 || pageSize <= 0) return UINT64_MAX;
+  return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize);
+}
+
+// Why a load of `files` reports of K x K records cannot be held, if it cannot.
+std::optional<std::string> SizeRefusal(std::uint64_t records, int peaks, std::size_t files) {
+  const std::string what = "Cannot load " + std::to_string(files) + " files of " + std::to_string(peaks) + " x " +
+                           std::to_string(peaks) + " records: ";
+  const std::string kept = " The records loaded before are kept.";
+  if (records > static_cast<std::uint64_t>(INT32_MAX))
+    return what + std::to_string(records) + " records are more than Varnel can hold." + kept;
+  if (records * kBytesPerRecord > PhysicalMemory()) return what + "they need more memory than there is." + kept;
+  return std::nullopt;
+}
+
+// Zero-filled arrays of `records` values each, or nothing when the memory cannot be had.
+std::optional<RecordSet> AllocateRecords(std::size_t records) {
+  try {
+    RecordSet set;
+    for (std::vector<double>* array : {&set.initial, &set.final, &set.rate, &set.spare, &set.count})
+      array->assign(records, 0.0);
+    return set;
+  } catch (const std::bad_alloc&) {
+    return std::nullopt;
+  }
+}
+
+// Reads every report into its place in `set`; returns the reports that fell short.
+std::vector<Shortfall> ReadReports(const std::vector<std::string>& file_names, std::size_t perFile, RecordSet& set) {
+  std::vector<Shortfall> shortfalls;
+  std::ifstream fin;
+  for (std::size_t f = 0; f < file_names.size(); ++f) {
+    const std::size_t first = f * perFile;
+    const RecordSlots slots{set.initial.data() + first, set.final.data() + first, set.rate.data() + first,
+                            set.spare.data() + first, set.count.data() + first};
+    const ReportReading reading = ReadReport(fin, file_names[f], perFile, slots);
+    if (reading.supplied < perFile) shortfalls.push_back({file_names[f], reading.opened, perFile - reading.supplied});
+  }
+  return shortfalls;
+}
+
+std::string ShortfallMessage(const std::vector<Shortfall>& shortfalls, std::size_t perFile) {
+  std::string text = "Some reports did not hold all their records; the missing records count as zeros:";
+  for (const Shortfall& s : shortfalls) {
+    text += "\n" + s.path + ": ";
+    if (!s.opened) text += "cannot be opened, ";
+    text += std::to_string(s.missing) + " of " + std::to_string(perFile) + " records missing";
+  }
+  return text;
+}
+
+// The directory of `path` with its final '/'; empty for a bare file name.
+std::string DirectoryOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// Makes `set` the dialog's records; the old arrays go as a whole.
+void TakeRecords(CVarnelDlg& dlg, RecordSet& set, int count) {
+  dlg.m_recordCount = count;
+  dlg.m_initialValues = std::move(set.initial);
+  dlg.m_finalValues = std::move(set.final);
+  dlg.m_frameRates = std::move(set.rate);
+  dlg.m_spareValues = std::move(set.spare);
+  dlg.m_transitionCounts = std::move(set.count);
+}
+
+}  // namespace
+
+void CVarnelDlg::OnLoadFiles() {
+  const std::vector<std::string> file_names = ChooseReports();
+  if (file_names.empty()) return;
+
+  // The data exchange keeps K within 0 ... 1000; this only guards the arithmetic below.
+  const int peaks = m_peaksInReport;
+  if (peaks < 0 || peaks > kMaxPeaks) {
+    AfxMessageBox("Peaks in report must lie between 0 and " + std::to_string(kMaxPeaks) + ".");
+    return;
+  }
+  const auto perFile = static_cast<std::size_t>(peaks) * static_cast<std::size_t>(peaks);
+  const std::uint64_t records = static_cast<std::uint64_t>(perFile) * file_names.size();
+  if (const auto refusal = SizeRefusal(records, peaks, file_names.size())) {
+    AfxMessageBox(*refusal);
+    return;
+  }
+
+  std::vector<Shortfall> shortfalls;
+  bool allocated = false;
+  {
+    CWaitCursor wait;
+    std::optional<RecordSet> set = AllocateRecords(static_cast<std::size_t>(records));
+    if (set) {
+      allocated = true;
+      shortfalls = ReadReports(file_names, perFile, *set);
+      g_outputDir = DirectoryOf(file_names.front());
+      TakeRecords(*this, *set, static_cast<int>(records));
+    }
+  }
+  if (!allocated) {
+    AfxMessageBox("Cannot load " + std::to_string(records) +
+                  " records: there is not enough memory. The records loaded before are kept.");
+    return;
+  }
+  RebuildTransitionMap();
+  if (!shortfalls.empty()) AfxMessageBox(ShortfallMessage(shortfalls, perFile));
+}

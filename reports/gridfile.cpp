@@ -1,0 +1,79 @@
+#include "reports/gridfile.h"
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+
+namespace {
+
+constexpr int kListingWidth = 20;
+constexpr int kListingPrecision = 6;
+constexpr int kCellWidth = 15;
+
+// Collects the text in a fixed buffer and hands it to the stream in large pieces.
+class ChunkWriter {
+ public:
+  explicit ChunkWriter(std::ofstream& out) : out_(out) {}
+  ~ChunkWriter() { Flush(); }
+  ChunkWriter(const ChunkWriter&) = delete;
+  ChunkWriter& operator=(const ChunkWriter&) = delete;
+
+  // `text` right-aligned in a field of `width` characters (longer text is not cut).
+  void Field(const char* text, std::size_t length, std::size_t width) {
+    Reserve(std::max(length, width));
+    if (length < width) {
+      std::memset(buffer_ + used_, ' ', width - length);
+      used_ += width - length;
+    }
+    std::memcpy(buffer_ + used_, text, length);
+    used_ += length;
+  }
+  void EndLine() {
+    Reserve(1);
+    buffer_[used_++] = '\n';
+  }
+  void Flush() {
+    out_.write(buffer_, static_cast<std::streamsize>(used_));
+    used_ = 0;
+  }
+
+ private:
+  void Reserve(std::size_t n) {
+    if (used_ + n > sizeof buffer_) Flush();
+  }
+
+  std::ofstream& out_;
+  char buffer_[1 << 16];
+  std::size_t used_ = 0;
+};
+
+void WriteListing(ChunkWriter& writer, const RecordArrays& records) {
+  char text[kCellTextMax];
+  for (std::size_t r = 0; r < records.size; ++r) {
+    for (const double* column : {records.initial, records.final, records.rate})
+      writer.Field(text, GeneralText(column[r], kListingPrecision, text), kListingWidth);
+    writer.EndLine();
+  }
+}
+
+void WriteCells(ChunkWriter& writer, const DensityGrid& grid) {
+  char text[kCellTextMax];
+  for (int i = 0; i < kMapCells; ++i) {
+    for (int j = 0; j < kMapCells; ++j) writer.Field(text, CellText(grid.at(i, j), text), kCellWidth);
+    writer.EndLine();
+  }
+}
+
+}  // namespace
+
+bool WriteGridFile(const std::string& path, const RecordArrays& records, const DensityGrid& grid) {
+  std::ofstream fout(path, std::ios::out | std::ios::trunc);
+  if (!fout.is_open()) return false;
+  {
+    ChunkWriter writer(fout);
+    WriteListing(writer, records);
+    WriteCells(writer, grid);
+  }
+  fout.close();
+  return !fout.fail();
+}

@@ -1,0 +1,221 @@
+// "Load Files": the file dialog, where each report's records land, the layouts a report may
+// have, and what a report that falls short or a load too large for memory does.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "tests/reports/map_fixture.h"
+
+namespace {
+
+using LoadFilesTest = MapTest;
+
+// Records f * 100 + r: initial (f + 1) / 10 + r / 1000, final 0.9 - r / 1000, and so on.
+std::vector<ReferenceRecord> NumberedRecords(int file, int count) {
+  std::vector<ReferenceRecord> records;
+  for (int r = 0; r < count; ++r)
+    records.push_back({(file + 1) / 10.0 + r / 1000.0, 0.9 - r / 1000.0, 0.01 * (r + 1), 1000.0 * file + r, 1.0 + r % 3});
+  return records;
+}
+
+void ExpectRecord(const CVarnelDlg& dlg, int index, const ReferenceRecord& r) {
+  const auto k = static_cast<std::size_t>(index);
+  EXPECT_EQ(dlg.m_initialValues[k], r.initial) << index;
+  EXPECT_EQ(dlg.m_finalValues[k], r.final) << index;
+  EXPECT_EQ(dlg.m_frameRates[k], r.rate) << index;
+  EXPECT_EQ(dlg.m_spareValues[k], r.spare) << index;
+  EXPECT_EQ(dlg.m_transitionCounts[k], r.count) << index;
+}
+
+void ExpectEmptyRecord(const CVarnelDlg& dlg, int index) { ExpectRecord(dlg, index, {0, 0, 0, 0, 0}); }
+
+TEST_F(LoadFilesTest, AsksForReportsInOneMultipleSelection) {
+  Click(IDC_LOAD_FILES);  // no answer queued: the user cancels
+  ASSERT_TRUE(host.lastFileRequest);
+  EXPECT_TRUE(host.lastFileRequest->open);
+  EXPECT_TRUE(host.lastFileRequest->multiSelect);
+  EXPECT_EQ(host.lastFileRequest->initialDir, "");
+  ASSERT_EQ(host.lastFileRequest->filters.size(), 1u);
+  EXPECT_EQ(host.lastFileRequest->filters[0].first, "DAT Files (*.dat)");
+  EXPECT_EQ(host.lastFileRequest->filters[0].second, "*.dat");
+}
+
+TEST_F(LoadFilesTest, CancelChangesNothing) {
+  const MapImage testImage = dlg->m_basePixels;
+  Click(IDC_LOAD_FILES);
+  EXPECT_EQ(dlg->m_recordCount, 0);
+  EXPECT_TRUE(dlg->m_initialValues.empty());
+  EXPECT_EQ(g_outputDir, "");
+  EXPECT_FALSE(std::filesystem::exists(dir / "3dgrid.dat"));
+  EXPECT_EQ(std::memcmp(dlg->m_basePixels.data(), testImage.data(), testImage.ByteSize()), 0);
+}
+
+// K = 10 and three reports: 300 records, the second report's at 100 ... 199, the output folder
+// that of the first report, where the map's file appears.
+TEST_F(LoadFilesTest, ReportsFillTheArraysInSelectionOrder) {
+  std::filesystem::create_directories(dir / "first");
+  std::filesystem::create_directories(dir / "other");
+  dir.Write("first/b.dat", ReportText(NumberedRecords(0, 100)));
+  dir.Write("other/a.dat", ReportText(NumberedRecords(1, 100)));
+  dir.Write("other/c.dat", ReportText(NumberedRecords(2, 100)));
+  Load({dir / "first/b.dat", dir / "other/a.dat", dir / "other/c.dat"});
+
+  EXPECT_GT(host.busyCalls, 0);
+  EXPECT_TRUE(host.messages.empty());
+  ASSERT_EQ(dlg->m_recordCount, 300);
+  ASSERT_EQ(dlg->m_initialValues.size(), 300u);
+  for (int f = 0; f < 3; ++f)
+    for (int r : {0, 57, 99}) ExpectRecord(*dlg, f * 100 + r, NumberedRecords(f, 100)[static_cast<std::size_t>(r)]);
+  EXPECT_EQ(g_outputDir, dir / "first/");
+  const std::string file = dir.Read("first/3dgrid.dat");
+  EXPECT_EQ(Lines(file).size(), 300u + 201u);
+  EXPECT_EQ(Lines(file)[100], Padded("0.2", 20) + Padded("0.9", 20) + Padded("0.01", 20));
+  EXPECT_FALSE(std::filesystem::exists(dir / "3dgrid.dat"));
+}
+
+// However the numbers are spread over lines, the records are the same; what follows the
+// K x K-th record is not read; header lines of any length are skipped.
+TEST_F(LoadFilesTest, LayoutsOfAReport) {
+  dlg->m_peaksInReport = 2;
+  const auto records = NumberedRecords(3, 4);
+  const std::string header = std::string(998, 'h') + "\n" + std::string(5000, 'x') + "\n\n" + "1 2 3 4 5\n";
+  std::string oneLine, onePerLine;
+  for (const auto& r : records)
+    for (double v : {r.initial, r.final, r.rate, r.spare, r.count}) {
+      std::ostringstream number;
+      number << std::setprecision(17) << v;
+      oneLine += number.str() + " \t ";
+      onePerLine += "\n\n" + number.str();
+    }
+  dir.Write("line.dat", header + oneLine);  // no line end after the last number either
+  dir.Write("column.dat", header + onePerLine + "\n");
+  dir.Write("longer.dat", ReportText(NumberedRecords(3, 6)) + "not a number\n");
+  Load({dir / "line.dat", dir / "column.dat", dir / "longer.dat"});
+
+  EXPECT_TRUE(host.messages.empty()) << host.messages[0];
+  ASSERT_EQ(dlg->m_recordCount, 12);
+  for (int f = 0; f < 3; ++f)
+    for (int r = 0; r < 4; ++r) ExpectRecord(*dlg, f * 4 + r, records[static_cast<std::size_t>(r)]);
+}
+
+TEST_F(LoadFilesTest, NoPeaksLoadNoRecords) {
+  dlg->m_peaksInReport = 0;
+  dir.Write("a.dat", ReportText(NumberedRecords(0, 4)));
+  Load({dir / "a.dat", dir / "missing.dat"});
+  EXPECT_EQ(dlg->m_recordCount, 0);
+  EXPECT_TRUE(host.messages.empty());
+  const auto lines = Lines(dir.Read("3dgrid.dat"));
+  ASSERT_EQ(lines.size(), 201u);
+  EXPECT_EQ(lines[0], lines[200]);
+  EXPECT_EQ(lines[0].find_first_not_of(" 0"), std::string::npos);
+  ExpectBaseImage(std::vector<int>(201 * 201, 0));
+}
+
+// A report that cannot be opened, ends early or holds text where a number belongs gives zeros
+// for the records it lacks; the later reports are still read, and one message names them all.
+TEST_F(LoadFilesTest, ShortReportsGiveZerosAndOneMessage) {
+  dlg->m_peaksInReport = 2;
+  const auto records = NumberedRecords(4, 4);
+  const std::string full = ReportText(records);
+  const auto lines = Lines(full);  // four header lines, then one record per line
+  const auto firstNumbers = [](const std::string& line, int count) {
+    std::istringstream in(line);
+    std::string kept, word;
+    for (int k = 0; k < count && in >> word; ++k) kept += word + " ";
+    return kept;
+  };
+  // Two whole records and three numbers of the third.
+  const std::string cut = lines[0] + "\n" + lines[1] + "\n" + lines[2] + "\n" + lines[3] + "\n" + lines[4] + "\n" +
+                          lines[5] + "\n" + firstNumbers(lines[6], 3);
+  // Text in place of the second record's fourth number.
+  const std::string text = lines[0] + "\n" + lines[1] + "\n" + lines[2] + "\n" + lines[3] + "\n" + lines[4] + "\n" +
+                           firstNumbers(lines[5], 3) + "x001 2\n" + lines[6] + "\n" + lines[7] + "\n";
+  dir.Write("cut.dat", cut);
+  dir.Write("text.dat", text);
+  dir.Write("good.dat", full);
+  dir.Write("headers-only.dat", "1\n2\n3\n");
+  Load({dir / "missing.dat", dir / "cut.dat", dir / "text.dat", dir / "headers-only.dat", dir / "good.dat"});
+
+  ASSERT_EQ(dlg->m_recordCount, 20);
+  for (int r = 0; r < 4; ++r) ExpectEmptyRecord(*dlg, r);
+  ExpectRecord(*dlg, 4, records[0]);
+  ExpectRecord(*dlg, 5, records[1]);
+  ExpectEmptyRecord(*dlg, 6);  // three of its five numbers were there: not a record
+  ExpectEmptyRecord(*dlg, 7);
+  ExpectRecord(*dlg, 8, records[0]);
+  ExpectEmptyRecord(*dlg, 9);
+  for (int r = 10; r < 16; ++r) ExpectEmptyRecord(*dlg, r);
+  for (int r = 0; r < 4; ++r) ExpectRecord(*dlg, 16 + r, records[static_cast<std::size_t>(r)]);
+  EXPECT_EQ(g_outputDir, dir.path().string() + "/");
+
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(host.messages[0],
+            "Some reports did not hold all their records; the missing records count as zeros:\n" +
+                (dir / "missing.dat") + ": cannot be opened, 4 of 4 records missing\n" + (dir / "cut.dat") +
+                ": 2 of 4 records missing\n" + (dir / "text.dat") + ": 3 of 4 records missing\n" +
+                (dir / "headers-only.dat") + ": 4 of 4 records missing");
+  // The map was rebuilt from what was read.
+  EXPECT_EQ(Lines(dir.Read("3dgrid.dat")).size(), 20u + 201u);
+}
+
+// 2,148 reports of 1000 x 1000 records are more than the record count can hold: the load is
+// refused before anything is read, and the records, the output folder and the map stay.
+TEST_F(LoadFilesTest, LoadTooLargeIsRefusedAndTheOldRecordsStay) {
+  dlg->m_peaksInReport = 1;
+  dir.Write("one.dat", ReportText({{0.25, 0.75, 0.01, 0, 3}}));
+  Load({dir / "one.dat"});
+  const std::string file = dir.Read("3dgrid.dat");
+
+  dlg->m_peaksInReport = 1000;
+  std::vector<std::string> many;
+  for (int f = 0; f < 2148; ++f) many.push_back(dir / ("elsewhere/" + std::to_string(f) + ".dat"));
+  Load(many);
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(host.messages[0],
+            "Cannot load 2148 files of 1000 x 1000 records: 2148000000 records are more than Varnel can hold. "
+            "The records loaded before are kept.");
+  EXPECT_EQ(dlg->m_recordCount, 1);
+  ExpectRecord(*dlg, 0, {0.25, 0.75, 0.01, 0, 3});
+  EXPECT_EQ(g_outputDir, dir.path().string() + "/");
+  EXPECT_EQ(dir.Read("3dgrid.dat"), file);
+  EXPECT_EQ(dlg->m_basePixels[50][150], ColorOf(255));
+}
+
+// A new load replaces the records and rebuilds the map, and leaves the classification alone.
+TEST_F(LoadFilesTest, ASecondLoadKeepsTheLockedCutoffs) {
+  dlg->m_peaksInReport = 1;
+  dir.Write("one.dat", ReportText({{0.25, 0.75, 0.01, 0, 3}}));
+  dir.Write("two.dat", ReportText({{0.6, 0.3, 0.01, 0, 2}}));
+  Load({dir / "one.dat"});
+  Type(IDC_STATE_COUNT, "2");
+  Click(IDC_LOCK_CUTOFFS);
+  ASSERT_TRUE(dlg->m_cutoffsLocked);
+  const auto classes = dlg->m_classLists;
+  ASSERT_NE(classes, decltype(classes)(classes.size()));  // the record of one.dat is in a class
+  Load({dir / "two.dat"});
+  EXPECT_TRUE(dlg->m_cutoffsLocked);
+  EXPECT_EQ(dlg->m_lockedStateCount, 2);
+  EXPECT_EQ(dlg->m_classLists, classes);
+  ASSERT_EQ(dlg->m_recordCount, 1);
+  ExpectRecord(*dlg, 0, {0.6, 0.3, 0.01, 0, 2});
+  EXPECT_EQ(dlg->m_basePixels[120][60], ColorOf(255));
+  EXPECT_EQ(dlg->m_basePixels[50][150], ColorOf(0));
+}
+
+// The data exchange keeps K within 0 ... 1000: every keystroke is taken, a text outside the
+// range is refused and K stays what the last accepted text gave.
+TEST_F(LoadFilesTest, PeaksOutsideTheirRangeAreRefusedByTheExchange) {
+  Type(IDC_PEAKS_IN_REPORT, "1001");  // "100" is taken, "1001" refused
+  EXPECT_EQ(dlg->m_peaksInReport, 100);
+  EXPECT_FALSE(host.invalid.empty());
+  for (const char* text : {"-1", "ten", ""}) {
+    Type(IDC_PEAKS_IN_REPORT, text);
+    EXPECT_EQ(dlg->m_peaksInReport, 100) << text;
+  }
+  Type(IDC_PEAKS_IN_REPORT, "1000");
+  EXPECT_EQ(dlg->m_peaksInReport, 1000);
+  Type(IDC_PEAKS_IN_REPORT, "0");
+  EXPECT_EQ(dlg->m_peaksInReport, 0);
+}
+
+}  // namespace
