@@ -2,6 +2,7 @@
 // layer's notifications, and everything the program does reaches the widgets.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
 #include "platform/qt/controlwidgets.h"
 #include <QLabel>
 #include <QMenu>
@@ -129,6 +130,7 @@ class WindowTest : public QObject {
   void theAboutBoxOpensFromF1AndTheBackgroundMenu();
   void theFileDialogIsAskedForDatFilesAndCancelLoadsNothing();
   void aLoadShowsTheNewMapInTheWindow();
+  void theRealFileDialogOffersDatFilesFromTheWorkingDirectory();
   void aLongOperationShowsTheBusyCursor();
   void messagesAndTheFatalReportAreModalBoxes();
 };
@@ -364,6 +366,37 @@ void WindowTest::aLoadShowsTheNewMapInTheWindow() {
   const QImage shot = shown.window->grab().toImage().convertToFormat(QImage::Format_RGB32);
   QCOMPARE(Mismatches(shot, QRect(1, 1, 402, 402), shown.dlg.ClientSurface(), {0, 0}), 0);
   QVERIFY(std::filesystem::exists(shown.dir.path() / "3dgrid.dat"));
+}
+
+void WindowTest::theRealFileDialogOffersDatFilesFromTheWorkingDirectory() {
+  TempDir dir;
+  const auto reports = WriteReports(dir.path(), 2);
+  QtHost host;
+  FileDialogRequest request;
+  request.multiSelect = true;
+  request.filters = {{"DAT Files (*.dat)", "*.dat"}};
+  QStringList filters;
+  QString shownDir;
+  const auto answer = [&](bool choose) {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    QVERIFY(dialog);
+    filters = dialog->nameFilters();
+    shownDir = dialog->directory().absolutePath();
+    QCOMPARE(dialog->fileMode(), QFileDialog::ExistingFiles);
+    QCOMPARE(dialog->acceptMode(), QFileDialog::AcceptOpen);
+    if (!choose) return dialog->reject();
+    dialog->selectFile(QStringLiteral("\"report2.dat\" \"report1.dat\""));
+    QMetaObject::invokeMethod(dialog, "accept");
+  };
+  QTimer::singleShot(0, [&] { answer(false); });
+  QVERIFY(!host.ChooseFiles(request));
+  QCOMPARE(filters, QStringList{"DAT Files (*.dat)"});
+  QCOMPARE(shownDir, QString::fromStdString(std::filesystem::canonical(dir.path()).string()));
+
+  QTimer::singleShot(0, [&] { answer(true); });
+  const auto chosen = host.ChooseFiles(request);
+  QVERIFY(chosen);
+  QCOMPARE(*chosen, (std::vector<std::string>{reports[1], reports[0]}));
 }
 
 void WindowTest::aLongOperationShowsTheBusyCursor() {
