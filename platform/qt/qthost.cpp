@@ -188,7 +188,10 @@ void QtHost::ShowMessage(const std::string& text) {
   if (messageSink_) return messageSink_(text);
   QMessageBox box(QMessageBox::Warning, QStringLiteral("Varnel"), QString::fromStdString(text), QMessageBox::Ok,
                   windows_.empty() ? nullptr : windows_.back());
+  // A box that comes up during a long operation waits for the user: the normal pointer meanwhile.
+  if (busyDepth_ > 0) QApplication::restoreOverrideCursor();
   box.exec();
+  if (busyDepth_ > 0) QApplication::setOverrideCursor(Qt::WaitCursor);
 }
 
 void QtHost::ReportInvalid(CDialog& dialog, const Control& control, const std::string& message) {
@@ -214,6 +217,8 @@ void QtHost::SetBusy(bool busy) {
 
 void ShowFatalReport(const std::string& report) {
   if (!QApplication::instance()) return;
+  // The process ends after the box: no operation is busy any more.
+  while (QApplication::overrideCursor()) QApplication::restoreOverrideCursor();
   QMessageBox box(QMessageBox::Critical, QStringLiteral("Varnel"), QString::fromStdString(report), QMessageBox::Ok,
                   TopWindow());
   box.exec();

@@ -405,6 +405,15 @@ void WindowTest::aLongOperationShowsTheBusyCursor() {
   host.SetBusy(true);
   host.SetBusy(true);  // a rebuild inside a load
   QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+  // A message during the operation is read with the normal pointer.
+  Qt::CursorShape duringMessage = Qt::WaitCursor;
+  QTimer::singleShot(0, [&] {
+    duringMessage = QApplication::overrideCursor() ? QApplication::overrideCursor()->shape() : Qt::ArrowCursor;
+    QApplication::activeModalWidget()->close();
+  });
+  host.ShowMessage("3 of the files had fewer records than expected.");
+  QCOMPARE(duringMessage, Qt::ArrowCursor);
+  QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
   host.SetBusy(false);
   QVERIFY(QApplication::overrideCursor());
   host.SetBusy(false);
