@@ -8,6 +8,7 @@
 #include <QToolTip>
 
 #include <algorithm>
+#include <clocale>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -43,6 +44,9 @@ QtHost::QtHost(std::unique_ptr<QApplication> app) : app_(std::move(app)) {
   // Windows come and go (the file dialog, message boxes, the About box) while the main dialog
   // runs; the end of the application is the end of the main dialog, not of its last window.
   QApplication::setQuitOnLastWindowClosed(false);
+  // The toolkit takes the user's locale; numbers in edits and files stay in the one notation the
+  // scripts and every other tool read (0.1, never 0,1).
+  std::setlocale(LC_NUMERIC, "C");
 }
 
 QtHost::~QtHost() {
