@@ -6,10 +6,10 @@
 
 #include "platform/types.h"
 
-inline constexpr int kMapCells = 201;        // map cells per axis: values 0, 0.005, ..., 1
+inline constexpr int kMapCells = 201;  // map cells per axis: values 0, 0.005, ..., 1
 inline constexpr int kColorEntries = 256;
 inline constexpr int kMaxStates = 10;
-inline constexpr int kHistogramBins = 50;    // ln(rate per frame) over [-10, 0) in steps of 0.2
+inline constexpr int kHistogramBins = 50;  // ln(rate per frame) over [-10, 0) in steps of 0.2
 inline constexpr int kPanelWidth = 400;
 inline constexpr int kPanelHeight = 200;
 

@@ -18,6 +18,7 @@
 #include "reports/outputdir.h"
 #include "reports/reportfile.h"
 #include "res/resource.h"
+#include "tests/support/test_host.h"
 
 namespace {
 
@@ -98,25 +99,6 @@ BENCHMARK(BM_FastGrid)->Arg(1000)->Arg(20000)->Arg(200000)->Unit(benchmark::kMil
 
 // --- A whole load --------------------------------------------------------------------------
 
-// Answers the file dialog with the simulated reports; shows nothing.
-class BenchHost final : public Host {
- public:
-  INT_PTR RunModal(CDialog& dialog) override {
-    dialog.Realise();
-    return IDOK;
-  }
-  void ControlChanged(CDialog&, const Control&) override {}
-  void SurfaceChanged(CDialog&, const CRect&) override {}
-  std::optional<std::vector<std::string>> ChooseFiles(const FileDialogRequest&) override { return files; }
-  void ShowMessage(const std::string& text) override { messages.push_back(text); }
-  void ReportInvalid(CDialog&, const Control&, const std::string&) override {}
-  bool IsMinimised(const CDialog&) const override { return false; }
-  void SetBusy(bool) override {}
-
-  std::vector<std::string> files;
-  std::vector<std::string> messages;
-};
-
 constexpr int kReports = 2000;
 constexpr int kPeaks = 10;
 
@@ -171,17 +153,19 @@ void BM_LoadAndRebuild(benchmark::State& state) {
   std::string error;
   const auto& paths = SimulatedReports(error);
   if (!error.empty()) return state.SkipWithError(error.c_str());
-  BenchHost host;
-  host.files = paths;
-  AfxSetHost(&host);
+  TestHost host;  // answers each file dialog with the simulated reports
   {
     CVarnelDlg dlg;
     dlg.Realise();
     dlg.SendMessage(WM_PAINT);
-    for (auto _ : state) dlg.UserClick(IDC_LOAD_FILES);
+    for (auto _ : state) {
+      state.PauseTiming();
+      host.fileAnswers.push_back(paths);
+      state.ResumeTiming();
+      dlg.UserClick(IDC_LOAD_FILES);
+    }
     state.counters["records"] = dlg.m_recordCount;
   }
-  AfxSetHost(nullptr);
   g_outputDir.clear();
   if (!host.messages.empty()) state.SkipWithError(host.messages.front().c_str());
 }

@@ -74,7 +74,8 @@ void CVarnelDlg::OnFitGaussian() {
   }
   const int from = m_pickFrom, to = m_pickTo;
   if (from < 1 || to < 1 || from > m_lockedStateCount || to > m_lockedStateCount) {
-    AfxMessageBox("Class " + std::to_string(from) + "->" + std::to_string(to) + " is not among the classes of the last lock; press \"Lock cutoffs\" again.");
+    AfxMessageBox("Class " + std::to_string(from) + "->" + std::to_string(to) +
+                  " is not among the classes of the last lock; press \"Lock cutoffs\" again.");
     return;
   }
   const std::vector<double>& list = m_classLists[static_cast<std::size_t>((from - 1) * m_lockedStateCount + (to - 1))];

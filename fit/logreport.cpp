@@ -15,8 +15,8 @@ void CVarnelDlg::OnDumpLog() {
     for (int j = 0; j < std::min(states, kMaxStates); ++j) {
       const FitResult& result = m_fitResults[i][j];
       if (!result.fitted) continue;
-      fout << i + 1 << "->" << j + 1 << std::setw(25) << result.rate << std::setw(25) << result.width
-           << std::setw(25) << result.transitions << std::endl;
+      fout << i + 1 << "->" << j + 1 << std::setw(25) << result.rate << std::setw(25) << result.width << std::setw(25)
+           << result.transitions << std::endl;
     }
   }
 }

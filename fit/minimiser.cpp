@@ -68,34 +68,29 @@ Objective objective = nullptr;
 FatalReportHook fatalReportHook = nullptr;
 
 // |m| carrying the sign of s; s = 0 counts as positive.
-double withSignOf(double m, double s) {
-    return s >= 0.0 ? std::fabs(m) : -std::fabs(m);
-}
+double withSignOf(double m, double s) { return s >= 0.0 ? std::fabs(m) : -std::fabs(m); }
 
-double square(double x) {
-    return x * x;
-}
+double square(double x) { return x * x; }
 
 // (a, b, c) <- (b, c, d), in that order.
 void shift(double& a, double& b, double& c, double d) {
-    a = b;
-    b = c;
-    c = d;
+  a = b;
+  b = c;
+  c = d;
 }
 
 void copyColumn(const DoubleMatrix& m, int column, DoubleVector& out) {
-    for (int j = 0; j < out.length(); ++j)
-        out[j] = m[j][column];
+  for (int j = 0; j < out.length(); ++j) out[j] = m[j][column];
 }
 
 // Drops direction `dropped` (0-based) from the set: the last direction moves
 // into its column and newDirection becomes the last one.
 void replaceDirection(DoubleMatrix& xi, int dropped, const DoubleVector& newDirection) {
-    const int last = xi.cols() - 1;
-    for (int j = 0; j < xi.rows(); ++j) {
-        xi[j][dropped] = xi[j][last];
-        xi[j][last] = newDirection[j];
-    }
+  const int last = xi.cols() - 1;
+  for (int j = 0; j < xi.rows(); ++j) {
+    xi[j][dropped] = xi[j][last];
+    xi[j][last] = newDirection[j];
+  }
 }
 
 // One sweep of line minimisations along every direction in turn. Returns the
@@ -103,130 +98,122 @@ void replaceDirection(DoubleMatrix& xi, int dropped, const DoubleVector& newDire
 // decreased) and that decrease in largestDecrease; ties keep the earlier one.
 int minimiseAlongEachDirection(DoubleVector& p, const DoubleMatrix& xi, DoubleVector& xit, double& fret,
                                double& largestDecrease, Objective func) {
-    int ibig = 0;
-    double del = 0.0;
-    for (int i = 0; i < p.length(); ++i) {
-        copyColumn(xi, i, xit);
-        const double fptt = fret;
-        lineSearch(p, xit, fret, func);
-        if (fptt - fret > del) {
-            del = fptt - fret;
-            ibig = i + 1;
-        }
+  int ibig = 0;
+  double del = 0.0;
+  for (int i = 0; i < p.length(); ++i) {
+    copyColumn(xi, i, xit);
+    const double fptt = fret;
+    lineSearch(p, xit, fret, func);
+    if (fptt - fret > del) {
+      del = fptt - fret;
+      ibig = i + 1;
     }
-    largestDecrease = del;
-    return ibig;
+  }
+  largestDecrease = del;
+  return ibig;
 }
 
 // Brent's one-dimensional search: the best point x, the second best w, the
 // previous w in v, the interval [a, b] known to hold the minimum, the last
 // step d and the step before it e.
 class BrentSearch {
-public:
-    BrentSearch(double ax, double bx, double cx, ScalarFunction f)
-        : f_(f),
-          a_(ax < cx ? ax : cx),
-          b_(ax > cx ? ax : cx),
-          x_(bx),
-          w_(bx),
-          v_(bx) {
-        fx_ = f_(bx);
-        fw_ = fx_;
-        fv_ = fx_;
+ public:
+  BrentSearch(double ax, double bx, double cx, ScalarFunction f)
+      : f_(f), a_(ax < cx ? ax : cx), b_(ax > cx ? ax : cx), x_(bx), w_(bx), v_(bx) {
+    fx_ = f_(bx);
+    fw_ = fx_;
+    fv_ = fx_;
+  }
+
+  // One iteration; returns true (and leaves the state unchanged) when the
+  // interval is already small enough around x.
+  bool iterate(double tol) {
+    const double xm = 0.5 * (a_ + b_);
+    const double tol1 = tol * std::fabs(x_) + kAbscissaFloor;
+    const double tol2 = 2.0 * tol1;
+    if (std::fabs(x_ - xm) <= tol2 - 0.5 * (b_ - a_)) return true;
+
+    if (std::fabs(e_) > tol1)
+      parabolicOrGoldenStep(xm, tol1, tol2);
+    else
+      goldenSectionStep(xm);
+
+    // Never evaluate closer than tol1 to x: the value there cannot be
+    // told apart from fx.
+    const double u = std::fabs(d_) >= tol1 ? x_ + d_ : x_ + withSignOf(tol1, d_);
+    const double fu = f_(u);
+    update(u, fu);
+    return false;
+  }
+
+  double x() const { return x_; }
+  double fx() const { return fx_; }
+
+ private:
+  // Step into the larger of the two segments on either side of x.
+  void goldenSectionStep(double xm) {
+    e_ = x_ >= xm ? a_ - x_ : b_ - x_;
+    d_ = kGoldenSection * e_;
+  }
+
+  // Parabola through x, w and v. Its step is taken only when it stays
+  // inside [a, b] and is less than half the step before last (so the
+  // steps shrink); otherwise a golden-section step is taken.
+  void parabolicOrGoldenStep(double xm, double tol1, double tol2) {
+    const double r = (x_ - w_) * (fx_ - fv_);
+    double q = (x_ - v_) * (fx_ - fw_);
+    double p = (x_ - v_) * q - (x_ - w_) * r;
+    q = 2.0 * (q - r);
+    if (q > 0.0) p = -p;
+    q = std::fabs(q);
+    const double etemp = e_;
+    e_ = d_;
+    if (std::fabs(p) >= std::fabs(0.5 * q * etemp) || p <= q * (a_ - x_) || p >= q * (b_ - x_)) {
+      goldenSectionStep(xm);
+      return;
     }
+    d_ = p / q;
+    const double u = x_ + d_;
+    // Too close to an end of the interval: step by tol1 towards the middle.
+    if (u - a_ < tol2 || b_ - u < tol2) d_ = withSignOf(tol1, xm - x_);
+  }
 
-    // One iteration; returns true (and leaves the state unchanged) when the
-    // interval is already small enough around x.
-    bool iterate(double tol) {
-        const double xm = 0.5 * (a_ + b_);
-        const double tol1 = tol * std::fabs(x_) + kAbscissaFloor;
-        const double tol2 = 2.0 * tol1;
-        if (std::fabs(x_ - xm) <= tol2 - 0.5 * (b_ - a_))
-            return true;
-
-        if (std::fabs(e_) > tol1)
-            parabolicOrGoldenStep(xm, tol1, tol2);
-        else
-            goldenSectionStep(xm);
-
-        // Never evaluate closer than tol1 to x: the value there cannot be
-        // told apart from fx.
-        const double u = std::fabs(d_) >= tol1 ? x_ + d_ : x_ + withSignOf(tol1, d_);
-        const double fu = f_(u);
-        update(u, fu);
-        return false;
+  void update(double u, double fu) {
+    if (fu <= fx_) {
+      if (u >= x_)
+        a_ = x_;
+      else
+        b_ = x_;
+      shift(v_, w_, x_, u);
+      shift(fv_, fw_, fx_, fu);
+      return;
     }
-
-    double x() const { return x_; }
-    double fx() const { return fx_; }
-
-private:
-    // Step into the larger of the two segments on either side of x.
-    void goldenSectionStep(double xm) {
-        e_ = x_ >= xm ? a_ - x_ : b_ - x_;
-        d_ = kGoldenSection * e_;
+    if (u < x_)
+      a_ = u;
+    else
+      b_ = u;
+    if (fu <= fw_ || w_ == x_) {
+      v_ = w_;
+      w_ = u;
+      fv_ = fw_;
+      fw_ = fu;
+    } else if (fu <= fv_ || v_ == x_ || v_ == w_) {
+      v_ = u;
+      fv_ = fu;
     }
+  }
 
-    // Parabola through x, w and v. Its step is taken only when it stays
-    // inside [a, b] and is less than half the step before last (so the
-    // steps shrink); otherwise a golden-section step is taken.
-    void parabolicOrGoldenStep(double xm, double tol1, double tol2) {
-        const double r = (x_ - w_) * (fx_ - fv_);
-        double q = (x_ - v_) * (fx_ - fw_);
-        double p = (x_ - v_) * q - (x_ - w_) * r;
-        q = 2.0 * (q - r);
-        if (q > 0.0)
-            p = -p;
-        q = std::fabs(q);
-        const double etemp = e_;
-        e_ = d_;
-        if (std::fabs(p) >= std::fabs(0.5 * q * etemp) || p <= q * (a_ - x_) || p >= q * (b_ - x_)) {
-            goldenSectionStep(xm);
-            return;
-        }
-        d_ = p / q;
-        const double u = x_ + d_;
-        // Too close to an end of the interval: step by tol1 towards the middle.
-        if (u - a_ < tol2 || b_ - u < tol2)
-            d_ = withSignOf(tol1, xm - x_);
-    }
-
-    void update(double u, double fu) {
-        if (fu <= fx_) {
-            if (u >= x_)
-                a_ = x_;
-            else
-                b_ = x_;
-            shift(v_, w_, x_, u);
-            shift(fv_, fw_, fx_, fu);
-            return;
-        }
-        if (u < x_)
-            a_ = u;
-        else
-            b_ = u;
-        if (fu <= fw_ || w_ == x_) {
-            v_ = w_;
-            w_ = u;
-            fv_ = fw_;
-            fw_ = fu;
-        } else if (fu <= fv_ || v_ == x_ || v_ == w_) {
-            v_ = u;
-            fv_ = fu;
-        }
-    }
-
-    ScalarFunction f_;
-    double a_;
-    double b_;
-    double x_;
-    double w_;
-    double v_;
-    double fx_ = 0.0;
-    double fw_ = 0.0;
-    double fv_ = 0.0;
-    double d_ = 0.0;
-    double e_ = 0.0;
+  ScalarFunction f_;
+  double a_;
+  double b_;
+  double x_;
+  double w_;
+  double v_;
+  double fx_ = 0.0;
+  double fw_ = 0.0;
+  double fv_ = 0.0;
+  double d_ = 0.0;
+  double e_ = 0.0;
 };
 
 }  // namespace
@@ -237,41 +224,39 @@ private:
 
 DoubleVector::DoubleVector(std::int32_t length) : length_(length), elements_(new double[length]) {}
 
-DoubleVector::~DoubleVector() {
-    delete[] elements_;
-}
+DoubleVector::~DoubleVector() { delete[] elements_; }
 
 double& DoubleVector::operator[](std::int32_t i) {
-    assert(i >= 0 && i < length_);
-    return elements_[i];
+  assert(i >= 0 && i < length_);
+  return elements_[i];
 }
 
 const double& DoubleVector::operator[](std::int32_t i) const {
-    assert(i >= 0 && i < length_);
-    return elements_[i];
+  assert(i >= 0 && i < length_);
+  return elements_[i];
 }
 
 DoubleMatrix::DoubleMatrix(std::int32_t rows, std::int32_t cols) : rows_(rows), cols_(cols) {
-    std::unique_ptr<double*[]> pointers(new double*[rows]);
-    block_ = new double[static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols)];
-    for (std::int32_t i = 0; i < rows; ++i)
-        pointers[i] = block_ + static_cast<std::size_t>(i) * static_cast<std::size_t>(cols);
-    rowPointers_ = pointers.release();
+  std::unique_ptr<double*[]> pointers(new double*[rows]);
+  block_ = new double[static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols)];
+  for (std::int32_t i = 0; i < rows; ++i)
+    pointers[i] = block_ + static_cast<std::size_t>(i) * static_cast<std::size_t>(cols);
+  rowPointers_ = pointers.release();
 }
 
 DoubleMatrix::~DoubleMatrix() {
-    delete[] block_;
-    delete[] rowPointers_;
+  delete[] block_;
+  delete[] rowPointers_;
 }
 
 double* DoubleMatrix::operator[](std::int32_t i) {
-    assert(i >= 0 && i < rows_);
-    return rowPointers_[i];
+  assert(i >= 0 && i < rows_);
+  return rowPointers_[i];
 }
 
 const double* DoubleMatrix::operator[](std::int32_t i) const {
-    assert(i >= 0 && i < rows_);
-    return rowPointers_[i];
+  assert(i >= 0 && i < rows_);
+  return rowPointers_[i];
 }
 
 // ---------------------------------------------------------------------------
@@ -279,89 +264,84 @@ const double* DoubleMatrix::operator[](std::int32_t i) const {
 // ---------------------------------------------------------------------------
 
 void powell(DoubleVector& p, DoubleMatrix& xi, double ftol, int& iter, double& fret, Objective func) {
-    const int n = p.length();
-    DoubleVector pt(n);
-    DoubleVector ptt(n);
-    DoubleVector xit(n);
+  const int n = p.length();
+  DoubleVector pt(n);
+  DoubleVector ptt(n);
+  DoubleVector xit(n);
 
-    fret = func(p);
-    for (int j = 0; j < n; ++j)
-        pt[j] = p[j];
+  fret = func(p);
+  for (int j = 0; j < n; ++j) pt[j] = p[j];
 
-    for (iter = 0;; ++iter) {
-        const double fp = fret;
-        double del = 0.0;
-        const int ibig = minimiseAlongEachDirection(p, xi, xit, fret, del, func);
+  for (iter = 0;; ++iter) {
+    const double fp = fret;
+    double del = 0.0;
+    const int ibig = minimiseAlongEachDirection(p, xi, xit, fret, del, func);
 
-        if (2.0 * (fp - fret) <= ftol * (std::fabs(fp) + std::fabs(fret)) + kConvergenceFloor)
-            return;
-        if (iter == kMaxSweeps)
-            fatalError("powell exceeding maximum iterations.");
+    if (2.0 * (fp - fret) <= ftol * (std::fabs(fp) + std::fabs(fret)) + kConvergenceFloor) return;
+    if (iter == kMaxSweeps) fatalError("powell exceeding maximum iterations.");
 
-        // ptt: the point extrapolated along the net move of this sweep;
-        // xit: that move.
-        for (int j = 0; j < n; ++j) {
-            ptt[j] = 2.0 * p[j] - pt[j];
-            xit[j] = p[j] - pt[j];
-            pt[j] = p[j];
-        }
-        const double fptt = func(ptt);
-        if (fptt < fp) {
-            // t < 0 when the net move is worth a direction of its own: the
-            // decrease along it is not mostly due to the single direction of
-            // largest decrease, and the value still falls past the new p.
-            const double t = 2.0 * (fp - 2.0 * fret + fptt) * square(fp - fret - del) - del * square(fp - fptt);
-            if (t < 0.0) {
-                lineSearch(p, xit, fret, func);
-                // ibig is 0 only if no direction lowered the value, which a
-                // sweep that did not converge cannot produce for a
-                // deterministic objective; then no direction is dropped.
-                if (ibig > 0)
-                    replaceDirection(xi, ibig - 1, xit);
-            }
-        }
+    // ptt: the point extrapolated along the net move of this sweep;
+    // xit: that move.
+    for (int j = 0; j < n; ++j) {
+      ptt[j] = 2.0 * p[j] - pt[j];
+      xit[j] = p[j] - pt[j];
+      pt[j] = p[j];
     }
+    const double fptt = func(ptt);
+    if (fptt < fp) {
+      // t < 0 when the net move is worth a direction of its own: the
+      // decrease along it is not mostly due to the single direction of
+      // largest decrease, and the value still falls past the new p.
+      const double t = 2.0 * (fp - 2.0 * fret + fptt) * square(fp - fret - del) - del * square(fp - fptt);
+      if (t < 0.0) {
+        lineSearch(p, xit, fret, func);
+        // ibig is 0 only if no direction lowered the value, which a
+        // sweep that did not converge cannot produce for a
+        // deterministic objective; then no direction is dropped.
+        if (ibig > 0) replaceDirection(xi, ibig - 1, xit);
+      }
+    }
+  }
 }
 
 void lineSearch(DoubleVector& p, DoubleVector& xi, double& fret, Objective func) {
-    const int n = p.length();
-    std::unique_ptr<DoubleVector> ownedOrigin(new DoubleVector(n));
-    std::unique_ptr<DoubleVector> ownedDirection(new DoubleVector(n));
-    dimension = n;
-    origin = ownedOrigin.get();
-    direction = ownedDirection.get();
-    objective = func;
-    for (int j = 0; j < n; ++j) {
-        (*origin)[j] = p[j];
-        (*direction)[j] = xi[j];
-    }
+  const int n = p.length();
+  std::unique_ptr<DoubleVector> ownedOrigin(new DoubleVector(n));
+  std::unique_ptr<DoubleVector> ownedDirection(new DoubleVector(n));
+  dimension = n;
+  origin = ownedOrigin.get();
+  direction = ownedDirection.get();
+  objective = func;
+  for (int j = 0; j < n; ++j) {
+    (*origin)[j] = p[j];
+    (*direction)[j] = xi[j];
+  }
 
-    double ax = 0.0;
-    double xx = 1.0;
-    double bx = 0.0;
-    double fa = 0.0;
-    double fx = 0.0;
-    double fb = 0.0;
-    bracketMinimum(ax, xx, bx, fa, fx, fb, lineValue);
-    double xmin = 0.0;
-    fret = brent(ax, xx, bx, lineValue, kLineTolerance, xmin);
+  double ax = 0.0;
+  double xx = 1.0;
+  double bx = 0.0;
+  double fa = 0.0;
+  double fx = 0.0;
+  double fb = 0.0;
+  bracketMinimum(ax, xx, bx, fa, fx, fb, lineValue);
+  double xmin = 0.0;
+  fret = brent(ax, xx, bx, lineValue, kLineTolerance, xmin);
 
-    for (int j = 0; j < n; ++j) {
-        xi[j] = xi[j] * xmin;
-        p[j] = p[j] + xi[j];
-    }
+  for (int j = 0; j < n; ++j) {
+    xi[j] = xi[j] * xmin;
+    p[j] = p[j] + xi[j];
+  }
 
-    ownedDirection.reset();
-    ownedOrigin.reset();
-    origin = nullptr;
-    direction = nullptr;
+  ownedDirection.reset();
+  ownedOrigin.reset();
+  origin = nullptr;
+  direction = nullptr;
 }
 
 double lineValue(double x) {
-    DoubleVector xt(dimension);
-    for (int j = 0; j < dimension; ++j)
-        xt[j] = (*origin)[j] + x * (*direction)[j];
-    return objective(xt);
+  DoubleVector xt(dimension);
+  for (int j = 0; j < dimension; ++j) xt[j] = (*origin)[j] + x * (*direction)[j];
+  return objective(xt);
 }
 
 // ---------------------------------------------------------------------------
@@ -369,100 +349,98 @@ double lineValue(double x) {
 // ---------------------------------------------------------------------------
 
 void bracketMinimum(double& a, double& b, double& c, double& fa, double& fb, double& fc, ScalarFunction f) {
-    fa = f(a);
-    fb = f(b);
-    // Search downhill, from a towards b.
-    if (fb > fa) {
-        std::swap(a, b);
-        std::swap(fa, fb);
-    }
-    c = b + kGoldenGrowth * (b - a);
-    fc = f(c);
+  fa = f(a);
+  fb = f(b);
+  // Search downhill, from a towards b.
+  if (fb > fa) {
+    std::swap(a, b);
+    std::swap(fa, fb);
+  }
+  c = b + kGoldenGrowth * (b - a);
+  fc = f(c);
 
-    while (fb > fc) {
-        // Vertex u of the parabola through (a, fa), (b, fb), (c, fc).
-        const double r = (b - a) * (fb - fc);
-        const double q = (b - c) * (fb - fa);
-        const double s = withSignOf(std::max(std::fabs(q - r), TINY), q - r);
-        double u = b - ((b - c) * q - (b - a) * r) / (2.0 * s);
-        const double ulim = b + kMaxParabolicGrowth * (c - b);
-        double fu = 0.0;
+  while (fb > fc) {
+    // Vertex u of the parabola through (a, fa), (b, fb), (c, fc).
+    const double r = (b - a) * (fb - fc);
+    const double q = (b - c) * (fb - fa);
+    const double s = withSignOf(std::max(std::fabs(q - r), TINY), q - r);
+    double u = b - ((b - c) * q - (b - a) * r) / (2.0 * s);
+    const double ulim = b + kMaxParabolicGrowth * (c - b);
+    double fu = 0.0;
 
-        if ((b - u) * (u - c) > 0.0) {
-            // Vertex between b and c.
-            fu = f(u);
-            if (fu < fc) {
-                a = b;
-                b = u;
-                fa = fb;
-                fb = fu;
-                return;
-            }
-            if (fu > fb) {
-                c = u;
-                fc = fu;
-                return;
-            }
-            // The parabola did not help: golden step beyond c.
-            u = c + kGoldenGrowth * (c - b);
-            fu = f(u);
-        } else if ((c - u) * (u - ulim) > 0.0) {
-            // Vertex beyond c but within reach.
-            fu = f(u);
-            if (fu < fc) {
-                shift(b, c, u, u + kGoldenGrowth * (u - c));
-                shift(fb, fc, fu, f(u));
-            }
-        } else if ((u - ulim) * (ulim - c) >= 0.0) {
-            // Vertex at or past the limit: go only as far as the limit.
-            u = ulim;
-            fu = f(u);
-        } else {
-            // Vertex behind b: ignore it and take a golden step.
-            u = c + kGoldenGrowth * (c - b);
-            fu = f(u);
-        }
-        shift(a, b, c, u);
-        shift(fa, fb, fc, fu);
+    if ((b - u) * (u - c) > 0.0) {
+      // Vertex between b and c.
+      fu = f(u);
+      if (fu < fc) {
+        a = b;
+        b = u;
+        fa = fb;
+        fb = fu;
+        return;
+      }
+      if (fu > fb) {
+        c = u;
+        fc = fu;
+        return;
+      }
+      // The parabola did not help: golden step beyond c.
+      u = c + kGoldenGrowth * (c - b);
+      fu = f(u);
+    } else if ((c - u) * (u - ulim) > 0.0) {
+      // Vertex beyond c but within reach.
+      fu = f(u);
+      if (fu < fc) {
+        shift(b, c, u, u + kGoldenGrowth * (u - c));
+        shift(fb, fc, fu, f(u));
+      }
+    } else if ((u - ulim) * (ulim - c) >= 0.0) {
+      // Vertex at or past the limit: go only as far as the limit.
+      u = ulim;
+      fu = f(u);
+    } else {
+      // Vertex behind b: ignore it and take a golden step.
+      u = c + kGoldenGrowth * (c - b);
+      fu = f(u);
     }
+    shift(a, b, c, u);
+    shift(fa, fb, fc, fu);
+  }
 }
 
 double brent(double ax, double bx, double cx, ScalarFunction f, double tol, double& xmin) {
-    BrentSearch search(ax, bx, cx, f);
-    for (int iteration = 0; iteration < kMaxBrentIterations; ++iteration) {
-        if (search.iterate(tol)) {
-            xmin = search.x();
-            return search.fx();
-        }
+  BrentSearch search(ax, bx, cx, f);
+  for (int iteration = 0; iteration < kMaxBrentIterations; ++iteration) {
+    if (search.iterate(tol)) {
+      xmin = search.x();
+      return search.fx();
     }
-    fatalError("Too many iterations in brent");
+  }
+  fatalError("Too many iterations in brent");
 }
 
 // ---------------------------------------------------------------------------
 // Fatal report
 // ---------------------------------------------------------------------------
 
-void setFatalReportHook(FatalReportHook hook) {
-    fatalReportHook = hook;
-}
+void setFatalReportHook(FatalReportHook hook) { fatalReportHook = hook; }
 
 void fatalError(std::string text) {
-    static const char* const kHeader = "Numerical Recipes run-time error...";
-    static const char* const kFooter = "...now exiting to system...";
+  static const char* const kHeader = "Numerical Recipes run-time error...";
+  static const char* const kFooter = "...now exiting to system...";
 
-    // Taken out first, so that a hook which itself ends in a fatal report
-    // cannot recurse.
-    const FatalReportHook hook = std::exchange(fatalReportHook, nullptr);
-    if (hook != nullptr) {
-        try {
-            hook(std::string(kHeader) + '\n' + text + '\n' + kFooter);
-        } catch (...) {
-            // The report and the exit go ahead whatever the hook did.
-        }
+  // Taken out first, so that a hook which itself ends in a fatal report
+  // cannot recurse.
+  const FatalReportHook hook = std::exchange(fatalReportHook, nullptr);
+  if (hook != nullptr) {
+    try {
+      hook(std::string(kHeader) + '\n' + text + '\n' + kFooter);
+    } catch (...) {
+      // The report and the exit go ahead whatever the hook did.
     }
-    std::cerr.clear();
-    std::cerr << kHeader << std::endl;
-    std::cerr << text << std::endl;
-    std::cerr << kFooter << std::endl;
-    std::exit(1);
+  }
+  std::cerr.clear();
+  std::cerr << kHeader << std::endl;
+  std::cerr << text << std::endl;
+  std::cerr << kFooter << std::endl;
+  std::exit(1);
 }

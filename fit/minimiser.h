@@ -17,43 +17,43 @@
 // A run of doubles with its length. Elements are taken from the free store
 // and are not initialised.
 class DoubleVector {
-public:
-    explicit DoubleVector(std::int32_t length);
-    ~DoubleVector();
+ public:
+  explicit DoubleVector(std::int32_t length);
+  ~DoubleVector();
 
-    DoubleVector(const DoubleVector&) = delete;
-    DoubleVector& operator=(const DoubleVector&) = delete;
+  DoubleVector(const DoubleVector&) = delete;
+  DoubleVector& operator=(const DoubleVector&) = delete;
 
-    double& operator[](std::int32_t i);
-    const double& operator[](std::int32_t i) const;
-    std::int32_t length() const { return length_; }
+  double& operator[](std::int32_t i);
+  const double& operator[](std::int32_t i) const;
+  std::int32_t length() const { return length_; }
 
-private:
-    std::int32_t length_;
-    double* elements_;
+ private:
+  std::int32_t length_;
+  double* elements_;
 };
 
 // A rows x cols array of doubles held in one contiguous block; row i starts
 // at element i * cols of the block. m[i] is the row pointer, so m[i][j] is
 // row i, column j. Elements are not initialised.
 class DoubleMatrix {
-public:
-    DoubleMatrix(std::int32_t rows, std::int32_t cols);
-    ~DoubleMatrix();
+ public:
+  DoubleMatrix(std::int32_t rows, std::int32_t cols);
+  ~DoubleMatrix();
 
-    DoubleMatrix(const DoubleMatrix&) = delete;
-    DoubleMatrix& operator=(const DoubleMatrix&) = delete;
+  DoubleMatrix(const DoubleMatrix&) = delete;
+  DoubleMatrix& operator=(const DoubleMatrix&) = delete;
 
-    double* operator[](std::int32_t i);
-    const double* operator[](std::int32_t i) const;
-    std::int32_t rows() const { return rows_; }
-    std::int32_t cols() const { return cols_; }
+  double* operator[](std::int32_t i);
+  const double* operator[](std::int32_t i) const;
+  std::int32_t rows() const { return rows_; }
+  std::int32_t cols() const { return cols_; }
 
-private:
-    std::int32_t rows_;
-    std::int32_t cols_;
-    double* block_;
-    double** rowPointers_;
+ private:
+  std::int32_t rows_;
+  std::int32_t cols_;
+  double* block_;
+  double** rowPointers_;
 };
 
 // The function being minimised. There is no user-data argument: whatever

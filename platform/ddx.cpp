@@ -92,8 +92,7 @@ void DDX_Text(CDataExchange* dx, int id, int& value, std::optional<IntLimits> li
                                         std::to_string(limits->max) + "."
                                   : "Please enter an integer.";
   ReadText(
-      dx, *control, value, ParseInt,
-      [&](int v) { return !limits || (v >= limits->min && v <= limits->max); }, rule);
+      dx, *control, value, ParseInt, [&](int v) { return !limits || (v >= limits->min && v <= limits->max); }, rule);
 }
 
 void DDX_Text(CDataExchange* dx, int id, double& value, std::optional<DoubleLimits> limits) {
@@ -112,6 +111,8 @@ void DDX_Text(CDataExchange* dx, int id, double& value, std::optional<DoubleLimi
 void DDX_Check(CDataExchange* dx, int id, int& value) {
   Control* control = EditOf(dx, id);
   if (!control) return;
-  if (dx->m_bSaveAndValidate) value = control->check ? 1 : 0;
-  else dx->m_pDlgWnd->SetControlCheck(*control, value ? 1 : 0);
+  if (dx->m_bSaveAndValidate)
+    value = control->check ? 1 : 0;
+  else
+    dx->m_pDlgWnd->SetControlCheck(*control, value ? 1 : 0);
 }

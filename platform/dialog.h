@@ -15,10 +15,10 @@ class CDataExchange;
 // A child window of a dialog, as the layer holds it.
 struct Control {
   const ControlTemplate* tmpl = nullptr;
-  std::string text;                 // caption of buttons and labels, text of edits
-  int check = 0;                    // check boxes: 0 or 1
-  std::vector<std::string> items;   // combo box entries
-  int curSel = CB_ERR;              // combo box selection
+  std::string text;                // caption of buttons and labels, text of edits
+  int check = 0;                   // check boxes: 0 or 1
+  std::vector<std::string> items;  // combo box entries
+  int curSel = CB_ERR;             // combo box selection
   bool enabled = true;
   const CBitmap* bitmap = nullptr;  // picture controls
   std::string lastWritten;          // the text that last went between control and field

@@ -10,7 +10,8 @@ CFileDialog::CFileDialog(BOOL openFileDialog, const char*, const char*, DWORD fl
   std::vector<std::string> parts;
   for (std::size_t bar; (bar = text.find('|', start)) != std::string::npos; start = bar + 1)
     parts.push_back(text.substr(start, bar - start));
-  for (std::size_t k = 0; k + 1 < parts.size() && !parts[k].empty(); k += 2) filters_.emplace_back(parts[k], parts[k + 1]);
+  for (std::size_t k = 0; k + 1 < parts.size() && !parts[k].empty(); k += 2)
+    filters_.emplace_back(parts[k], parts[k + 1]);
 }
 
 INT_PTR CFileDialog::DoModal() {

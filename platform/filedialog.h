@@ -18,8 +18,8 @@ struct OPENFILENAME {
 class CFileDialog {
  public:
   // `filter` in the form "Description|pattern|...|" with a final "|".
-  CFileDialog(BOOL openFileDialog, const char* defaultExt = nullptr, const char* fileName = nullptr,
-              DWORD flags = 0, const char* filter = nullptr, CDialog* parent = nullptr);
+  CFileDialog(BOOL openFileDialog, const char* defaultExt = nullptr, const char* fileName = nullptr, DWORD flags = 0,
+              const char* filter = nullptr, CDialog* parent = nullptr);
 
   INT_PTR DoModal();  // IDOK or IDCANCEL
   POSITION GetStartPosition() const { return paths_.empty() ? 0 : 1; }

@@ -92,8 +92,8 @@ BOOL CDC::Polyline(const POINT* points, int count) {
   return TRUE;
 }
 
-BOOL CDC::StretchBlt(int x, int y, int width, int height, CDC* src, int srcX, int srcY, int srcWidth,
-                     int srcHeight, DWORD) {
+BOOL CDC::StretchBlt(int x, int y, int width, int height, CDC* src, int srcX, int srcY, int srcWidth, int srcHeight,
+                     DWORD) {
   PixelSurface* target = Target();
   PixelSurface* source = src ? src->Target() : nullptr;
   if (!target || !source) return FALSE;

@@ -66,8 +66,8 @@ class CDC {
   // Straight segments between consecutive points with the selected pen; the last point itself
   // is not drawn.
   BOOL Polyline(const POINT* points, int count);
-  BOOL StretchBlt(int x, int y, int width, int height, CDC* src, int srcX, int srcY, int srcWidth,
-                  int srcHeight, DWORD rop);
+  BOOL StretchBlt(int x, int y, int width, int height, CDC* src, int srcX, int srcY, int srcWidth, int srcHeight,
+                  DWORD rop);
   BOOL DrawIcon(int x, int y, HICON icon);
 
   // The handle used as a message parameter; the context's address serves.

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "platform/headless/headless_host.h"
-#include "platform/windowhost.h"
 #include "platform/winapp.h"
+#include "platform/windowhost.h"
 
 namespace {
 

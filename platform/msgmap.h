@@ -47,12 +47,11 @@ constexpr MessageMapEntry<T> OnCbnSelChange(int id, void (T::*handler)()) {
 
 // Calls the first entry of `map` that matches the message; false when none does.
 template <class T>
-bool DispatchMessageMap(T& target, std::span<const MessageMapEntry<T>> map, UINT message, WPARAM wParam,
-                        LPARAM lParam, LRESULT* result) {
+bool DispatchMessageMap(T& target, std::span<const MessageMapEntry<T>> map, UINT message, WPARAM wParam, LPARAM lParam,
+                        LRESULT* result) {
   for (const auto& entry : map) {
     if (entry.message != message) continue;
-    if (message == WM_COMMAND &&
-        (static_cast<int>(LOWORD(wParam)) != entry.id || HIWORD(wParam) != entry.code))
+    if (message == WM_COMMAND && (static_cast<int>(LOWORD(wParam)) != entry.id || HIWORD(wParam) != entry.code))
       continue;
     *result = 0;
     if (auto* plain = std::get_if<typename MessageMapEntry<T>::Plain>(&entry.handler)) {

@@ -44,7 +44,7 @@ struct DialogTemplate {
 
 // An icon image: palette indices, one character per pixel, row by row.
 struct IconImage {
-  int size;                             // width = height
+  int size;  // width = height
   std::span<const std::string_view> rows;
 };
 

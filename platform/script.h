@@ -7,7 +7,7 @@
 #include <vector>
 
 struct ScriptLine {
-  int number = 0;  // 1-based line number in the script
+  int number = 0;                  // 1-based line number in the script
   std::vector<std::string> words;  // command first; empty for blank and comment lines
 };
 

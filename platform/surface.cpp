@@ -24,8 +24,10 @@ void PixelSurface::DrawLine(POINT from, POINT to, int width, Pixel value) {
   while (x != to.x || y != to.y) {
     Plot(x, y, value);
     if (width >= 2) {
-      if (steep) Plot(x + 1, y, value);
-      else Plot(x, y + 1, value);
+      if (steep)
+        Plot(x + 1, y, value);
+      else
+        Plot(x, y + 1, value);
     }
     const int e2 = 2 * err;
     if (e2 >= dy) {
@@ -39,8 +41,7 @@ void PixelSurface::DrawLine(POINT from, POINT to, int width, Pixel value) {
   }
 }
 
-void PixelSurface::StretchFrom(const PixelSurface& src, int x, int y, int w, int h, int sx, int sy, int sw,
-                               int sh) {
+void PixelSurface::StretchFrom(const PixelSurface& src, int x, int y, int w, int h, int sx, int sy, int sw, int sh) {
   if (w <= 0 || h <= 0 || sw <= 0 || sh <= 0) return;
   for (int j = 0; j < h; ++j) {
     const int srcY = sy + static_cast<int>(static_cast<long long>(j) * sh / h);

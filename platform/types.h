@@ -21,9 +21,7 @@ constexpr COLORREF RGB(unsigned r, unsigned g, unsigned b) {
 }
 
 // A colour reference as the 0x00RRGGBB pixel that surfaces store.
-constexpr Pixel PixelFromColorRef(COLORREF c) {
-  return ((c & 0xFFu) << 16) | (c & 0xFF00u) | ((c >> 16) & 0xFFu);
-}
+constexpr Pixel PixelFromColorRef(COLORREF c) { return ((c & 0xFFu) << 16) | (c & 0xFF00u) | ((c >> 16) & 0xFFu); }
 
 constexpr UINT LOWORD(WPARAM w) { return static_cast<UINT>(w & 0xFFFFu); }
 constexpr UINT HIWORD(WPARAM w) { return static_cast<UINT>((w >> 16) & 0xFFFFu); }

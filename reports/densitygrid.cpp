@@ -79,7 +79,7 @@ void SumDirectly(const RecordArrays& records, bool weighted, const std::vector<i
 }
 
 struct RecordSummary {
-  bool finite = true;      // no infinite or non-number value among the records taking part
+  bool finite = true;  // no infinite or non-number value among the records taking part
   bool anyNegative = false;
   std::size_t taking = 0;
   double weightMagnitude = 0;  // sum of |w|
@@ -90,8 +90,8 @@ RecordSummary Summarise(const RecordArrays& records, bool weighted) {
   for (std::size_t r = 0; r < records.size; ++r) {
     if (!TakesPart(records.initial[r], records.final[r], records.rate[r], records.count[r])) continue;
     const double w = SpotWeight(records.count[r], weighted);
-    summary.finite = summary.finite && std::isfinite(records.initial[r]) && std::isfinite(records.final[r]) &&
-                     std::isfinite(w);
+    summary.finite =
+        summary.finite && std::isfinite(records.initial[r]) && std::isfinite(records.final[r]) && std::isfinite(w);
     summary.anyNegative = summary.anyNegative || w < 0;
     summary.weightMagnitude += std::fabs(w);
     ++summary.taking;

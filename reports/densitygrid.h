@@ -15,10 +15,10 @@ struct RecordArrays {
   std::size_t size = 0;
 };
 
-inline constexpr double kCellStep = 0.005;      // value distance of neighbouring cells
-inline constexpr double kSpotSpread = 0.0005;   // 2 sigma^2 of every spot
-inline constexpr double kRateFloor = 0.00001;   // records at or below this rate per frame are left out
-inline constexpr double kPrintFloor = 0.01;     // "3dgrid.dat" writes cells at or below this as 0
+inline constexpr double kCellStep = 0.005;     // value distance of neighbouring cells
+inline constexpr double kSpotSpread = 0.0005;  // 2 sigma^2 of every spot
+inline constexpr double kRateFloor = 0.00001;  // records at or below this rate per frame are left out
+inline constexpr double kPrintFloor = 0.01;    // "3dgrid.dat" writes cells at or below this as 0
 inline constexpr int kCellCount = kMapCells * kMapCells;
 
 // What a record's spot is multiplied by.

@@ -14,7 +14,7 @@ namespace {
 // Records are taken in blocks; for each block the threads first share the factor computation,
 // then the rows.
 constexpr int kBlockRecords = 256;
-constexpr int kGroupRecords = 16;   // the column factors of a group stay in the first-level cache
+constexpr int kGroupRecords = 16;                      // the column factors of a group stay in the first-level cache
 constexpr int kFactorStride = SeparableSums::kStride;  // the padding stays 0
 constexpr double kInverseSpread = 1 / kSpotSpread;
 

@@ -15,9 +15,7 @@ struct SeparableSums {
 
   double Sum(int i, int j) const { return sums[Index(i, j)]; }
   double Magnitude(int i, int j) const { return magnitudes[Index(i, j)]; }
-  static std::size_t Index(int i, int j) {
-    return static_cast<std::size_t>(i) * kStride + static_cast<std::size_t>(j);
-  }
+  static std::size_t Index(int i, int j) { return static_cast<std::size_t>(i) * kStride + static_cast<std::size_t>(j); }
 };
 
 // Every cell's sum over the records that take part, each cell adding its records in record

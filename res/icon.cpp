@@ -6,9 +6,10 @@
 
 namespace {
 
-constexpr Pixel kPalette[] = {0x000000, 0x000080, 0x0000FF, 0x00FFFF, 0x00C000, 0xFFFF00,
-                              0xFF0000, 0xFFFFFF, 0xC0C0C0, 0x808080};
+constexpr Pixel kPalette[] = {0x000000, 0x000080, 0x0000FF, 0x00FFFF, 0x00C000,
+                              0xFFFF00, 0xFF0000, 0xFFFFFF, 0xC0C0C0, 0x808080};
 
+// clang-format off
 constexpr std::string_view kLarge[] = {
     "88888888888888888888888888888888",
     "81111111111111117111111111111118",
@@ -62,6 +63,8 @@ constexpr std::string_view kSmall[] = {
     "8111111171111118",
     "8888888888888888",
 };
+
+// clang-format on
 
 }  // namespace
 

@@ -140,8 +140,7 @@ class Random {
  public:
   // Each molecule has its own stream, so molecule m is the same file whatever
   // the number of molecules written.
-  Random(std::uint64_t seed, std::uint64_t molecule)
-      : engine_(splitMix64(seed ^ splitMix64(molecule))) {}
+  Random(std::uint64_t seed, std::uint64_t molecule) : engine_(splitMix64(seed ^ splitMix64(molecule))) {}
 
   // Uniform in the open interval (0, 1), on a grid of 2^-53.
   double uniform() { return (static_cast<double>(engine_() >> 11) + 0.5) * 0x1.0p-53; }
@@ -221,9 +220,7 @@ struct Model {
   const Options& options;
   std::vector<double> rates;  // s^-1, row-major over the true states
   int stateCount() const { return static_cast<int>(options.states.size()); }
-  double rate(int from, int to) const {
-    return rates[static_cast<std::size_t>(from * stateCount() + to)];
-  }
+  double rate(int from, int to) const { return rates[static_cast<std::size_t>(from * stateCount() + to)]; }
 };
 
 // The states one molecule visits: indices into the true states, increasing.
@@ -245,8 +242,7 @@ std::vector<int> pickVisitedStates(const Model& model, Random& random) {
 
 // Observed value of each visited state, redrawn while it would coincide with
 // an earlier one, so that different states never give equal values.
-std::vector<double> observeStates(const Model& model, const std::vector<int>& visited,
-                                  Random& random) {
+std::vector<double> observeStates(const Model& model, const std::vector<int>& visited, Random& random) {
   constexpr int kMaxDraws = 10000;
   std::vector<double> observed;
   for (const int state : visited) {
@@ -255,9 +251,8 @@ std::vector<double> observeStates(const Model& model, const std::vector<int>& vi
     for (int draw = 0;; ++draw) {
       if (draw == kMaxDraws) runtimeError("cannot keep the observed state values apart");
       value = std::clamp(truth + model.options.noise * random.normal(), 0.0, 1.0);
-      const bool clash = std::any_of(observed.begin(), observed.end(), [&](double other) {
-        return std::fabs(other - value) < kDistinctValues;
-      });
+      const bool clash = std::any_of(observed.begin(), observed.end(),
+                                     [&](double other) { return std::fabs(other - value) < kDistinctValues; });
       if (!clash) break;
     }
     observed.push_back(value);
@@ -275,11 +270,9 @@ struct Record {
 
 void appendRecord(std::string& out, const Record& record) {
   char line[160];
-  const int length =
-      std::snprintf(line, sizeof line, "%.8g %.8g %.8g %.6g %u\n", record.initial,
-                    record.finalValue, record.frameRate, record.dwellFrames, record.transitions);
-  if (length < 0 || static_cast<std::size_t>(length) >= sizeof line)
-    runtimeError("record does not fit its line");
+  const int length = std::snprintf(line, sizeof line, "%.8g %.8g %.8g %.6g %u\n", record.initial, record.finalValue,
+                                   record.frameRate, record.dwellFrames, record.transitions);
+  if (length < 0 || static_cast<std::size_t>(length) >= sizeof line) runtimeError("record does not fit its line");
   out.append(line, static_cast<std::size_t>(length));
 }
 
@@ -327,10 +320,9 @@ std::string simulateMolecule(const Model& model, long molecule) {
   std::string text;
   text.reserve(64 * records.size() + 256);
   text += "varnel-simulate transition report\n";
-  text += "seed " + std::to_string(options.seed) + ", molecule " + std::to_string(molecule) +
-          ", visited states " + std::to_string(used) + "\n";
-  text += "peaks " + std::to_string(options.peaks) + ", records " + std::to_string(records.size()) +
-          "\n";
+  text += "seed " + std::to_string(options.seed) + ", molecule " + std::to_string(molecule) + ", visited states " +
+          std::to_string(used) + "\n";
+  text += "peaks " + std::to_string(options.peaks) + ", records " + std::to_string(records.size()) + "\n";
   text += "initial final rate_per_frame dwell_frames transitions\n";
   for (const Record& record : records) {
     if (record.transitions == 0) {
@@ -360,19 +352,18 @@ long parseInteger(std::string_view option, const std::string& text, long least, 
   if (text.empty() || end != text.c_str() + text.size() || errno == ERANGE)
     usageError(std::string(option) + ": not an integer: '" + text + "'");
   if (value < least || value > most)
-    usageError(std::string(option) + " must be in " + std::to_string(least) + ".." +
-               std::to_string(most) + ", got " + text);
+    usageError(std::string(option) + " must be in " + std::to_string(least) + ".." + std::to_string(most) + ", got " +
+               text);
   return value;
 }
 
 std::uint64_t parseSeed(const std::string& text) {
-  const bool digitsOnly = !text.empty() && std::all_of(text.begin(), text.end(),
-                                                       [](char c) { return c >= '0' && c <= '9'; });
+  const bool digitsOnly =
+      !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
   errno = 0;
   char* end = nullptr;
   const unsigned long long value = digitsOnly ? std::strtoull(text.c_str(), &end, 10) : 0;
-  if (!digitsOnly || errno == ERANGE)
-    usageError("--seed: not an unsigned 64-bit integer: '" + text + "'");
+  if (!digitsOnly || errno == ERANGE) usageError("--seed: not an unsigned 64-bit integer: '" + text + "'");
   return static_cast<std::uint64_t>(value);
 }
 
@@ -381,8 +372,7 @@ std::vector<double> parseStates(const std::string& text) {
   std::size_t start = 0;
   while (true) {
     const std::size_t comma = text.find(',', start);
-    const std::string item =
-        text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+    const std::string item = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
     states.push_back(parseDouble("--states", item));
     if (comma == std::string::npos) break;
     start = comma + 1;
@@ -409,8 +399,7 @@ Options parseArguments(int argc, char** argv) {
     }
     std::string value;
     bool inlineValue = false;
-    if (const auto equals = argument.find('=');
-        argument.rfind("--", 0) == 0 && equals != std::string::npos) {
+    if (const auto equals = argument.find('='); argument.rfind("--", 0) == 0 && equals != std::string::npos) {
       value = argument.substr(equals + 1);
       argument.resize(equals);
       inlineValue = true;
@@ -474,10 +463,9 @@ void writeFile(const std::filesystem::path& path, const std::string& text) {
 }
 
 void printTrueRates(const Model& model) {
-  std::printf("# varnel-simulate true rates (s^-1), seed %llu\n",
-              static_cast<unsigned long long>(model.options.seed));
-  std::printf("# exposure %.8g s, log-normal scatter %.8g, state noise %.8g\n",
-              model.options.exposure, model.options.scatter, model.options.noise);
+  std::printf("# varnel-simulate true rates (s^-1), seed %llu\n", static_cast<unsigned long long>(model.options.seed));
+  std::printf("# exposure %.8g s, log-normal scatter %.8g, state noise %.8g\n", model.options.exposure,
+              model.options.scatter, model.options.noise);
   std::printf("# states");
   for (const double state : model.options.states) std::printf(" %.8g", state);
   std::printf("\n");

@@ -183,7 +183,8 @@ void HeadlessHost::Run(CDialog& dialog, const ScriptLine& line) {
     dialog.SendMessage(WM_PAINT);
   } else if (command == "about") {
     const auto& items = dialog.SystemMenu().Items();
-    const auto about = std::find_if(items.begin(), items.end(), [](const MenuItem& m) { return !(m.flags & MF_SEPARATOR); });
+    const auto about =
+        std::find_if(items.begin(), items.end(), [](const MenuItem& m) { return !(m.flags & MF_SEPARATOR); });
     if (about == items.end()) Fail(line, "the system menu has no About entry");
     dialog.SendMessage(WM_SYSCOMMAND, about->id);
   } else if (command == "show") {

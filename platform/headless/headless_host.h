@@ -22,8 +22,7 @@ class HeadlessHost final : public Host {
   HeadlessHost(std::string name, std::vector<ScriptLine> lines, std::ostream& out, std::ostream& err);
 
   // Reads a script; on a syntax error, nothing and the message in `error`.
-  static std::optional<std::vector<ScriptLine>> Parse(std::istream& in, const std::string& name,
-                                                      std::string& error);
+  static std::optional<std::vector<ScriptLine>> Parse(std::istream& in, const std::string& name, std::string& error);
 
   int ExitStatus() const { return status_; }
 

@@ -37,8 +37,8 @@ QRect CaptionRoom(const ControlTemplate& control, const QStyle& style, const QFo
     case ControlKind::PushButton:
       return whole.adjusted(1, 0, -1, 0);  // inside the bevel's sides
     case ControlKind::CheckBox: {
-      const int indicator = style.pixelMetric(QStyle::PM_IndicatorWidth) +
-                            style.pixelMetric(QStyle::PM_CheckBoxLabelSpacing);
+      const int indicator =
+          style.pixelMetric(QStyle::PM_IndicatorWidth) + style.pixelMetric(QStyle::PM_CheckBoxLabelSpacing);
       return whole.adjusted(indicator, 0, 0, 0);
     }
     case ControlKind::GroupBox: {

@@ -214,8 +214,7 @@ void DialogWindow::paintEvent(QPaintEvent* event) {
 }
 
 bool DialogWindow::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::Expose && watched == windowHandle() && windowHandle()->isExposed())
-    host_.Exposed(*this);
+  if (event->type() == QEvent::Expose && watched == windowHandle() && windowHandle()->isExposed()) host_.Exposed(*this);
   return QDialog::eventFilter(watched, event);
 }
 
@@ -227,7 +226,8 @@ bool DialogWindow::TakePendingPaint() {
 
 UINT DialogWindow::AboutCommand() const {
   const auto& items = dialog_.SystemMenu().Items();
-  const auto entry = std::find_if(items.begin(), items.end(), [](const MenuItem& m) { return !(m.flags & MF_SEPARATOR); });
+  const auto entry =
+      std::find_if(items.begin(), items.end(), [](const MenuItem& m) { return !(m.flags & MF_SEPARATOR); });
   return entry == items.end() ? 0 : entry->id;
 }
 

@@ -36,7 +36,9 @@ QString FilterText(const std::pair<std::string, std::string>& filter) {
   return description + QStringLiteral(" (") + patterns + QLatin1Char(')');
 }
 
-QWidget* TopWindow() { return QApplication::activeModalWidget() ? QApplication::activeModalWidget() : QApplication::activeWindow(); }
+QWidget* TopWindow() {
+  return QApplication::activeModalWidget() ? QApplication::activeModalWidget() : QApplication::activeWindow();
+}
 
 }  // namespace
 
@@ -84,7 +86,8 @@ void QtHost::Forget(DialogWindow& window) {
 }
 
 DialogWindow* QtHost::WindowOf(const CDialog& dialog) const {
-  const auto it = std::find_if(windows_.begin(), windows_.end(), [&](DialogWindow* w) { return &w->Dialog() == &dialog; });
+  const auto it =
+      std::find_if(windows_.begin(), windows_.end(), [&](DialogWindow* w) { return &w->Dialog() == &dialog; });
   return it == windows_.end() ? nullptr : *it;
 }
 
@@ -111,24 +114,28 @@ void QtHost::Act(DialogWindow& window, const std::function<void()>& action,
 
 void QtHost::UserEdited(DialogWindow& window, int id, const std::string& text) {
   CDialog& dialog = window.Dialog();
-  Act(window, [&] { dialog.UserEditText(id, text); },
+  Act(
+      window, [&] { dialog.UserEditText(id, text); },
       [&](SessionRecord& record) { record.Typed(NameOf(dialog, id), text); });
 }
 
 void QtHost::UserClicked(DialogWindow& window, int id) {
   CDialog& dialog = window.Dialog();
-  Act(window, [&] { dialog.UserClick(id); }, [&](SessionRecord& record) { record.Clicked(NameOf(dialog, id)); });
+  Act(
+      window, [&] { dialog.UserClick(id); }, [&](SessionRecord& record) { record.Clicked(NameOf(dialog, id)); });
 }
 
 void QtHost::UserSelected(DialogWindow& window, int id, int index) {
   CDialog& dialog = window.Dialog();
-  Act(window, [&] { dialog.UserSelect(id, index); },
+  Act(
+      window, [&] { dialog.UserSelect(id, index); },
       [&](SessionRecord& record) { record.Selected(NameOf(dialog, id), index); });
 }
 
 void QtHost::UserSystemCommand(DialogWindow& window, UINT command) {
   const bool about = command != 0 && command == window.AboutCommand();
-  Act(window, [&] { window.Dialog().SendMessage(WM_SYSCOMMAND, command); },
+  Act(
+      window, [&] { window.Dialog().SendMessage(WM_SYSCOMMAND, command); },
       [&](SessionRecord& record) {
         // Closing needs no line: the end of a script closes the dialog.
         if (about) record.AboutOpened();
@@ -179,12 +186,13 @@ std::optional<std::vector<std::string>> QtHost::RunFileDialog(const FileDialogRe
   QFileDialog dialog(windows_.empty() ? nullptr : windows_.back(), QString(), dir);
   dialog.setNameFilters(filters);
   dialog.setAcceptMode(request.open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
-  dialog.setFileMode(!request.open ? QFileDialog::AnyFile
+  dialog.setFileMode(!request.open         ? QFileDialog::AnyFile
                      : request.multiSelect ? QFileDialog::ExistingFiles
                                            : QFileDialog::ExistingFile);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   std::vector<std::string> paths;
-  for (const QString& path : dialog.selectedFiles()) paths.push_back(QDir::cleanPath(QDir(dir).absoluteFilePath(path)).toStdString());
+  for (const QString& path : dialog.selectedFiles())
+    paths.push_back(QDir::cleanPath(QDir(dir).absoluteFilePath(path)).toStdString());
   return paths;
 }
 
@@ -236,8 +244,10 @@ QtMessageHandler g_toolkitMessages = nullptr;
 // what to do, rather than with an abort.
 void StartupMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
   if (type != QtFatalMsg) {
-    if (g_toolkitMessages) g_toolkitMessages(type, context, message);
-    else std::cerr << message.toStdString() << std::endl;
+    if (g_toolkitMessages)
+      g_toolkitMessages(type, context, message);
+    else
+      std::cerr << message.toStdString() << std::endl;
     return;
   }
   std::cerr << "varnel: cannot open the window: " << message.toStdString()
@@ -250,8 +260,7 @@ void StartupMessage(QtMsgType type, const QMessageLogContext& context, const QSt
 std::unique_ptr<Host> MakeWindowHost(int& argc, char** argv) {
   const bool display = std::getenv("QT_QPA_PLATFORM") || std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
   if (!display) {
-    std::cerr << "varnel: there is no display to open the window on; use --script FILE to run without one"
-              << std::endl;
+    std::cerr << "varnel: there is no display to open the window on; use --script FILE to run without one" << std::endl;
     return nullptr;
   }
   g_toolkitMessages = qInstallMessageHandler(StartupMessage);

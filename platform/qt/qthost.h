@@ -56,8 +56,7 @@ class QtHost final : public Host {
   std::unique_ptr<DialogWindow> MakeWindow(CDialog& dialog);
   // Runs what the user did through the dialog, notes it in the record, then lets the paint
   // that waited for the handler through and closes the window if the dialog ended.
-  void Act(DialogWindow& window, const std::function<void()>& action,
-           const std::function<void(SessionRecord&)>& note);
+  void Act(DialogWindow& window, const std::function<void()>& action, const std::function<void(SessionRecord&)>& note);
   void Paint(DialogWindow& window);
   bool IsMain(const DialogWindow& window) const { return !windows_.empty() && windows_.front() == &window; }
   void SaveRecord();

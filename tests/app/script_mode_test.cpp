@@ -28,8 +28,8 @@ ScriptRun RunScript(const TempDir& dir, const std::string& script) {
 TEST(ScriptMode, ShowsTheStartValuesAfterTheFirstPaint) {
   TempDir dir;
   const ScriptRun run = RunScript(dir,
-                            "show IDC_EXPOSURE_TIME\nshow cutoff_list\nshow 1034\n"
-                            "expect peaks_in_report 10\n");
+                                  "show IDC_EXPOSURE_TIME\nshow cutoff_list\nshow 1034\n"
+                                  "expect peaks_in_report 10\n");
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, "IDC_EXPOSURE_TIME: 0.1\nIDC_CUTOFF_LIST: [Null]\nIDC_WEIGHT_BY_COUNT: 1\n");
 }

@@ -19,7 +19,8 @@ class ColorTableTest : public ::testing::Test {
   }
   static std::string Ramp(int entries, bool finalNewline) {
     std::ostringstream out;
-    for (int k = 0; k < entries; ++k) out << k << ' ' << (255 - k) << ' ' << (k % 7) << (k + 1 < entries || finalNewline ? "\n" : "");
+    for (int k = 0; k < entries; ++k)
+      out << k << ' ' << (255 - k) << ' ' << (k % 7) << (k + 1 < entries || finalNewline ? "\n" : "");
     return out.str();
   }
   void ExpectRampEntry(int k) {

@@ -112,7 +112,7 @@ TEST_F(MapDrawTest, PickedClassRectangleAddsTwoHundred) {
   EXPECT_EQ(Shown(0, 0), 200u);
   EXPECT_EQ(Shown(65, 65), 200u);
   EXPECT_EQ(Shown(65, 10), 200u);
-  EXPECT_EQ(Shown(66, 10), 0u);  // before the lock there are no horizontal lines
+  EXPECT_EQ(Shown(66, 10), 0u);        // before the lock there are no horizontal lines
   EXPECT_EQ(Shown(10, 66), kOverlay);  // the line lies outside the span
   EXPECT_EQ(Shown(67, 67), 0u);
 
@@ -153,7 +153,8 @@ TEST_F(MapDrawTest, CircleOfTheShownClass) {
   dlg->m_pickTo = 2;
   dlg->m_circles[0][1] = {true, 100, 100, 10};
   dlg->RedrawMap();
-  for (auto [r, c] : {std::pair{90, 100}, {110, 100}, {100, 90}, {100, 110}, {92, 106}}) EXPECT_EQ(Shown(r, c), kOverlay);
+  for (auto [r, c] : {std::pair{90, 100}, {110, 100}, {100, 90}, {100, 110}, {92, 106}})
+    EXPECT_EQ(Shown(r, c), kOverlay);
   EXPECT_EQ(Shown(100, 100), 0u);
 
   // Every outline cell is at distance close to the radius.
@@ -198,8 +199,8 @@ TEST_F(MapDrawTest, OverlaysOutsideTheMapAreSkipped) {
   Pick(2, 2);
   dlg->m_useCircles = TRUE;
   dlg->m_circles[1][1] = {true, 195, -3, 12};
-  dlg->RedrawMap();  // under the sanitizers: no write outside the image
-  EXPECT_EQ(Shown(100, 100), 200u);  // the span of state 2 is clamped to the whole map
+  dlg->RedrawMap();                    // under the sanitizers: no write outside the image
+  EXPECT_EQ(Shown(100, 100), 200u);    // the span of state 2 is clamped to the whole map
   EXPECT_EQ(Shown(195, 9), kOverlay);  // the circle's right edge is inside, drawn over the rectangle
   dlg->m_circles[1][1] = {true, 2000000000, 2000000000, 2000000000};
   dlg->RedrawMap();

@@ -86,7 +86,8 @@ TEST(FitScript, FittedRatesFindTheSimulatedRates) {
 
   // The log pins every digit of this run; its rates have just been checked against the truth.
   const std::string goldenPath = std::string(VARNEL_TEST_DATA_DIR) + "/fit-k3-seed21-log.dat";
-  if (std::getenv("VARNEL_REGENERATE_GOLDEN")) std::ofstream(goldenPath, std::ios::binary) << dir.Read("reports/log.dat");
+  if (std::getenv("VARNEL_REGENERATE_GOLDEN"))
+    std::ofstream(goldenPath, std::ios::binary) << dir.Read("reports/log.dat");
   std::ifstream goldenFile(goldenPath, std::ios::binary);
   const std::string golden((std::istreambuf_iterator<char>(goldenFile)), std::istreambuf_iterator<char>());
   EXPECT_EQ(dir.Read("reports/log.dat"), golden) << "regenerate " << goldenPath << " with VARNEL_REGENERATE_GOLDEN=1";

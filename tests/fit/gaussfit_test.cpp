@@ -52,7 +52,8 @@ TEST_F(GaussObjectiveTest, IsTheSumOfSquaresAgainstAGaussianOfAreaA) {
   for (int k = 0; k < kHistogramBins; ++k) {
     const double x = k * 0.2 - 9.9;
     const double sigma = w / 2;
-    const double density = std::exp(-(x - xc) * (x - xc) / (2 * sigma * sigma)) / (sigma * std::sqrt(2 * std::numbers::pi));
+    const double density =
+        std::exp(-(x - xc) * (x - xc) / (2 * sigma * sigma)) / (sigma * std::sqrt(2 * std::numbers::pi));
     const double diff = g_histCounts[2][1][k] - a * density;
     expected += diff * diff;
   }
@@ -228,7 +229,7 @@ TEST_F(FitTest, ClassOutsideTheLockedTableIsRefused) {
   Type(IDC_STATE_COUNT, "3");
   Click(IDC_FIT_GAUSSIAN);
   EXPECT_TRUE(dlg->m_fitResults[1][1].fitted);  // looked up with the N of the lock
-  dlg->m_pickFrom = 3;  // as if the picker stood on a class the lock never built
+  dlg->m_pickFrom = 3;                          // as if the picker stood on a class the lock never built
   dlg->UpdateData(FALSE);
   Click(IDC_FIT_GAUSSIAN);
   ASSERT_EQ(host.messages.size(), 1u);

@@ -44,21 +44,24 @@ TEST_F(LogReportTest, OnlyClassesWithinTheCurrentStatesAreListed) {
   Fitted(1, 1, 1.0, 0.125, 4);
   dlg->m_stateCount = 2;
   Click(IDC_DUMP_LOG);
-  EXPECT_EQ(dir.Read("log.dat"), "Assumed there were 2 real states\n\n" + kHeader +
-                                     "1->1                        1                    0.125                        4\n");
+  EXPECT_EQ(dir.Read("log.dat"),
+            "Assumed there were 2 real states\n\n" + kHeader +
+                "1->1                        1                    0.125                        4\n");
   dlg->m_stateCount = 3;
   Click(IDC_DUMP_LOG);  // replaced, not extended
-  EXPECT_EQ(dir.Read("log.dat"), "Assumed there were 3 real states\n\n" + kHeader +
-                                     "1->1                        1                    0.125                        4\n"
-                                     "3->3                        2                     0.25                        9\n");
+  EXPECT_EQ(dir.Read("log.dat"),
+            "Assumed there were 3 real states\n\n" + kHeader +
+                "1->1                        1                    0.125                        4\n"
+                "3->3                        2                     0.25                        9\n");
 }
 
 TEST_F(LogReportTest, StateTenWidensTheFrontOnly) {
   dlg->m_stateCount = 10;
   Fitted(10, 9, 1.5e-7, 123456789.0, 1000000);
   Click(IDC_DUMP_LOG);
-  EXPECT_EQ(dir.Read("log.dat"), "Assumed there were 10 real states\n\n" + kHeader +
-                                     "10->9                  1.5e-07              1.23457e+08                  1000000\n");
+  EXPECT_EQ(dir.Read("log.dat"),
+            "Assumed there were 10 real states\n\n" + kHeader +
+                "10->9                  1.5e-07              1.23457e+08                  1000000\n");
 }
 
 TEST_F(LogReportTest, GoesToTheOutputDirectory) {

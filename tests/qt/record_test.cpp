@@ -49,26 +49,26 @@ void RecordTest::keystrokesAtTheEndOfOneEditMakeOneLine() {
   record.Typed("IDC_STATE_COUNT", "3µ");  // one keystroke, two bytes
   record.Clicked("IDC_LOCK_CUTOFFS");
   record.Typed("IDC_STATE_COUNT", "4");
-  QCOMPARE(record.Lines(), (Lines{"type IDC_EXPOSURE_TIME 0.05", "type IDC_STATE_COUNT 3µ",
-                                  "click IDC_LOCK_CUTOFFS", "type IDC_STATE_COUNT 4"}));
+  QCOMPARE(record.Lines(), (Lines{"type IDC_EXPOSURE_TIME 0.05", "type IDC_STATE_COUNT 3µ", "click IDC_LOCK_CUTOFFS",
+                                  "type IDC_STATE_COUNT 4"}));
 }
 
 void RecordTest::otherChangesOfTheTextAreReplayedAsOneChange() {
   SessionRecord record("/tmp");
   record.Typed("IDC_PEAKS_IN_REPORT", "1");
   record.Typed("IDC_PEAKS_IN_REPORT", "12");
-  record.Typed("IDC_PEAKS_IN_REPORT", "1");    // a deletion
-  record.Typed("IDC_PEAKS_IN_REPORT", "10");   // replays as 1, 10 again
-  record.Typed("IDC_PEAKS_IN_REPORT", "");     // all deleted
+  record.Typed("IDC_PEAKS_IN_REPORT", "1");   // a deletion
+  record.Typed("IDC_PEAKS_IN_REPORT", "10");  // replays as 1, 10 again
+  record.Typed("IDC_PEAKS_IN_REPORT", "");    // all deleted
   record.Typed("IDC_PEAKS_IN_REPORT", "2");
   record.Typed("IDC_PEAKS_IN_REPORT", "25");
   record.Typed("IDC_PEAKS_IN_REPORT", "125");  // typed in front
   record.Typed("IDC_EXPOSURE_TIME", "0.25");   // pasted
   record.Typed("IDC_EXPOSURE_TIME", "0.255");
-  QCOMPARE(record.Lines(), (Lines{"type IDC_PEAKS_IN_REPORT 12", "type IDC_PEAKS_IN_REPORT 10",
-                                  "type IDC_PEAKS_IN_REPORT \"\"",
-                                  "type IDC_PEAKS_IN_REPORT 25", "paste IDC_PEAKS_IN_REPORT 125",
-                                  "paste IDC_EXPOSURE_TIME 0.25", "paste IDC_EXPOSURE_TIME 0.255"}));
+  QCOMPARE(record.Lines(),
+           (Lines{"type IDC_PEAKS_IN_REPORT 12", "type IDC_PEAKS_IN_REPORT 10", "type IDC_PEAKS_IN_REPORT \"\"",
+                  "type IDC_PEAKS_IN_REPORT 25", "paste IDC_PEAKS_IN_REPORT 125", "paste IDC_EXPOSURE_TIME 0.25",
+                  "paste IDC_EXPOSURE_TIME 0.255"}));
 }
 
 void RecordTest::filesAreWrittenBeforeTheirClickAndMoveTheRecord() {
@@ -143,7 +143,8 @@ void RecordTest::aSessionInTheWindowReplaysToTheSameFiles() {
 
   const auto before = FilesIn(start), written = FilesIn(reports);
   QVERIFY(written.at(SessionRecord::kFileName) == shown.host.Record()->Text());
-  for (const char* name : {"3dgrid.dat", "log.dat", "1,2rates.dat", "2,1rates.dat"}) QVERIFY2(written.count(name), name);
+  for (const char* name : {"3dgrid.dat", "log.dat", "1,2rates.dat", "2,1rates.dat"})
+    QVERIFY2(written.count(name), name);
   QVERIFY(before.count("3dgrid.dat"));
 
   // Replayed in the same working directory, after the files of the session are gone.

@@ -3,13 +3,13 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
-#include "platform/qt/controlwidgets.h"
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
+#include "platform/qt/controlwidgets.h"
 
 #include <fstream>
 #include <functional>
@@ -182,7 +182,8 @@ void WindowTest::showsEveryControlAtItsTemplateRectangleWithItsCaptionInFull() {
   auto* result = shown.Widget<QLineEdit>(IDC_KINETIC_RATE);
   auto* input = shown.Widget<QLineEdit>(IDC_EXPOSURE_TIME);
   QVERIFY(!result->isEnabled() && input->isEnabled());
-  QVERIFY(result->palette().color(QPalette::Disabled, QPalette::Text) != input->palette().color(QPalette::Active, QPalette::Text));
+  QVERIFY(result->palette().color(QPalette::Disabled, QPalette::Text) !=
+          input->palette().color(QPalette::Active, QPalette::Text));
 }
 
 void WindowTest::paintsTheMapAndThePanelPixelForPixel() {
@@ -331,7 +332,8 @@ void WindowTest::theAboutBoxOpensFromF1AndTheBackgroundMenu() {
 
   QMenu* menu = shown.window->SystemMenu();
   const auto actions = menu->actions();
-  const auto about = std::find_if(actions.begin(), actions.end(), [](QAction* a) { return a->text() == "&About Varnel..."; });
+  const auto about =
+      std::find_if(actions.begin(), actions.end(), [](QAction* a) { return a->text() == "&About Varnel..."; });
   QVERIFY(about != actions.end());
   QTimer::singleShot(0, inspectAndClose);
   (*about)->trigger();

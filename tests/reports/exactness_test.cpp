@@ -5,9 +5,9 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <iomanip>
-#include <cmath>
 #include <random>
 
 #include "reports/densitygrid.h"
@@ -108,8 +108,7 @@ double SpotAt(int i, int j, double a, double b) {
 // A count w for which spot x w comes out as `target` exactly, if the doubles allow it.
 double CountLanding(double spot, double target) {
   double w = target / spot;
-  for (int step = 0; step < 64 && spot * w != target; ++step)
-    w = std::nextafter(w, spot * w < target ? HUGE_VAL : 0.0);
+  for (int step = 0; step < 64 && spot * w != target; ++step) w = std::nextafter(w, spot * w < target ? HUGE_VAL : 0.0);
   return w;
 }
 

@@ -14,7 +14,8 @@ using LoadFilesTest = MapTest;
 std::vector<ReferenceRecord> NumberedRecords(int file, int count) {
   std::vector<ReferenceRecord> records;
   for (int r = 0; r < count; ++r)
-    records.push_back({(file + 1) / 10.0 + r / 1000.0, 0.9 - r / 1000.0, 0.01 * (r + 1), 1000.0 * file + r, 1.0 + r % 3});
+    records.push_back(
+        {(file + 1) / 10.0 + r / 1000.0, 0.9 - r / 1000.0, 0.01 * (r + 1), 1000.0 * file + r, 1.0 + r % 3});
   return records;
 }
 
@@ -149,11 +150,11 @@ TEST_F(LoadFilesTest, ShortReportsGiveZerosAndOneMessage) {
   EXPECT_EQ(g_outputDir, dir.path().string() + "/");
 
   ASSERT_EQ(host.messages.size(), 1u);
-  EXPECT_EQ(host.messages[0],
-            "Some reports did not hold all their records; the missing records count as zeros:\n" +
-                (dir / "missing.dat") + ": cannot be opened, 4 of 4 records missing\n" + (dir / "cut.dat") +
-                ": 2 of 4 records missing\n" + (dir / "text.dat") + ": 3 of 4 records missing\n" +
-                (dir / "headers-only.dat") + ": 4 of 4 records missing");
+  EXPECT_EQ(host.messages[0], "Some reports did not hold all their records; the missing records count as zeros:\n" +
+                                  (dir / "missing.dat") + ": cannot be opened, 4 of 4 records missing\n" +
+                                  (dir / "cut.dat") + ": 2 of 4 records missing\n" + (dir / "text.dat") +
+                                  ": 3 of 4 records missing\n" + (dir / "headers-only.dat") +
+                                  ": 4 of 4 records missing");
   // The map was rebuilt from what was read.
   EXPECT_EQ(Lines(dir.Read("3dgrid.dat")).size(), 20u + 201u);
 }

@@ -13,9 +13,9 @@ struct ReferenceRecord {
 };
 
 struct ReferenceMap {
-  std::string file;                 // the whole of "3dgrid.dat"
-  std::vector<double> sums;         // [i * 201 + j]
-  std::vector<int> colorIndices;    // [i * 201 + j]
+  std::string file;               // the whole of "3dgrid.dat"
+  std::vector<double> sums;       // [i * 201 + j]
+  std::vector<int> colorIndices;  // [i * 201 + j]
   double maximum = 0;
 };
 

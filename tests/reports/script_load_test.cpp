@@ -44,8 +44,9 @@ int RunCommand(const std::string& command) {
 
 TEST(ReportsScript, SimulatedReportsGiveTheGoldenGridAndMap) {
   TempDir dir;
-  ASSERT_EQ(RunCommand(std::string("'") + VARNEL_SIMULATOR + "' --out reports --molecules 6 --seed 5 --peaks 3 >rates.txt"),
-            0);
+  ASSERT_EQ(
+      RunCommand(std::string("'") + VARNEL_SIMULATOR + "' --out reports --molecules 6 --seed 5 --peaks 3 >rates.txt"),
+      0);
   std::string table;
   for (unsigned k = 0; k < 256; ++k) table += std::to_string(k) + " " + std::to_string(255 - k) + " 9\n";
   dir.Write("shrcol.tbl", table);

@@ -32,8 +32,7 @@ std::string readFile(const fs::path& path) {
 class TempDir {
  public:
   explicit TempDir(const std::string& name)
-      : path_(fs::temp_directory_path() /
-              ("varnel-simulate-" + name + "-" + std::to_string(getpid()))) {
+      : path_(fs::temp_directory_path() / ("varnel-simulate-" + name + "-" + std::to_string(getpid()))) {
     fs::remove_all(path_);
     fs::create_directories(path_);
   }
@@ -52,11 +51,9 @@ class TempDir {
   };
   Result simulate(const std::string& arguments) const {
     const std::string command = std::string("'") + VARNEL_SIMULATOR + "' " + arguments + " >'" +
-                                (path_ / "stdout").string() + "' 2>'" +
-                                (path_ / "stderr").string() + "'";
+                                (path_ / "stdout").string() + "' 2>'" + (path_ / "stderr").string() + "'";
     const int raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readFile(path_ / "stdout"),
-            readFile(path_ / "stderr")};
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readFile(path_ / "stdout"), readFile(path_ / "stderr")};
   }
   std::vector<fs::path> files() const {
     std::vector<fs::path> files;
@@ -107,9 +104,7 @@ std::vector<ClassRate> parseRates(const std::string& table) {
     if (line.empty() || line[0] == '#') continue;
     ClassRate entry{};
     char tail = 0;
-    EXPECT_EQ(std::sscanf(line.c_str(), "%d->%d %lf%c", &entry.from, &entry.to, &entry.rate, &tail),
-              3)
-        << line;
+    EXPECT_EQ(std::sscanf(line.c_str(), "%d->%d %lf%c", &entry.from, &entry.to, &entry.rate, &tail), 3) << line;
     rates.push_back(entry);
   }
   return rates;
@@ -121,9 +116,9 @@ TEST(SimulatorCommandLine, RefusesBadArgumentsWithStatus2AndWritesNothing) {
   for (const std::string& arguments :
        {std::string(), dir.out(), std::string("--molecules 3"), dir.out() + "--molecules 0",
         dir.out() + "--molecules 3x", m3 + "--peaks 1", m3 + "--peaks 1001", m3 + "--states 0.5",
-        m3 + "--states 0.5,0.2", m3 + "--states 0.2,1.5", m3 + "--states 0.2,,0.5",
-        m3 + "--exposure 0", m3 + "--scatter -0.1", m3 + "--noise nan", m3 + "--seed -1",
-        m3 + "--seed 18446744073709551616", m3 + "--prefix a/b", m3 + "--bogus 1", m3 + "--seed"}) {
+        m3 + "--states 0.5,0.2", m3 + "--states 0.2,1.5", m3 + "--states 0.2,,0.5", m3 + "--exposure 0",
+        m3 + "--scatter -0.1", m3 + "--noise nan", m3 + "--seed -1", m3 + "--seed 18446744073709551616",
+        m3 + "--prefix a/b", m3 + "--bogus 1", m3 + "--seed"}) {
     const auto run = dir.simulate(arguments);
     EXPECT_EQ(run.status, 2) << arguments;
     EXPECT_FALSE(run.err.empty()) << arguments;
@@ -138,8 +133,7 @@ TEST(SimulatorFiles, OneZeroPaddedReportPerMoleculeWithFourHeaderLinesAndKxKReco
   // K = 2 is below the three default states: a molecule then visits only two.
   for (const std::size_t k : {10u, 3u, 2u}) {
     const TempDir dir("layout");
-    const auto run =
-        dir.simulate(dir.out() + "--molecules 12 --prefix mol --peaks " + std::to_string(k));
+    const auto run = dir.simulate(dir.out() + "--molecules 12 --prefix mol --peaks " + std::to_string(k));
     ASSERT_EQ(run.status, 0) << run.err;
     const auto files = dir.files();
     ASSERT_EQ(files.size(), 12u);
@@ -161,8 +155,7 @@ TEST(SimulatorFiles, OneZeroPaddedReportPerMoleculeWithFourHeaderLinesAndKxKReco
       for (std::size_t a = 0; a < k; ++a) {
         for (std::size_t b = 0; b < k; ++b) {
           const Record& r = records[a * k + b];
-          const std::string where =
-              file.string() + " slot " + std::to_string(a) + "," + std::to_string(b);
+          const std::string where = file.string() + " slot " + std::to_string(a) + "," + std::to_string(b);
           if (a >= used || b >= used) {
             EXPECT_EQ(r.transitions, 0.0) << where;
             continue;
@@ -218,8 +211,7 @@ Classes classify(const TempDir& dir, const std::vector<double>& states) {
   for (const auto& file : dir.files())
     for (const Record& r : readReport(file).records)
       if (r.transitions > 0 && r.initial != r.finalValue)
-        classes[{nearest(r.initial), nearest(r.finalValue)}].emplace_back(std::log(r.rate),
-                                                                          r.transitions);
+        classes[{nearest(r.initial), nearest(r.finalValue)}].emplace_back(std::log(r.rate), r.transitions);
   return classes;
 }
 
@@ -233,8 +225,8 @@ Classes classify(const TempDir& dir, const std::vector<double>& states) {
 // Kish's effective sample size (sum w)^2 / sum w^2. The sample sd, whose
 // relative standard error is about 1 / sqrt(2n) < 5%, must be within 20% of
 // `scatter`.
-Classes expectRatesMatch(const std::string& arguments, const std::vector<double>& states,
-                         double exposure, double scatter, std::vector<ClassRate>& truth) {
+Classes expectRatesMatch(const std::string& arguments, const std::vector<double>& states, double exposure,
+                         double scatter, std::vector<ClassRate>& truth) {
   const TempDir dir("stats");
   const auto run = dir.simulate(dir.out() + arguments);
   EXPECT_EQ(run.status, 0) << run.err;
@@ -246,8 +238,7 @@ Classes expectRatesMatch(const std::string& arguments, const std::vector<double>
     const auto [i, j] = std::make_pair(truth[row].from, truth[row].to);
     const int expectedFrom = static_cast<int>(row) / (n - 1) + 1;
     const int expectedTo = static_cast<int>(row) % (n - 1) + 1;
-    EXPECT_EQ(std::make_pair(i, j),
-              std::make_pair(expectedFrom, expectedTo + (expectedTo >= expectedFrom ? 1 : 0)))
+    EXPECT_EQ(std::make_pair(i, j), std::make_pair(expectedFrom, expectedTo + (expectedTo >= expectedFrom ? 1 : 0)))
         << "not in row-major order";
     const double centre = std::log(truth[row].rate * exposure);
     EXPECT_TRUE(centre > -9.0 && centre < -1.0) << i << "->" << j << " outside the histogram";
@@ -267,25 +258,21 @@ Classes expectRatesMatch(const std::string& arguments, const std::vector<double>
     }
     const double mean = sum / size;
     EXPECT_NEAR(mean, centre, 5.0 * scatter / std::sqrt(size)) << i << "->" << j;
-    EXPECT_NEAR(wLn / w, centre, 5.0 * scatter / std::sqrt(w * w / wSq))
-        << i << "->" << j << " weighted";
-    EXPECT_NEAR(std::sqrt((sumSq - size * mean * mean) / (size - 1.0)), scatter, 0.2 * scatter)
-        << i << "->" << j;
+    EXPECT_NEAR(wLn / w, centre, 5.0 * scatter / std::sqrt(w * w / wSq)) << i << "->" << j << " weighted";
+    EXPECT_NEAR(std::sqrt((sumSq - size * mean * mean) / (size - 1.0)), scatter, 0.2 * scatter) << i << "->" << j;
   }
   return classes;
 }
 
 TEST(SimulatorStatistics, DefaultModelHasItsDocumentedRatesAndReportsCarryThem) {
   std::vector<ClassRate> truth;
-  const Classes classes =
-      expectRatesMatch("--molecules 400 --seed 2024", {0.2, 0.5, 0.8}, 0.1, 0.25, truth);
+  const Classes classes = expectRatesMatch("--molecules 400 --seed 2024", {0.2, 0.5, 0.8}, 0.1, 0.25, truth);
   const std::vector<double> documented = {0.5, 0.1, 0.3, 0.8, 0.05, 0.2};
   ASSERT_EQ(truth.size(), documented.size());
   for (std::size_t c = 0; c < truth.size(); ++c) EXPECT_DOUBLE_EQ(truth[c].rate, documented[c]);
 
   // Faster classes report more transitions per record.
-  std::sort(truth.begin(), truth.end(),
-            [](const ClassRate& a, const ClassRate& b) { return a.rate < b.rate; });
+  std::sort(truth.begin(), truth.end(), [](const ClassRate& a, const ClassRate& b) { return a.rate < b.rate; });
   double previous = 0.0;
   for (const ClassRate& rate : truth) {
     const auto& sample = classes.at({rate.from, rate.to});

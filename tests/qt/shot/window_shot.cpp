@@ -5,8 +5,8 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QScreen>
-#include <QTimer>
 #include <QTest>
+#include <QTimer>
 
 #include <glob.h>
 
@@ -78,10 +78,13 @@ int main(int argc, char** argv) {
         if (!edit) continue;
         edit->setFocus();
         edit->selectAll();
-        if (w[0] == "type") QTest::keyClicks(edit, QString::fromStdString(w[2]));
-        else host.UserEdited(*window, id, w[2]);
+        if (w[0] == "type")
+          QTest::keyClicks(edit, QString::fromStdString(w[2]));
+        else
+          host.UserEdited(*window, id, w[2]);
       } else if (w[0] == "click") {
-        if (QWidget* widget = window->WidgetOf(id)) QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(4, widget->height() / 2));
+        if (QWidget* widget = window->WidgetOf(id))
+          QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(4, widget->height() / 2));
       } else if (w[0] == "select") {
         if (auto* combo = qobject_cast<QComboBox*>(window->WidgetOf(id))) {
           combo->setCurrentIndex(std::atoi(w[2].c_str()));
@@ -109,9 +112,8 @@ int main(int argc, char** argv) {
     if (QWidget* focused = window->focusWidget()) focused->clearFocus();
     QApplication::processEvents();
     // On a real display the screen's own pixels can be taken instead of the widgets' drawing.
-    const QPixmap picture = std::getenv("VARNEL_SHOT_SCREEN")
-                                ? window->screen()->grabWindow(window->winId())
-                                : window->grab();
+    const QPixmap picture =
+        std::getenv("VARNEL_SHOT_SCREEN") ? window->screen()->grabWindow(window->winId()) : window->grab();
     if (!picture.save(QString::fromLocal8Bit(argv[2]))) status = 1;
   }
   AfxSetHost(nullptr);
