@@ -11,7 +11,7 @@ deps:
 	@scripts/install-deps
 
 build: deps
-	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DVARNEL_BUILD_BENCH=ON
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DVARNEL_BUILD_BENCH=ON -DVARNEL_BUILD_TESTS=OFF
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
 # The test build runs under AddressSanitizer and UndefinedBehaviorSanitizer.
