@@ -26,8 +26,11 @@ demo: build
 bench: build
 	$(BUILD_DIR)/bench/varnel_bench
 
-screenshot: build
-	@scripts/screenshot $(BUILD_DIR)
+# The picture of the window in docs/ is taken by a test tool, built with the tests.
+screenshot: deps
+	cmake -S . -B $(TEST_BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNEL_SANITIZE=ON
+	cmake --build $(TEST_BUILD_DIR) -j $(JOBS) --target varnel-window-shot
+	@scripts/screenshot $(TEST_BUILD_DIR)
 
 clean:
 	rm -rf $(BUILD_DIR) $(TEST_BUILD_DIR) demo-out
