@@ -3,7 +3,7 @@ BUILD_DIR      ?= build
 TEST_BUILD_DIR ?= build-test
 JOBS           ?= $(shell nproc)
 
-.PHONY: all deps build test demo bench screenshot clean
+.PHONY: all deps build test demo bench screenshot fuzz clean
 
 all: build
 
@@ -31,6 +31,15 @@ screenshot: deps
 	cmake -S . -B $(TEST_BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNEL_SANITIZE=ON
 	cmake --build $(TEST_BUILD_DIR) -j $(JOBS) --target varnel-window-shot
 	@scripts/screenshot $(TEST_BUILD_DIR)
+
+# The libFuzzer targets need clang; each runs for FUZZ_SECONDS.
+FUZZ_SECONDS ?= 60
+fuzz:
+	@scripts/install-deps --fuzz
+	CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNEL_SANITIZE=ON \
+	  -DVARNEL_BUILD_FUZZ=ON -DVARNEL_BUILD_TESTS=OFF
+	cmake --build build-fuzz -j $(JOBS) --target fuzz_report fuzz_script fuzz_colortable
+	for t in fuzz_report fuzz_script fuzz_colortable; do build-fuzz/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) || exit 1; done
 
 clean:
 	rm -rf $(BUILD_DIR) $(TEST_BUILD_DIR) demo-out
