@@ -34,14 +34,17 @@ QIcon WindowIcon(HICON big, HICON small) {
   return icon;
 }
 
-// An edit whose text could not be taken is tinted and tells why in its tooltip.
+// An edit whose text could not be taken is tinted and tells why in its tooltip; a value too
+// long for its edit (a fitted rate with fifteen digits) shows in full in the tooltip.
 void ShowValidity(QLineEdit& edit, const std::string& message) {
   const bool invalid = !message.empty();
-  if (edit.property("invalid").toBool() == invalid && edit.toolTip() == Text(message)) return;
+  const bool cut = edit.fontMetrics().horizontalAdvance(edit.text()) > edit.contentsRect().width() - 6;
+  const QString tip = invalid ? Text(message) : cut ? edit.text() : QString();
+  if (edit.property("invalid").toBool() == invalid && edit.toolTip() == tip) return;
   QPalette palette = edit.parentWidget()->palette();
   if (invalid) palette.setColor(QPalette::Base, QColor(255, 214, 214));
   edit.setPalette(palette);
-  edit.setToolTip(Text(message));
+  edit.setToolTip(tip);
   edit.setProperty("invalid", invalid);
 }
 

@@ -271,6 +271,12 @@ void WindowTest::programChangesReachTheWidgetsWithoutEcho() {
   probe.dlg.ControlStateChanged(box);
   QVERIFY(!probe.Widget(IDC_WEIGHT_BY_COUNT)->isEnabled());
   QVERIFY(probe.dlg.log.empty());
+  // A result too long for its edit can be read in full from the tooltip; a short one needs none.
+  Control& rate = *probe.dlg.FindControl(IDC_KINETIC_RATE);
+  probe.dlg.SetControlText(rate, "0.526165766942712");
+  QCOMPARE(probe.Widget<QLineEdit>(IDC_KINETIC_RATE)->toolTip(), QStringLiteral("0.526165766942712"));
+  probe.dlg.SetControlText(rate, "0.5");
+  QVERIFY(probe.Widget<QLineEdit>(IDC_KINETIC_RATE)->toolTip().isEmpty());
 }
 
 void WindowTest::badTextTintsTheEditUntilItIsTakenAgain() {
