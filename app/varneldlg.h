@@ -58,6 +58,12 @@ class CVarnelDlg : public CDialog {
   Pixel GetColor(int index) const;
   void RebuildTransitionMap();
   void DrawPanel();
+  // The records present in all the arrays the analysis reads (they are replaced together; the
+  // smallest length is only a guard).
+  std::size_t LoadedRecordCount() const;
+  // The list of class from->to (1-based) of the last lock; nothing, with a message to the user,
+  // before the first lock or for a class outside that lock's table.
+  std::vector<double>* LockedClassList(int from, int to);
 
   // --- Message handlers ---------------------------------------------------------------------
   BOOL OnInitDialog() override;

@@ -68,17 +68,10 @@ double gaussObjective(const DoubleVector& p) {
 
 void CVarnelDlg::OnFitGaussian() {
   UpdateData(TRUE);
-  if (m_lockedStateCount == 0) {
-    AfxMessageBox("Lock cutoffs first.");
-    return;
-  }
   const int from = m_pickFrom, to = m_pickTo;
-  if (from < 1 || to < 1 || from > m_lockedStateCount || to > m_lockedStateCount) {
-    AfxMessageBox("Class " + std::to_string(from) + "->" + std::to_string(to) +
-                  " is not among the classes of the last lock; press \"Lock cutoffs\" again.");
-    return;
-  }
-  const std::vector<double>& list = m_classLists[static_cast<std::size_t>((from - 1) * m_lockedStateCount + (to - 1))];
+  const std::vector<double>* classList = LockedClassList(from, to);
+  if (!classList) return;
+  const std::vector<double>& list = *classList;
   const std::vector<double> values = InRangeValues(list);
   if (values.empty()) {
     AfxMessageBox("Class " + std::to_string(from) + "->" + std::to_string(to) + " has no rates to fit.");

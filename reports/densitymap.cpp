@@ -10,12 +10,8 @@
 namespace {
 
 RecordArrays RecordsOf(const CVarnelDlg& dlg) {
-  // The arrays and the count are replaced together; the smallest length is only a guard.
-  const std::size_t size =
-      std::min({static_cast<std::size_t>(std::max(dlg.m_recordCount, 0)), dlg.m_initialValues.size(),
-                dlg.m_finalValues.size(), dlg.m_frameRates.size(), dlg.m_transitionCounts.size()});
   return {dlg.m_initialValues.data(), dlg.m_finalValues.data(), dlg.m_frameRates.data(), dlg.m_transitionCounts.data(),
-          size};
+          dlg.LoadedRecordCount()};
 }
 
 }  // namespace

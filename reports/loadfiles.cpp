@@ -1,6 +1,7 @@
 // "Load Files": reading transition reports into the record arrays.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <new>
 #include <optional>
@@ -111,6 +112,11 @@ void TakeRecords(CVarnelDlg& dlg, RecordSet& set, int count) {
 }
 
 }  // namespace
+
+std::size_t CVarnelDlg::LoadedRecordCount() const {
+  return std::min({static_cast<std::size_t>(std::max(m_recordCount, 0)), m_initialValues.size(), m_finalValues.size(),
+                   m_frameRates.size(), m_transitionCounts.size()});
+}
 
 void CVarnelDlg::OnLoadFiles() {
   const std::vector<std::string> file_names = ChooseReports();

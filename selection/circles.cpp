@@ -49,8 +49,6 @@ void MoveShownCircle(CVarnelDlg& dlg, CircleField field, int step) {
   dlg.RedrawMap();
 }
 
-std::string ClassName(int from, int to) { return std::to_string(from) + "->" + std::to_string(to); }
-
 }  // namespace
 
 void CVarnelDlg::OnCircleUp() { MoveShownCircle(*this, CircleField::Row, -1); }
@@ -65,14 +63,9 @@ void CVarnelDlg::OnUseCircles() { UpdateData(TRUE); }
 
 void CVarnelDlg::OnSetCircle() {
   UpdateData(TRUE);
-  if (!ShownClassReady(*this)) return;
+  std::vector<double>* list = LockedClassList(m_pickFrom, m_pickTo);
+  if (!list) return;
   const int i = m_pickFrom - 1, j = m_pickTo - 1;
-  const int states = m_lockedStateCount;
-  if (i >= states || j >= states) {
-    AfxMessageBox("Class " + ClassName(m_pickFrom, m_pickTo) + " is not among the classes of the last lock (" +
-                  std::to_string(states) + " states). Lock cutoffs again.");
-    return;
-  }
 
   const SelectionCircle& circle = m_circles[i][j];
   const double y0 = circle.row / 200.0, x0 = circle.col / 200.0, r = circle.radius / 200.0;
@@ -85,16 +78,16 @@ void CVarnelDlg::OnSetCircle() {
     return d <= r ? ClassEntriesOf(m_transitionCounts[k], weighted) : 0.0;
   };
   double entries = 0.0;
-  for (std::size_t k = 0; k < UsableRecords(*this); ++k) entries += entriesOf(k);
+  const std::size_t records = LoadedRecordCount();
+  for (std::size_t k = 0; k < records; ++k) entries += entriesOf(k);
   if (entries > kMaxClassEntries) {
     AfxMessageBox(TooManyEntriesMessage());
     return;
   }
 
-  std::vector<double>& list = m_classLists[static_cast<std::size_t>(i * states + j)];
-  list.clear();
-  for (std::size_t k = 0; k < UsableRecords(*this); ++k) AppendEntries(list, m_frameRates[k], entriesOf(k));
-  FillClassHistogram(list, g_histCounts[i][j], g_histCentres[i][j]);
+  list->clear();
+  for (std::size_t k = 0; k < records; ++k) AppendEntries(*list, m_frameRates[k], entriesOf(k));
+  FillClassHistogram(*list, g_histCounts[i][j], g_histCentres[i][j]);
 
   UpdateData(FALSE);
   RedrawMap();

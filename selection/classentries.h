@@ -5,8 +5,6 @@
 #include <string>
 #include <vector>
 
-class CVarnelDlg;
-
 // Class lists that would hold more entries than this are refused: a report with an absurd
 // number of transitions must not exhaust the memory.
 inline constexpr double kMaxClassEntries = 50'000'000;
@@ -21,6 +19,3 @@ double ClassEntriesOf(double weight, bool weighted);
 
 // Appends `rate` `entries` times; `entries` comes from ClassEntriesOf and lies within the limit.
 void AppendEntries(std::vector<double>& list, double rate, double entries);
-
-// The number of records present in all the arrays the classification reads.
-std::size_t UsableRecords(const CVarnelDlg& dlg);

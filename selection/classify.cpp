@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <string>
 
 #include "app/varneldlg.h"
 #include "selection/classentries.h"
@@ -37,7 +38,7 @@ std::optional<RecordClass> ClassOf(const CVarnelDlg& dlg, std::size_t r, int sta
 // How many entries the lock would append, in double so that no weight can overflow it.
 double EntriesToClassify(const CVarnelDlg& dlg, int states, bool weighted) {
   double entries = 0.0;
-  for (std::size_t r = 0; r < UsableRecords(dlg); ++r)
+  for (std::size_t r = 0, n = dlg.LoadedRecordCount(); r < n; ++r)
     if (ClassOf(dlg, r, states)) entries += ClassEntriesOf(dlg.m_transitionCounts[r], weighted);
   return entries;
 }
@@ -54,6 +55,21 @@ void PlaceDefaultCircles(SelectionCircle (&circles)[kMaxStates][kMaxStates], int
 }
 
 }  // namespace
+
+std::vector<double>* CVarnelDlg::LockedClassList(int from, int to) {
+  const int states = m_lockedStateCount;
+  if (states == 0) {
+    AfxMessageBox("Lock cutoffs first.");
+    return nullptr;
+  }
+  if (from < 1 || to < 1 || from > states || to > states) {
+    AfxMessageBox("Class " + std::to_string(from) + "->" + std::to_string(to) +
+                  " is not among the classes of the last lock (" + std::to_string(states) +
+                  " states). Lock cutoffs again.");
+    return nullptr;
+  }
+  return &m_classLists[static_cast<std::size_t>((from - 1) * states + (to - 1))];
+}
 
 void CVarnelDlg::OnLockCutoffs() {
   const int states = m_stateCount;
@@ -72,7 +88,7 @@ void CVarnelDlg::OnLockCutoffs() {
 
   m_classLists.assign(static_cast<std::size_t>(states) * static_cast<std::size_t>(states), {});
   m_lockedStateCount = states;
-  for (std::size_t r = 0; r < UsableRecords(*this); ++r) {
+  for (std::size_t r = 0, n = LoadedRecordCount(); r < n; ++r) {
     const auto cls = ClassOf(*this, r, states);
     if (!cls) continue;
     AppendEntries(m_classLists[static_cast<std::size_t>(cls->from * states + cls->to)], m_frameRates[r],

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/varneldlg.h"
+#include "platform/script.h"
 #include "reports/outputdir.h"
 #include "selection/histograms.h"
 #include "tests/support/temp_dir.h"
@@ -33,8 +34,7 @@ class DialogTest : public ::testing::Test {
 
   // The user's actions, as the hosts deliver them.
   void Type(int id, const std::string& text) {
-    for (std::size_t n = 1; n <= text.size(); ++n) dlg->UserEditText(id, text.substr(0, n));
-    if (text.empty()) dlg->UserEditText(id, "");
+    for (const std::string& typed : KeystrokePrefixes(text)) dlg->UserEditText(id, typed);
   }
   void Click(int id) { dlg->UserClick(id); }
   void Select(int id, int index) { dlg->UserSelect(id, index); }
