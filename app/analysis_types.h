@@ -1,17 +1,41 @@
-// Dimensions and record types of the analysis state.
+// The numbers every part of the analysis shares, and the record types of the analysis state.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
 #include "platform/types.h"
 
-inline constexpr int kMapCells = 201;  // map cells per axis: values 0, 0.005, ..., 1
+// The map: value v on either axis falls on cell trunc(v x 200), and cell k stands for the value
+// k x 0.005. Both forms appear in the arithmetic, each where its result is defined.
+inline constexpr int kCellsPerUnit = 200;
+inline constexpr double kCellStep = 0.005;
+inline constexpr int kMapCells = kCellsPerUnit + 1;  // values 0, 0.005, ..., 1 on each axis
+
 inline constexpr int kColorEntries = 256;
 inline constexpr int kMaxStates = 10;
-inline constexpr int kHistogramBins = 50;  // ln(rate per frame) over [-10, 0) in steps of 0.2
+
+// A report holds K x K records; K ("Peaks in report:") is at most this.
+inline constexpr int kMaxPeaks = 1000;
+
+// The class histogram: ln(rate per frame) over [-10, 0) in 50 bins of 0.2. Bin k is centred at
+// k x 0.2 + -10 + 0.1.
+inline constexpr double kHistogramStart = -10.0;
+inline constexpr double kHistogramEnd = 0.0;
+inline constexpr double kBinWidth = 0.2;
+inline constexpr double kHalfBin = 0.1;
+inline constexpr int kHistogramBins = 50;
+
 inline constexpr int kPanelWidth = 400;
 inline constexpr int kPanelHeight = 200;
+
+// Cutoff slot k is the inclusive upper bound of state k + 1.
+using Cutoffs = std::array<double, kMaxStates>;
+
+// Whether class from->to, numbered from 1 as the picker shows it, has a place in the 10 x 10
+// per-class tables.
+inline bool InClassTables(int from, int to) { return from >= 1 && to >= 1 && from <= kMaxStates && to <= kMaxStates; }
 
 struct ColorEntry {
   std::uint32_t red;
@@ -26,12 +50,18 @@ struct SelectionCircle {
   std::int32_t radius = 0;
 };
 
+// Per class [from][to], 0-based.
+using CircleTable = SelectionCircle[kMaxStates][kMaxStates];
+
 struct FitResult {
   bool fitted = false;
   double rate = 0;
   double width = 0;
   std::int32_t transitions = 0;
 };
+
+// Per class [from][to], 0-based.
+using FitTable = FitResult[kMaxStates][kMaxStates];
 
 // A 201 x 201 image of 0x00RRGGBB pixels, indexed [row][column].
 class MapImage {

@@ -20,7 +20,7 @@ void CVarnelDlg::DoDataExchange(CDataExchange* dx) {
   DDX_Text(dx, IDC_PICK_FROM, m_pickFrom);
   DDX_Text(dx, IDC_PICK_TO, m_pickTo);
   DDX_Text(dx, IDC_KINETIC_RATE, m_kineticRate);
-  DDX_Text(dx, IDC_PEAKS_IN_REPORT, m_peaksInReport, IntLimits{0, 1000});
+  DDX_Text(dx, IDC_PEAKS_IN_REPORT, m_peaksInReport, IntLimits{0, kMaxPeaks});
   DDX_Check(dx, IDC_USE_CIRCLES, m_useCircles);
   DDX_Check(dx, IDC_WEIGHT_BY_COUNT, m_weightByCount);
 }

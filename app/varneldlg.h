@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/analysis_types.h"
+#include "reports/records.h"
 #include "platform/afxwin.h"
 
 class CVarnelDlg : public CDialog {
@@ -17,21 +18,16 @@ class CVarnelDlg : public CDialog {
   MapImage m_displayPixels;
   MapImage m_basePixels;
   std::array<ColorEntry, kColorEntries> m_colorTable{};
-  std::vector<double> m_initialValues;
-  std::vector<double> m_finalValues;
-  std::vector<double> m_frameRates;
-  std::vector<double> m_spareValues;
-  std::vector<double> m_transitionCounts;
-  int m_recordCount = 0;
-  std::array<double, kMaxStates> m_cutoffs{};  // no state count yet: every slot 0.0
+  TransitionRecords m_records;  // the five record arrays, replaced as a whole by every load
+  Cutoffs m_cutoffs{};  // no state count yet: every slot 0.0
   bool m_cutoffsLocked = false;
   std::vector<std::vector<double>> m_classLists;  // laid out for m_lockedStateCount states
   int m_lockedStateCount = 0;                     // N of the last lock; 0 before the first
   int m_shownFrom = 0;
   int m_shownTo = 0;
   bool m_showPick = false;
-  FitResult m_fitResults[kMaxStates][kMaxStates];
-  SelectionCircle m_circles[kMaxStates][kMaxStates];
+  FitTable m_fitResults;
+  CircleTable m_circles;
   bool m_drawFitCurve = false;
   CStatic m_histPanel;
   CComboBox m_cutoffList;
@@ -58,9 +54,6 @@ class CVarnelDlg : public CDialog {
   Pixel GetColor(int index) const;
   void RebuildTransitionMap();
   void DrawPanel();
-  // The records present in all the arrays the analysis reads (they are replaced together; the
-  // smallest length is only a guard).
-  std::size_t LoadedRecordCount() const;
   // The list of class from->to (1-based) of the last lock; nothing, with a message to the user,
   // before the first lock or for a class outside that lock's table.
   std::vector<double>* LockedClassList(int from, int to);
@@ -97,5 +90,8 @@ class CVarnelDlg : public CDialog {
   bool OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 
  private:
+  // Puts m_displayPixels on the screen through the map bitmap and writes the controls.
+  void ShowMap();
+
   static const MessageMapEntry<CVarnelDlg> kMessageMap[];
 };

@@ -24,32 +24,27 @@ namespace {
 
 // Records as a load of simulated molecules gives them: values around three states, counts of
 // 0 to 6 transitions, a fifth of the records on the diagonal and a few empty ones.
-struct Records {
-  std::vector<double> initial, final, rate, count;
-  RecordArrays View() const { return {initial.data(), final.data(), rate.data(), count.data(), initial.size()}; }
-};
-
-Records MakeRecords(std::size_t n) {
+TransitionRecords MakeRecords(std::size_t n) {
   std::mt19937_64 random(20240601);
   std::uniform_int_distribution<int> state(0, 2);
   std::normal_distribution<double> noise(0.0, 0.02);
   std::lognormal_distribution<double> rate(-3.0, 0.8);
   std::uniform_int_distribution<int> transitions(0, 6);
   const double states[] = {0.2, 0.5, 0.8};
-  Records r;
+  TransitionRecords records;
   for (std::size_t k = 0; k < n; ++k) {
-    const double a = states[state(random)] + noise(random);
-    const bool diagonal = k % 5 == 0;
-    r.initial.push_back(a);
-    r.final.push_back(diagonal ? a : states[state(random)] + noise(random));
-    r.rate.push_back(rate(random));
-    r.count.push_back(transitions(random));
+    TransitionRecord r;
+    r.initial = states[state(random)] + noise(random);
+    r.final = k % 5 == 0 ? r.initial : states[state(random)] + noise(random);
+    r.rate = rate(random);
+    r.count = transitions(random);
+    records.push_back(r);
   }
-  return r;
+  return records;
 }
 
-const Records& RecordsOf(std::size_t n) {
-  static std::map<std::size_t, Records> made;
+const TransitionRecords& RecordsOf(std::size_t n) {
+  static std::map<std::size_t, TransitionRecords> made;
   auto it = made.find(n);
   if (it == made.end()) it = made.emplace(n, MakeRecords(n)).first;
   return it->second;
@@ -65,7 +60,7 @@ double Seconds(std::chrono::steady_clock::duration d) { return std::chrono::dura
 
 void BM_DirectGrid(benchmark::State& state) {
   const auto n = static_cast<std::size_t>(state.range(0));
-  const RecordArrays records = RecordsOf(n).View();
+  const TransitionRecords& records = RecordsOf(n);
   double total = 0;
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
@@ -79,7 +74,7 @@ void BM_DirectGrid(benchmark::State& state) {
 
 void BM_FastGrid(benchmark::State& state) {
   const auto n = static_cast<std::size_t>(state.range(0));
-  const RecordArrays records = RecordsOf(n).View();
+  const TransitionRecords& records = RecordsOf(n);
   double total = 0;
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
@@ -137,14 +132,11 @@ void BM_ParseReports(benchmark::State& state) {
   const auto& paths = SimulatedReports(error);
   if (!error.empty()) return state.SkipWithError(error.c_str());
   const std::size_t perFile = kPeaks * kPeaks;
-  std::vector<double> a(perFile * paths.size()), b(a.size()), rate(a.size()), spare(a.size()), count(a.size());
+  TransitionRecords records(perFile * paths.size());
   for (auto _ : state) {
     std::ifstream fin;
-    for (std::size_t f = 0; f < paths.size(); ++f) {
-      const std::size_t at = f * perFile;
-      ReadReport(fin, paths[f], perFile, {&a[at], &b[at], &rate[at], &spare[at], &count[at]});
-    }
-    benchmark::DoNotOptimize(count.data());
+    for (std::size_t f = 0; f < paths.size(); ++f) ReadReport(fin, paths[f], perFile, records, f * perFile);
+    benchmark::DoNotOptimize(records.TransitionCounts().data());
   }
   state.counters["files"] = static_cast<double>(paths.size());
 }
@@ -164,7 +156,7 @@ void BM_LoadAndRebuild(benchmark::State& state) {
       state.ResumeTiming();
       dlg.UserClick(IDC_LOAD_FILES);
     }
-    state.counters["records"] = dlg.m_recordCount;
+    state.counters["records"] = static_cast<double>(dlg.m_records.size());
   }
   g_outputDir.clear();
   if (!host.messages.empty()) state.SkipWithError(host.messages.front().c_str());

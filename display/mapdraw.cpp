@@ -18,7 +18,7 @@ void SetCell(MapImage& image, long long row, long long col, Pixel value) {
 }
 
 // Lines of the movable cutoffs: vertical (final-value axis) always, horizontal once locked.
-void DrawCutoffLines(MapImage& image, int states, const std::array<double, kMaxStates>& cutoffs, bool locked,
+void DrawCutoffLines(MapImage& image, int states, const Cutoffs& cutoffs, bool locked,
                      Pixel color) {
   for (int p = 0; p <= std::min(states, kMaxStates) - 2; ++p) {
     const auto c = MapCellOf(cutoffs[static_cast<std::size_t>(p)]);
@@ -36,7 +36,7 @@ struct Span {
 };
 
 // The cells of state k (1-based) along one axis.
-Span StateSpan(int k, int states, const std::array<double, kMaxStates>& cutoffs) {
+Span StateSpan(int k, int states, const Cutoffs& cutoffs) {
   const auto cut = [&](int slot) { return ClampedCellOf(cutoffs[static_cast<std::size_t>(slot)], 0, kMapCells); };
   if (k == 1) return {0, cut(0)};
   if (k == states) return {cut(states - 2), kMapCells};
@@ -69,11 +69,6 @@ void DrawCircle(MapImage& image, const SelectionCircle& circle, Pixel color) {
   }
 }
 
-// Puts the map bitmap, stretched 2 x 2, onto the dialog's client area.
-void ShowMapBitmap(CDC& dc, CDC& memDC) {
-  dc.StretchBlt(kMapLeft, kMapTop, kMapScreenSize, kMapScreenSize, &memDC, 0, 0, kMapCells, kMapCells, SRCCOPY);
-}
-
 }  // namespace
 
 void CVarnelDlg::DrawTestImage() {
@@ -82,38 +77,33 @@ void CVarnelDlg::DrawTestImage() {
       m_basePixels[r][s] =
           static_cast<Pixel>(std::exp(((r - 100) * (r - 100) + (s - 100) * (s - 100)) * (-1) / 1000.0) * 100);
   m_displayPixels = m_basePixels;
-
   CClientDC dc(this);
-  CDC memDC;
-  memDC.CreateCompatibleDC(&dc);
   m_mapBitmap.CreateCompatibleBitmap(&dc, kMapCells, kMapCells);
-  CBitmap* oldBitmap = memDC.SelectObject(&m_mapBitmap);
-  m_mapBitmap.SetBitmapBits(static_cast<DWORD>(m_displayPixels.ByteSize()), m_displayPixels.data());
-  ShowMapBitmap(dc, memDC);
-  memDC.SelectObject(oldBitmap);
-  memDC.DeleteDC();
-  UpdateData(FALSE);
+  ShowMap();
 }
 
 void CVarnelDlg::RedrawMap() {
-  CClientDC dc(this);
-  CDC memDC;
-  memDC.CreateCompatibleDC(&dc);
-  CBitmap* oldBitmap = memDC.SelectObject(&m_mapBitmap);
-
   m_displayPixels = m_basePixels;
   const int states = m_stateCount;
-  DrawCutoffLines(m_displayPixels, states, m_cutoffs, m_cutoffsLocked, GetColor(255));
-  if (m_showPick && m_pickFrom >= 1 && m_pickTo >= 1 && m_pickFrom <= kMaxStates && m_pickTo <= kMaxStates)
-    MarkPickedClass(m_displayPixels, StateSpan(m_pickFrom, states, m_cutoffs), StateSpan(m_pickTo, states, m_cutoffs));
-  if (m_useCircles && m_pickFrom >= 1 && m_pickTo >= 1 && m_pickFrom <= kMaxStates && m_pickTo <= kMaxStates) {
+  const Pixel line = GetColor(255);
+  DrawCutoffLines(m_displayPixels, states, m_cutoffs, m_cutoffsLocked, line);
+  if (InClassTables(m_pickFrom, m_pickTo)) {
+    if (m_showPick)
+      MarkPickedClass(m_displayPixels, StateSpan(m_pickFrom, states, m_cutoffs),
+                      StateSpan(m_pickTo, states, m_cutoffs));
     const SelectionCircle& circle = m_circles[m_pickFrom - 1][m_pickTo - 1];
-    if (circle.visible) DrawCircle(m_displayPixels, circle, GetColor(255));
+    if (m_useCircles && circle.visible) DrawCircle(m_displayPixels, circle, line);
   }
+  ShowMap();
+}
 
-  m_mapBitmap.SetBitmapBits(static_cast<DWORD>(m_displayPixels.ByteSize()), m_displayPixels.data());
-  ShowMapBitmap(dc, memDC);
-  memDC.SelectObject(oldBitmap);
-  memDC.DeleteDC();
+void CVarnelDlg::ShowMap() {
+  CClientDC dc(this);
+  {
+    CBitmapDC memDC(&dc, &m_mapBitmap);
+    m_mapBitmap.SetBitmapBits(static_cast<DWORD>(m_displayPixels.ByteSize()), m_displayPixels.data());
+    // Each cell as 2 x 2 pixels.
+    dc.StretchBlt(kMapLeft, kMapTop, kMapScreenSize, kMapScreenSize, &memDC, 0, 0, kMapCells, kMapCells, SRCCOPY);
+  }
   UpdateData(FALSE);
 }

@@ -3,14 +3,12 @@
 
 void CVarnelDlg::CreatePanel() {
   CClientDC dc(this);
-  CDC memDC;
-  memDC.CreateCompatibleDC(&dc);
   m_panelBitmap.CreateCompatibleBitmap(&dc, kPanelWidth, kPanelHeight);
-  CBitmap* oldBitmap = memDC.SelectObject(&m_panelBitmap);
-  DrawPanelGrid(memDC);
-  memDC.SelectObject(oldBitmap);
+  {
+    CBitmapDC memDC(&dc, &m_panelBitmap);
+    DrawPanelGrid(memDC);
+  }
   m_histPanel.SetBitmap(&m_panelBitmap);
-  memDC.DeleteDC();
 }
 
 void CVarnelDlg::DrawPanelGrid(CDC& memDC) {

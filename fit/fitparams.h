@@ -1,6 +1,17 @@
-// The Gaussian the fit evaluated last: amplitude, centre and width on the ln(rate per frame)
-// axis. The fit writes them, the histogram panel draws the curve from them.
+// The Gaussian of the fit on the ln(rate per frame) axis, and the one the fit evaluated last:
+// the fit stores it, the histogram panel draws the curve from it.
 #pragma once
+
+// Area A, centre xc and width w; the Gaussian's standard deviation is w / 2.
+struct GaussianParams {
+  double amplitude;
+  double centre;
+  double width;
+};
+
+// A / (sqrt(kHalfPi) w) is the height of a Gaussian of area A and standard deviation w / 2.
+// The literal is a little below pi/2 (1.5707963267948966); the fit and the panel both use it.
+inline constexpr double kHalfPi = 1.5707963267945;
 
 extern double g_fitAmplitude;
 extern double g_fitCentre;

@@ -1,13 +1,33 @@
-// The objective of the Gaussian fit and the class it is fitted to.
+// The Gaussian fit of one class: a Gaussian on the ln(rate per frame) axis fitted by least
+// squares to the class histogram with the direction-set minimiser, and the kinetic rate it gives.
 #pragma once
 
+#include <vector>
+
+#include "fit/fitparams.h"
 #include "fit/minimiser.h"
+#include "selection/histograms.h"
 
-// 0-based initial and final state of the class being fitted; the objective reads its histogram.
-extern int g_fitFrom;
-extern int g_fitTo;
+// The values of a class list that the fit uses, in list order: -10 < ln v < 0 (zero and
+// negative values fail both tests).
+std::vector<double> InRangeValues(const std::vector<double>& list);
 
-// Sum of squares between the class histogram and the Gaussian p = (area A, centre xc, width w)
-// on the ln axis; 1e300 outside w >= 0.5, A >= 1, -9 <= xc <= -1. Stores p in the shared fit
-// parameters first, so the panel draws the last point the minimiser tried.
-double gaussObjective(const DoubleVector& p);
+// Sum of squares between the histogram and the Gaussian p = (area A, centre xc, width w) on
+// the ln axis; 1e300 outside w >= 0.5, A >= 1, -9 <= xc <= -1.
+double gaussObjective(const ClassHistogram& histogram, const DoubleVector& p);
+
+struct GaussFit {
+  GaussianParams fitted;         // the minimum the minimiser returned
+  GaussianParams lastEvaluated;  // the last point it evaluated, which the panel draws
+};
+
+// Fits the histogram from A = 20, w = 0.5 and the mean of ln v over `values` (not empty) as
+// the centre, in steps of 0.1 along each parameter alone.
+GaussFit FitGaussian(const ClassHistogram& histogram, const std::vector<double>& values);
+
+struct KineticRate {
+  double rate;   // e^xc / exposure, s^-1
+  double stdev;  // the ln-axis standard deviation w / 2 times the rate
+};
+
+KineticRate KineticRateOf(const GaussianParams& fit, double exposureTime);

@@ -1,24 +1,37 @@
 // "Dump Log": every fitted class of the current states in "log.dat"; and the "Peaks in
 // report:" edit, whose value the next load uses.
+#include "fit/logreport.h"
+
+#include <algorithm>
 #include <fstream>
 #include <iomanip>
+#include <sstream>
 
 #include "app/varneldlg.h"
 #include "reports/outputdir.h"
 
-void CVarnelDlg::OnDumpLog() {
-  std::ofstream fout(g_outputDir + "log.dat");
-  const int states = m_stateCount;
+std::string LogReportText(int states, const FitTable& results) {
+  std::ostringstream fout;
   fout << "Assumed there were " << states << " real states" << std::endl << std::endl;
   fout << "Transition:        Rate (s^-1):             Width (s^-1):         Number of transitions:" << std::endl;
-  for (int i = 0; i < std::min(states, kMaxStates); ++i) {
-    for (int j = 0; j < std::min(states, kMaxStates); ++j) {
-      const FitResult& result = m_fitResults[i][j];
+  const int shown = std::min(states, kMaxStates);
+  for (int i = 0; i < shown; ++i) {
+    for (int j = 0; j < shown; ++j) {
+      const FitResult& result = results[i][j];
       if (!result.fitted) continue;
       fout << i + 1 << "->" << j + 1 << std::setw(25) << result.rate << std::setw(25) << result.width << std::setw(25)
            << result.transitions << std::endl;
     }
   }
+  return fout.str();
+}
+
+void CVarnelDlg::OnDumpLog() {
+  const std::string path = OutputPath("log.dat");
+  std::ofstream fout(path);
+  fout << LogReportText(m_stateCount, m_fitResults);
+  fout.close();
+  if (!fout) AfxMessageBox(CannotWriteMessage(path));
 }
 
 void CVarnelDlg::OnChangePeaksInReport() { UpdateData(TRUE); }

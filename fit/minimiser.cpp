@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <iostream>
 #include <limits>
-#include <memory>
 #include <utility>
 
 namespace {
@@ -56,16 +55,8 @@ constexpr double kGoldenSection = 0.381966;
 // demand an interval of width 0.
 constexpr double kAbscissaFloor = std::numeric_limits<double>::epsilon() * 0.001;
 
-// ---------------------------------------------------------------------------
-// Line context shared by lineSearch and lineValue. The two vectors live only
-// for the duration of one line search.
-// ---------------------------------------------------------------------------
-int dimension = 0;
-DoubleVector* origin = nullptr;
-DoubleVector* direction = nullptr;
-Objective objective = nullptr;
-
-FatalReportHook fatalReportHook = nullptr;
+// Set once by the program's start; read by fatalError.
+FatalReportHook g_fatalReportHook = nullptr;
 
 // |m| carrying the sign of s; s = 0 counts as positive.
 double withSignOf(double m, double s) { return s >= 0.0 ? std::fabs(m) : -std::fabs(m); }
@@ -97,7 +88,7 @@ void replaceDirection(DoubleMatrix& xi, int dropped, const DoubleVector& newDire
 // 1-based index of the direction that gave the largest decrease (0 when none
 // decreased) and that decrease in largestDecrease; ties keep the earlier one.
 int minimiseAlongEachDirection(DoubleVector& p, const DoubleMatrix& xi, DoubleVector& xit, double& fret,
-                               double& largestDecrease, Objective func) {
+                               double& largestDecrease, const Objective& func) {
   int ibig = 0;
   double del = 0.0;
   for (int i = 0; i < p.length(); ++i) {
@@ -118,7 +109,7 @@ int minimiseAlongEachDirection(DoubleVector& p, const DoubleMatrix& xi, DoubleVe
 // step d and the step before it e.
 class BrentSearch {
  public:
-  BrentSearch(double ax, double bx, double cx, ScalarFunction f)
+  BrentSearch(double ax, double bx, double cx, const ScalarFunction& f)
       : f_(f), a_(ax < cx ? ax : cx), b_(ax > cx ? ax : cx), x_(bx), w_(bx), v_(bx) {
     fx_ = f_(bx);
     fw_ = fx_;
@@ -203,7 +194,7 @@ class BrentSearch {
     }
   }
 
-  ScalarFunction f_;
+  const ScalarFunction& f_;
   double a_;
   double b_;
   double x_;
@@ -222,48 +213,36 @@ class BrentSearch {
 // DoubleVector, DoubleMatrix
 // ---------------------------------------------------------------------------
 
-DoubleVector::DoubleVector(std::int32_t length) : length_(length), elements_(new double[length]) {}
-
-DoubleVector::~DoubleVector() { delete[] elements_; }
+DoubleVector::DoubleVector(std::int32_t length) : elements_(static_cast<std::size_t>(length)) {}
 
 double& DoubleVector::operator[](std::int32_t i) {
-  assert(i >= 0 && i < length_);
-  return elements_[i];
+  assert(i >= 0 && i < length());
+  return elements_[static_cast<std::size_t>(i)];
 }
 
 const double& DoubleVector::operator[](std::int32_t i) const {
-  assert(i >= 0 && i < length_);
-  return elements_[i];
+  assert(i >= 0 && i < length());
+  return elements_[static_cast<std::size_t>(i)];
 }
 
-DoubleMatrix::DoubleMatrix(std::int32_t rows, std::int32_t cols) : rows_(rows), cols_(cols) {
-  std::unique_ptr<double*[]> pointers(new double*[rows]);
-  block_ = new double[static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols)];
-  for (std::int32_t i = 0; i < rows; ++i)
-    pointers[i] = block_ + static_cast<std::size_t>(i) * static_cast<std::size_t>(cols);
-  rowPointers_ = pointers.release();
-}
-
-DoubleMatrix::~DoubleMatrix() {
-  delete[] block_;
-  delete[] rowPointers_;
-}
+DoubleMatrix::DoubleMatrix(std::int32_t rows, std::int32_t cols)
+    : rows_(rows), cols_(cols), block_(static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols)) {}
 
 double* DoubleMatrix::operator[](std::int32_t i) {
   assert(i >= 0 && i < rows_);
-  return rowPointers_[i];
+  return block_.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(cols_);
 }
 
 const double* DoubleMatrix::operator[](std::int32_t i) const {
   assert(i >= 0 && i < rows_);
-  return rowPointers_[i];
+  return block_.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(cols_);
 }
 
 // ---------------------------------------------------------------------------
 // Direction-set method
 // ---------------------------------------------------------------------------
 
-void powell(DoubleVector& p, DoubleMatrix& xi, double ftol, int& iter, double& fret, Objective func) {
+void powell(DoubleVector& p, DoubleMatrix& xi, double ftol, int& iter, double& fret, const Objective& func) {
   const int n = p.length();
   DoubleVector pt(n);
   DoubleVector ptt(n);
@@ -304,18 +283,16 @@ void powell(DoubleVector& p, DoubleMatrix& xi, double ftol, int& iter, double& f
   }
 }
 
-void lineSearch(DoubleVector& p, DoubleVector& xi, double& fret, Objective func) {
+void lineSearch(DoubleVector& p, DoubleVector& xi, double& fret, const Objective& func) {
   const int n = p.length();
-  std::unique_ptr<DoubleVector> ownedOrigin(new DoubleVector(n));
-  std::unique_ptr<DoubleVector> ownedDirection(new DoubleVector(n));
-  dimension = n;
-  origin = ownedOrigin.get();
-  direction = ownedDirection.get();
-  objective = func;
+  DoubleVector origin(n);
+  DoubleVector direction(n);
   for (int j = 0; j < n; ++j) {
-    (*origin)[j] = p[j];
-    (*direction)[j] = xi[j];
+    origin[j] = p[j];
+    direction[j] = xi[j];
   }
+  const LineContext line{origin, direction, func};
+  const ScalarFunction along = [&line](double x) { return lineValue(line, x); };
 
   double ax = 0.0;
   double xx = 1.0;
@@ -323,32 +300,28 @@ void lineSearch(DoubleVector& p, DoubleVector& xi, double& fret, Objective func)
   double fa = 0.0;
   double fx = 0.0;
   double fb = 0.0;
-  bracketMinimum(ax, xx, bx, fa, fx, fb, lineValue);
+  bracketMinimum(ax, xx, bx, fa, fx, fb, along);
   double xmin = 0.0;
-  fret = brent(ax, xx, bx, lineValue, kLineTolerance, xmin);
+  fret = brent(ax, xx, bx, along, kLineTolerance, xmin);
 
   for (int j = 0; j < n; ++j) {
     xi[j] = xi[j] * xmin;
     p[j] = p[j] + xi[j];
   }
-
-  ownedDirection.reset();
-  ownedOrigin.reset();
-  origin = nullptr;
-  direction = nullptr;
 }
 
-double lineValue(double x) {
-  DoubleVector xt(dimension);
-  for (int j = 0; j < dimension; ++j) xt[j] = (*origin)[j] + x * (*direction)[j];
-  return objective(xt);
+double lineValue(const LineContext& line, double x) {
+  const int n = line.origin.length();
+  DoubleVector xt(n);
+  for (int j = 0; j < n; ++j) xt[j] = line.origin[j] + x * line.direction[j];
+  return line.objective(xt);
 }
 
 // ---------------------------------------------------------------------------
 // One-dimensional search
 // ---------------------------------------------------------------------------
 
-void bracketMinimum(double& a, double& b, double& c, double& fa, double& fb, double& fc, ScalarFunction f) {
+void bracketMinimum(double& a, double& b, double& c, double& fa, double& fb, double& fc, const ScalarFunction& f) {
   fa = f(a);
   fb = f(b);
   // Search downhill, from a towards b.
@@ -407,7 +380,7 @@ void bracketMinimum(double& a, double& b, double& c, double& fa, double& fb, dou
   }
 }
 
-double brent(double ax, double bx, double cx, ScalarFunction f, double tol, double& xmin) {
+double brent(double ax, double bx, double cx, const ScalarFunction& f, double tol, double& xmin) {
   BrentSearch search(ax, bx, cx, f);
   for (int iteration = 0; iteration < kMaxBrentIterations; ++iteration) {
     if (search.iterate(tol)) {
@@ -422,7 +395,7 @@ double brent(double ax, double bx, double cx, ScalarFunction f, double tol, doub
 // Fatal report
 // ---------------------------------------------------------------------------
 
-void setFatalReportHook(FatalReportHook hook) { fatalReportHook = hook; }
+void setFatalReportHook(FatalReportHook hook) { g_fatalReportHook = hook; }
 
 void fatalError(std::string text) {
   static const char* const kHeader = "Numerical Recipes run-time error...";
@@ -430,7 +403,7 @@ void fatalError(std::string text) {
 
   // Taken out first, so that a hook which itself ends in a fatal report
   // cannot recurse.
-  const FatalReportHook hook = std::exchange(fatalReportHook, nullptr);
+  const FatalReportHook hook = std::exchange(g_fatalReportHook, nullptr);
   if (hook != nullptr) {
     try {
       hook(std::string(kHeader) + '\n' + text + '\n' + kFooter);

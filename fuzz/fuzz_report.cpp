@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
-#include <vector>
 
 #include "reports/reportfile.h"
 
@@ -14,9 +13,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static const std::string path = "/tmp/varnel-fuzz-report-" + std::to_string(getpid()) + ".dat";
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
   constexpr std::size_t kRecords = 9;
-  std::vector<double> a(kRecords), b(kRecords), rate(kRecords), spare(kRecords), count(kRecords);
+  TransitionRecords records(kRecords);
   std::ifstream fin;
-  const ReportReading reading = ReadReport(fin, path, kRecords, {a.data(), b.data(), rate.data(), spare.data(), count.data()});
+  const ReportReading reading = ReadReport(fin, path, kRecords, records, 0);
   if (!reading.opened || reading.supplied > kRecords) std::abort();
   return 0;
 }

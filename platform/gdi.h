@@ -91,6 +91,23 @@ class CClientDC : public CDC {
   explicit CClientDC(CDialog* dialog) : CDC(dialog) {}
 };
 
+// A memory context compatible with `dc` that has `bitmap` selected for as long as it lives: the
+// create, select, restore and delete around drawing into a bitmap, written once.
+class CBitmapDC : public CDC {
+ public:
+  CBitmapDC(CDC* dc, CBitmap* bitmap) {
+    CreateCompatibleDC(dc);
+    oldBitmap_ = SelectObject(bitmap);
+  }
+  ~CBitmapDC() override {
+    SelectObject(oldBitmap_);
+    DeleteDC();
+  }
+
+ private:
+  CBitmap* oldBitmap_;
+};
+
 // The client area while a paint message is handled.
 class CPaintDC : public CDC {
  public:

@@ -66,7 +66,7 @@ bool DecidedAlike(const CellBounds& b, double maximum) {
 }
 
 // Replaces the listed cells by their direct sums, shared among the threads.
-void SumDirectly(const RecordArrays& records, bool weighted, const std::vector<int>& cells, std::vector<double>& out,
+void SumDirectly(const TransitionRecords& records, bool weighted, const std::vector<int>& cells, std::vector<double>& out,
                  int threads) {
   const int used = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(threads), cells.size()));
   if (used == 0) return;
@@ -85,13 +85,13 @@ struct RecordSummary {
   double weightMagnitude = 0;  // sum of |w|
 };
 
-RecordSummary Summarise(const RecordArrays& records, bool weighted) {
+RecordSummary Summarise(const TransitionRecords& records, bool weighted) {
   RecordSummary summary;
-  for (std::size_t r = 0; r < records.size; ++r) {
-    if (!TakesPart(records.initial[r], records.final[r], records.rate[r], records.count[r])) continue;
-    const double w = SpotWeight(records.count[r], weighted);
-    summary.finite =
-        summary.finite && std::isfinite(records.initial[r]) && std::isfinite(records.final[r]) && std::isfinite(w);
+  for (std::size_t r = 0; r < records.size(); ++r) {
+    const TransitionRecord record = records[r];
+    if (!TakesPart(record)) continue;
+    const double w = SpotWeight(record.count, weighted);
+    summary.finite = summary.finite && std::isfinite(record.initial) && std::isfinite(record.final) && std::isfinite(w);
     summary.anyNegative = summary.anyNegative || w < 0;
     summary.weightMagnitude += std::fabs(w);
     ++summary.taking;
@@ -140,21 +140,22 @@ std::vector<int> Unsettled(const std::vector<CellBounds>& bounds, double maximum
 
 }  // namespace
 
-double DirectCellSum(const RecordArrays& records, bool weighted, int i, int j) {
+double DirectCellSum(const TransitionRecords& records, bool weighted, int i, int j) {
   const double x = CellValue(i);
   const double y = CellValue(j);
   double sum = 0;
-  for (std::size_t r = 0; r < records.size; ++r) {
-    if (!TakesPart(records.initial[r], records.final[r], records.rate[r], records.count[r])) continue;
-    const double a = records.initial[r];
-    const double b = records.final[r];
+  for (std::size_t r = 0; r < records.size(); ++r) {
+    const TransitionRecord record = records[r];
+    if (!TakesPart(record)) continue;
+    const double a = record.initial;
+    const double b = record.final;
     const double spot = std::exp(-((x - a) * (x - a) + (y - b) * (y - b)) / kSpotSpread);
-    sum += weighted ? spot * records.count[r] : spot;
+    sum += weighted ? spot * record.count : spot;
   }
   return sum;
 }
 
-DensityGrid DirectDensityGrid(const RecordArrays& records, bool weighted) {
+DensityGrid DirectDensityGrid(const TransitionRecords& records, bool weighted) {
   DensityGrid grid;
   for (int i = 0; i < kMapCells; ++i)
     for (int j = 0; j < kMapCells; ++j) {
@@ -165,7 +166,7 @@ DensityGrid DirectDensityGrid(const RecordArrays& records, bool weighted) {
   return grid;
 }
 
-DensityGrid FastDensityGrid(const RecordArrays& records, bool weighted, int threads) {
+DensityGrid FastDensityGrid(const TransitionRecords& records, bool weighted, int threads) {
   const RecordSummary summary = Summarise(records, weighted);
   // Infinite or non-number values make every bound meaningless; such records never come from
   // a report, so the direct sums are affordable there.

@@ -5,17 +5,8 @@
 #include <vector>
 
 #include "app/analysis_types.h"
+#include "reports/records.h"
 
-// The records as the dialog holds them: parallel arrays of `size` values each.
-struct RecordArrays {
-  const double* initial = nullptr;
-  const double* final = nullptr;
-  const double* rate = nullptr;
-  const double* count = nullptr;
-  std::size_t size = 0;
-};
-
-inline constexpr double kCellStep = 0.005;     // value distance of neighbouring cells
 inline constexpr double kSpotSpread = 0.0005;  // 2 sigma^2 of every spot
 inline constexpr double kRateFloor = 0.00001;  // records at or below this rate per frame are left out
 inline constexpr double kPrintFloor = 0.01;    // "3dgrid.dat" writes cells at or below this as 0
@@ -29,8 +20,8 @@ inline double CellValue(int index) { return index * kCellStep; }
 
 // Whether a record places a spot on the map: a real transition (the values differ), at least
 // one transition, and a rate above the floor.
-inline bool TakesPart(double initial, double final, double rate, double count) {
-  return initial != final && count != 0 && rate > kRateFloor;
+inline bool TakesPart(const TransitionRecord& record) {
+  return record.initial != record.final && record.count != 0 && record.rate > kRateFloor;
 }
 
 // One rebuild's grid. `cells[i * kMapCells + j]` is cell (i, j). A cell holds its sum, or a value
@@ -44,15 +35,15 @@ struct DensityGrid {
 
 // The sum at cell (i, j), term by term in record order: every record that takes part adds
 // exp(-((x - a)^2 + (y - b)^2) / 0.0005), times its number of transitions when `weighted`.
-double DirectCellSum(const RecordArrays& records, bool weighted, int i, int j);
+double DirectCellSum(const TransitionRecords& records, bool weighted, int i, int j);
 
 // Every cell by DirectCellSum. One exponential per record and cell: slow, kept as the measure
 // the fast grid is held to.
-DensityGrid DirectDensityGrid(const RecordArrays& records, bool weighted);
+DensityGrid DirectDensityGrid(const TransitionRecords& records, bool weighted);
 
 // The same grid file text and colour indices as DirectDensityGrid, and the same maximum,
 // computed from separable spots on `threads` threads (0: as many as the machine has).
-DensityGrid FastDensityGrid(const RecordArrays& records, bool weighted, int threads = 0);
+DensityGrid FastDensityGrid(const TransitionRecords& records, bool weighted, int threads = 0);
 
 // The colour index of a cell: trunc(value x 255 / maximum), kept within 0 ... 255; 0 when the
 // maximum is not positive and for negative or non-number values.

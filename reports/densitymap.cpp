@@ -7,29 +7,19 @@
 #include "reports/gridfile.h"
 #include "reports/outputdir.h"
 
-namespace {
-
-RecordArrays RecordsOf(const CVarnelDlg& dlg) {
-  return {dlg.m_initialValues.data(), dlg.m_finalValues.data(), dlg.m_frameRates.data(), dlg.m_transitionCounts.data(),
-          dlg.LoadedRecordCount()};
-}
-
-}  // namespace
-
 void CVarnelDlg::RebuildTransitionMap() {
-  const std::string path = g_outputDir + "3dgrid.dat";
+  const std::string path = OutputPath("3dgrid.dat");
   bool written = false;
   {
     CWaitCursor wait;
-    const RecordArrays records = RecordsOf(*this);
-    const DensityGrid grid = FastDensityGrid(records, m_weightByCount != FALSE);
-    written = WriteGridFile(path, records, grid);
+    const DensityGrid grid = FastDensityGrid(m_records, m_weightByCount != FALSE);
+    written = WriteGridFile(path, m_records, grid);
     for (int i = 0; i < kMapCells; ++i)
       for (int j = 0; j < kMapCells; ++j) m_basePixels[i][j] = GetColor(ColorIndexOf(grid.at(i, j), grid.maximum));
     RedrawMap();
   }
   // The map is there all the same; the user must know the file is not.
-  if (!written) AfxMessageBox("Cannot write \"" + path + "\".");
+  if (!written) AfxMessageBox(CannotWriteMessage(path));
 }
 
 void CVarnelDlg::OnWeightByCount() {

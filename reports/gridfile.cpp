@@ -47,11 +47,12 @@ class ChunkWriter {
   std::size_t used_ = 0;
 };
 
-void WriteListing(ChunkWriter& writer, const RecordArrays& records) {
+void WriteListing(ChunkWriter& writer, const TransitionRecords& records) {
   char text[kCellTextMax];
-  for (std::size_t r = 0; r < records.size; ++r) {
-    for (const double* column : {records.initial, records.final, records.rate})
-      writer.Field(text, GeneralText(column[r], kListingPrecision, text), kListingWidth);
+  for (std::size_t r = 0; r < records.size(); ++r) {
+    const TransitionRecord record = records[r];
+    for (const double value : {record.initial, record.final, record.rate})
+      writer.Field(text, GeneralText(value, kListingPrecision, text), kListingWidth);
     writer.EndLine();
   }
 }
@@ -66,7 +67,7 @@ void WriteCells(ChunkWriter& writer, const DensityGrid& grid) {
 
 }  // namespace
 
-bool WriteGridFile(const std::string& path, const RecordArrays& records, const DensityGrid& grid) {
+bool WriteGridFile(const std::string& path, const TransitionRecords& records, const DensityGrid& grid) {
   std::ofstream fout(path, std::ios::out | std::ios::trunc);
   if (!fout.is_open()) return false;
   {

@@ -14,13 +14,7 @@
 
 namespace {
 
-constexpr int kMaxPeaks = 1000;
 constexpr std::uint64_t kBytesPerRecord = 5 * sizeof(double);
-
-// The five arrays of one load, built aside so that a refused load leaves the old ones alone.
-struct RecordSet {
-  std::vector<double> initial, final, rate, spare, count;
-};
 
 struct Shortfall {
   std::string path;
@@ -59,27 +53,23 @@ std::optional<std::string> SizeRefusal(std::uint64_t records, int peaks, std::si
   return std::nullopt;
 }
 
-// Zero-filled arrays of `records` values each, or nothing when the memory cannot be had.
-std::optional<RecordSet> AllocateRecords(std::size_t records) {
+// `records` all-zero records, built aside so that a refused load leaves the old ones alone; or
+// nothing when the memory cannot be had.
+std::optional<TransitionRecords> AllocateRecords(std::size_t records) {
   try {
-    RecordSet set;
-    for (std::vector<double>* array : {&set.initial, &set.final, &set.rate, &set.spare, &set.count})
-      array->assign(records, 0.0);
-    return set;
+    return TransitionRecords(records);
   } catch (const std::bad_alloc&) {
     return std::nullopt;
   }
 }
 
 // Reads every report into its place in `set`; returns the reports that fell short.
-std::vector<Shortfall> ReadReports(const std::vector<std::string>& file_names, std::size_t perFile, RecordSet& set) {
+std::vector<Shortfall> ReadReports(const std::vector<std::string>& file_names, std::size_t perFile,
+                                   TransitionRecords& records) {
   std::vector<Shortfall> shortfalls;
   std::ifstream fin;
   for (std::size_t f = 0; f < file_names.size(); ++f) {
-    const std::size_t first = f * perFile;
-    const RecordSlots slots{set.initial.data() + first, set.final.data() + first, set.rate.data() + first,
-                            set.spare.data() + first, set.count.data() + first};
-    const ReportReading reading = ReadReport(fin, file_names[f], perFile, slots);
+    const ReportReading reading = ReadReport(fin, file_names[f], perFile, records, f * perFile);
     if (reading.supplied < perFile) shortfalls.push_back({file_names[f], reading.opened, perFile - reading.supplied});
   }
   return shortfalls;
@@ -101,22 +91,7 @@ std::string DirectoryOf(const std::string& path) {
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-// Makes `set` the dialog's records; the old arrays go as a whole.
-void TakeRecords(CVarnelDlg& dlg, RecordSet& set, int count) {
-  dlg.m_recordCount = count;
-  dlg.m_initialValues = std::move(set.initial);
-  dlg.m_finalValues = std::move(set.final);
-  dlg.m_frameRates = std::move(set.rate);
-  dlg.m_spareValues = std::move(set.spare);
-  dlg.m_transitionCounts = std::move(set.count);
-}
-
 }  // namespace
-
-std::size_t CVarnelDlg::LoadedRecordCount() const {
-  return std::min({static_cast<std::size_t>(std::max(m_recordCount, 0)), m_initialValues.size(), m_finalValues.size(),
-                   m_frameRates.size(), m_transitionCounts.size()});
-}
 
 void CVarnelDlg::OnLoadFiles() {
   const std::vector<std::string> file_names = ChooseReports();
@@ -139,12 +114,12 @@ void CVarnelDlg::OnLoadFiles() {
   bool allocated = false;
   {
     CWaitCursor wait;
-    std::optional<RecordSet> set = AllocateRecords(static_cast<std::size_t>(records));
-    if (set) {
+    std::optional<TransitionRecords> loaded = AllocateRecords(static_cast<std::size_t>(records));
+    if (loaded) {
       allocated = true;
-      shortfalls = ReadReports(file_names, perFile, *set);
+      shortfalls = ReadReports(file_names, perFile, *loaded);
       g_outputDir = DirectoryOf(file_names.front());
-      TakeRecords(*this, *set, static_cast<int>(records));
+      m_records = std::move(*loaded);
     }
   }
   if (!allocated) {

@@ -6,3 +6,9 @@
 // The directory of the first file of the last load, with its final '/'; empty before the first
 // load, so that output then goes to the current directory.
 extern std::string g_outputDir;
+
+// Where the output file `name` goes: the output folder followed by the name.
+std::string OutputPath(const std::string& name);
+
+// The message that tells the user an output file could not be written.
+std::string CannotWriteMessage(const std::string& path);

@@ -8,7 +8,8 @@ constexpr int kHeaderLines = 4;
 
 }  // namespace
 
-ReportReading ReadReport(std::ifstream& fin, const std::string& path, std::size_t records, const RecordSlots& slots) {
+ReportReading ReadReport(std::ifstream& fin, const std::string& path, std::size_t records, TransitionRecords& into,
+                         std::size_t first) {
   ReportReading reading;
   fin.clear();
   fin.open(path, std::ios::in);
@@ -16,13 +17,9 @@ ReportReading ReadReport(std::ifstream& fin, const std::string& path, std::size_
   reading.opened = true;
   for (int line = 0; line < kHeaderLines; ++line) fin.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
   for (std::size_t r = 0; r < records; ++r) {
-    double initial, final, rate, spare, count;
-    if (!(fin >> initial >> final >> rate >> spare >> count)) break;
-    slots.initial[r] = initial;
-    slots.final[r] = final;
-    slots.rate[r] = rate;
-    slots.spare[r] = spare;
-    slots.count[r] = count;
+    TransitionRecord record;
+    if (!(fin >> record.initial >> record.final >> record.rate >> record.spare >> record.count)) break;
+    into.Set(first + r, record);
     reading.supplied = r + 1;
   }
   fin.close();

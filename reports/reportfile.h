@@ -5,14 +5,7 @@
 #include <fstream>
 #include <string>
 
-// Where a report's records go: the five record arrays, each at the report's first record.
-struct RecordSlots {
-  double* initial;
-  double* final;
-  double* rate;
-  double* spare;
-  double* count;
-};
+#include "reports/records.h"
 
 struct ReportReading {
   bool opened = false;
@@ -20,8 +13,9 @@ struct ReportReading {
 };
 
 // Opens `path` with `fin`, skips four header lines of any length and reads up to `records`
-// records by formatted extraction, however the numbers are spread over lines. A record is
-// stored only when all five of its numbers could be read; reading stops at the end of the
-// file or at the first text that is not a number, and leaves the remaining slots as they are.
-// Whatever follows the last record wanted is not read.
-ReportReading ReadReport(std::ifstream& fin, const std::string& path, std::size_t records, const RecordSlots& slots);
+// records by formatted extraction, however the numbers are spread over lines, into `into` from
+// record `first` on. A record is stored only when all five of its numbers could be read;
+// reading stops at the end of the file or at the first text that is not a number, and leaves
+// the remaining records as they are. Whatever follows the last record wanted is not read.
+ReportReading ReadReport(std::ifstream& fin, const std::string& path, std::size_t records, TransitionRecords& into,
+                         std::size_t first);

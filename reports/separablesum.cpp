@@ -76,7 +76,7 @@ struct RecordBlock {
 
 class SeparableSum {
  public:
-  SeparableSum(const RecordArrays& records, bool weighted, bool magnitudes, int threads)
+  SeparableSum(const TransitionRecords& records, bool weighted, bool magnitudes, int threads)
       : records_(records), weighted_(weighted), magnitudes_(magnitudes), threads_(threads) {}
 
   SeparableSums result;
@@ -105,13 +105,13 @@ class SeparableSum {
   // The next records that take part, in record order.
   void Gather() {
     block_.size = 0;
-    while (cursor_ < records_.size && block_.size < kBlockRecords) {
-      const std::size_t r = cursor_++;
-      if (!TakesPart(records_.initial[r], records_.final[r], records_.rate[r], records_.count[r])) continue;
+    while (cursor_ < records_.size() && block_.size < kBlockRecords) {
+      const TransitionRecord record = records_[cursor_++];
+      if (!TakesPart(record)) continue;
       const auto k = static_cast<std::size_t>(block_.size++);
-      block_.initial[k] = records_.initial[r];
-      block_.final[k] = records_.final[r];
-      block_.weight[k] = SpotWeight(records_.count[r], weighted_);
+      block_.initial[k] = record.initial;
+      block_.final[k] = record.final;
+      block_.weight[k] = SpotWeight(record.count, weighted_);
     }
   }
 
@@ -144,7 +144,7 @@ class SeparableSum {
     }
   }
 
-  const RecordArrays& records_;
+  const TransitionRecords& records_;
   const bool weighted_;
   const bool magnitudes_;
   const int threads_;
@@ -154,7 +154,7 @@ class SeparableSum {
 
 }  // namespace
 
-SeparableSums SumSeparably(const RecordArrays& records, bool weighted, bool magnitudes, int threads) {
+SeparableSums SumSeparably(const TransitionRecords& records, bool weighted, bool magnitudes, int threads) {
   SeparableSum sum(records, weighted, magnitudes, ThreadCount(threads));
   sum.Run();
   return std::move(sum.result);

@@ -21,4 +21,4 @@ struct SeparableSums {
 // Every cell's sum over the records that take part, each cell adding its records in record
 // order, the rows shared among `threads` threads. With `magnitudes` also the sums of |terms|
 // (they differ from the sums only where weights are negative).
-SeparableSums SumSeparably(const RecordArrays& records, bool weighted, bool magnitudes, int threads);
+SeparableSums SumSeparably(const TransitionRecords& records, bool weighted, bool magnitudes, int threads);

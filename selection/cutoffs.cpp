@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr double kCutoffStep = 0.005;  // one map cell
-
 // Cutoffs live on the value axis [0, 1]; anything else (a non-number too) is pulled back in.
 double ClampCutoff(double value) {
   if (!(value > 0.0)) return 0.0;
@@ -68,9 +66,10 @@ void CVarnelDlg::OnCutoffSelChange() {
   RedrawMap();
 }
 
-void CVarnelDlg::OnCutoffUp() { StepCutoff(*this, +kCutoffStep); }
+// A step moves a cutoff by one map cell.
+void CVarnelDlg::OnCutoffUp() { StepCutoff(*this, +kCellStep); }
 
-void CVarnelDlg::OnCutoffDown() { StepCutoff(*this, -kCutoffStep); }
+void CVarnelDlg::OnCutoffDown() { StepCutoff(*this, -kCellStep); }
 
 void CVarnelDlg::OnRefreshCutoffs() {
   UpdateData(TRUE);

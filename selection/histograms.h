@@ -1,13 +1,19 @@
-// The per-class histograms of ln(rate per frame) and the routine that fills one of them.
+// The class histograms of ln(rate per frame): the pure routine that bins one class list, and the
+// process-wide tables the lock and "Set Circle" store them in for the panel and the fit.
 #pragma once
 
+#include <array>
 #include <optional>
 #include <vector>
 
 #include "app/analysis_types.h"
 
-// Counts and bin centres per class [from][to][bin], 0-based states. Written by "Lock cutoffs"
-// and "Set Circle", read by the histogram panel and the fit.
+struct ClassHistogram {
+  std::array<double, kHistogramBins> counts{};
+  std::array<double, kHistogramBins> centres{};
+};
+
+// Counts and bin centres per class [from][to][bin], 0-based states.
 extern double g_histCounts[kMaxStates][kMaxStates][kHistogramBins];
 extern double g_histCentres[kMaxStates][kMaxStates][kHistogramBins];
 
@@ -19,6 +25,9 @@ double HistogramBinCentre(int bin);
 // that are zero or negative and non-numbers fall in no bin.
 std::optional<int> HistogramBinOf(double rate);
 
-// Sets the centres of one class's histogram and counts the values of its list into it.
-void FillClassHistogram(const std::vector<double>& list, double (&counts)[kHistogramBins],
-                        double (&centres)[kHistogramBins]);
+// The histogram of one class list, the values counted in list order.
+ClassHistogram HistogramOf(const std::vector<double>& list);
+
+// The histogram of class [from][to] in the tables, and storing one there.
+ClassHistogram StoredHistogram(int from, int to);
+void StoreHistogram(int from, int to, const ClassHistogram& histogram);

@@ -1,35 +1,45 @@
-// The transition picker: stepping through the classes in row-major order.
+// The transition picker: "==>" and "<==".
+#include "selection/picker.h"
+
 #include <algorithm>
 
 #include "app/varneldlg.h"
 
 namespace {
 
-// Shows class number a (row-major with N states per row). Indices are kept inside the
-// 10 x 10 class tables: with N lowered since the lock a shown class can lie beyond N x N,
-// and a step back from there must not leave the tables.
-void ShowClass(CVarnelDlg& dlg, int a, int states) {
+// Class number a in row-major order, kept inside the 10 x 10 tables.
+ClassIndex ClassNumber(int a, int states) {
   a = std::min(a, kMaxStates * states - 1);
-  dlg.m_shownFrom = a / states;
-  dlg.m_shownTo = a % states;
+  return {a / states, a % states};
 }
+
+bool ValidCount(int states) { return states >= 1 && states <= kMaxStates; }
 
 }  // namespace
 
+ClassIndex NextClass(ClassIndex shown, int states) {
+  if (!ValidCount(states)) return shown;
+  const int a = shown.from * states + shown.to + 1;
+  return a < states * states ? ClassNumber(a, states) : shown;
+}
+
+ClassIndex PreviousClass(ClassIndex shown, int states) {
+  if (!ValidCount(states)) return shown;
+  const int a = shown.from * states + shown.to - 1;
+  return a >= 0 ? ClassNumber(a, states) : shown;
+}
+
+// Both use N as last read: the picker does not read the controls.
 void CVarnelDlg::OnPickNext() {
-  const int states = m_stateCount;  // as last read
-  if (states >= 1 && states <= kMaxStates) {
-    const int a = m_shownFrom * states + m_shownTo + 1;
-    if (a < states * states) ShowClass(*this, a, states);
-  }
+  const ClassIndex next = NextClass({m_shownFrom, m_shownTo}, m_stateCount);
+  m_shownFrom = next.from;
+  m_shownTo = next.to;
   DrawPanel();
 }
 
 void CVarnelDlg::OnPickPrev() {
-  const int states = m_stateCount;
-  if (states >= 1 && states <= kMaxStates) {
-    const int a = m_shownFrom * states + m_shownTo - 1;
-    if (a >= 0) ShowClass(*this, a, states);
-  }
+  const ClassIndex previous = PreviousClass({m_shownFrom, m_shownTo}, m_stateCount);
+  m_shownFrom = previous.from;
+  m_shownTo = previous.to;
   DrawPanel();
 }

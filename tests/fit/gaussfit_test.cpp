@@ -14,47 +14,43 @@
 
 namespace {
 
-// The histogram geometry: bin k is centred at k * 0.2 - 10 + 0.1.
-void SetCentres(int from, int to) {
-  for (int k = 0; k < kHistogramBins; ++k) g_histCentres[from][to][k] = k * 0.2 + -10.0 + 0.1;
-}
-
 std::string FormatRate(double v) {
   char text[32];
   std::snprintf(text, sizeof text, "%g", v);
   return text;
 }
 
-double Objective(double a, double xc, double w) {
-  DoubleVector p(3);
-  p[0] = a;
-  p[1] = xc;
-  p[2] = w;
-  return gaussObjective(p);
+// An empty histogram with the bin centres k * 0.2 - 10 + 0.1.
+ClassHistogram EmptyHistogram() {
+  ClassHistogram histogram;
+  for (int k = 0; k < kHistogramBins; ++k) histogram.centres[static_cast<std::size_t>(k)] = k * 0.2 + -10.0 + 0.1;
+  return histogram;
 }
 
 class GaussObjectiveTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    g_fitFrom = 2;
-    g_fitTo = 1;
-    SetCentres(2, 1);
-    for (double& c : g_histCounts[2][1]) c = 0.0;
+  double Objective(double a, double xc, double w) const {
+    DoubleVector p(3);
+    p[0] = a;
+    p[1] = xc;
+    p[2] = w;
+    return gaussObjective(histogram, p);
   }
+  ClassHistogram histogram = EmptyHistogram();
 };
 
 TEST_F(GaussObjectiveTest, IsTheSumOfSquaresAgainstAGaussianOfAreaA) {
   // Counts 0 except 7 in bin 25 (centre -4.9). The model is a normal density of standard
   // deviation w/2 scaled to area A (up to the constant's last digits).
-  g_histCounts[2][1][25] = 7.0;
+  histogram.counts[25] = 7.0;
   const double a = 30.0, xc = -5.0, w = 0.8;
   double expected = 0.0;
-  for (int k = 0; k < kHistogramBins; ++k) {
-    const double x = k * 0.2 - 9.9;
+  for (std::size_t k = 0; k < kHistogramBins; ++k) {
+    const double x = static_cast<double>(k) * 0.2 - 9.9;
     const double sigma = w / 2;
     const double density =
         std::exp(-(x - xc) * (x - xc) / (2 * sigma * sigma)) / (sigma * std::sqrt(2 * std::numbers::pi));
-    const double diff = g_histCounts[2][1][k] - a * density;
+    const double diff = histogram.counts[k] - a * density;
     expected += diff * diff;
   }
   EXPECT_NEAR(Objective(a, xc, w), expected, expected * 1e-11);
@@ -71,7 +67,7 @@ TEST_F(GaussObjectiveTest, ModelAtItsCentreBinByHand) {
     expected += std::exp(-2 * u * u) * std::exp(-2 * u * u);
   }
   EXPECT_NEAR(Objective(a, xc, 1.0), expected, 1e-9);
-  g_histCounts[2][1][25] = 1.0;
+  histogram.counts[25] = 1.0;
   EXPECT_NEAR(Objective(a, xc, 1.0), expected - 1.0, 1e-9);
 }
 
@@ -84,11 +80,20 @@ TEST_F(GaussObjectiveTest, BoundsAreTestedWithTheirBoundaryValuesAllowed) {
   EXPECT_EQ(Objective(20.0, -0.9999999, 1.0), 1e300);
 }
 
-TEST_F(GaussObjectiveTest, StoresThePointBeforeAnythingElse) {
-  Objective(0.5, -12.0, 0.1);  // outside every bound
-  EXPECT_EQ(g_fitAmplitude, 0.5);
-  EXPECT_EQ(g_fitCentre, -12.0);
-  EXPECT_EQ(g_fitWidth, 0.1);
+// The fit keeps the last point the minimiser tried, which the panel draws: one evaluation of
+// the last line search, by the returned minimum.
+TEST_F(GaussObjectiveTest, TheFitKeepsTheLastPointTried) {
+  const double counts[7] = {1, 4, 9, 12, 9, 4, 1};
+  std::vector<double> values;
+  for (int d = -3; d <= 3; ++d) {
+    histogram.counts[static_cast<std::size_t>(30 + d)] = counts[d + 3];
+    for (int n = 0; n < counts[d + 3]; ++n) values.push_back(std::exp(-3.9 + 0.2 * d));
+  }
+  const GaussFit fit = FitGaussian(histogram, values);
+  EXPECT_NEAR(fit.fitted.centre, -3.9, 1e-6);
+  EXPECT_NEAR(fit.lastEvaluated.amplitude, fit.fitted.amplitude, 1e-4);
+  EXPECT_NEAR(fit.lastEvaluated.centre, fit.fitted.centre, 1e-4);
+  EXPECT_NEAR(fit.lastEvaluated.width, fit.fitted.width, 1e-4);
 }
 
 // A dialog locked into `states` states whose class lists the tests fill directly.

@@ -18,7 +18,7 @@ namespace {
 
 struct RecordSet {
   const char* name;
-  std::vector<ReferenceRecord> records;
+  std::vector<TransitionRecord> records;
 };
 
 std::vector<RecordSet> RecordSets() {
@@ -146,7 +146,7 @@ TEST_F(MapTest, CellsOnTheEdgeOfADecisionComeOutAsTheDirectSums) {
   for (int trial = 0; trial < 24; ++trial) {
     SCOPED_TRACE(trial);
     const int side = trial % 2;
-    std::vector<ReferenceRecord> records;
+    std::vector<TransitionRecord> records;
     const std::pair<double, double> corners[] = {{0.1, 0.1}, {0.1, 0.75}, {0.75, 0.1}, {0.75, 0.75}};
     const double targets[] = {255.0, threshold[side], rounding[side], colour[side]};
     for (int k = 0; k < 4; ++k) {
@@ -166,14 +166,7 @@ TEST_F(MapTest, CellsOnTheEdgeOfADecisionComeOutAsTheDirectSums) {
 // The grid does not depend on how many threads share it, and keeps its maximum exact.
 TEST(FastDensityGrid, SameOnAnyNumberOfThreads) {
   const RecordSet set = RecordSets()[0];
-  std::vector<double> a, b, rate, count;
-  for (const auto& r : set.records) {
-    a.push_back(r.initial);
-    b.push_back(r.final);
-    rate.push_back(r.rate);
-    count.push_back(r.count);
-  }
-  const RecordArrays records{a.data(), b.data(), rate.data(), count.data(), a.size()};
+  const TransitionRecords records(set.records);
   const ReferenceMap reference = ComputeReferenceMap(set.records, true);
   for (int threads : {1, 3}) {
     const DensityGrid grid = FastDensityGrid(records, true, threads);

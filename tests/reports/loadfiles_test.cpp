@@ -11,21 +11,21 @@ namespace {
 using LoadFilesTest = MapTest;
 
 // Records f * 100 + r: initial (f + 1) / 10 + r / 1000, final 0.9 - r / 1000, and so on.
-std::vector<ReferenceRecord> NumberedRecords(int file, int count) {
-  std::vector<ReferenceRecord> records;
+std::vector<TransitionRecord> NumberedRecords(int file, int count) {
+  std::vector<TransitionRecord> records;
   for (int r = 0; r < count; ++r)
     records.push_back(
         {(file + 1) / 10.0 + r / 1000.0, 0.9 - r / 1000.0, 0.01 * (r + 1), 1000.0 * file + r, 1.0 + r % 3});
   return records;
 }
 
-void ExpectRecord(const CVarnelDlg& dlg, int index, const ReferenceRecord& r) {
-  const auto k = static_cast<std::size_t>(index);
-  EXPECT_EQ(dlg.m_initialValues[k], r.initial) << index;
-  EXPECT_EQ(dlg.m_finalValues[k], r.final) << index;
-  EXPECT_EQ(dlg.m_frameRates[k], r.rate) << index;
-  EXPECT_EQ(dlg.m_spareValues[k], r.spare) << index;
-  EXPECT_EQ(dlg.m_transitionCounts[k], r.count) << index;
+void ExpectRecord(const CVarnelDlg& dlg, int index, const TransitionRecord& r) {
+  const TransitionRecord loaded = dlg.m_records[static_cast<std::size_t>(index)];
+  EXPECT_EQ(loaded.initial, r.initial) << index;
+  EXPECT_EQ(loaded.final, r.final) << index;
+  EXPECT_EQ(loaded.rate, r.rate) << index;
+  EXPECT_EQ(loaded.spare, r.spare) << index;
+  EXPECT_EQ(loaded.count, r.count) << index;
 }
 
 void ExpectEmptyRecord(const CVarnelDlg& dlg, int index) { ExpectRecord(dlg, index, {0, 0, 0, 0, 0}); }
@@ -44,8 +44,7 @@ TEST_F(LoadFilesTest, AsksForReportsInOneMultipleSelection) {
 TEST_F(LoadFilesTest, CancelChangesNothing) {
   const MapImage testImage = dlg->m_basePixels;
   Click(IDC_LOAD_FILES);
-  EXPECT_EQ(dlg->m_recordCount, 0);
-  EXPECT_TRUE(dlg->m_initialValues.empty());
+  EXPECT_TRUE(dlg->m_records.empty());
   EXPECT_EQ(g_outputDir, "");
   EXPECT_FALSE(std::filesystem::exists(dir / "3dgrid.dat"));
   EXPECT_EQ(std::memcmp(dlg->m_basePixels.data(), testImage.data(), testImage.ByteSize()), 0);
@@ -63,8 +62,7 @@ TEST_F(LoadFilesTest, ReportsFillTheArraysInSelectionOrder) {
 
   EXPECT_GT(host.busyCalls, 0);
   EXPECT_TRUE(host.messages.empty());
-  ASSERT_EQ(dlg->m_recordCount, 300);
-  ASSERT_EQ(dlg->m_initialValues.size(), 300u);
+  ASSERT_EQ(dlg->m_records.size(), 300u);
   for (int f = 0; f < 3; ++f)
     for (int r : {0, 57, 99}) ExpectRecord(*dlg, f * 100 + r, NumberedRecords(f, 100)[static_cast<std::size_t>(r)]);
   EXPECT_EQ(g_outputDir, dir / "first/");
@@ -94,7 +92,7 @@ TEST_F(LoadFilesTest, LayoutsOfAReport) {
   Load({dir / "line.dat", dir / "column.dat", dir / "longer.dat"});
 
   EXPECT_TRUE(host.messages.empty()) << host.messages[0];
-  ASSERT_EQ(dlg->m_recordCount, 12);
+  ASSERT_EQ(dlg->m_records.size(), 12u);
   for (int f = 0; f < 3; ++f)
     for (int r = 0; r < 4; ++r) ExpectRecord(*dlg, f * 4 + r, records[static_cast<std::size_t>(r)]);
 }
@@ -103,7 +101,7 @@ TEST_F(LoadFilesTest, NoPeaksLoadNoRecords) {
   dlg->m_peaksInReport = 0;
   dir.Write("a.dat", ReportText(NumberedRecords(0, 4)));
   Load({dir / "a.dat", dir / "missing.dat"});
-  EXPECT_EQ(dlg->m_recordCount, 0);
+  EXPECT_EQ(dlg->m_records.size(), 0u);
   EXPECT_TRUE(host.messages.empty());
   const auto lines = Lines(dir.Read("3dgrid.dat"));
   ASSERT_EQ(lines.size(), 201u);
@@ -137,7 +135,7 @@ TEST_F(LoadFilesTest, ShortReportsGiveZerosAndOneMessage) {
   dir.Write("headers-only.dat", "1\n2\n3\n");
   Load({dir / "missing.dat", dir / "cut.dat", dir / "text.dat", dir / "headers-only.dat", dir / "good.dat"});
 
-  ASSERT_EQ(dlg->m_recordCount, 20);
+  ASSERT_EQ(dlg->m_records.size(), 20u);
   for (int r = 0; r < 4; ++r) ExpectEmptyRecord(*dlg, r);
   ExpectRecord(*dlg, 4, records[0]);
   ExpectRecord(*dlg, 5, records[1]);
@@ -175,7 +173,7 @@ TEST_F(LoadFilesTest, LoadTooLargeIsRefusedAndTheOldRecordsStay) {
   EXPECT_EQ(host.messages[0],
             "Cannot load 2148 files of 1000 x 1000 records: 2148000000 records are more than Varnel can hold. "
             "The records loaded before are kept.");
-  EXPECT_EQ(dlg->m_recordCount, 1);
+  EXPECT_EQ(dlg->m_records.size(), 1u);
   ExpectRecord(*dlg, 0, {0.25, 0.75, 0.01, 0, 3});
   EXPECT_EQ(g_outputDir, dir.path().string() + "/");
   EXPECT_EQ(dir.Read("3dgrid.dat"), file);
@@ -197,7 +195,7 @@ TEST_F(LoadFilesTest, ASecondLoadKeepsTheLockedCutoffs) {
   EXPECT_TRUE(dlg->m_cutoffsLocked);
   EXPECT_EQ(dlg->m_lockedStateCount, 2);
   EXPECT_EQ(dlg->m_classLists, classes);
-  ASSERT_EQ(dlg->m_recordCount, 1);
+  ASSERT_EQ(dlg->m_records.size(), 1u);
   ExpectRecord(*dlg, 0, {0.6, 0.3, 0.01, 0, 2});
   EXPECT_EQ(dlg->m_basePixels[120][60], ColorOf(255));
   EXPECT_EQ(dlg->m_basePixels[50][150], ColorOf(0));

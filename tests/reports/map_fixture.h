@@ -25,23 +25,6 @@ class MapTest : public DialogTest {
     return u * 65536u + (255u - u) * 256u + (u * 7u) % 256u;
   }
 
-  // The records, straight into the analysis state.
-  void SetRecords(const std::vector<ReferenceRecord>& records) {
-    dlg->m_initialValues.clear();
-    dlg->m_finalValues.clear();
-    dlg->m_frameRates.clear();
-    dlg->m_spareValues.clear();
-    dlg->m_transitionCounts.clear();
-    for (const ReferenceRecord& r : records) {
-      dlg->m_initialValues.push_back(r.initial);
-      dlg->m_finalValues.push_back(r.final);
-      dlg->m_frameRates.push_back(r.rate);
-      dlg->m_spareValues.push_back(r.spare);
-      dlg->m_transitionCounts.push_back(r.count);
-    }
-    dlg->m_recordCount = static_cast<int>(records.size());
-  }
-
   // Answers the next file dialog with `paths` and clicks "Load Files".
   void Load(const std::vector<std::string>& paths) {
     host.fileAnswers.push_back(paths);

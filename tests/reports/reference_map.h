@@ -8,9 +8,7 @@
 #include <string>
 #include <vector>
 
-struct ReferenceRecord {
-  double initial, final, rate, spare, count;
-};
+#include "reports/records.h"
 
 struct ReferenceMap {
   std::string file;               // the whole of "3dgrid.dat"
@@ -19,14 +17,14 @@ struct ReferenceMap {
   double maximum = 0;
 };
 
-inline ReferenceMap ComputeReferenceMap(const std::vector<ReferenceRecord>& records, bool weighted) {
+inline ReferenceMap ComputeReferenceMap(const std::vector<TransitionRecord>& records, bool weighted) {
   ReferenceMap map;
   std::ostringstream out;
   for (int i = 0; i <= 200; ++i) {
     for (int j = 0; j <= 200; ++j) {
       const double x = i * 0.005, y = j * 0.005;
       double sum = 0;
-      for (const ReferenceRecord& r : records) {
+      for (const TransitionRecord& r : records) {
         if (i == 0 && j == 0)
           out << std::setw(20) << r.initial << std::setw(20) << r.final << std::setw(20) << r.rate << "\n";
         if (r.initial != r.final && r.count != 0 && r.rate > 0.00001) {
@@ -59,10 +57,10 @@ inline ReferenceMap ComputeReferenceMap(const std::vector<ReferenceRecord>& reco
 }
 
 // A report file as the tests write it: four header lines, then one record per line.
-inline std::string ReportText(const std::vector<ReferenceRecord>& records) {
+inline std::string ReportText(const std::vector<TransitionRecord>& records) {
   std::ostringstream out;
   out << "test report\nheader line 2\nheader line 3\ninitial final rate spare count\n" << std::setprecision(17);
-  for (const ReferenceRecord& r : records)
+  for (const TransitionRecord& r : records)
     out << r.initial << ' ' << r.final << ' ' << r.rate << ' ' << r.spare << ' ' << r.count << '\n';
   return out.str();
 }

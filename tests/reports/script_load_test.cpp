@@ -19,19 +19,19 @@ namespace {
 constexpr int kPeaks = 3;
 
 // The records of the reports in `folder`, in name order, read as a report is read.
-std::vector<ReferenceRecord> ReadReports(const std::filesystem::path& folder) {
+std::vector<TransitionRecord> ReadReports(const std::filesystem::path& folder) {
   std::vector<std::filesystem::path> paths;
   for (const auto& entry : std::filesystem::directory_iterator(folder))
     if (entry.path().extension() == ".dat" && entry.path().filename() != "3dgrid.dat") paths.push_back(entry.path());
   std::sort(paths.begin(), paths.end());
-  std::vector<ReferenceRecord> records;
+  std::vector<TransitionRecord> records;
   for (const auto& path : paths) {
     std::ifstream in(path);
     for (int line = 0; line < 4; ++line) in.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
     for (int r = 0; r < kPeaks * kPeaks; ++r) {
-      ReferenceRecord record{};
+      TransitionRecord record{};
       in >> record.initial >> record.final >> record.rate >> record.spare >> record.count;
-      records.push_back(in ? record : ReferenceRecord{});
+      records.push_back(in ? record : TransitionRecord{});
     }
   }
   return records;
@@ -60,7 +60,7 @@ TEST(ReportsScript, SimulatedReportsGiveTheGoldenGridAndMap) {
       << dir.Read("err.txt");
   EXPECT_EQ(dir.Read("err.txt"), "");
 
-  const std::vector<ReferenceRecord> records = ReadReports(dir.path() / "reports");
+  const std::vector<TransitionRecord> records = ReadReports(dir.path() / "reports");
   ASSERT_EQ(records.size(), 6u * kPeaks * kPeaks);
   const ReferenceMap reference = ComputeReferenceMap(records, true);
   const std::string goldenPath = std::string(VARNEL_TEST_DATA_DIR) + "/reports-k3-seed5-3dgrid.dat";

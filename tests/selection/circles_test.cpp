@@ -74,11 +74,11 @@ TEST_F(CirclesTest, CirclesMayLeaveTheMapAndRadiiGoNegative) {
 }
 
 TEST_F(CirclesTest, SetCircleRebuildsTheShownClassFromTheRecordsInside) {
-  SetRecords({{0.27, 0.78, 0.5, 1},    // distance 0.036 from (0.25, 0.75): inside radius 0.05
-              {0.30, 0.80, 0.4, 1},    // 0.071: outside
-              {0.25, 0.75, 0.3, 2.5},  // the centre itself, weighted three times
-              {0.24, 0.76, 0.2, 0},    // inside, but weight 0
-              {0.26, 0.74, 0.6, 1}});  // inside, though its states make it class 1->2 too
+  SetRecords({{0.27, 0.78, 0.5, 0, 1},    // distance 0.036 from (0.25, 0.75): inside radius 0.05
+              {0.30, 0.80, 0.4, 0, 1},    // 0.071: outside
+              {0.25, 0.75, 0.3, 0, 2.5},  // the centre itself, weighted three times
+              {0.24, 0.76, 0.2, 0, 0},    // inside, but weight 0
+              {0.26, 0.74, 0.6, 0, 1}});  // inside, though its states make it class 1->2 too
   Type(IDC_STATE_COUNT, "2");
   Click(IDC_LOCK_CUTOFFS);
   EXPECT_THAT(ClassList(1, 2), ElementsAre(0.5, 0.4, 0.3, 0.3, 0.3, 0.6));
@@ -103,7 +103,7 @@ TEST_F(CirclesTest, SetCircleRebuildsTheShownClassFromTheRecordsInside) {
 
 TEST_F(CirclesTest, ARecordAtExactlyTheRadiusIsTaken) {
   // Centre (0.25, 0.75) and radius 25 cells = 0.125: all three exact in binary.
-  SetRecords({{0.25, 0.875, 0.5, 1}, {0.25, 0.8750001, 0.4, 1}, {0.125, 0.75, 0.3, 1}});
+  SetRecords({{0.25, 0.875, 0.5, 0, 1}, {0.25, 0.8750001, 0.4, 0, 1}, {0.125, 0.75, 0.3, 0, 1}});
   Type(IDC_STATE_COUNT, "2");
   Click(IDC_LOCK_CUTOFFS);
   Click(IDC_PICK_NEXT);
@@ -118,7 +118,7 @@ TEST_F(CirclesTest, ARecordAtExactlyTheRadiusIsTaken) {
 }
 
 TEST_F(CirclesTest, OverlappingCirclesBothTakeARecord) {
-  SetRecords({{0.5, 0.5, 0.5, 1}});
+  SetRecords({{0.5, 0.5, 0.5, 0, 1}});
   Type(IDC_STATE_COUNT, "2");
   Click(IDC_LOCK_CUTOFFS);
   // Circle 1->1 at (50, 50) and 2->2 at (150, 150); radius 71 cells reaches (100, 100).
@@ -132,7 +132,7 @@ TEST_F(CirclesTest, OverlappingCirclesBothTakeARecord) {
 }
 
 TEST_F(CirclesTest, AClassOutsideTheLockedTableIsRefused) {
-  SetRecords({{0.9, 0.9, 0.5, 1}});
+  SetRecords({{0.9, 0.9, 0.5, 0, 1}});
   Type(IDC_STATE_COUNT, "2");
   Click(IDC_LOCK_CUTOFFS);
   Type(IDC_STATE_COUNT, "3");

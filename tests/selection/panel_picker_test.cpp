@@ -65,7 +65,7 @@ TEST_F(HistogramPanelTest, AnEmptyHistogramLiesOnTheBaseLine) {
 }
 
 TEST_F(HistogramPanelTest, TheFittedCurveIsDrawnOnceAfterAFit) {
-  SetRecords({{0.1, 0.1, std::exp(-4.95), 10}, {0.1, 0.1, std::exp(-4.45), 4}});  // bins 25 and 27
+  SetRecords({{0.1, 0.1, std::exp(-4.95), 0, 10}, {0.1, 0.1, std::exp(-4.45), 0, 4}});  // bins 25 and 27
   Type(IDC_STATE_COUNT, "1");
   Click(IDC_LOCK_CUTOFFS);
   ASSERT_EQ(Text(IDC_HIST_MAX), "10");
@@ -89,7 +89,7 @@ TEST_F(HistogramPanelTest, TheFittedCurveIsDrawnOnceAfterAFit) {
 }
 
 TEST_F(HistogramPanelTest, ACurveFarAboveThePanelIsClippedNotConverted) {
-  SetRecords({{0.1, 0.1, 0.5, 1}});
+  SetRecords({{0.1, 0.1, 0.5, 0, 1}});
   Type(IDC_STATE_COUNT, "1");
   Click(IDC_LOCK_CUTOFFS);
   g_fitAmplitude = 1e308;

@@ -38,13 +38,13 @@ std::map<std::string, double> Simulate(const std::string& arguments) {
 }
 
 // A report: four header lines, then records of five numbers.
-std::vector<TestRecord> ReadReport(const std::string& path) {
+std::vector<TransitionRecord> ReadReport(const std::string& path) {
   std::ifstream in(path);
   std::string line;
   for (int n = 0; n < 4; ++n) std::getline(in, line);
-  std::vector<TestRecord> records;
+  std::vector<TransitionRecord> records;
   double initial, final, rate, spare, transitions;
-  while (in >> initial >> final >> rate >> spare >> transitions) records.push_back({initial, final, rate, transitions});
+  while (in >> initial >> final >> rate >> spare >> transitions) records.push_back({initial, final, rate, spare, transitions});
   return records;
 }
 
@@ -60,7 +60,7 @@ TEST_F(SimulatedLockTest, ClassListsHoldTheRecordsOfEachTruePairOfStates) {
   const auto rates = Simulate("--out '" + dir / "reports" + "' --molecules 40 --seed 11 --peaks 4");
   ASSERT_EQ(rates.size(), 6u);
 
-  std::vector<TestRecord> all;
+  std::vector<TransitionRecord> all;
   for (int m = 1; m <= 40; ++m) {
     char name[64];
     std::snprintf(name, sizeof name, "reports/molecule_%04d.dat", m);
@@ -75,12 +75,12 @@ TEST_F(SimulatedLockTest, ClassListsHoldTheRecordsOfEachTruePairOfStates) {
   double weighted[3][3] = {};
   int plain[3][3] = {};
   double logSum[3][3] = {};
-  for (const TestRecord& r : all) {
-    if (r.weight <= 0) continue;
+  for (const TransitionRecord& r : all) {
+    if (r.count <= 0) continue;
     const int i = TrueState(r.initial), j = TrueState(r.final);
-    weighted[i][j] += r.weight;
+    weighted[i][j] += r.count;
     plain[i][j] += 1;
-    logSum[i][j] += r.weight * std::log(r.rate);
+    logSum[i][j] += r.count * std::log(r.rate);
   }
 
   Type(IDC_STATE_COUNT, "3");

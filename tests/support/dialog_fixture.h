@@ -4,33 +4,42 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/varneldlg.h"
+#include "fit/fitparams.h"
 #include "platform/script.h"
 #include "reports/outputdir.h"
 #include "selection/histograms.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_host.h"
 
+// The process-wide state as a program starts with it: no output folder, no histograms, no fit.
+inline void ResetProcessState() {
+  g_outputDir.clear();
+  std::memset(g_histCounts, 0, sizeof g_histCounts);
+  std::memset(g_histCentres, 0, sizeof g_histCentres);
+  g_fitAmplitude = 0.0;
+  g_fitCentre = 0.0;
+  g_fitWidth = 0.0;
+}
+
 class DialogTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    // Process-wide state starts afresh for every test, as it does for every run of the program.
-    g_outputDir.clear();
-    for (auto& from : g_histCounts)
-      for (auto& to : from)
-        for (double& count : to) count = 0.0;
-    for (auto& from : g_histCentres)
-      for (auto& to : from)
-        for (double& centre : to) centre = 0.0;
+    ResetProcessState();
     dlg = std::make_unique<CVarnelDlg>();
     dlg->Realise();
     dlg->SendMessage(WM_PAINT);
   }
-  void TearDown() override { g_outputDir.clear(); }
+  void TearDown() override { ResetProcessState(); }
+
+  // The records, straight into the analysis state, as a load leaves them.
+  void SetRecords(const std::vector<TransitionRecord>& records) { dlg->m_records = TransitionRecords(records); }
 
   // The user's actions, as the hosts deliver them.
   void Type(int id, const std::string& text) {
