@@ -34,6 +34,7 @@ class HeadlessHost final : public Host {
   void ReportInvalid(CDialog& dialog, const Control& control, const std::string& message) override;
   bool IsMinimised(const CDialog&) const override { return false; }
   void SetBusy(bool) override {}
+  void ShowFatalReport(const std::string&) override {}
 
  private:
   void Run(CDialog& dialog, const ScriptLine& line);
