@@ -1,6 +1,7 @@
 #include "app/varnel.h"
 
 #include "app/varneldlg.h"
+#include "fit/minimiser.h"
 
 // The one application object.
 CVarnelApp theApp;
@@ -8,6 +9,8 @@ CVarnelApp theApp;
 BOOL CVarnelApp::InitInstance() {
   InitCommonControls();
   CWinApp::InitInstance();
+  // The minimiser's fatal report ends the process; the host shows it to the user first.
+  setFatalReportHook([](const std::string& text) { AfxGetHost().ShowFatalReport(text); });
 
   CVarnelDlg dlg;
   m_pMainWnd = &dlg;

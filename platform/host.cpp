@@ -23,6 +23,7 @@ class QuietHost final : public Host {
   }
   bool IsMinimised(const CDialog&) const override { return false; }
   void SetBusy(bool) override {}
+  void ShowFatalReport(const std::string&) override {}
 };
 
 QuietHost g_quietHost;

@@ -38,6 +38,9 @@ class Host {
   virtual bool IsMinimised(const CDialog& dialog) const = 0;
   // A long operation starts (true) or ends (false).
   virtual void SetBusy(bool busy) = 0;
+  // The program is about to end with this report (it goes to standard error as well): show it
+  // where the user will see it.
+  virtual void ShowFatalReport(const std::string& text) = 0;
 };
 
 // The host of this process: set by the program's entry, or a quiet one for tests.

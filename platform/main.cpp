@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/headless/headless_host.h"
+#include "platform/script.h"
 #include "platform/winapp.h"
 #include "platform/windowhost.h"
 
@@ -28,7 +29,7 @@ int RunScript(const std::string& path) {
   }
   std::istream& in = path == "-" ? std::cin : file;
   std::string error;
-  auto lines = HeadlessHost::Parse(in, path == "-" ? "<stdin>" : path, error);
+  auto lines = ParseScript(in, path == "-" ? "<stdin>" : path, error);
   if (!lines) {
     std::cerr << "varnel: " << error << std::endl;
     return kExitBadScript;

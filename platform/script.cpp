@@ -1,5 +1,143 @@
 #include "platform/script.h"
 
+#include <glob.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstdint>
+#include <filesystem>
+#include <istream>
+
+#include "platform/dialog.h"
+
+namespace {
+
+using C = ScriptCommand;
+
+constexpr std::array<ScriptCommandInfo, 13> kCommands = {{
+    {C::Type, "type", 2, 2, "type CONTROL TEXT",
+     "the edit's text is replaced as if TEXT were typed after selecting all: after each keystroke the text is the "
+     "next longer prefix of TEXT and `EN_CHANGE` is sent"},
+    {C::Paste, "paste", 2, 2, "paste CONTROL TEXT",
+     "the edit's text becomes TEXT in one change, as a paste or a deletion makes it; `EN_CHANGE` is sent once"},
+    {C::Click, "click", 1, 1, "click CONTROL", "a button click; a check box toggles, then notifies"},
+    {C::Select, "select", 2, 2, "select CONTROL INDEX",
+     "the user picks list entry INDEX (0-based) of a combo box; `CBN_SELCHANGE` is sent"},
+    {C::Files, "files", 0, SIZE_MAX, "files [PATH...]",
+     "the next file dialog returns these files (globs expanded, sorted; relative paths resolved against the "
+     "script's working directory); `files` alone makes the next file dialog return Cancel"},
+    {C::Paint, "paint", 0, 0, "paint", "the window is uncovered: a paint message"},
+    {C::About, "about", 0, 0, "about", "the About entry of the system menu (the box opens and closes)"},
+    {C::Show, "show", 1, 1, "show CONTROL",
+     "prints `NAME: text` (check box: 0 or 1; combo box: its entries, the selected one marked)"},
+    {C::Expect, "expect", 2, 2, "expect CONTROL TEXT",
+     "stops the script with exit status 3 and a message if the control's text differs"},
+    {C::SaveMap, "save-map", 1, 1, "save-map FILE.png",
+     "writes the 402 x 402 map region of the client surface as on screen"},
+    {C::SavePanel, "save-panel", 1, 1, "save-panel FILE.png", "writes the 400 x 200 histogram panel bitmap"},
+    {C::SaveWindow, "save-window", 1, 1, "save-window FILE.png",
+     "writes the whole client surface (and, in the window, the real window)"},
+    {C::Close, "close", 0, 0, "close", "closes the dialog (the end of the script does the same)"},
+}};
+
+// Row k describes command k: the table can be indexed by the enum.
+constexpr bool InEnumOrder() {
+  for (std::size_t k = 0; k < kCommands.size(); ++k)
+    if (static_cast<std::size_t>(kCommands[k].command) != k) return false;
+  return static_cast<std::size_t>(C::Close) + 1 == kCommands.size();
+}
+static_assert(InEnumOrder());
+
+const ScriptCommandInfo* FindCommand(const std::string& name) {
+  const auto found =
+      std::find_if(kCommands.begin(), kCommands.end(), [&](const ScriptCommandInfo& c) { return name == c.name; });
+  return found == kCommands.end() ? nullptr : &*found;
+}
+
+std::string Upper(std::string s) {
+  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  return s;
+}
+
+bool AllDigits(const std::string& word) {
+  return !word.empty() && std::all_of(word.begin(), word.end(), [](unsigned char c) { return std::isdigit(c); });
+}
+
+}  // namespace
+
+std::span<const ScriptCommandInfo> ScriptCommands() { return kCommands; }
+
+std::optional<std::vector<ScriptLine>> ParseScript(std::istream& in, const std::string& name, std::string& error) {
+  std::vector<ScriptLine> lines;
+  std::string text;
+  for (int number = 1; std::getline(in, text); ++number) {
+    std::string why;
+    auto words = SplitScriptLine(text, why);
+    const auto fail = [&](const std::string& message) {
+      error = name + ":" + std::to_string(number) + ": " + message;
+      return std::nullopt;
+    };
+    if (!words) return fail(why);
+    if (words->empty()) continue;
+    const ScriptCommandInfo* command = FindCommand(words->front());
+    if (!command) return fail("unknown command '" + words->front() + "'");
+    const std::size_t args = words->size() - 1;
+    if (args < command->minArgs || args > command->maxArgs) return fail(std::string("usage: ") + command->usage);
+    words->erase(words->begin());
+    lines.push_back({command->command, number, std::move(*words)});
+  }
+  return lines;
+}
+
+std::string FormatScriptLine(ScriptCommand command, const std::vector<std::string>& args) {
+  std::string line = kCommands[static_cast<std::size_t>(command)].name;
+  for (const std::string& arg : args) line += " " + QuoteScriptWord(arg);
+  return line;
+}
+
+std::optional<int> ScriptNumber(const std::string& word) {
+  if (!AllDigits(word) || word.size() > 6) return std::nullopt;
+  return std::stoi(word);
+}
+
+const Control* FindScriptControl(const CDialog& dialog, const std::string& word) {
+  // A word of digits is a number, never a name; one too long to be a control's is none.
+  if (AllDigits(word)) {
+    const auto id = ScriptNumber(word);
+    return id ? dialog.FindControl(*id) : nullptr;
+  }
+  const std::string wanted = Upper(word);
+  for (const Control& c : dialog.Controls()) {
+    const std::string name = Upper(std::string(c.tmpl->name));
+    if (!name.empty() && (name == wanted || name == "IDC_" + wanted)) return &c;
+  }
+  return nullptr;
+}
+
+std::vector<std::string> ExpandScriptPaths(const std::vector<std::string>& patterns) {
+  std::vector<std::string> paths;
+  for (const std::string& pattern : patterns) {
+    glob_t matches{};
+    std::vector<std::string> found;
+    if (glob(pattern.c_str(), GLOB_NOCHECK, nullptr, &matches) == 0)
+      for (std::size_t k = 0; k < matches.gl_pathc; ++k) found.emplace_back(matches.gl_pathv[k]);
+    globfree(&matches);
+    std::sort(found.begin(), found.end());
+    for (const std::string& p : found) paths.push_back(std::filesystem::absolute(p).lexically_normal().string());
+  }
+  return paths;
+}
+
+std::string FilesArgument(const std::string& path) {
+  std::string escaped;
+  for (char c : path) {
+    if (c == '*' || c == '?' || c == '[' || c == '\\') escaped += '\\';
+    escaped += c;
+  }
+  return escaped;
+}
+
 std::optional<std::vector<std::string>> SplitScriptLine(const std::string& line, std::string& error) {
   std::vector<std::string> words;
   std::size_t i = 0;

@@ -1,15 +1,75 @@
-// The script language shared by script mode and the session record: one command per line,
-// '#' starts a comment, arguments separated by blanks and quoted with double quotes.
+// The script language shared by script mode, the session record and the window-shot tool: one
+// command per line, '#' starts a comment, arguments separated by blanks and quoted with double
+// quotes. Everything that knows a command's name, its arguments or how a control or a file is
+// named in a script is here, so that what one side writes the other reads the same way.
 #pragma once
 
+#include <cstddef>
+#include <iosfwd>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
-struct ScriptLine {
-  int number = 0;                  // 1-based line number in the script
-  std::vector<std::string> words;  // command first; empty for blank and comment lines
+class CDialog;
+struct Control;
+
+// In the order of ScriptCommands().
+enum class ScriptCommand {
+  Type,
+  Paste,
+  Click,
+  Select,
+  Files,
+  Paint,
+  About,
+  Show,
+  Expect,
+  SaveMap,
+  SavePanel,
+  SaveWindow,
+  Close
 };
+
+struct ScriptCommandInfo {
+  ScriptCommand command;
+  const char* name;
+  std::size_t minArgs;
+  std::size_t maxArgs;
+  const char* usage;        // as in "usage: ..." messages and the README's table
+  const char* description;  // one line, the README's words
+};
+
+// Every command, in the order the README lists them.
+std::span<const ScriptCommandInfo> ScriptCommands();
+
+struct ScriptLine {
+  ScriptCommand command{};
+  int number = 0;                 // 1-based line number in the script
+  std::vector<std::string> args;  // the words after the command
+};
+
+// Reads a script, leaving out blank and comment lines; on a line it cannot read, nothing and a
+// message "NAME:LINE: why" in `error`.
+std::optional<std::vector<ScriptLine>> ParseScript(std::istream& in, const std::string& name, std::string& error);
+
+// The line that ParseScript reads back as `command` with `args`.
+std::string FormatScriptLine(ScriptCommand command, const std::vector<std::string>& args = {});
+
+// A number argument (a control's number, a list index): up to six digits, nothing else.
+std::optional<int> ScriptNumber(const std::string& word);
+
+// The control a CONTROL argument names: its resource name in any case, with or without the
+// prefix IDC_, or its number; null when there is none.
+const Control* FindScriptControl(const CDialog& dialog, const std::string& word);
+
+// The paths of a `files` line: each pattern's matches sorted (a pattern that matches nothing
+// stands for itself), made absolute against the working directory and lexically normal.
+std::vector<std::string> ExpandScriptPaths(const std::vector<std::string>& patterns);
+
+// A path as a `files` argument that expands to just that path: the pattern characters of a real
+// file name are escaped (FormatScriptLine then quotes the word as the language needs).
+std::string FilesArgument(const std::string& path);
 
 // Splits one line into words; nothing (and an explanation in `error`) for an unclosed quote.
 std::optional<std::vector<std::string>> SplitScriptLine(const std::string& line, std::string& error);

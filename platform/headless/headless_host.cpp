@@ -1,63 +1,16 @@
 #include "platform/headless/headless_host.h"
 
-#include <glob.h>
-
 #include <algorithm>
-#include <cctype>
-#include <filesystem>
-#include <istream>
-#include <map>
 #include <ostream>
 
 #include "platform/png.h"
 
 namespace {
 
-struct CommandShape {
-  std::size_t minArgs;
-  std::size_t maxArgs;
-  const char* usage;
-};
-
-const std::map<std::string, CommandShape>& Commands() {
-  static const std::map<std::string, CommandShape> commands = {
-      {"type", {2, 2, "type CONTROL TEXT"}},
-      {"paste", {2, 2, "paste CONTROL TEXT"}},
-      {"click", {1, 1, "click CONTROL"}},
-      {"select", {2, 2, "select CONTROL INDEX"}},
-      {"files", {0, SIZE_MAX, "files [PATH...]"}},
-      {"paint", {0, 0, "paint"}},
-      {"about", {0, 0, "about"}},
-      {"show", {1, 1, "show CONTROL"}},
-      {"expect", {2, 2, "expect CONTROL TEXT"}},
-      {"save-map", {1, 1, "save-map FILE.png"}},
-      {"save-panel", {1, 1, "save-panel FILE.png"}},
-      {"save-window", {1, 1, "save-window FILE.png"}},
-      {"close", {0, 0, "close"}},
-  };
-  return commands;
-}
-
 // Unwinds from a failing script line back to the modal loop.
 struct ScriptStop {
   int status;
 };
-
-std::string Upper(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  return s;
-}
-
-// Expands a glob pattern into sorted paths; a pattern that matches nothing stands for itself.
-std::vector<std::string> Expand(const std::string& pattern) {
-  glob_t matches{};
-  std::vector<std::string> paths;
-  if (glob(pattern.c_str(), GLOB_NOCHECK, nullptr, &matches) == 0)
-    for (std::size_t k = 0; k < matches.gl_pathc; ++k) paths.emplace_back(matches.gl_pathv[k]);
-  globfree(&matches);
-  std::sort(paths.begin(), paths.end());
-  return paths;
-}
 
 // The map occupies client pixels (1, 1) to (402, 402).
 constexpr CRect kMapRect = {1, 1, 403, 403};
@@ -66,29 +19,6 @@ constexpr CRect kMapRect = {1, 1, 403, 403};
 
 HeadlessHost::HeadlessHost(std::string name, std::vector<ScriptLine> lines, std::ostream& out, std::ostream& err)
     : name_(std::move(name)), lines_(std::move(lines)), out_(out), err_(err) {}
-
-std::optional<std::vector<ScriptLine>> HeadlessHost::Parse(std::istream& in, const std::string& name,
-                                                           std::string& error) {
-  std::vector<ScriptLine> lines;
-  std::string text;
-  for (int number = 1; std::getline(in, text); ++number) {
-    std::string why;
-    auto words = SplitScriptLine(text, why);
-    const auto fail = [&](const std::string& message) {
-      error = name + ":" + std::to_string(number) + ": " + message;
-      return std::nullopt;
-    };
-    if (!words) return fail(why);
-    if (words->empty()) continue;
-    const auto command = Commands().find((*words)[0]);
-    if (command == Commands().end()) return fail("unknown command '" + (*words)[0] + "'");
-    const std::size_t args = words->size() - 1;
-    if (args < command->second.minArgs || args > command->second.maxArgs)
-      return fail(std::string("usage: ") + command->second.usage);
-    lines.push_back({number, std::move(*words)});
-  }
-  return lines;
-}
 
 INT_PTR HeadlessHost::RunModal(CDialog& dialog) {
   if (depth_ > 0) {
@@ -119,19 +49,15 @@ void HeadlessHost::Fail(const ScriptLine& line, const std::string& message, int 
   throw ScriptStop{status};
 }
 
-Control& HeadlessHost::ControlArgument(CDialog& dialog, const ScriptLine& line, const std::string& word) {
-  Control* found = nullptr;
-  if (!word.empty() && std::all_of(word.begin(), word.end(), [](unsigned char c) { return std::isdigit(c); })) {
-    found = word.size() < 7 ? dialog.FindControl(std::stoi(word)) : nullptr;
-  } else {
-    const std::string wanted = Upper(word);
-    for (Control& c : dialog.Controls()) {
-      const std::string name = Upper(std::string(c.tmpl->name));
-      if (!name.empty() && (name == wanted || name == "IDC_" + wanted)) found = &c;
-    }
-  }
-  if (!found) Fail(line, "no control '" + word + "'");
+const Control& HeadlessHost::ControlArgument(const CDialog& dialog, const ScriptLine& line) {
+  const Control* found = FindScriptControl(dialog, line.args[0]);
+  if (!found) Fail(line, "no control '" + line.args[0] + "'");
   return *found;
+}
+
+void HeadlessHost::RequireUsable(const ScriptLine& line, const Control& control, bool rightKind, const char* what) {
+  if (!rightKind) Fail(line, std::string(control.tmpl->name) + " is not " + what);
+  if (!control.enabled) Fail(line, std::string(control.tmpl->name) + " is disabled");
 }
 
 void HeadlessHost::SaveImage(const ScriptLine& line, const std::string& path, const PixelSurface& surface,
@@ -141,82 +67,115 @@ void HeadlessHost::SaveImage(const ScriptLine& line, const std::string& path, co
 }
 
 void HeadlessHost::Run(CDialog& dialog, const ScriptLine& line) {
-  const std::string& command = line.words[0];
-  const auto arg = [&](std::size_t k) -> const std::string& { return line.words[k]; };
-  const auto requireKind = [&](const Control& c, ControlKind kind, const char* what) {
-    if (c.Kind() != kind) Fail(line, std::string(c.tmpl->name) + " is not " + what);
-    if (!c.enabled) Fail(line, std::string(c.tmpl->name) + " is disabled");
-  };
-
-  if (command == "type") {
-    Control& c = ControlArgument(dialog, line, arg(1));
-    requireKind(c, ControlKind::Edit, "an edit");
-    for (const std::string& text : KeystrokePrefixes(arg(2))) dialog.UserEditText(c.Id(), text);
-  } else if (command == "paste") {
-    // The whole text in one change, as a paste or a deletion makes it.
-    Control& c = ControlArgument(dialog, line, arg(1));
-    requireKind(c, ControlKind::Edit, "an edit");
-    dialog.UserEditText(c.Id(), arg(2));
-  } else if (command == "click") {
-    Control& c = ControlArgument(dialog, line, arg(1));
-    if (c.Kind() != ControlKind::PushButton && c.Kind() != ControlKind::CheckBox)
-      Fail(line, std::string(c.tmpl->name) + " is not a button");
-    if (!c.enabled) Fail(line, std::string(c.tmpl->name) + " is disabled");
-    dialog.UserClick(c.Id());
-  } else if (command == "select") {
-    Control& c = ControlArgument(dialog, line, arg(1));
-    requireKind(c, ControlKind::ComboBox, "a list");
-    const std::string& index = arg(2);
-    const bool number = !index.empty() && index.size() < 7 &&
-                        std::all_of(index.begin(), index.end(), [](unsigned char ch) { return std::isdigit(ch); });
-    if (!number || std::stoi(index) >= static_cast<int>(c.items.size()))
-      Fail(line, std::string(c.tmpl->name) + " has no entry " + index);
-    dialog.UserSelect(c.Id(), std::stoi(index));
-  } else if (command == "files") {
-    std::vector<std::string> paths;
-    for (std::size_t k = 1; k < line.words.size(); ++k) {
-      auto expanded = Expand(arg(k));
-      for (auto& p : expanded) paths.push_back(std::filesystem::absolute(p).lexically_normal().string());
-    }
-    pendingFiles_ = std::move(paths);
-  } else if (command == "paint") {
-    dialog.SendMessage(WM_PAINT);
-  } else if (command == "about") {
-    const auto& items = dialog.SystemMenu().Items();
-    const auto about =
-        std::find_if(items.begin(), items.end(), [](const MenuItem& m) { return !(m.flags & MF_SEPARATOR); });
-    if (about == items.end()) Fail(line, "the system menu has no About entry");
-    dialog.SendMessage(WM_SYSCOMMAND, about->id);
-  } else if (command == "show") {
-    const Control& c = ControlArgument(dialog, line, arg(1));
-    out_ << c.tmpl->name << ": " << c.Describe() << std::endl;
-  } else if (command == "expect") {
-    const Control& c = ControlArgument(dialog, line, arg(1));
-    if (c.Describe() != arg(2))
-      Fail(line, "expected " + std::string(c.tmpl->name) + ": " + arg(2) + ", found: " + c.Describe(),
-           kExitExpectFailed);
-  } else if (command == "save-map") {
-    SaveImage(line, arg(1), dialog.ClientSurface(), kMapRect);
-  } else if (command == "save-panel") {
-    const auto& controls = dialog.Controls();
-    const auto picture = std::find_if(controls.begin(), controls.end(),
-                                      [](const Control& c) { return c.Kind() == ControlKind::Picture && c.bitmap; });
-    if (picture == controls.end()) Fail(line, "there is no panel bitmap");
-    const PixelSurface& panel = picture->bitmap->Surface();
-    SaveImage(line, arg(1), panel, {0, 0, panel.Width(), panel.Height()});
-  } else if (command == "save-window") {
-    PixelSurface window = dialog.ClientSurface();
-    for (const Control& c : dialog.Controls()) {
-      if (c.Kind() != ControlKind::Picture || !c.bitmap) continue;
-      const CRect r = c.tmpl->PixelRect();
-      const PixelSurface& bmp = c.bitmap->Surface();
-      window.StretchFrom(bmp, r.left, r.top, bmp.Width(), bmp.Height(), 0, 0, bmp.Width(), bmp.Height());
-    }
-    SaveImage(line, arg(1), window, {0, 0, window.Width(), window.Height()});
-  } else if (command == "close") {
-    dialog.SendMessage(WM_SYSCOMMAND, SC_CLOSE);
+  // No default: the compiler names a command that has no function here.
+  switch (line.command) {
+    case ScriptCommand::Type:
+      return Type(dialog, line);
+    case ScriptCommand::Paste:
+      return Paste(dialog, line);
+    case ScriptCommand::Click:
+      return Click(dialog, line);
+    case ScriptCommand::Select:
+      return Select(dialog, line);
+    case ScriptCommand::Files:
+      return Files(dialog, line);
+    case ScriptCommand::Paint:
+      return Paint(dialog, line);
+    case ScriptCommand::About:
+      return About(dialog, line);
+    case ScriptCommand::Show:
+      return Show(dialog, line);
+    case ScriptCommand::Expect:
+      return Expect(dialog, line);
+    case ScriptCommand::SaveMap:
+      return SaveMap(dialog, line);
+    case ScriptCommand::SavePanel:
+      return SavePanel(dialog, line);
+    case ScriptCommand::SaveWindow:
+      return SaveWindow(dialog, line);
+    case ScriptCommand::Close:
+      return Close(dialog, line);
   }
 }
+
+void HeadlessHost::Type(CDialog& dialog, const ScriptLine& line) {
+  const Control& edit = ControlArgument(dialog, line);
+  RequireUsable(line, edit, edit.Kind() == ControlKind::Edit, "an edit");
+  for (const std::string& text : KeystrokePrefixes(line.args[1])) dialog.UserEditText(edit.Id(), text);
+}
+
+void HeadlessHost::Paste(CDialog& dialog, const ScriptLine& line) {
+  // The whole text in one change, as a paste or a deletion makes it.
+  const Control& edit = ControlArgument(dialog, line);
+  RequireUsable(line, edit, edit.Kind() == ControlKind::Edit, "an edit");
+  dialog.UserEditText(edit.Id(), line.args[1]);
+}
+
+void HeadlessHost::Click(CDialog& dialog, const ScriptLine& line) {
+  const Control& button = ControlArgument(dialog, line);
+  RequireUsable(line, button, button.Kind() == ControlKind::PushButton || button.Kind() == ControlKind::CheckBox,
+                "a button");
+  dialog.UserClick(button.Id());
+}
+
+void HeadlessHost::Select(CDialog& dialog, const ScriptLine& line) {
+  const Control& list = ControlArgument(dialog, line);
+  RequireUsable(line, list, list.Kind() == ControlKind::ComboBox, "a list");
+  const auto index = ScriptNumber(line.args[1]);
+  if (!index || *index >= static_cast<int>(list.items.size()))
+    Fail(line, std::string(list.tmpl->name) + " has no entry " + line.args[1]);
+  dialog.UserSelect(list.Id(), *index);
+}
+
+void HeadlessHost::Files(CDialog&, const ScriptLine& line) { pendingFiles_ = ExpandScriptPaths(line.args); }
+
+void HeadlessHost::Paint(CDialog& dialog, const ScriptLine&) { dialog.SendMessage(WM_PAINT); }
+
+void HeadlessHost::About(CDialog& dialog, const ScriptLine& line) {
+  const auto& items = dialog.SystemMenu().Items();
+  const auto about =
+      std::find_if(items.begin(), items.end(), [](const MenuItem& m) { return !(m.flags & MF_SEPARATOR); });
+  if (about == items.end()) Fail(line, "the system menu has no About entry");
+  dialog.SendMessage(WM_SYSCOMMAND, about->id);
+}
+
+void HeadlessHost::Show(CDialog& dialog, const ScriptLine& line) {
+  const Control& c = ControlArgument(dialog, line);
+  out_ << c.tmpl->name << ": " << c.Describe() << std::endl;
+}
+
+void HeadlessHost::Expect(CDialog& dialog, const ScriptLine& line) {
+  const Control& c = ControlArgument(dialog, line);
+  const std::string& wanted = line.args[1];
+  if (c.Describe() != wanted)
+    Fail(line, "expected " + std::string(c.tmpl->name) + ": " + wanted + ", found: " + c.Describe(), kExitExpectFailed);
+}
+
+void HeadlessHost::SaveMap(CDialog& dialog, const ScriptLine& line) {
+  SaveImage(line, line.args[0], dialog.ClientSurface(), kMapRect);
+}
+
+void HeadlessHost::SavePanel(CDialog& dialog, const ScriptLine& line) {
+  const auto& controls = dialog.Controls();
+  const auto picture = std::find_if(controls.begin(), controls.end(),
+                                    [](const Control& c) { return c.Kind() == ControlKind::Picture && c.bitmap; });
+  if (picture == controls.end()) Fail(line, "there is no panel bitmap");
+  const PixelSurface& panel = picture->bitmap->Surface();
+  SaveImage(line, line.args[0], panel, {0, 0, panel.Width(), panel.Height()});
+}
+
+void HeadlessHost::SaveWindow(CDialog& dialog, const ScriptLine& line) {
+  PixelSurface window = dialog.ClientSurface();
+  for (const Control& c : dialog.Controls()) {
+    if (c.Kind() != ControlKind::Picture || !c.bitmap) continue;
+    const CRect r = c.tmpl->PixelRect();
+    const PixelSurface& bmp = c.bitmap->Surface();
+    window.StretchFrom(bmp, r.left, r.top, bmp.Width(), bmp.Height(), 0, 0, bmp.Width(), bmp.Height());
+  }
+  SaveImage(line, line.args[0], window, {0, 0, window.Width(), window.Height()});
+}
+
+void HeadlessHost::Close(CDialog& dialog, const ScriptLine&) { dialog.SendMessage(WM_SYSCOMMAND, SC_CLOSE); }
 
 std::optional<std::vector<std::string>> HeadlessHost::ChooseFiles(const FileDialogRequest&) {
   // Answered by the last `files` line; without one the dialog is cancelled.

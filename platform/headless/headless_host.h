@@ -21,9 +21,6 @@ class HeadlessHost final : public Host {
   // `name` is used in messages about the script's lines.
   HeadlessHost(std::string name, std::vector<ScriptLine> lines, std::ostream& out, std::ostream& err);
 
-  // Reads a script; on a syntax error, nothing and the message in `error`.
-  static std::optional<std::vector<ScriptLine>> Parse(std::istream& in, const std::string& name, std::string& error);
-
   int ExitStatus() const { return status_; }
 
   INT_PTR RunModal(CDialog& dialog) override;
@@ -34,10 +31,30 @@ class HeadlessHost final : public Host {
   void ReportInvalid(CDialog& dialog, const Control& control, const std::string& message) override;
   bool IsMinimised(const CDialog&) const override { return false; }
   void SetBusy(bool) override {}
+  void ShowFatalReport(const std::string&) override {}
 
  private:
   void Run(CDialog& dialog, const ScriptLine& line);
-  Control& ControlArgument(CDialog& dialog, const ScriptLine& line, const std::string& word);
+  // One function per command, each running one line of it.
+  void Type(CDialog& dialog, const ScriptLine& line);
+  void Paste(CDialog& dialog, const ScriptLine& line);
+  void Click(CDialog& dialog, const ScriptLine& line);
+  void Select(CDialog& dialog, const ScriptLine& line);
+  void Files(CDialog& dialog, const ScriptLine& line);
+  void Paint(CDialog& dialog, const ScriptLine& line);
+  void About(CDialog& dialog, const ScriptLine& line);
+  void Show(CDialog& dialog, const ScriptLine& line);
+  void Expect(CDialog& dialog, const ScriptLine& line);
+  void SaveMap(CDialog& dialog, const ScriptLine& line);
+  void SavePanel(CDialog& dialog, const ScriptLine& line);
+  void SaveWindow(CDialog& dialog, const ScriptLine& line);
+  void Close(CDialog& dialog, const ScriptLine& line);
+
+  // The control the line's first argument names.
+  const Control& ControlArgument(const CDialog& dialog, const ScriptLine& line);
+  // Fails unless the user could act on `control`: enabled, and of the kind the command needs
+  // (`rightKind`; `what` names that kind in the message).
+  void RequireUsable(const ScriptLine& line, const Control& control, bool rightKind, const char* what);
   [[noreturn]] void Fail(const ScriptLine& line, const std::string& message, int status = kExitBadScript);
   void SaveImage(const ScriptLine& line, const std::string& path, const PixelSurface& surface, const CRect& rect);
 

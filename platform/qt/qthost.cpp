@@ -13,7 +13,6 @@
 #include <filesystem>
 #include <iostream>
 
-#include "fit/minimiser.h"
 #include "platform/dialog.h"
 #include "platform/qt/dialogwindow.h"
 #include "platform/windowhost.h"
@@ -227,11 +226,12 @@ void QtHost::SetBusy(bool busy) {
   }
 }
 
-void ShowFatalReport(const std::string& report) {
+void QtHost::ShowFatalReport(const std::string& text) {
+  // The report still has to reach standard error afterwards: no box without a toolkit to draw it.
   if (!QApplication::instance()) return;
   // The process ends after the box: no operation is busy any more.
   while (QApplication::overrideCursor()) QApplication::restoreOverrideCursor();
-  QMessageBox box(QMessageBox::Critical, QStringLiteral("Varnel"), QString::fromStdString(report), QMessageBox::Ok,
+  QMessageBox box(QMessageBox::Critical, QStringLiteral("Varnel"), QString::fromStdString(text), QMessageBox::Ok,
                   TopWindow());
   box.exec();
 }
@@ -267,7 +267,5 @@ std::unique_ptr<Host> MakeWindowHost(int& argc, char** argv) {
   auto app = std::make_unique<QApplication>(argc, argv);
   qInstallMessageHandler(g_toolkitMessages);
   QApplication::setApplicationName(QStringLiteral("Varnel"));
-  // The minimiser's fatal report ends the process; the user sees it in a box first.
-  setFatalReportHook(&ShowFatalReport);
   return std::make_unique<QtHost>(std::move(app));
 }

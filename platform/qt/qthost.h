@@ -43,6 +43,7 @@ class QtHost final : public Host {
   void ReportInvalid(CDialog& dialog, const Control& control, const std::string& message) override;
   bool IsMinimised(const CDialog& dialog) const override;
   void SetBusy(bool busy) override;
+  void ShowFatalReport(const std::string& text) override;
 
   // --- What the windows report ---------------------------------------------------------------
   void UserEdited(DialogWindow& window, int id, const std::string& text);
@@ -70,6 +71,3 @@ class QtHost final : public Host {
   FileAnswer fileAnswer_;
   std::function<void(const std::string&)> messageSink_;
 };
-
-// Shows the minimiser's fatal report in a box, when there is a window system to show it on.
-void ShowFatalReport(const std::string& report);

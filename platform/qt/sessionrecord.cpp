@@ -21,39 +21,39 @@ void SessionRecord::Typed(const std::string& control, const std::string& text) {
     std::vector<std::string> extended = runTexts_;
     extended.push_back(text);
     if (KeystrokePrefixes(text) == extended) {
-      lines_.back() = "type " + control + " " + QuoteScriptWord(text);
+      lines_.back() = FormatScriptLine(ScriptCommand::Type, {control, text});
       runTexts_ = std::move(extended);
       actedSincePaint_ = true;
       return;
     }
   }
   const bool oneKeystroke = KeystrokePrefixes(text) == std::vector<std::string>{text};
-  Add((oneKeystroke ? "type " : "paste ") + control + " " + QuoteScriptWord(text));
+  Add(FormatScriptLine(oneKeystroke ? ScriptCommand::Type : ScriptCommand::Paste, {control, text}));
   if (oneKeystroke) {
     runControl_ = control;
     runTexts_ = {text};
   }
 }
 
-void SessionRecord::Clicked(const std::string& control) { Add("click " + control); }
+void SessionRecord::Clicked(const std::string& control) { Add(FormatScriptLine(ScriptCommand::Click, {control})); }
 
 void SessionRecord::Selected(const std::string& control, int index) {
-  Add("select " + control + " " + std::to_string(index));
+  Add(FormatScriptLine(ScriptCommand::Select, {control, std::to_string(index)}));
 }
 
 void SessionRecord::FilesChosen(const std::optional<std::vector<std::string>>& paths) {
-  std::string line = "files";
+  std::vector<std::string> args;
   if (paths) {
-    for (const std::string& path : *paths) line += " " + FilesArgument(path);
+    for (const std::string& path : *paths) args.push_back(FilesArgument(path));
     if (!paths->empty()) {
       const std::filesystem::path first = std::filesystem::absolute(paths->front()).lexically_normal();
       dir_ = first.parent_path();
     }
   }
-  Add(std::move(line));
+  Add(FormatScriptLine(ScriptCommand::Files, args));
 }
 
-void SessionRecord::AboutOpened() { Add("about"); }
+void SessionRecord::AboutOpened() { Add(FormatScriptLine(ScriptCommand::About)); }
 
 void SessionRecord::Painted() {
   if (!painted_) {
@@ -62,11 +62,11 @@ void SessionRecord::Painted() {
     return;
   }
   if (!actedSincePaint_) return;
-  Add("paint");
+  Add(FormatScriptLine(ScriptCommand::Paint));
   actedSincePaint_ = false;
 }
 
-void SessionRecord::Closed() { Add("close"); }
+void SessionRecord::Closed() { Add(FormatScriptLine(ScriptCommand::Close)); }
 
 std::string SessionRecord::Text() const {
   std::string text = "# Varnel session record. Replay it with: varnel --script " + std::string(kFileName) + "\n";
@@ -81,13 +81,4 @@ bool SessionRecord::Save() const {
   out << Text();
   out.close();
   return static_cast<bool>(out);
-}
-
-std::string FilesArgument(const std::string& path) {
-  std::string escaped;
-  for (char c : path) {
-    if (c == '*' || c == '?' || c == '[' || c == '\\') escaped += '\\';
-    escaped += c;
-  }
-  return QuoteScriptWord(escaped);
 }

@@ -46,7 +46,3 @@ class SessionRecord {
   bool painted_ = false;
   bool actedSincePaint_ = false;
 };
-
-// A path as a `files` argument: the script expands patterns, so pattern characters of a real
-// file name are escaped, and the word is quoted as the script language needs.
-std::string FilesArgument(const std::string& path);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/aboutdlg.h"
+#include "fit/minimiser.h"
 #include "res/resource.h"
 #include "tests/support/dialog_fixture.h"
 
@@ -100,6 +101,18 @@ TEST(AboutBox, ShowsTheVersionAndClosesWithOk) {
   about.UserClick(IDOK);
   EXPECT_TRUE(about.HasEnded());
   EXPECT_EQ(about.Result(), IDOK);
+}
+
+// The minimiser ends the process on its own; the application makes the host show its report first.
+TEST(StartUpDeathTest, TheHostShowsTheMinimisersFatalReport) {
+  const auto run = [] {
+    TempDir dir;
+    TestHost host;
+    AfxGetApp()->InitInstance();
+    fatalError("lost");
+  };
+  EXPECT_EXIT(run(), ::testing::ExitedWithCode(1),
+              "^shown by the host: Numerical Recipes run-time error\\.\\.\\.\nlost\n");
 }
 
 TEST(Templates, MainDialogIs721By633PixelsWithThePanelAt400By200) {

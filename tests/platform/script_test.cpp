@@ -1,10 +1,16 @@
-// The script language: words, quoting and the keystrokes of `type`.
+// The script language: words, quoting, the keystrokes of `type`, lines, control names, file
+// patterns, and the command table against the README's.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 
-#include "platform/headless/headless_host.h"
+#include "app/varneldlg.h"
 #include "platform/script.h"
+#include "res/resource.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/test_host.h"
 
 namespace {
 
@@ -45,19 +51,91 @@ TEST(ScriptWords, TypingGivesOnePrefixPerCharacter) {
 TEST(ScriptParse, NamesTheLineOfABadCommand) {
   std::istringstream in("paint\n\n# note\nfrobnicate 3\n");
   std::string error;
-  EXPECT_FALSE(HeadlessHost::Parse(in, "s.vsc", error));
+  EXPECT_FALSE(ParseScript(in, "s.vsc", error));
   EXPECT_EQ(error, "s.vsc:4: unknown command 'frobnicate'");
 
   std::istringstream wrongCount("click\n");
-  EXPECT_FALSE(HeadlessHost::Parse(wrongCount, "s.vsc", error));
+  EXPECT_FALSE(ParseScript(wrongCount, "s.vsc", error));
   EXPECT_EQ(error, "s.vsc:1: usage: click CONTROL");
 
-  std::istringstream good("paint\n  \nfiles\nfiles a.dat b.dat # two\n");
-  const auto lines = HeadlessHost::Parse(good, "s.vsc", error);
+  std::istringstream unclosed("paint\nexpect x \"open\n");
+  EXPECT_FALSE(ParseScript(unclosed, "s.vsc", error));
+  EXPECT_EQ(error, "s.vsc:2: unclosed quote");
+
+  std::istringstream good("paint\n  \nfiles\nsave-map \"a b.png\" # two\n");
+  const auto lines = ParseScript(good, "s.vsc", error);
   ASSERT_TRUE(lines);
   ASSERT_EQ(lines->size(), 3u);
+  EXPECT_EQ((*lines)[1].command, ScriptCommand::Files);
+  EXPECT_TRUE((*lines)[1].args.empty());
+  EXPECT_EQ((*lines)[2].command, ScriptCommand::SaveMap);
   EXPECT_EQ((*lines)[2].number, 4);
-  EXPECT_EQ((*lines)[2].words.size(), 3u);
+  EXPECT_EQ((*lines)[2].args, std::vector<std::string>{"a b.png"});
+}
+
+TEST(ScriptParse, FormattedLinesReadBack) {
+  EXPECT_EQ(FormatScriptLine(ScriptCommand::Type, {"IDC_EXPOSURE_TIME", ""}), "type IDC_EXPOSURE_TIME \"\"");
+  EXPECT_EQ(FormatScriptLine(ScriptCommand::SaveWindow, {"w.png"}), "save-window w.png");
+  for (const auto& info : ScriptCommands()) {
+    const std::vector<std::string> args(info.minArgs, "say \"#1\" \\ ");
+    std::istringstream in(FormatScriptLine(info.command, args));
+    std::string error;
+    const auto lines = ParseScript(in, "f.vsc", error);
+    ASSERT_TRUE(lines) << error;
+    ASSERT_EQ(lines->size(), 1u);
+    EXPECT_EQ((*lines)[0].command, info.command);
+    EXPECT_EQ((*lines)[0].args, args);
+  }
+}
+
+TEST(ScriptControls, NamesInAnyCaseWithOrWithoutThePrefixOrNumbers) {
+  TestHost host;
+  CVarnelDlg dlg;
+  dlg.Realise();
+  const Control* exposure = dlg.FindControl(IDC_EXPOSURE_TIME);
+  for (const std::string word : {"IDC_EXPOSURE_TIME", "exposure_time", "Idc_Exposure_Time", "1006", "001006"})
+    EXPECT_EQ(FindScriptControl(dlg, word), exposure) << word;
+  for (const std::string word : {"", "IDC_", "IDC_IDC_EXPOSURE_TIME", "EXPOSURE", "0001006", "99", "-1"})
+    EXPECT_EQ(FindScriptControl(dlg, word), nullptr) << word;
+}
+
+TEST(ScriptPaths, PatternsExpandSortedAndAbsoluteAndRealNamesStayThemselves) {
+  TempDir dir;
+  for (const char* name : {"b.dat", "a.dat", "c*[1]?.dat", "cX1Y.dat"}) dir.Write(name, "");
+  const std::filesystem::path here = std::filesystem::current_path();
+  EXPECT_EQ(ExpandScriptPaths({"?.dat", "gone/../none.dat"}),
+            (std::vector<std::string>{here / "a.dat", here / "b.dat", here / "none.dat"}));
+  // The recorded name of a file with pattern characters loads that file, not its look-alikes.
+  const std::string odd = here / "c*[1]?.dat";
+  EXPECT_EQ(ExpandScriptPaths({FilesArgument(odd)}), std::vector<std::string>{odd});
+  EXPECT_EQ(ExpandScriptPaths({"c*.dat"}).size(), 2u);
+}
+
+// The README's table of commands is the user's reference: it must list what the parser takes.
+TEST(ScriptCommands, AreTheReadmesTable) {
+  std::ifstream readme(std::string(VARNEL_SOURCE_DIR) + "/README.md");
+  ASSERT_TRUE(readme.is_open());
+  std::string text;
+  while (std::getline(readme, text) && text != "## Script mode") {
+  }
+  while (std::getline(readme, text) && text != "| command | what happens |") {
+  }
+  std::getline(readme, text);                             // the rule under the heading
+  std::vector<std::pair<std::string, std::string>> rows;  // usage, description
+  while (std::getline(readme, text) && text.rfind("| `", 0) == 0) {
+    const std::size_t usageEnd = text.find("` | ");
+    ASSERT_NE(usageEnd, std::string::npos) << text;
+    ASSERT_EQ(text.substr(text.size() - 2), " |") << text;
+    rows.emplace_back(text.substr(3, usageEnd - 3), text.substr(usageEnd + 4, text.size() - 2 - usageEnd - 4));
+  }
+  const auto commands = ScriptCommands();
+  ASSERT_EQ(rows.size(), commands.size());
+  for (std::size_t k = 0; k < rows.size(); ++k) {
+    const std::string name = commands[k].name;
+    EXPECT_EQ(rows[k].first, commands[k].usage);
+    EXPECT_EQ(rows[k].first.substr(0, rows[k].first.find(' ')), name);
+    EXPECT_EQ(rows[k].second, commands[k].description) << name;
+  }
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 #include <map>
 #include <sstream>
 
-#include "platform/headless/headless_host.h"
 #include "platform/script.h"
 #include "res/resource.h"
 #include "tests/qt/window_fixture.h"
@@ -108,13 +107,17 @@ void RecordTest::theRecordIsAScriptThatReadsBackAsWritten() {
   record.AboutOpened();
   std::istringstream text(record.Text());
   std::string error;
-  const auto lines = HeadlessHost::Parse(text, "record", error);
+  const auto lines = ParseScript(text, "record", error);
   QVERIFY2(lines.has_value(), error.c_str());
   QCOMPARE(lines->size(), 5u);
-  QCOMPARE((*lines)[0].words, (Lines{"paste", "IDC_EXPOSURE_TIME", "0.5 \"#\""}));
-  QCOMPARE((*lines)[1].words, (Lines{"files", "/data/a b.dat"}));
-  QCOMPARE((*lines)[3].words, (Lines{"select", "IDC_CUTOFF_LIST", "2"}));
-  QCOMPARE((*lines)[4].words, Lines{"about"});
+  QVERIFY((*lines)[0].command == ScriptCommand::Paste);
+  QCOMPARE((*lines)[0].args, (Lines{"IDC_EXPOSURE_TIME", "0.5 \"#\""}));
+  QVERIFY((*lines)[1].command == ScriptCommand::Files);
+  QCOMPARE((*lines)[1].args, (Lines{"/data/a b.dat"}));
+  QVERIFY((*lines)[3].command == ScriptCommand::Select);
+  QCOMPARE((*lines)[3].args, (Lines{"IDC_CUTOFF_LIST", "2"}));
+  QVERIFY((*lines)[4].command == ScriptCommand::About);
+  QVERIFY((*lines)[4].args.empty());
 }
 
 void RecordTest::aSessionInTheWindowReplaysToTheSameFiles() {

@@ -442,7 +442,7 @@ void WindowTest::messagesAndTheFatalReportAreModalBoxes() {
   AfxMessageBox("Lock cutoffs first.");
   AfxSetHost(nullptr);
   QTimer::singleShot(0, readAndClose);
-  ShowFatalReport("first line\nsecond line\nthird line");
+  host.ShowFatalReport("first line\nsecond line\nthird line");
   QCOMPARE(shown, (QStringList{"Lock cutoffs first.", "first line\nsecond line\nthird line"}));
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <deque>
+#include <iostream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -35,6 +36,8 @@ class TestHost final : public Host {
   }
   bool IsMinimised(const CDialog&) const override { return minimised; }
   void SetBusy(bool busy) override { busyCalls += busy ? 1 : 0; }
+  // The process ends right after: standard error is where a test can see the report was shown.
+  void ShowFatalReport(const std::string& text) override { std::cerr << "shown by the host: " << text << std::endl; }
 
   std::vector<std::string> messages;
   std::vector<std::string> invalid;

@@ -8,44 +8,15 @@
 #include <QTest>
 #include <QTimer>
 
-#include <glob.h>
-
-#include <algorithm>
-
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <optional>
 
 #include "app/varneldlg.h"
-#include "platform/headless/headless_host.h"
 #include "platform/qt/dialogwindow.h"
 #include "platform/qt/qthost.h"
-
-namespace {
-
-int ControlId(const CDialog& dialog, const std::string& word) {
-  for (const Control& c : dialog.Controls()) {
-    const std::string name(c.tmpl->name);
-    if (!name.empty() && (name == word || name == "IDC_" + word)) return c.Id();
-  }
-  return std::atoi(word.c_str());
-}
-
-// The files a pattern names, sorted, as script mode expands them.
-std::vector<std::string> Expand(const std::string& pattern) {
-  glob_t matches{};
-  std::vector<std::string> paths;
-  if (glob(pattern.c_str(), GLOB_NOCHECK, nullptr, &matches) == 0)
-    for (std::size_t k = 0; k < matches.gl_pathc; ++k)
-      paths.push_back(std::filesystem::absolute(matches.gl_pathv[k]).lexically_normal().string());
-  globfree(&matches);
-  std::sort(paths.begin(), paths.end());
-  return paths;
-}
-
-}  // namespace
+#include "platform/script.h"
 
 int main(int argc, char** argv) {
   if (argc != 3) {
@@ -54,7 +25,7 @@ int main(int argc, char** argv) {
   }
   std::ifstream file(argv[1]);
   std::string error;
-  const auto lines = HeadlessHost::Parse(file, argv[1], error);
+  const auto lines = ParseScript(file, argv[1], error);
   if (!file.is_open() || !lines) {
     std::cerr << "varnel-window-shot: cannot read " << argv[1] << " " << error << std::endl;
     return 2;
@@ -70,42 +41,68 @@ int main(int argc, char** argv) {
     CVarnelDlg dlg;
     auto window = host.Open(dlg);
     if (!QTest::qWaitForWindowExposed(window.get())) return 1;
+    // The control a line names; a name the dialog does not have is said and the line left out.
+    const auto controlOf = [&](const ScriptLine& line) -> const Control* {
+      const Control* control = FindScriptControl(dlg, line.args[0]);
+      if (!control)
+        std::cerr << "varnel-window-shot: " << argv[1] << ":" << line.number << ": no control '" << line.args[0] << "'"
+                  << std::endl;
+      return control;
+    };
     for (const ScriptLine& line : *lines) {
-      const auto& w = line.words;
-      const int id = w.size() > 1 ? ControlId(dlg, w[1]) : 0;
-      if (w[0] == "type" || w[0] == "paste") {
-        auto* edit = qobject_cast<QLineEdit*>(window->WidgetOf(id));
-        if (!edit) continue;
-        edit->setFocus();
-        edit->selectAll();
-        if (w[0] == "type")
-          QTest::keyClicks(edit, QString::fromStdString(w[2]));
-        else
-          host.UserEdited(*window, id, w[2]);
-      } else if (w[0] == "click") {
-        if (QWidget* widget = window->WidgetOf(id))
-          QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(4, widget->height() / 2));
-      } else if (w[0] == "select") {
-        if (auto* combo = qobject_cast<QComboBox*>(window->WidgetOf(id))) {
-          combo->setCurrentIndex(std::atoi(w[2].c_str()));
-          host.UserSelected(*window, id, combo->currentIndex());
+      switch (line.command) {
+        case ScriptCommand::Type:
+        case ScriptCommand::Paste: {
+          const Control* control = controlOf(line);
+          auto* edit = control ? qobject_cast<QLineEdit*>(window->WidgetOf(*control)) : nullptr;
+          if (!edit) break;
+          edit->setFocus();
+          edit->selectAll();
+          if (line.command == ScriptCommand::Type)
+            QTest::keyClicks(edit, QString::fromStdString(line.args[1]));
+          else
+            host.UserEdited(*window, control->Id(), line.args[1]);
+          break;
         }
-      } else if (w[0] == "about") {
-        // The box is modal: photograph it from inside its loop, beside OUT.png, then close it.
-        QTimer::singleShot(0, [&] {
-          QWidget* box = QApplication::activeModalWidget();
-          if (!box) return;
-          QString out = QString::fromLocal8Bit(argv[2]);
-          out.insert(out.lastIndexOf(QLatin1Char('.')), QStringLiteral("-about"));
-          box->grab().save(out);
-          QTest::keyClick(box, Qt::Key_Escape);
-        });
-        QTest::keyClick(window.get(), Qt::Key_F1);
-      } else if (w[0] == "files") {
-        std::vector<std::string> paths;
-        for (std::size_t k = 1; k < w.size(); ++k)
-          for (std::string& path : Expand(w[k])) paths.push_back(std::move(path));
-        answer = paths;
+        case ScriptCommand::Click: {
+          const Control* control = controlOf(line);
+          if (QWidget* widget = control ? window->WidgetOf(*control) : nullptr)
+            QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(4, widget->height() / 2));
+          break;
+        }
+        case ScriptCommand::Select: {
+          const Control* control = controlOf(line);
+          const auto index = ScriptNumber(line.args[1]);
+          auto* combo = control ? qobject_cast<QComboBox*>(window->WidgetOf(*control)) : nullptr;
+          if (!combo || !index) break;
+          combo->setCurrentIndex(*index);
+          host.UserSelected(*window, control->Id(), combo->currentIndex());
+          break;
+        }
+        case ScriptCommand::About:
+          // The box is modal: photograph it from inside its loop, beside OUT.png, then close it.
+          QTimer::singleShot(0, [&] {
+            QWidget* box = QApplication::activeModalWidget();
+            if (!box) return;
+            QString out = QString::fromLocal8Bit(argv[2]);
+            out.insert(out.lastIndexOf(QLatin1Char('.')), QStringLiteral("-about"));
+            box->grab().save(out);
+            QTest::keyClick(box, Qt::Key_Escape);
+          });
+          QTest::keyClick(window.get(), Qt::Key_F1);
+          break;
+        case ScriptCommand::Files:
+          answer = ExpandScriptPaths(line.args);
+          break;
+        // Not user actions: what they print, check or save belongs to script mode.
+        case ScriptCommand::Paint:
+        case ScriptCommand::Show:
+        case ScriptCommand::Expect:
+        case ScriptCommand::SaveMap:
+        case ScriptCommand::SavePanel:
+        case ScriptCommand::SaveWindow:
+        case ScriptCommand::Close:
+          break;
       }
     }
     // Nothing has the focus in the picture: no cursor blinks in an edit.
