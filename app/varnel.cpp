@@ -4,7 +4,7 @@
 #include "fit/minimiser.h"
 
 // The one application object.
-CVarnelApp theApp;
+CVarnelApp g_application;
 
 BOOL CVarnelApp::InitInstance() {
   InitCommonControls();

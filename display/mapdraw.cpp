@@ -5,12 +5,9 @@
 
 #include "app/varneldlg.h"
 #include "display/mapcells.h"
+#include "res/resource.h"
 
 namespace {
-
-constexpr int kMapLeft = 1;
-constexpr int kMapTop = 1;
-constexpr int kMapScreenSize = 2 * kMapCells;
 
 void SetCell(MapImage& image, long long row, long long col, Pixel value) {
   if (row >= 0 && row < kMapCells && col >= 0 && col < kMapCells)
@@ -102,8 +99,8 @@ void CVarnelDlg::ShowMap() {
   {
     CBitmapDC memDC(&dc, &m_mapBitmap);
     m_mapBitmap.SetBitmapBits(static_cast<DWORD>(m_displayPixels.ByteSize()), m_displayPixels.data());
-    // Each cell as 2 x 2 pixels.
-    dc.StretchBlt(kMapLeft, kMapTop, kMapScreenSize, kMapScreenSize, &memDC, 0, 0, kMapCells, kMapCells, SRCCOPY);
+    dc.StretchBlt(kMapRegion.left, kMapRegion.top, kMapRegion.Width(), kMapRegion.Height(), &memDC, 0, 0, kMapCells,
+                  kMapCells, SRCCOPY);
   }
   UpdateData(FALSE);
 }

@@ -59,24 +59,24 @@ constexpr double kAbscissaFloor = std::numeric_limits<double>::epsilon() * 0.001
 FatalReportHook g_fatalReportHook = nullptr;
 
 // |m| carrying the sign of s; s = 0 counts as positive.
-double withSignOf(double m, double s) { return s >= 0.0 ? std::fabs(m) : -std::fabs(m); }
+double WithSignOf(double m, double s) { return s >= 0.0 ? std::fabs(m) : -std::fabs(m); }
 
-double square(double x) { return x * x; }
+double Square(double x) { return x * x; }
 
 // (a, b, c) <- (b, c, d), in that order.
-void shift(double& a, double& b, double& c, double d) {
+void Shift(double& a, double& b, double& c, double d) {
   a = b;
   b = c;
   c = d;
 }
 
-void copyColumn(const DoubleMatrix& m, int column, DoubleVector& out) {
+void CopyColumn(const DoubleMatrix& m, int column, DoubleVector& out) {
   for (int j = 0; j < out.length(); ++j) out[j] = m[j][column];
 }
 
 // Drops direction `dropped` (0-based) from the set: the last direction moves
 // into its column and newDirection becomes the last one.
-void replaceDirection(DoubleMatrix& xi, int dropped, const DoubleVector& newDirection) {
+void ReplaceDirection(DoubleMatrix& xi, int dropped, const DoubleVector& newDirection) {
   const int last = xi.cols() - 1;
   for (int j = 0; j < xi.rows(); ++j) {
     xi[j][dropped] = xi[j][last];
@@ -87,12 +87,12 @@ void replaceDirection(DoubleMatrix& xi, int dropped, const DoubleVector& newDire
 // One sweep of line minimisations along every direction in turn. Returns the
 // 1-based index of the direction that gave the largest decrease (0 when none
 // decreased) and that decrease in largestDecrease; ties keep the earlier one.
-int minimiseAlongEachDirection(DoubleVector& p, const DoubleMatrix& xi, DoubleVector& xit, double& fret,
+int MinimiseAlongEachDirection(DoubleVector& p, const DoubleMatrix& xi, DoubleVector& xit, double& fret,
                                double& largestDecrease, const Objective& func) {
   int ibig = 0;
   double del = 0.0;
   for (int i = 0; i < p.length(); ++i) {
-    copyColumn(xi, i, xit);
+    CopyColumn(xi, i, xit);
     const double fptt = fret;
     lineSearch(p, xit, fret, func);
     if (fptt - fret > del) {
@@ -118,31 +118,31 @@ class BrentSearch {
 
   // One iteration; returns true (and leaves the state unchanged) when the
   // interval is already small enough around x.
-  bool iterate(double tol) {
+  bool Iterate(double tol) {
     const double xm = 0.5 * (a_ + b_);
     const double tol1 = tol * std::fabs(x_) + kAbscissaFloor;
     const double tol2 = 2.0 * tol1;
     if (std::fabs(x_ - xm) <= tol2 - 0.5 * (b_ - a_)) return true;
 
     if (std::fabs(e_) > tol1)
-      parabolicOrGoldenStep(xm, tol1, tol2);
+      ParabolicOrGoldenStep(xm, tol1, tol2);
     else
-      goldenSectionStep(xm);
+      GoldenSectionStep(xm);
 
     // Never evaluate closer than tol1 to x: the value there cannot be
     // told apart from fx.
-    const double u = std::fabs(d_) >= tol1 ? x_ + d_ : x_ + withSignOf(tol1, d_);
+    const double u = std::fabs(d_) >= tol1 ? x_ + d_ : x_ + WithSignOf(tol1, d_);
     const double fu = f_(u);
-    update(u, fu);
+    Update(u, fu);
     return false;
   }
 
-  double x() const { return x_; }
-  double fx() const { return fx_; }
+  double Best() const { return x_; }
+  double BestValue() const { return fx_; }
 
  private:
   // Step into the larger of the two segments on either side of x.
-  void goldenSectionStep(double xm) {
+  void GoldenSectionStep(double xm) {
     e_ = x_ >= xm ? a_ - x_ : b_ - x_;
     d_ = kGoldenSection * e_;
   }
@@ -150,7 +150,7 @@ class BrentSearch {
   // Parabola through x, w and v. Its step is taken only when it stays
   // inside [a, b] and is less than half the step before last (so the
   // steps shrink); otherwise a golden-section step is taken.
-  void parabolicOrGoldenStep(double xm, double tol1, double tol2) {
+  void ParabolicOrGoldenStep(double xm, double tol1, double tol2) {
     const double r = (x_ - w_) * (fx_ - fv_);
     double q = (x_ - v_) * (fx_ - fw_);
     double p = (x_ - v_) * q - (x_ - w_) * r;
@@ -160,23 +160,23 @@ class BrentSearch {
     const double etemp = e_;
     e_ = d_;
     if (std::fabs(p) >= std::fabs(0.5 * q * etemp) || p <= q * (a_ - x_) || p >= q * (b_ - x_)) {
-      goldenSectionStep(xm);
+      GoldenSectionStep(xm);
       return;
     }
     d_ = p / q;
     const double u = x_ + d_;
     // Too close to an end of the interval: step by tol1 towards the middle.
-    if (u - a_ < tol2 || b_ - u < tol2) d_ = withSignOf(tol1, xm - x_);
+    if (u - a_ < tol2 || b_ - u < tol2) d_ = WithSignOf(tol1, xm - x_);
   }
 
-  void update(double u, double fu) {
+  void Update(double u, double fu) {
     if (fu <= fx_) {
       if (u >= x_)
         a_ = x_;
       else
         b_ = x_;
-      shift(v_, w_, x_, u);
-      shift(fv_, fw_, fx_, fu);
+      Shift(v_, w_, x_, u);
+      Shift(fv_, fw_, fx_, fu);
       return;
     }
     if (u < x_)
@@ -254,7 +254,7 @@ void powell(DoubleVector& p, DoubleMatrix& xi, double ftol, int& iter, double& f
   for (iter = 0;; ++iter) {
     const double fp = fret;
     double del = 0.0;
-    const int ibig = minimiseAlongEachDirection(p, xi, xit, fret, del, func);
+    const int ibig = MinimiseAlongEachDirection(p, xi, xit, fret, del, func);
 
     if (2.0 * (fp - fret) <= ftol * (std::fabs(fp) + std::fabs(fret)) + kConvergenceFloor) return;
     if (iter == kMaxSweeps) fatalError("powell exceeding maximum iterations.");
@@ -271,13 +271,13 @@ void powell(DoubleVector& p, DoubleMatrix& xi, double ftol, int& iter, double& f
       // t < 0 when the net move is worth a direction of its own: the
       // decrease along it is not mostly due to the single direction of
       // largest decrease, and the value still falls past the new p.
-      const double t = 2.0 * (fp - 2.0 * fret + fptt) * square(fp - fret - del) - del * square(fp - fptt);
+      const double t = 2.0 * (fp - 2.0 * fret + fptt) * Square(fp - fret - del) - del * Square(fp - fptt);
       if (t < 0.0) {
         lineSearch(p, xit, fret, func);
         // ibig is 0 only if no direction lowered the value, which a
         // sweep that did not converge cannot produce for a
         // deterministic objective; then no direction is dropped.
-        if (ibig > 0) replaceDirection(xi, ibig - 1, xit);
+        if (ibig > 0) ReplaceDirection(xi, ibig - 1, xit);
       }
     }
   }
@@ -336,7 +336,7 @@ void bracketMinimum(double& a, double& b, double& c, double& fa, double& fb, dou
     // Vertex u of the parabola through (a, fa), (b, fb), (c, fc).
     const double r = (b - a) * (fb - fc);
     const double q = (b - c) * (fb - fa);
-    const double s = withSignOf(std::max(std::fabs(q - r), TINY), q - r);
+    const double s = WithSignOf(std::max(std::fabs(q - r), TINY), q - r);
     double u = b - ((b - c) * q - (b - a) * r) / (2.0 * s);
     const double ulim = b + kMaxParabolicGrowth * (c - b);
     double fu = 0.0;
@@ -363,8 +363,8 @@ void bracketMinimum(double& a, double& b, double& c, double& fa, double& fb, dou
       // Vertex beyond c but within reach.
       fu = f(u);
       if (fu < fc) {
-        shift(b, c, u, u + kGoldenGrowth * (u - c));
-        shift(fb, fc, fu, f(u));
+        Shift(b, c, u, u + kGoldenGrowth * (u - c));
+        Shift(fb, fc, fu, f(u));
       }
     } else if ((u - ulim) * (ulim - c) >= 0.0) {
       // Vertex at or past the limit: go only as far as the limit.
@@ -375,17 +375,17 @@ void bracketMinimum(double& a, double& b, double& c, double& fa, double& fb, dou
       u = c + kGoldenGrowth * (c - b);
       fu = f(u);
     }
-    shift(a, b, c, u);
-    shift(fa, fb, fc, fu);
+    Shift(a, b, c, u);
+    Shift(fa, fb, fc, fu);
   }
 }
 
 double brent(double ax, double bx, double cx, const ScalarFunction& f, double tol, double& xmin) {
   BrentSearch search(ax, bx, cx, f);
   for (int iteration = 0; iteration < kMaxBrentIterations; ++iteration) {
-    if (search.iterate(tol)) {
-      xmin = search.x();
-      return search.fx();
+    if (search.Iterate(tol)) {
+      xmin = search.Best();
+      return search.BestValue();
     }
   }
   fatalError("Too many iterations in brent");

@@ -59,11 +59,6 @@ int CComboBox::InsertString(int index, const std::string& text) {
   return at;
 }
 
-std::string CComboBox::GetLBText(int index) const {
-  if (!control_ || index < 0 || index >= GetCount()) return {};
-  return control_->items[static_cast<std::size_t>(index)];
-}
-
 const CBitmap* CStatic::SetBitmap(const CBitmap* bitmap) {
   if (!control_) return nullptr;
   const CBitmap* previous = control_->bitmap;

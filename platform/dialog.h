@@ -68,7 +68,6 @@ class CComboBox : public CWndControl {
   int GetCount() const;
   void ResetContent();
   int InsertString(int index, const std::string& text);
-  std::string GetLBText(int index) const;
 };
 
 class CStatic : public CWndControl {
@@ -108,7 +107,6 @@ class CDialog {
   // --- Used by hosts -----------------------------------------------------------------------
   // Creates the controls from the template and the client surface, then runs OnInitDialog.
   void Realise();
-  bool IsRealised() const { return realised_; }
   bool HasEnded() const { return ended_; }
   INT_PTR Result() const { return result_; }
   const DialogTemplate& Template() const { return *template_; }

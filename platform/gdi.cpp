@@ -30,12 +30,6 @@ DWORD CBitmap::SetBitmapBits(DWORD count, const void* bits) {
   return pixels * 4;
 }
 
-BOOL CBitmap::DeleteObject() {
-  surface_.Reset(0, 0);
-  created_ = false;
-  return TRUE;
-}
-
 BOOL CDC::CreateCompatibleDC(CDC*) {
   owner_ = nullptr;
   bitmap_ = nullptr;

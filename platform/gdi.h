@@ -18,7 +18,6 @@ class CBitmap {
   BOOL CreateCompatibleBitmap(CDC* dc, int width, int height);
   // Sets the bits from `count` bytes: rows top first, each pixel blue, green, red, unused.
   DWORD SetBitmapBits(DWORD count, const void* bits);
-  BOOL DeleteObject();
 
   bool IsCreated() const { return created_; }
   const PixelSurface& Surface() const { return surface_; }
@@ -31,16 +30,15 @@ class CBitmap {
 
 class CPen {
  public:
-  CPen(int style, int width, COLORREF color) : style_(style), width_(width), color_(color) {}
+  // Every pen the program draws with is solid (PS_SOLID).
+  CPen(int /*style*/, int width, COLORREF color) : width_(width), color_(color) {}
   CPen(const CPen&) = delete;
   CPen& operator=(const CPen&) = delete;
 
-  int Style() const { return style_; }
   int Width() const { return width_; }
   COLORREF Color() const { return color_; }
 
  private:
-  int style_;
   int width_;
   COLORREF color_;
 };

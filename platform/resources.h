@@ -30,6 +30,15 @@ struct ControlTemplate {
   }
 };
 
+// A named rectangle of a dialog's client surface that the program draws into itself.
+struct SurfaceRegion {
+  std::string_view name;
+  CRect rect;  // pixels
+};
+
+// The name of the region that holds a dialog's map, the one `save-map` writes.
+inline constexpr std::string_view kMapRegionName = "map";
+
 struct DialogTemplate {
   UINT id;
   std::string_view caption;
@@ -37,9 +46,16 @@ struct DialogTemplate {
   std::string_view fontName;
   int pointSize;
   std::span<const ControlTemplate> controls;
+  std::span<const SurfaceRegion> regions = {};
 
   int PixelWidth() const { return DialogUnitsToPixelsX(cx); }
   int PixelHeight() const { return DialogUnitsToPixelsY(cy); }
+  // The region of that name, or null.
+  const CRect* Region(std::string_view name) const {
+    for (const SurfaceRegion& region : regions)
+      if (region.name == name) return &region.rect;
+    return nullptr;
+  }
 };
 
 // An icon image: palette indices, one character per pixel, row by row.

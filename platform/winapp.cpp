@@ -15,5 +15,3 @@ BOOL CWinApp::InitInstance() { return TRUE; }
 CWinApp* AfxGetApp() { return g_app; }
 
 void InitCommonControls() {}
-
-BOOL AfxEnableControlContainer() { return TRUE; }

@@ -21,7 +21,6 @@ class CWinApp {
 // The one application object of the process.
 CWinApp* AfxGetApp();
 
-// Prepares the common controls and the control container; nothing to set up in this layer,
-// kept so that start-up reads as it does on every platform.
+// Prepares the common controls; nothing to set up in this layer, kept so that start-up reads as
+// it does on every platform.
 void InitCommonControls();
-BOOL AfxEnableControlContainer();

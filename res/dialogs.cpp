@@ -66,7 +66,10 @@ constexpr ControlTemplate kAboutControls[] = {
     {IDOK, "IDOK", K::PushButton, "OK", 178, 7, 50, 14, kStyleDefault},
 };
 
-constexpr DialogTemplate kMainDialog = {IDD_VARNEL_DIALOG, "Varnel", 481, 390, "MS Sans Serif", 8, kMainControls};
+constexpr SurfaceRegion kMainRegions[] = {{kMapRegionName, kMapRegion}};
+
+constexpr DialogTemplate kMainDialog = {IDD_VARNEL_DIALOG, "Varnel",      481, 390, "MS Sans Serif", 8,
+                                        kMainControls,     kMainRegions};
 constexpr DialogTemplate kAboutDialog = {IDD_ABOUTBOX, "About Varnel", 235, 55, "MS Sans Serif", 8, kAboutControls};
 
 constexpr std::array<const DialogTemplate*, 2> kDialogs = {&kAboutDialog, &kMainDialog};

@@ -1,5 +1,11 @@
-// Resource identifiers of the program.
+// Resource identifiers of the program, and where the main dialog shows its map.
 #pragma once
+
+#include "platform/types.h"
+
+// The map on the main dialog's client surface: its 201 x 201 cells, each as 2 x 2 pixels, from
+// pixel (1, 1). The drawing and the pictures of the map both take it from here.
+inline constexpr CRect kMapRegion = {1, 1, 403, 403};
 
 inline constexpr int IDD_ABOUTBOX = 100;
 inline constexpr int IDS_ABOUTBOX = 101;

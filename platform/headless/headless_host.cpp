@@ -12,9 +12,6 @@ struct ScriptStop {
   int status;
 };
 
-// The map occupies client pixels (1, 1) to (402, 402).
-constexpr CRect kMapRect = {1, 1, 403, 403};
-
 }  // namespace
 
 HeadlessHost::HeadlessHost(std::string name, std::vector<ScriptLine> lines, std::ostream& out, std::ostream& err)
@@ -152,7 +149,9 @@ void HeadlessHost::Expect(CDialog& dialog, const ScriptLine& line) {
 }
 
 void HeadlessHost::SaveMap(CDialog& dialog, const ScriptLine& line) {
-  SaveImage(line, line.args[0], dialog.ClientSurface(), kMapRect);
+  const CRect* map = dialog.Template().Region(kMapRegionName);
+  if (!map) Fail(line, "the dialog has no map");
+  SaveImage(line, line.args[0], dialog.ClientSurface(), *map);
 }
 
 void HeadlessHost::SavePanel(CDialog& dialog, const ScriptLine& line) {

@@ -24,7 +24,6 @@ class DialogWindow : public QDialog {
   // The widget of the control with this id (the first, for unnamed ones), or null.
   QWidget* WidgetOf(int id) const;
   QWidget* WidgetOf(const Control& control) const;
-  const QImage& SurfaceImage() const { return surface_; }
 
   // The program changed a control or pixels of the client surface.
   void Mirror(const Control& control);

@@ -1,33 +1,23 @@
 // The program in script mode, run as a user runs it: exit statuses, printed controls, pictures.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdlib>
 #include <string>
 
 #include "tests/support/png_reader.h"
+#include "tests/support/run_program.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
-struct ScriptRun {
-  int status;
-  std::string out;
-  std::string err;
-};
-
 // Runs the program on `script` in `dir`.
-ScriptRun RunScript(const TempDir& dir, const std::string& script) {
+ProgramRun RunScript(const TempDir& dir, const std::string& script) {
   dir.Write("test.vsc", script);
-  const std::string command = std::string("'") + VARNEL_PROGRAM + "' --script test.vsc >out.txt 2>err.txt";
-  const int raw = std::system(command.c_str());
-  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, dir.Read("out.txt"), dir.Read("err.txt")};
+  return RunProgram(VARNEL_PROGRAM, "--script test.vsc");
 }
 
 TEST(ScriptMode, ShowsTheStartValuesAfterTheFirstPaint) {
   TempDir dir;
-  const ScriptRun run = RunScript(dir,
+  const ProgramRun run = RunScript(dir,
                                   "show IDC_EXPOSURE_TIME\nshow cutoff_list\nshow 1034\n"
                                   "expect peaks_in_report 10\n");
   EXPECT_EQ(run.status, 0) << run.err;
@@ -36,7 +26,7 @@ TEST(ScriptMode, ShowsTheStartValuesAfterTheFirstPaint) {
 
 TEST(ScriptMode, SavedMapShowsTheTestImage) {
   TempDir dir;
-  const ScriptRun run = RunScript(dir, "save-map out.png\nsave-panel panel.png\nsave-window window.png\n");
+  const ProgramRun run = RunScript(dir, "save-map out.png\nsave-panel panel.png\nsave-window window.png\n");
   ASSERT_EQ(run.status, 0) << run.err;
   const auto map = ReadPng(dir / "out.png");
   ASSERT_TRUE(map);
@@ -61,7 +51,7 @@ TEST(ScriptMode, ExitStatuses) {
   TempDir dir;
   EXPECT_EQ(RunScript(dir, "paint\nclose\n").status, 0);
 
-  ScriptRun run = RunScript(dir, "paint\nfly away\n");
+  ProgramRun run = RunScript(dir, "paint\nfly away\n");
   EXPECT_EQ(run.status, 2);
   EXPECT_NE(run.err.find("test.vsc:2: unknown command 'fly'"), std::string::npos) << run.err;
 
@@ -81,10 +71,7 @@ TEST(ScriptMode, ExitStatuses) {
 
 TEST(ScriptMode, CommandLine) {
   TempDir dir;
-  const auto status = [](const std::string& args) {
-    const int raw = std::system((std::string("'") + VARNEL_PROGRAM + "' " + args + " >/dev/null 2>&1").c_str());
-    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  };
+  const auto status = [](const std::string& args) { return RunProgram(VARNEL_PROGRAM, args).status; };
   EXPECT_EQ(status("--version"), 0);
   EXPECT_EQ(status("--help"), 0);
   EXPECT_EQ(status("--script missing.vsc"), 2);

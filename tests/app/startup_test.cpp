@@ -115,7 +115,7 @@ TEST(StartUpDeathTest, TheHostShowsTheMinimisersFatalReport) {
               "^shown by the host: Numerical Recipes run-time error\\.\\.\\.\nlost\n");
 }
 
-TEST(Templates, MainDialogIs721By633PixelsWithThePanelAt400By200) {
+TEST(Templates, MainDialogIs721By633PixelsWithThePanelAt400By200AndTheMapAt402By402) {
   const DialogTemplate* main = FindDialogTemplate(IDD_VARNEL_DIALOG);
   ASSERT_NE(main, nullptr);
   EXPECT_EQ(main->PixelWidth(), 721);
@@ -128,10 +128,13 @@ TEST(Templates, MainDialogIs721By633PixelsWithThePanelAt400By200) {
   EXPECT_EQ(r.left, 3);
   EXPECT_EQ(r.top, 422);
   EXPECT_EQ(r.Width(), 400);
-  int named = 0;
-  for (const ControlTemplate& c : main->controls) named += c.id != IDC_STATIC;
-  EXPECT_EQ(named, 30);
-  EXPECT_EQ(main->controls.size(), 45u);
+  // Each map cell is 2 x 2 pixels, and `save-map` finds the map where the drawing puts it.
+  const CRect* map = main->Region(kMapRegionName);
+  ASSERT_NE(map, nullptr);
+  EXPECT_EQ(map->left, 1);
+  EXPECT_EQ(map->top, 1);
+  EXPECT_EQ(map->Width(), 2 * kMapCells);
+  EXPECT_EQ(map->Height(), 2 * kMapCells);
 }
 
 }  // namespace

@@ -2,8 +2,6 @@
 // lock, fit every class, dump the log. The fitted rates must find the simulated ones.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -12,14 +10,10 @@
 #include <sstream>
 #include <string>
 
+#include "tests/support/run_program.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
-
-int RunCommand(const std::string& command) {
-  const int raw = std::system(command.c_str());
-  return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-}
 
 // "i->j rate" lines of the simulator's table, or the rows of "log.dat" (class, rate, ...).
 std::map<std::string, double> RatesByClass(const std::string& text) {
@@ -55,15 +49,15 @@ constexpr const char* kScript =
 TEST(FitScript, FittedRatesFindTheSimulatedRates) {
   TempDir dir;
   constexpr double kScatter = 0.25;  // the simulator's log-normal scatter of a rate per frame
-  ASSERT_EQ(RunCommand(std::string("'") + VARNEL_SIMULATOR +
-                       "' --out reports --molecules 200 --seed 21 --peaks 3 --scatter 0.25 >true-rates.txt"),
-            0);
+  const ProgramRun simulation =
+      RunProgram(VARNEL_SIMULATOR, "--out reports --molecules 200 --seed 21 --peaks 3 --scatter 0.25");
+  ASSERT_EQ(simulation.status, 0) << simulation.err;
   dir.Write("fit.vsc", kScript);
-  ASSERT_EQ(RunCommand(std::string("'") + VARNEL_PROGRAM + "' --script fit.vsc >out.txt 2>err.txt"), 0)
-      << dir.Read("err.txt");
-  EXPECT_EQ(dir.Read("err.txt"), "");
+  const ProgramRun run = RunProgram(VARNEL_PROGRAM, "--script fit.vsc");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
 
-  const auto truth = RatesByClass(dir.Read("true-rates.txt"));
+  const auto truth = RatesByClass(simulation.out);
   const auto fitted = RatesByClass(dir.Read("reports/log.dat"));
   ASSERT_EQ(truth.size(), 6u);
   ASSERT_EQ(fitted.size(), 9u);  // the three diagonal classes are fitted too

@@ -227,6 +227,20 @@ TEST_F(FitTest, ClassWithoutRatesInRangeIsNotFitted) {
   EXPECT_FALSE(std::filesystem::exists(dir / "1,2rates.dat"));
 }
 
+// A fit stands when its rate file cannot be written, and so does the log; the user is told
+// which file is missing.
+TEST_F(FitTest, FilesThatCannotBeWrittenAreReported) {
+  Lock(2);
+  ShowWithValues(1, 1, Peak(-4.1));
+  g_outputDir = dir / "gone/";
+  Click(IDC_FIT_GAUSSIAN);
+  EXPECT_TRUE(dlg->m_fitResults[0][0].fitted);
+  EXPECT_GT(dlg->m_kineticRate, 0.0);
+  Click(IDC_DUMP_LOG);
+  EXPECT_EQ(host.messages, (std::vector<std::string>{"Cannot write \"" + dir / "gone/1,1rates.dat" + "\".",
+                                                     "Cannot write \"" + dir / "gone/log.dat" + "\"."}));
+}
+
 TEST_F(FitTest, ClassOutsideTheLockedTableIsRefused) {
   Lock(2);
   ShowWithValues(2, 2, Peak(-4.1));

@@ -18,8 +18,6 @@ class LogReportTest : public DialogTest {
   }
 };
 
-TEST_F(LogReportTest, HeaderIs88Characters) { EXPECT_EQ(kHeader.size(), 89u); }
-
 TEST_F(LogReportTest, TwoFittedClassesOfTwoStates) {
   dlg->m_stateCount = 2;
   Fitted(1, 2, 12.34567, 3.141592, 154);

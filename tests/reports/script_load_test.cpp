@@ -2,8 +2,6 @@
 // and the map that the plain sums give for them.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -12,6 +10,7 @@
 
 #include "tests/reports/reference_map.h"
 #include "tests/support/png_reader.h"
+#include "tests/support/run_program.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -37,16 +36,9 @@ std::vector<TransitionRecord> ReadReports(const std::filesystem::path& folder) {
   return records;
 }
 
-int RunCommand(const std::string& command) {
-  const int raw = std::system(command.c_str());
-  return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-}
-
 TEST(ReportsScript, SimulatedReportsGiveTheGoldenGridAndMap) {
   TempDir dir;
-  ASSERT_EQ(
-      RunCommand(std::string("'") + VARNEL_SIMULATOR + "' --out reports --molecules 6 --seed 5 --peaks 3 >rates.txt"),
-      0);
+  ASSERT_EQ(RunProgram(VARNEL_SIMULATOR, "--out reports --molecules 6 --seed 5 --peaks 3").status, 0);
   std::string table;
   for (unsigned k = 0; k < 256; ++k) table += std::to_string(k) + " " + std::to_string(255 - k) + " 9\n";
   dir.Write("shrcol.tbl", table);
@@ -56,9 +48,9 @@ TEST(ReportsScript, SimulatedReportsGiveTheGoldenGridAndMap) {
             "click IDC_LOAD_FILES\n"
             "expect IDC_WEIGHT_BY_COUNT 1\n"
             "save-map map.png\n");
-  ASSERT_EQ(RunCommand(std::string("'") + VARNEL_PROGRAM + "' --script load.vsc >out.txt 2>err.txt"), 0)
-      << dir.Read("err.txt");
-  EXPECT_EQ(dir.Read("err.txt"), "");
+  const ProgramRun run = RunProgram(VARNEL_PROGRAM, "--script load.vsc");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
 
   const std::vector<TransitionRecord> records = ReadReports(dir.path() / "reports");
   ASSERT_EQ(records.size(), 6u * kPeaks * kPeaks);

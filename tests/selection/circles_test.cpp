@@ -2,6 +2,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
+
+#include "selection/classlists.h"
 #include "tests/selection/selection_fixture.h"
 
 namespace {
@@ -101,20 +104,12 @@ TEST_F(CirclesTest, SetCircleRebuildsTheShownClassFromTheRecordsInside) {
   EXPECT_THAT(ClassList(1, 2), ElementsAre(0.5, 0.4, 0.3, 0.3, 0.3, 0.6));
 }
 
-TEST_F(CirclesTest, ARecordAtExactlyTheRadiusIsTaken) {
+TEST(CircleMembership, ARecordAtExactlyTheRadiusIsTakenAndANegativeRadiusTakesNothing) {
   // Centre (0.25, 0.75) and radius 25 cells = 0.125: all three exact in binary.
-  SetRecords({{0.25, 0.875, 0.5, 0, 1}, {0.25, 0.8750001, 0.4, 0, 1}, {0.125, 0.75, 0.3, 0, 1}});
-  Type(IDC_STATE_COUNT, "2");
-  Click(IDC_LOCK_CUTOFFS);
-  Click(IDC_PICK_NEXT);
-  for (int n = 0; n < 15; ++n) Click(IDC_RADIUS_UP);
-  Click(IDC_SET_CIRCLE);
-  EXPECT_THAT(ClassList(1, 2), ElementsAre(0.5, 0.3));
-
-  for (int n = 0; n < 26; ++n) Click(IDC_RADIUS_DOWN);  // radius -1
-  Click(IDC_SET_CIRCLE);
-  EXPECT_THAT(ClassList(1, 2), IsEmpty());
-  EXPECT_EQ(Text(IDC_HIST_MAX), "0");
+  const TransitionRecords records = {{0.25, 0.875, 0.5, 0, 1}, {0.25, 0.8750001, 0.4, 0, 1}, {0.125, 0.75, 0.3, 0, 1}};
+  EXPECT_THAT(*CircleClassList(records, {true, 50, 150, 25}, true), ElementsAre(0.5, 0.3));
+  EXPECT_THAT(*CircleClassList(records, {true, 50, 150, -1}, true), IsEmpty());
+  EXPECT_FALSE(InsideCircle({std::nan(""), 0.75, 0.1, 0, 1}, {true, 50, 150, 25}));
 }
 
 TEST_F(CirclesTest, OverlappingCirclesBothTakeARecord) {

@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "selection/classlists.h"
 #include "tests/selection/selection_fixture.h"
 
 namespace {
@@ -13,98 +14,104 @@ using ClassificationTest = SelectionTest;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-TEST_F(ClassificationTest, ValuesEqualToACutoffBelongToTheLowerState) {
-  SetRecords({{0.3, 0.8, 0.11, 0, 1},
-              {0.5, 0.5, 0.12, 0, 1},
-              {0.2, 1.2, 0.13, 0, 1},  // final value above every cutoff: no class
-              {0.0, 1.0, 0.14, 0, 1},
-              {0.5000001, 0.5, 0.15, 0, 1}});
-  Type(IDC_STATE_COUNT, "2");
-  Click(IDC_LOCK_CUTOFFS);
-  ASSERT_EQ(dlg->m_classLists.size(), 4u);
-  EXPECT_THAT(ClassList(1, 1), ElementsAre(0.12));
-  EXPECT_THAT(ClassList(1, 2), ElementsAre(0.11, 0.14));
-  EXPECT_THAT(ClassList(2, 1), ElementsAre(0.15));
-  EXPECT_THAT(ClassList(2, 2), IsEmpty());
+// The lists of a lock of the records with these cutoffs (the first `states` slots used).
+ClassLists Classify(const TransitionRecords& records, int states, const Cutoffs& cutoffs, bool weighted = true) {
+  std::optional<ClassLists> lists = ClassifyRecords(records, states, cutoffs, weighted);
+  EXPECT_TRUE(lists);
+  return lists ? *lists : ClassLists{};
 }
 
-TEST_F(ClassificationTest, CutoffsOutOfOrderAreTestedInSlotOrder) {
-  SetRecords({{0.5, 0.7, 0.2, 0, 1}, {0.45, 0.35, 0.3, 0, 1}});
-  Type(IDC_STATE_COUNT, "3");
-  Type(IDC_CUTOFF_VALUE, "0.6");
-  Click(IDC_REFRESH_CUTOFFS);
-  Select(IDC_CUTOFF_LIST, 1);
-  Type(IDC_CUTOFF_VALUE, "0.4");
-  Click(IDC_REFRESH_CUTOFFS);
-  Click(IDC_LOCK_CUTOFFS);
+TEST(Classification, ValuesEqualToACutoffBelongToTheLowerState) {
+  const ClassLists lists = Classify({{0.3, 0.8, 0.11, 0, 1},
+                                     {0.5, 0.5, 0.12, 0, 1},
+                                     {0.2, 1.2, 0.13, 0, 1},  // final value above every cutoff: no class
+                                     {0.0, 1.0, 0.14, 0, 1},
+                                     {0.5000001, 0.5, 0.15, 0, 1}},
+                                    2, {0.5, 1.0});
+  ASSERT_EQ(lists.size(), 4u);
+  EXPECT_THAT(lists[0], ElementsAre(0.12));
+  EXPECT_THAT(lists[1], ElementsAre(0.11, 0.14));
+  EXPECT_THAT(lists[2], ElementsAre(0.15));
+  EXPECT_THAT(lists[3], IsEmpty());
+}
+
+TEST(Classification, CutoffsOutOfOrderAreTestedInSlotOrder) {
   // 0.5 and 0.45 lie above the second cutoff but not above the first: state 1. 0.7: state 3.
-  EXPECT_THAT(ClassList(1, 3), ElementsAre(0.2));
-  EXPECT_THAT(ClassList(1, 1), ElementsAre(0.3));
+  const ClassLists lists = Classify({{0.5, 0.7, 0.2, 0, 1}, {0.45, 0.35, 0.3, 0, 1}}, 3, {0.6, 0.4, 1.0});
+  EXPECT_THAT(lists[0 * 3 + 2], ElementsAre(0.2));
+  EXPECT_THAT(lists[0 * 3 + 0], ElementsAre(0.3));
+  // A value that is no number has no state.
+  EXPECT_FALSE(StateOf(std::nan(""), 3, {0.6, 0.4, 1.0}));
+  EXPECT_FALSE(StateOf(1.0000001, 3, {0.6, 0.4, 1.0}));
 }
 
-TEST_F(ClassificationTest, WeightsCountEveryStartedTransitionOnlyWhenWeighting) {
-  const std::vector<TransitionRecord> records = {
-      {0.1, 0.1, 0.3, 0, 3}, {0.1, 0.1, 0.25, 0, 2.5}, {0.1, 0.1, 0.04, 0, 0.4}, {0.1, 0.1, 0.5, 0, 0}, {0.1, 0.1, 0.6, 0, -2}};
-  SetRecords(records);
-  Type(IDC_STATE_COUNT, "1");
-  ASSERT_EQ(dlg->m_weightByCount, 1);
-  Click(IDC_LOCK_CUTOFFS);
-  EXPECT_THAT(ClassList(1, 1), ElementsAre(0.3, 0.3, 0.3, 0.25, 0.25, 0.25, 0.04));
-
-  dlg->m_weightByCount = 0;
-  Click(IDC_LOCK_CUTOFFS);
-  EXPECT_THAT(ClassList(1, 1), ElementsAre(0.3, 0.25, 0.04));
+TEST(Classification, WeightsCountEveryStartedTransitionOnlyWhenWeighting) {
+  const TransitionRecords records = {
+      {0.1, 0.1, 0.3, 0, 3}, {0.1, 0.1, 0.25, 0, 2.5}, {0.1, 0.1, 0.04, 0, 0.4}, {0.1, 0.1, 0.5, 0, 0},
+      {0.1, 0.1, 0.6, 0, -2}};
+  EXPECT_THAT(Classify(records, 1, {1.0}, true)[0], ElementsAre(0.3, 0.3, 0.3, 0.25, 0.25, 0.25, 0.04));
+  EXPECT_THAT(Classify(records, 1, {1.0}, false)[0], ElementsAre(0.3, 0.25, 0.04));
 }
 
-TEST_F(ClassificationTest, RatesFallIntoTheBinsOfTheirLogarithm) {
-  SetRecords({{0.1, 0.1, 0.5, 0, 1},     // ln = -0.693: bin trunc(46.53) = 46
-              {0.1, 0.1, 1.0, 0, 1},     // bin 50: no bin
-              {0.1, 0.1, 0.999, 0, 1},   // bin 49
-              {0.1, 0.1, 4.0e-5, 0, 1},  // ln = -10.13: truncated toward zero into bin 0
-              {0.1, 0.1, 3.0e-5, 0, 1},  // ln = -10.41: below bin 0
-              {0.1, 0.1, 0.0, 0, 1},     // no logarithm
-              {0.1, 0.1, -0.2, 0, 1},
-              {0.1, 0.1, 2.5, 0, 1},
-              {0.1, 0.1, std::exp(-9.85), 0, 1},  // bin 0 reaches up to -9.8
-              {0.1, 0.1, std::exp(-9.75), 0, 1}});
-  Type(IDC_STATE_COUNT, "1");
-  Click(IDC_LOCK_CUTOFFS);
-  const double* counts = g_histCounts[0][0];
+TEST(Classification, RatesFallIntoTheBinsOfTheirLogarithm) {
+  const ClassHistogram histogram = HistogramOf({0.5,               // ln = -0.693: bin trunc(46.53) = 46
+                                                1.0,               // bin 50: no bin
+                                                0.999,             // bin 49
+                                                4.0e-5,            // ln = -10.13: truncated toward zero into bin 0
+                                                3.0e-5,            // ln = -10.41: below bin 0
+                                                0.0,               // no logarithm
+                                                -0.2, 2.5,         //
+                                                std::exp(-9.85),   // bin 0 reaches up to -9.8
+                                                std::exp(-9.75)});
+  const auto& counts = histogram.counts;
   EXPECT_EQ(counts[46], 1.0);
   EXPECT_EQ(counts[49], 1.0);
   EXPECT_EQ(counts[0], 2.0);
   EXPECT_EQ(counts[1], 1.0);
   double total = 0;
-  for (int k = 0; k < kHistogramBins; ++k) total += counts[k];
+  for (double count : counts) total += count;
   EXPECT_EQ(total, 5.0);
-  EXPECT_EQ(ClassList(1, 1).size(), 10u);  // the list keeps every value; only the bins are choosy
 
-  EXPECT_NEAR(g_histCentres[0][0][0], -9.9, 1e-12);
-  EXPECT_NEAR(g_histCentres[0][0][46], -0.7, 1e-12);
-  EXPECT_NEAR(g_histCentres[0][0][49], -0.1, 1e-12);
+  EXPECT_NEAR(histogram.centres[0], -9.9, 1e-12);
+  EXPECT_NEAR(histogram.centres[46], -0.7, 1e-12);
+  EXPECT_NEAR(histogram.centres[49], -0.1, 1e-12);
 }
 
-TEST_F(ClassificationTest, DefaultCirclesSitInTheMiddleOfEvenCells) {
-  dlg->m_circles[1][2].visible = true;
-  Type(IDC_STATE_COUNT, "3");
-  Click(IDC_LOCK_CUTOFFS);
+TEST(Classification, DefaultCirclesSitInTheMiddleOfEvenCells) {
+  CircleTable circles{};
+  circles[1][2].visible = true;
+  PlaceDefaultCircles(circles, 3);
   const int centres3[] = {33, 99, 165};
   for (int i = 0; i < 3; ++i)
     for (int j = 0; j < 3; ++j) {
-      EXPECT_EQ(dlg->m_circles[i][j].row, centres3[i]);
-      EXPECT_EQ(dlg->m_circles[i][j].col, centres3[j]);
-      EXPECT_EQ(dlg->m_circles[i][j].radius, 10);
+      EXPECT_EQ(circles[i][j].row, centres3[i]);
+      EXPECT_EQ(circles[i][j].col, centres3[j]);
+      EXPECT_EQ(circles[i][j].radius, 10);
     }
-  EXPECT_TRUE(dlg->m_circles[1][2].visible);  // the lock leaves visibility alone
-  EXPECT_FALSE(dlg->m_circles[0][0].visible);
+  EXPECT_TRUE(circles[1][2].visible);  // the lock leaves visibility alone
+  EXPECT_FALSE(circles[0][0].visible);
 
-  Type(IDC_STATE_COUNT, "7");
-  Click(IDC_LOCK_CUTOFFS);
+  PlaceDefaultCircles(circles, 7);
   const int centres7[] = {14, 42, 70, 98, 126, 154, 182};
   for (int i = 0; i < 7; ++i) {
-    EXPECT_EQ(dlg->m_circles[i][6 - i].row, centres7[i]);
-    EXPECT_EQ(dlg->m_circles[i][6 - i].col, centres7[6 - i]);
+    EXPECT_EQ(circles[i][6 - i].row, centres7[i]);
+    EXPECT_EQ(circles[i][6 - i].col, centres7[6 - i]);
   }
+}
+
+// The lock stores what it classified: the lists, and their histograms for the panel and the fit.
+TEST_F(ClassificationTest, TheLockStoresTheListsAndTheirHistograms) {
+  SetRecords({{0.1, 0.1, 0.5, 0, 2}, {0.1, 0.9, 0.5, 0, 1}, {0.9, 0.1, 1.0, 0, 1}});
+  Type(IDC_STATE_COUNT, "2");
+  Click(IDC_LOCK_CUTOFFS);
+  EXPECT_THAT(ClassList(1, 1), ElementsAre(0.5, 0.5));
+  EXPECT_THAT(ClassList(1, 2), ElementsAre(0.5));
+  EXPECT_THAT(ClassList(2, 1), ElementsAre(1.0));  // in the list, in no bin
+  EXPECT_EQ(g_histCounts[0][0][46], 2.0);
+  EXPECT_EQ(g_histCounts[0][1][46], 1.0);
+  for (double count : g_histCounts[1][0]) EXPECT_EQ(count, 0.0);
+  EXPECT_NEAR(g_histCentres[1][1][0], -9.9, 1e-12);
+  EXPECT_EQ(dlg->m_circles[1][0].row, 150);
 }
 
 TEST_F(ClassificationTest, LockDrawsTheGridAndShowsClassOneToOne) {

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "fit/fitparams.h"
+#include "selection/picker.h"
 #include "tests/selection/selection_fixture.h"
 
 namespace {
@@ -124,31 +125,35 @@ TEST_F(HistogramPanelTest, DrawingThePanelMarksTheShownClassAndWritesThePickEdit
   EXPECT_EQ(dlg->m_histPanel.GetBitmap(), &dlg->m_panelBitmap);
 }
 
-TEST_F(PickerTest, StepsRowMajorAndStopsAtBothEnds) {
-  Type(IDC_STATE_COUNT, "2");
-  Click(IDC_LOCK_CUTOFFS);
-  auto shown = [&] { return Text(IDC_PICK_FROM) + "->" + Text(IDC_PICK_TO); };
-  Click(IDC_PICK_PREV);
-  EXPECT_EQ(shown(), "1->1");
-  const char* forward[] = {"1->2", "2->1", "2->2", "2->2"};
-  for (const char* expected : forward) {
-    Click(IDC_PICK_NEXT);
-    EXPECT_EQ(shown(), expected);
-  }
-  const char* back[] = {"2->1", "1->2", "1->1", "1->1"};
-  for (const char* expected : back) {
-    Click(IDC_PICK_PREV);
-    EXPECT_EQ(shown(), expected);
-  }
+// Class i->j, numbered from 1 as the picker edits show it.
+std::string Named(ClassIndex c) { return std::to_string(c.from + 1) + "->" + std::to_string(c.to + 1); }
 
-  Type(IDC_STATE_COUNT, "3");
-  Click(IDC_LOCK_CUTOFFS);
+TEST(PickerOrder, StepsRowMajorAndStopsAtBothEnds) {
+  ClassIndex shown{0, 0};
+  EXPECT_EQ(Named(PreviousClass(shown, 2)), "1->1");
+  std::string forward, back;
+  for (int n = 0; n < 4; ++n) forward += Named(shown = NextClass(shown, 2)) + " ";
+  for (int n = 0; n < 4; ++n) back += Named(shown = PreviousClass(shown, 2)) + " ";
+  EXPECT_EQ(forward, "1->2 2->1 2->2 2->2 ");
+  EXPECT_EQ(back, "2->1 1->2 1->1 1->1 ");
+
   std::string order;
-  for (int n = 0; n < 9; ++n) {
-    order += shown() + " ";
-    Click(IDC_PICK_NEXT);
-  }
+  for (ClassIndex c{0, 0}; order.size() < 9 * 5; c = NextClass(c, 3)) order += Named(c) + " ";
   EXPECT_EQ(order, "1->1 1->2 1->3 2->1 2->2 2->3 3->1 3->2 3->3 ");
+  // Without a count of states there is no order to step through.
+  EXPECT_EQ(Named(NextClass({0, 1}, 0)), "1->2");
+  EXPECT_EQ(Named(PreviousClass({0, 1}, 11)), "1->2");
+}
+
+// With N lowered since the lock a shown class can lie beyond N x N: forward it stays, back it
+// comes into the order at once and stays inside the 10 x 10 tables.
+TEST(PickerOrder, AClassBeyondALoweredCountStepsBackInsideTheTables) {
+  const ClassIndex last{9, 9};
+  EXPECT_EQ(Named(NextClass(last, 2)), "10->10");
+  ClassIndex shown = PreviousClass(last, 2);
+  EXPECT_EQ(Named(shown), "10->2");
+  for (int n = 0; n < 30; ++n) shown = PreviousClass(shown, 2);
+  EXPECT_EQ(Named(shown), "1->1");
 }
 
 TEST_F(PickerTest, UsesTheStateCountAsLastReadNotTheLockedOne) {
@@ -162,23 +167,6 @@ TEST_F(PickerTest, UsesTheStateCountAsLastReadNotTheLockedOne) {
     EXPECT_EQ(shown(), expected);
   }
   EXPECT_EQ(dlg->m_lockedStateCount, 3);
-}
-
-TEST_F(PickerTest, AClassBeyondALoweredCountStepsBackInsideTheTables) {
-  Type(IDC_STATE_COUNT, "10");
-  Click(IDC_LOCK_CUTOFFS);
-  for (int n = 0; n < 99; ++n) Click(IDC_PICK_NEXT);
-  EXPECT_EQ(Text(IDC_PICK_FROM), "10");
-  EXPECT_EQ(Text(IDC_PICK_TO), "10");
-  Type(IDC_STATE_COUNT, "2");
-  Click(IDC_PICK_NEXT);  // beyond 2 x 2: stays
-  EXPECT_EQ(Text(IDC_PICK_FROM), "10");
-  Click(IDC_PICK_PREV);
-  EXPECT_EQ(Text(IDC_PICK_FROM), "10");
-  EXPECT_EQ(Text(IDC_PICK_TO), "2");
-  for (int n = 0; n < 30; ++n) Click(IDC_PICK_PREV);
-  EXPECT_EQ(Text(IDC_PICK_FROM), "1");
-  EXPECT_EQ(Text(IDC_PICK_TO), "1");
 }
 
 TEST_F(PickerTest, BeforeAnyCountThePickerOnlyDrawsClassOneToOne) {

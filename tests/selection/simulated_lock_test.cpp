@@ -11,6 +11,7 @@
 #include <string>
 
 #include "tests/selection/selection_fixture.h"
+#include "tests/support/run_program.h"
 
 namespace {
 
@@ -18,22 +19,17 @@ using SimulatedLockTest = SelectionTest;
 
 constexpr std::array<double, 3> kTrueStates = {0.2, 0.5, 0.8};  // the simulator's default states
 
-#ifdef VARNEL_SIMULATOR
-
 // Runs the simulator and returns the true rates it prints, "i->j rate" per off-diagonal class
 // after a few comment lines.
 std::map<std::string, double> Simulate(const std::string& arguments) {
-  const std::string command = std::string("'") + VARNEL_SIMULATOR + "' " + arguments;
   std::map<std::string, double> rates;
-  FILE* out = popen(command.c_str(), "r");
-  if (!out) return rates;
-  char line[256];
-  while (std::fgets(line, sizeof line, out)) {
-    char name[32];
+  std::istringstream out(RunProgram(VARNEL_SIMULATOR, arguments).out);
+  for (std::string line; std::getline(out, line);) {
+    std::istringstream words(line);
+    std::string name;
     double rate = 0;
-    if (line[0] != '#' && std::sscanf(line, "%31s %lf", name, &rate) == 2) rates[name] = rate;
+    if (line[0] != '#' && words >> name >> rate) rates[name] = rate;
   }
-  pclose(out);
   return rates;
 }
 
@@ -106,6 +102,5 @@ TEST_F(SimulatedLockTest, ClassListsHoldTheRecordsOfEachTruePairOfStates) {
     for (int j = 0; j < 3; ++j) EXPECT_EQ(ClassList(i + 1, j + 1).size(), static_cast<std::size_t>(plain[i][j]));
 }
 
-#endif
 
 }  // namespace

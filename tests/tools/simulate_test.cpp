@@ -2,8 +2,6 @@
 // reproducibility and, above all, that its reports carry the rates it claims.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -16,6 +14,9 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/run_program.h"
+#include "tests/support/temp_dir.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -27,45 +28,18 @@ std::string readFile(const fs::path& path) {
   return text.str();
 }
 
-// A scratch directory; the simulator writes into reports() and its output
-// streams are captured beside it.
-class TempDir {
- public:
-  explicit TempDir(const std::string& name)
-      : path_(fs::temp_directory_path() / ("varnel-simulate-" + name + "-" + std::to_string(getpid()))) {
-    fs::remove_all(path_);
-    fs::create_directories(path_);
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  fs::path reports() const { return path_ / "reports"; }
-  std::string out() const { return "--out '" + reports().string() + "' "; }
+// The simulator's reports go into `folder`, relative to the test's directory.
+std::string OutTo(const std::string& folder) { return "--out '" + folder + "' "; }
 
-  struct Result {
-    int status = -1;
-    std::string out, err;
-  };
-  Result simulate(const std::string& arguments) const {
-    const std::string command = std::string("'") + VARNEL_SIMULATOR + "' " + arguments + " >'" +
-                                (path_ / "stdout").string() + "' 2>'" + (path_ / "stderr").string() + "'";
-    const int raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readFile(path_ / "stdout"), readFile(path_ / "stderr")};
-  }
-  std::vector<fs::path> files() const {
-    std::vector<fs::path> files;
-    if (fs::is_directory(reports()))
-      for (const auto& entry : fs::directory_iterator(reports())) files.push_back(entry.path());
-    std::sort(files.begin(), files.end());
-    return files;
-  }
+ProgramRun Simulate(const std::string& arguments) { return RunProgram(VARNEL_SIMULATOR, arguments); }
 
- private:
-  fs::path path_;
-};
+std::vector<fs::path> ReportsIn(const fs::path& folder) {
+  std::vector<fs::path> files;
+  if (fs::is_directory(folder))
+    for (const auto& entry : fs::directory_iterator(folder)) files.push_back(entry.path());
+  std::sort(files.begin(), files.end());
+  return files;
+}
 
 struct Record {
   double initial, finalValue, rate, spare, transitions;
@@ -111,20 +85,20 @@ std::vector<ClassRate> parseRates(const std::string& table) {
 }
 
 TEST(SimulatorCommandLine, RefusesBadArgumentsWithStatus2AndWritesNothing) {
-  const TempDir dir("usage");
-  const std::string m3 = dir.out() + "--molecules 3 ";
+  const TempDir dir;
+  const std::string out = OutTo("reports");
+  const std::string m3 = out + "--molecules 3 ";
   for (const std::string& arguments :
-       {std::string(), dir.out(), std::string("--molecules 3"), dir.out() + "--molecules 0",
-        dir.out() + "--molecules 3x", m3 + "--peaks 1", m3 + "--peaks 1001", m3 + "--states 0.5",
+       {std::string(), out, std::string("--molecules 3"), out + "--molecules 0", out + "--molecules 3x", m3 + "--peaks 1", m3 + "--peaks 1001", m3 + "--states 0.5",
         m3 + "--states 0.5,0.2", m3 + "--states 0.2,1.5", m3 + "--states 0.2,,0.5", m3 + "--exposure 0",
         m3 + "--scatter -0.1", m3 + "--noise nan", m3 + "--seed -1", m3 + "--seed 18446744073709551616",
         m3 + "--prefix a/b", m3 + "--bogus 1", m3 + "--seed"}) {
-    const auto run = dir.simulate(arguments);
+    const auto run = Simulate(arguments);
     EXPECT_EQ(run.status, 2) << arguments;
     EXPECT_FALSE(run.err.empty()) << arguments;
-    EXPECT_TRUE(dir.files().empty()) << arguments;
+    EXPECT_TRUE(ReportsIn("reports").empty()) << arguments;
   }
-  const auto help = dir.simulate("--help");
+  const auto help = Simulate("--help");
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("--molecules"), std::string::npos);
 }
@@ -132,10 +106,10 @@ TEST(SimulatorCommandLine, RefusesBadArgumentsWithStatus2AndWritesNothing) {
 TEST(SimulatorFiles, OneZeroPaddedReportPerMoleculeWithFourHeaderLinesAndKxKRecords) {
   // K = 2 is below the three default states: a molecule then visits only two.
   for (const std::size_t k : {10u, 3u, 2u}) {
-    const TempDir dir("layout");
-    const auto run = dir.simulate(dir.out() + "--molecules 12 --prefix mol --peaks " + std::to_string(k));
+    const TempDir dir;
+    const auto run = Simulate(OutTo("reports") + "--molecules 12 --prefix mol --peaks " + std::to_string(k));
     ASSERT_EQ(run.status, 0) << run.err;
-    const auto files = dir.files();
+    const auto files = ReportsIn("reports");
     ASSERT_EQ(files.size(), 12u);
     EXPECT_EQ(files.front().filename(), "mol_0001.dat");
     EXPECT_EQ(files.back().filename(), "mol_0012.dat");
@@ -176,20 +150,20 @@ TEST(SimulatorFiles, OneZeroPaddedReportPerMoleculeWithFourHeaderLinesAndKxKReco
 }
 
 TEST(SimulatorFiles, SameSeedGivesTheSameBytesAndMoleculesDoNotDependOnTheCount) {
-  const TempDir first("seed-a"), again("seed-b"), other("seed-c"), fewer("seed-d");
-  ASSERT_EQ(first.simulate(first.out() + "--molecules 5 --seed 11").status, 0);
-  ASSERT_EQ(again.simulate(again.out() + "--molecules 5 --seed 11").status, 0);
-  ASSERT_EQ(other.simulate(other.out() + "--molecules 5 --seed 12").status, 0);
-  ASSERT_EQ(fewer.simulate(fewer.out() + "--molecules 3 --seed 11").status, 0);
-  const auto files = first.files();
+  const TempDir dir;
+  ASSERT_EQ(Simulate(OutTo("first") + "--molecules 5 --seed 11").status, 0);
+  ASSERT_EQ(Simulate(OutTo("again") + "--molecules 5 --seed 11").status, 0);
+  ASSERT_EQ(Simulate(OutTo("other") + "--molecules 5 --seed 12").status, 0);
+  ASSERT_EQ(Simulate(OutTo("fewer") + "--molecules 3 --seed 11").status, 0);
+  const auto files = ReportsIn("first");
   ASSERT_EQ(files.size(), 5u);
   for (std::size_t i = 0; i < files.size(); ++i) {
     const std::string bytes = readFile(files[i]);
     const auto name = files[i].filename();
-    EXPECT_EQ(bytes, readFile(again.reports() / name)) << name;
-    EXPECT_NE(bytes, readFile(other.reports() / name)) << name;
+    EXPECT_EQ(bytes, readFile("again" / name)) << name;
+    EXPECT_NE(bytes, readFile("other" / name)) << name;
     if (i < 3) {
-      EXPECT_EQ(bytes, readFile(fewer.reports() / name)) << name;
+      EXPECT_EQ(bytes, readFile("fewer" / name)) << name;
     }
   }
 }
@@ -198,7 +172,7 @@ TEST(SimulatorFiles, SameSeedGivesTheSameBytesAndMoleculesDoNotDependOnTheCount)
 // class i->j of the nearest true state (states numbered from 1).
 using Classes = std::map<std::pair<int, int>, std::vector<std::pair<double, double>>>;
 
-Classes classify(const TempDir& dir, const std::vector<double>& states) {
+Classes classify(const fs::path& folder, const std::vector<double>& states) {
   const auto nearest = [&](double value) {
     int best = 0;
     for (int s = 1; s < static_cast<int>(states.size()); ++s)
@@ -208,7 +182,7 @@ Classes classify(const TempDir& dir, const std::vector<double>& states) {
     return best + 1;
   };
   Classes classes;
-  for (const auto& file : dir.files())
+  for (const auto& file : ReportsIn(folder))
     for (const Record& r : readReport(file).records)
       if (r.transitions > 0 && r.initial != r.finalValue)
         classes[{nearest(r.initial), nearest(r.finalValue)}].emplace_back(std::log(r.rate), r.transitions);
@@ -227,13 +201,13 @@ Classes classify(const TempDir& dir, const std::vector<double>& states) {
 // `scatter`.
 Classes expectRatesMatch(const std::string& arguments, const std::vector<double>& states, double exposure,
                          double scatter, std::vector<ClassRate>& truth) {
-  const TempDir dir("stats");
-  const auto run = dir.simulate(dir.out() + arguments);
+  const TempDir dir;
+  const auto run = Simulate(OutTo("reports") + arguments);
   EXPECT_EQ(run.status, 0) << run.err;
   truth = parseRates(run.out);
   const int n = static_cast<int>(states.size());
   EXPECT_EQ(truth.size(), static_cast<std::size_t>(n * (n - 1)));
-  const Classes classes = classify(dir, states);
+  const Classes classes = classify("reports", states);
   for (std::size_t row = 0; row < truth.size(); ++row) {
     const auto [i, j] = std::make_pair(truth[row].from, truth[row].to);
     const int expectedFrom = static_cast<int>(row) / (n - 1) + 1;
