@@ -22,13 +22,14 @@
 #include <system_error>
 #include <vector>
 
+// The analysis handles at most kMaxStates states and reads reports of at most kMaxPeaks peaks.
+#include "app/analysis_types.h"
+
 namespace {
 
 constexpr int kExitUsage = 2;
 constexpr int kExitFailure = 1;
 
-constexpr int kMaxStates = 10;  // the analysis handles at most 10 states
-constexpr int kMaxPeaks = 1000;
 constexpr long kMaxMolecules = 1000000;
 constexpr double kMinStateSpacing = 0.001;
 // Two observed values closer than this could print as the same text.

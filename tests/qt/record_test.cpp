@@ -1,6 +1,5 @@
 // The session record: the lines it writes, and that a recorded session replayed without a
 // window writes the same files.
-#include <QProcess>
 #include <QtTest>
 
 #include <fstream>
@@ -10,6 +9,7 @@
 #include "platform/script.h"
 #include "res/resource.h"
 #include "tests/qt/window_fixture.h"
+#include "tests/support/run_program.h"
 
 namespace {
 
@@ -157,11 +157,9 @@ void RecordTest::aSessionInTheWindowReplaysToTheSameFiles() {
   for (const auto& dir : {start, reports})
     for (const auto& [name, bytes] : FilesIn(dir))
       if (isOutput(name)) std::filesystem::remove(dir / name);
-  QProcess replay;
-  replay.setWorkingDirectory(QString::fromStdString(start.string()));
-  replay.start(VARNEL_PROGRAM, {"--script", QString::fromStdString((reports / SessionRecord::kFileName).string())});
-  QVERIFY(replay.waitForFinished(60000));
-  QVERIFY2(replay.exitCode() == 0, replay.readAllStandardError().constData());
+  // The working directory is `start`.
+  const ProgramRun replay = RunProgram(VARNEL_PROGRAM, "--script '" + (reports / SessionRecord::kFileName).string() + "'");
+  QVERIFY2(replay.status == 0, replay.err.c_str());
   for (const auto& [dir, want] : {std::pair{start, before}, std::pair{reports, written}}) {
     const auto got = FilesIn(dir);
     for (const auto& [name, bytes] : want) QVERIFY2(got.count(name) && got.at(name) == bytes, name.c_str());
