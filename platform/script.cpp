@@ -118,6 +118,7 @@ const Control* FindScriptControl(const CDialog& dialog, const std::string& word)
 std::vector<std::string> ExpandScriptPaths(const std::vector<std::string>& patterns) {
   std::vector<std::string> paths;
   for (const std::string& pattern : patterns) {
+    if (pattern.empty()) continue;  // names no file (and has no absolute form)
     glob_t matches{};
     std::vector<std::string> found;
     if (glob(pattern.c_str(), GLOB_NOCHECK, nullptr, &matches) == 0)

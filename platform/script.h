@@ -64,7 +64,8 @@ std::optional<int> ScriptNumber(const std::string& word);
 const Control* FindScriptControl(const CDialog& dialog, const std::string& word);
 
 // The paths of a `files` line: each pattern's matches sorted (a pattern that matches nothing
-// stands for itself), made absolute against the working directory and lexically normal.
+// stands for itself), made absolute against the working directory and lexically normal. An
+// empty pattern names no file.
 std::vector<std::string> ExpandScriptPaths(const std::vector<std::string>& patterns);
 
 // A path as a `files` argument that expands to just that path: the pattern characters of a real

@@ -109,6 +109,7 @@ TEST(ScriptPaths, PatternsExpandSortedAndAbsoluteAndRealNamesStayThemselves) {
   const std::string odd = here / "c*[1]?.dat";
   EXPECT_EQ(ExpandScriptPaths({FilesArgument(odd)}), std::vector<std::string>{odd});
   EXPECT_EQ(ExpandScriptPaths({"c*.dat"}).size(), 2u);
+  EXPECT_TRUE(ExpandScriptPaths({""}).empty());
 }
 
 // The README's table of commands is the user's reference: it must list what the parser takes.
