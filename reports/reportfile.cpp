@@ -19,16 +19,38 @@ namespace {
 constexpr int kHeaderLines = 4;
 // What the file is asked for at a time: a report of K = 10 comes in one read.
 constexpr std::size_t kReadBytes = std::size_t{1} << 16;
-constexpr int kEndOfText = -1;
+// Follows the bytes read: neither white space nor part of a number, it stops every scan there.
+constexpr char kEndMark = '\0';
 
 // White space as the C locale classifies it.
 constexpr bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-constexpr bool IsDigit(int c) { return c >= '0' && c <= '9'; }
-constexpr bool IsSign(int c) { return c == '+' || c == '-'; }
+constexpr bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+constexpr bool IsSign(char c) { return c == '+' || c == '-'; }
+
+// The length of the longest text from `first` on that a stream takes for a number:
+// [+-] digits [. digits] [e [+-] digits], the exponent only after a digit.
+std::size_t NumberLength(const char* first) {
+  const char* c = first;
+  if (IsSign(*c)) ++c;
+  bool digits = false, point = false, exponent = false;
+  for (;; ++c) {
+    if (IsDigit(*c)) {
+      digits = true;
+    } else if (*c == '.' && !point && !exponent) {
+      point = true;
+    } else if ((*c == 'e' || *c == 'E') && digits && !exponent) {
+      exponent = true;
+      if (IsSign(c[1])) ++c;
+    } else {
+      return static_cast<std::size_t>(c - first);
+    }
+  }
+}
 
 // The text of an open report, read a piece at a time as scanning reaches the end of what has
-// been read. Only the text from the scanning position on is kept: memory stays one piece, or
-// twice the longest number. A read error ends the text, and the number being read with it.
+// been read, which kEndMark follows. Only the text from the scanning position on is kept:
+// memory stays one piece, or twice the longest number. A read error ends the text, and the
+// number being read with it.
 class ReportText {
  public:
   explicit ReportText(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
@@ -44,7 +66,7 @@ class ReportText {
   // Past the next line end, or to the end of the text.
   void SkipLine() {
     while (pos_ < end_ || More()) {
-      const char* from = buffer_.get() + pos_;
+      const char* from = Here();
       if (const void* newline = std::memchr(from, '\n', end_ - pos_)) {
         pos_ += static_cast<std::size_t>(static_cast<const char*>(newline) - from) + 1;
         return;
@@ -55,35 +77,41 @@ class ReportText {
 
   // Past white space; false when the text ends first.
   bool SkipSpace() {
-    for (;;) {
-      while (pos_ < end_ && IsSpace(buffer_[pos_])) ++pos_;
+    while (pos_ < end_ || More()) {
+      while (IsSpace(buffer_[pos_])) ++pos_;
       if (pos_ < end_) return true;
-      if (!More()) return false;
+    }
+    return false;
+  }
+
+  // The length of the number at the scanning position, seen whole: a scan that reaches the end
+  // of what has been read is done again once more has been read.
+  std::size_t NumberHere() {
+    for (;;) {
+      if (pos_ == end_ && !More()) return 0;
+      const std::size_t length = NumberLength(Here());
+      if (pos_ + length < end_ || !More()) return length;
     }
   }
 
-  // The byte `offset` places past the scanning position, or kEndOfText.
-  int Peek(std::size_t offset) {
-    while (pos_ + offset >= end_)
-      if (!More()) return kEndOfText;
-    return static_cast<unsigned char>(buffer_[pos_ + offset]);
-  }
-
-  // The `length` bytes from the scanning position on, which Peek has seen; then past them.
+  // The `length` bytes from the scanning position on; then past them.
   std::string_view Take(std::size_t length) {
-    const std::string_view taken(buffer_.get() + pos_, length);
+    const std::string_view taken(Here(), length);
     pos_ += length;
     return taken;
   }
 
  private:
+  const char* Here() const { return buffer_.get() + pos_; }
+
   // Appends what the file gives next, keeping the unscanned text; false at its end.
   bool More() {
     if (ended_) return false;
     if (pos_ > 0) {
-      std::memmove(buffer_.get(), buffer_.get() + pos_, end_ - pos_);
+      std::memmove(buffer_.get(), Here(), end_ - pos_);
       end_ -= pos_;
       pos_ = 0;
+      buffer_[end_] = kEndMark;
     }
     if (end_ == capacity_ && !Grow()) return End(true);
     ssize_t got = 0;
@@ -91,14 +119,18 @@ class ReportText {
     while (got < 0 && errno == EINTR);
     if (got <= 0) return End(got < 0);
     end_ += static_cast<std::size_t>(got);
+    buffer_[end_] = kEndMark;
     return true;
   }
 
   bool Grow() {
     const std::size_t capacity = capacity_ == 0 ? kReadBytes : 2 * capacity_;
-    std::unique_ptr<char[]> grown(new (std::nothrow) char[capacity]);
+    std::unique_ptr<char[]> grown(new (std::nothrow) char[capacity + 1]);
     if (!grown) return false;
-    if (end_ > 0) std::memcpy(grown.get(), buffer_.get(), end_);
+    if (buffer_)
+      std::memcpy(grown.get(), buffer_.get(), end_ + 1);
+    else
+      grown[0] = kEndMark;
     buffer_ = std::move(grown);
     capacity_ = capacity;
     return true;
@@ -111,10 +143,10 @@ class ReportText {
   }
 
   int fd_;
-  std::unique_ptr<char[]> buffer_;
+  std::unique_ptr<char[]> buffer_;  // capacity_ bytes and a byte for kEndMark
   std::size_t capacity_ = 0;
   std::size_t pos_ = 0;  // the scanning position
-  std::size_t end_ = 0;  // the end of what has been read
+  std::size_t end_ = 0;  // the end of what has been read, where kEndMark is
   bool ended_ = false;
   bool failed_ = false;
 };
@@ -149,22 +181,7 @@ bool ValueOf(std::string_view number, double& value) {
 // The next number, as `stream >> value` extracts it; false where that extraction fails.
 bool ReadNumber(ReportText& text, double& value) {
   if (!text.SkipSpace()) return false;
-  std::size_t length = 0;
-  int c = text.Peek(0);
-  if (IsSign(c)) c = text.Peek(++length);
-  bool digits = false, point = false, exponent = false;
-  for (;; c = text.Peek(++length)) {
-    if (IsDigit(c)) {
-      digits = true;
-    } else if (c == '.' && !point && !exponent) {
-      point = true;
-    } else if ((c == 'e' || c == 'E') && digits && !exponent) {
-      exponent = true;
-      if (IsSign(text.Peek(length + 1))) ++length;
-    } else {
-      break;
-    }
-  }
+  const std::size_t length = text.NumberHere();
   return !text.failed() && ValueOf(text.Take(length), value);
 }
 
