@@ -1,5 +1,5 @@
 // The density map: the direct sum (one exponential per record and cell) against the separable,
-// threaded one, and a whole load of 2,000 simulated reports with its rebuild.
+// threaded one, and whole loads of 2,000 and 20,000 simulated reports with the map's rebuild.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -7,7 +7,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <random>
 #include <string>
@@ -94,7 +93,9 @@ BENCHMARK(BM_FastGrid)->Arg(1000)->Arg(20000)->Arg(200000)->Unit(benchmark::kMil
 
 // --- A whole load --------------------------------------------------------------------------
 
+// 2,000 reports of 10 x 10 records, and the 20,000 (2,000,000 records) a large load brings.
 constexpr int kReports = 2000;
+constexpr int kLargeLoadReports = 20000;
 constexpr int kPeaks = 10;
 
 // The simulator is built beside the benchmark's folder.
@@ -105,46 +106,56 @@ std::filesystem::path Simulator() {
   return self.parent_path().parent_path() / "varnel-simulate";
 }
 
-// 2,000 simulated reports of 10 x 10 records in a scratch folder, made once; empty on failure.
-const std::vector<std::string>& SimulatedReports(std::string& error) {
-  static std::vector<std::string> paths;
-  static std::string why;
-  if (paths.empty() && why.empty()) {
-    const auto dir = std::filesystem::temp_directory_path() / ("varnel-bench-" + std::to_string(getpid()));
-    std::string command = "'";
-    command += Simulator().string();
-    command += "' --out '" + dir.string() + "' --molecules " + std::to_string(kReports) + " --seed 11 --peaks " +
-               std::to_string(kPeaks) + " >/dev/null";
-    if (std::system(command.c_str()) != 0) {
-      why = "cannot run " + Simulator().string() + " (set VARNEL_SIMULATOR)";
-    } else {
-      for (const auto& entry : std::filesystem::directory_iterator(dir)) paths.push_back(entry.path().string());
-      std::sort(paths.begin(), paths.end());
-      std::atexit([] { std::filesystem::remove_all(std::filesystem::path(paths.front()).parent_path()); });
-    }
+struct SimulatedLoad {
+  std::vector<std::string> paths;  // sorted, as the file dialog gives them
+  std::string error;               // why there are none
+};
+
+// `reports` simulated reports of 10 x 10 records in a scratch folder, made once per count and
+// removed at exit.
+const SimulatedLoad& SimulatedReports(int reports) {
+  static std::map<int, SimulatedLoad> made;
+  const auto known = made.find(reports);
+  if (known != made.end()) return known->second;
+  SimulatedLoad& load = made[reports];
+  const auto dir = std::filesystem::temp_directory_path() /
+                   ("varnel-bench-" + std::to_string(getpid()) + "-" + std::to_string(reports));
+  std::string command = "'";
+  command += Simulator().string();
+  command += "' --out '" + dir.string() + "' --molecules " + std::to_string(reports) + " --seed 11 --peaks " +
+             std::to_string(kPeaks) + " >/dev/null";
+  if (std::system(command.c_str()) != 0) {
+    load.error = "cannot run " + Simulator().string() + " (set VARNEL_SIMULATOR)";
+    return load;
   }
-  error = why;
-  return paths;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) load.paths.push_back(entry.path().string());
+  std::sort(load.paths.begin(), load.paths.end());
+  static std::vector<std::filesystem::path> scratch;
+  if (scratch.empty())
+    std::atexit([] {
+      for (const auto& folder : scratch) std::filesystem::remove_all(folder);
+    });
+  scratch.push_back(dir);
+  return load;
 }
 
+// Reading the reports one after another, on one thread.
 void BM_ParseReports(benchmark::State& state) {
-  std::string error;
-  const auto& paths = SimulatedReports(error);
-  if (!error.empty()) return state.SkipWithError(error.c_str());
+  const SimulatedLoad& load = SimulatedReports(static_cast<int>(state.range(0)));
+  if (!load.error.empty()) return state.SkipWithError(load.error.c_str());
   const std::size_t perFile = kPeaks * kPeaks;
-  TransitionRecords records(perFile * paths.size());
+  TransitionRecords records(perFile * load.paths.size());
   for (auto _ : state) {
-    std::ifstream fin;
-    for (std::size_t f = 0; f < paths.size(); ++f) ReadReport(fin, paths[f], perFile, records, f * perFile);
+    for (std::size_t f = 0; f < load.paths.size(); ++f) ReadReport(load.paths[f], perFile, records, f * perFile);
     benchmark::DoNotOptimize(records.TransitionCounts().data());
   }
-  state.counters["files"] = static_cast<double>(paths.size());
+  state.counters["files"] = static_cast<double>(load.paths.size());
 }
 
+// "Load Files" as the user clicks it: reading every report, then the map's rebuild.
 void BM_LoadAndRebuild(benchmark::State& state) {
-  std::string error;
-  const auto& paths = SimulatedReports(error);
-  if (!error.empty()) return state.SkipWithError(error.c_str());
+  const SimulatedLoad& load = SimulatedReports(static_cast<int>(state.range(0)));
+  if (!load.error.empty()) return state.SkipWithError(load.error.c_str());
   TestHost host;  // answers each file dialog with the simulated reports
   {
     CVarnelDlg dlg;
@@ -152,7 +163,7 @@ void BM_LoadAndRebuild(benchmark::State& state) {
     dlg.SendMessage(WM_PAINT);
     for (auto _ : state) {
       state.PauseTiming();
-      host.fileAnswers.push_back(paths);
+      host.fileAnswers.push_back(load.paths);
       state.ResumeTiming();
       dlg.UserClick(IDC_LOAD_FILES);
     }
@@ -162,7 +173,26 @@ void BM_LoadAndRebuild(benchmark::State& state) {
   if (!host.messages.empty()) state.SkipWithError(host.messages.front().c_str());
 }
 
-BENCHMARK(BM_ParseReports)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_LoadAndRebuild)->Unit(benchmark::kMillisecond);
+// The rebuild alone, over the records of one load: the part of a load that is not reading.
+void BM_RebuildMap(benchmark::State& state) {
+  const SimulatedLoad& load = SimulatedReports(static_cast<int>(state.range(0)));
+  if (!load.error.empty()) return state.SkipWithError(load.error.c_str());
+  TestHost host;
+  {
+    CVarnelDlg dlg;
+    dlg.Realise();
+    dlg.SendMessage(WM_PAINT);
+    host.fileAnswers.push_back(load.paths);
+    dlg.UserClick(IDC_LOAD_FILES);
+    for (auto _ : state) dlg.RebuildTransitionMap();
+    state.counters["records"] = static_cast<double>(dlg.m_records.size());
+  }
+  g_outputDir.clear();
+  if (!host.messages.empty()) state.SkipWithError(host.messages.front().c_str());
+}
+
+BENCHMARK(BM_ParseReports)->Arg(kReports)->Arg(kLargeLoadReports)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadAndRebuild)->Arg(kReports)->Arg(kLargeLoadReports)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RebuildMap)->Arg(kLargeLoadReports)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -14,8 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
   constexpr std::size_t kRecords = 9;
   TransitionRecords records(kRecords);
-  std::ifstream fin;
-  const ReportReading reading = ReadReport(fin, path, kRecords, records, 0);
+  const ReportReading reading = ReadReport(path, kRecords, records, 0);
   if (!reading.opened || reading.supplied > kRecords) std::abort();
   return 0;
 }

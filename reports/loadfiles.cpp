@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <new>
 #include <optional>
@@ -10,6 +11,7 @@
 
 #include "app/varneldlg.h"
 #include "reports/outputdir.h"
+#include "reports/parallel.h"
 #include "reports/reportfile.h"
 
 namespace {
@@ -63,15 +65,22 @@ std::optional<TransitionRecords> AllocateRecords(std::size_t records) {
   }
 }
 
-// Reads every report into its place in `set`; returns the reports that fell short.
+// Reads every report into its place in `records`, several reports at a time; returns the
+// reports that fell short, in the order of `file_names`.
 std::vector<Shortfall> ReadReports(const std::vector<std::string>& file_names, std::size_t perFile,
                                    TransitionRecords& records) {
+  std::vector<ReportReading> readings(file_names.size());
+  // Each thread takes the next report not yet taken, so that a long report holds up no other.
+  std::atomic<std::size_t> next{0};
+  const int threads = static_cast<int>(std::min<std::size_t>(ThreadCount(0), file_names.size()));
+  RunOnThreads(threads, [&](int) {
+    for (std::size_t f = next++; f < file_names.size(); f = next++)
+      readings[f] = ReadReport(file_names[f], perFile, records, f * perFile);
+  });
   std::vector<Shortfall> shortfalls;
-  std::ifstream fin;
-  for (std::size_t f = 0; f < file_names.size(); ++f) {
-    const ReportReading reading = ReadReport(fin, file_names[f], perFile, records, f * perFile);
-    if (reading.supplied < perFile) shortfalls.push_back({file_names[f], reading.opened, perFile - reading.supplied});
-  }
+  for (std::size_t f = 0; f < file_names.size(); ++f)
+    if (readings[f].supplied < perFile)
+      shortfalls.push_back({file_names[f], readings[f].opened, perFile - readings[f].supplied});
   return shortfalls;
 }
 

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstddef>
-#include <fstream>
 #include <string>
 
 #include "reports/records.h"
@@ -12,10 +11,15 @@ struct ReportReading {
   std::size_t supplied = 0;  // records read completely
 };
 
-// Opens `path` with `fin`, skips four header lines of any length and reads up to `records`
-// records by formatted extraction, however the numbers are spread over lines, into `into` from
-// record `first` on. A record is stored only when all five of its numbers could be read;
-// reading stops at the end of the file or at the first text that is not a number, and leaves
-// the remaining records as they are. Whatever follows the last record wanted is not read.
-ReportReading ReadReport(std::ifstream& fin, const std::string& path, std::size_t records, TransitionRecords& into,
-                         std::size_t first);
+// Skips the four header lines of the report at `path`, of any length, and reads up to `records`
+// records, however the numbers are spread over lines, into `into` from record `first` on. A
+// record is stored only when all five of its numbers could be read; reading stops at the end of
+// the file or at the first text that is not a number, and leaves the remaining records as they
+// are. Whatever follows the last record wanted is not read.
+//
+// A number is what a C++ stream extracts as a double in the C locale: white space is skipped,
+// the longest text of the form [+-] digits [. digits] [e [+-] digits] is taken (the exponent
+// only after a digit), and it is a number when all of it is decimal notation of a finite value.
+//
+// Calls for distinct records may run on distinct threads.
+ReportReading ReadReport(const std::string& path, std::size_t records, TransitionRecords& into, std::size_t first);
