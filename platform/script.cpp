@@ -92,7 +92,10 @@ std::optional<std::vector<ScriptLine>> ParseScript(std::istream& in, const std::
 
 std::string FormatScriptLine(ScriptCommand command, const std::vector<std::string>& args) {
   std::string line = kCommands[static_cast<std::size_t>(command)].name;
-  for (const std::string& arg : args) line += " " + QuoteScriptWord(arg);
+  for (const std::string& arg : args) {
+    line += ' ';
+    line += QuoteScriptWord(arg);
+  }
   return line;
 }
 

@@ -21,11 +21,18 @@ namespace {
 //    library's exponential is within 1 ulp and SpotExp within 1e-13;
 //  - where the spot is below e^-708 the values underflow or are cut to 0: within
 //    (|w| + 1) x 1e-300 of the exact spot;
+//  - the separable sum leaves out the terms of a record where either of its factors is below
+//    e^-z (separablesum.h): each within e^-z |w| of 0. z is chosen so that all of them together
+//    stay below 1e-14 of the finest scale a decision is made at (CutArgument);
 //  - summing n terms in order adds at most gamma(n) = nu / (1 - nu) times the sum of |terms|.
 // kTermError bounds the first with room to spare (1.1e-12 at most there).
 constexpr double kUnitRoundoff = 0x1p-53;
 constexpr double kTermError = 1e-11;
 constexpr double kUnderflowError = 1e-300;
+// Below e^-708 every spot is 0 already: no cut needs to reach further.
+constexpr double kUnderflowArgument = 708.0;
+// The share of the finest decision scale that the terms left out may take together.
+constexpr double kCutShare = 1e-14;
 
 struct CellBounds {
   double lo;
@@ -34,13 +41,15 @@ struct CellBounds {
 
 struct BoundTerms {
   double relative;  // per sum, relative to the sum of |exact terms|
-  double absolute;  // per sum, underflow
+  double absolute;  // per sum, underflow and the terms left out
 };
 
-BoundTerms SumBoundTerms(std::size_t taking, double weightMagnitude) {
+BoundTerms SumBoundTerms(std::size_t taking, double weightMagnitude, double cut) {
   const double n = static_cast<double>(taking);
   const double gamma = n * kUnitRoundoff / (1 - n * kUnitRoundoff);
-  return {gamma * 1.001 + kTermError, (weightMagnitude + n) * kUnderflowError};
+  // e^-cut itself, and the factors the cut is tested on, within a part in 1e9.
+  const double leftOut = weightMagnitude * std::exp(-cut) * (1 + 1e-9);
+  return {gamma * 1.001 + kTermError, (weightMagnitude + n) * kUnderflowError + leftOut};
 }
 
 // The interval of a cell whose separable sum is `sum` and separable sum of |terms| `magnitude`.
@@ -83,6 +92,7 @@ struct RecordSummary {
   bool anyNegative = false;
   std::size_t taking = 0;
   double weightMagnitude = 0;  // sum of |w|
+  double largestWeight = 0;    // max |w|
 };
 
 RecordSummary Summarise(const TransitionRecords& records, bool weighted) {
@@ -94,15 +104,27 @@ RecordSummary Summarise(const TransitionRecords& records, bool weighted) {
     summary.finite = summary.finite && std::isfinite(record.initial) && std::isfinite(record.final) && std::isfinite(w);
     summary.anyNegative = summary.anyNegative || w < 0;
     summary.weightMagnitude += std::fabs(w);
+    summary.largestWeight = std::max(summary.largestWeight, std::fabs(w));
     ++summary.taking;
   }
   return summary;
 }
 
+// How far the separable sum follows a spot: its factors below e^-z count as 0. The terms so
+// left out, below e^-z sum|w| together, must not come near a decision: z makes them at most
+// 1e-14 of the finest scale decided on, the 0.01 of the file or the weights themselves where
+// they are smaller (the largest sum is at least 0.97 of the largest weight). So a load with one
+// enormous weight follows every spot far enough that the cells of the others stay settled.
+double CutArgument(const RecordSummary& summary) {
+  const double scale = kCutShare * std::min(kPrintFloor, summary.largestWeight);
+  const double cut = std::log(summary.weightMagnitude / scale);
+  return std::isnan(cut) ? kUnderflowArgument : std::min(cut, kUnderflowArgument);
+}
+
 // Takes the separable sums into `cells` and gives each cell its interval.
-std::vector<CellBounds> BoundCells(const SeparableSums& separable, const RecordSummary& summary,
+std::vector<CellBounds> BoundCells(const SeparableSums& separable, const RecordSummary& summary, double cut,
                                    std::vector<double>& cells) {
-  const BoundTerms terms = SumBoundTerms(summary.taking, summary.weightMagnitude);
+  const BoundTerms terms = SumBoundTerms(summary.taking, summary.weightMagnitude, cut);
   std::vector<CellBounds> bounds(kCellCount);
   for (int i = 0; i < kMapCells; ++i)
     for (int j = 0; j < kMapCells; ++j) {
@@ -175,8 +197,9 @@ DensityGrid FastDensityGrid(const TransitionRecords& records, bool weighted, int
   if (summary.taking == 0) return grid;
 
   const int used = ThreadCount(threads);
+  const double cut = CutArgument(summary);
   const std::vector<CellBounds> bounds =
-      BoundCells(SumSeparably(records, weighted, summary.anyNegative, used), summary, grid.cells);
+      BoundCells(SumSeparably(records, weighted, summary.anyNegative, used, cut), summary, cut, grid.cells);
   // The maximum is exact: every cell that may hold it is summed directly.
   const std::vector<int> candidates = MaximumCandidates(bounds);
   SumDirectly(records, weighted, candidates, grid.cells, used);

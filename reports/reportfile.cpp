@@ -60,8 +60,8 @@ class ReportText {
   ReportText(const ReportText&) = delete;
   ReportText& operator=(const ReportText&) = delete;
 
-  bool is_open() const { return fd_ >= 0; }
-  bool failed() const { return failed_; }
+  bool IsOpen() const { return fd_ >= 0; }
+  bool Failed() const { return failed_; }
 
   // Past the next line end, or to the end of the text.
   void SkipLine() {
@@ -182,7 +182,7 @@ bool ValueOf(std::string_view number, double& value) {
 bool ReadNumber(ReportText& text, double& value) {
   if (!text.SkipSpace()) return false;
   const std::size_t length = text.NumberHere();
-  return !text.failed() && ValueOf(text.Take(length), value);
+  return !text.Failed() && ValueOf(text.Take(length), value);
 }
 
 }  // namespace
@@ -190,7 +190,7 @@ bool ReadNumber(ReportText& text, double& value) {
 ReportReading ReadReport(const std::string& path, std::size_t records, TransitionRecords& into, std::size_t first) {
   ReportReading reading;
   ReportText text(path);
-  if (!text.is_open()) return reading;
+  if (!text.IsOpen()) return reading;
   reading.opened = true;
   for (int line = 0; line < kHeaderLines; ++line) text.SkipLine();
   for (std::size_t r = 0; r < records; ++r) {

@@ -75,6 +75,16 @@ std::vector<RecordSet> RecordSets() {
       set.records.push_back({wide(random), wide(random), 0.3, 0, r % 7 == 0 ? -3.0 : (r == 5 ? 1e12 : 1.5)});
     sets.push_back(set);
   }
+  {
+    // The far tail of enormous spots: k cells from its centre a spot is e^-k^2/20, and 40 cells
+    // away (e^-80) these print as 0.0100001 and 0.01, where a map that followed spots only to
+    // e^-64 would print 0. Light records beside them keep their own decisions.
+    RecordSet set{"heavy tail", {{0.5, 0.5 + 0.2, 0.1, 0, 0.0100001 * std::exp(80.0)}}};
+    set.records.push_back({0.2, 0.1, 0.1, 0, 0.01 * std::exp(80.0)});
+    set.records.push_back({0.8, 0.85, 0.1, 0, 0.0100001});
+    set.records.push_back({0.8, 0.3, 0.1, 0, 1.0005});
+    sets.push_back(set);
+  }
   return sets;
 }
 
