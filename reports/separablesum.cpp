@@ -66,8 +66,8 @@ Window CutWindow(double centre, double cut) {
 }
 
 // Every thread goes through all the records in record order, computes each record's factors
-// itself (the exponentials are a small part of the work) and adds its terms to the rows that
-// are the thread's: row i is thread i mod threads'. No thread waits for another until the end.
+// itself and adds its terms to its own rows (row i belongs to thread i mod threads): computing
+// the factors twice costs less than threads waiting for one another.
 [[gnu::target_clones("avx2", "default")]] void SumRows(const TransitionRecords& records, bool weighted, double cut,
                                                        int t, int threads, SeparableSums& result) {
   std::array<double, kFactorStride> rowFactors{}, columnFactors{};
