@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "app/analysis_types.h"
-#include "reports/records.h"
 #include "platform/afxwin.h"
+#include "reports/records.h"
 
 class CVarnelDlg : public CDialog {
  public:
