@@ -19,6 +19,9 @@ inline constexpr int kMaxStates = 10;
 // A report holds K x K records; K ("Peaks in report:") is at most this.
 inline constexpr int kMaxPeaks = 1000;
 
+// The shortest exposure time per frame, in seconds, that a rate is divided by: rates stay finite.
+inline constexpr double kLeastExposure = 1e-9;
+
 // The class histogram: ln(rate per frame) over [-10, 0) in 50 bins of 0.2. Bin k is centred at
 // k x 0.2 + -10 + 0.1.
 inline constexpr double kHistogramStart = -10.0;

@@ -1,9 +1,13 @@
 #include "app/varneldlg.h"
 
+#include <algorithm>
+#include <iterator>
 #include <span>
+#include <utility>
 
 #include "app/aboutdlg.h"
 #include "res/resource.h"
+#include "selection/histograms.h"
 
 CVarnelDlg::CVarnelDlg() : CDialog(IDD_VARNEL_DIALOG), m_hIcon(AfxGetApp()->LoadIcon(IDR_MAINFRAME)) {}
 
@@ -11,7 +15,7 @@ void CVarnelDlg::DoDataExchange(CDataExchange* dx) {
   CDialog::DoDataExchange(dx);
   DDX_Control(dx, IDC_HIST_PANEL, m_histPanel);
   DDX_Control(dx, IDC_CUTOFF_LIST, m_cutoffList);
-  DDX_Text(dx, IDC_EXPOSURE_TIME, m_exposureTime, DoubleLimits{0.0, true});
+  DDX_Text(dx, IDC_EXPOSURE_TIME, m_exposureTime, DoubleLimits{kLeastExposure, false});
   DDX_Text(dx, IDC_RATE_STDEV, m_rateStdev);
   DDX_Text(dx, IDC_GAUSS_AMPLITUDE, m_gaussAmplitude);
   DDX_Text(dx, IDC_STATE_COUNT, m_stateCount, IntLimits{1, kMaxStates});
@@ -116,3 +120,47 @@ void CVarnelDlg::OnPaint() {
 
 // The cursor shown while the minimised window is dragged.
 HCURSOR CVarnelDlg::OnQueryDragIcon() { return m_hIcon; }
+
+bool CVarnelDlg::HoldsRefusedText(int id) const {
+  const Control* control = FindControl(id);
+  return control && !control->invalidMessage.empty();
+}
+
+bool CVarnelDlg::FieldRefused(int id) {
+  if (!HoldsRefusedText(id)) return false;
+  // What each edit that an action reads takes, in the words of its label.
+  static constexpr std::pair<int, const char*> kRules[] = {
+      {IDC_EXPOSURE_TIME, "Exposure time (s): enter a number of at least 1e-9, for example 0.05."},
+      {IDC_STATE_COUNT, "Number of states: enter a whole number from 1 to 10."},
+      {IDC_CUTOFF_VALUE, "Cutoff: enter a number from 0 to 1, for example 0.5."},
+      {IDC_PEAKS_IN_REPORT, "Peaks in report: enter a whole number from 0 to 1000."},
+  };
+  for (const auto& [control, rule] : kRules)
+    if (control == id) AfxMessageBox(rule);
+  return true;
+}
+
+void CVarnelDlg::ClearResults() {
+  m_cutoffsLocked = false;
+  m_lockedStateCount = 0;
+  m_classLists.clear();
+  ClearHistograms();
+  for (auto& row : m_fitResults) std::fill(std::begin(row), std::end(row), FitResult{});
+  m_kineticRate = 0;
+  m_rateStdev = 0;
+  m_gaussAmplitude = 0;
+  m_histMax = 0;
+  m_pickFrom = 0;
+  m_pickTo = 0;
+  m_shownFrom = 0;
+  m_shownTo = 0;
+  m_showPick = false;
+  m_drawFitCurve = false;
+  // The panel as at start: white with its grid, no class drawn.
+  CClientDC dc(this);
+  {
+    CBitmapDC memDC(&dc, &m_panelBitmap);
+    DrawPanelGrid(memDC);
+  }
+  m_histPanel.SetBitmap(&m_panelBitmap);
+}

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/analysis_types.h"
+#include "display/colortable.h"
 #include "platform/afxwin.h"
 #include "reports/records.h"
 
@@ -17,7 +18,7 @@ class CVarnelDlg : public CDialog {
   CBitmap m_panelBitmap;
   MapImage m_displayPixels;
   MapImage m_basePixels;
-  std::array<ColorEntry, kColorEntries> m_colorTable{};
+  ColorTable m_colorTable{};
   TransitionRecords m_records;  // the five record arrays, replaced as a whole by every load
   Cutoffs m_cutoffs{};  // no state count yet: every slot 0.0
   bool m_cutoffsLocked = false;
@@ -57,6 +58,14 @@ class CVarnelDlg : public CDialog {
   // The list of class from->to (1-based) of the last lock; nothing, with a message to the user,
   // before the first lock or for a class outside that lock's table.
   std::vector<double>* LockedClassList(int from, int to);
+  // Whether edit `id` holds text that its field refuses (the field keeps its value before).
+  bool HoldsRefusedText(int id) const;
+  // The same, for an action that reads the field: it then tells the user what the field takes,
+  // and the action does nothing else.
+  bool FieldRefused(int id);
+  // Ends the lock and forgets everything computed from the records: class lists, histograms,
+  // fits, the shown class and the panel. Cutoffs, N and circle positions stay.
+  void ClearResults();
 
   // --- Message handlers ---------------------------------------------------------------------
   BOOL OnInitDialog() override;

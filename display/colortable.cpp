@@ -1,8 +1,12 @@
 // The colour table: 256 entries read from "shrcol.tbl", turned into pixel values.
+#include "display/colortable.h"
+
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <fstream>
 #include <string>
+#include <system_error>
 
 #include "app/varneldlg.h"
 #include "platform/module.h"
@@ -26,7 +30,7 @@ bool ReadComponent(std::istream& in, std::uint32_t& value) {
 
 // Fills the table from `in`: entries that are read completely, white from the first one that
 // is not. Entries beyond the table are never read.
-void ReadTable(std::istream& in, std::array<ColorEntry, kColorEntries>& table) {
+void ReadTable(std::istream& in, ColorTable& table) {
   int entry = 0;
   for (; entry < kColorEntries; ++entry) {
     ColorEntry e{};
@@ -36,14 +40,57 @@ void ReadTable(std::istream& in, std::array<ColorEntry, kColorEntries>& table) {
   std::fill(table.begin() + entry, table.end(), kWhite);
 }
 
+// Reads the table at `path` when it is a file that opens; false otherwise. Only a regular file
+// is opened: a named pipe or a device could keep the program waiting for ever.
+bool ReadTableFile(const std::filesystem::path& path, ColorTable& table) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) return false;
+  std::ifstream fin(path);
+  if (!fin.is_open()) return false;
+  ReadTable(fin, table);
+  return true;
+}
+
 }  // namespace
 
+ColorTable DefaultColorTable() {
+  // The stops black, blue, cyan, green, yellow, red, white at entries 0, 42.5, 85, ... 255.
+  constexpr int kStops = 7;
+  constexpr ColorEntry kStop[kStops] = {{0, 0, 0},     {0, 0, 255},   {0, 255, 255},  {0, 255, 0},
+                                        {255, 255, 0}, {255, 0, 0},   {255, 255, 255}};
+  constexpr int kSegments = kStops - 1;
+  const auto between = [](std::uint32_t lo, std::uint32_t hi, int f) {
+    // lo + (hi - lo) f / 255, rounded; f is the fraction within the segment times 255.
+    const double value = (static_cast<double>(lo) * 255 + (static_cast<double>(hi) - lo) * f) / 255 + 0.5;
+    return static_cast<std::uint32_t>(value);
+  };
+  ColorTable table{};
+  for (int e = 0; e < kColorEntries; ++e) {
+    const int s = std::min(e * kSegments / 255, kSegments - 1);
+    const int f = e * kSegments - 255 * s;
+    const ColorEntry& lo = kStop[s];
+    const ColorEntry& hi = kStop[s + 1];
+    table[static_cast<std::size_t>(e)] = {between(lo.red, hi.red, f), between(lo.green, hi.green, f),
+                                          between(lo.blue, hi.blue, f)};
+  }
+  return table;
+}
+
 void CVarnelDlg::LoadColorTable() {
-  // The current directory's table wins; then our own table installed beside the program;
-  // without either the whole table is white.
-  std::ifstream fin("shrcol.tbl");
-  if (!fin.is_open()) fin.open(AfxGetModuleDirectory() + "shrcol.tbl");
-  ReadTable(fin, m_colorTable);
+  // The current directory's table wins; then our own table installed beside the program; then
+  // the same table built into the program. A table in the current directory that cannot be
+  // read is not passed over in silence.
+  const std::filesystem::path here = "shrcol.tbl";
+  std::error_code error;
+  if (std::filesystem::exists(std::filesystem::symlink_status(here, error))) {
+    if (ReadTableFile(here, m_colorTable)) return;
+    m_colorTable = DefaultColorTable();
+    AfxMessageBox("The colour table \"shrcol.tbl\" in the current folder cannot be read; the map uses the "
+                  "program's own colours.",
+                  MB_ICONINFORMATION);
+    return;
+  }
+  if (!ReadTableFile(AfxGetModuleDirectory() + "shrcol.tbl", m_colorTable)) m_colorTable = DefaultColorTable();
 }
 
 Pixel CVarnelDlg::GetColor(int index) const {

@@ -1,11 +1,13 @@
 // "Fit Gaussian": the shown class fitted, its rate shown and kept for the log, its values
 // written to the class rate file.
+#include <cmath>
 #include <fstream>
 #include <string>
 
 #include "app/varneldlg.h"
 #include "fit/gaussfit.h"
 #include "reports/outputdir.h"
+#include "res/resource.h"
 
 namespace {
 
@@ -22,27 +24,38 @@ bool WriteRateFile(const std::string& path, const std::vector<double>& values) {
 
 void CVarnelDlg::OnFitGaussian() {
   UpdateData(TRUE);
+  if (FieldRefused(IDC_EXPOSURE_TIME)) return;
   const int from = m_pickFrom, to = m_pickTo;
   const std::vector<double>* list = LockedClassList(from, to);
   if (!list) return;
+  const std::string name = std::to_string(from) + "->" + std::to_string(to);
   const std::vector<double> values = InRangeValues(*list);
   if (values.empty()) {
-    AfxMessageBox("Class " + std::to_string(from) + "->" + std::to_string(to) + " has no rates to fit.");
+    AfxMessageBox("Class " + name + " has no rates to fit.", MB_ICONINFORMATION);
     return;
   }
+
+  // A fit that does not finish, or finishes on no finite rate, leaves everything as it was.
+  const int i = from - 1, j = to - 1;
+  const std::optional<GaussFit> fit = FitGaussian(StoredHistogram(i, j), values);
+  if (!fit) {
+    AfxMessageBox("The fit of class " + name + " did not converge; no result was stored.");
+    return;
+  }
+  const KineticRate rate = KineticRateOf(fit->fitted, m_exposureTime);
+  if (!std::isfinite(rate.rate) || !std::isfinite(rate.stdev)) {
+    AfxMessageBox("The fit of class " + name + " gave no finite rate; no result was stored.");
+    return;
+  }
+
   const std::string ratePath = OutputPath(std::to_string(from) + "," + std::to_string(to) + "rates.dat");
   const bool written = WriteRateFile(ratePath, values);
-
-  const int i = from - 1, j = to - 1;
-  const GaussFit fit = FitGaussian(StoredHistogram(i, j), values);
-  g_fitAmplitude = fit.lastEvaluated.amplitude;
-  g_fitCentre = fit.lastEvaluated.centre;
-  g_fitWidth = fit.lastEvaluated.width;
-
-  const KineticRate rate = KineticRateOf(fit.fitted, m_exposureTime);
+  g_fitAmplitude = fit->lastEvaluated.amplitude;
+  g_fitCentre = fit->lastEvaluated.centre;
+  g_fitWidth = fit->lastEvaluated.width;
   m_kineticRate = rate.rate;
   m_rateStdev = rate.stdev;
-  m_gaussAmplitude = fit.fitted.amplitude;
+  m_gaussAmplitude = fit->fitted.amplitude;
   m_fitResults[i][j] = {true, m_kineticRate, m_rateStdev, static_cast<std::int32_t>(list->size())};
 
   m_drawFitCurve = true;
@@ -50,4 +63,9 @@ void CVarnelDlg::OnFitGaussian() {
   UpdateData(FALSE);
   // The fit stands; the user must know that its file does not.
   if (!written) AfxMessageBox(CannotWriteMessage(ratePath));
+  if (fit->startMoved)
+    AfxMessageBox("Class " + name +
+                      ": its rates lie outside the range the fit takes (ln of the rate per frame from -9 to -1). "
+                      "The fit started from the nearest end of that range, and its rate cannot lie beyond it.",
+                  MB_ICONINFORMATION);
 }

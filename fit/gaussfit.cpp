@@ -1,9 +1,16 @@
 #include "fit/gaussfit.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
 
+// The allowed region of the parameters, boundaries included; the centre's bounds keep the
+// Gaussian's middle on the histogram, one ln unit in from either end.
+constexpr double kLeastWidth = 0.5;
+constexpr double kLeastAmplitude = 1.0;
+constexpr double kLeastCentre = -9.0;
+constexpr double kMostCentre = -1.0;
 // Values returned outside the allowed region: no sum of squares of 50 counts comes near it.
 constexpr double kForbidden = 1e300;
 // Start of the search: amplitude, width, and steps of 0.1 along each parameter alone.
@@ -34,23 +41,27 @@ double gaussObjective(const ClassHistogram& histogram, const DoubleVector& p) {
     const double model = A / (std::sqrt(kHalfPi) * w) * std::exp(-2.0 * ((x - xc) / w) * (x - xc) / w);
     sum = sum + (y - model) * (y - model);
   }
-  if (w < 0.5 || A < 1.0 || xc < -9.0 || xc > -1.0) return kForbidden;
+  if (w < kLeastWidth || A < kLeastAmplitude || xc < kLeastCentre || xc > kMostCentre) return kForbidden;
   return sum;
 }
 
-GaussFit FitGaussian(const ClassHistogram& histogram, const std::vector<double>& values) {
+std::optional<GaussFit> FitGaussian(const ClassHistogram& histogram, const std::vector<double>& values) {
   double sum = 0.0;
   for (double v : values) sum += std::log(v);
+  const double mean = sum / static_cast<double>(values.size());
 
+  GaussFit fit{};
   DoubleVector p(3);
   DoubleMatrix xi(3, 3);
   p[0] = kStartAmplitude;
-  p[1] = sum / static_cast<double>(values.size());
+  // A start outside the allowed region would lie on the flat 1e300 the objective returns there,
+  // where no line search finds a way down.
+  p[1] = std::clamp(mean, kLeastCentre, kMostCentre);
+  fit.startMoved = p[1] != mean;
   p[2] = kStartWidth;
   for (int r = 0; r < 3; ++r)
     for (int c = 0; c < 3; ++c) xi[r][c] = r == c ? kStartStep : 0.0;
 
-  GaussFit fit{};
   const Objective objective = [&](const DoubleVector& q) {
     // Kept before anything else: the panel draws the last point tried.
     fit.lastEvaluated = {q[0], q[1], q[2]};
@@ -58,7 +69,11 @@ GaussFit FitGaussian(const ClassHistogram& histogram, const std::vector<double>&
   };
   int iter = 0;
   double fret = 0.0;
-  powell(p, xi, kFitTolerance, iter, fret, objective);
+  try {
+    powell(p, xi, kFitTolerance, iter, fret, objective, AtIterationLimit::Throw);
+  } catch (const IterationLimitReached&) {
+    return std::nullopt;
+  }
   fit.fitted = {p[0], p[1], p[2]};
   return fit;
 }

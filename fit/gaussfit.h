@@ -2,6 +2,7 @@
 // squares to the class histogram with the direction-set minimiser, and the kinetic rate it gives.
 #pragma once
 
+#include <optional>
 #include <vector>
 
 #include "fit/fitparams.h"
@@ -19,11 +20,13 @@ double gaussObjective(const ClassHistogram& histogram, const DoubleVector& p);
 struct GaussFit {
   GaussianParams fitted;         // the minimum the minimiser returned
   GaussianParams lastEvaluated;  // the last point it evaluated, which the panel draws
+  bool startMoved = false;       // the mean of ln v lay outside -9 ... -1: the start is the nearest bound
 };
 
 // Fits the histogram from A = 20, w = 0.5 and the mean of ln v over `values` (not empty) as
-// the centre, in steps of 0.1 along each parameter alone.
-GaussFit FitGaussian(const ClassHistogram& histogram, const std::vector<double>& values);
+// the centre, kept within -9 ... -1, in steps of 0.1 along each parameter alone. Nothing when
+// the minimiser reaches one of its iteration limits.
+std::optional<GaussFit> FitGaussian(const ClassHistogram& histogram, const std::vector<double>& values);
 
 struct KineticRate {
   double rate;   // e^xc / exposure, s^-1

@@ -58,6 +58,12 @@ constexpr double kAbscissaFloor = std::numeric_limits<double>::epsilon() * 0.001
 // Set once by the program's start; read by fatalError.
 FatalReportHook g_fatalReportHook = nullptr;
 
+// The end of a minimisation at one of its iteration limits.
+[[noreturn]] void LimitReached(const char* text, AtIterationLimit atLimit) {
+  if (atLimit == AtIterationLimit::Throw) throw IterationLimitReached(text);
+  fatalError(text);
+}
+
 // |m| carrying the sign of s; s = 0 counts as positive.
 double WithSignOf(double m, double s) { return s >= 0.0 ? std::fabs(m) : -std::fabs(m); }
 
@@ -88,13 +94,13 @@ void ReplaceDirection(DoubleMatrix& xi, int dropped, const DoubleVector& newDire
 // 1-based index of the direction that gave the largest decrease (0 when none
 // decreased) and that decrease in largestDecrease; ties keep the earlier one.
 int MinimiseAlongEachDirection(DoubleVector& p, const DoubleMatrix& xi, DoubleVector& xit, double& fret,
-                               double& largestDecrease, const Objective& func) {
+                               double& largestDecrease, const Objective& func, AtIterationLimit atLimit) {
   int ibig = 0;
   double del = 0.0;
   for (int i = 0; i < p.length(); ++i) {
     CopyColumn(xi, i, xit);
     const double fptt = fret;
-    lineSearch(p, xit, fret, func);
+    lineSearch(p, xit, fret, func, atLimit);
     if (fptt - fret > del) {
       del = fptt - fret;
       ibig = i + 1;
@@ -242,7 +248,8 @@ const double* DoubleMatrix::operator[](std::int32_t i) const {
 // Direction-set method
 // ---------------------------------------------------------------------------
 
-void powell(DoubleVector& p, DoubleMatrix& xi, double ftol, int& iter, double& fret, const Objective& func) {
+void powell(DoubleVector& p, DoubleMatrix& xi, double ftol, int& iter, double& fret, const Objective& func,
+            AtIterationLimit atLimit) {
   const int n = p.length();
   DoubleVector pt(n);
   DoubleVector ptt(n);
@@ -254,10 +261,10 @@ void powell(DoubleVector& p, DoubleMatrix& xi, double ftol, int& iter, double& f
   for (iter = 0;; ++iter) {
     const double fp = fret;
     double del = 0.0;
-    const int ibig = MinimiseAlongEachDirection(p, xi, xit, fret, del, func);
+    const int ibig = MinimiseAlongEachDirection(p, xi, xit, fret, del, func, atLimit);
 
     if (2.0 * (fp - fret) <= ftol * (std::fabs(fp) + std::fabs(fret)) + kConvergenceFloor) return;
-    if (iter == kMaxSweeps) fatalError("powell exceeding maximum iterations.");
+    if (iter == kMaxSweeps) LimitReached("powell exceeding maximum iterations.", atLimit);
 
     // ptt: the point extrapolated along the net move of this sweep;
     // xit: that move.
@@ -273,7 +280,7 @@ void powell(DoubleVector& p, DoubleMatrix& xi, double ftol, int& iter, double& f
       // largest decrease, and the value still falls past the new p.
       const double t = 2.0 * (fp - 2.0 * fret + fptt) * Square(fp - fret - del) - del * Square(fp - fptt);
       if (t < 0.0) {
-        lineSearch(p, xit, fret, func);
+        lineSearch(p, xit, fret, func, atLimit);
         // ibig is 0 only if no direction lowered the value, which a
         // sweep that did not converge cannot produce for a
         // deterministic objective; then no direction is dropped.
@@ -283,7 +290,7 @@ void powell(DoubleVector& p, DoubleMatrix& xi, double ftol, int& iter, double& f
   }
 }
 
-void lineSearch(DoubleVector& p, DoubleVector& xi, double& fret, const Objective& func) {
+void lineSearch(DoubleVector& p, DoubleVector& xi, double& fret, const Objective& func, AtIterationLimit atLimit) {
   const int n = p.length();
   DoubleVector origin(n);
   DoubleVector direction(n);
@@ -302,7 +309,7 @@ void lineSearch(DoubleVector& p, DoubleVector& xi, double& fret, const Objective
   double fb = 0.0;
   bracketMinimum(ax, xx, bx, fa, fx, fb, along);
   double xmin = 0.0;
-  fret = brent(ax, xx, bx, along, kLineTolerance, xmin);
+  fret = brent(ax, xx, bx, along, kLineTolerance, xmin, atLimit);
 
   for (int j = 0; j < n; ++j) {
     xi[j] = xi[j] * xmin;
@@ -380,7 +387,8 @@ void bracketMinimum(double& a, double& b, double& c, double& fa, double& fb, dou
   }
 }
 
-double brent(double ax, double bx, double cx, const ScalarFunction& f, double tol, double& xmin) {
+double brent(double ax, double bx, double cx, const ScalarFunction& f, double tol, double& xmin,
+             AtIterationLimit atLimit) {
   BrentSearch search(ax, bx, cx, f);
   for (int iteration = 0; iteration < kMaxBrentIterations; ++iteration) {
     if (search.Iterate(tol)) {
@@ -388,7 +396,7 @@ double brent(double ax, double bx, double cx, const ScalarFunction& f, double to
       return search.BestValue();
     }
   }
-  fatalError("Too many iterations in brent");
+  LimitReached("Too many iterations in brent", atLimit);
 }
 
 // ---------------------------------------------------------------------------

@@ -4,7 +4,8 @@
 //
 // The minimiser has no error returns. When one of its iteration limits is
 // reached it writes a three-line report to standard error and ends the
-// process with status 1 (see fatalError).
+// process with status 1 (see fatalError), unless the caller asks it to throw
+// IterationLimitReached instead.
 //
 // Every minimisation keeps its state to itself: several may run at once, on
 // different threads, and an objective may carry whatever it needs.
@@ -12,6 +13,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -58,6 +60,16 @@ using Objective = std::function<double(const DoubleVector&)>;
 // A function of one variable, as searched by bracketMinimum and brent.
 using ScalarFunction = std::function<double(double)>;
 
+// What reaching an iteration limit does: the fatal report and the end of the
+// program, or an IterationLimitReached for the caller to catch.
+enum class AtIterationLimit { EndProgram, Throw };
+
+// Thrown with the text of the fatal report that it stands for.
+class IterationLimitReached : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
 // The line a line search works along: the objective at origin + x * direction.
 struct LineContext {
   const DoubleVector& origin;
@@ -69,11 +81,13 @@ struct LineContext {
 // are the search directions; on return p is the minimum found, xi the final
 // direction set, fret the value at p, and iter the sweep (counted from 0) at
 // which the fractional decrease of the value fell within ftol.
-void powell(DoubleVector& p, DoubleMatrix& xi, double ftol, int& iter, double& fret, const Objective& func);
+void powell(DoubleVector& p, DoubleMatrix& xi, double ftol, int& iter, double& fret, const Objective& func,
+            AtIterationLimit atLimit = AtIterationLimit::EndProgram);
 
 // Moves p to the minimum of func along direction xi. On return xi holds the
 // displacement actually made and fret the value at the new p.
-void lineSearch(DoubleVector& p, DoubleVector& xi, double& fret, const Objective& func);
+void lineSearch(DoubleVector& p, DoubleVector& xi, double& fret, const Objective& func,
+                AtIterationLimit atLimit = AtIterationLimit::EndProgram);
 
 // The objective at origin + x * direction of the line.
 double lineValue(const LineContext& line, double x);
@@ -85,7 +99,8 @@ void bracketMinimum(double& a, double& b, double& c, double& fa, double& fb, dou
 // Minimum of f inside the bracket (ax, bx, cx), which may be given in either
 // order, located to a fractional precision of about tol. Stores the abscissa
 // in xmin and returns f there.
-double brent(double ax, double bx, double cx, const ScalarFunction& f, double tol, double& xmin);
+double brent(double ax, double bx, double cx, const ScalarFunction& f, double tol, double& xmin,
+             AtIterationLimit atLimit = AtIterationLimit::EndProgram);
 
 // Called with the three lines of a fatal report joined by '\n', before they
 // are written to standard error and the process exits, so that a window host

@@ -54,16 +54,17 @@ void WriteText(CDataExchange* dx, Control& control, T value) {
 template <class T, class Parse, class Accept>
 void ReadText(CDataExchange* dx, Control& control, T& value, Parse parse, Accept accept, const std::string& rule) {
   if (control.text == control.lastWritten) {
-    value = static_cast<T>(control.lastValue);
+    if (!dx->ValidatesOnly()) value = static_cast<T>(control.lastValue);
     dx->m_pDlgWnd->ClearInvalid(control);
     return;
   }
   const auto parsed = parse(control.text);
   if (!parsed || !accept(*parsed)) {
-    dx->m_pDlgWnd->MarkInvalid(control, rule);
+    dx->m_pDlgWnd->MarkInvalid(control, rule, !dx->ValidatesOnly());
     dx->Fail();
     return;
   }
+  if (dx->ValidatesOnly()) return dx->m_pDlgWnd->ClearInvalid(control);
   value = *parsed;
   control.lastWritten = control.text;
   control.lastValue = static_cast<double>(*parsed);
@@ -111,6 +112,7 @@ void DDX_Text(CDataExchange* dx, int id, double& value, std::optional<DoubleLimi
 void DDX_Check(CDataExchange* dx, int id, int& value) {
   Control* control = EditOf(dx, id);
   if (!control) return;
+  if (dx->ValidatesOnly()) return;
   if (dx->m_bSaveAndValidate)
     value = control->check ? 1 : 0;
   else

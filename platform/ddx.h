@@ -7,15 +7,20 @@
 
 class CDataExchange {
  public:
-  CDataExchange(CDialog* dialog, BOOL saveAndValidate) : m_bSaveAndValidate(saveAndValidate), m_pDlgWnd(dialog) {}
+  // `validateOnly` (with saveAndValidate): the texts are checked and bad ones marked quietly,
+  // but no field is written.
+  CDataExchange(CDialog* dialog, BOOL saveAndValidate, bool validateOnly = false)
+      : m_bSaveAndValidate(saveAndValidate), m_pDlgWnd(dialog), validateOnly_(validateOnly) {}
 
   const BOOL m_bSaveAndValidate;  // TRUE: controls -> fields
   CDialog* const m_pDlgWnd;
 
+  bool ValidatesOnly() const { return validateOnly_; }
   bool Failed() const { return failed_; }
   void Fail() { failed_ = true; }
 
  private:
+  const bool validateOnly_;
   bool failed_ = false;
 };
 

@@ -114,6 +114,13 @@ BOOL CDialog::UpdateData(BOOL saveAndValidate) {
   return dx.Failed() ? FALSE : TRUE;
 }
 
+void CDialog::ValidateControls() {
+  CDataExchange dx(this, TRUE, true);
+  ++exchangeDepth_;
+  DoDataExchange(&dx);
+  --exchangeDepth_;
+}
+
 Control* CDialog::FindControl(int id) {
   auto it = std::find_if(controls_.begin(), controls_.end(), [id](const Control& c) { return c.Id() == id; });
   return (id == IDC_STATIC || it == controls_.end()) ? nullptr : &*it;
@@ -143,14 +150,18 @@ void CDialog::SetControlCheck(Control& control, int check) {
   ControlStateChanged(control);
 }
 
-void CDialog::MarkInvalid(Control& control, const std::string& message) {
-  if (control.invalidMessage == message) return;  // reported once, not once per exchange
-  control.invalidMessage = message;
-  ControlStateChanged(control);
+void CDialog::MarkInvalid(Control& control, const std::string& message, bool report) {
+  if (control.invalidMessage != message) {
+    control.invalidMessage = message;
+    ControlStateChanged(control);
+  }
+  if (!report || control.reportedMessage == message) return;  // told once, not once per exchange
+  control.reportedMessage = message;
   AfxGetHost().ReportInvalid(*this, control, message);
 }
 
 void CDialog::ClearInvalid(Control& control) {
+  control.reportedMessage.clear();
   if (control.invalidMessage.empty()) return;
   control.invalidMessage.clear();
   ControlStateChanged(control);
@@ -160,6 +171,8 @@ void CDialog::UserEditText(int id, const std::string& text) {
   Control* control = FindControl(id);
   if (!control || control->Kind() != ControlKind::Edit || !control->enabled) return;
   control->text = text;
+  // The edit shows at once whether its text can be taken, whether or not a handler reads it.
+  ValidateControls();
   SendMessage(WM_COMMAND, MAKEWPARAM(static_cast<UINT>(id), EN_CHANGE));
 }
 

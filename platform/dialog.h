@@ -24,6 +24,7 @@ struct Control {
   std::string lastWritten;          // the text that last went between control and field
   double lastValue = 0;             // the exact field value that text stands for
   std::string invalidMessage;       // non-empty while the text could not be taken
+  std::string reportedMessage;      // what the host was last told of that
 
   int Id() const { return tmpl->id; }
   ControlKind Kind() const { return tmpl->kind; }
@@ -91,6 +92,8 @@ class CDialog {
   // TRUE: controls -> fields; FALSE: fields -> controls. Notifications are locked out meanwhile.
   // FALSE when some text could not be taken.
   BOOL UpdateData(BOOL saveAndValidate = TRUE);
+  // Marks every edit whose text its field would refuse, and clears the others; writes no field.
+  void ValidateControls();
 
   virtual BOOL OnInitDialog();
   virtual void DoDataExchange(CDataExchange* dx);
@@ -130,7 +133,9 @@ class CDialog {
   bool NotificationsLocked() const { return exchangeDepth_ > 0; }
   void SetControlText(Control& control, const std::string& text);
   void SetControlCheck(Control& control, int check);
-  void MarkInvalid(Control& control, const std::string& message);
+  // Marks the control's text as not taken; the host is told once per message unless `report`
+  // is false (the text is checked as it is typed, before anything reads it).
+  void MarkInvalid(Control& control, const std::string& message, bool report = true);
   void ClearInvalid(Control& control);
   void ControlStateChanged(Control& control);
 

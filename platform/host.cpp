@@ -17,7 +17,7 @@ class QuietHost final : public Host {
   void ControlChanged(CDialog&, const Control&) override {}
   void SurfaceChanged(CDialog&, const CRect&) override {}
   std::optional<std::vector<std::string>> ChooseFiles(const FileDialogRequest&) override { return std::nullopt; }
-  void ShowMessage(const std::string& text) override { std::cerr << "varnel: " << text << std::endl; }
+  void ShowMessage(const std::string& text, MessageKind) override { std::cerr << "varnel: " << text << std::endl; }
   void ReportInvalid(CDialog&, const Control& control, const std::string& message) override {
     std::cerr << "varnel: " << control.tmpl->name << ": " << message << std::endl;
   }
@@ -35,7 +35,8 @@ Host& AfxGetHost() { return *g_host; }
 
 void AfxSetHost(Host* host) { g_host = host ? host : &g_quietHost; }
 
-int AfxMessageBox(const std::string& text) {
-  AfxGetHost().ShowMessage(text);
+int AfxMessageBox(const std::string& text, UINT type) {
+  AfxGetHost().ShowMessage(text, (type & MB_ICONINFORMATION) == MB_ICONINFORMATION ? MessageKind::Notice
+                                                                                  : MessageKind::Error);
   return IDOK;
 }

@@ -11,6 +11,10 @@
 class CDialog;
 struct Control;
 
+// A notice tells the user something; an error says that what the user asked for was refused or
+// could not be done (script mode then ends with status 4).
+enum class MessageKind { Notice, Error };
+
 struct FileDialogRequest {
   bool open = true;
   bool multiSelect = false;
@@ -30,8 +34,8 @@ class Host {
   virtual void SurfaceChanged(CDialog& dialog, const CRect& rect) = 0;
   // The chosen paths, or nothing for Cancel.
   virtual std::optional<std::vector<std::string>> ChooseFiles(const FileDialogRequest& request) = 0;
-  // A refusal or a notice for the user.
-  virtual void ShowMessage(const std::string& text) = 0;
+  // A notice or an error for the user.
+  virtual void ShowMessage(const std::string& text, MessageKind kind) = 0;
   // Text that a control holds could not be taken into its field.
   virtual void ReportInvalid(CDialog& dialog, const Control& control, const std::string& message) = 0;
   // Whether the dialog's window is minimised.
@@ -47,8 +51,9 @@ class Host {
 Host& AfxGetHost();
 void AfxSetHost(Host* host);
 
-// Shows `text` to the user (a message box in a window, a line on standard error in a script).
-int AfxMessageBox(const std::string& text);
+// Shows `text` to the user (a message box in a window, a line on standard error in a script):
+// a notice with MB_ICONINFORMATION, otherwise an error.
+int AfxMessageBox(const std::string& text, UINT type = MB_ICONERROR);
 
 // Marks a long operation for as long as it lives.
 class CWaitCursor {

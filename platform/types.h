@@ -57,6 +57,11 @@ inline constexpr UINT CBN_SELCHANGE = 1;
 
 inline constexpr UINT SC_CLOSE = 0xF060;
 
+// Message box types; the icon says what the message is.
+inline constexpr UINT MB_OK = 0x00;
+inline constexpr UINT MB_ICONERROR = 0x10;
+inline constexpr UINT MB_ICONINFORMATION = 0x40;
+
 inline constexpr int IDOK = 1;
 inline constexpr int IDCANCEL = 2;
 inline constexpr int IDC_STATIC = -1;

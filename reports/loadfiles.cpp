@@ -13,6 +13,7 @@
 #include "reports/outputdir.h"
 #include "reports/parallel.h"
 #include "reports/reportfile.h"
+#include "res/resource.h"
 
 namespace {
 
@@ -24,11 +25,21 @@ struct Shortfall {
   std::size_t missing;
 };
 
-// The paths the user picked, in the dialog's order; none when the dialog was cancelled.
+// The directory of `path` with its final '/'; empty for a bare file name.
+std::string DirectoryOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// The file name of `path`, without its folder.
+std::string FileNameOf(const std::string& path) { return path.substr(DirectoryOf(path).size()); }
+
+// The paths the user picked, in the dialog's order; none when the dialog was cancelled. The
+// dialog opens in the folder of the last load.
 std::vector<std::string> ChooseReports() {
   static constexpr char szFilter[] = "DAT Files (*.dat)|*.dat||";
   CFileDialog dlg(TRUE, nullptr, nullptr, OFN_ALLOWMULTISELECT | OFN_HIDEREADONLY, szFilter, nullptr);
-  const std::string directory;
+  const std::string directory = g_outputDir;
   dlg.m_ofn.lpstrInitialDir = directory;
   std::vector<std::string> file_names;
   if (dlg.DoModal() == IDCANCEL) return file_names;
@@ -65,10 +76,10 @@ std::optional<TransitionRecords> AllocateRecords(std::size_t records) {
   }
 }
 
-// Reads every report into its place in `records`, several reports at a time; returns the
-// reports that fell short, in the order of `file_names`.
-std::vector<Shortfall> ReadReports(const std::vector<std::string>& file_names, std::size_t perFile,
-                                   TransitionRecords& records) {
+// Reads every report into its place in `records`, several reports at a time; returns how each
+// was read, in the order of `file_names`.
+std::vector<ReportReading> ReadReports(const std::vector<std::string>& file_names, std::size_t perFile,
+                                       TransitionRecords& records) {
   std::vector<ReportReading> readings(file_names.size());
   // Each thread takes the next report not yet taken, so that a long report holds up no other.
   std::atomic<std::size_t> next{0};
@@ -77,11 +88,42 @@ std::vector<Shortfall> ReadReports(const std::vector<std::string>& file_names, s
     for (std::size_t f = next++; f < file_names.size(); f = next++)
       readings[f] = ReadReport(file_names[f], perFile, records, f * perFile);
   });
+  return readings;
+}
+
+// The reports that fell short of `perFile` records, in the order of `file_names`.
+std::vector<Shortfall> ShortfallsOf(const std::vector<std::string>& file_names,
+                                    const std::vector<ReportReading>& readings, std::size_t perFile) {
   std::vector<Shortfall> shortfalls;
   for (std::size_t f = 0; f < file_names.size(); ++f)
     if (readings[f].supplied < perFile)
       shortfalls.push_back({file_names[f], readings[f].opened, perFile - readings[f].supplied});
   return shortfalls;
+}
+
+// At most this many files are named in one message; the rest are counted.
+constexpr std::size_t kNamesShown = 10;
+
+// The file names (without their folders) of `paths`, one per line.
+std::string NameList(const std::vector<std::string>& paths) {
+  std::string text;
+  for (std::size_t k = 0; k < paths.size() && k < kNamesShown; ++k) {
+    text += '\n';
+    text += FileNameOf(paths[k]);
+  }
+  if (paths.size() > kNamesShown) text += "\nand " + std::to_string(paths.size() - kNamesShown) + " more";
+  return text;
+}
+
+// The chosen files that are reports: the program's own output files are left out, with a word.
+std::vector<std::string> LeaveOutOwnFiles(const std::vector<std::string>& chosen) {
+  std::vector<std::string> reports, own;
+  for (const std::string& path : chosen) (IsOwnOutputName(FileNameOf(path)) ? own : reports).push_back(path);
+  if (!own.empty())
+    AfxMessageBox("Left out " + std::to_string(own.size()) + (own.size() == 1 ? " file" : " files") +
+                      " that Varnel writes itself and that are no reports:" + NameList(own),
+                  MB_ICONINFORMATION);
+  return reports;
 }
 
 std::string ShortfallMessage(const std::vector<Shortfall>& shortfalls, std::size_t perFile) {
@@ -94,24 +136,17 @@ std::string ShortfallMessage(const std::vector<Shortfall>& shortfalls, std::size
   return text;
 }
 
-// The directory of `path` with its final '/'; empty for a bare file name.
-std::string DirectoryOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
 }  // namespace
 
 void CVarnelDlg::OnLoadFiles() {
-  const std::vector<std::string> file_names = ChooseReports();
+  if (FieldRefused(IDC_PEAKS_IN_REPORT)) return;
+  const std::vector<std::string> chosen = ChooseReports();
+  if (chosen.empty()) return;
+  const std::vector<std::string> file_names = LeaveOutOwnFiles(chosen);
   if (file_names.empty()) return;
 
   // The data exchange keeps K within 0 ... 1000; this only guards the arithmetic below.
-  const int peaks = m_peaksInReport;
-  if (peaks < 0 || peaks > kMaxPeaks) {
-    AfxMessageBox("Peaks in report must lie between 0 and " + std::to_string(kMaxPeaks) + ".");
-    return;
-  }
+  const int peaks = std::clamp(m_peaksInReport, 0, kMaxPeaks);
   const auto perFile = static_cast<std::size_t>(peaks) * static_cast<std::size_t>(peaks);
   const std::uint64_t records = static_cast<std::uint64_t>(perFile) * file_names.size();
   if (const auto refusal = SizeRefusal(records, peaks, file_names.size())) {
@@ -119,23 +154,32 @@ void CVarnelDlg::OnLoadFiles() {
     return;
   }
 
-  std::vector<Shortfall> shortfalls;
-  bool allocated = false;
+  std::optional<TransitionRecords> loaded;
+  std::vector<ReportReading> readings;
   {
     CWaitCursor wait;
-    std::optional<TransitionRecords> loaded = AllocateRecords(static_cast<std::size_t>(records));
-    if (loaded) {
-      allocated = true;
-      shortfalls = ReadReports(file_names, perFile, *loaded);
-      g_outputDir = DirectoryOf(file_names.front());
-      m_records = std::move(*loaded);
-    }
+    loaded = AllocateRecords(static_cast<std::size_t>(records));
+    if (loaded) readings = ReadReports(file_names, perFile, *loaded);
   }
-  if (!allocated) {
+  if (!loaded) {
     AfxMessageBox("Cannot load " + std::to_string(records) +
                   " records: there is not enough memory. The records loaded before are kept.");
     return;
   }
+  const bool anyRead =
+      std::any_of(readings.begin(), readings.end(), [](const ReportReading& r) { return r.supplied > 0; });
+  if (perFile > 0 && !anyRead) {
+    AfxMessageBox("None of the chosen files could be read as a report (four header lines, then records of "
+                  "five numbers). The records loaded before are kept:" +
+                  NameList(file_names));
+    return;
+  }
+
+  // New records: what was computed from the old ones goes with them.
+  g_outputDir = DirectoryOf(file_names.front());
+  m_records = std::move(*loaded);
+  ClearResults();
   RebuildTransitionMap();
+  const std::vector<Shortfall> shortfalls = ShortfallsOf(file_names, readings, perFile);
   if (!shortfalls.empty()) AfxMessageBox(ShortfallMessage(shortfalls, perFile));
 }

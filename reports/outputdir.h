@@ -10,5 +10,9 @@ extern std::string g_outputDir;
 // Where the output file `name` goes: the output folder followed by the name.
 std::string OutputPath(const std::string& name);
 
+// Whether a file name (without its folder) is one the program writes itself: "3dgrid.dat",
+// "log.dat" or a class rate file "I,Jrates.dat". Such a file is never read as a report.
+bool IsOwnOutputName(const std::string& name);
+
 // The message that tells the user an output file could not be written.
 std::string CannotWriteMessage(const std::string& path);

@@ -19,13 +19,10 @@ void StepBy(std::int32_t& value, int step) {
 // The member of a circle that a button moves.
 using CircleField = std::int32_t SelectionCircle::*;
 
+// A circle belongs to a class of the last lock, like the class "Set Circle" rebuilds from it.
 void MoveShownCircle(CVarnelDlg& dlg, CircleField field, int step) {
   dlg.UpdateData(TRUE);
-  if (dlg.m_lockedStateCount == 0) {
-    AfxMessageBox("Lock cutoffs first.");
-    return;
-  }
-  if (!InClassTables(dlg.m_pickFrom, dlg.m_pickTo)) return;
+  if (!dlg.LockedClassList(dlg.m_pickFrom, dlg.m_pickTo)) return;
   SelectionCircle& circle = dlg.m_circles[dlg.m_pickFrom - 1][dlg.m_pickTo - 1];
   circle.visible = true;
   StepBy(circle.*field, step);

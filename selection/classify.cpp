@@ -2,6 +2,7 @@
 #include <string>
 
 #include "app/varneldlg.h"
+#include "res/resource.h"
 #include "selection/classlists.h"
 #include "selection/histograms.h"
 
@@ -21,6 +22,7 @@ std::vector<double>* CVarnelDlg::LockedClassList(int from, int to) {
 }
 
 void CVarnelDlg::OnLockCutoffs() {
+  if (FieldRefused(IDC_STATE_COUNT)) return;
   const int states = m_stateCount;
   if (states < 1 || states > kMaxStates) {
     AfxMessageBox("Enter the number of states first.");
@@ -38,9 +40,14 @@ void CVarnelDlg::OnLockCutoffs() {
   m_classLists = std::move(*lists);
   m_lockedStateCount = states;
   PlaceDefaultCircles(m_circles, states);
-  for (int i = 0; i < states; ++i)
-    for (int j = 0; j < states; ++j)
-      StoreHistogram(i, j, HistogramOf(m_classLists[static_cast<std::size_t>(i * states + j)]));
+  // Classes beyond this lock's table keep nothing of an earlier one: no histogram, no fit.
+  for (int i = 0; i < kMaxStates; ++i)
+    for (int j = 0; j < kMaxStates; ++j) {
+      const bool inTable = i < states && j < states;
+      StoreHistogram(i, j, HistogramOf(inTable ? m_classLists[static_cast<std::size_t>(i * states + j)]
+                                               : std::vector<double>{}));
+      if (!inTable) m_fitResults[i][j] = FitResult{};
+    }
 
   m_shownFrom = 0;
   m_shownTo = 0;

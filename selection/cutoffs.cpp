@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/varneldlg.h"
+#include "res/resource.h"
 
 namespace {
 
@@ -45,6 +46,8 @@ void StepCutoff(CVarnelDlg& dlg, double step) {
 
 void CVarnelDlg::OnStateCountChange() {
   UpdateData(TRUE);
+  // Text that is no count changes nothing: the cutoffs the user has set stay.
+  if (HoldsRefusedText(IDC_STATE_COUNT)) return;
   // The exchange keeps N within 1 ... 10 once the user has entered one; before that it is 0,
   // and there is nothing to space out.
   const int states = m_stateCount;
@@ -73,6 +76,7 @@ void CVarnelDlg::OnCutoffDown() { StepCutoff(*this, -kCellStep); }
 
 void CVarnelDlg::OnRefreshCutoffs() {
   UpdateData(TRUE);
+  if (FieldRefused(IDC_CUTOFF_VALUE)) return;
   if (const auto slot = SelectedSlot(m_cutoffList)) {
     m_cutoffValue = ClampCutoff(m_cutoffValue);
     m_cutoffs[*slot] = m_cutoffValue;

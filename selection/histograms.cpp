@@ -24,6 +24,11 @@ ClassHistogram HistogramOf(const std::vector<double>& list) {
   return histogram;
 }
 
+void ClearHistograms() {
+  std::fill_n(&g_histCounts[0][0][0], kMaxStates * kMaxStates * kHistogramBins, 0.0);
+  std::fill_n(&g_histCentres[0][0][0], kMaxStates * kMaxStates * kHistogramBins, 0.0);
+}
+
 ClassHistogram StoredHistogram(int from, int to) {
   ClassHistogram histogram;
   std::copy_n(g_histCounts[from][to], kHistogramBins, histogram.counts.begin());

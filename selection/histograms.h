@@ -28,6 +28,9 @@ std::optional<int> HistogramBinOf(double rate);
 // The histogram of one class list, the values counted in list order.
 ClassHistogram HistogramOf(const std::vector<double>& list);
 
+// Every class's counts and centres back to 0, as at program start.
+void ClearHistograms();
+
 // The histogram of class [from][to] in the tables, and storing one there.
 ClassHistogram StoredHistogram(int from, int to);
 void StoreHistogram(int from, int to, const ClassHistogram& histogram);

@@ -29,8 +29,10 @@ ClassIndex PreviousClass(ClassIndex shown, int states) {
   return a >= 0 ? ClassNumber(a, states) : shown;
 }
 
-// Both use N as last read: the picker does not read the controls.
+// Both use N as last read: the picker does not read the controls. Without a number of states
+// there is no class to step to, and nothing is drawn.
 void CVarnelDlg::OnPickNext() {
+  if (!ValidCount(m_stateCount)) return;
   const ClassIndex next = NextClass({m_shownFrom, m_shownTo}, m_stateCount);
   m_shownFrom = next.from;
   m_shownTo = next.to;
@@ -38,6 +40,7 @@ void CVarnelDlg::OnPickNext() {
 }
 
 void CVarnelDlg::OnPickPrev() {
+  if (!ValidCount(m_stateCount)) return;
   const ClassIndex previous = PreviousClass({m_shownFrom, m_shownTo}, m_stateCount);
   m_shownFrom = previous.from;
   m_shownTo = previous.to;

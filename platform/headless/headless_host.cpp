@@ -183,7 +183,10 @@ std::optional<std::vector<std::string>> HeadlessHost::ChooseFiles(const FileDial
   return answer;
 }
 
-void HeadlessHost::ShowMessage(const std::string& text) { err_ << "varnel: " << text << std::endl; }
+void HeadlessHost::ShowMessage(const std::string& text, MessageKind kind) {
+  err_ << "varnel: " << text << std::endl;
+  errorShown_ = errorShown_ || kind == MessageKind::Error;
+}
 
 void HeadlessHost::ReportInvalid(CDialog&, const Control& control, const std::string& message) {
   err_ << "varnel: " << control.tmpl->name << ": " << message << std::endl;

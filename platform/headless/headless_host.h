@@ -15,19 +15,20 @@ inline constexpr int kExitDone = 0;
 inline constexpr int kExitFatal = 1;
 inline constexpr int kExitBadScript = 2;
 inline constexpr int kExitExpectFailed = 3;
+inline constexpr int kExitErrorReported = 4;  // the script ran to its end, but an error was shown
 
 class HeadlessHost final : public Host {
  public:
   // `name` is used in messages about the script's lines.
   HeadlessHost(std::string name, std::vector<ScriptLine> lines, std::ostream& out, std::ostream& err);
 
-  int ExitStatus() const { return status_; }
+  int ExitStatus() const { return status_ == kExitDone && errorShown_ ? kExitErrorReported : status_; }
 
   INT_PTR RunModal(CDialog& dialog) override;
   void ControlChanged(CDialog&, const Control&) override {}
   void SurfaceChanged(CDialog&, const CRect&) override {}
   std::optional<std::vector<std::string>> ChooseFiles(const FileDialogRequest& request) override;
-  void ShowMessage(const std::string& text) override;
+  void ShowMessage(const std::string& text, MessageKind kind) override;
   void ReportInvalid(CDialog& dialog, const Control& control, const std::string& message) override;
   bool IsMinimised(const CDialog&) const override { return false; }
   void SetBusy(bool) override {}
@@ -63,6 +64,7 @@ class HeadlessHost final : public Host {
   std::ostream& out_;
   std::ostream& err_;
   int status_ = kExitDone;
+  bool errorShown_ = false;
   int depth_ = 0;
   std::optional<std::vector<std::string>> pendingFiles_;
 };

@@ -260,7 +260,9 @@ void DialogWindow::contextMenuEvent(QContextMenuEvent* event) {
 void DialogWindow::keyPressEvent(QKeyEvent* event) {
   switch (event->key()) {
     case Qt::Key_Escape:
-      SystemCommand(SC_CLOSE);
+      // A box closes with Escape; the main window only with its close box: closing it loses the
+      // whole analysis, which a stray key must not do.
+      if (parentWidget()) SystemCommand(SC_CLOSE);
       break;
     case Qt::Key_Return:
     case Qt::Key_Enter:

@@ -195,9 +195,10 @@ std::optional<std::vector<std::string>> QtHost::RunFileDialog(const FileDialogRe
   return paths;
 }
 
-void QtHost::ShowMessage(const std::string& text) {
+void QtHost::ShowMessage(const std::string& text, MessageKind kind) {
   if (messageSink_) return messageSink_(text);
-  QMessageBox box(QMessageBox::Warning, QStringLiteral("Varnel"), QString::fromStdString(text), QMessageBox::Ok,
+  QMessageBox box(kind == MessageKind::Notice ? QMessageBox::Information : QMessageBox::Warning,
+                  QStringLiteral("Varnel"), QString::fromStdString(text), QMessageBox::Ok,
                   windows_.empty() ? nullptr : windows_.back());
   // A box that comes up during a long operation waits for the user: the normal pointer meanwhile.
   if (busyDepth_ > 0) QApplication::restoreOverrideCursor();

@@ -39,7 +39,7 @@ class QtHost final : public Host {
   void ControlChanged(CDialog& dialog, const Control& control) override;
   void SurfaceChanged(CDialog& dialog, const CRect& rect) override;
   std::optional<std::vector<std::string>> ChooseFiles(const FileDialogRequest& request) override;
-  void ShowMessage(const std::string& text) override;
+  void ShowMessage(const std::string& text, MessageKind kind) override;
   void ReportInvalid(CDialog& dialog, const Control& control, const std::string& message) override;
   bool IsMinimised(const CDialog& dialog) const override;
   void SetBusy(bool busy) override;

@@ -69,6 +69,21 @@ TEST(ScriptMode, ExitStatuses) {
   EXPECT_NE(run.err.find("test.vsc:2:"), std::string::npos) << run.err;
 }
 
+// A batch notices what went wrong: status 4 when the script ran to its end but an error was
+// shown on the way; a notice alone leaves it 0.
+TEST(ScriptMode, AnErrorOnTheWayEndsWithStatusFour) {
+  TempDir dir;
+  dir.Write("table.dat", "a,b\n1,2\n");
+  ProgramRun run = RunScript(dir, "files table.dat\nclick load_files\nshow exposure_time\n");
+  EXPECT_EQ(run.status, 4);
+  EXPECT_NE(run.err.find("varnel: None of the chosen files could be read as a report"), std::string::npos) << run.err;
+  EXPECT_EQ(run.out, "IDC_EXPOSURE_TIME: 0.1\n");  // the script went on to its end
+
+  run = RunScript(dir, "type state_count 1\nclick lock_cutoffs\nclick fit_gaussian\n");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "varnel: Class 1->1 has no rates to fit.\n");
+}
+
 TEST(ScriptMode, CommandLine) {
   TempDir dir;
   const auto status = [](const std::string& args) { return RunProgram(VARNEL_PROGRAM, args).status; };

@@ -1,10 +1,13 @@
 // The colour table: how "shrcol.tbl" is read and how entries become pixel values.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 
 #include "app/varneldlg.h"
+#include "display/colortable.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_host.h"
 
@@ -84,6 +87,41 @@ TEST_F(ColorTableTest, EmptyFileGivesAWhiteTable) {
   Load("");
   EXPECT_EQ(dlg.GetColor(0), 0xFFFFFFu);
   EXPECT_EQ(dlg.GetColor(255), 0xFFFFFFu);
+}
+
+// The table built into the program is the one installed beside it, entry for entry.
+TEST(DefaultColorTable, IsTheTableBesideTheProgram) {
+  std::ifstream file(std::string(VARNEL_SOURCE_DIR) + "/res/shrcol.tbl");
+  const ColorTable table = DefaultColorTable();
+  for (const ColorEntry& e : table) {
+    std::uint32_t r = 0, g = 0, b = 0;
+    ASSERT_TRUE(file >> r >> g >> b);
+    EXPECT_EQ(e.red, r);
+    EXPECT_EQ(e.green, g);
+    EXPECT_EQ(e.blue, b);
+  }
+}
+
+// Without a table anywhere the map keeps its colours; one that cannot be read (a folder of that
+// name) is not passed over in silence.
+TEST_F(ColorTableTest, WithoutAReadableTableTheBuiltInOneIsUsed) {
+  const ColorTable builtIn = DefaultColorTable();
+  const auto expectBuiltIn = [&] {
+    for (int k : {0, 100, 200, 255}) {
+      const ColorEntry& e = builtIn[static_cast<std::size_t>(k)];
+      EXPECT_EQ(dlg.GetColor(k), e.red * 65536u + e.green * 256u + e.blue) << k;
+    }
+  };
+  dlg.LoadColorTable();  // the tests run where no table lies beside the program either
+  expectBuiltIn();
+  EXPECT_TRUE(host.messages.empty());
+  EXPECT_NE(dlg.GetColor(100), 0xFFFFFFu);
+
+  std::filesystem::create_directory(dir / "shrcol.tbl");
+  dlg.LoadColorTable();
+  expectBuiltIn();
+  EXPECT_EQ(host.notices, std::vector<std::string>{"The colour table \"shrcol.tbl\" in the current folder cannot be "
+                                                   "read; the map uses the program's own colours."});
 }
 
 TEST_F(ColorTableTest, IndexOutsideTheTableIsClamped) {

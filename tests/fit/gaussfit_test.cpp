@@ -89,11 +89,13 @@ TEST_F(GaussObjectiveTest, TheFitKeepsTheLastPointTried) {
     histogram.counts[static_cast<std::size_t>(30 + d)] = counts[d + 3];
     for (int n = 0; n < counts[d + 3]; ++n) values.push_back(std::exp(-3.9 + 0.2 * d));
   }
-  const GaussFit fit = FitGaussian(histogram, values);
-  EXPECT_NEAR(fit.fitted.centre, -3.9, 1e-6);
-  EXPECT_NEAR(fit.lastEvaluated.amplitude, fit.fitted.amplitude, 1e-4);
-  EXPECT_NEAR(fit.lastEvaluated.centre, fit.fitted.centre, 1e-4);
-  EXPECT_NEAR(fit.lastEvaluated.width, fit.fitted.width, 1e-4);
+  const std::optional<GaussFit> fit = FitGaussian(histogram, values);
+  ASSERT_TRUE(fit);
+  EXPECT_FALSE(fit->startMoved);
+  EXPECT_NEAR(fit->fitted.centre, -3.9, 1e-6);
+  EXPECT_NEAR(fit->lastEvaluated.amplitude, fit->fitted.amplitude, 1e-4);
+  EXPECT_NEAR(fit->lastEvaluated.centre, fit->fitted.centre, 1e-4);
+  EXPECT_NEAR(fit->lastEvaluated.width, fit->fitted.width, 1e-4);
 }
 
 // A dialog locked into `states` states whose class lists the tests fill directly.
@@ -239,6 +241,36 @@ TEST_F(FitTest, FilesThatCannotBeWrittenAreReported) {
   Click(IDC_DUMP_LOG);
   EXPECT_EQ(host.messages, (std::vector<std::string>{"Cannot write \"" + dir / "gone/1,1rates.dat" + "\".",
                                                      "Cannot write \"" + dir / "gone/log.dat" + "\"."}));
+}
+
+// A small class on which the minimiser reaches its iteration limit: the fit is refused, nothing
+// of it is stored or written, and the program goes on.
+TEST_F(FitTest, AFitThatDoesNotConvergeIsRefusedAndTheProgramGoesOn) {
+  Lock(1);
+  ShowWithValues(1, 1, {0.9122420136067972, 5.0295025199729035e-05});
+  Click(IDC_FIT_GAUSSIAN);
+  EXPECT_EQ(host.errors, std::vector<std::string>{"The fit of class 1->1 did not converge; no result was stored."});
+  EXPECT_FALSE(dlg->m_fitResults[0][0].fitted);
+  EXPECT_EQ(Text(IDC_KINETIC_RATE), "0");
+  EXPECT_FALSE(std::filesystem::exists(dir / "1,1rates.dat"));
+  ShowWithValues(1, 1, Peak(-4.1));
+  Click(IDC_FIT_GAUSSIAN);
+  EXPECT_TRUE(dlg->m_fitResults[0][0].fitted);
+}
+
+// Rates near 1 per frame: their mean ln lies above -1, where the objective is flat. The fit
+// starts from -1 instead, says so, and its rate is held at that end of the range.
+TEST_F(FitTest, AClassBeyondTheFitsRangeStartsFromItsEndWithANotice) {
+  Lock(2);
+  std::vector<double> values;
+  for (int k = 0; k < 100; ++k) values.push_back(0.95 * std::exp(0.02 * (k % 5 - 2)));
+  ShowWithValues(2, 2, values);
+  Click(IDC_FIT_GAUSSIAN);
+  EXPECT_TRUE(host.errors.empty());
+  ASSERT_EQ(host.notices.size(), 1u);
+  EXPECT_NE(host.notices[0].find("Class 2->2: its rates lie outside the range the fit takes"), std::string::npos);
+  ASSERT_TRUE(dlg->m_fitResults[1][1].fitted);
+  EXPECT_LE(dlg->m_kineticRate, std::exp(-1.0) / 0.1 * (1 + 1e-12));
 }
 
 TEST_F(FitTest, ClassOutsideTheLockedTableIsRefused) {

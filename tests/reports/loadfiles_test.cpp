@@ -70,6 +70,9 @@ TEST_F(LoadFilesTest, ReportsFillTheArraysInSelectionOrder) {
   EXPECT_EQ(Lines(file).size(), 300u + 201u);
   EXPECT_EQ(Lines(file)[100], Padded("0.2", 20) + Padded("0.9", 20) + Padded("0.01", 20));
   EXPECT_FALSE(std::filesystem::exists(dir / "3dgrid.dat"));
+  // The next file dialog opens where these reports came from.
+  Click(IDC_LOAD_FILES);
+  EXPECT_EQ(host.lastFileRequest->initialDir, dir / "first/");
 }
 
 // However the numbers are spread over lines, the records are the same; what follows the
@@ -180,25 +183,73 @@ TEST_F(LoadFilesTest, LoadTooLargeIsRefusedAndTheOldRecordsStay) {
   EXPECT_EQ(dlg->m_basePixels[50][150], ColorOf(255));
 }
 
-// A new load replaces the records and rebuilds the map, and leaves the classification alone.
-TEST_F(LoadFilesTest, ASecondLoadKeepsTheLockedCutoffs) {
+// Results belong to their data: a new load ends the lock and forgets the classes, histograms
+// and fits of the old records; the cutoffs and N are the user's settings and stay.
+TEST_F(LoadFilesTest, ASecondLoadEndsTheLockAndForgetsItsResults) {
   dlg->m_peaksInReport = 1;
   dir.Write("one.dat", ReportText({{0.25, 0.75, 0.01, 0, 3}}));
   dir.Write("two.dat", ReportText({{0.6, 0.3, 0.01, 0, 2}}));
   Load({dir / "one.dat"});
   Type(IDC_STATE_COUNT, "2");
   Click(IDC_LOCK_CUTOFFS);
-  ASSERT_TRUE(dlg->m_cutoffsLocked);
-  const auto classes = dlg->m_classLists;
-  ASSERT_NE(classes, decltype(classes)(classes.size()));  // the record of one.dat is in a class
+  Click(IDC_PICK_NEXT);
+  Click(IDC_FIT_GAUSSIAN);
+  ASSERT_TRUE(dlg->m_fitResults[0][1].fitted);
+  ASSERT_NE(Text(IDC_KINETIC_RATE), "0");
+  const Cutoffs cutoffs = dlg->m_cutoffs;
+
   Load({dir / "two.dat"});
-  EXPECT_TRUE(dlg->m_cutoffsLocked);
-  EXPECT_EQ(dlg->m_lockedStateCount, 2);
-  EXPECT_EQ(dlg->m_classLists, classes);
   ASSERT_EQ(dlg->m_records.size(), 1u);
   ExpectRecord(*dlg, 0, {0.6, 0.3, 0.01, 0, 2});
   EXPECT_EQ(dlg->m_basePixels[120][60], ColorOf(255));
   EXPECT_EQ(dlg->m_basePixels[50][150], ColorOf(0));
+  EXPECT_FALSE(dlg->m_cutoffsLocked);
+  EXPECT_EQ(dlg->m_basePixels[100][10], dlg->m_displayPixels[100][10]);  // no horizontal cutoff line
+  EXPECT_TRUE(dlg->m_classLists.empty());
+  EXPECT_EQ(g_histCounts[0][1][26], 0.0);
+  for (int id : {IDC_KINETIC_RATE, IDC_RATE_STDEV, IDC_GAUSS_AMPLITUDE, IDC_HIST_MAX, IDC_PICK_FROM, IDC_PICK_TO})
+    EXPECT_EQ(Text(id), "0") << id;
+  EXPECT_EQ(dlg->m_cutoffs, cutoffs);
+  EXPECT_EQ(dlg->m_stateCount, 2);
+
+  host.messages.clear();
+  Click(IDC_FIT_GAUSSIAN);
+  Click(IDC_SET_CIRCLE);
+  EXPECT_EQ(host.messages, std::vector<std::string>(2, "Lock cutoffs first."));
+  Click(IDC_DUMP_LOG);
+  EXPECT_EQ(Lines(dir.Read("log.dat")).size(), 3u);  // the states, a blank line and the header
+}
+
+// Loads take reports only: the program's own files are left out with one notice, and a load in
+// which no file is a report is refused as a whole.
+TEST_F(LoadFilesTest, TheProgramsOwnFilesAreLeftOutAndALoadWithoutReportsIsRefused) {
+  dlg->m_peaksInReport = 1;
+  dir.Write("one.dat", ReportText({{0.25, 0.75, 0.01, 0, 3}}));
+  Load({dir / "one.dat"});
+  const std::string grid = dir.Read("3dgrid.dat");
+  dir.Write("log.dat", "Assumed there were 2 real states\n");
+  dir.Write("12,3rates.dat", "0.5\n0.25\n0.125\n0.0625\n0.03\n");
+  dir.Write("b.dat", ReportText({{0.6, 0.3, 0.01, 0, 2}}));
+  Load({dir / "3dgrid.dat", dir / "b.dat", dir / "log.dat", dir / "12,3rates.dat"});
+  ASSERT_EQ(host.notices.size(), 1u);
+  EXPECT_EQ(host.notices[0],
+            "Left out 3 files that Varnel writes itself and that are no reports:\n3dgrid.dat\nlog.dat\n12,3rates.dat");
+  EXPECT_TRUE(host.errors.empty());
+  ASSERT_EQ(dlg->m_records.size(), 1u);
+  ExpectRecord(*dlg, 0, {0.6, 0.3, 0.01, 0, 2});
+
+  // A table of numbers renamed to .dat, and a report too short for its header: nothing to load.
+  dir.Write("table.dat", "a,b,c\n1,2,3\n4,5,6\n");
+  dir.Write("short.dat", "only\na header\n");
+  const std::string before = dir.Read("3dgrid.dat");
+  Load({dir / "table.dat", dir / "short.dat", dir / "missing.dat"});
+  ASSERT_EQ(host.errors.size(), 1u);
+  EXPECT_EQ(host.errors[0],
+            "None of the chosen files could be read as a report (four header lines, then records of five "
+            "numbers). The records loaded before are kept:\ntable.dat\nshort.dat\nmissing.dat");
+  ExpectRecord(*dlg, 0, {0.6, 0.3, 0.01, 0, 2});
+  EXPECT_EQ(dir.Read("3dgrid.dat"), before);
+  EXPECT_NE(before, grid);
 }
 
 // The data exchange keeps K within 0 ... 1000: every keystroke is taken, a text outside the

@@ -134,8 +134,11 @@ TEST_F(CirclesTest, AClassOutsideTheLockedTableIsRefused) {
   for (int n = 0; n < 8; ++n) Click(IDC_PICK_NEXT);  // 3->3, beyond the 2 x 2 table
   ASSERT_EQ(Text(IDC_PICK_FROM), "3");
   Click(IDC_SET_CIRCLE);
-  ASSERT_EQ(host.messages.size(), 1u);
-  EXPECT_NE(host.messages[0].find("3->3"), std::string::npos);
+  Click(IDC_CIRCLE_UP);
+  Click(IDC_RADIUS_DOWN);
+  ASSERT_EQ(host.messages.size(), 3u);
+  for (const std::string& message : host.messages) EXPECT_NE(message.find("3->3"), std::string::npos);
+  EXPECT_FALSE(dlg->m_circles[2][2].visible);
   EXPECT_EQ(dlg->m_classLists.size(), 4u);
   EXPECT_THAT(ClassList(2, 2), ElementsAre(0.5));
 }

@@ -181,11 +181,14 @@ TEST_F(ClassificationTest, ATableTooLargeForMemoryIsRefusedAndTheOldOneStays) {
   EXPECT_THAT(ClassList(1, 1), ElementsAre(0.2));
 }
 
-TEST_F(ClassificationTest, TheTableKeepsTheCountOfItsLock) {
+// A lock for 3 states, then one for 2: class 3->3 no longer shows the first lock's histogram
+// or fit, even with N back at 3.
+TEST_F(ClassificationTest, TheTableKeepsTheCountOfItsLockAndNothingBeyondIt) {
   SetRecords({{0.9, 0.9, 0.5, 0, 1}, {0.1, 0.9, 0.5, 0, 1}});
   Type(IDC_STATE_COUNT, "3");
   Click(IDC_LOCK_CUTOFFS);
   EXPECT_EQ(g_histCounts[2][2][46], 1.0);
+  dlg->m_fitResults[2][2] = {true, 1.0, 0.5, 1};
   Type(IDC_STATE_COUNT, "2");
   EXPECT_EQ(dlg->m_lockedStateCount, 3);  // changing N changes no class
   EXPECT_EQ(dlg->m_classLists.size(), 9u);
@@ -193,9 +196,13 @@ TEST_F(ClassificationTest, TheTableKeepsTheCountOfItsLock) {
   EXPECT_EQ(dlg->m_classLists.size(), 4u);
   EXPECT_EQ(g_histCounts[1][1][46], 1.0);
   EXPECT_EQ(g_histCounts[0][1][46], 1.0);
-  // Classes beyond the new N keep what the earlier lock left.
-  EXPECT_EQ(g_histCounts[2][2][46], 1.0);
-  EXPECT_EQ(g_histCounts[0][2][46], 1.0);
+  EXPECT_EQ(g_histCounts[2][2][46], 0.0);
+  EXPECT_EQ(g_histCounts[0][2][46], 0.0);
+  EXPECT_FALSE(dlg->m_fitResults[2][2].fitted);
+  Type(IDC_STATE_COUNT, "3");
+  for (int n = 0; n < 8; ++n) Click(IDC_PICK_NEXT);
+  EXPECT_EQ(Text(IDC_PICK_FROM) + "->" + Text(IDC_PICK_TO), "3->3");
+  EXPECT_EQ(Text(IDC_HIST_MAX), "0");
 }
 
 }  // namespace

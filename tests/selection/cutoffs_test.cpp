@@ -58,11 +58,23 @@ TEST_F(CutoffsTest, CountsOutsideOneToTenAreRefusedAndKeepTheCount) {
     EXPECT_EQ(dlg->m_cutoffs[static_cast<std::size_t>(expected - 1)], 1.0) << bad;
   }
   EXPECT_FALSE(host.invalid.empty());
-  // A refused count still rebuilds even spacing for the count kept.
+}
+
+// A slip of the keyboard in the count must not throw away cutoffs set by hand: text that is no
+// count changes nothing, and neither does a lock while the edit holds it.
+TEST_F(CutoffsTest, TextThatIsNoCountKeepsTheCutoffsSetByHand) {
   Type(IDC_STATE_COUNT, "3");
   Select(IDC_CUTOFF_LIST, 1);
   Click(IDC_CUTOFF_UP);
-  Type(IDC_STATE_COUNT, "x");
+  const Cutoffs set = dlg->m_cutoffs;
+  ASSERT_EQ(set[1], 2.0 / 3.0 + 0.005);
+  Paste(IDC_STATE_COUNT, "3x");
+  EXPECT_EQ(dlg->m_cutoffs, set);
+  EXPECT_EQ(Text(IDC_CUTOFF_LIST), "1->2 | [2->3]");
+  Click(IDC_LOCK_CUTOFFS);
+  EXPECT_FALSE(dlg->m_cutoffsLocked);
+  EXPECT_EQ(host.errors, std::vector<std::string>{"Number of states: enter a whole number from 1 to 10."});
+  Paste(IDC_STATE_COUNT, "3");  // a count again: evenly spaced, as for every count entered
   EXPECT_EQ(dlg->m_cutoffs[1], 2.0 / 3.0);
 }
 

@@ -169,12 +169,13 @@ TEST_F(PickerTest, UsesTheStateCountAsLastReadNotTheLockedOne) {
   EXPECT_EQ(dlg->m_lockedStateCount, 3);
 }
 
-TEST_F(PickerTest, BeforeAnyCountThePickerOnlyDrawsClassOneToOne) {
+TEST_F(PickerTest, BeforeAnyCountThePickerDoesNothing) {
   Type(IDC_EXPOSURE_TIME, "0.5");
   Click(IDC_PICK_NEXT);
-  EXPECT_EQ(Text(IDC_PICK_FROM), "1");
-  EXPECT_EQ(Text(IDC_PICK_TO), "1");
-  EXPECT_EQ(Text(IDC_HIST_MAX), "0");
+  Click(IDC_PICK_PREV);
+  EXPECT_EQ(Text(IDC_PICK_FROM), "0");
+  EXPECT_EQ(Text(IDC_PICK_TO), "0");
+  EXPECT_FALSE(dlg->m_showPick);
   EXPECT_EQ(dlg->m_exposureTime, 0.1);  // the picker does not read the controls
 }
 

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -21,8 +20,7 @@
 // The process-wide state as a program starts with it: no output folder, no histograms, no fit.
 inline void ResetProcessState() {
   g_outputDir.clear();
-  std::memset(g_histCounts, 0, sizeof g_histCounts);
-  std::memset(g_histCentres, 0, sizeof g_histCentres);
+  ClearHistograms();
   g_fitAmplitude = 0.0;
   g_fitCentre = 0.0;
   g_fitWidth = 0.0;
@@ -45,6 +43,7 @@ class DialogTest : public ::testing::Test {
   void Type(int id, const std::string& text) {
     for (const std::string& typed : KeystrokePrefixes(text)) dlg->UserEditText(id, typed);
   }
+  void Paste(int id, const std::string& text) { dlg->UserEditText(id, text); }
   void Click(int id) { dlg->UserClick(id); }
   void Select(int id, int index) { dlg->UserSelect(id, index); }
   std::string Text(int id) const { return dlg->FindControl(id)->Describe(); }

@@ -30,7 +30,10 @@ class TestHost final : public Host {
     fileAnswers.pop_front();
     return answer;
   }
-  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  void ShowMessage(const std::string& text, MessageKind kind) override {
+    messages.push_back(text);
+    (kind == MessageKind::Error ? errors : notices).push_back(text);
+  }
   void ReportInvalid(CDialog&, const Control& control, const std::string& message) override {
     invalid.push_back(std::string(control.tmpl->name) + ": " + message);
   }
@@ -39,7 +42,9 @@ class TestHost final : public Host {
   // The process ends right after: standard error is where a test can see the report was shown.
   void ShowFatalReport(const std::string& text) override { std::cerr << "shown by the host: " << text << std::endl; }
 
-  std::vector<std::string> messages;
+  std::vector<std::string> messages;  // every one, in order
+  std::vector<std::string> errors;
+  std::vector<std::string> notices;
   std::vector<std::string> invalid;
   std::deque<std::optional<std::vector<std::string>>> fileAnswers;  // nullopt: Cancel
   std::optional<FileDialogRequest> lastFileRequest;
