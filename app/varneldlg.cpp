@@ -7,6 +7,7 @@
 
 #include "app/aboutdlg.h"
 #include "res/resource.h"
+#include "selection/classlists.h"
 #include "selection/histograms.h"
 
 CVarnelDlg::CVarnelDlg() : CDialog(IDD_VARNEL_DIALOG), m_hIcon(AfxGetApp()->LoadIcon(IDR_MAINFRAME)) {}
@@ -138,6 +139,20 @@ bool CVarnelDlg::FieldRefused(int id) {
   for (const auto& [control, rule] : kRules)
     if (control == id) AfxMessageBox(rule);
   return true;
+}
+
+std::string CVarnelDlg::TooManyTransitionsMessage() const {
+  std::string text = TooManyEntriesMessage();
+  std::size_t largest = 0;
+  for (std::size_t r = 1; r < m_records.size(); ++r)
+    if (m_records[r].count > m_records[largest].count) largest = r;
+  if (!m_records.empty() && !m_recordFiles.empty() && m_records.size() % m_recordFiles.size() == 0) {
+    const std::size_t perFile = m_records.size() / m_recordFiles.size();
+    text += " The largest number of transitions, " + FormatField(m_records[largest].count) + ", is in \"" +
+            m_recordFiles[largest / perFile] + "\".";
+  }
+  if (m_weightByCount) text += " Untick \"Weight by # transitions\" to count every record once.";
+  return text;
 }
 
 void CVarnelDlg::ClearResults() {

@@ -20,6 +20,7 @@ class CVarnelDlg : public CDialog {
   MapImage m_basePixels;
   ColorTable m_colorTable{};
   TransitionRecords m_records;  // the five record arrays, replaced as a whole by every load
+  std::vector<std::string> m_recordFiles;  // the reports they came from, each the same number of records
   Cutoffs m_cutoffs{};  // no state count yet: every slot 0.0
   bool m_cutoffsLocked = false;
   std::vector<std::vector<double>> m_classLists;  // laid out for m_lockedStateCount states
@@ -66,6 +67,9 @@ class CVarnelDlg : public CDialog {
   // Ends the lock and forgets everything computed from the records: class lists, histograms,
   // fits, the shown class and the panel. Cutoffs, N and circle positions stay.
   void ClearResults();
+  // Why a lock or "Set Circle" is refused for too many transitions, naming the report that holds
+  // the record of the largest weight.
+  std::string TooManyTransitionsMessage() const;
 
   // --- Message handlers ---------------------------------------------------------------------
   BOOL OnInitDialog() override;

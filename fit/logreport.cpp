@@ -3,11 +3,11 @@
 #include "fit/logreport.h"
 
 #include <algorithm>
-#include <fstream>
 #include <iomanip>
 #include <sstream>
 
 #include "app/varneldlg.h"
+#include "platform/outputfile.h"
 #include "reports/outputdir.h"
 
 std::string LogReportText(int states, const FitTable& results) {
@@ -28,10 +28,8 @@ std::string LogReportText(int states, const FitTable& results) {
 
 void CVarnelDlg::OnDumpLog() {
   const std::string path = OutputPath("log.dat");
-  std::ofstream fout(path);
-  fout << LogReportText(m_stateCount, m_fitResults);
-  fout.close();
-  if (!fout) AfxMessageBox(CannotWriteMessage(path));
+  if (const auto failure = WriteWholeFile(path, LogReportText(m_stateCount, m_fitResults)))
+    AfxMessageBox(CannotWriteMessage(path, *failure));
 }
 
 void CVarnelDlg::OnChangePeaksInReport() { UpdateData(TRUE); }

@@ -48,7 +48,7 @@ void CVarnelDlg::OnSetCircle() {
   const int i = m_pickFrom - 1, j = m_pickTo - 1;
   std::optional<std::vector<double>> inside = CircleClassList(m_records, m_circles[i][j], m_weightByCount != FALSE);
   if (!inside) {
-    AfxMessageBox(TooManyEntriesMessage());
+    AfxMessageBox(TooManyTransitionsMessage());
     return;
   }
   *list = std::move(*inside);

@@ -30,7 +30,7 @@ void CVarnelDlg::OnLockCutoffs() {
   }
   std::optional<ClassLists> lists = ClassifyRecords(m_records, states, m_cutoffs, m_weightByCount != FALSE);
   if (!lists) {
-    AfxMessageBox(TooManyEntriesMessage());
+    AfxMessageBox(TooManyTransitionsMessage());
     return;
   }
 
