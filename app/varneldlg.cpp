@@ -155,6 +155,17 @@ std::string CVarnelDlg::TooManyTransitionsMessage() const {
   return text;
 }
 
+std::vector<ResultRow> CVarnelDlg::ResultRows() const {
+  std::vector<ResultRow> rows;
+  const int shown = std::min(m_stateCount, kMaxStates);
+  for (int i = 0; i < shown; ++i)
+    for (int j = 0; j < shown; ++j)
+      if (m_fitResults[i][j].fitted)
+        rows.push_back({i + 1, j + 1, m_fitResults[i][j], m_fitRules[i][j], m_fitExposures[i][j],
+                        m_fitUncertainties[i][j]});
+  return rows;
+}
+
 void CVarnelDlg::ClearResults() {
   m_cutoffsLocked = false;
   m_lockedStateCount = 0;
@@ -171,6 +182,7 @@ void CVarnelDlg::ClearResults() {
   m_shownTo = 0;
   m_showPick = false;
   m_drawFitCurve = false;
+  SetControlTip(IDC_KINETIC_RATE, "");
   // The panel as at start: white with its grid, no class drawn.
   CClientDC dc(this);
   {

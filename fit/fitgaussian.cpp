@@ -6,7 +6,9 @@
 #include <string>
 
 #include "app/varneldlg.h"
+#include "fit/bootstrap.h"
 #include "fit/gaussfit.h"
+#include "fit/results.h"
 #include "platform/outputfile.h"
 #include "reports/outputdir.h"
 #include "res/resource.h"
@@ -65,6 +67,12 @@ void CVarnelDlg::OnFitGaussian() {
   m_rateStdev = rate.stdev;
   m_gaussAmplitude = fit->fitted.amplitude;
   m_fitResults[i][j] = {true, m_kineticRate, m_rateStdev, static_cast<std::int32_t>(list->size())};
+  // How sure the rate is: the reports are the molecules a bootstrap draws.
+  const std::size_t perMolecule = m_recordFiles.empty() ? 0 : m_records.size() / m_recordFiles.size();
+  m_fitRules[i][j] = m_classRules[i][j];
+  m_fitExposures[i][j] = m_exposureTime;
+  m_fitUncertainties[i][j] = EstimateUncertainty(m_records, perMolecule, m_fitRules[i][j], m_exposureTime);
+  SetControlTip(IDC_KINETIC_RATE, UncertaintyTip(m_fitUncertainties[i][j]));
 
   m_drawFitCurve = true;
   DrawPanel();

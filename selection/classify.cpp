@@ -39,6 +39,8 @@ void CVarnelDlg::OnLockCutoffs() {
 
   m_classLists = std::move(*lists);
   m_lockedStateCount = states;
+  for (int i = 0; i < states; ++i)
+    for (int j = 0; j < states; ++j) m_classRules[i][j] = {i, j, states, m_cutoffs, m_weightByCount != FALSE, {}};
   PlaceDefaultCircles(m_circles, states);
   // Classes beyond this lock's table keep nothing of an earlier one: no histogram, no fit.
   for (int i = 0; i < kMaxStates; ++i)

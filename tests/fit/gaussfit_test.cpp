@@ -243,7 +243,8 @@ TEST_F(FitTest, FilesThatCannotBeWrittenAreReported) {
   Click(IDC_DUMP_LOG);
   const std::string why = "\": No such file or directory.";
   EXPECT_EQ(host.messages, (std::vector<std::string>{"Cannot write \"" + dir / "gone/1,1rates.dat" + why,
-                                                     "Cannot write \"" + dir / "gone/log.dat" + why}));
+                                                     "Cannot write \"" + dir / "gone/log.dat" + why,
+                                                     "Cannot write \"" + dir / "gone/results.csv" + why}));
 }
 
 // A small class on which the minimiser reaches its iteration limit: the fit is refused, nothing

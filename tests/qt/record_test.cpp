@@ -185,9 +185,14 @@ void RecordTest::aSessionInTheWindowReplaysToTheSameFiles() {
   // The working directory is `start`.
   const ProgramRun replay = RunProgram(VARNEL_PROGRAM, "--script '" + (reports / SessionRecord::kFileName).string() + "'");
   QVERIFY2(replay.status == 0, replay.err.c_str());
+  // The results table dates itself in its first line; everything else is the same to the byte.
+  const auto undated = [](const std::string& name, const std::string& bytes) {
+    return name == "results.csv" ? bytes.substr(bytes.find('\n')) : bytes;
+  };
   for (const auto& [dir, want] : {std::pair{start, before}, std::pair{reports, written}}) {
     const auto got = FilesIn(dir);
-    for (const auto& [name, bytes] : want) QVERIFY2(got.count(name) && got.at(name) == bytes, name.c_str());
+    for (const auto& [name, bytes] : want)
+      QVERIFY2(got.count(name) && undated(name, got.at(name)) == undated(name, bytes), name.c_str());
     QCOMPARE(got.size(), want.size());
   }
 }

@@ -66,15 +66,15 @@ TEST_F(FileSafetyTest, OnAFullDiskEveryOutputStaysWholeAndTheReasonIsShown) {
   Click(IDC_DUMP_LOG);
   ASSERT_TRUE(host.errors.empty()) << host.errors.front();
   const auto before = Contents(dir.path() / "disk");
-  ASSERT_EQ(before.size(), 4u);  // the report, the map, the rate file, the log
+  ASSERT_EQ(before.size(), 5u);  // the report, the map, the rate file, the log, the results table
 
   disk.Fill();
   Click(IDC_WEIGHT_BY_COUNT);  // a new map
   Click(IDC_FIT_GAUSSIAN);
   Click(IDC_DUMP_LOG);
   Load({dir / "disk/a.dat"});
-  ASSERT_EQ(host.errors.size(), 4u);
-  for (const char* name : {"3dgrid.dat", "1,2rates.dat", "log.dat"}) {
+  ASSERT_EQ(host.errors.size(), 5u);
+  for (const char* name : {"3dgrid.dat", "1,2rates.dat", "log.dat", "results.csv"}) {
     const std::string path = dir / ("disk/" + std::string(name));
     EXPECT_NE(std::find(host.errors.begin(), host.errors.end(),
                         "Cannot write \"" + path + "\": No space left on device."),
@@ -82,8 +82,8 @@ TEST_F(FileSafetyTest, OnAFullDiskEveryOutputStaysWholeAndTheReasonIsShown) {
         << name;
   }
   // The load is refused before it writes anything: its map file would not fit.
-  EXPECT_NE(host.errors[3].find("their \"3dgrid.dat\" would take 1 MB, and 0 MB are free"), std::string::npos)
-      << host.errors[3];
+  EXPECT_NE(host.errors[4].find("their \"3dgrid.dat\" would take 1 MB, and 0 MB are free"), std::string::npos)
+      << host.errors[4];
   auto after = Contents(dir.path() / "disk");
   after.erase("filler");
   EXPECT_EQ(after, before);  // no file cut short, no new file half written, none left behind
