@@ -102,15 +102,20 @@ TEST(ScriptControls, NamesInAnyCaseWithOrWithoutThePrefixOrNumbers) {
 
 TEST(ScriptPaths, PatternsExpandSortedAndAbsoluteAndRealNamesStayThemselves) {
   TempDir dir;
-  for (const char* name : {"b.dat", "a.dat", "c*[1]?.dat", "cX1Y.dat"}) dir.Write(name, "");
+  for (const char* name : {"b.dat", "a.dat", "cX1Y.dat"}) dir.Write(name, "");
   const std::filesystem::path here = std::filesystem::current_path();
   EXPECT_EQ(ExpandScriptPaths({"?.dat", "gone/../none.dat"}),
-            (std::vector<std::string>{here / "a.dat", here / "b.dat", here / "none.dat"}));
+            (std::vector<std::string>{(here / "a.dat").string(), (here / "b.dat").string(),
+                                      (here / "none.dat").string()}));
+  EXPECT_TRUE(ExpandScriptPaths({""}).empty());
+#ifndef _WIN32
   // The recorded name of a file with pattern characters loads that file, not its look-alikes.
-  const std::string odd = here / "c*[1]?.dat";
+  // (Windows names cannot hold them.)
+  dir.Write("c*[1]?.dat", "");
+  const std::string odd = (here / "c*[1]?.dat").string();
   EXPECT_EQ(ExpandScriptPaths({FilesArgument(odd)}), std::vector<std::string>{odd});
   EXPECT_EQ(ExpandScriptPaths({"c*.dat"}).size(), 2u);
-  EXPECT_TRUE(ExpandScriptPaths({""}).empty());
+#endif
 }
 
 // The README's table of commands is the user's reference: it must list what the parser takes.
