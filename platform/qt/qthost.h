@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/host.h"
+#include "platform/script.h"
 #include "platform/qt/sessionrecord.h"
 
 class QApplication;
@@ -33,6 +34,15 @@ class QtHost final : public Host {
   DialogWindow* WindowOf(const CDialog& dialog) const;
   // The record of the main dialog's session; null before the first dialog is shown.
   const SessionRecord* Record() const { return record_.get(); }
+
+  // --- Replaying a session in the window ----------------------------------------------------------
+  // The user actions of a script (type, paste, click, select, files) go through `window` as if
+  // the user did them, and into the record; what only script mode does (show, expect, save-*,
+  // paint, about, close) is passed over. A line naming a control the dialog lacks is said and
+  // left out.
+  void Replay(DialogWindow& window, const std::vector<ScriptLine>& lines);
+  // Replays `lines` in the main window as soon as it runs.
+  void ReplayOnStart(std::vector<ScriptLine> lines) { startLines_ = std::move(lines); }
 
   // --- Host ------------------------------------------------------------------------------------
   INT_PTR RunModal(CDialog& dialog) override;
@@ -69,5 +79,8 @@ class QtHost final : public Host {
   bool recordWarned_ = false;
   int busyDepth_ = 0;
   FileAnswer fileAnswer_;
+  std::vector<ScriptLine> startLines_;
+  // The answer of the next file dialog while a session is replayed (a `files` line).
+  std::optional<std::optional<std::vector<std::string>>> replayFiles_;
   std::function<void(const std::string&)> messageSink_;
 };
