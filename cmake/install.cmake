@@ -33,4 +33,8 @@ foreach(program ${VARNEL_PROGRAMS})
   install(FILES ${CMAKE_BINARY_DIR}/share/man/${program}.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endforeach()
 
-install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/varnel)
+# The guide with its pictures, where its links find them.
+set(VARNEL_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/varnel)
+install(FILES ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/docs/guide.md ${CMAKE_SOURCE_DIR}/docs/window.png
+  DESTINATION ${VARNEL_DOC_DIR})
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs/guide/ DESTINATION ${VARNEL_DOC_DIR}/guide FILES_MATCHING PATTERN "*.png")
