@@ -70,6 +70,10 @@ BOOL CVarnelDlg::OnInitDialog() {
       systemMenu->AppendMenu(MF_SEPARATOR);
       systemMenu->AppendMenu(MF_STRING, IDM_ABOUTBOX, strAboutMenu);
     }
+    std::string strImportMenu;
+    AfxLoadString(IDS_IMPORT_TRACES, strImportMenu);
+    // Scripts choose it with their command `import`.
+    if (!strImportMenu.empty()) systemMenu->AppendMenu(MF_STRING, IDM_IMPORT_TRACES, strImportMenu, "import");
   }
   SetIcon(m_hIcon, TRUE);
   SetIcon(m_hIcon, FALSE);
@@ -96,6 +100,8 @@ void CVarnelDlg::OnSysCommand(UINT id, LPARAM lParam) {
   if ((id & 0xFFF0u) == IDM_ABOUTBOX) {
     CAboutDlg dlgAbout;
     dlgAbout.DoModal();
+  } else if ((id & 0xFFF0u) == IDM_IMPORT_TRACES) {
+    OnImportTraces();
   } else {
     CDialog::OnSysCommand(id, lParam);
   }

@@ -1,8 +1,10 @@
 // The connection between the framework layer and what shows it: a window system, or a script.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -15,12 +17,21 @@ struct Control;
 // could not be done (script mode then ends with status 4).
 enum class MessageKind { Notice, Error };
 
+// How many words, from `word` on, an option of the program spans; 0 when `word` is no option.
+using OptionWordCount = std::size_t (*)(std::string_view word);
+
 struct FileDialogRequest {
   bool open = true;
   bool multiSelect = false;
   std::vector<std::pair<std::string, std::string>> filters;  // description, pattern
   std::string initialDir;
+  // The options the program takes with the files: a script may answer with option words
+  // before the paths. Null when it takes none.
+  OptionWordCount optionWords = nullptr;
 };
+
+// How many of the words at the front of a file dialog's answer are option words.
+std::size_t LeadingOptionWords(const std::vector<std::string>& answer, OptionWordCount optionWords);
 
 class Host {
  public:

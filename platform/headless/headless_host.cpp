@@ -80,6 +80,8 @@ void HeadlessHost::Run(CDialog& dialog, const ScriptLine& line) {
       return Paint(dialog, line);
     case ScriptCommand::About:
       return About(dialog, line);
+    case ScriptCommand::Import:
+      return Import(dialog, line);
     case ScriptCommand::Show:
       return Show(dialog, line);
     case ScriptCommand::Expect:
@@ -136,6 +138,22 @@ void HeadlessHost::About(CDialog& dialog, const ScriptLine& line) {
   dialog.SendMessage(WM_SYSCOMMAND, about->id);
 }
 
+void HeadlessHost::Import(CDialog& dialog, const ScriptLine& line) { MenuCommand(dialog, line); }
+
+void HeadlessHost::MenuCommand(CDialog& dialog, const ScriptLine& line) {
+  const ScriptCommandInfo& info = ScriptCommands()[static_cast<std::size_t>(line.command)];
+  const auto& items = dialog.SystemMenu().Items();
+  const auto entry =
+      std::find_if(items.begin(), items.end(), [&](const MenuItem& m) { return m.scriptName == info.name; });
+  if (entry == items.end()) Fail(line, std::string("the system menu has no entry for ") + info.name);
+  commandWords_ = line.args;
+  commandNamedFiles_ = true;
+  dialog.SendMessage(WM_SYSCOMMAND, entry->id);
+  // Words that no file dialog asked for (the program refused first) go with the command.
+  commandWords_.reset();
+  if (!commandNamedFiles_) Fail(line, std::string("usage: ") + info.usage);
+}
+
 void HeadlessHost::Show(CDialog& dialog, const ScriptLine& line) {
   const Control& c = ControlArgument(dialog, line);
   out_ << c.tmpl->name << ": " << c.Describe() << std::endl;
@@ -176,7 +194,13 @@ void HeadlessHost::SaveWindow(CDialog& dialog, const ScriptLine& line) {
 
 void HeadlessHost::Close(CDialog& dialog, const ScriptLine&) { dialog.SendMessage(WM_SYSCOMMAND, SC_CLOSE); }
 
-std::optional<std::vector<std::string>> HeadlessHost::ChooseFiles(const FileDialogRequest&) {
+std::optional<std::vector<std::string>> HeadlessHost::ChooseFiles(const FileDialogRequest& request) {
+  if (commandWords_) {
+    std::vector<std::string> answer = ScriptFileAnswer(*commandWords_, request.optionWords);
+    commandWords_.reset();
+    commandNamedFiles_ = LeadingOptionWords(answer, request.optionWords) < answer.size();
+    return answer;
+  }
   // Answered by the last `files` line; without one the dialog is cancelled.
   auto answer = std::move(pendingFiles_);
   pendingFiles_.reset();

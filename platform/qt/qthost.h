@@ -70,4 +70,8 @@ class QtHost final : public Host {
   int busyDepth_ = 0;
   FileAnswer fileAnswer_;
   std::function<void(const std::string&)> messageSink_;
+  // While a system command that scripts choose by name runs: its name, and its file dialog's
+  // answer, which the record writes with the command rather than as a `files` line.
+  std::string menuCommand_;
+  std::optional<std::vector<std::string>> menuCommandFiles_;
 };

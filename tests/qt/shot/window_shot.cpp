@@ -12,6 +12,7 @@
 #include <fstream>
 #include <iostream>
 #include <optional>
+#include <utility>
 
 #include "app/varneldlg.h"
 #include "platform/qt/dialogwindow.h"
@@ -34,7 +35,12 @@ int main(int argc, char** argv) {
   QtHost host;
   AfxSetHost(&host);
   std::optional<std::vector<std::string>> answer;
-  host.SetFileAnswer([&](const FileDialogRequest&) { return answer; });
+  std::optional<std::vector<std::string>> importWords;  // answer the import's file dialog
+  host.SetFileAnswer([&](const FileDialogRequest& request) {
+    if (!importWords) return answer;
+    const auto words = std::exchange(importWords, std::nullopt);
+    return std::optional(ScriptFileAnswer(*words, request.optionWords));
+  });
   host.SetMessageSink([](const std::string& text) { std::cerr << "varnel: " << text << std::endl; });
   int status = 0;
   {
@@ -93,6 +99,13 @@ int main(int argc, char** argv) {
           break;
         case ScriptCommand::Files:
           answer = ExpandScriptPaths(line.args);
+          break;
+        case ScriptCommand::Import:
+          for (const MenuItem& item : dlg.SystemMenu().Items())
+            if (item.scriptName == "import") {
+              importWords = line.args;
+              host.UserSystemCommand(*window, item.id);
+            }
           break;
         // Not user actions: what they print, check or save belongs to script mode.
         case ScriptCommand::Paint:
