@@ -291,7 +291,8 @@ TraceReading ReadTraceText(std::string_view text, const std::string& name, const
 
 TraceReading ReadTraceFile(const std::string& path, const ImportOptions& options) {
   const auto failed = [&](const std::string& why) { return TraceReading{{}, path + ": " + why}; };
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Not waiting: a pipe without a writer would hold an ordinary open for ever.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return failed(std::string("cannot be opened: ") + std::strerror(errno));
   std::string text;
   struct stat info {};

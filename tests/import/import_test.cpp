@@ -1,6 +1,7 @@
 // Imports as a user runs them: every layout of the same molecules gives the same reports, which
 // "Load Files" reads back exactly; bad input is named by file and line and writes nothing.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <string>
@@ -154,8 +155,10 @@ TEST(ImportBadInput, IsNamedByFileAndLineAndWritesNothing) {
   EXPECT_EQ(Import({dir / "missing.txt"}, {}, dir / "out").error,
             dir / "missing.txt" + ": cannot be opened: No such file or directory");
   EXPECT_EQ(Import({dir.path().string()}, {}, dir / "out").error, dir.path().string() + ": is not a file");
+  ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0600), 0);
+  EXPECT_EQ(Import({dir / "pipe"}, {}, dir / "out").error, dir / "pipe" + ": is not a file");
   // Nothing was written, and no temporary folder is left behind.
-  EXPECT_EQ(Listing(dir.path()).size(), cases.size() + 1);
+  EXPECT_EQ(Listing(dir.path()).size(), cases.size() + 2);
 }
 
 TEST(ImportBadInput, OptionsThatDoNotGoTogether) {
