@@ -7,6 +7,7 @@
 
 #include "app/aboutdlg.h"
 #include "res/resource.h"
+#include "selection/classlists.h"
 #include "selection/histograms.h"
 
 CVarnelDlg::CVarnelDlg() : CDialog(IDD_VARNEL_DIALOG), m_hIcon(AfxGetApp()->LoadIcon(IDR_MAINFRAME)) {}
@@ -146,6 +147,31 @@ bool CVarnelDlg::FieldRefused(int id) {
   return true;
 }
 
+std::string CVarnelDlg::TooManyTransitionsMessage() const {
+  std::string text = TooManyEntriesMessage();
+  std::size_t largest = 0;
+  for (std::size_t r = 1; r < m_records.size(); ++r)
+    if (m_records[r].count > m_records[largest].count) largest = r;
+  if (!m_records.empty() && !m_recordFiles.empty() && m_records.size() % m_recordFiles.size() == 0) {
+    const std::size_t perFile = m_records.size() / m_recordFiles.size();
+    text += " The largest number of transitions, " + FormatField(m_records[largest].count) + ", is in \"" +
+            m_recordFiles[largest / perFile] + "\".";
+  }
+  if (m_weightByCount) text += " Untick \"Weight by # transitions\" to count every record once.";
+  return text;
+}
+
+std::vector<ResultRow> CVarnelDlg::ResultRows() const {
+  std::vector<ResultRow> rows;
+  const int shown = std::min(m_stateCount, kMaxStates);
+  for (int i = 0; i < shown; ++i)
+    for (int j = 0; j < shown; ++j)
+      if (m_fitResults[i][j].fitted)
+        rows.push_back({i + 1, j + 1, m_fitResults[i][j], m_fitRules[i][j], m_fitExposures[i][j],
+                        m_fitUncertainties[i][j]});
+  return rows;
+}
+
 void CVarnelDlg::ClearResults() {
   m_cutoffsLocked = false;
   m_lockedStateCount = 0;
@@ -162,6 +188,7 @@ void CVarnelDlg::ClearResults() {
   m_shownTo = 0;
   m_showPick = false;
   m_drawFitCurve = false;
+  SetControlTip(IDC_KINETIC_RATE, "");
   // The panel as at start: white with its grid, no class drawn.
   CClientDC dc(this);
   {

@@ -8,6 +8,8 @@
 #include "display/colortable.h"
 #include "platform/afxwin.h"
 #include "reports/records.h"
+#include "fit/results.h"
+#include "selection/classlists.h"
 
 class CVarnelDlg : public CDialog {
  public:
@@ -20,14 +22,19 @@ class CVarnelDlg : public CDialog {
   MapImage m_basePixels;
   ColorTable m_colorTable{};
   TransitionRecords m_records;  // the five record arrays, replaced as a whole by every load
+  std::vector<std::string> m_recordFiles;  // the reports they came from, each the same number of records
   Cutoffs m_cutoffs{};  // no state count yet: every slot 0.0
   bool m_cutoffsLocked = false;
   std::vector<std::vector<double>> m_classLists;  // laid out for m_lockedStateCount states
   int m_lockedStateCount = 0;                     // N of the last lock; 0 before the first
+  ClassRule m_classRules[kMaxStates][kMaxStates];  // how each list of the lock was built
   int m_shownFrom = 0;
   int m_shownTo = 0;
   bool m_showPick = false;
   FitTable m_fitResults;
+  ClassRule m_fitRules[kMaxStates][kMaxStates];                // how each fitted class was built
+  double m_fitExposures[kMaxStates][kMaxStates] = {};          // and the exposure its rate took
+  ClassUncertainty m_fitUncertainties[kMaxStates][kMaxStates];  // and how sure its rate is
   CircleTable m_circles;
   bool m_drawFitCurve = false;
   CStatic m_histPanel;
@@ -66,6 +73,11 @@ class CVarnelDlg : public CDialog {
   // Ends the lock and forgets everything computed from the records: class lists, histograms,
   // fits, the shown class and the panel. Cutoffs, N and circle positions stay.
   void ClearResults();
+  // Why a lock or "Set Circle" is refused for too many transitions, naming the report that holds
+  // the record of the largest weight.
+  std::string TooManyTransitionsMessage() const;
+  // Every fitted class of the current N, in the log's order, for the results table.
+  std::vector<ResultRow> ResultRows() const;
 
   // --- Message handlers ---------------------------------------------------------------------
   BOOL OnInitDialog() override;

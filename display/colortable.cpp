@@ -28,17 +28,6 @@ bool ReadComponent(std::istream& in, std::uint32_t& value) {
   return true;
 }
 
-// Fills the table from `in`: entries that are read completely, white from the first one that
-// is not. Entries beyond the table are never read.
-void ReadTable(std::istream& in, ColorTable& table) {
-  int entry = 0;
-  for (; entry < kColorEntries; ++entry) {
-    ColorEntry e{};
-    if (!ReadComponent(in, e.red) || !ReadComponent(in, e.green) || !ReadComponent(in, e.blue)) break;
-    table[static_cast<std::size_t>(entry)] = e;
-  }
-  std::fill(table.begin() + entry, table.end(), kWhite);
-}
 
 // Reads the table at `path` when it is a file that opens; false otherwise. Only a regular file
 // is opened: a named pipe or a device could keep the program waiting for ever.
@@ -47,11 +36,21 @@ bool ReadTableFile(const std::filesystem::path& path, ColorTable& table) {
   if (!std::filesystem::is_regular_file(path, error)) return false;
   std::ifstream fin(path);
   if (!fin.is_open()) return false;
-  ReadTable(fin, table);
+  ReadColorTable(fin, table);
   return true;
 }
 
 }  // namespace
+
+void ReadColorTable(std::istream& in, ColorTable& table) {
+  int entry = 0;
+  for (; entry < kColorEntries; ++entry) {
+    ColorEntry e{};
+    if (!ReadComponent(in, e.red) || !ReadComponent(in, e.green) || !ReadComponent(in, e.blue)) break;
+    table[static_cast<std::size_t>(entry)] = e;
+  }
+  std::fill(table.begin() + entry, table.end(), kWhite);
+}
 
 ColorTable DefaultColorTable() {
   // The stops black, blue, cyan, green, yellow, red, white at entries 0, 42.5, 85, ... 255.

@@ -2,10 +2,16 @@
 #pragma once
 
 #include <array>
+#include <istream>
 
 #include "app/analysis_types.h"
 
 using ColorTable = std::array<ColorEntry, kColorEntries>;
+
+// Fills the table from `in`: three unsigned decimal numbers (red, green, blue) per entry, laid
+// out in any way. Entries that are read completely; white from the first one that is not, as
+// the reading stops at the first token that is no such number. Entries beyond 256 are not read.
+void ReadColorTable(std::istream& in, ColorTable& table);
 
 // The program's own table, the one "shrcol.tbl" beside the program holds: black through blue,
 // cyan, green, yellow and red to white, seven stops evenly over the 256 entries, each entry the

@@ -1,23 +1,31 @@
 // "Fit Gaussian": the shown class fitted, its rate shown and kept for the log, its values
 // written to the class rate file.
+#include <charconv>
 #include <cmath>
-#include <fstream>
+#include <optional>
 #include <string>
 
 #include "app/varneldlg.h"
+#include "fit/bootstrap.h"
 #include "fit/gaussfit.h"
+#include "fit/results.h"
+#include "platform/outputfile.h"
 #include "reports/outputdir.h"
 #include "res/resource.h"
 
 namespace {
 
-// The class rate file "I,Jrates.dat": one in-range value per line, six significant digits.
-// False when it could not be written whole.
-bool WriteRateFile(const std::string& path, const std::vector<double>& values) {
-  std::ofstream out(path);
-  for (double v : values) out << v << std::endl;
-  out.close();
-  return static_cast<bool>(out);
+// The class rate file "I,Jrates.dat": one in-range value per line with six significant digits,
+// as a stream writes a double (%g). Nothing when it was written, otherwise why not.
+std::optional<std::string> WriteRateFile(const std::string& path, const std::vector<double>& values) {
+  OutputFile file(path);
+  char text[40];
+  for (double v : values) {
+    char* end = std::to_chars(text, text + sizeof text - 1, v, std::chars_format::general, 6).ptr;
+    *end++ = '\n';
+    file.Write(std::string_view(text, static_cast<std::size_t>(end - text)));
+  }
+  return file.Commit();
 }
 
 }  // namespace
@@ -35,6 +43,8 @@ void CVarnelDlg::OnFitGaussian() {
     return;
   }
 
+  // A large class takes a moment to fit and to write.
+  CWaitCursor wait;
   // A fit that does not finish, or finishes on no finite rate, leaves everything as it was.
   const int i = from - 1, j = to - 1;
   const std::optional<GaussFit> fit = FitGaussian(StoredHistogram(i, j), values);
@@ -49,7 +59,7 @@ void CVarnelDlg::OnFitGaussian() {
   }
 
   const std::string ratePath = OutputPath(std::to_string(from) + "," + std::to_string(to) + "rates.dat");
-  const bool written = WriteRateFile(ratePath, values);
+  const std::optional<std::string> failure = WriteRateFile(ratePath, values);
   g_fitAmplitude = fit->lastEvaluated.amplitude;
   g_fitCentre = fit->lastEvaluated.centre;
   g_fitWidth = fit->lastEvaluated.width;
@@ -57,12 +67,18 @@ void CVarnelDlg::OnFitGaussian() {
   m_rateStdev = rate.stdev;
   m_gaussAmplitude = fit->fitted.amplitude;
   m_fitResults[i][j] = {true, m_kineticRate, m_rateStdev, static_cast<std::int32_t>(list->size())};
+  // How sure the rate is: the reports are the molecules a bootstrap draws.
+  const std::size_t perMolecule = m_recordFiles.empty() ? 0 : m_records.size() / m_recordFiles.size();
+  m_fitRules[i][j] = m_classRules[i][j];
+  m_fitExposures[i][j] = m_exposureTime;
+  m_fitUncertainties[i][j] = EstimateUncertainty(m_records, perMolecule, m_fitRules[i][j], m_exposureTime);
+  SetControlTip(IDC_KINETIC_RATE, UncertaintyTip(m_fitUncertainties[i][j]));
 
   m_drawFitCurve = true;
   DrawPanel();
   UpdateData(FALSE);
   // The fit stands; the user must know that its file does not.
-  if (!written) AfxMessageBox(CannotWriteMessage(ratePath));
+  if (failure) AfxMessageBox(CannotWriteMessage(ratePath, *failure));
   if (fit->startMoved)
     AfxMessageBox("Class " + name +
                       ": its rates lie outside the range the fit takes (ln of the rate per frame from -9 to -1). "

@@ -3,11 +3,13 @@
 #include "fit/logreport.h"
 
 #include <algorithm>
-#include <fstream>
+#include <ctime>
 #include <iomanip>
 #include <sstream>
 
 #include "app/varneldlg.h"
+#include "fit/results.h"
+#include "platform/outputfile.h"
 #include "reports/outputdir.h"
 
 std::string LogReportText(int states, const FitTable& results) {
@@ -26,12 +28,29 @@ std::string LogReportText(int states, const FitTable& results) {
   return fout.str();
 }
 
+namespace {
+
+// Now, in local time, as the results table dates itself.
+std::string LocalDateTime() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char text[32];
+  return std::string(text, std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local));
+}
+
+}  // namespace
+
 void CVarnelDlg::OnDumpLog() {
   const std::string path = OutputPath("log.dat");
-  std::ofstream fout(path);
-  fout << LogReportText(m_stateCount, m_fitResults);
-  fout.close();
-  if (!fout) AfxMessageBox(CannotWriteMessage(path));
+  if (const auto failure = WriteWholeFile(path, LogReportText(m_stateCount, m_fitResults)))
+    AfxMessageBox(CannotWriteMessage(path, *failure));
+  // Beside it, the table with intervals and where the numbers come from.
+  const ResultsSource source{LocalDateTime(), m_recordFiles.size(), g_outputDir, m_stateCount, m_cutoffs,
+                             m_weightByCount != FALSE};
+  const std::string table = OutputPath("results.csv");
+  if (const auto failure = WriteWholeFile(table, ResultsCsv(source, ResultRows())))
+    AfxMessageBox(CannotWriteMessage(table, *failure));
 }
 
 void CVarnelDlg::OnChangePeaksInReport() { UpdateData(TRUE); }

@@ -1,23 +1,13 @@
-// Any bytes as "shrcol.tbl": start-up goes on and every entry of the table is defined.
-#include <unistd.h>
-
+// Any bytes as "shrcol.tbl": reading stops where it must and writes only the table's entries.
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
+#include <sstream>
+#include <string>
 
-#include "app/varneldlg.h"
+#include "display/colortable.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const auto dir = [] {
-    auto d = std::filesystem::temp_directory_path() / ("varnel-fuzz-" + std::to_string(getpid()));
-    std::filesystem::create_directories(d);
-    std::filesystem::current_path(d);
-    return d;
-  }();
-  std::ofstream(dir / "shrcol.tbl", std::ios::binary)
-      .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-  static CVarnelDlg dlg;
-  dlg.LoadColorTable();
-  for (int k = 0; k < kColorEntries; ++k) (void)dlg.GetColor(k);
+  std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
+  ColorTable table{};
+  ReadColorTable(in, table);
   return 0;
 }

@@ -121,6 +121,13 @@ void CDialog::ValidateControls() {
   --exchangeDepth_;
 }
 
+void CDialog::SetControlTip(int id, const std::string& tip) {
+  Control* control = FindControl(id);
+  if (!control || control->tip == tip) return;
+  control->tip = tip;
+  ControlStateChanged(*control);
+}
+
 Control* CDialog::FindControl(int id) {
   auto it = std::find_if(controls_.begin(), controls_.end(), [id](const Control& c) { return c.Id() == id; });
   return (id == IDC_STATIC || it == controls_.end()) ? nullptr : &*it;

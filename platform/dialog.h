@@ -25,6 +25,7 @@ struct Control {
   double lastValue = 0;             // the exact field value that text stands for
   std::string invalidMessage;       // non-empty while the text could not be taken
   std::string reportedMessage;      // what the host was last told of that
+  std::string tip;                  // what the program says of the value, shown on pointing at it
 
   int Id() const { return tmpl->id; }
   ControlKind Kind() const { return tmpl->kind; }
@@ -95,6 +96,8 @@ class CDialog {
   BOOL UpdateData(BOOL saveAndValidate = TRUE);
   // Marks every edit whose text its field would refuse, and clears the others; writes no field.
   void ValidateControls();
+  // What the program says of control `id`'s value, shown when the user points at it.
+  void SetControlTip(int id, const std::string& tip);
 
   virtual BOOL OnInitDialog();
   virtual void DoDataExchange(CDataExchange* dx);

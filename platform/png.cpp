@@ -2,8 +2,10 @@
 
 #include <zlib.h>
 
-#include <cstdio>
+#include <string_view>
 #include <vector>
+
+#include "platform/outputfile.h"
 
 namespace {
 
@@ -22,8 +24,9 @@ void PutChunk(std::vector<unsigned char>& out, const char type[4], const std::ve
 
 }  // namespace
 
-bool WritePng(const std::string& path, const PixelSurface& surface, int x, int y, int width, int height) {
-  if (width <= 0 || height <= 0) return false;
+std::optional<std::string> WritePng(const std::string& path, const PixelSurface& surface, int x, int y, int width,
+                                    int height) {
+  if (width <= 0 || height <= 0) return "the picture is empty";
   std::vector<unsigned char> raw;
   raw.reserve(static_cast<std::size_t>(height) * (1 + 3 * static_cast<std::size_t>(width)));
   for (int row = 0; row < height; ++row) {
@@ -37,7 +40,8 @@ bool WritePng(const std::string& path, const PixelSurface& surface, int x, int y
   }
   uLongf packedSize = compressBound(static_cast<uLong>(raw.size()));
   std::vector<unsigned char> packed(packedSize);
-  if (compress2(packed.data(), &packedSize, raw.data(), static_cast<uLong>(raw.size()), 9) != Z_OK) return false;
+  if (compress2(packed.data(), &packedSize, raw.data(), static_cast<uLong>(raw.size()), 9) != Z_OK)
+    return "the picture cannot be compressed";
   packed.resize(packedSize);
 
   std::vector<unsigned char> header;
@@ -50,8 +54,5 @@ bool WritePng(const std::string& path, const PixelSurface& surface, int x, int y
   PutChunk(file, "IDAT", packed);
   PutChunk(file, "IEND", {});
 
-  std::FILE* out = std::fopen(path.c_str(), "wb");
-  if (!out) return false;
-  const bool written = std::fwrite(file.data(), 1, file.size(), out) == file.size();
-  return std::fclose(out) == 0 && written;
+  return WriteWholeFile(path, std::string_view(reinterpret_cast<const char*>(file.data()), file.size()));
 }

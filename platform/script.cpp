@@ -63,6 +63,16 @@ std::string Upper(std::string s) {
   return s;
 }
 
+// `pattern` with every backslash escape replaced by the character it escapes.
+std::string Unescaped(const std::string& pattern) {
+  std::string name;
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    if (pattern[i] == '\\' && i + 1 < pattern.size()) ++i;
+    name += pattern[i];
+  }
+  return name;
+}
+
 bool AllDigits(const std::string& word) {
   return !word.empty() && std::all_of(word.begin(), word.end(), [](unsigned char c) { return std::isdigit(c); });
 }
@@ -132,9 +142,11 @@ std::vector<std::string> ExpandScriptPaths(const std::vector<std::string>& patte
     if (pattern.empty()) continue;  // names no file (and has no absolute form)
     glob_t matches{};
     std::vector<std::string> found;
-    if (glob(pattern.c_str(), GLOB_NOCHECK, nullptr, &matches) == 0)
+    if (glob(pattern.c_str(), 0, nullptr, &matches) == 0)
       for (std::size_t k = 0; k < matches.gl_pathc; ++k) found.emplace_back(matches.gl_pathv[k]);
     globfree(&matches);
+    // A pattern that matches nothing names the one file it spells, its escapes taken away.
+    if (found.empty()) found.push_back(Unescaped(pattern));
     std::sort(found.begin(), found.end());
     for (const std::string& p : found) paths.push_back(std::filesystem::absolute(p).lexically_normal().string());
   }
@@ -179,8 +191,9 @@ std::optional<std::vector<std::string>> SplitScriptLine(const std::string& line,
       ++i;
       bool closed = false;
       while (i < line.size()) {
-        if (line[i] == '\\' && i + 1 < line.size() && (line[i + 1] == '"' || line[i + 1] == '\\')) {
-          word += line[i + 1];
+        const char next = i + 1 < line.size() ? line[i + 1] : '\0';
+        if (line[i] == '\\' && (next == '"' || next == '\\' || next == 'n' || next == 'r')) {
+          word += next == 'n' ? '\n' : next == 'r' ? '\r' : next;
           i += 2;
         } else if (line[i] == '"') {
           closed = true;
@@ -205,22 +218,49 @@ std::optional<std::vector<std::string>> SplitScriptLine(const std::string& line,
 }
 
 std::string QuoteScriptWord(const std::string& word) {
-  const bool plain = !word.empty() && word.find_first_of(" \t\r\"#\\") == std::string::npos;
+  const bool plain = !word.empty() && word.find_first_of(" \t\r\n\"#\\") == std::string::npos;
   if (plain) return word;
   std::string out = "\"";
   for (char c : word) {
+    if (c == '\n') {
+      out += "\\n";
+      continue;
+    }
+    if (c == '\r') {
+      out += "\\r";
+      continue;
+    }
     if (c == '"' || c == '\\') out += '\\';
     out += c;
   }
   return out + "\"";
 }
 
+namespace {
+
+// Whether byte `at` of `text` continues a character begun before it (UTF-8).
+bool ContinuesCharacter(const std::string& text, std::size_t at) {
+  return at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80;
+}
+
+}  // namespace
+
+std::vector<std::size_t> KeystrokeLengths(const std::string& text) {
+  if (text.empty()) return {0};
+  std::vector<std::size_t> lengths;
+  for (std::size_t i = 1; i <= text.size(); ++i)
+    if (!ContinuesCharacter(text, i)) lengths.push_back(i);
+  return lengths;
+}
+
+bool IsOneKeystrokeMore(const std::string& before, const std::string& after) {
+  return !before.empty() && after.size() > before.size() && after.compare(0, before.size(), before) == 0 &&
+         !ContinuesCharacter(after, before.size()) &&
+         KeystrokeLengths(after.substr(before.size())).size() == 1;
+}
+
 std::vector<std::string> KeystrokePrefixes(const std::string& text) {
-  if (text.empty()) return {""};
   std::vector<std::string> prefixes;
-  for (std::size_t i = 1; i <= text.size(); ++i) {
-    const bool continuation = i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80;
-    if (!continuation) prefixes.push_back(text.substr(0, i));
-  }
+  for (std::size_t length : KeystrokeLengths(text)) prefixes.push_back(text.substr(0, length));
   return prefixes;
 }

@@ -70,8 +70,8 @@ std::optional<int> ScriptNumber(const std::string& word);
 const Control* FindScriptControl(const CDialog& dialog, const std::string& word);
 
 // The paths of a `files` line: each pattern's matches sorted (a pattern that matches nothing
-// stands for itself), made absolute against the working directory and lexically normal. An
-// empty pattern names no file.
+// names the file it spells, its backslash escapes taken away), made absolute against the
+// working directory and lexically normal. An empty pattern names no file.
 std::vector<std::string> ExpandScriptPaths(const std::vector<std::string>& patterns);
 
 // The answer that the words of a command like `import [OPTIONS] PATH...` give the file dialog
@@ -86,9 +86,15 @@ std::string FilesArgument(const std::string& path);
 // Splits one line into words; nothing (and an explanation in `error`) for an unclosed quote.
 std::optional<std::vector<std::string>> SplitScriptLine(const std::string& line, std::string& error);
 
-// A word as it must be written so that SplitScriptLine gives it back.
+// A word as it must be written so that SplitScriptLine gives it back: any text at all, a line
+// break too (written \n inside double quotes).
 std::string QuoteScriptWord(const std::string& word);
 
 // The longer and longer texts an edit holds while `text` is typed over a selection: one per
 // keystroke (per character, not per byte); "" for typing nothing over it (a delete).
 std::vector<std::string> KeystrokePrefixes(const std::string& text);
+// Their lengths: what a long text is typed by, without holding every prefix at once.
+std::vector<std::size_t> KeystrokeLengths(const std::string& text);
+// Whether `after` is `before` (not empty) with one keystroke more at its end: then the two are
+// consecutive texts of one `type` line.
+bool IsOneKeystrokeMore(const std::string& before, const std::string& after);

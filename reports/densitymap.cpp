@@ -9,17 +9,17 @@
 
 void CVarnelDlg::RebuildTransitionMap() {
   const std::string path = OutputPath("3dgrid.dat");
-  bool written = false;
+  std::optional<std::string> failure;
   {
     CWaitCursor wait;
     const DensityGrid grid = FastDensityGrid(m_records, m_weightByCount != FALSE);
-    written = WriteGridFile(path, m_records, grid);
+    failure = WriteGridFile(path, m_records, grid);
     for (int i = 0; i < kMapCells; ++i)
       for (int j = 0; j < kMapCells; ++j) m_basePixels[i][j] = GetColor(ColorIndexOf(grid.at(i, j), grid.maximum));
     RedrawMap();
   }
   // The map is there all the same; the user must know the file is not.
-  if (!written) AfxMessageBox(CannotWriteMessage(path));
+  if (failure) AfxMessageBox(CannotWriteMessage(path, *failure));
 }
 
 void CVarnelDlg::OnWeightByCount() {

@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
+
+#include "platform/outputfile.h"
 
 namespace {
 
@@ -10,10 +11,10 @@ constexpr int kListingWidth = 20;
 constexpr int kListingPrecision = 6;
 constexpr int kCellWidth = 15;
 
-// Collects the text in a fixed buffer and hands it to the stream in large pieces.
+// Collects the text in a fixed buffer and hands it to the file in large pieces.
 class ChunkWriter {
  public:
-  explicit ChunkWriter(std::ofstream& out) : out_(out) {}
+  explicit ChunkWriter(OutputFile& out) : out_(out) {}
   ~ChunkWriter() { Flush(); }
   ChunkWriter(const ChunkWriter&) = delete;
   ChunkWriter& operator=(const ChunkWriter&) = delete;
@@ -33,7 +34,7 @@ class ChunkWriter {
     buffer_[used_++] = '\n';
   }
   void Flush() {
-    out_.write(buffer_, static_cast<std::streamsize>(used_));
+    out_.Write(std::string_view(buffer_, used_));
     used_ = 0;
   }
 
@@ -42,7 +43,7 @@ class ChunkWriter {
     if (used_ + n > sizeof buffer_) Flush();
   }
 
-  std::ofstream& out_;
+  OutputFile& out_;
   char buffer_[1 << 16];
   std::size_t used_ = 0;
 };
@@ -67,14 +68,19 @@ void WriteCells(ChunkWriter& writer, const DensityGrid& grid) {
 
 }  // namespace
 
-bool WriteGridFile(const std::string& path, const TransitionRecords& records, const DensityGrid& grid) {
-  std::ofstream fout(path, std::ios::out | std::ios::trunc);
-  if (!fout.is_open()) return false;
+std::optional<std::string> WriteGridFile(const std::string& path, const TransitionRecords& records,
+                                         const DensityGrid& grid) {
+  OutputFile file(path);
   {
-    ChunkWriter writer(fout);
+    ChunkWriter writer(file);
     WriteListing(writer, records);
     WriteCells(writer, grid);
   }
-  fout.close();
-  return !fout.fail();
+  return file.Commit();
+}
+
+std::uint64_t GridFileSize(std::size_t records) {
+  constexpr std::uint64_t kListingLine = 3 * kListingWidth + 1;
+  constexpr std::uint64_t kGridLine = kMapCells * kCellWidth + 1;
+  return records * kListingLine + kMapCells * kGridLine;
 }

@@ -1,6 +1,4 @@
 // "Load Files": reading transition reports into the record arrays.
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
@@ -10,6 +8,8 @@
 #include <vector>
 
 #include "app/varneldlg.h"
+#include "platform/system.h"
+#include "reports/gridfile.h"
 #include "reports/outputdir.h"
 #include "reports/parallel.h"
 #include "reports/reportfile.h"
@@ -21,7 +21,7 @@ constexpr std::uint64_t kBytesPerRecord = 5 * sizeof(double);
 
 struct Shortfall {
   std::string path;
-  bool opened;
+  std::string problem;  // why it could not be opened; empty when it was
   std::size_t missing;
 };
 
@@ -48,21 +48,26 @@ std::vector<std::string> ChooseReports() {
   return file_names;
 }
 
-std::uint64_t PhysicalMemory() {
-  const long pages = sysconf(_SC_PHYS_PAGES);
-  const long pageSize = sysconf(_SC_PAGESIZE);
-  if (pages <= 0 || pageSize <= 0) return UINT64_MAX;
-  return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize);
-}
+// Megabytes, for messages.
+std::string Megabytes(std::uint64_t bytes) { return std::to_string((bytes + 999'999) / 1'000'000) + " MB"; }
 
-// Why a load of `files` reports of K x K records cannot be held, if it cannot.
-std::optional<std::string> SizeRefusal(std::uint64_t records, int peaks, std::size_t files) {
+// Why a load of `files` reports of K x K records cannot be held, or its map file not be written
+// into `folder`, if it cannot: said before anything is read or written.
+std::optional<std::string> SizeRefusal(std::uint64_t records, int peaks, std::size_t files, const std::string& folder) {
   const std::string what = "Cannot load " + std::to_string(files) + " files of " + std::to_string(peaks) + " x " +
                            std::to_string(peaks) + " records: ";
   const std::string kept = " The records loaded before are kept.";
   if (records > static_cast<std::uint64_t>(INT32_MAX))
     return what + std::to_string(records) + " records are more than Varnel can hold." + kept;
-  if (records * kBytesPerRecord > PhysicalMemory()) return what + "they need more memory than there is." + kept;
+  const auto memory = AvailableMemory();
+  if (memory && records * kBytesPerRecord > *memory)
+    return what + "they need " + Megabytes(records * kBytesPerRecord) + " of memory, and " + Megabytes(*memory) +
+           " are available." + kept;
+  const auto space = FreeSpace(folder);
+  const std::uint64_t fileSize = GridFileSize(static_cast<std::size_t>(records));
+  if (space && fileSize > *space)
+    return what + "their \"3dgrid.dat\" would take " + Megabytes(fileSize) + ", and " + Megabytes(*space) +
+           " are free in \"" + (folder.empty() ? std::string(".") : folder) + "\"." + kept;
   return std::nullopt;
 }
 
@@ -97,12 +102,12 @@ std::vector<Shortfall> ShortfallsOf(const std::vector<std::string>& file_names,
   std::vector<Shortfall> shortfalls;
   for (std::size_t f = 0; f < file_names.size(); ++f)
     if (readings[f].supplied < perFile)
-      shortfalls.push_back({file_names[f], readings[f].opened, perFile - readings[f].supplied});
+      shortfalls.push_back({file_names[f], readings[f].problem, perFile - readings[f].supplied});
   return shortfalls;
 }
 
 // At most this many files are named in one message; the rest are counted.
-constexpr std::size_t kNamesShown = 10;
+constexpr std::size_t kNamesShown = 20;
 
 // The file names (without their folders) of `paths`, one per line.
 std::string NameList(const std::vector<std::string>& paths) {
@@ -128,11 +133,14 @@ std::vector<std::string> LeaveOutOwnFiles(const std::vector<std::string>& chosen
 
 std::string ShortfallMessage(const std::vector<Shortfall>& shortfalls, std::size_t perFile) {
   std::string text = "Some reports did not hold all their records; the missing records count as zeros:";
-  for (const Shortfall& s : shortfalls) {
+  for (std::size_t k = 0; k < shortfalls.size() && k < kNamesShown; ++k) {
+    const Shortfall& s = shortfalls[k];
     text += "\n" + s.path + ": ";
-    if (!s.opened) text += "cannot be opened, ";
+    if (!s.problem.empty()) text += "cannot be opened (" + s.problem + "), ";
     text += std::to_string(s.missing) + " of " + std::to_string(perFile) + " records missing";
   }
+  if (shortfalls.size() > kNamesShown)
+    text += "\nand " + std::to_string(shortfalls.size() - kNamesShown) + " more reports";
   return text;
 }
 
@@ -152,7 +160,7 @@ void CVarnelDlg::LoadReports(const std::vector<std::string>& chosen) {
   const int peaks = std::clamp(m_peaksInReport, 0, kMaxPeaks);
   const auto perFile = static_cast<std::size_t>(peaks) * static_cast<std::size_t>(peaks);
   const std::uint64_t records = static_cast<std::uint64_t>(perFile) * file_names.size();
-  if (const auto refusal = SizeRefusal(records, peaks, file_names.size())) {
+  if (const auto refusal = SizeRefusal(records, peaks, file_names.size(), DirectoryOf(file_names.front()))) {
     AfxMessageBox(*refusal);
     return;
   }
@@ -181,6 +189,7 @@ void CVarnelDlg::LoadReports(const std::vector<std::string>& chosen) {
   // New records: what was computed from the old ones goes with them.
   g_outputDir = DirectoryOf(file_names.front());
   m_records = std::move(*loaded);
+  m_recordFiles = file_names;
   ClearResults();
   RebuildTransitionMap();
   const std::vector<Shortfall> shortfalls = ShortfallsOf(file_names, readings, perFile);

@@ -24,4 +24,6 @@ bool IsOwnOutputName(const std::string& name) {
   return rest != std::string::npos && name.compare(rest, std::string::npos, "rates.dat") == 0;
 }
 
-std::string CannotWriteMessage(const std::string& path) { return "Cannot write \"" + path + "\"."; }
+std::string CannotWriteMessage(const std::string& path, const std::string& reason) {
+  return "Cannot write \"" + path + "\": " + reason + ".";
+}

@@ -14,5 +14,5 @@ std::string OutputPath(const std::string& name);
 // "log.dat" or a class rate file "I,Jrates.dat". Such a file is never read as a report.
 bool IsOwnOutputName(const std::string& name);
 
-// The message that tells the user an output file could not be written.
-std::string CannotWriteMessage(const std::string& path);
+// The message that tells the user an output file could not be written, and why.
+std::string CannotWriteMessage(const std::string& path, const std::string& reason);

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <locale.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -53,7 +54,26 @@ std::size_t NumberLength(const char* first) {
 // number being read with it.
 class ReportText {
  public:
-  explicit ReportText(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+  // Opens `path` if it is a regular file; otherwise problem() says what it is. Opening does not
+  // wait: a pipe without a writer would block an ordinary open.
+  explicit ReportText(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)) {
+    if (fd_ < 0) {
+      problem_ = std::strerror(errno);
+      return;
+    }
+    struct stat info {};
+    if (::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode)) return;
+    problem_ = S_ISDIR(info.st_mode) ? "a folder, not a file" : "a pipe or a device, not a file";
+    ::close(fd_);
+    fd_ = -1;
+  }
+  // A text that is all there already.
+  explicit ReportText(std::string_view whole) : fd_(-1), buffer_(new char[whole.size() + 1]) {
+    std::memcpy(buffer_.get(), whole.data(), whole.size());
+    capacity_ = end_ = whole.size();
+    buffer_[end_] = kEndMark;
+    ended_ = true;
+  }
   ~ReportText() {
     if (fd_ >= 0) ::close(fd_);
   }
@@ -61,6 +81,7 @@ class ReportText {
   ReportText& operator=(const ReportText&) = delete;
 
   bool IsOpen() const { return fd_ >= 0; }
+  const std::string& Problem() const { return problem_; }
   bool Failed() const { return failed_; }
 
   // Past the next line end, or to the end of the text.
@@ -143,6 +164,7 @@ class ReportText {
   }
 
   int fd_;
+  std::string problem_;
   std::unique_ptr<char[]> buffer_;  // capacity_ bytes and a byte for kEndMark
   std::size_t capacity_ = 0;
   std::size_t pos_ = 0;  // the scanning position
@@ -185,21 +207,34 @@ bool ReadNumber(ReportText& text, double& value) {
   return !text.Failed() && ValueOf(text.Take(length), value);
 }
 
-}  // namespace
-
-ReportReading ReadReport(const std::string& path, std::size_t records, TransitionRecords& into, std::size_t first) {
-  ReportReading reading;
-  ReportText text(path);
-  if (!text.IsOpen()) return reading;
-  reading.opened = true;
+// Skips the header and reads the records; returns how many were read whole.
+std::size_t ReadRecords(ReportText& text, std::size_t records, TransitionRecords& into, std::size_t first) {
   for (int line = 0; line < kHeaderLines; ++line) text.SkipLine();
   for (std::size_t r = 0; r < records; ++r) {
     TransitionRecord record;
     if (!(ReadNumber(text, record.initial) && ReadNumber(text, record.final) && ReadNumber(text, record.rate) &&
           ReadNumber(text, record.spare) && ReadNumber(text, record.count)))
-      break;
+      return r;
     into.Set(first + r, record);
-    reading.supplied = r + 1;
   }
+  return records;
+}
+
+}  // namespace
+
+ReportReading ReadReport(const std::string& path, std::size_t records, TransitionRecords& into, std::size_t first) {
+  ReportReading reading;
+  ReportText text(path);
+  if (!text.IsOpen()) {
+    reading.problem = text.Problem();
+    return reading;
+  }
+  reading.opened = true;
+  reading.supplied = ReadRecords(text, records, into, first);
   return reading;
+}
+
+std::size_t ReadReportText(std::string_view whole, std::size_t records, TransitionRecords& into, std::size_t first) {
+  ReportText text(whole);
+  return ReadRecords(text, records, into, first);
 }

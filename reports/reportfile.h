@@ -3,14 +3,19 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "reports/records.h"
 
 struct ReportReading {
   bool opened = false;
+  std::string problem;       // why it was not opened, in words
   std::size_t supplied = 0;  // records read completely
 };
 
+// Only a regular file is read: a folder, a pipe or a device is named as such and not read (a pipe
+// could keep the program waiting for ever).
+//
 // Skips the four header lines of the report at `path`, of any length, and reads up to `records`
 // records, however the numbers are spread over lines, into `into` from record `first` on. A
 // record is stored only when all five of its numbers could be read; reading stops at the end of
@@ -23,3 +28,6 @@ struct ReportReading {
 //
 // Calls for distinct records may run on distinct threads.
 ReportReading ReadReport(const std::string& path, std::size_t records, TransitionRecords& into, std::size_t first);
+
+// The same for the whole text of a report in memory; returns the records read.
+std::size_t ReadReportText(std::string_view whole, std::size_t records, TransitionRecords& into, std::size_t first);

@@ -46,12 +46,16 @@ void CVarnelDlg::OnSetCircle() {
   std::vector<double>* list = LockedClassList(m_pickFrom, m_pickTo);
   if (!list) return;
   const int i = m_pickFrom - 1, j = m_pickTo - 1;
-  std::optional<std::vector<double>> inside = CircleClassList(m_records, m_circles[i][j], m_weightByCount != FALSE);
+  ClassRule rule = m_classRules[i][j];
+  rule.weighted = m_weightByCount != FALSE;
+  rule.circle = m_circles[i][j];
+  std::optional<std::vector<double>> inside = ClassListOf(m_records, rule);
   if (!inside) {
-    AfxMessageBox(TooManyEntriesMessage());
+    AfxMessageBox(TooManyTransitionsMessage());
     return;
   }
   *list = std::move(*inside);
+  m_classRules[i][j] = rule;
   StoreHistogram(i, j, HistogramOf(*list));
 
   UpdateData(FALSE);

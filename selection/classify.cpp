@@ -30,7 +30,7 @@ void CVarnelDlg::OnLockCutoffs() {
   }
   std::optional<ClassLists> lists = ClassifyRecords(m_records, states, m_cutoffs, m_weightByCount != FALSE);
   if (!lists) {
-    AfxMessageBox(TooManyEntriesMessage());
+    AfxMessageBox(TooManyTransitionsMessage());
     return;
   }
 
@@ -39,6 +39,8 @@ void CVarnelDlg::OnLockCutoffs() {
 
   m_classLists = std::move(*lists);
   m_lockedStateCount = states;
+  for (int i = 0; i < states; ++i)
+    for (int j = 0; j < states; ++j) m_classRules[i][j] = {i, j, states, m_cutoffs, m_weightByCount != FALSE, {}};
   PlaceDefaultCircles(m_circles, states);
   // Classes beyond this lock's table keep nothing of an earlier one: no histogram, no fit.
   for (int i = 0; i < kMaxStates; ++i)

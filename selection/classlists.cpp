@@ -71,10 +71,16 @@ bool InsideCircle(const TransitionRecord& record, const SelectionCircle& circle)
   return d <= r;
 }
 
-std::optional<std::vector<double>> CircleClassList(const TransitionRecords& records, const SelectionCircle& circle,
-                                                   bool weighted) {
+bool InClass(const TransitionRecord& record, const ClassRule& rule) {
+  if (!(record.count > 0.0)) return false;
+  if (rule.circle) return InsideCircle(record, *rule.circle);
+  const auto cls = ClassOf(record, rule.states, rule.cutoffs);
+  return cls && cls->from == rule.from && cls->to == rule.to;
+}
+
+std::optional<std::vector<double>> ClassListOf(const TransitionRecords& records, const ClassRule& rule) {
   const auto entriesOf = [&](const TransitionRecord& record) {
-    return InsideCircle(record, circle) ? ClassEntriesOf(record.count, weighted) : 0.0;
+    return InClass(record, rule) ? ClassEntriesOf(record.count, rule.weighted) : 0.0;
   };
   double entries = 0.0;
   for (std::size_t r = 0; r < records.size(); ++r) entries += entriesOf(records[r]);

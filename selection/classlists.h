@@ -40,10 +40,24 @@ std::optional<ClassLists> ClassifyRecords(const TransitionRecords& records, int 
 // a value that is no number.
 bool InsideCircle(const TransitionRecord& record, const SelectionCircle& circle);
 
-// The list of the records inside the circle, weighted as the lock weighs them. Nothing when it
-// would hold too many entries.
-std::optional<std::vector<double>> CircleClassList(const TransitionRecords& records, const SelectionCircle& circle,
-                                                   bool weighted);
+// How one class takes its records: by the states of their values under the cutoffs of a lock,
+// or, when it was set from one, by a circle on the map, whatever the states.
+struct ClassRule {
+  int from = 0;  // 0-based states of the class
+  int to = 0;
+  int states = 0;  // N of the lock
+  Cutoffs cutoffs{};
+  bool weighted = true;
+  std::optional<SelectionCircle> circle;
+};
+
+// Whether a record belongs to the class: a weight above 0, and its states (or its point) right.
+bool InClass(const TransitionRecord& record, const ClassRule& rule);
+
+// The list of the class, each record's rate per frame once per entry (ClassEntriesOf), in
+// record order: what the lock or "Set Circle" built. Nothing when it would hold too many
+// entries.
+std::optional<std::vector<double>> ClassListOf(const TransitionRecords& records, const ClassRule& rule);
 
 // Puts the circle of every class of `states` states where a lock puts it: in the middle of the
 // cell that evenly spaced cutoffs would give, radius 10. Visibility is not the lock's to change.

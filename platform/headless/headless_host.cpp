@@ -59,8 +59,8 @@ void HeadlessHost::RequireUsable(const ScriptLine& line, const Control& control,
 
 void HeadlessHost::SaveImage(const ScriptLine& line, const std::string& path, const PixelSurface& surface,
                              const CRect& rect) {
-  if (!WritePng(path, surface, rect.left, rect.top, rect.Width(), rect.Height()))
-    Fail(line, "cannot write '" + path + "'");
+  if (const auto failure = WritePng(path, surface, rect.left, rect.top, rect.Width(), rect.Height()))
+    Fail(line, "cannot write '" + path + "': " + *failure);
 }
 
 void HeadlessHost::Run(CDialog& dialog, const ScriptLine& line) {
@@ -100,7 +100,8 @@ void HeadlessHost::Run(CDialog& dialog, const ScriptLine& line) {
 void HeadlessHost::Type(CDialog& dialog, const ScriptLine& line) {
   const Control& edit = ControlArgument(dialog, line);
   RequireUsable(line, edit, edit.Kind() == ControlKind::Edit, "an edit");
-  for (const std::string& text : KeystrokePrefixes(line.args[1])) dialog.UserEditText(edit.Id(), text);
+  const std::string& text = line.args[1];
+  for (std::size_t length : KeystrokeLengths(text)) dialog.UserEditText(edit.Id(), text.substr(0, length));
 }
 
 void HeadlessHost::Paste(CDialog& dialog, const ScriptLine& line) {

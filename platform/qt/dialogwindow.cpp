@@ -34,12 +34,14 @@ QIcon WindowIcon(HICON big, HICON small) {
   return icon;
 }
 
-// An edit whose text could not be taken is tinted and tells why in its tooltip; a value too
-// long for its edit (a fitted rate with fifteen digits) shows in full in the tooltip.
-void ShowValidity(QLineEdit& edit, const std::string& message) {
-  const bool invalid = !message.empty();
+// An edit whose text could not be taken is tinted and tells why in its tooltip. Otherwise the
+// tooltip is what the program has to say of the value, and a value too long for its edit (a
+// fitted rate with fifteen digits) shows there in full.
+void ShowValidity(QLineEdit& edit, const Control& control) {
+  const bool invalid = !control.invalidMessage.empty();
   const bool cut = edit.fontMetrics().horizontalAdvance(edit.text()) > edit.contentsRect().width() - 6;
-  const QString tip = invalid ? Text(message) : cut ? edit.text() : QString();
+  QString tip = invalid ? Text(control.invalidMessage) : Text(control.tip);
+  if (!invalid && cut) tip = tip.isEmpty() ? edit.text() : edit.text() + QLatin1Char('\n') + tip;
   if (edit.property("invalid").toBool() == invalid && edit.toolTip() == tip) return;
   QPalette palette = edit.parentWidget()->palette();
   if (invalid) palette.setColor(QPalette::Base, QColor(255, 214, 214));
@@ -105,7 +107,7 @@ QWidget* DialogWindow::MakeWidget(const Control& control) {
       edit->setCursorPosition(0);
       connect(edit, &QLineEdit::textEdited, this,
               [this, id](const QString& text) { host_.UserEdited(*this, id, text.toStdString()); });
-      ShowValidity(*edit, control.invalidMessage);
+      ShowValidity(*edit, control);
       widget = edit;
       break;
     }
@@ -178,7 +180,7 @@ void DialogWindow::Mirror(const Control& control) {
       // A value the program shows is read from its start, as long as nobody is typing in it.
       if (!edit->hasFocus()) edit->setCursorPosition(0);
     }
-    ShowValidity(*edit, control.invalidMessage);
+    ShowValidity(*edit, control);
   } else if (auto* box = qobject_cast<QCheckBox*>(widget)) {
     box->setChecked(control.check != 0);
     if (box->text() != text) box->setText(text);

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -172,9 +173,13 @@ void QtHost::Paint(DialogWindow& window) {
 }
 
 void QtHost::SaveRecord() {
-  if (record_->Save() || recordWarned_) return;
+  const auto failure = record_->Save();
+  if (!failure || recordWarned_) return;
   recordWarned_ = true;
-  std::cerr << "varnel: cannot write the session record " << record_->Path() << std::endl;
+  const std::string text = "The session record \"" + record_->Path().string() + "\" cannot be written: " + *failure +
+                           ". The analysis goes on, but this session cannot be replayed.";
+  std::cerr << "varnel: " << text << std::endl;
+  ShowMessage(text, MessageKind::Error);
 }
 
 std::optional<std::vector<std::string>> QtHost::ChooseFiles(const FileDialogRequest& request) {
@@ -193,7 +198,10 @@ std::optional<std::vector<std::string>> QtHost::ChooseFiles(const FileDialogRequ
 std::optional<std::vector<std::string>> QtHost::RunFileDialog(const FileDialogRequest& request) {
   QStringList filters;
   for (const auto& filter : request.filters) filters << FilterText(filter);
-  const QString dir = request.initialDir.empty() ? QDir::currentPath() : QString::fromStdString(request.initialDir);
+  // File names are bytes; the toolkit's strings decode them, and encodeName gives them back as
+  // they were, whether or not they are valid UTF-8.
+  const QString dir = request.initialDir.empty() ? QDir::currentPath()
+                                                 : QFile::decodeName(QByteArray::fromStdString(request.initialDir));
   QFileDialog dialog(windows_.empty() ? nullptr : windows_.back(), QString(), dir);
   dialog.setNameFilters(filters);
   dialog.setAcceptMode(request.open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
@@ -203,7 +211,7 @@ std::optional<std::vector<std::string>> QtHost::RunFileDialog(const FileDialogRe
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   std::vector<std::string> paths;
   for (const QString& path : dialog.selectedFiles())
-    paths.push_back(QDir::cleanPath(QDir(dir).absoluteFilePath(path)).toStdString());
+    paths.push_back(QFile::encodeName(QDir::cleanPath(QDir(dir).absoluteFilePath(path))).toStdString());
   return paths;
 }
 

@@ -1,7 +1,6 @@
 #include "platform/qt/sessionrecord.h"
 
-#include <fstream>
-
+#include "platform/outputfile.h"
 #include "platform/script.h"
 
 SessionRecord::SessionRecord(std::filesystem::path startDir) : startDir_(startDir), dir_(std::move(startDir)) {}
@@ -9,7 +8,7 @@ SessionRecord::SessionRecord(std::filesystem::path startDir) : startDir_(startDi
 void SessionRecord::Add(std::string line) {
   lines_.push_back(std::move(line));
   runControl_.clear();
-  runTexts_.clear();
+  runText_.clear();
   actedSincePaint_ = true;
 }
 
@@ -17,21 +16,17 @@ void SessionRecord::Typed(const std::string& control, const std::string& text) {
   // A `type` line replays the keystrokes of its text one by one. The keystrokes seen so far go
   // into one line for as long as that line replays exactly them; any other change of the text
   // (a deletion, a paste, typing in the middle) is replayed as the one change it was.
-  if (!lines_.empty() && control == runControl_) {
-    std::vector<std::string> extended = runTexts_;
-    extended.push_back(text);
-    if (KeystrokePrefixes(text) == extended) {
-      lines_.back() = FormatScriptLine(ScriptCommand::Type, {control, text});
-      runTexts_ = std::move(extended);
-      actedSincePaint_ = true;
-      return;
-    }
+  if (!lines_.empty() && control == runControl_ && IsOneKeystrokeMore(runText_, text)) {
+    lines_.back() = FormatScriptLine(ScriptCommand::Type, {control, text});
+    runText_ = text;
+    actedSincePaint_ = true;
+    return;
   }
-  const bool oneKeystroke = KeystrokePrefixes(text) == std::vector<std::string>{text};
+  const bool oneKeystroke = KeystrokeLengths(text).size() == 1;
   Add(FormatScriptLine(oneKeystroke ? ScriptCommand::Type : ScriptCommand::Paste, {control, text}));
   if (oneKeystroke) {
     runControl_ = control;
-    runTexts_ = {text};
+    runText_ = text;
   }
 }
 
@@ -87,9 +82,30 @@ std::string SessionRecord::Text() const {
   return text;
 }
 
-bool SessionRecord::Save() const {
-  std::ofstream out(Path(), std::ios::binary | std::ios::trunc);
-  out << Text();
-  out.close();
-  return static_cast<bool>(out);
+namespace {
+
+// Moves the file at `path` to the first free "varnel-session.N.vsc" beside it. A hard link
+// takes the new name only if it is free, so no other file is ever replaced.
+std::optional<std::string> KeepEarlierRecord(const std::filesystem::path& path) {
+  std::error_code error;
+  if (!std::filesystem::exists(std::filesystem::symlink_status(path, error))) return std::nullopt;
+  for (int n = 1;; ++n) {
+    const auto kept = path.parent_path() / ("varnel-session." + std::to_string(n) + ".vsc");
+    std::filesystem::create_hard_link(path, kept, error);
+    if (!error) break;
+    if (error != std::errc::file_exists) return "the record of an earlier session cannot be kept: " + error.message();
+  }
+  std::filesystem::remove(path, error);
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> SessionRecord::Save() {
+  const std::filesystem::path path = Path();
+  if (path != written_)
+    if (auto failure = KeepEarlierRecord(path)) return failure;
+  if (auto failure = WriteWholeFile(path.string(), Text())) return failure;
+  written_ = path;
+  return std::nullopt;
 }

@@ -34,8 +34,10 @@ class SessionRecord {
   std::string Text() const;
   std::filesystem::path Path() const { return dir_ / kFileName; }
 
-  // Rewrites the whole record at Path(); false when it cannot be written.
-  bool Save() const;
+  // Rewrites the whole record at Path(), whole or not at all; nothing when that worked,
+  // otherwise why not. A record that an earlier session left there is kept first, under the
+  // next free name "varnel-session.N.vsc".
+  std::optional<std::string> Save();
 
  private:
   void Add(std::string line);
@@ -44,10 +46,11 @@ class SessionRecord {
 
   std::filesystem::path startDir_;
   std::filesystem::path dir_;
+  std::filesystem::path written_;  // where this session's record has been written
   std::vector<std::string> lines_;
-  // The texts that the last `type` line replays, while further keystrokes may still extend it.
+  // The text the last `type` line types, while further keystrokes may still extend it.
   std::string runControl_;
-  std::vector<std::string> runTexts_;
+  std::string runText_;
   bool painted_ = false;
   bool actedSincePaint_ = false;
 };

@@ -1,6 +1,9 @@
 // "log.dat": the report of every fitted class within the current number of states.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <sstream>
 #include <string>
 
 #include "res/resource.h"
@@ -75,6 +78,51 @@ TEST_F(LogReportTest, PeaksInReportIsTakenAtOnceButDoesNotChangeTheReport) {
   EXPECT_EQ(dlg->m_peaksInReport, 4);
   Click(IDC_DUMP_LOG);
   EXPECT_EQ(dir.Read("log.dat"), "Assumed there were 0 real states\n\n" + kHeader);
+}
+
+}  // namespace
+
+namespace {
+
+// "Dump Log" writes the results table beside the log: where the numbers come from, then one
+// row per fitted class with its interval, pooled rate and molecules.
+TEST_F(LogReportTest, TheResultsTableSaysWhatTheRatesComeFromAndHowSureTheyAre) {
+  // A copy of the example reports: the files go beside them.
+  std::filesystem::copy(VARNEL_SOURCE_DIR "/examples/reports", dir / "reports");
+  std::vector<std::string> reports;
+  for (const auto& entry : std::filesystem::directory_iterator(dir / "reports")) reports.push_back(entry.path().string());
+  std::sort(reports.begin(), reports.end());
+  host.fileAnswers.push_back(reports);
+  Click(IDC_LOAD_FILES);
+  Type(IDC_STATE_COUNT, "3");
+  Click(IDC_LOCK_CUTOFFS);
+  Click(IDC_PICK_NEXT);
+  Click(IDC_FIT_GAUSSIAN);
+  EXPECT_NE(dlg->FindControl(IDC_KINETIC_RATE)->tip.find("95 % interval"), std::string::npos);
+  Click(IDC_DUMP_LOG);
+  ASSERT_TRUE(host.errors.empty()) << host.errors.front();
+
+  std::istringstream table(dir.Read("reports/results.csv"));
+  std::vector<std::string> comments, rows;
+  for (std::string line; std::getline(table, line);) (line.rfind("#", 0) == 0 ? comments : rows).push_back(line);
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0], "class,rate,rate_low,rate_high,width,pooled_rate,pooled_low,pooled_high,transitions,molecules,"
+                     "replicates_used,source");
+  std::vector<std::string> cells;
+  std::istringstream row(rows[1]);
+  for (std::string cell; std::getline(row, cell, ',');) cells.push_back(cell);
+  ASSERT_EQ(cells.size(), 12u);
+  EXPECT_EQ(cells[0], "1->2");
+  EXPECT_EQ(cells[1], "0.526166");  // as the log has it
+  EXPECT_LT(std::stod(cells[2]), 0.526166);
+  EXPECT_GT(std::stod(cells[3]), 0.526166);
+  EXPECT_EQ(cells[8], "111");
+  EXPECT_EQ(cells[9], "36");
+  EXPECT_EQ(cells[10], "1000");
+  EXPECT_EQ(cells[11], "cutoffs");
+  EXPECT_EQ(comments[1], "# reports: 60 in " + dir / "reports/");
+  EXPECT_EQ(comments[2], "# exposure time (s): 0.1");
+  EXPECT_EQ(comments[4], "# cutoffs: 0.333333 0.666667 1");
 }
 
 }  // namespace

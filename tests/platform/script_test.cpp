@@ -34,7 +34,8 @@ TEST(ScriptWords, BlanksSeparateQuotesGroupHashComments) {
 }
 
 TEST(ScriptWords, QuotingRoundTrips) {
-  for (const std::string word : {"plain", "", "two words", "say \"hi\"", "back\\slash", "#hash", "1->2 | [2->3]"}) {
+  for (const std::string word : {"plain", "", "two words", "say \"hi\"", "back\\slash", "#hash", "1->2 | [2->3]",
+                                 "a line\nbreak", "carriage\rreturn", "\\n stays"}) {
     const auto words = Split("show " + QuoteScriptWord(word));
     ASSERT_EQ(words.size(), 2u) << word;
     EXPECT_EQ(words[1], word);

@@ -131,7 +131,7 @@ TEST_F(DensityMapTest, UnwritableFileIsReportedAndTheMapStillBuilt) {
   dlg->RebuildTransitionMap();
   EXPECT_EQ(dlg->m_basePixels[50][150], ColorOf(255));
   ASSERT_EQ(host.messages.size(), 1u);
-  EXPECT_EQ(host.messages[0], "Cannot write \"" + (dir / "no-such-folder/3dgrid.dat") + "\".");
+  EXPECT_EQ(host.messages[0], "Cannot write \"" + (dir / "no-such-folder/3dgrid.dat") + "\": No such file or directory.");
 
   g_outputDir.clear();
   host.messages.clear();

@@ -152,7 +152,8 @@ TEST_F(LoadFilesTest, ShortReportsGiveZerosAndOneMessage) {
 
   ASSERT_EQ(host.messages.size(), 1u);
   EXPECT_EQ(host.messages[0], "Some reports did not hold all their records; the missing records count as zeros:\n" +
-                                  (dir / "missing.dat") + ": cannot be opened, 4 of 4 records missing\n" +
+                                  (dir / "missing.dat") +
+                                  ": cannot be opened (No such file or directory), 4 of 4 records missing\n" +
                                   (dir / "cut.dat") + ": 2 of 4 records missing\n" + (dir / "text.dat") +
                                   ": 3 of 4 records missing\n" + (dir / "headers-only.dat") +
                                   ": 4 of 4 records missing");

@@ -75,7 +75,12 @@ TEST(ReportFileTest, ReadsTheExamplesAndTrickyTextsAsTheStreamDid) {
   }
   EXPECT_GT(corpusRecords, 40u);
   ExpectSameReading(VARNEL_SOURCE_DIR "/no such report.dat", 4, "missing file");
-  ExpectSameReading(VARNEL_SOURCE_DIR "/examples", 4, "a folder");  // opens, but cannot be read
+  // A folder is no report: the stream opened it and read nothing; the reader does not open it.
+  TransitionRecords records(4);
+  const ReportReading folder = ReadReport(VARNEL_SOURCE_DIR "/examples", 4, records, 0);
+  EXPECT_FALSE(folder.opened);
+  EXPECT_EQ(folder.problem, "a folder, not a file");
+  EXPECT_EQ(folder.supplied, 0u);
 }
 
 // Numbers of every shape, now and then glued to the next one or replaced by text that is none.

@@ -107,8 +107,13 @@ TEST_F(CirclesTest, SetCircleRebuildsTheShownClassFromTheRecordsInside) {
 TEST(CircleMembership, ARecordAtExactlyTheRadiusIsTakenAndANegativeRadiusTakesNothing) {
   // Centre (0.25, 0.75) and radius 25 cells = 0.125: all three exact in binary.
   const TransitionRecords records = {{0.25, 0.875, 0.5, 0, 1}, {0.25, 0.8750001, 0.4, 0, 1}, {0.125, 0.75, 0.3, 0, 1}};
-  EXPECT_THAT(*CircleClassList(records, {true, 50, 150, 25}, true), ElementsAre(0.5, 0.3));
-  EXPECT_THAT(*CircleClassList(records, {true, 50, 150, -1}, true), IsEmpty());
+  const auto circled = [&](int radius) {
+    ClassRule rule;
+    rule.circle = SelectionCircle{true, 50, 150, radius};
+    return *ClassListOf(records, rule);
+  };
+  EXPECT_THAT(circled(25), ElementsAre(0.5, 0.3));
+  EXPECT_THAT(circled(-1), IsEmpty());
   EXPECT_FALSE(InsideCircle({std::nan(""), 0.75, 0.1, 0, 1}, {true, 50, 150, 25}));
 }
 

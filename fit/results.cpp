@@ -1,0 +1,101 @@
+#include "fit/results.h"
+
+#include <charconv>
+
+namespace {
+
+constexpr int kDigits = 6;
+
+std::string Number(double value) {
+  char text[40];
+  return std::string(text, std::to_chars(text, text + sizeof text, value, std::chars_format::general, kDigits).ptr);
+}
+
+std::string Optional(const std::optional<double>& value) { return value ? Number(*value) : std::string(); }
+
+std::string Joined(const std::vector<std::string>& cells, char separator) {
+  std::string line;
+  for (std::size_t k = 0; k < cells.size(); ++k) {
+    if (k) line += separator;
+    line += cells[k];
+  }
+  return line + "\n";
+}
+
+std::string ClassName(int from, int to) { return std::to_string(from) + "->" + std::to_string(to); }
+
+}  // namespace
+
+std::vector<std::string> ResultColumns() {
+  return {"class",       "rate",       "rate_low",    "rate_high", "width",          "pooled_rate",
+          "pooled_low",  "pooled_high", "transitions", "molecules", "replicates_used", "source"};
+}
+
+std::vector<std::string> ResultCells(const ResultRow& row) {
+  const ClassUncertainty& u = row.uncertainty;
+  const auto end = [](const std::optional<Interval>& interval, bool high) {
+    return interval ? Number(high ? interval->high : interval->low) : std::string();
+  };
+  return {ClassName(row.from, row.to),
+          Number(row.fit.rate),
+          end(u.rate, false),
+          end(u.rate, true),
+          Number(row.fit.width),
+          Optional(u.pooledRate),
+          end(u.pooled, false),
+          end(u.pooled, true),
+          std::to_string(row.fit.transitions),
+          std::to_string(u.molecules),
+          std::to_string(u.replicates - u.failed),
+          row.rule.circle ? "circle" : "cutoffs"};
+}
+
+std::string ResultsCsv(const ResultsSource& source, const std::vector<ResultRow>& rows) {
+  std::string text = "# Varnel " VARNEL_VERSION ", results of " + source.dateTime + "\n";
+  text += "# reports: " + std::to_string(source.reports) + " in " + (source.folder.empty() ? "." : source.folder) + "\n";
+  // One exposure for all rows, as it should be; otherwise each class's.
+  bool oneExposure = true;
+  for (const ResultRow& row : rows) oneExposure = oneExposure && row.exposureTime == rows.front().exposureTime;
+  text += "# exposure time (s):";
+  if (rows.empty() || oneExposure) {
+    text += rows.empty() ? std::string(" -") : " " + Number(rows.front().exposureTime);
+  } else {
+    for (const ResultRow& row : rows) text += " " + ClassName(row.from, row.to) + " " + Number(row.exposureTime) + ";";
+    text.pop_back();
+  }
+  text += "\n";
+  text += "# states: " + std::to_string(source.states) + "\n";
+  text += "# cutoffs:";
+  for (int k = 0; k < source.states && k < kMaxStates; ++k) text += " " + Number(source.cutoffs[static_cast<std::size_t>(k)]);
+  text += "\n# weighted by number of transitions: " + std::string(source.weighted ? "yes" : "no") + "\n";
+  text += "# intervals: 95 % percentile, bootstrap over the reports as molecules\n";
+  for (const ResultRow& row : rows)
+    if (row.rule.circle)
+      text += "# class " + ClassName(row.from, row.to) + " from a circle: centre row " +
+              std::to_string(row.rule.circle->row) + ", column " + std::to_string(row.rule.circle->col) +
+              ", radius " + std::to_string(row.rule.circle->radius) + " (map cells of 0.005)\n";
+  text += Joined(ResultColumns(), ',');
+  for (const ResultRow& row : rows) text += Joined(ResultCells(row), ',');
+  return text;
+}
+
+std::string ResultsTabText(const std::vector<ResultRow>& rows) {
+  std::string text = Joined(ResultColumns(), '\t');
+  for (const ResultRow& row : rows) text += Joined(ResultCells(row), '\t');
+  return text;
+}
+
+std::string UncertaintyTip(const ClassUncertainty& u) {
+  std::string tip;
+  if (u.rate)
+    tip = "95 % interval " + Number(u.rate->low) + " ... " + Number(u.rate->high) + " s^-1";
+  else
+    tip = "no interval";
+  tip += " (bootstrap over " + std::to_string(u.molecules) + " molecules, " + std::to_string(u.replicates - u.failed) +
+         " of " + std::to_string(u.replicates) + " replicates)";
+  if (u.pooledRate) {
+    tip += "; pooled rate " + Number(*u.pooledRate) + " s^-1";
+    if (u.pooled) tip += " (" + Number(u.pooled->low) + " ... " + Number(u.pooled->high) + ")";
+  }
+  return tip;
+}

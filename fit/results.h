@@ -1,0 +1,46 @@
+// The results table: every fitted class with its interval, pooled rate and provenance, as
+// "results.csv", as the window's table and as tab-separated text.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/analysis_types.h"
+#include "fit/bootstrap.h"
+#include "selection/classlists.h"
+
+// One fitted class.
+struct ResultRow {
+  int from = 0;  // 1-based, as the user names the class
+  int to = 0;
+  FitResult fit;
+  ClassRule rule;  // how its list was built when it was fitted
+  double exposureTime = 0;  // the exposure its rate was divided by
+  ClassUncertainty uncertainty;
+};
+
+// What data and settings the rows come from.
+struct ResultsSource {
+  std::string dateTime;  // when the table was written, local time
+  std::size_t reports = 0;
+  std::string folder;
+  int states = 0;
+  Cutoffs cutoffs{};
+  bool weighted = true;
+};
+
+// The columns of the table, in order.
+std::vector<std::string> ResultColumns();
+
+// The cells of a row under those columns: numbers with 6 significant digits and a point, an
+// empty cell where there is no value (an interval no replicate gave).
+std::vector<std::string> ResultCells(const ResultRow& row);
+
+// "results.csv": `#` lines saying where the numbers come from, a header row, one row per class.
+std::string ResultsCsv(const ResultsSource& source, const std::vector<ResultRow>& rows);
+
+// The header and the rows as tab-separated lines, as a spreadsheet takes them from the clipboard.
+std::string ResultsTabText(const std::vector<ResultRow>& rows);
+
+// What the rate's edit says of its uncertainty, in one line.
+std::string UncertaintyTip(const ClassUncertainty& uncertainty);

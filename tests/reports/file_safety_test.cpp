@@ -1,0 +1,145 @@
+// The user's files are safe: every output is the old file or the complete new one, whatever
+// happens while it is written; a planted link is replaced, never followed; a pipe chosen as a
+// report is named and passed over at once.
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+
+#include "tests/reports/map_fixture.h"
+
+namespace {
+
+using FileSafetyTest = MapTest;
+
+// Every file in `folder` with its bytes.
+std::map<std::string, std::string> Contents(const std::filesystem::path& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    std::ifstream in(entry.path(), std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    files[entry.path().filename().string()] = bytes.str();
+  }
+  return files;
+}
+
+// A folder on a file system of its own, 2 MB large, for as long as it lives; nothing where
+// the test may not mount one.
+class SmallDisk {
+ public:
+  explicit SmallDisk(const std::filesystem::path& at) : path_(at) {
+    std::filesystem::create_directory(path_);
+    mounted_ = geteuid() == 0 && ::mount("tmpfs", path_.c_str(), "tmpfs", 0, "size=2m") == 0;
+  }
+  ~SmallDisk() {
+    if (mounted_) ::umount2(path_.c_str(), MNT_DETACH);
+  }
+  bool Mounted() const { return mounted_; }
+
+  // Fills what is left of the disk.
+  void Fill() const {
+    std::ofstream filler(path_ / "filler", std::ios::binary);
+    const std::string block(4096, 'x');
+    while (filler.write(block.data(), static_cast<std::streamsize>(block.size()))) {
+    }
+  }
+
+ private:
+  std::filesystem::path path_;
+  bool mounted_ = false;
+};
+
+TEST_F(FileSafetyTest, OnAFullDiskEveryOutputStaysWholeAndTheReasonIsShown) {
+  SmallDisk disk(dir.path() / "disk");
+  if (!disk.Mounted()) GTEST_SKIP() << "needs to mount a small file system (runs as root in CI)";
+  dlg->m_peaksInReport = 2;
+  dir.Write("disk/a.dat", ReportText({{0.2, 0.2, 0.5, 0, 2}, {0.2, 0.8, 0.05, 0, 3}, {0.8, 0.2, 0.1, 0, 1},
+                                      {0.8, 0.8, 0.3, 0, 4}}));
+  Load({dir / "disk/a.dat"});
+  Type(IDC_STATE_COUNT, "2");
+  Click(IDC_LOCK_CUTOFFS);
+  Click(IDC_PICK_NEXT);
+  Click(IDC_FIT_GAUSSIAN);
+  Click(IDC_DUMP_LOG);
+  ASSERT_TRUE(host.errors.empty()) << host.errors.front();
+  const auto before = Contents(dir.path() / "disk");
+  ASSERT_EQ(before.size(), 5u);  // the report, the map, the rate file, the log, the results table
+
+  disk.Fill();
+  Click(IDC_WEIGHT_BY_COUNT);  // a new map
+  Click(IDC_FIT_GAUSSIAN);
+  Click(IDC_DUMP_LOG);
+  Load({dir / "disk/a.dat"});
+  ASSERT_EQ(host.errors.size(), 5u);
+  for (const char* name : {"3dgrid.dat", "1,2rates.dat", "log.dat", "results.csv"}) {
+    const std::string path = dir / ("disk/" + std::string(name));
+    EXPECT_NE(std::find(host.errors.begin(), host.errors.end(),
+                        "Cannot write \"" + path + "\": No space left on device."),
+              host.errors.end())
+        << name;
+  }
+  // The load is refused before it writes anything: its map file would not fit.
+  EXPECT_NE(host.errors[4].find("their \"3dgrid.dat\" would take 1 MB, and 0 MB are free"), std::string::npos)
+      << host.errors[4];
+  auto after = Contents(dir.path() / "disk");
+  after.erase("filler");
+  EXPECT_EQ(after, before);  // no file cut short, no new file half written, none left behind
+}
+
+TEST_F(FileSafetyTest, APlantedLinkIsReplacedAndWhatItPointsToIsUntouched) {
+  dlg->m_peaksInReport = 1;
+  dir.Write("precious.txt", "the user's own words\n");
+  std::filesystem::create_symlink(dir / "precious.txt", dir / "3dgrid.dat");
+  std::filesystem::create_symlink(dir / "created-by-a-link.txt", dir / "1,1rates.dat");
+  dir.Write("one.dat", ReportText({{0.25, 0.75, 0.01, 0, 3}}));
+  Load({dir / "one.dat"});
+  Type(IDC_STATE_COUNT, "1");
+  Click(IDC_LOCK_CUTOFFS);
+  Click(IDC_FIT_GAUSSIAN);
+  ASSERT_TRUE(dlg->m_fitResults[0][0].fitted);
+  EXPECT_EQ(dir.Read("precious.txt"), "the user's own words\n");
+  EXPECT_FALSE(std::filesystem::exists(dir / "created-by-a-link.txt"));
+  for (const char* name : {"3dgrid.dat", "1,1rates.dat"})
+    EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(dir / name))) << name;
+  EXPECT_EQ(Lines(dir.Read("3dgrid.dat")).size(), 1u + 201u);
+}
+
+TEST_F(FileSafetyTest, APipeOrAFolderChosenAsAReportIsNamedAndPassedOver) {
+  dlg->m_peaksInReport = 1;
+  ASSERT_EQ(mkfifo((dir / "pipe.dat").c_str(), 0600), 0);
+  std::filesystem::create_directory(dir / "folder.dat");
+  dir.Write("one.dat", ReportText({{0.25, 0.75, 0.01, 0, 3}}));
+  Load({dir / "pipe.dat", dir / "one.dat", dir / "folder.dat"});
+  ASSERT_EQ(host.errors.size(), 1u);
+  EXPECT_EQ(host.errors[0],
+            "Some reports did not hold all their records; the missing records count as zeros:\n" + dir / "pipe.dat" +
+                ": cannot be opened (a pipe or a device, not a file), 1 of 1 records missing\n" + dir / "folder.dat" +
+                ": cannot be opened (a folder, not a file), 1 of 1 records missing");
+  EXPECT_EQ(dlg->m_records[1].final, 0.75);
+}
+
+// A load of many reports that fall short names twenty and counts the rest; a lock refused for
+// too many transitions names the report that holds them and says what to do.
+TEST_F(FileSafetyTest, MessagesAboutManyFilesOrTransitionsSayWhereToLook) {
+  dlg->m_peaksInReport = 1;
+  dir.Write("one.dat", ReportText({{0.25, 0.75, 0.01, 0, 3}}));
+  dir.Write("huge.dat", ReportText({{0.75, 0.25, 0.01, 0, 1e12}}));
+  std::vector<std::string> chosen = {dir / "one.dat", dir / "huge.dat"};
+  for (int f = 0; f < 25; ++f) chosen.push_back(dir / ("gone" + std::to_string(f) + ".dat"));
+  Load(chosen);
+  ASSERT_EQ(host.errors.size(), 1u);
+  EXPECT_EQ(Lines(host.errors[0]).size(), 1u + 20u + 1u);
+  EXPECT_EQ(Lines(host.errors[0]).back(), "and 5 more reports");
+
+  Type(IDC_STATE_COUNT, "2");
+  Click(IDC_LOCK_CUTOFFS);
+  ASSERT_EQ(host.errors.size(), 2u);
+  EXPECT_EQ(host.errors[1], "Too many transitions: the class lists would hold more than 50000000 entries. The "
+                            "largest number of transitions, 1000000000000, is in \"" +
+                                dir / "huge.dat" + "\". Untick \"Weight by # transitions\" to count every record once.");
+}
+
+}  // namespace
