@@ -91,6 +91,8 @@ class CVarnelDlg : public CDialog {
   // picked; the program's own output files among them are left out.
   void LoadReports(const std::vector<std::string>& chosen);
   void OnImportTraces();
+  // "Results...": the table of every fitted class, to read and copy.
+  void OnResults();
   void OnFitGaussian();
   void OnCutoffDown();
   void OnCutoffSelChange();

@@ -91,7 +91,8 @@ bool PendingFolder::Write(const std::string& name, const std::string& text, std:
     error = "cannot write " + target_ + "/" + name + ": " + Why(errno);
     return false;
   }
-  const bool written = WriteAll(fd, text);
+  // On the disk before the folder is renamed into place: a crash leaves no empty report.
+  const bool written = WriteAll(fd, text) && ::fsync(fd) == 0;
   const int writeError = errno;
   if (::close(fd) != 0 || !written) {
     error = "cannot write " + target_ + "/" + name + ": " + Why(written ? errno : writeError);

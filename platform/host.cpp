@@ -25,6 +25,7 @@ class QuietHost final : public Host {
   bool IsMinimised(const CDialog&) const override { return false; }
   void SetBusy(bool) override {}
   void ShowFatalReport(const std::string&) override {}
+  void ShowTable(const TableView&) override {}
 };
 
 QuietHost g_quietHost;

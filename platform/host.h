@@ -30,6 +30,15 @@ struct FileDialogRequest {
   OptionWordCount optionWords = nullptr;
 };
 
+// A table for the user to read and copy: `rows` of cells under `columns`; `copyText` is what a
+// copy puts on the clipboard (tab-separated, as spreadsheets take it).
+struct TableView {
+  std::string title;
+  std::vector<std::string> columns;
+  std::vector<std::vector<std::string>> rows;
+  std::string copyText;
+};
+
 // How many of the words at the front of a file dialog's answer are option words.
 std::size_t LeadingOptionWords(const std::vector<std::string>& answer, OptionWordCount optionWords);
 
@@ -56,6 +65,8 @@ class Host {
   // The program is about to end with this report (it goes to standard error as well): show it
   // where the user will see it.
   virtual void ShowFatalReport(const std::string& text) = 0;
+  // Shows `table` until the user closes it (a script prints its copy text on standard output).
+  virtual void ShowTable(const TableView& table) = 0;
 };
 
 // The host of this process: set by the program's entry, or a quiet one for tests.

@@ -15,7 +15,7 @@ namespace {
 
 using C = ScriptCommand;
 
-constexpr std::array<ScriptCommandInfo, 14> kCommands = {{
+constexpr std::array<ScriptCommandInfo, 15> kCommands = {{
     {C::Type, "type", 2, 2, "type CONTROL TEXT",
      "the edit's text is replaced as if TEXT were typed after selecting all: after each keystroke the text is the "
      "next longer prefix of TEXT and `EN_CHANGE` is sent"},
@@ -32,6 +32,9 @@ constexpr std::array<ScriptCommandInfo, 14> kCommands = {{
     {C::Import, "import", 1, SIZE_MAX, "import [OPTIONS] PATH...",
      "\"Import idealised traces...\" of the system menu, its file dialog answered with the PATHs (as `files` gives "
      "them) and the OPTIONS of `varnel-import`; K is \"Peaks in report\" unless `--peaks` gives it"},
+    {C::Results, "results", 0, 0, "results",
+     "\"Results...\" of the system menu: prints the results table as tab-separated lines, a header and a row per "
+     "fitted class"},
     {C::Show, "show", 1, 1, "show CONTROL",
      "prints `NAME: text` (check box: 0 or 1; combo box: its entries, the selected one marked)"},
     {C::Expect, "expect", 2, 2, "expect CONTROL TEXT",

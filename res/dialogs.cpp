@@ -74,7 +74,8 @@ constexpr DialogTemplate kAboutDialog = {IDD_ABOUTBOX, "About Varnel", 235, 55, 
 
 constexpr std::array<const DialogTemplate*, 2> kDialogs = {&kAboutDialog, &kMainDialog};
 constexpr StringResource kStrings[] = {{IDS_ABOUTBOX, "&About Varnel..."},
-                                       {IDS_IMPORT_TRACES, "&Import idealised traces..."}};
+                                       {IDS_IMPORT_TRACES, "&Import idealised traces..."},
+                                       {IDS_RESULTS, "&Results..."}};
 constexpr std::array<const IconResource*, 1> kIcons = {&kMainIcon};
 
 constexpr ResourceTable kResources = {kDialogs, kStrings, kIcons};

@@ -81,7 +81,8 @@ void HeadlessHost::Run(CDialog& dialog, const ScriptLine& line) {
     case ScriptCommand::About:
       return About(dialog, line);
     case ScriptCommand::Import:
-      return Import(dialog, line);
+    case ScriptCommand::Results:
+      return MenuCommand(dialog, line);
     case ScriptCommand::Show:
       return Show(dialog, line);
     case ScriptCommand::Expect:
@@ -138,8 +139,6 @@ void HeadlessHost::About(CDialog& dialog, const ScriptLine& line) {
   if (about == items.end()) Fail(line, "the system menu has no About entry");
   dialog.SendMessage(WM_SYSCOMMAND, about->id);
 }
-
-void HeadlessHost::Import(CDialog& dialog, const ScriptLine& line) { MenuCommand(dialog, line); }
 
 void HeadlessHost::MenuCommand(CDialog& dialog, const ScriptLine& line) {
   const ScriptCommandInfo& info = ScriptCommands()[static_cast<std::size_t>(line.command)];
@@ -212,6 +211,8 @@ void HeadlessHost::ShowMessage(const std::string& text, MessageKind kind) {
   err_ << "varnel: " << text << std::endl;
   errorShown_ = errorShown_ || kind == MessageKind::Error;
 }
+
+void HeadlessHost::ShowTable(const TableView& table) { out_ << table.copyText << std::flush; }
 
 void HeadlessHost::ReportInvalid(CDialog&, const Control& control, const std::string& message) {
   err_ << "varnel: " << control.tmpl->name << ": " << message << std::endl;

@@ -33,6 +33,7 @@ class HeadlessHost final : public Host {
   bool IsMinimised(const CDialog&) const override { return false; }
   void SetBusy(bool) override {}
   void ShowFatalReport(const std::string&) override {}
+  void ShowTable(const TableView& table) override;
 
  private:
   void Run(CDialog& dialog, const ScriptLine& line);
@@ -44,7 +45,6 @@ class HeadlessHost final : public Host {
   void Files(CDialog& dialog, const ScriptLine& line);
   void Paint(CDialog& dialog, const ScriptLine& line);
   void About(CDialog& dialog, const ScriptLine& line);
-  void Import(CDialog& dialog, const ScriptLine& line);
   void Show(CDialog& dialog, const ScriptLine& line);
   void Expect(CDialog& dialog, const ScriptLine& line);
   void SaveMap(CDialog& dialog, const ScriptLine& line);

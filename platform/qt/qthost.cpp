@@ -16,6 +16,7 @@
 
 #include "platform/dialog.h"
 #include "platform/qt/dialogwindow.h"
+#include "platform/qt/tablewindow.h"
 #include "platform/windowhost.h"
 
 namespace {
@@ -255,6 +256,11 @@ void QtHost::ShowFatalReport(const std::string& text) {
   QMessageBox box(QMessageBox::Critical, QStringLiteral("Varnel"), QString::fromStdString(text), QMessageBox::Ok,
                   TopWindow());
   box.exec();
+}
+
+void QtHost::ShowTable(const TableView& table) {
+  if (tableSink_) return tableSink_(table);
+  RunTableWindow(table, TopWindow());
 }
 
 namespace {

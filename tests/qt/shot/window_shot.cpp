@@ -19,6 +19,22 @@
 #include "platform/qt/qthost.h"
 #include "platform/script.h"
 
+namespace {
+
+// The next modal box (About, a table) is photographed from inside its loop, as OUT with `suffix`
+// before the extension, and then closed.
+void PhotographNextBox(const char* out, const char* suffix) {
+  QTimer::singleShot(0, [path = QString::fromLocal8Bit(out), suffix]() mutable {
+    QWidget* box = QApplication::activeModalWidget();
+    if (!box) return;
+    path.insert(path.lastIndexOf(QLatin1Char('.')), QLatin1String(suffix));
+    box->grab().save(path);
+    QTest::keyClick(box, Qt::Key_Escape);
+  });
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   if (argc != 3) {
     std::cerr << "usage: varnel-window-shot SCRIPT OUT.png" << std::endl;
@@ -86,27 +102,21 @@ int main(int argc, char** argv) {
           break;
         }
         case ScriptCommand::About:
-          // The box is modal: photograph it from inside its loop, beside OUT.png, then close it.
-          QTimer::singleShot(0, [&] {
-            QWidget* box = QApplication::activeModalWidget();
-            if (!box) return;
-            QString out = QString::fromLocal8Bit(argv[2]);
-            out.insert(out.lastIndexOf(QLatin1Char('.')), QStringLiteral("-about"));
-            box->grab().save(out);
-            QTest::keyClick(box, Qt::Key_Escape);
-          });
+          PhotographNextBox(argv[2], "-about");
           QTest::keyClick(window.get(), Qt::Key_F1);
           break;
         case ScriptCommand::Files:
           answer = ExpandScriptPaths(line.args);
           break;
         case ScriptCommand::Import:
+        case ScriptCommand::Results: {
+          const std::string name = ScriptCommands()[static_cast<std::size_t>(line.command)].name;
+          if (line.command == ScriptCommand::Import) importWords = line.args;
+          if (line.command == ScriptCommand::Results) PhotographNextBox(argv[2], "-results");
           for (const MenuItem& item : dlg.SystemMenu().Items())
-            if (item.scriptName == "import") {
-              importWords = line.args;
-              host.UserSystemCommand(*window, item.id);
-            }
+            if (item.scriptName == name) host.UserSystemCommand(*window, item.id);
           break;
+        }
         // Not user actions: what they print, check or save belongs to script mode.
         case ScriptCommand::Paint:
         case ScriptCommand::Show:
