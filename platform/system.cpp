@@ -27,6 +27,13 @@
 #include <xlocale.h>
 #endif
 
+namespace sysfile {
+namespace {
+constexpr const char* kFolder = "a folder, not a file";
+constexpr const char* kDevice = "a pipe or a device, not a file";
+}  // namespace
+}  // namespace sysfile
+
 #ifdef _WIN32
 
 std::optional<std::uint64_t> AvailableMemory() {
@@ -83,22 +90,15 @@ int CreateNew(const std::string& path) {
                 _S_IREAD | _S_IWRITE);
 }
 
-int OpenForReading(const std::string& path, std::string& problem) {
+OpenedFile OpenForReading(const std::string& path) {
   std::error_code error;
-  if (std::filesystem::is_directory(path, error)) {
-    problem = "a folder, not a file";
-    return -1;
-  }
+  if (std::filesystem::is_directory(path, error)) return {-1, 0, kFolder};
   const int handle = _wopen(std::filesystem::path(path).wstring().c_str(), _O_RDONLY | _O_BINARY);
-  if (handle < 0) {
-    problem = std::strerror(errno);
-    return -1;
-  }
+  if (handle < 0) return {-1, errno, nullptr};
   struct _stat64 info {};
-  if (_fstat64(handle, &info) == 0 && (info.st_mode & _S_IFMT) == _S_IFREG) return handle;
-  problem = "a pipe or a device, not a file";
+  if (_fstat64(handle, &info) == 0 && (info.st_mode & _S_IFMT) == _S_IFREG) return {handle, 0, nullptr};
   _close(handle);
-  return -1;
+  return {-1, 0, kDevice};
 }
 
 long Write(int handle, const char* data, std::size_t size) {
@@ -201,17 +201,13 @@ int CreateNew(const std::string& path) {
   return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
 }
 
-int OpenForReading(const std::string& path, std::string& problem) {
+OpenedFile OpenForReading(const std::string& path) {
   const int handle = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (handle < 0) {
-    problem = std::strerror(errno);
-    return -1;
-  }
+  if (handle < 0) return {-1, errno, nullptr};
   struct stat info {};
-  if (::fstat(handle, &info) == 0 && S_ISREG(info.st_mode)) return handle;
-  problem = S_ISDIR(info.st_mode) ? "a folder, not a file" : "a pipe or a device, not a file";
+  if (::fstat(handle, &info) == 0 && S_ISREG(info.st_mode)) return {handle, 0, nullptr};
   ::close(handle);
-  return -1;
+  return {-1, 0, S_ISDIR(info.st_mode) ? kFolder : kDevice};
 }
 
 long Write(int handle, const char* data, std::size_t size) {
@@ -236,6 +232,16 @@ bool Remove(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 }  // namespace sysfile
 
 #endif
+
+std::error_code sysfile::ReplaceFolder(const std::string& from, const std::string& to) {
+  std::error_code error;
+#ifdef _WIN32
+  std::error_code ignored;
+  std::filesystem::remove(to, ignored);  // an empty folder only
+#endif
+  std::filesystem::rename(from, to, error);
+  return error;
+}
 
 std::optional<std::uint64_t> FreeSpace(const std::string& folder) {
   std::error_code error;

@@ -8,6 +8,7 @@
 #include <ctime>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 // The characters that end a folder's name in a path: Windows takes the backslash as well.
@@ -46,9 +47,15 @@ std::vector<std::string> MatchPattern(const std::string& pattern);
 namespace sysfile {
 // Creates `path` for writing; fails when anything, a link too, is there already (EEXIST).
 int CreateNew(const std::string& path);
+// A file opened for reading: the handle, or why there is none.
+struct OpenedFile {
+  int handle = -1;
+  int error = 0;                     // errno, when it could not be opened
+  const char* notAFile = nullptr;    // what it is instead, when it is no regular file
+};
 // Opens `path` for reading without waiting (a pipe without a writer would block an ordinary
-// open). `problem` says why not, in words, when the result is negative or no regular file.
-int OpenForReading(const std::string& path, std::string& problem);
+// open), and only if it is a regular file.
+OpenedFile OpenForReading(const std::string& path);
 // Bytes written or read, -1 on failure; both retry when interrupted.
 long Write(int handle, const char* data, std::size_t size);
 long Read(int handle, char* data, std::size_t size);
@@ -58,4 +65,8 @@ bool Close(int handle);
 // Puts `from` in the place of `to`, replacing a file or link there, in one step.
 bool Replace(const std::string& from, const std::string& to);
 bool Remove(const std::string& path);
+// Puts the folder `from` in the place of `to`, which may be an empty folder, in one step where
+// the system can (Windows moves no folder over another: the empty one makes way first). Fails
+// when `to` holds files.
+std::error_code ReplaceFolder(const std::string& from, const std::string& to);
 }  // namespace sysfile

@@ -52,7 +52,11 @@ class ReportText {
  public:
   // Opens `path` if it is a regular file; otherwise problem() says what it is. Opening does not
   // wait: a pipe without a writer would block an ordinary open.
-  explicit ReportText(const std::string& path) : fd_(-1) { fd_ = sysfile::OpenForReading(path, problem_); }
+  explicit ReportText(const std::string& path) {
+    const sysfile::OpenedFile file = sysfile::OpenForReading(path);
+    fd_ = file.handle;
+    if (fd_ < 0) problem_ = file.notAFile ? file.notAFile : std::strerror(file.error);
+  }
   // A text that is all there already.
   explicit ReportText(std::string_view whole) : fd_(-1), buffer_(new char[whole.size() + 1]) {
     std::memcpy(buffer_.get(), whole.data(), whole.size());
@@ -147,7 +151,7 @@ class ReportText {
     return false;
   }
 
-  int fd_;
+  int fd_ = -1;
   std::string problem_;
   std::unique_ptr<char[]> buffer_;  // capacity_ bytes and a byte for kEndMark
   std::size_t capacity_ = 0;

@@ -29,6 +29,8 @@ class QtHost final : public Host {
   void SetFileAnswer(FileAnswer answer) { fileAnswer_ = std::move(answer); }
   // Receives messages instead of a message box.
   void SetMessageSink(std::function<void(const std::string&)> sink) { messageSink_ = std::move(sink); }
+  // Receives tables instead of their window.
+  void SetTableSink(std::function<void(const TableView&)> sink) { tableSink_ = std::move(sink); }
   // Realises `dialog` and shows it without waiting for it to end.
   std::unique_ptr<DialogWindow> Open(CDialog& dialog);
   DialogWindow* WindowOf(const CDialog& dialog) const;
@@ -36,9 +38,9 @@ class QtHost final : public Host {
   const SessionRecord* Record() const { return record_.get(); }
 
   // --- Replaying a session in the window ----------------------------------------------------------
-  // The user actions of a script (type, paste, click, select, files) go through `window` as if
-  // the user did them, and into the record; what only script mode does (show, expect, save-*,
-  // paint, about, close) is passed over. A line naming a control the dialog lacks is said and
+  // The user actions of a script (type, paste, click, select, files, import) go through
+  // `window` as if the user did them, and into the record; what only shows something or belongs
+  // to script mode (show, expect, save-*, paint, about, results, close) is passed over. A line naming a control the dialog lacks is said and
   // left out.
   void Replay(DialogWindow& window, const std::vector<ScriptLine>& lines);
   // Replays `lines` in the main window as soon as it runs.
@@ -54,6 +56,7 @@ class QtHost final : public Host {
   bool IsMinimised(const CDialog& dialog) const override;
   void SetBusy(bool busy) override;
   void ShowFatalReport(const std::string& text) override;
+  void ShowTable(const TableView& table) override;
 
   // --- What the windows report ---------------------------------------------------------------
   void UserEdited(DialogWindow& window, int id, const std::string& text);
@@ -82,5 +85,12 @@ class QtHost final : public Host {
   std::vector<ScriptLine> startLines_;
   // The answer of the next file dialog while a session is replayed (a `files` line).
   std::optional<std::optional<std::vector<std::string>>> replayFiles_;
+  // The words of an `import` line, which answer the import's file dialog.
+  std::optional<std::vector<std::string>> replayImport_;
   std::function<void(const std::string&)> messageSink_;
+  std::function<void(const TableView&)> tableSink_;
+  // While a system command that scripts choose by name runs: its name, and its file dialog's
+  // answer, which the record writes with the command rather than as a `files` line.
+  std::string menuCommand_;
+  std::optional<std::vector<std::string>> menuCommandFiles_;
 };

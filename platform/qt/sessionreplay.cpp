@@ -21,6 +21,13 @@ void QtHost::Replay(DialogWindow& window, const std::vector<ScriptLine>& lines) 
       if (!paths.empty()) *replayFiles_ = std::move(paths);
       continue;
     }
+    if (line.command == ScriptCommand::Import) {
+      replayImport_ = line.args;
+      for (const MenuItem& item : dialog.SystemMenu().Items())
+        if (item.scriptName == "import") UserSystemCommand(window, item.id);
+      replayImport_.reset();
+      continue;
+    }
     if (line.command != ScriptCommand::Type && line.command != ScriptCommand::Paste &&
         line.command != ScriptCommand::Click && line.command != ScriptCommand::Select)
       continue;
