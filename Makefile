@@ -3,7 +3,7 @@ BUILD_DIR      ?= build
 TEST_BUILD_DIR ?= build-test
 JOBS           ?= $(shell nproc)
 
-.PHONY: all deps build test demo bench validate screenshot fuzz soak clean
+.PHONY: all deps build test demo bench validate screenshot fuzz soak clean cross-test install package package-test
 
 all: build
 
@@ -19,6 +19,19 @@ test: deps
 	cmake -S . -B $(TEST_BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNEL_SANITIZE=ON
 	cmake --build $(TEST_BUILD_DIR) -j $(JOBS)
 	cd $(TEST_BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+# Installs the programs, the colour table, the desktop entry, icons, metadata and manual pages
+# under PREFIX; DESTDIR stages the whole tree elsewhere, as packagers do.
+PREFIX ?= /usr/local
+install: build
+	DESTDIR=$(DESTDIR) cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+# The Debian package, in $(BUILD_DIR); package-test installs it into a scratch root and runs it.
+package: build
+	@scripts/install-deps --package
+	cd $(BUILD_DIR) && cpack -G DEB
+package-test: package
+	@scripts/package-test $(BUILD_DIR)
 
 demo: build
 	@scripts/demo $(BUILD_DIR)
@@ -55,5 +68,11 @@ fuzz:
 	cmake --build build-fuzz -j $(JOBS) --target fuzz_report fuzz_script fuzz_colortable
 	@scripts/fuzz build-fuzz $(FUZZ_SECONDS)
 
+# The toolkit-free core and its unit tests, built for Windows with mingw-w64 and run under Wine.
+CROSS_BUILD_DIR ?= build-cross
+cross-test:
+	@scripts/install-deps --cross
+	@JOBS=$(JOBS) scripts/cross-test $(CROSS_BUILD_DIR)
+
 clean:
-	rm -rf $(BUILD_DIR) $(TEST_BUILD_DIR) demo-out
+	rm -rf $(BUILD_DIR) $(TEST_BUILD_DIR) $(CROSS_BUILD_DIR) demo-out

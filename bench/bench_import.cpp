@@ -1,7 +1,6 @@
 // Importing idealised traces: 10,000 simulated traces of 2,000 frames each (20 million frames,
 // three columns a frame) read, counted and written as reports of K = 10.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <string>

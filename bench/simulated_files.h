@@ -2,14 +2,14 @@
 // folder, removed when the benchmark ends.
 #pragma once
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
+
+#include "platform/system.h"
 
 struct SimulatedFiles {
   std::filesystem::path folder;
@@ -20,9 +20,7 @@ struct SimulatedFiles {
 // The simulator is built beside the benchmark's folder.
 inline std::filesystem::path Simulator() {
   if (const char* given = std::getenv("VARNEL_SIMULATOR")) return given;
-  std::error_code ignored;
-  const auto self = std::filesystem::read_symlink("/proc/self/exe", ignored);
-  return self.parent_path().parent_path() / "varnel-simulate";
+  return std::filesystem::path(ProgramFile()).parent_path().parent_path() / "varnel-simulate";
 }
 
 // Removes `folder` when the benchmark ends.
@@ -42,7 +40,7 @@ inline const SimulatedFiles& Simulated(const std::string& arguments) {
   if (known != made.end()) return known->second;
   SimulatedFiles& files = made[arguments];
   files.folder = std::filesystem::temp_directory_path() /
-                 ("varnel-bench-" + std::to_string(getpid()) + "-" + std::to_string(made.size()));
+                 ("varnel-bench-" + std::to_string(ProcessNumber()) + "-" + std::to_string(made.size()));
   std::string command = "'";
   command += Simulator().string() + "' --out '" + files.folder.string() + "' " + arguments + " >/dev/null";
   RemoveAtExit(files.folder);

@@ -75,8 +75,13 @@ ColorTable DefaultColorTable() {
   return table;
 }
 
+std::vector<std::string> InstalledColorTables(const std::string& programDirectory) {
+  if (programDirectory.empty()) return {};
+  return {programDirectory + "shrcol.tbl", programDirectory + "../share/varnel/shrcol.tbl"};
+}
+
 void CVarnelDlg::LoadColorTable() {
-  // The current directory's table wins; then our own table installed beside the program; then
+  // The current directory's table wins; then our own table where the program's files are; then
   // the same table built into the program. A table in the current directory that cannot be
   // read is not passed over in silence.
   const std::filesystem::path here = "shrcol.tbl";
@@ -89,7 +94,9 @@ void CVarnelDlg::LoadColorTable() {
                   MB_ICONINFORMATION);
     return;
   }
-  if (!ReadTableFile(AfxGetModuleDirectory() + "shrcol.tbl", m_colorTable)) m_colorTable = DefaultColorTable();
+  for (const std::string& path : InstalledColorTables(AfxGetModuleDirectory()))
+    if (ReadTableFile(path, m_colorTable)) return;
+  m_colorTable = DefaultColorTable();
 }
 
 Pixel CVarnelDlg::GetColor(int index) const {

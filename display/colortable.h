@@ -3,6 +3,8 @@
 
 #include <array>
 #include <istream>
+#include <string>
+#include <vector>
 
 #include "app/analysis_types.h"
 
@@ -17,3 +19,9 @@ void ReadColorTable(std::istream& in, ColorTable& table);
 // cyan, green, yellow and red to white, seven stops evenly over the 256 entries, each entry the
 // rounded linear interpolation between its two stops.
 ColorTable DefaultColorTable();
+
+// Where the program's own table is looked for, in this order, for a program in
+// `programDirectory` (with its final separator; "" when unknown): beside the program, as in the
+// build folder, then under the prefix it is installed in (PREFIX/bin/varnel reads
+// PREFIX/share/varnel/shrcol.tbl), wherever that prefix is.
+std::vector<std::string> InstalledColorTables(const std::string& programDirectory);

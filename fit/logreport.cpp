@@ -10,6 +10,7 @@
 #include "app/varneldlg.h"
 #include "fit/results.h"
 #include "platform/outputfile.h"
+#include "platform/system.h"
 #include "reports/outputdir.h"
 
 std::string LogReportText(int states, const FitTable& results) {
@@ -33,8 +34,7 @@ namespace {
 // Now, in local time, as the results table dates itself.
 std::string LocalDateTime() {
   const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
+  const std::tm local = LocalTime(now);
   char text[32];
   return std::string(text, std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local));
 }

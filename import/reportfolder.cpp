@@ -1,12 +1,10 @@
 #include "import/reportfolder.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+
+#include "platform/system.h"
 
 namespace fs = std::filesystem;
 
@@ -15,9 +13,6 @@ namespace {
 // Temporary folders tried before giving up: each name is taken only by a run that is still
 // writing, or by one that was stopped.
 constexpr int kTemporaryNames = 100;
-// Read and write for all, as the umask allows: the folder is the user's, like any other.
-constexpr mode_t kFolderMode = 0777;
-constexpr mode_t kFileMode = 0666;
 
 std::string Why(int error) { return std::strerror(error); }
 
@@ -31,8 +26,7 @@ fs::path Plain(const std::string& path) {
 bool WriteAll(int fd, const std::string& text) {
   std::size_t done = 0;
   while (done < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
+    const long n = sysfile::Write(fd, text.data() + done, text.size() - done);
     if (n <= 0) return false;
     done += static_cast<std::size_t>(n);
   }
@@ -64,13 +58,15 @@ std::unique_ptr<PendingFolder> PendingFolder::Create(const std::string& target, 
   }
   const fs::path parent = plain.has_parent_path() ? plain.parent_path() : fs::path(".");
   // Hidden, and named after the target and this process.
-  const std::string stem = plain.filename().string() + ".partial-" + std::to_string(::getpid()) + "-";
+  const std::string stem = plain.filename().string() + ".partial-" + std::to_string(ProcessNumber()) + "-";
   for (int attempt = 0; attempt < kTemporaryNames; ++attempt) {
     const fs::path temporary = parent / ('.' + stem + std::to_string(attempt));
-    if (::mkdir(temporary.c_str(), kFolderMode) == 0)
+    // Read and write for all, as the umask allows: the folder is the user's, like any other.
+    std::error_code made;
+    if (fs::create_directory(temporary, made))
       return std::unique_ptr<PendingFolder>(new PendingFolder(plain.string(), temporary.string()));
-    if (errno != EEXIST) {
-      error = "cannot write in " + parent.string() + ": " + Why(errno);
+    if (made && made != std::errc::file_exists) {
+      error = "cannot write in " + parent.string() + ": " + made.message();
       return nullptr;
     }
   }
@@ -86,15 +82,15 @@ PendingFolder::~PendingFolder() {
 
 bool PendingFolder::Write(const std::string& name, const std::string& text, std::string& error) const {
   const std::string path = temporary_ + "/" + name;
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kFileMode);
+  const int fd = sysfile::CreateNew(path);
   if (fd < 0) {
     error = "cannot write " + target_ + "/" + name + ": " + Why(errno);
     return false;
   }
   // On the disk before the folder is renamed into place: a crash leaves no empty report.
-  const bool written = WriteAll(fd, text) && ::fsync(fd) == 0;
+  const bool written = WriteAll(fd, text) && sysfile::Sync(fd);
   const int writeError = errno;
-  if (::close(fd) != 0 || !written) {
+  if (!sysfile::Close(fd) || !written) {
     error = "cannot write " + target_ + "/" + name + ": " + Why(written ? errno : writeError);
     return false;
   }
@@ -103,8 +99,8 @@ bool PendingFolder::Write(const std::string& name, const std::string& text, std:
 
 bool PendingFolder::Commit(std::string& error) {
   // Replaces the target when it is an empty folder; fails when it has got files meanwhile.
-  if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
-    error = "cannot make " + target_ + ": " + Why(errno);
+  if (const std::error_code moved = sysfile::ReplaceFolder(temporary_, target_)) {
+    error = "cannot make " + target_ + ": " + moved.message();
     return false;
   }
   committed_ = true;

@@ -1,9 +1,5 @@
 #include "import/tracefile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -12,8 +8,12 @@
 #include <unordered_map>
 
 #include "import/tracetext.h"
+#include "platform/system.h"
 
 namespace {
+
+// What a trace file is asked for at a time.
+constexpr std::size_t kReadPiece = std::size_t{1} << 16;
 
 // No molecule stays this many frames in one dwell; a longer one is a mistake in the list.
 constexpr double kMostDwellFrames = 1e9;
@@ -292,28 +292,22 @@ TraceReading ReadTraceText(std::string_view text, const std::string& name, const
 TraceReading ReadTraceFile(const std::string& path, const ImportOptions& options) {
   const auto failed = [&](const std::string& why) { return TraceReading{{}, path + ": " + why}; };
   // Not waiting: a pipe without a writer would hold an ordinary open for ever.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return failed(std::string("cannot be opened: ") + std::strerror(errno));
+  const sysfile::OpenedFile file = sysfile::OpenForReading(path);
+  if (file.notAFile) return failed("is not a file");
+  if (file.handle < 0) return failed(std::string("cannot be opened: ") + std::strerror(file.error));
   std::string text;
-  struct stat info {};
-  bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
   int readError = 0;
-  if (regular) {
-    text.resize(static_cast<std::size_t>(info.st_size));
-    std::size_t got = 0;
-    while (got < text.size()) {
-      const ssize_t n = ::read(fd, text.data() + got, text.size() - got);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        readError = n < 0 ? errno : 0;
-        break;
-      }
-      got += static_cast<std::size_t>(n);
+  for (;;) {
+    const std::size_t got = text.size();
+    text.resize(got + kReadPiece);
+    const long n = sysfile::Read(file.handle, text.data() + got, kReadPiece);
+    text.resize(got + static_cast<std::size_t>(n > 0 ? n : 0));
+    if (n <= 0) {
+      readError = n < 0 ? errno : 0;
+      break;
     }
-    text.resize(got);
   }
-  ::close(fd);
-  if (!regular) return failed("is not a file");
+  sysfile::Close(file.handle);
   if (readError != 0) return failed(std::string("cannot be read: ") + std::strerror(readError));
   return ReadTraceText(text, path, options);
 }

@@ -1,11 +1,11 @@
 #include "platform/module.h"
 
 #include <filesystem>
-#include <system_error>
+
+#include "platform/system.h"
 
 std::string AfxGetModuleDirectory() {
-  std::error_code error;
-  const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (error) return {};
-  return exe.parent_path().string() + "/";
+  const std::string program = ProgramFile();
+  if (program.empty()) return {};
+  return std::filesystem::path(program).parent_path().string() + "/";
 }

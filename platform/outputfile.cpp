@@ -1,12 +1,10 @@
 #include "platform/outputfile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+
+#include "platform/system.h"
 
 namespace {
 
@@ -21,10 +19,10 @@ std::atomic<unsigned> g_nextTemporary{0};
 // The new file beside the target: in the same folder, so that the rename stays within one file
 // system, and hidden.
 std::string TemporaryNameFor(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
+  const std::size_t slash = path.find_last_of(kPathSeparators);
   const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
   const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  return folder + "." + name + "." + std::to_string(getpid()) + "." + std::to_string(g_nextTemporary++) + ".new";
+  return folder + "." + name + "." + std::to_string(ProcessNumber()) + "." + std::to_string(g_nextTemporary++) + ".new";
 }
 
 }  // namespace
@@ -32,8 +30,8 @@ std::string TemporaryNameFor(const std::string& path) {
 OutputFile::OutputFile(std::string path) : path_(std::move(path)) {
   for (int attempt = 0; attempt < kNameTries && fd_ < 0; ++attempt) {
     temporary_ = TemporaryNameFor(path_);
-    // O_EXCL: a name that exists, a link too, is never opened; 0666 lets the user's umask decide.
-    fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    // A name that exists, a link too, is never opened.
+    fd_ = sysfile::CreateNew(temporary_);
     if (fd_ < 0 && errno != EEXIST) break;
   }
   if (fd_ < 0) {
@@ -44,8 +42,8 @@ OutputFile::OutputFile(std::string path) : path_(std::move(path)) {
 }
 
 OutputFile::~OutputFile() {
-  if (fd_ >= 0) ::close(fd_);
-  if (!committed_ && !temporary_.empty()) ::unlink(temporary_.c_str());
+  if (fd_ >= 0) sysfile::Close(fd_);
+  if (!committed_ && !temporary_.empty()) sysfile::Remove(temporary_);
 }
 
 void OutputFile::Fail(int error) {
@@ -67,9 +65,9 @@ void OutputFile::Flush() {
 
 void OutputFile::WriteAll(std::string_view text) {
   while (!text.empty() && error_ == 0) {
-    const ssize_t written = ::write(fd_, text.data(), text.size());
+    const long written = sysfile::Write(fd_, text.data(), text.size());
     if (written < 0) {
-      if (errno != EINTR) Fail(errno);
+      Fail(errno);
       continue;
     }
     text.remove_prefix(static_cast<std::size_t>(written));
@@ -78,10 +76,10 @@ void OutputFile::WriteAll(std::string_view text) {
 
 std::optional<std::string> OutputFile::Commit() {
   if (error_ == 0) Flush();
-  if (error_ == 0 && ::fsync(fd_) != 0) Fail(errno);
-  if (fd_ >= 0 && ::close(fd_) != 0) Fail(errno);
+  if (error_ == 0 && !sysfile::Sync(fd_)) Fail(errno);
+  if (fd_ >= 0 && !sysfile::Close(fd_)) Fail(errno);
   fd_ = -1;
-  if (error_ == 0 && ::rename(temporary_.c_str(), path_.c_str()) != 0) Fail(errno);
+  if (error_ == 0 && !sysfile::Replace(temporary_, path_)) Fail(errno);
   if (error_ != 0) return std::string(std::strerror(error_));
   committed_ = true;
   return std::nullopt;

@@ -1,7 +1,5 @@
 #include "platform/script.h"
 
-#include <glob.h>
-
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -10,6 +8,7 @@
 #include <istream>
 
 #include "platform/dialog.h"
+#include "platform/system.h"
 
 namespace {
 
@@ -143,11 +142,7 @@ std::vector<std::string> ExpandScriptPaths(const std::vector<std::string>& patte
   std::vector<std::string> paths;
   for (const std::string& pattern : patterns) {
     if (pattern.empty()) continue;  // names no file (and has no absolute form)
-    glob_t matches{};
-    std::vector<std::string> found;
-    if (glob(pattern.c_str(), 0, nullptr, &matches) == 0)
-      for (std::size_t k = 0; k < matches.gl_pathc; ++k) found.emplace_back(matches.gl_pathv[k]);
-    globfree(&matches);
+    std::vector<std::string> found = MatchPattern(pattern);
     // A pattern that matches nothing names the one file it spells, its escapes taken away.
     if (found.empty()) found.push_back(Unescaped(pattern));
     std::sort(found.begin(), found.end());

@@ -25,9 +25,9 @@ struct Shortfall {
   std::size_t missing;
 };
 
-// The directory of `path` with its final '/'; empty for a bare file name.
+// The directory of `path` with its final separator; empty for a bare file name.
 std::string DirectoryOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
+  const std::size_t slash = path.find_last_of(kPathSeparators);
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 

@@ -1,11 +1,5 @@
 #include "reports/reportfile.h"
 
-#include <fcntl.h>
-#include <locale.h>
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -14,6 +8,8 @@
 #include <new>
 #include <string_view>
 #include <system_error>
+
+#include "platform/system.h"
 
 namespace {
 
@@ -56,16 +52,10 @@ class ReportText {
  public:
   // Opens `path` if it is a regular file; otherwise problem() says what it is. Opening does not
   // wait: a pipe without a writer would block an ordinary open.
-  explicit ReportText(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)) {
-    if (fd_ < 0) {
-      problem_ = std::strerror(errno);
-      return;
-    }
-    struct stat info {};
-    if (::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode)) return;
-    problem_ = S_ISDIR(info.st_mode) ? "a folder, not a file" : "a pipe or a device, not a file";
-    ::close(fd_);
-    fd_ = -1;
+  explicit ReportText(const std::string& path) {
+    const sysfile::OpenedFile file = sysfile::OpenForReading(path);
+    fd_ = file.handle;
+    if (fd_ < 0) problem_ = file.notAFile ? file.notAFile : std::strerror(file.error);
   }
   // A text that is all there already.
   explicit ReportText(std::string_view whole) : fd_(-1), buffer_(new char[whole.size() + 1]) {
@@ -75,7 +65,7 @@ class ReportText {
     ended_ = true;
   }
   ~ReportText() {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0) sysfile::Close(fd_);
   }
   ReportText(const ReportText&) = delete;
   ReportText& operator=(const ReportText&) = delete;
@@ -135,9 +125,7 @@ class ReportText {
       buffer_[end_] = kEndMark;
     }
     if (end_ == capacity_ && !Grow()) return End(true);
-    ssize_t got = 0;
-    do got = ::read(fd_, buffer_.get() + end_, capacity_ - end_);
-    while (got < 0 && errno == EINTR);
+    const long got = sysfile::Read(fd_, buffer_.get() + end_, capacity_ - end_);
     if (got <= 0) return End(got < 0);
     end_ += static_cast<std::size_t>(got);
     buffer_[end_] = kEndMark;
@@ -163,7 +151,7 @@ class ReportText {
     return false;
   }
 
-  int fd_;
+  int fd_ = -1;
   std::string problem_;
   std::unique_ptr<char[]> buffer_;  // capacity_ bytes and a byte for kEndMark
   std::size_t capacity_ = 0;
@@ -172,12 +160,6 @@ class ReportText {
   bool ended_ = false;
   bool failed_ = false;
 };
-
-// strtod in the C locale, whatever locale the process has set.
-double CLocaleStrtod(const std::string& number) {
-  static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t{});
-  return cLocale ? strtod_l(number.c_str(), nullptr, cLocale) : std::strtod(number.c_str(), nullptr);
-}
 
 // The value a stream gives `number`: strtod's, when strtod takes all of it and the value is
 // finite; nothing otherwise ("1e", "-", ".", an overflow).

@@ -65,10 +65,18 @@ Window CutWindow(double centre, double cut) {
   for (int j = window.first; j <= window.last; ++j) acc[j] += c * f[j];
 }
 
+// A second copy for processors with AVX2, picked when the program loads. That needs the loader's
+// indirect functions, which only ELF systems have; elsewhere the one default copy serves.
+#if defined(__ELF__)
+#define VARNEL_AVX2_CLONE [[gnu::target_clones("avx2", "default")]]
+#else
+#define VARNEL_AVX2_CLONE
+#endif
+
 // Every thread goes through all the records in record order, computes each record's factors
 // itself and adds its terms to its own rows (row i belongs to thread i mod threads): computing
 // the factors twice costs less than threads waiting for one another.
-[[gnu::target_clones("avx2", "default")]] void SumRows(const TransitionRecords& records, bool weighted, double cut,
+VARNEL_AVX2_CLONE void SumRows(const TransitionRecords& records, bool weighted, double cut,
                                                        int t, int threads, SeparableSums& result) {
   std::array<double, kFactorStride> rowFactors{}, columnFactors{};
   for (std::size_t r = 0; r < records.size(); ++r) {

@@ -62,7 +62,8 @@ constexpr ControlTemplate kMainControls[] = {
 
 constexpr ControlTemplate kAboutControls[] = {
     {IDC_STATIC, "", K::Icon, "", 11, 17, 20, 20, 0, IDR_MAINFRAME},
-    {IDC_STATIC, "", K::Label, "Varnel Version " VARNEL_SHORT_VERSION, 40, 10, 119, 8},
+    {IDC_STATIC, "", K::Label, "Varnel Version " VARNEL_VERSION, 40, 10, 119, 8},
+    {IDC_STATIC, "", K::Label, "Licence: " VARNEL_LICENCE, 40, 24, 130, 8},
     {IDOK, "IDOK", K::PushButton, "OK", 178, 7, 50, 14, kStyleDefault},
 };
 

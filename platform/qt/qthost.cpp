@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QTimer>
 #include <QToolTip>
 
 #include <algorithm>
@@ -13,6 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <utility>
 
 #include "platform/dialog.h"
 #include "platform/qt/dialogwindow.h"
@@ -75,6 +77,8 @@ INT_PTR QtHost::RunModal(CDialog& dialog) {
   dialog.Realise();
   if (dialog.HasEnded()) return dialog.Result();
   auto window = MakeWindow(dialog);
+  if (IsMain(*window) && !startLines_.empty())
+    QTimer::singleShot(0, window.get(), [this, shown = window.get()] { Replay(*shown, std::exchange(startLines_, {})); });
   window->exec();
   // Nothing but the dialog itself ends its window; should the loop stop for another reason,
   // the dialog ends as by the close box.
@@ -184,7 +188,13 @@ void QtHost::SaveRecord() {
 }
 
 std::optional<std::vector<std::string>> QtHost::ChooseFiles(const FileDialogRequest& request) {
-  auto answer = fileAnswer_ ? fileAnswer_(request) : RunFileDialog(request);
+  std::optional<std::vector<std::string>> answer;
+  if (replayImport_)
+    answer = ScriptFileAnswer(*std::exchange(replayImport_, std::nullopt), request.optionWords);
+  else if (replayFiles_)
+    answer = *std::exchange(replayFiles_, std::nullopt);
+  else
+    answer = fileAnswer_ ? fileAnswer_(request) : RunFileDialog(request);
   if (answer && answer->empty()) answer.reset();
   // Only the main dialog's file dialogs belong to the session.
   if (record_ && windows_.size() == 1) {
@@ -284,7 +294,7 @@ void StartupMessage(QtMsgType type, const QMessageLogContext& context, const QSt
 
 }  // namespace
 
-std::unique_ptr<Host> MakeWindowHost(int& argc, char** argv) {
+std::unique_ptr<Host> MakeWindowHost(int& argc, char** argv, std::vector<ScriptLine> session) {
   const bool display = std::getenv("QT_QPA_PLATFORM") || std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
   if (!display) {
     std::cerr << "varnel: there is no display to open the window on; use --script FILE to run without one" << std::endl;
@@ -294,5 +304,7 @@ std::unique_ptr<Host> MakeWindowHost(int& argc, char** argv) {
   auto app = std::make_unique<QApplication>(argc, argv);
   qInstallMessageHandler(g_toolkitMessages);
   QApplication::setApplicationName(QStringLiteral("Varnel"));
-  return std::make_unique<QtHost>(std::move(app));
+  auto host = std::make_unique<QtHost>(std::move(app));
+  host->ReplayOnStart(std::move(session));
+  return host;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/host.h"
+#include "platform/script.h"
 #include "platform/qt/sessionrecord.h"
 
 class QApplication;
@@ -35,6 +36,15 @@ class QtHost final : public Host {
   DialogWindow* WindowOf(const CDialog& dialog) const;
   // The record of the main dialog's session; null before the first dialog is shown.
   const SessionRecord* Record() const { return record_.get(); }
+
+  // --- Replaying a session in the window ----------------------------------------------------------
+  // The user actions of a script (type, paste, click, select, files, import) go through
+  // `window` as if the user did them, and into the record; what only shows something or belongs
+  // to script mode (show, expect, save-*, paint, about, results, close) is passed over. A line naming a control the dialog lacks is said and
+  // left out.
+  void Replay(DialogWindow& window, const std::vector<ScriptLine>& lines);
+  // Replays `lines` in the main window as soon as it runs.
+  void ReplayOnStart(std::vector<ScriptLine> lines) { startLines_ = std::move(lines); }
 
   // --- Host ------------------------------------------------------------------------------------
   INT_PTR RunModal(CDialog& dialog) override;
@@ -72,6 +82,11 @@ class QtHost final : public Host {
   bool recordWarned_ = false;
   int busyDepth_ = 0;
   FileAnswer fileAnswer_;
+  std::vector<ScriptLine> startLines_;
+  // The answer of the next file dialog while a session is replayed (a `files` line).
+  std::optional<std::optional<std::vector<std::string>>> replayFiles_;
+  // The words of an `import` line, which answer the import's file dialog.
+  std::optional<std::vector<std::string>> replayImport_;
   std::function<void(const std::string&)> messageSink_;
   std::function<void(const TableView&)> tableSink_;
   // While a system command that scripts choose by name runs: its name, and its file dialog's

@@ -94,4 +94,26 @@ TEST(ScriptMode, CommandLine) {
   EXPECT_EQ(status("--script - </dev/null"), 0);
 }
 
+// A command line the program cannot take says what it could not take; a session file for the
+// window is read before any window opens, so a bad one is said without a display.
+TEST(ScriptMode, ABadCommandLineNamesWhatIsWrong) {
+  TempDir dir;
+  ProgramRun run = RunProgram(VARNEL_PROGRAM, "--bogus");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err, "varnel: unknown option '--bogus'\nTry 'varnel --help'.\n");
+  run = RunProgram(VARNEL_PROGRAM, "--script");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err, "varnel: --script takes one FILE\nTry 'varnel --help'.\n");
+  run = RunProgram(VARNEL_PROGRAM, "a.vsc b.vsc");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("one session file at most"), std::string::npos) << run.err;
+  run = RunProgram(VARNEL_PROGRAM, "missing.vsc");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err, "varnel: cannot read script 'missing.vsc'\n");
+  dir.Write("bad.vsc", "click load_files\nfly away\n");
+  run = RunProgram(VARNEL_PROGRAM, "bad.vsc");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("bad.vsc:2: unknown command 'fly'"), std::string::npos) << run.err;
+}
+
 }  // namespace

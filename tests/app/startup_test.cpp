@@ -96,15 +96,20 @@ TEST_F(StartedDialog, MinimisedPaintDrawsTheIconCentred) {
   EXPECT_EQ(dlg->SendMessage(WM_QUERYDRAGICON), reinterpret_cast<LRESULT>(icon));
 }
 
-TEST(AboutBox, ShowsTheVersionAndClosesWithOk) {
+TEST(AboutBox, ShowsTheVersionAndTheLicenceAndClosesWithOk) {
   TestHost host;
   CAboutDlg about;
   about.Realise();
   EXPECT_EQ(about.Template().caption, "About Varnel");
+  // The whole version, as --version says it.
   const Control* version = nullptr;
-  for (const Control& c : about.Controls())
-    if (c.text == "Varnel Version 1.0") version = &c;
+  const Control* licence = nullptr;
+  for (const Control& c : about.Controls()) {
+    if (c.text == "Varnel Version " VARNEL_VERSION) version = &c;
+    if (c.text == "Licence: " VARNEL_LICENCE) licence = &c;
+  }
   ASSERT_NE(version, nullptr);
+  EXPECT_NE(licence, nullptr);
   about.UserClick(IDOK);
   EXPECT_TRUE(about.HasEnded());
   EXPECT_EQ(about.Result(), IDOK);

@@ -120,7 +120,7 @@ TEST_F(LogReportTest, TheResultsTableSaysWhatTheRatesComeFromAndHowSureTheyAre) 
   EXPECT_EQ(cells[9], "36");
   EXPECT_EQ(cells[10], "1000");
   EXPECT_EQ(cells[11], "cutoffs");
-  EXPECT_EQ(comments[1], "# reports: 60 in " + dir / "reports/");
+  EXPECT_EQ(comments[1], "# reports: 60 in " + (dir.path() / "reports" / "").string());
   EXPECT_EQ(comments[2], "# exposure time (s): 0.1");
   EXPECT_EQ(comments[4], "# cutoffs: 0.333333 0.666667 1");
 

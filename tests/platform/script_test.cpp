@@ -9,6 +9,7 @@
 #include "app/varneldlg.h"
 #include "platform/script.h"
 #include "res/resource.h"
+#include "tests/support/markdown_table.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_host.h"
 
@@ -102,41 +103,34 @@ TEST(ScriptControls, NamesInAnyCaseWithOrWithoutThePrefixOrNumbers) {
 
 TEST(ScriptPaths, PatternsExpandSortedAndAbsoluteAndRealNamesStayThemselves) {
   TempDir dir;
-  for (const char* name : {"b.dat", "a.dat", "c*[1]?.dat", "cX1Y.dat"}) dir.Write(name, "");
+  for (const char* name : {"b.dat", "a.dat", "cX1Y.dat"}) dir.Write(name, "");
   const std::filesystem::path here = std::filesystem::current_path();
   EXPECT_EQ(ExpandScriptPaths({"?.dat", "gone/../none.dat"}),
-            (std::vector<std::string>{here / "a.dat", here / "b.dat", here / "none.dat"}));
+            (std::vector<std::string>{(here / "a.dat").string(), (here / "b.dat").string(),
+                                      (here / "none.dat").string()}));
+  EXPECT_TRUE(ExpandScriptPaths({""}).empty());
+#ifndef _WIN32
   // The recorded name of a file with pattern characters loads that file, not its look-alikes.
-  const std::string odd = here / "c*[1]?.dat";
+  // (Windows names cannot hold them.)
+  dir.Write("c*[1]?.dat", "");
+  const std::string odd = (here / "c*[1]?.dat").string();
   EXPECT_EQ(ExpandScriptPaths({FilesArgument(odd)}), std::vector<std::string>{odd});
   EXPECT_EQ(ExpandScriptPaths({"c*.dat"}).size(), 2u);
-  EXPECT_TRUE(ExpandScriptPaths({""}).empty());
+#endif
 }
 
 // The README's table of commands is the user's reference: it must list what the parser takes.
 TEST(ScriptCommands, AreTheReadmesTable) {
-  std::ifstream readme(std::string(VARNEL_SOURCE_DIR) + "/README.md");
-  ASSERT_TRUE(readme.is_open());
-  std::string text;
-  while (std::getline(readme, text) && text != "## Script mode") {
-  }
-  while (std::getline(readme, text) && text != "| command | what happens |") {
-  }
-  std::getline(readme, text);                             // the rule under the heading
-  std::vector<std::pair<std::string, std::string>> rows;  // usage, description
-  while (std::getline(readme, text) && text.rfind("| `", 0) == 0) {
-    const std::size_t usageEnd = text.find("` | ");
-    ASSERT_NE(usageEnd, std::string::npos) << text;
-    ASSERT_EQ(text.substr(text.size() - 2), " |") << text;
-    rows.emplace_back(text.substr(3, usageEnd - 3), text.substr(usageEnd + 4, text.size() - 2 - usageEnd - 4));
-  }
+  const auto rows = MarkdownTable(std::string(VARNEL_SOURCE_DIR) + "/README.md", "## Script mode",
+                                  "| command | what happens |");
   const auto commands = ScriptCommands();
   ASSERT_EQ(rows.size(), commands.size());
   for (std::size_t k = 0; k < rows.size(); ++k) {
     const std::string name = commands[k].name;
-    EXPECT_EQ(rows[k].first, commands[k].usage);
-    EXPECT_EQ(rows[k].first.substr(0, rows[k].first.find(' ')), name);
-    EXPECT_EQ(rows[k].second, commands[k].description) << name;
+    ASSERT_EQ(rows[k].size(), 2u) << name;
+    EXPECT_EQ(rows[k][0], commands[k].usage);
+    EXPECT_EQ(rows[k][0].substr(0, rows[k][0].find(' ')), name);
+    EXPECT_EQ(rows[k][1], commands[k].description) << name;
   }
 }
 

@@ -41,6 +41,7 @@ class RecordTest : public QObject {
   void theRecordIsAScriptThatReadsBackAsWritten();
   void anEarlierRecordIsKeptAndAFailureIsToldWhy();
   void aSessionInTheWindowReplaysToTheSameFiles();
+  void aRecordReplayedInTheWindowWritesTheSameFilesAndGoesOnRecording();
   void anImportFromTheBackgroundMenuIsRecordedAndReplays();
 };
 
@@ -197,6 +198,54 @@ void RecordTest::aSessionInTheWindowReplaysToTheSameFiles() {
       QVERIFY2(got.count(name) && undated(name, got.at(name)) == undated(name, bytes), name.c_str());
     QCOMPARE(got.size(), want.size());
   }
+}
+
+// `varnel SESSION.vsc`: the record of one window, replayed in another, does the same analysis
+// there, shows its values in the edits, and is recorded again, so the user can go on by hand.
+void RecordTest::aRecordReplayedInTheWindowWritesTheSameFilesAndGoesOnRecording() {
+  ShownDialog first;
+  const auto reports = first.dir.path() / "reports";
+  std::filesystem::create_directory(reports);
+  first.Type(IDC_PEAKS_IN_REPORT, "3");
+  first.fileAnswer = WriteReports(reports, 2);
+  first.Click(IDC_LOAD_FILES);
+  first.Type(IDC_STATE_COUNT, "3");
+  first.Click(IDC_LOCK_CUTOFFS);
+  first.Click(IDC_PICK_NEXT);
+  first.Click(IDC_FIT_GAUSSIAN);
+  first.Click(IDC_DUMP_LOG);
+  QVERIFY2(first.messages.empty(), first.messages.empty() ? "" : first.messages.front().c_str());
+  const std::string recorded = first.host.Record()->Text();
+  std::map<std::string, std::string> written;
+  for (const auto& [name, bytes] : FilesIn(reports))
+    if (name != SessionRecord::kFileName && name.rfind("report", 0) != 0) written[name] = bytes;
+  QVERIFY(written.count("log.dat") && written.count("1,2rates.dat") && written.count("results.csv"));
+  for (const auto& [name, bytes] : written) std::filesystem::remove(reports / name);
+
+  ShownDialog again;
+  std::istringstream text(recorded);
+  std::string error;
+  const auto lines = ParseScript(text, "record", error);
+  QVERIFY2(lines.has_value(), error.c_str());
+  again.host.Replay(*again.window, *lines);
+  QVERIFY2(again.messages.empty(), again.messages.empty() ? "" : again.messages.front().c_str());
+  const auto undated = [](const std::string& name, const std::string& bytes) {
+    return name == "results.csv" ? bytes.substr(bytes.find('\n')) : bytes;
+  };
+  const auto got = FilesIn(reports);
+  for (const auto& [name, bytes] : written)
+    QVERIFY2(got.count(name) && undated(name, got.at(name)) == undated(name, bytes), name.c_str());
+  QCOMPARE(again.Widget<QLineEdit>(IDC_STATE_COUNT)->text(), QStringLiteral("3"));
+  QCOMPARE(again.Widget<QLineEdit>(IDC_PEAKS_IN_REPORT)->text(), QStringLiteral("3"));
+  // The new record holds the same actions; the one before is kept under another name.
+  const auto actions = [](const std::vector<std::string>& all) {
+    Lines kept;
+    for (const std::string& line : all)
+      if (line != "paint") kept.push_back(line);
+    return kept;
+  };
+  QCOMPARE(actions(again.host.Record()->Lines()), actions(first.host.Record()->Lines()));
+  QVERIFY(std::filesystem::exists(reports / "varnel-session.1.vsc"));
 }
 
 void RecordTest::anImportFromTheBackgroundMenuIsRecordedAndReplays() {

@@ -324,7 +324,7 @@ void WindowTest::theAboutBoxOpensFromF1AndTheBackgroundMenu() {
     QVERIFY(box && box != shown.window.get());
     seen << box->windowTitle();
     const auto labels = box->findChildren<QLabel*>();
-    QVERIFY(std::any_of(labels.begin(), labels.end(), [](QLabel* l) { return l->text() == "Varnel Version 1.0"; }));
+    QVERIFY(std::any_of(labels.begin(), labels.end(), [](QLabel* l) { return l->text() == "Varnel Version " VARNEL_VERSION; }));
     QCOMPARE(box->findChildren<IconWidget*>().size(), 1);
     auto* ok = box->findChild<QPushButton*>();
     QVERIFY(ok && ok->text() == "OK");

@@ -148,7 +148,7 @@ TEST_F(LoadFilesTest, ShortReportsGiveZerosAndOneMessage) {
   ExpectEmptyRecord(*dlg, 9);
   for (int r = 10; r < 16; ++r) ExpectEmptyRecord(*dlg, r);
   for (int r = 0; r < 4; ++r) ExpectRecord(*dlg, 16 + r, records[static_cast<std::size_t>(r)]);
-  EXPECT_EQ(g_outputDir, dir.path().string() + "/");
+  EXPECT_EQ(g_outputDir, (dir.path() / "").string());
 
   ASSERT_EQ(host.messages.size(), 1u);
   EXPECT_EQ(host.messages[0], "Some reports did not hold all their records; the missing records count as zeros:\n" +
@@ -179,7 +179,7 @@ TEST_F(LoadFilesTest, LoadTooLargeIsRefusedAndTheOldRecordsStay) {
             "The records loaded before are kept.");
   EXPECT_EQ(dlg->m_records.size(), 1u);
   ExpectRecord(*dlg, 0, {0.25, 0.75, 0.01, 0, 3});
-  EXPECT_EQ(g_outputDir, dir.path().string() + "/");
+  EXPECT_EQ(g_outputDir, (dir.path() / "").string());
   EXPECT_EQ(dir.Read("3dgrid.dat"), file);
   EXPECT_EQ(dlg->m_basePixels[50][150], ColorOf(255));
 }

@@ -18,6 +18,12 @@
 
 namespace {
 
+#ifdef _WIN32
+constexpr bool kWindows = true;
+#else
+constexpr bool kWindows = false;
+#endif
+
 // The reading as it was: four ignored lines, then five `>> double` per record.
 ReportReading StreamReadReport(const std::string& path, std::size_t records, TransitionRecords& into,
                                std::size_t first) {
@@ -65,13 +71,13 @@ std::size_t ExpectSameReading(const std::string& path, std::size_t records, cons
 
 TEST(ReportFileTest, ReadsTheExamplesAndTrickyTextsAsTheStreamDid) {
   for (const auto& entry : std::filesystem::directory_iterator(VARNEL_SOURCE_DIR "/examples/reports")) {
-    EXPECT_EQ(ExpectSameReading(entry.path(), 100, entry.path()), 100u);
-    ExpectSameReading(entry.path(), 101, entry.path());  // to the end of the file
+    EXPECT_EQ(ExpectSameReading(entry.path().string(), 100, entry.path().string()), 100u);
+    ExpectSameReading(entry.path().string(), 101, entry.path().string());  // to the end of the file
   }
   std::size_t corpusRecords = 0;
   for (const auto& entry : std::filesystem::directory_iterator(VARNEL_SOURCE_DIR "/fuzz/corpus/report")) {
-    corpusRecords += ExpectSameReading(entry.path(), 1000, entry.path());
-    ExpectSameReading(entry.path(), 1, entry.path());
+    corpusRecords += ExpectSameReading(entry.path().string(), 1000, entry.path().string());
+    ExpectSameReading(entry.path().string(), 1, entry.path().string());
   }
   EXPECT_GT(corpusRecords, 40u);
   ExpectSameReading(VARNEL_SOURCE_DIR "/no such report.dat", 4, "missing file");
@@ -127,7 +133,9 @@ TEST(ReportFileTest, ReadsTextLongerThanOneReadAsTheStreamDid) {
   std::mt19937_64 random(7);
   for (int soup = 0; soup < 6; ++soup) {
     std::string text = std::string(50000 + random() % 100000, 'h') + "\n\n\n\n";
-    if (soup % 2 == 1) {
+    // The measure itself fails there on Windows: its library's streams cannot take a number of
+    // many thousand digits.
+    if (soup % 2 == 1 && !kWindows) {
       const std::size_t length = 70000 + random() % 200000;
       text += std::string(length, '1') + ".5e-" + std::to_string(length) + " ";
     }

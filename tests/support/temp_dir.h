@@ -1,18 +1,20 @@
 // A fresh directory that is the current directory for as long as it lives.
 #pragma once
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
 
 class TempDir {
  public:
   TempDir() : previous_(std::filesystem::current_path()) {
-    std::string pattern = (std::filesystem::temp_directory_path() / "varnel-test-XXXXXX").string();
-    path_ = mkdtemp(pattern.data());
+    // A name no other directory has: create_directory says false for one that exists.
+    std::random_device seed;
+    std::mt19937_64 names(seed());
+    do path_ = std::filesystem::temp_directory_path() / ("varnel-test-" + std::to_string(names()));
+    while (!std::filesystem::create_directory(path_));
     std::filesystem::current_path(path_);
   }
   ~TempDir() {

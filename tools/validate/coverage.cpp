@@ -5,8 +5,6 @@
 // Gaussian fit and for the pooled rate alike. Run by `make validate`; it takes minutes.
 //
 // Usage: varnel-validate [DATA_SETS [MOLECULES]]   (defaults 200 and 100)
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +13,7 @@
 #include <vector>
 
 #include "fit/bootstrap.h"
+#include "platform/system.h"
 #include "reports/reportfile.h"
 
 namespace {
@@ -60,7 +59,7 @@ bool Holds(const std::optional<Interval>& interval, const std::optional<double>&
 int main(int argc, char** argv) {
   const int dataSets = argc > 1 ? std::atoi(argv[1]) : 200;
   const int molecules = argc > 2 ? std::atoi(argv[2]) : 100;
-  const auto scratch = std::filesystem::temp_directory_path() / ("varnel-validate-" + std::to_string(getpid()));
+  const auto scratch = std::filesystem::temp_directory_path() / ("varnel-validate-" + std::to_string(ProcessNumber()));
 
   std::printf("reference: %d molecules\n", kReferenceMolecules);
   const TransitionRecords reference = Simulate(kReferenceMolecules, kReferenceSeed, scratch);

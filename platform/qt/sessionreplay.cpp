@@ -1,0 +1,59 @@
+// A recorded session replayed in the window: `varnel SESSION.vsc` reopens an analysis where it
+// was left, to be continued by hand.
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/dialog.h"
+#include "platform/qt/dialogwindow.h"
+#include "platform/qt/qthost.h"
+
+void QtHost::Replay(DialogWindow& window, const std::vector<ScriptLine>& lines) {
+  CDialog& dialog = window.Dialog();
+  for (const ScriptLine& line : lines) {
+    // The window may have ended on the way (a dialog that closes itself).
+    if (dialog.HasEnded()) return;
+    if (line.command == ScriptCommand::Files) {
+      // `files` alone: the next file dialog is cancelled.
+      std::vector<std::string> paths = ExpandScriptPaths(line.args);
+      replayFiles_.emplace();
+      if (!paths.empty()) *replayFiles_ = std::move(paths);
+      continue;
+    }
+    if (line.command == ScriptCommand::Import) {
+      replayImport_ = line.args;
+      for (const MenuItem& item : dialog.SystemMenu().Items())
+        if (item.scriptName == "import") UserSystemCommand(window, item.id);
+      replayImport_.reset();
+      continue;
+    }
+    if (line.command != ScriptCommand::Type && line.command != ScriptCommand::Paste &&
+        line.command != ScriptCommand::Click && line.command != ScriptCommand::Select)
+      continue;
+    const Control* control = FindScriptControl(dialog, line.args[0]);
+    if (!control) {
+      std::cerr << "varnel: line " << line.number << ": no control '" << line.args[0] << "'; left out" << std::endl;
+      continue;
+    }
+    const int id = control->Id();
+    switch (line.command) {
+      case ScriptCommand::Type:
+        for (const std::size_t length : KeystrokeLengths(line.args[1])) UserEdited(window, id, line.args[1].substr(0, length));
+        break;
+      case ScriptCommand::Paste:
+        UserEdited(window, id, line.args[1]);
+        break;
+      case ScriptCommand::Click:
+        UserClicked(window, id);
+        break;
+      default:
+        if (const auto index = ScriptNumber(line.args[1])) UserSelected(window, id, *index);
+        break;
+    }
+    // The widgets show what the user's own typing would have put there.
+    if (!dialog.HasEnded())
+      for (const Control& c : dialog.Controls()) window.Mirror(c);
+  }
+  replayFiles_.reset();
+}
