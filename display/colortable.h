@@ -17,3 +17,7 @@ void ReadColorTable(std::istream& in, ColorTable& table);
 // cyan, green, yellow and red to white, seven stops evenly over the 256 entries, each entry the
 // rounded linear interpolation between its two stops.
 ColorTable DefaultColorTable();
+
+// The pixel value of entry `index` (kept within 0 ... 255): red x 65536 + green x 256 + blue.
+// The components are added unmasked, so that one above 255 carries into the next byte.
+Pixel TablePixel(const ColorTable& table, int index);

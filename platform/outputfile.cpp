@@ -76,11 +76,19 @@ void OutputFile::WriteAll(std::string_view text) {
   }
 }
 
+std::optional<std::string> OutputFile::Finish() {
+  if (fd_ >= 0) {
+    if (error_ == 0) Flush();
+    if (error_ == 0 && ::fsync(fd_) != 0) Fail(errno);
+    if (::close(fd_) != 0) Fail(errno);
+    fd_ = -1;
+  }
+  if (error_ != 0) return std::string(std::strerror(error_));
+  return std::nullopt;
+}
+
 std::optional<std::string> OutputFile::Commit() {
-  if (error_ == 0) Flush();
-  if (error_ == 0 && ::fsync(fd_) != 0) Fail(errno);
-  if (fd_ >= 0 && ::close(fd_) != 0) Fail(errno);
-  fd_ = -1;
+  Finish();
   if (error_ == 0 && ::rename(temporary_.c_str(), path_.c_str()) != 0) Fail(errno);
   if (error_ != 0) return std::string(std::strerror(error_));
   committed_ = true;
