@@ -19,8 +19,6 @@ constexpr int kCountTicks = 6;
 constexpr int kCurvePoints = 401;
 // Room beside the plot on the right, for the half of the last tick label that reaches out.
 constexpr double kRightRoomPt = 10.0;
-constexpr double kTitleGapPt = 4.0;
-constexpr double kTitleLinePt = kAxisFontPt * 1.2;
 constexpr double kHeadingLinePt = kHeadingFontPt * 1.3;
 // s^-1 as the axis title and the heading write it.
 constexpr char kPerSecond[] = "s\xE2\x81\xBB\xC2\xB9";
@@ -159,13 +157,16 @@ Box PlaceClassPlot(cairo_t* cr, const Box& box, const ClassFigureData& fitted) {
           std::max(0.0, box.height - top - labels)};
 }
 
-void DrawClassFigure(cairo_t* cr, const Box& box, const ClassFigureData& fitted) {
+double ClassHeadingSize(cairo_t* cr, const ClassFigureData& fitted, double width) {
+  return FittingFontSize(cr, ClassHeading(fitted), kHeadingFontPt, width - 2 * kRightRoomPt);
+}
+
+void DrawClassFigure(cairo_t* cr, const Box& box, const ClassFigureData& fitted, double headingPt) {
   const PlotScale scale{PlaceClassPlot(cr, box, fitted), CountAxisTop(fitted)};
   DrawBars(cr, scale, fitted.histogram);
   DrawCurve(cr, scale, fitted.gaussian);
   DrawAxes(cr, scale, fitted.exposureTime);
-  const std::string heading = ClassHeading(fitted);
-  FittingFontSize(cr, heading, kHeadingFontPt, box.width - 2 * kRightRoomPt);
+  SetFont(cr, headingPt);
   SetColour(cr, kInk);
-  DrawText(cr, heading, box.x + box.width / 2, box.y + 1.0, {0.5, 0.0});
+  DrawText(cr, ClassHeading(fitted), box.x + box.width / 2, box.y + 1.0, {0.5, 0.0});
 }

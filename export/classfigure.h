@@ -23,4 +23,8 @@ std::string ClassFileStem(const ClassFigureData& fitted);
 // The plot area of the histogram within `box`, below the heading and the rate axis.
 Box PlaceClassPlot(cairo_t* cr, const Box& box, const ClassFigureData& fitted);
 
-void DrawClassFigure(cairo_t* cr, const Box& box, const ClassFigureData& fitted);
+// The size of the heading, at most 10 pt, at which it fits into a figure `width` wide.
+double ClassHeadingSize(cairo_t* cr, const ClassFigureData& fitted, double width);
+
+// The figure with its heading at `headingPt` (a sheet gives all its panels the same size).
+void DrawClassFigure(cairo_t* cr, const Box& box, const ClassFigureData& fitted, double headingPt);

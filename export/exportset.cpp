@@ -51,7 +51,11 @@ void DrawOverview(cairo_t* cr, double width, const ExportData& data, MapOrientat
     return Box{x + kSheetMarginPt, y, cellWidth - 2 * kSheetMarginPt, cellHeight - kSheetMarginPt};
   };
   DrawMapFigure(cr, cell(0), data.map, orientation);
-  for (std::size_t k = 0; k < data.classes.size(); ++k) DrawClassFigure(cr, cell(k + 1), data.classes[k]);
+  // Every heading of the sheet in one size, the largest at which each fits.
+  double headingPt = kHeadingFontPt;
+  for (const ClassFigureData& fitted : data.classes)
+    headingPt = std::min(headingPt, ClassHeadingSize(cr, fitted, cell(0).width));
+  for (std::size_t k = 0; k < data.classes.size(); ++k) DrawClassFigure(cr, cell(k + 1), data.classes[k], headingPt);
 }
 
 std::string InFolder(const std::string& folder, const std::string& name) {
@@ -79,7 +83,9 @@ std::optional<std::vector<ExportFile>> ExportFiles(const ExportData& data, const
     });
     for (const ClassFigureData& fitted : data.classes)
       add(ClassFileStem(fitted), format, {kClassFigureWidthMm, kClassFigureHeightMm}, ClassText(fitted),
-          [&](cairo_t* cr, double w, double h) { DrawClassFigure(cr, {0, 0, w, h}, fitted); });
+          [&](cairo_t* cr, double w, double h) {
+            DrawClassFigure(cr, {0, 0, w, h}, fitted, ClassHeadingSize(cr, fitted, w));
+          });
     if (!data.classes.empty())
       add("overview", format, OverviewSize(data), {"Varnel overview: " + OverviewHeading(data), MapText(data).description},
           [&](cairo_t* cr, double w, double) { DrawOverview(cr, w, data, options.orientation); });

@@ -17,9 +17,6 @@ constexpr double kBarGapPt = 8.0;
 constexpr int kBarTicks = 6;
 // Room above the plot for the half of the top tick label that reaches over it.
 constexpr double kTopRoomPt = 5.0;
-// Between tick labels and an axis title; an axis title's line.
-constexpr double kTitleGapPt = 4.0;
-constexpr double kTitleLinePt = kAxisFontPt * 1.2;
 // Cutoff lines and the circle.
 constexpr double kOverlayLinePt = 0.75;
 constexpr Pixel kFrameColour = 0x000000;

@@ -16,6 +16,9 @@ inline constexpr double kHeadingFontPt = 10.0;
 // Ticks point outwards this far; their labels keep this gap to them.
 inline constexpr double kTickPt = 3.0;
 inline constexpr double kLabelGapPt = 2.0;
+// Between tick labels and their axis title; the line an axis title takes.
+inline constexpr double kTitleGapPt = 4.0;
+inline constexpr double kTitleLinePt = kAxisFontPt * 1.2;
 // Axis lines, ticks and frames; the data's lines.
 inline constexpr double kAxisLinePt = 0.6;
 inline constexpr double kDataLinePt = 1.0;

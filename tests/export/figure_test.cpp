@@ -8,7 +8,6 @@
 #include <cmath>
 #include <cstdint>
 #include <fstream>
-#include <sstream>
 
 #include "export/classfigure.h"
 #include "export/exportset.h"
@@ -30,7 +29,7 @@ std::string RenderMap(FigureFormat format, MapOrientation orientation) {
 std::string RenderClass(FigureFormat format) {
   const ClassFigureData fitted = FittedClass();
   return RenderFigure(format, {kClassFigureWidthMm, kClassFigureHeightMm}, {ClassHeading(fitted), "desc"},
-                      [&](cairo_t* cr, double w, double h) { DrawClassFigure(cr, {0, 0, w, h}, fitted); });
+                      [&](cairo_t* cr, double w, double h) { DrawClassFigure(cr, {0, 0, w, h}, fitted, 10.0); });
 }
 
 // Where the map's plot lies on the map figure's page, in points.
@@ -76,13 +75,6 @@ void ExpectBlocksIn(const Raster& raster, MapOrientation orientation, const std:
   EXPECT_EQ(raster.At(a.x, a.y), Entry(127)) << what << ": density 5 of 10 is entry 127";
   EXPECT_EQ(raster.At(b.x, b.y), Entry(255)) << what << ": the maximum is entry 255";
   EXPECT_EQ(raster.At(empty.x, empty.y), Entry(0)) << what << ": no density is entry 0";
-}
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 void Save(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <set>
 
+#include "export/exportoptions.h"
 #include "export/exportset.h"
 #include "tests/export/export_fixture.h"
 #include "tests/support/temp_dir.h"
@@ -107,4 +108,23 @@ TEST(WriteExportTest, AnExportHasEveryFigureInEveryFormatAndTheTables) {
   ASSERT_TRUE(pngs);
   ASSERT_EQ(pngs->size(), 4u);
   EXPECT_EQ(pngs->front().name, "map.png");
+}
+
+TEST(ExportOptionsTest, FormatAndOrientationWordsGiveTheOptionsAndAnythingElseIsRefused) {
+  EXPECT_EQ(ExportOptionWords("--format"), 2u);
+  EXPECT_EQ(ExportOptionWords("--as-on-screen"), 1u);
+  EXPECT_EQ(ExportOptionWords("figures"), 0u);
+
+  const auto defaults = std::get<ExportOptions>(ExportOptionsOf({}));
+  EXPECT_EQ(defaults.formats, (std::vector<FigureFormat>{FigureFormat::Svg, FigureFormat::Pdf, FigureFormat::Png}));
+  EXPECT_EQ(defaults.orientation, MapOrientation::InitialAcross);
+  const auto chosen = std::get<ExportOptions>(ExportOptionsOf({"--format", "svg", "--as-on-screen", "--format", "png"}));
+  EXPECT_EQ(chosen.formats, std::vector<FigureFormat>{FigureFormat::Png});
+  EXPECT_EQ(chosen.orientation, MapOrientation::AsOnScreen);
+  EXPECT_EQ(std::get<ExportOptions>(ExportOptionsOf({"--format", "all"})).formats.size(), 3u);
+
+  EXPECT_EQ(std::get<std::string>(ExportOptionsOf({"--format", "jpg"})),
+            "Export: --format takes svg, pdf, png or all, not \"jpg\".");
+  EXPECT_EQ(std::get<std::string>(ExportOptionsOf({"--format"})), "Export: --format takes svg, pdf, png or all, not \"\".");
+  EXPECT_NE(std::get<std::string>(ExportOptionsOf({"--colour"})).find("\"--colour\" is no option"), std::string::npos);
 }
