@@ -71,6 +71,17 @@ BOOL CVarnelDlg::OnInitDialog() {
       systemMenu->AppendMenu(MF_SEPARATOR);
       systemMenu->AppendMenu(MF_STRING, IDM_ABOUTBOX, strAboutMenu);
     }
+    // The program's own entries; scripts choose each with the command named beside it.
+    static constexpr struct {
+      UINT id;
+      int text;
+      const char* command;
+    } kEntries[] = {{IDM_IMPORT_TRACES, IDS_IMPORT_TRACES, "import"}, {IDM_RESULTS, IDS_RESULTS, "results"}};
+    for (const auto& entry : kEntries) {
+      std::string text;
+      AfxLoadString(entry.text, text);
+      if (!text.empty()) systemMenu->AppendMenu(MF_STRING, entry.id, text, entry.command);
+    }
   }
   SetIcon(m_hIcon, TRUE);
   SetIcon(m_hIcon, FALSE);
@@ -97,6 +108,10 @@ void CVarnelDlg::OnSysCommand(UINT id, LPARAM lParam) {
   if ((id & 0xFFF0u) == IDM_ABOUTBOX) {
     CAboutDlg dlgAbout;
     dlgAbout.DoModal();
+  } else if ((id & 0xFFF0u) == IDM_IMPORT_TRACES) {
+    OnImportTraces();
+  } else if ((id & 0xFFF0u) == IDM_RESULTS) {
+    OnResults();
   } else {
     CDialog::OnSysCommand(id, lParam);
   }
@@ -164,6 +179,13 @@ std::vector<ResultRow> CVarnelDlg::ResultRows() const {
         rows.push_back({i + 1, j + 1, m_fitResults[i][j], m_fitRules[i][j], m_fitExposures[i][j],
                         m_fitUncertainties[i][j]});
   return rows;
+}
+
+void CVarnelDlg::OnResults() {
+  const std::vector<ResultRow> rows = ResultRows();
+  TableView table{"Results", ResultColumns(), {}, ResultsTabText(rows)};
+  for (const ResultRow& row : rows) table.rows.push_back(ResultCells(row));
+  AfxGetHost().ShowTable(table);
 }
 
 void CVarnelDlg::ClearResults() {

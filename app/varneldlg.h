@@ -93,6 +93,12 @@ class CVarnelDlg : public CDialog {
   void OnCutoffUp();
   void OnLockCutoffs();
   void OnLoadFiles();
+  // Reads the reports at `chosen`, K x K records each, as "Load Files" does with what the user
+  // picked; the program's own output files among them are left out.
+  void LoadReports(const std::vector<std::string>& chosen);
+  void OnImportTraces();
+  // "Results...": the table of every fitted class, to read and copy.
+  void OnResults();
   void OnFitGaussian();
   void OnCutoffDown();
   void OnCutoffSelChange();

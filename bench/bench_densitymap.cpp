@@ -1,11 +1,9 @@
 // The density map: the direct sum (one exponential per record and cell) against the separable,
 // threaded one, and whole loads of 2,000 and 20,000 simulated reports with the map's rebuild.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <random>
@@ -13,6 +11,7 @@
 #include <vector>
 
 #include "app/varneldlg.h"
+#include "bench/simulated_files.h"
 #include "reports/densitygrid.h"
 #include "reports/outputdir.h"
 #include "reports/reportfile.h"
@@ -98,50 +97,14 @@ constexpr int kReports = 2000;
 constexpr int kLargeLoadReports = 20000;
 constexpr int kPeaks = 10;
 
-// The simulator is built beside the benchmark's folder.
-std::filesystem::path Simulator() {
-  if (const char* given = std::getenv("VARNEL_SIMULATOR")) return given;
-  std::error_code ignored;
-  const auto self = std::filesystem::read_symlink("/proc/self/exe", ignored);
-  return self.parent_path().parent_path() / "varnel-simulate";
-}
-
-struct SimulatedLoad {
-  std::vector<std::string> paths;  // sorted, as the file dialog gives them
-  std::string error;               // why there are none
-};
-
-// `reports` simulated reports of 10 x 10 records in a scratch folder, made once per count and
-// removed at exit.
-const SimulatedLoad& SimulatedReports(int reports) {
-  static std::map<int, SimulatedLoad> made;
-  const auto known = made.find(reports);
-  if (known != made.end()) return known->second;
-  SimulatedLoad& load = made[reports];
-  const auto dir = std::filesystem::temp_directory_path() /
-                   ("varnel-bench-" + std::to_string(getpid()) + "-" + std::to_string(reports));
-  std::string command = "'";
-  command += Simulator().string();
-  command += "' --out '" + dir.string() + "' --molecules " + std::to_string(reports) + " --seed 11 --peaks " +
-             std::to_string(kPeaks) + " >/dev/null";
-  if (std::system(command.c_str()) != 0) {
-    load.error = "cannot run " + Simulator().string() + " (set VARNEL_SIMULATOR)";
-    return load;
-  }
-  for (const auto& entry : std::filesystem::directory_iterator(dir)) load.paths.push_back(entry.path().string());
-  std::sort(load.paths.begin(), load.paths.end());
-  static std::vector<std::filesystem::path> scratch;
-  if (scratch.empty())
-    std::atexit([] {
-      for (const auto& folder : scratch) std::filesystem::remove_all(folder);
-    });
-  scratch.push_back(dir);
-  return load;
+// `reports` simulated reports of 10 x 10 records.
+const SimulatedFiles& SimulatedReports(int reports) {
+  return Simulated("--molecules " + std::to_string(reports) + " --seed 11 --peaks " + std::to_string(kPeaks));
 }
 
 // Reading the reports one after another, on one thread.
 void BM_ParseReports(benchmark::State& state) {
-  const SimulatedLoad& load = SimulatedReports(static_cast<int>(state.range(0)));
+  const SimulatedFiles& load = SimulatedReports(static_cast<int>(state.range(0)));
   if (!load.error.empty()) return state.SkipWithError(load.error.c_str());
   const std::size_t perFile = kPeaks * kPeaks;
   TransitionRecords records(perFile * load.paths.size());
@@ -154,7 +117,7 @@ void BM_ParseReports(benchmark::State& state) {
 
 // "Load Files" as the user clicks it: reading every report, then the map's rebuild.
 void BM_LoadAndRebuild(benchmark::State& state) {
-  const SimulatedLoad& load = SimulatedReports(static_cast<int>(state.range(0)));
+  const SimulatedFiles& load = SimulatedReports(static_cast<int>(state.range(0)));
   if (!load.error.empty()) return state.SkipWithError(load.error.c_str());
   TestHost host;  // answers each file dialog with the simulated reports
   {
@@ -175,7 +138,7 @@ void BM_LoadAndRebuild(benchmark::State& state) {
 
 // The rebuild alone, over the records of one load: the part of a load that is not reading.
 void BM_RebuildMap(benchmark::State& state) {
-  const SimulatedLoad& load = SimulatedReports(static_cast<int>(state.range(0)));
+  const SimulatedFiles& load = SimulatedReports(static_cast<int>(state.range(0)));
   if (!load.error.empty()) return state.SkipWithError(load.error.c_str());
   TestHost host;
   {

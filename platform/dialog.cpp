@@ -22,8 +22,8 @@ std::string Control::Describe() const {
   }
 }
 
-BOOL CMenu::AppendMenu(UINT flags, UINT id, const std::string& text) {
-  items_.push_back({flags, id, (flags & MF_SEPARATOR) ? std::string() : text});
+BOOL CMenu::AppendMenu(UINT flags, UINT id, const std::string& text, const std::string& scriptName) {
+  items_.push_back({flags, id, (flags & MF_SEPARATOR) ? std::string() : text, scriptName});
   return TRUE;
 }
 

@@ -37,11 +37,12 @@ struct MenuItem {
   UINT flags;
   UINT id;
   std::string text;
+  std::string scriptName;  // the script command that chooses this entry; "" for none
 };
 
 class CMenu {
  public:
-  BOOL AppendMenu(UINT flags, UINT id = 0, const std::string& text = {});
+  BOOL AppendMenu(UINT flags, UINT id = 0, const std::string& text = {}, const std::string& scriptName = {});
   const std::vector<MenuItem>& Items() const { return items_; }
 
  private:

@@ -1,5 +1,7 @@
 #include "platform/filedialog.h"
 
+#include <cstddef>
+
 #include "platform/host.h"
 
 CFileDialog::CFileDialog(BOOL openFileDialog, const char*, const char*, DWORD flags, const char* filter, CDialog*)
@@ -20,12 +22,15 @@ INT_PTR CFileDialog::DoModal() {
   request.multiSelect = (m_ofn.Flags & OFN_ALLOWMULTISELECT) != 0;
   request.filters = filters_;
   request.initialDir = m_ofn.lpstrInitialDir;
+  request.optionWords = m_ofn.optionWords;
   auto chosen = AfxGetHost().ChooseFiles(request);
-  if (!chosen || chosen->empty()) {
-    paths_.clear();
-    return IDCANCEL;
-  }
-  paths_ = std::move(*chosen);
+  paths_.clear();
+  optionWords_.clear();
+  if (!chosen) return IDCANCEL;
+  const auto options = static_cast<std::ptrdiff_t>(LeadingOptionWords(*chosen, request.optionWords));
+  optionWords_.assign(chosen->begin(), chosen->begin() + options);
+  paths_.assign(chosen->begin() + options, chosen->end());
+  if (paths_.empty()) return IDCANCEL;
   if (!request.multiSelect) paths_.resize(1);
   return IDOK;
 }

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/host.h"
 #include "platform/types.h"
 
 class CDialog;
@@ -13,6 +14,7 @@ using POSITION = std::size_t;  // 0 is the null position
 struct OPENFILENAME {
   DWORD Flags = 0;
   std::string lpstrInitialDir;
+  OptionWordCount optionWords = nullptr;  // the options that may come with the files
 };
 
 class CFileDialog {
@@ -25,6 +27,8 @@ class CFileDialog {
   POSITION GetStartPosition() const { return paths_.empty() ? 0 : 1; }
   // The full path at `pos`; moves `pos` on, to 0 after the last path.
   std::string GetNextPathName(POSITION& pos) const;
+  // The option words that came with the paths (from a script; never from a person).
+  const std::vector<std::string>& GetOptionWords() const { return optionWords_; }
 
   OPENFILENAME m_ofn;
 
@@ -32,4 +36,5 @@ class CFileDialog {
   bool open_;
   std::vector<std::pair<std::string, std::string>> filters_;
   std::vector<std::string> paths_;
+  std::vector<std::string> optionWords_;
 };

@@ -1,5 +1,6 @@
 #include "platform/host.h"
 
+#include <algorithm>
 #include <iostream>
 
 #include "platform/dialog.h"
@@ -24,6 +25,7 @@ class QuietHost final : public Host {
   bool IsMinimised(const CDialog&) const override { return false; }
   void SetBusy(bool) override {}
   void ShowFatalReport(const std::string&) override {}
+  void ShowTable(const TableView&) override {}
 };
 
 QuietHost g_quietHost;
@@ -34,6 +36,16 @@ Host* g_host = &g_quietHost;
 Host& AfxGetHost() { return *g_host; }
 
 void AfxSetHost(Host* host) { g_host = host ? host : &g_quietHost; }
+
+std::size_t LeadingOptionWords(const std::vector<std::string>& answer, OptionWordCount optionWords) {
+  std::size_t k = 0;
+  while (optionWords && k < answer.size()) {
+    const std::size_t words = optionWords(answer[k]);
+    if (words == 0) break;
+    k = std::min(answer.size(), k + words);
+  }
+  return k;
+}
 
 int AfxMessageBox(const std::string& text, UINT type) {
   AfxGetHost().ShowMessage(text, (type & MB_ICONINFORMATION) == MB_ICONINFORMATION ? MessageKind::Notice

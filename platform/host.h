@@ -1,8 +1,10 @@
 // The connection between the framework layer and what shows it: a window system, or a script.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -15,12 +17,30 @@ struct Control;
 // could not be done (script mode then ends with status 4).
 enum class MessageKind { Notice, Error };
 
+// How many words, from `word` on, an option of the program spans; 0 when `word` is no option.
+using OptionWordCount = std::size_t (*)(std::string_view word);
+
 struct FileDialogRequest {
   bool open = true;
   bool multiSelect = false;
   std::vector<std::pair<std::string, std::string>> filters;  // description, pattern
   std::string initialDir;
+  // The options the program takes with the files: a script may answer with option words
+  // before the paths. Null when it takes none.
+  OptionWordCount optionWords = nullptr;
 };
+
+// A table for the user to read and copy: `rows` of cells under `columns`; `copyText` is what a
+// copy puts on the clipboard (tab-separated, as spreadsheets take it).
+struct TableView {
+  std::string title;
+  std::vector<std::string> columns;
+  std::vector<std::vector<std::string>> rows;
+  std::string copyText;
+};
+
+// How many of the words at the front of a file dialog's answer are option words.
+std::size_t LeadingOptionWords(const std::vector<std::string>& answer, OptionWordCount optionWords);
 
 class Host {
  public:
@@ -45,6 +65,8 @@ class Host {
   // The program is about to end with this report (it goes to standard error as well): show it
   // where the user will see it.
   virtual void ShowFatalReport(const std::string& text) = 0;
+  // Shows `table` until the user closes it (a script prints its copy text on standard output).
+  virtual void ShowTable(const TableView& table) = 0;
 };
 
 // The host of this process: set by the program's entry, or a quiet one for tests.

@@ -15,7 +15,7 @@ namespace {
 
 using C = ScriptCommand;
 
-constexpr std::array<ScriptCommandInfo, 13> kCommands = {{
+constexpr std::array<ScriptCommandInfo, 15> kCommands = {{
     {C::Type, "type", 2, 2, "type CONTROL TEXT",
      "the edit's text is replaced as if TEXT were typed after selecting all: after each keystroke the text is the "
      "next longer prefix of TEXT and `EN_CHANGE` is sent"},
@@ -29,6 +29,12 @@ constexpr std::array<ScriptCommandInfo, 13> kCommands = {{
      "script's working directory); `files` alone makes the next file dialog return Cancel"},
     {C::Paint, "paint", 0, 0, "paint", "the window is uncovered: a paint message"},
     {C::About, "about", 0, 0, "about", "the About entry of the system menu (the box opens and closes)"},
+    {C::Import, "import", 1, SIZE_MAX, "import [OPTIONS] PATH...",
+     "\"Import idealised traces...\" of the system menu, its file dialog answered with the PATHs (as `files` gives "
+     "them) and the OPTIONS of `varnel-import`; K is \"Peaks in report\" unless `--peaks` gives it"},
+    {C::Results, "results", 0, 0, "results",
+     "\"Results...\" of the system menu: prints the results table as tab-separated lines, a header and a row per "
+     "fitted class"},
     {C::Show, "show", 1, 1, "show CONTROL",
      "prints `NAME: text` (check box: 0 or 1; combo box: its entries, the selected one marked)"},
     {C::Expect, "expect", 2, 2, "expect CONTROL TEXT",
@@ -77,6 +83,11 @@ bool AllDigits(const std::string& word) {
 }  // namespace
 
 std::span<const ScriptCommandInfo> ScriptCommands() { return kCommands; }
+
+std::optional<ScriptCommand> FindScriptCommand(const std::string& name) {
+  const ScriptCommandInfo* command = FindCommand(name);
+  return command ? std::optional(command->command) : std::nullopt;
+}
 
 std::optional<std::vector<ScriptLine>> ParseScript(std::istream& in, const std::string& name, std::string& error) {
   std::vector<ScriptLine> lines;
@@ -143,6 +154,21 @@ std::vector<std::string> ExpandScriptPaths(const std::vector<std::string>& patte
     for (const std::string& p : found) paths.push_back(std::filesystem::absolute(p).lexically_normal().string());
   }
   return paths;
+}
+
+std::vector<std::string> ScriptFileAnswer(const std::vector<std::string>& words, OptionWordCount optionWords) {
+  std::vector<std::string> answer, patterns;
+  for (std::size_t k = 0; k < words.size();) {
+    const std::size_t option = optionWords ? optionWords(words[k]) : 0;
+    if (option == 0) {
+      patterns.push_back(words[k++]);
+      continue;
+    }
+    const std::size_t end = std::min(words.size(), k + option);
+    while (k < end) answer.push_back(words[k++]);
+  }
+  for (std::string& path : ExpandScriptPaths(patterns)) answer.push_back(std::move(path));
+  return answer;
 }
 
 std::string FilesArgument(const std::string& path) {

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/host.h"
+
 class CDialog;
 struct Control;
 
@@ -23,6 +25,8 @@ enum class ScriptCommand {
   Files,
   Paint,
   About,
+  Import,
+  Results,
   Show,
   Expect,
   SaveMap,
@@ -42,6 +46,9 @@ struct ScriptCommandInfo {
 
 // Every command, in the order the README lists them.
 std::span<const ScriptCommandInfo> ScriptCommands();
+
+// The command of this name, if there is one.
+std::optional<ScriptCommand> FindScriptCommand(const std::string& name);
 
 struct ScriptLine {
   ScriptCommand command{};
@@ -67,6 +74,11 @@ const Control* FindScriptControl(const CDialog& dialog, const std::string& word)
 // names the file it spells, its backslash escapes taken away), made absolute against the
 // working directory and lexically normal. An empty pattern names no file.
 std::vector<std::string> ExpandScriptPaths(const std::vector<std::string>& patterns);
+
+// The answer that the words of a command like `import [OPTIONS] PATH...` give the file dialog
+// of a program that takes the options `optionWords` counts: those option words first and as
+// they are, then the paths the other words name, as `files` gives them.
+std::vector<std::string> ScriptFileAnswer(const std::vector<std::string>& words, OptionWordCount optionWords);
 
 // A path as a `files` argument that expands to just that path: the pattern characters of a real
 // file name are escaped (FormatScriptLine then quotes the word as the language needs).

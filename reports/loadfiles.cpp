@@ -148,7 +148,10 @@ std::string ShortfallMessage(const std::vector<Shortfall>& shortfalls, std::size
 
 void CVarnelDlg::OnLoadFiles() {
   if (FieldRefused(IDC_PEAKS_IN_REPORT)) return;
-  const std::vector<std::string> chosen = ChooseReports();
+  LoadReports(ChooseReports());
+}
+
+void CVarnelDlg::LoadReports(const std::vector<std::string>& chosen) {
   if (chosen.empty()) return;
   const std::vector<std::string> file_names = LeaveOutOwnFiles(chosen);
   if (file_names.empty()) return;

@@ -73,7 +73,9 @@ constexpr DialogTemplate kMainDialog = {IDD_VARNEL_DIALOG, "Varnel",      481, 3
 constexpr DialogTemplate kAboutDialog = {IDD_ABOUTBOX, "About Varnel", 235, 55, "MS Sans Serif", 8, kAboutControls};
 
 constexpr std::array<const DialogTemplate*, 2> kDialogs = {&kAboutDialog, &kMainDialog};
-constexpr StringResource kStrings[] = {{IDS_ABOUTBOX, "&About Varnel..."}};
+constexpr StringResource kStrings[] = {{IDS_ABOUTBOX, "&About Varnel..."},
+                                       {IDS_IMPORT_TRACES, "&Import idealised traces..."},
+                                       {IDS_RESULTS, "&Results..."}};
 constexpr std::array<const IconResource*, 1> kIcons = {&kMainIcon};
 
 constexpr ResourceTable kResources = {kDialogs, kStrings, kIcons};

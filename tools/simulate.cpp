@@ -8,7 +8,9 @@
 // between implementations; ours give byte-identical reports everywhere.
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -24,6 +26,7 @@
 
 // The analysis handles at most kMaxStates states and reads reports of at most kMaxPeaks peaks.
 #include "app/analysis_types.h"
+#include "reports/reportwriter.h"
 
 namespace {
 
@@ -31,9 +34,13 @@ constexpr int kExitUsage = 2;
 constexpr int kExitFailure = 1;
 
 constexpr long kMaxMolecules = 1000000;
+constexpr long kMaxFrames = 10000000;
 constexpr double kMinStateSpacing = 0.001;
 // Two observed values closer than this could print as the same text.
 constexpr double kDistinctValues = 1e-6;
+// Values and rates keep eight significant digits, the dwell six: the reports in examples/ and
+// the golden files of the tests were written so.
+constexpr ReportDigits kReportDigits{8, 8, 6};
 
 struct Options {
   std::filesystem::path outDir;
@@ -45,6 +52,9 @@ struct Options {
   double scatter = 0.25;  // sd of ln(rate per frame) around its true value
   double noise = 0.02;    // sd of an observed state value around the true one
   std::string prefix = "molecule";
+  bool traces = false;        // idealised traces instead of reports
+  long frames = 10000;        // frames per trace
+  double signalNoise = 0.05;  // sd of a trace's signal around its idealised value
 };
 
 const char* const kUsage =
@@ -65,6 +75,9 @@ const char* const kUsage =
     "  --scatter W        sd of ln(rate per frame) between molecules (default 0.25)\n"
     "  --noise D          sd of an observed state value (default 0.02, at most 1)\n"
     "  --prefix NAME      file name prefix (default molecule)\n"
+    "  --traces           write idealised traces DIR/<prefix>_0001.txt ... instead\n"
+    "  --frames N         frames per trace (default 10000, 2..10000000)\n"
+    "  --signal-noise S   sd of a trace's signal around its level (default 0.05)\n"
     "  --help             show this text\n"
     "\n"
     "Each molecule visits 2 up to min(states, K) of the states, chosen at random,\n"
@@ -73,6 +86,12 @@ const char* const kUsage =
     "log-normally, the dwell in frames (1 / rate per frame) and the number of\n"
     "transitions, 1 + Poisson(min(20, 40 k T)). The diagonal records carry the\n"
     "total exit rate of the state; records of unvisited slots are all zero.\n"
+    "\n"
+    "With --traces, each molecule is a Markov chain over all the states that\n"
+    "leaves state a for state b in a frame with probability k(a->b) x T; its\n"
+    "trace has the columns frame, signal (the observed value of the state plus\n"
+    "noise) and idealised (the observed value), ready for varnel-import.\n"
+    "--peaks and --scatter do not apply to traces.\n"
     "\n"
     "True rates: any three-state model uses\n"
     "    1->2 0.5   1->3 0.1   2->1 0.3   2->3 0.8   3->1 0.05   3->2 0.2\n"
@@ -261,22 +280,6 @@ std::vector<double> observeStates(const Model& model, const std::vector<int>& vi
   return observed;
 }
 
-struct Record {
-  double initial = 0.0;
-  double finalValue = 0.0;
-  double frameRate = 0.0;
-  double dwellFrames = 0.0;
-  unsigned transitions = 0;
-};
-
-void appendRecord(std::string& out, const Record& record) {
-  char line[160];
-  const int length = std::snprintf(line, sizeof line, "%.8g %.8g %.8g %.6g %u\n", record.initial, record.finalValue,
-                                   record.frameRate, record.dwellFrames, record.transitions);
-  if (length < 0 || static_cast<std::size_t>(length) >= sizeof line) runtimeError("record does not fit its line");
-  out.append(line, static_cast<std::size_t>(length));
-}
-
 // The whole text of the report of one molecule (numbered from 1).
 std::string simulateMolecule(const Model& model, long molecule) {
   const Options& options = model.options;
@@ -286,50 +289,107 @@ std::string simulateMolecule(const Model& model, long molecule) {
   const auto used = visited.size();
   const auto slots = static_cast<std::size_t>(options.peaks);
 
-  // Off-diagonal records first: the diagonal ones sum them up.
-  std::vector<Record> records(slots * slots);
+  // Off-diagonal records first: the diagonal ones sum them up. Unvisited slots stay all zero.
+  std::vector<TransitionRecord> records(slots * slots);
   for (std::size_t a = 0; a < used; ++a) {
     for (std::size_t b = 0; b < used; ++b) {
       if (a == b) continue;
       const double perFrame = model.rate(visited[a], visited[b]) * options.exposure;
-      Record& record = records[a * slots + b];
+      TransitionRecord& record = records[a * slots + b];
       record.initial = observed[a];
-      record.finalValue = observed[b];
-      // The count follows the true rate, not the scattered one, so weighting
-      // by count leaves the centre of a class's ln-rate peak where it is.
-      record.transitions = 1 + random.poisson(std::min(20.0, 40.0 * perFrame));
-      record.frameRate = portableExp(portableLog(perFrame) + options.scatter * random.normal());
-      record.dwellFrames = 1.0 / record.frameRate;
+      record.final = observed[b];
+      // The count follows the true rate, not the scattered one, so weighting by count leaves
+      // the centre of a class's ln-rate peak where it is.
+      record.count = 1 + random.poisson(std::min(20.0, 40.0 * perFrame));
+      record.rate = portableExp(portableLog(perFrame) + options.scatter * random.normal());
+      record.spare = 1.0 / record.rate;
     }
   }
   for (std::size_t a = 0; a < used; ++a) {
     double exitPerFrame = 0.0;
-    unsigned dwells = 0;
+    double dwells = 0;
     for (std::size_t b = 0; b < used; ++b) {
       if (a == b) continue;
       exitPerFrame += model.rate(visited[a], visited[b]) * options.exposure;
-      dwells += records[a * slots + b].transitions;
+      dwells += records[a * slots + b].count;
     }
-    Record& record = records[a * slots + a];
+    TransitionRecord& record = records[a * slots + a];
     record.initial = observed[a];
-    record.finalValue = observed[a];
-    record.transitions = dwells;
-    record.frameRate = portableExp(portableLog(exitPerFrame) + options.scatter * random.normal());
-    record.dwellFrames = 1.0 / record.frameRate;
+    record.final = observed[a];
+    record.count = dwells;
+    record.rate = portableExp(portableLog(exitPerFrame) + options.scatter * random.normal());
+    record.spare = 1.0 / record.rate;
   }
 
-  std::string text;
-  text.reserve(64 * records.size() + 256);
-  text += "varnel-simulate transition report\n";
-  text += "seed " + std::to_string(options.seed) + ", molecule " + std::to_string(molecule) + ", visited states " +
-          std::to_string(used) + "\n";
-  text += "peaks " + std::to_string(options.peaks) + ", records " + std::to_string(records.size()) + "\n";
-  text += "initial final rate_per_frame dwell_frames transitions\n";
-  for (const Record& record : records) {
-    if (record.transitions == 0) {
-      text += "0 0 0 0 0\n";
-    } else {
-      appendRecord(text, record);
+  const std::array<std::string, 4> header = {
+      "varnel-simulate transition report",
+      "seed " + std::to_string(options.seed) + ", molecule " + std::to_string(molecule) + ", visited states " +
+          std::to_string(used),
+      "peaks " + std::to_string(options.peaks) + ", records " + std::to_string(records.size()),
+      "initial final rate_per_frame dwell_frames transitions"};
+  return ReportText(header, TransitionRecords(records), kReportDigits);
+}
+
+// The chance per frame of leaving state `from` for each state: k x T, row-major; only a chain
+// whose exits from every state stay below 1 per frame exists.
+std::vector<double> stepChances(const Model& model) {
+  const int n = model.stateCount();
+  std::vector<double> chances(static_cast<std::size_t>(n * n), 0.0);
+  for (int i = 0; i < n; ++i) {
+    double leave = 0.0;
+    for (int j = 0; j < n; ++j) {
+      if (i == j) continue;
+      chances[static_cast<std::size_t>(i * n + j)] = model.rate(i, j) * model.options.exposure;
+      leave += chances[static_cast<std::size_t>(i * n + j)];
+    }
+    if (leave >= 1.0)
+      usageError("--traces: state " + std::to_string(i + 1) +
+                 " would be left with a chance of 1 or more per frame; choose a shorter --exposure");
+  }
+  return chances;
+}
+
+void appendGeneral(std::string& out, double value, int digits) {
+  char text[64];
+  out.append(text, std::to_chars(text, text + sizeof text, value, std::chars_format::general, digits).ptr);
+}
+
+// The idealised trace of one molecule (numbered from 1): the frames of its chain, each with its
+// number, a noisy signal and the observed value of its state.
+std::string simulateTrace(const Model& model, const std::vector<double>& chances, long molecule) {
+  const Options& options = model.options;
+  Random random(options.seed, static_cast<std::uint64_t>(molecule));
+  std::vector<int> all(static_cast<std::size_t>(model.stateCount()));
+  for (std::size_t s = 0; s < all.size(); ++s) all[s] = static_cast<int>(s);
+  const std::vector<double> observed = observeStates(model, all, random);
+  // The idealised column repeats the very same text for every frame of a state.
+  std::vector<std::string> idealised;
+  for (const double value : observed) {
+    idealised.emplace_back(" ");
+    appendGeneral(idealised.back(), value, kReportDigits.values);
+    idealised.back() += '\n';
+  }
+
+  std::string text = "# varnel-simulate idealised trace\n# seed " + std::to_string(options.seed) + ", molecule " +
+                     std::to_string(molecule) + "\nframe signal idealised\n";
+  text.reserve(text.size() + 32 * static_cast<std::size_t>(options.frames));
+  const int n = model.stateCount();
+  int state = static_cast<int>(random.below(static_cast<std::uint64_t>(n)));
+  for (long frame = 1; frame <= options.frames; ++frame) {
+    char number[24];
+    text.append(number, std::to_chars(number, number + sizeof number, frame).ptr);
+    text += ' ';
+    appendGeneral(text, observed[static_cast<std::size_t>(state)] + options.signalNoise * random.normal(), 6);
+    text += idealised[static_cast<std::size_t>(state)];
+    // The next frame's state: each other state with its chance, else this one.
+    double u = random.uniform();
+    for (int to = 0; to < n; ++to) {
+      if (to == state) continue;
+      u -= chances[static_cast<std::size_t>(state * n + to)];
+      if (u < 0.0) {
+        state = to;
+        break;
+      }
     }
   }
   return text;
@@ -392,6 +452,8 @@ Options parseArguments(int argc, char** argv) {
   Options options;
   bool haveOut = false;
   bool haveMolecules = false;
+  bool havePeaks = false;
+  bool haveScatter = false;
   for (int i = 1; i < argc; ++i) {
     std::string argument = argv[i];
     if (argument == "--help" || argument == "-h") {
@@ -422,6 +484,7 @@ Options parseArguments(int argc, char** argv) {
       options.seed = parseSeed(takeValue());
     } else if (argument == "--peaks") {
       options.peaks = static_cast<int>(parseInteger(argument, takeValue(), 2, kMaxPeaks));
+      havePeaks = true;
     } else if (argument == "--states") {
       options.states = parseStates(takeValue());
     } else if (argument == "--exposure") {
@@ -431,9 +494,18 @@ Options parseArguments(int argc, char** argv) {
     } else if (argument == "--scatter") {
       options.scatter = parseDouble(argument, takeValue());
       if (options.scatter < 0.0 || options.scatter > 5.0) usageError("--scatter must be in [0, 5]");
+      haveScatter = true;
     } else if (argument == "--noise") {
       options.noise = parseDouble(argument, takeValue());
       if (options.noise < 0.0 || options.noise > 1.0) usageError("--noise must be in [0, 1]");
+    } else if (argument == "--traces") {
+      if (inlineValue) usageError("--traces takes no value");
+      options.traces = true;
+    } else if (argument == "--frames") {
+      options.frames = parseInteger(argument, takeValue(), 2, kMaxFrames);
+    } else if (argument == "--signal-noise") {
+      options.signalNoise = parseDouble(argument, takeValue());
+      if (options.signalNoise < 0.0 || options.signalNoise > 1.0) usageError("--signal-noise must be in [0, 1]");
     } else if (argument == "--prefix") {
       options.prefix = takeValue();
       if (options.prefix.empty() || options.prefix.find_first_of("/\\") != std::string::npos)
@@ -444,16 +516,8 @@ Options parseArguments(int argc, char** argv) {
   }
   if (!haveOut) usageError("--out is required");
   if (!haveMolecules) usageError("--molecules is required");
+  if (options.traces && (havePeaks || haveScatter)) usageError("--peaks and --scatter do not apply to --traces");
   return options;
-}
-
-// <prefix>_0001.dat, zero-padded to at least four digits and to the width of
-// the largest number, so that name order is molecule order.
-std::string reportName(const Options& options, long molecule) {
-  const std::size_t width = std::max<std::size_t>(4, std::to_string(options.molecules).size());
-  std::string number = std::to_string(molecule);
-  if (number.size() < width) number.insert(0, width - number.size(), '0');
-  return options.prefix + "_" + number + ".dat";
 }
 
 void writeFile(const std::filesystem::path& path, const std::string& text) {
@@ -465,8 +529,12 @@ void writeFile(const std::filesystem::path& path, const std::string& text) {
 
 void printTrueRates(const Model& model) {
   std::printf("# varnel-simulate true rates (s^-1), seed %llu\n", static_cast<unsigned long long>(model.options.seed));
-  std::printf("# exposure %.8g s, log-normal scatter %.8g, state noise %.8g\n", model.options.exposure,
-              model.options.scatter, model.options.noise);
+  if (model.options.traces)
+    std::printf("# exposure %.8g s, %ld frames per trace, state noise %.8g, signal noise %.8g\n",
+                model.options.exposure, model.options.frames, model.options.noise, model.options.signalNoise);
+  else
+    std::printf("# exposure %.8g s, log-normal scatter %.8g, state noise %.8g\n", model.options.exposure,
+                model.options.scatter, model.options.noise);
   std::printf("# states");
   for (const double state : model.options.states) std::printf(" %.8g", state);
   std::printf("\n");
@@ -480,14 +548,21 @@ void printTrueRates(const Model& model) {
 int main(int argc, char** argv) {
   const Options options = parseArguments(argc, argv);
   const Model model{options, trueRates(static_cast<int>(options.states.size()))};
+  const std::vector<double> chances = options.traces ? stepChances(model) : std::vector<double>{};
 
   std::error_code error;
   std::filesystem::create_directories(options.outDir, error);
   if (error || !std::filesystem::is_directory(options.outDir))
     runtimeError("cannot create directory " + options.outDir.string());
 
-  for (long molecule = 1; molecule <= options.molecules; ++molecule)
-    writeFile(options.outDir / reportName(options, molecule), simulateMolecule(model, molecule));
+  for (long molecule = 1; molecule <= options.molecules; ++molecule) {
+    if (options.traces)
+      writeFile(options.outDir / NumberedName(options.prefix, molecule, options.molecules, ".txt"),
+                simulateTrace(model, chances, molecule));
+    else
+      writeFile(options.outDir / NumberedName(options.prefix, molecule, options.molecules, ".dat"),
+                simulateMolecule(model, molecule));
+  }
 
   printTrueRates(model);
   if (std::fflush(stdout) != 0) runtimeError("cannot write the rate table");

@@ -80,6 +80,9 @@ void HeadlessHost::Run(CDialog& dialog, const ScriptLine& line) {
       return Paint(dialog, line);
     case ScriptCommand::About:
       return About(dialog, line);
+    case ScriptCommand::Import:
+    case ScriptCommand::Results:
+      return MenuCommand(dialog, line);
     case ScriptCommand::Show:
       return Show(dialog, line);
     case ScriptCommand::Expect:
@@ -137,6 +140,20 @@ void HeadlessHost::About(CDialog& dialog, const ScriptLine& line) {
   dialog.SendMessage(WM_SYSCOMMAND, about->id);
 }
 
+void HeadlessHost::MenuCommand(CDialog& dialog, const ScriptLine& line) {
+  const ScriptCommandInfo& info = ScriptCommands()[static_cast<std::size_t>(line.command)];
+  const auto& items = dialog.SystemMenu().Items();
+  const auto entry =
+      std::find_if(items.begin(), items.end(), [&](const MenuItem& m) { return m.scriptName == info.name; });
+  if (entry == items.end()) Fail(line, std::string("the system menu has no entry for ") + info.name);
+  commandWords_ = line.args;
+  commandNamedFiles_ = true;
+  dialog.SendMessage(WM_SYSCOMMAND, entry->id);
+  // Words that no file dialog asked for (the program refused first) go with the command.
+  commandWords_.reset();
+  if (!commandNamedFiles_) Fail(line, std::string("usage: ") + info.usage);
+}
+
 void HeadlessHost::Show(CDialog& dialog, const ScriptLine& line) {
   const Control& c = ControlArgument(dialog, line);
   out_ << c.tmpl->name << ": " << c.Describe() << std::endl;
@@ -177,7 +194,13 @@ void HeadlessHost::SaveWindow(CDialog& dialog, const ScriptLine& line) {
 
 void HeadlessHost::Close(CDialog& dialog, const ScriptLine&) { dialog.SendMessage(WM_SYSCOMMAND, SC_CLOSE); }
 
-std::optional<std::vector<std::string>> HeadlessHost::ChooseFiles(const FileDialogRequest&) {
+std::optional<std::vector<std::string>> HeadlessHost::ChooseFiles(const FileDialogRequest& request) {
+  if (commandWords_) {
+    std::vector<std::string> answer = ScriptFileAnswer(*commandWords_, request.optionWords);
+    commandWords_.reset();
+    commandNamedFiles_ = LeadingOptionWords(answer, request.optionWords) < answer.size();
+    return answer;
+  }
   // Answered by the last `files` line; without one the dialog is cancelled.
   auto answer = std::move(pendingFiles_);
   pendingFiles_.reset();
@@ -188,6 +211,8 @@ void HeadlessHost::ShowMessage(const std::string& text, MessageKind kind) {
   err_ << "varnel: " << text << std::endl;
   errorShown_ = errorShown_ || kind == MessageKind::Error;
 }
+
+void HeadlessHost::ShowTable(const TableView& table) { out_ << table.copyText << std::flush; }
 
 void HeadlessHost::ReportInvalid(CDialog&, const Control& control, const std::string& message) {
   err_ << "varnel: " << control.tmpl->name << ": " << message << std::endl;

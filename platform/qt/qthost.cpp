@@ -16,6 +16,7 @@
 
 #include "platform/dialog.h"
 #include "platform/qt/dialogwindow.h"
+#include "platform/qt/tablewindow.h"
 #include "platform/windowhost.h"
 
 namespace {
@@ -134,12 +135,19 @@ void QtHost::UserSelected(DialogWindow& window, int id, int index) {
 
 void QtHost::UserSystemCommand(DialogWindow& window, UINT command) {
   const bool about = command != 0 && command == window.AboutCommand();
+  const auto& items = window.Dialog().SystemMenu().Items();
+  const auto entry = std::find_if(items.begin(), items.end(), [&](const MenuItem& m) { return m.id == command; });
+  menuCommand_ = entry != items.end() && IsMain(window) ? entry->scriptName : std::string();
+  menuCommandFiles_.reset();
   Act(
       window, [&] { window.Dialog().SendMessage(WM_SYSCOMMAND, command); },
       [&](SessionRecord& record) {
-        // Closing needs no line: the end of a script closes the dialog.
+        // Closing needs no line: the end of a script closes the dialog; a cancelled file dialog
+        // leaves nothing to do again.
         if (about) record.AboutOpened();
+        if (!menuCommand_.empty() && menuCommandFiles_) record.MenuCommand(menuCommand_, *menuCommandFiles_);
       });
+  menuCommand_.clear();
 }
 
 void QtHost::Exposed(DialogWindow& window) {
@@ -179,7 +187,12 @@ std::optional<std::vector<std::string>> QtHost::ChooseFiles(const FileDialogRequ
   auto answer = fileAnswer_ ? fileAnswer_(request) : RunFileDialog(request);
   if (answer && answer->empty()) answer.reset();
   // Only the main dialog's file dialogs belong to the session.
-  if (record_ && windows_.size() == 1) record_->FilesChosen(answer);
+  if (record_ && windows_.size() == 1) {
+    if (menuCommand_.empty())
+      record_->FilesChosen(answer);
+    else
+      menuCommandFiles_ = answer;
+  }
   return answer;
 }
 
@@ -243,6 +256,11 @@ void QtHost::ShowFatalReport(const std::string& text) {
   QMessageBox box(QMessageBox::Critical, QStringLiteral("Varnel"), QString::fromStdString(text), QMessageBox::Ok,
                   TopWindow());
   box.exec();
+}
+
+void QtHost::ShowTable(const TableView& table) {
+  if (tableSink_) return tableSink_(table);
+  RunTableWindow(table, TopWindow());
 }
 
 namespace {

@@ -28,6 +28,8 @@ class QtHost final : public Host {
   void SetFileAnswer(FileAnswer answer) { fileAnswer_ = std::move(answer); }
   // Receives messages instead of a message box.
   void SetMessageSink(std::function<void(const std::string&)> sink) { messageSink_ = std::move(sink); }
+  // Receives tables instead of their window.
+  void SetTableSink(std::function<void(const TableView&)> sink) { tableSink_ = std::move(sink); }
   // Realises `dialog` and shows it without waiting for it to end.
   std::unique_ptr<DialogWindow> Open(CDialog& dialog);
   DialogWindow* WindowOf(const CDialog& dialog) const;
@@ -44,6 +46,7 @@ class QtHost final : public Host {
   bool IsMinimised(const CDialog& dialog) const override;
   void SetBusy(bool busy) override;
   void ShowFatalReport(const std::string& text) override;
+  void ShowTable(const TableView& table) override;
 
   // --- What the windows report ---------------------------------------------------------------
   void UserEdited(DialogWindow& window, int id, const std::string& text);
@@ -70,4 +73,9 @@ class QtHost final : public Host {
   int busyDepth_ = 0;
   FileAnswer fileAnswer_;
   std::function<void(const std::string&)> messageSink_;
+  std::function<void(const TableView&)> tableSink_;
+  // While a system command that scripts choose by name runs: its name, and its file dialog's
+  // answer, which the record writes with the command rather than as a `files` line.
+  std::string menuCommand_;
+  std::optional<std::vector<std::string>> menuCommandFiles_;
 };

@@ -36,16 +36,27 @@ void SessionRecord::Selected(const std::string& control, int index) {
   Add(FormatScriptLine(ScriptCommand::Select, {control, std::to_string(index)}));
 }
 
+void SessionRecord::FollowFiles(const std::vector<std::string>& paths) {
+  if (paths.empty()) return;
+  dir_ = std::filesystem::absolute(paths.front()).lexically_normal().parent_path();
+}
+
 void SessionRecord::FilesChosen(const std::optional<std::vector<std::string>>& paths) {
   std::vector<std::string> args;
   if (paths) {
     for (const std::string& path : *paths) args.push_back(FilesArgument(path));
-    if (!paths->empty()) {
-      const std::filesystem::path first = std::filesystem::absolute(paths->front()).lexically_normal();
-      dir_ = first.parent_path();
-    }
+    FollowFiles(*paths);
   }
   Add(FormatScriptLine(ScriptCommand::Files, args));
+}
+
+void SessionRecord::MenuCommand(const std::string& name, const std::vector<std::string>& paths) {
+  const auto command = FindScriptCommand(name);
+  if (!command) return;
+  std::vector<std::string> args;
+  for (const std::string& path : paths) args.push_back(FilesArgument(path));
+  FollowFiles(paths);
+  Add(FormatScriptLine(*command, args));
 }
 
 void SessionRecord::AboutOpened() { Add(FormatScriptLine(ScriptCommand::About)); }

@@ -22,6 +22,9 @@ class SessionRecord {
   // for Cancel. A load moves the record into the folder of its first file.
   void FilesChosen(const std::optional<std::vector<std::string>>& paths);
   void AboutOpened();
+  // A system menu entry that scripts choose with the command `name`, and the answer of the file
+  // dialog it opened; the record moves as for a load.
+  void MenuCommand(const std::string& name, const std::vector<std::string>& paths);
   // The window was uncovered and the program repainted it. The first one is the paint every
   // shown dialog gets; one after no other action changes nothing and is left out.
   void Painted();
@@ -38,6 +41,8 @@ class SessionRecord {
 
  private:
   void Add(std::string line);
+  // The record goes into the folder of the first of the files the user chose.
+  void FollowFiles(const std::vector<std::string>& paths);
 
   std::filesystem::path startDir_;
   std::filesystem::path dir_;

@@ -55,13 +55,20 @@ TEST_F(StartedDialog, RepaintRestoresAnEditThatNoHandlerHasRead) {
   EXPECT_EQ(dlg->m_exposureTime, 0.1);
 }
 
-TEST_F(StartedDialog, SystemMenuOffersTheAboutBox) {
+TEST_F(StartedDialog, SystemMenuOffersTheAboutBoxTheImportAndTheResults) {
   const auto& items = dlg->SystemMenu().Items();
-  ASSERT_EQ(items.size(), 2u);
+  ASSERT_EQ(items.size(), 4u);
   EXPECT_EQ(items[0].flags, MF_SEPARATOR);
   EXPECT_EQ(items[1].flags, MF_STRING);
   EXPECT_EQ(items[1].id, IDM_ABOUTBOX);
   EXPECT_EQ(items[1].text, "&About Varnel...");
+  // Scripts choose the import by its command's name.
+  EXPECT_EQ(items[2].id, IDM_IMPORT_TRACES);
+  EXPECT_EQ(items[2].text, "&Import idealised traces...");
+  EXPECT_EQ(items[2].scriptName, "import");
+  EXPECT_EQ(items[3].id, IDM_RESULTS);
+  EXPECT_EQ(items[3].text, "&Results...");
+  EXPECT_EQ(items[3].scriptName, "results");
 
   dlg->SendMessage(WM_SYSCOMMAND, IDM_ABOUTBOX);
   EXPECT_EQ(host.modalRuns, 1);

@@ -123,6 +123,15 @@ TEST_F(LogReportTest, TheResultsTableSaysWhatTheRatesComeFromAndHowSureTheyAre) 
   EXPECT_EQ(comments[1], "# reports: 60 in " + dir / "reports/");
   EXPECT_EQ(comments[2], "# exposure time (s): 0.1");
   EXPECT_EQ(comments[4], "# cutoffs: 0.333333 0.666667 1");
+
+  // "Results..." shows the same rows, and copies them tab-separated.
+  dlg->SendMessage(WM_SYSCOMMAND, IDM_RESULTS);
+  ASSERT_EQ(host.tables.size(), 1u);
+  const TableView& shown = host.tables.front();
+  EXPECT_EQ(shown.rows, std::vector<std::vector<std::string>>{cells});
+  std::string copied = rows[0] + '\n' + rows[1] + '\n';
+  std::replace(copied.begin(), copied.end(), ',', '\t');
+  EXPECT_EQ(shown.copyText, copied);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The session record: the lines it writes, and that a recorded session replayed without a
 // window writes the same files.
+#include <QMenu>
 #include <QtTest>
 
 #include <fstream>
@@ -40,6 +41,7 @@ class RecordTest : public QObject {
   void theRecordIsAScriptThatReadsBackAsWritten();
   void anEarlierRecordIsKeptAndAFailureIsToldWhy();
   void aSessionInTheWindowReplaysToTheSameFiles();
+  void anImportFromTheBackgroundMenuIsRecordedAndReplays();
 };
 
 void RecordTest::keystrokesAtTheEndOfOneEditMakeOneLine() {
@@ -195,6 +197,36 @@ void RecordTest::aSessionInTheWindowReplaysToTheSameFiles() {
       QVERIFY2(got.count(name) && undated(name, got.at(name)) == undated(name, bytes), name.c_str());
     QCOMPARE(got.size(), want.size());
   }
+}
+
+void RecordTest::anImportFromTheBackgroundMenuIsRecordedAndReplays() {
+  ShownDialog shown;
+  const std::filesystem::path traces = shown.dir.path() / "my traces";
+  std::filesystem::create_directory(traces);
+  std::ofstream(traces / "a.txt") << "frame idealised\n1 0.2\n2 0.2\n3 0.8\n4 0.2\n";
+  std::ofstream(traces / "b.txt") << "0.8\n0.8\n0.5\n";
+  shown.Type(IDC_PEAKS_IN_REPORT, "3");
+  const auto actions = shown.window->SystemMenu()->actions();
+  const auto import = std::find_if(actions.begin(), actions.end(),
+                                   [](QAction* a) { return a->text() == "&Import idealised traces..."; });
+  QVERIFY(import != actions.end());
+  (*import)->trigger();  // cancelled: nothing to do again
+  shown.fileAnswer = Lines{(traces / "a.txt").string(), (traces / "b.txt").string()};
+  (*import)->trigger();
+  QVERIFY2(shown.messages.empty(), shown.messages.empty() ? "" : shown.messages.front().c_str());
+  QCOMPARE(shown.dlg.m_records.size(), 18u);
+  QCOMPARE(shown.host.Record()->Lines(),
+           (Lines{"type IDC_PEAKS_IN_REPORT 3",
+                  "import \"" + (traces / "a.txt").string() + "\" \"" + (traces / "b.txt").string() + "\""}));
+  QCOMPARE(shown.host.Record()->Path(), traces / SessionRecord::kFileName);
+
+  // Replayed, the import makes a folder of its own with the same reports and map.
+  const ProgramRun replay =
+      RunProgram(VARNEL_PROGRAM, "--script '" + (traces / SessionRecord::kFileName).string() + "'");
+  QVERIFY2(replay.status == 0, replay.err.c_str());
+  const auto first = FilesIn(traces / "varnel-reports"), again = FilesIn(traces / "varnel-reports-2");
+  QCOMPARE(first.size(), 3u);
+  QVERIFY(first == again);
 }
 
 #include "record_test.moc"

@@ -41,11 +41,13 @@ class TestHost final : public Host {
   void SetBusy(bool busy) override { busyCalls += busy ? 1 : 0; }
   // The process ends right after: standard error is where a test can see the report was shown.
   void ShowFatalReport(const std::string& text) override { std::cerr << "shown by the host: " << text << std::endl; }
+  void ShowTable(const TableView& table) override { tables.push_back(table); }
 
   std::vector<std::string> messages;  // every one, in order
   std::vector<std::string> errors;
   std::vector<std::string> notices;
   std::vector<std::string> invalid;
+  std::vector<TableView> tables;
   std::deque<std::optional<std::vector<std::string>>> fileAnswers;  // nullopt: Cancel
   std::optional<FileDialogRequest> lastFileRequest;
   int modalRuns = 0;

@@ -168,6 +168,50 @@ TEST(SimulatorFiles, SameSeedGivesTheSameBytesAndMoleculesDoNotDependOnTheCount)
   }
 }
 
+// Traces: one file of frames per molecule, numbered 1 ..., a noisy signal around an idealised
+// column that takes only the molecule's own observed state values; the same rate table as the
+// reports; an exposure that would leave a state with a chance of 1 per frame is refused.
+TEST(SimulatorTraces, FramesOfTheChainAtTheMoleculesLevelsWithTheReportsRates) {
+  const TempDir dir;
+  const auto reports = Simulate(OutTo("reports") + "--molecules 2");
+  const auto traces = Simulate(OutTo("traces") + "--molecules 3 --traces --frames 400 --prefix m");
+  ASSERT_EQ(traces.status, 0) << traces.err;
+  const auto rows = [](const std::string& table) {
+    std::string kept;
+    std::istringstream lines(table);
+    for (std::string line; std::getline(lines, line);)
+      if (line.rfind("#", 0) != 0) kept += line + "\n";
+    return kept;
+  };
+  EXPECT_EQ(rows(traces.out), rows(reports.out));
+  const auto files = ReportsIn("traces");
+  ASSERT_EQ(files.size(), 3u);
+  EXPECT_EQ(files.front().filename(), "m_0001.txt");
+  for (const auto& file : files) {
+    std::istringstream text(readFile(file));
+    std::string line;
+    for (int header = 0; header < 3; ++header) std::getline(text, line);
+    EXPECT_EQ(line, "frame signal idealised");
+    std::vector<double> levels;
+    long frames = 0, steps = 0;
+    double frame = 0, signal = 0, idealised = 0, previous = -1;
+    while (text >> frame >> signal >> idealised) {
+      EXPECT_EQ(frame, ++frames) << file;
+      EXPECT_LT(std::fabs(signal - idealised), 0.5) << file;  // ten times the signal noise
+      if (std::find(levels.begin(), levels.end(), idealised) == levels.end()) levels.push_back(idealised);
+      steps += frames > 1 && idealised != previous;
+      previous = idealised;
+    }
+    EXPECT_TRUE(text.eof()) << file;
+    EXPECT_EQ(frames, 400) << file;
+    EXPECT_LE(levels.size(), 3u) << file;
+    EXPECT_GT(steps, 0) << file;
+  }
+  EXPECT_EQ(Simulate(OutTo("more") + "--molecules 1 --traces --peaks 3").status, 2);
+  EXPECT_EQ(Simulate(OutTo("more") + "--molecules 1 --traces --exposure 2").status, 2);
+  EXPECT_TRUE(ReportsIn("more").empty());
+}
+
 // ln(rate per frame) and transition count of every off-diagonal record, by
 // class i->j of the nearest true state (states numbered from 1).
 using Classes = std::map<std::pair<int, int>, std::vector<std::pair<double, double>>>;

@@ -12,11 +12,28 @@
 #include <fstream>
 #include <iostream>
 #include <optional>
+#include <utility>
 
 #include "app/varneldlg.h"
 #include "platform/qt/dialogwindow.h"
 #include "platform/qt/qthost.h"
 #include "platform/script.h"
+
+namespace {
+
+// The next modal box (About, a table) is photographed from inside its loop, as OUT with `suffix`
+// before the extension, and then closed.
+void PhotographNextBox(const char* out, const char* suffix) {
+  QTimer::singleShot(0, [path = QString::fromLocal8Bit(out), suffix]() mutable {
+    QWidget* box = QApplication::activeModalWidget();
+    if (!box) return;
+    path.insert(path.lastIndexOf(QLatin1Char('.')), QLatin1String(suffix));
+    box->grab().save(path);
+    QTest::keyClick(box, Qt::Key_Escape);
+  });
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 3) {
@@ -34,7 +51,12 @@ int main(int argc, char** argv) {
   QtHost host;
   AfxSetHost(&host);
   std::optional<std::vector<std::string>> answer;
-  host.SetFileAnswer([&](const FileDialogRequest&) { return answer; });
+  std::optional<std::vector<std::string>> importWords;  // answer the import's file dialog
+  host.SetFileAnswer([&](const FileDialogRequest& request) {
+    if (!importWords) return answer;
+    const auto words = std::exchange(importWords, std::nullopt);
+    return std::optional(ScriptFileAnswer(*words, request.optionWords));
+  });
   host.SetMessageSink([](const std::string& text) { std::cerr << "varnel: " << text << std::endl; });
   int status = 0;
   {
@@ -80,20 +102,21 @@ int main(int argc, char** argv) {
           break;
         }
         case ScriptCommand::About:
-          // The box is modal: photograph it from inside its loop, beside OUT.png, then close it.
-          QTimer::singleShot(0, [&] {
-            QWidget* box = QApplication::activeModalWidget();
-            if (!box) return;
-            QString out = QString::fromLocal8Bit(argv[2]);
-            out.insert(out.lastIndexOf(QLatin1Char('.')), QStringLiteral("-about"));
-            box->grab().save(out);
-            QTest::keyClick(box, Qt::Key_Escape);
-          });
+          PhotographNextBox(argv[2], "-about");
           QTest::keyClick(window.get(), Qt::Key_F1);
           break;
         case ScriptCommand::Files:
           answer = ExpandScriptPaths(line.args);
           break;
+        case ScriptCommand::Import:
+        case ScriptCommand::Results: {
+          const std::string name = ScriptCommands()[static_cast<std::size_t>(line.command)].name;
+          if (line.command == ScriptCommand::Import) importWords = line.args;
+          if (line.command == ScriptCommand::Results) PhotographNextBox(argv[2], "-results");
+          for (const MenuItem& item : dlg.SystemMenu().Items())
+            if (item.scriptName == name) host.UserSystemCommand(*window, item.id);
+          break;
+        }
         // Not user actions: what they print, check or save belongs to script mode.
         case ScriptCommand::Paint:
         case ScriptCommand::Show:

@@ -1,0 +1,159 @@
+#include "import/importoptions.h"
+
+#include <algorithm>
+#include <charconv>
+
+#include "app/analysis_types.h"
+
+namespace {
+
+// A column number larger than this is a mistake, not a table.
+constexpr int kMaxColumn = 1000000;
+
+struct OptionInfo {
+  std::string_view name;
+  bool takesValue;
+};
+
+constexpr OptionInfo kOptions[] = {
+    {"--column", true},  {"--molecule", true}, {"--value", true}, {"--frame", true},  {"--length", true},
+    {"--dwells", false}, {"--peaks", true},    {"--out", true},   {"--prefix", true},
+};
+
+bool IsOption(std::string_view word) { return word.size() > 2 && word.substr(0, 2) == "--"; }
+
+const OptionInfo* FindOption(std::string_view name) {
+  const auto found = std::find_if(std::begin(kOptions), std::end(kOptions),
+                                  [&](const OptionInfo& option) { return option.name == name; });
+  return found == std::end(kOptions) ? nullptr : found;
+}
+
+std::optional<int> WholeNumber(const std::string& text) {
+  int value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+// The options as given, before the layout they make is checked.
+struct Given {
+  ImportOptions options;
+  std::optional<ColumnRef> molecule, value, length;
+  bool dwells = false;
+};
+
+// Takes one option's value into `given`; a message when the value is not one the option takes.
+std::optional<std::string> Apply(std::string_view name, const std::string& value, Given& given) {
+  const std::string option(name);
+  ImportOptions& options = given.options;
+  if (name == "--peaks") {
+    const auto peaks = WholeNumber(value);
+    if (!peaks || *peaks < 1 || *peaks > kMaxPeaks)
+      return option + " must be a whole number from 1 to " + std::to_string(kMaxPeaks) + ", not '" + value + "'";
+    options.peaks = *peaks;
+    return std::nullopt;
+  }
+  if (name == "--out") {
+    if (value.empty()) return option + ": the folder has no name";
+    options.out = value;
+    return std::nullopt;
+  }
+  if (name == "--prefix") {
+    if (value.empty() || value.find('/') != std::string::npos)
+      return option + " must be a name without '/', not '" + value + "'";
+    options.prefix = value;
+    return std::nullopt;
+  }
+  ColumnRef column{option, 0, {}};
+  if (value.empty()) return option + ": name the column or give its number";
+  if (std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    const auto number = WholeNumber(value);
+    if (!number || *number < 1 || *number > kMaxColumn) return option + ": columns are numbered from 1";
+    column.number = *number;
+  } else {
+    column.name = value;
+  }
+  if (name == "--column") options.column = column;
+  if (name == "--frame") options.frame = column;
+  if (name == "--molecule") given.molecule = column;
+  if (name == "--value") given.value = column;
+  if (name == "--length") given.length = column;
+  return std::nullopt;
+}
+
+// The layout the options make, with the default columns of dwell lists; a message for options
+// that do not go together.
+std::optional<std::string> SettleLayout(Given& given) {
+  ImportOptions& options = given.options;
+  const auto numbered = [](const char* option, int number) { return ColumnRef{option, number, {}}; };
+  if (given.dwells) {
+    if (options.column || options.frame) return "--column and --frame do not go with --dwells";
+    options.layout = TraceLayout::Dwells;
+    options.molecule = given.molecule.value_or(numbered("--molecule", 1));
+    options.value = given.value.value_or(numbered("--value", 2));
+    options.length = given.length.value_or(numbered("--length", 3));
+    return std::nullopt;
+  }
+  if (given.length) return "--length goes with --dwells";
+  if (given.molecule || given.value) {
+    if (!given.molecule || !given.value) return "a table needs both --molecule and --value";
+    if (options.column) return "--column is for one molecule per file; a table takes --value";
+    options.layout = TraceLayout::Table;
+    options.molecule = *given.molecule;
+    options.value = *given.value;
+    return std::nullopt;
+  }
+  if (options.frame) return "--frame goes with --molecule and --value";
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::size_t ImportOptionWords(std::string_view word) {
+  if (!IsOption(word)) return 0;
+  if (word.find('=') != std::string_view::npos) return 1;
+  const OptionInfo* option = FindOption(word);
+  return option && option->takesValue ? 2 : 1;
+}
+
+std::optional<ImportArguments> ParseImportArguments(std::span<const std::string> words, std::string& error) {
+  Given given;
+  ImportArguments arguments;
+  for (std::size_t k = 0; k < words.size(); ++k) {
+    const std::string& word = words[k];
+    if (!IsOption(word)) {
+      arguments.paths.push_back(word);
+      continue;
+    }
+    const std::size_t equals = word.find('=');
+    const std::string_view name = std::string_view(word).substr(0, equals);
+    const OptionInfo* option = FindOption(name);
+    if (!option) {
+      error = "unknown option '" + std::string(name) + "'";
+      return std::nullopt;
+    }
+    if (!option->takesValue) {
+      if (equals != std::string::npos) {
+        error = std::string(name) + " takes no value";
+        return std::nullopt;
+      }
+      given.dwells = true;
+      continue;
+    }
+    if (equals == std::string::npos && k + 1 == words.size()) {
+      error = std::string(name) + " needs a value";
+      return std::nullopt;
+    }
+    const std::string value = equals == std::string::npos ? words[++k] : word.substr(equals + 1);
+    if (auto why = Apply(name, value, given)) {
+      error = *why;
+      return std::nullopt;
+    }
+  }
+  if (auto why = SettleLayout(given)) {
+    error = *why;
+    return std::nullopt;
+  }
+  arguments.options = std::move(given.options);
+  return arguments;
+}

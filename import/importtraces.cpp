@@ -1,0 +1,182 @@
+#include "import/importtraces.h"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <filesystem>
+#include <iterator>
+#include <memory>
+#include <new>
+
+#include "app/analysis_types.h"
+
+#include "import/counting.h"
+#include "import/reportfolder.h"
+#include "import/tracefile.h"
+#include "reports/parallel.h"
+#include "reports/reportwriter.h"
+
+namespace {
+
+// A summary names at most this many molecules of each kind it skipped; the rest are counted.
+constexpr std::size_t kNamesShown = 10;
+constexpr std::int64_t kLeastFrames = 2;
+
+// Runs body(k) for k = 0 ... count - 1 on several threads, each taking the next k not yet taken.
+template <class Body>
+void ForEachInParallel(std::size_t count, Body body) {
+  std::atomic<std::size_t> next{0};
+  const int threads = static_cast<int>(std::min<std::size_t>(ThreadCount(0), std::max<std::size_t>(count, 1)));
+  RunOnThreads(threads, [&](int) {
+    for (std::size_t k = next++; k < count; k = next++) body(k);
+  });
+}
+
+// A header line may not break: control bytes of a name become '?'.
+std::string OneLine(std::string text) {
+  for (char& c : text)
+    if (static_cast<unsigned char>(c) < ' ') c = '?';
+  return text;
+}
+
+std::string ReportOf(const Molecule& molecule, const LevelCounts& counts, int peaks) {
+  const std::array<std::string, 4> header = {"varnel-import transition report", "source: " + OneLine(molecule.source),
+                                             "levels " + std::to_string(counts.LevelCount()) + ", frames " +
+                                                 std::to_string(counts.frames) + ", peaks " + std::to_string(peaks),
+                                             "initial final rate_per_frame mean_dwell_frames transitions"};
+  return ReportText(header, ReportRecords(counts, peaks));
+}
+
+enum class Outcome { Written, TooManyLevels, TooFewFrames, Failed };
+
+std::string Plural(std::size_t count, const std::string& one, const std::string& more) {
+  return std::to_string(count) + " " + (count == 1 ? one : more);
+}
+
+// "2 with more than 10 levels (a.txt, b.txt)"
+std::string SkippedOfKind(const std::vector<SkippedMolecule>& skipped, SkipReason reason, const std::string& what) {
+  std::vector<std::string> names;
+  for (const SkippedMolecule& molecule : skipped)
+    if (molecule.reason == reason) names.push_back(molecule.source);
+  if (names.empty()) return {};
+  std::string text = std::to_string(names.size()) + " with " + what + " (";
+  for (std::size_t k = 0; k < names.size() && k < kNamesShown; ++k) text += (k ? ", " : "") + names[k];
+  if (names.size() > kNamesShown) text += ", and " + std::to_string(names.size() - kNamesShown) + " more";
+  return text + ")";
+}
+
+std::string SkippedText(const ImportResult& result) {
+  std::string text;
+  for (const std::string& part : {SkippedOfKind(result.skipped, SkipReason::TooManyLevels,
+                                                "more than " + std::to_string(result.peaks) + " levels"),
+                                  SkippedOfKind(result.skipped, SkipReason::TooFewFrames, "fewer than 2 frames")})
+    if (!part.empty()) text += (text.empty() ? "" : ", ") + part;
+  return text;
+}
+
+// Every molecule of every file, in the order of the files; or the first file's error.
+std::vector<Molecule> ReadMolecules(const std::vector<std::string>& paths, const ImportOptions& options,
+                                    std::string& error) {
+  std::vector<TraceReading> readings(paths.size());
+  ForEachInParallel(paths.size(), [&](std::size_t f) {
+    try {
+      readings[f] = ReadTraceFile(paths[f], options);
+    } catch (const std::bad_alloc&) {
+      readings[f].error = paths[f] + ": there is not enough memory to read it";
+    }
+  });
+  std::vector<Molecule> molecules;
+  for (TraceReading& reading : readings) {
+    if (!reading.error.empty()) {
+      error = reading.error;
+      return {};
+    }
+    std::move(reading.molecules.begin(), reading.molecules.end(), std::back_inserter(molecules));
+  }
+  return molecules;
+}
+
+std::string ReportName(const std::string& prefix, std::size_t molecule, std::size_t molecules) {
+  return NumberedName(prefix, static_cast<long>(molecule) + 1, static_cast<long>(molecules), ".dat");
+}
+
+// Counts each molecule and writes its report, unless it is skipped; several molecules at a time.
+std::vector<Outcome> CountAndWrite(std::vector<Molecule>& molecules, const std::string& prefix, int peaks,
+                                   const PendingFolder& folder, std::vector<std::string>& errors) {
+  std::vector<Outcome> outcomes(molecules.size());
+  const auto mostLevels = static_cast<std::size_t>(peaks);
+  ForEachInParallel(molecules.size(), [&](std::size_t m) {
+    try {
+      const LevelCounts counts = CountTransitions(molecules[m].dwells, mostLevels);
+      std::vector<Dwell>().swap(molecules[m].dwells);  // counted: the memory can go
+      if (counts.frames < kLeastFrames)
+        outcomes[m] = Outcome::TooFewFrames;
+      else if (counts.LevelCount() > mostLevels)
+        outcomes[m] = Outcome::TooManyLevels;
+      else if (folder.Write(ReportName(prefix, m, molecules.size()), ReportOf(molecules[m], counts, peaks), errors[m]))
+        outcomes[m] = Outcome::Written;
+      else
+        outcomes[m] = Outcome::Failed;
+    } catch (const std::bad_alloc&) {
+      outcomes[m] = Outcome::Failed;
+      errors[m] = "there is not enough memory for the report of " + molecules[m].source;
+    }
+  });
+  return outcomes;
+}
+
+}  // namespace
+
+ImportResult ImportTraces(const std::vector<std::string>& paths, const ImportOptions& options, int peaks,
+                          const std::string& folder) {
+  ImportResult result;
+  result.folder = folder;
+  result.peaks = peaks;
+  if (paths.empty()) {
+    result.error = "no trace files were given";
+    return result;
+  }
+  if (peaks < 1 || peaks > kMaxPeaks) {
+    result.error = "reports hold 1 to " + std::to_string(kMaxPeaks) + " peaks, not " + std::to_string(peaks);
+    return result;
+  }
+  std::vector<Molecule> molecules = ReadMolecules(paths, options, result.error);
+  if (!result.error.empty()) return result;
+  result.molecules = molecules.size();
+  const std::unique_ptr<PendingFolder> pending = PendingFolder::Create(folder, result.error);
+  if (!pending) return result;
+
+  std::vector<std::string> errors(molecules.size());
+  const std::vector<Outcome> outcomes = CountAndWrite(molecules, options.prefix, peaks, *pending, errors);
+  for (std::size_t m = 0; m < molecules.size(); ++m) {
+    if (outcomes[m] == Outcome::Failed) {
+      result.error = errors[m];
+      result.reports.clear();
+      return result;
+    }
+    if (outcomes[m] == Outcome::Written)
+      result.reports.push_back(
+          (std::filesystem::path(folder) / ReportName(options.prefix, m, molecules.size())).string());
+    if (outcomes[m] == Outcome::TooManyLevels)
+      result.skipped.push_back({molecules[m].source, SkipReason::TooManyLevels});
+    if (outcomes[m] == Outcome::TooFewFrames) result.skipped.push_back({molecules[m].source, SkipReason::TooFewFrames});
+  }
+  if (result.reports.empty()) {
+    result.error = "no molecule gives a report: " + SkippedText(result);
+    return result;
+  }
+  if (!pending->Commit(result.error)) result.reports.clear();
+  return result;
+}
+
+std::string ReportFolderFor(const ImportOptions& options, const std::vector<std::string>& paths) {
+  if (options.out) return *options.out;
+  return FreeFolderBeside(paths.empty() ? std::string() : paths.front(), "varnel-reports");
+}
+
+std::string ImportSummary(const ImportResult& result) {
+  std::string text = Plural(result.molecules, "molecule", "molecules") + " read, " +
+                     Plural(result.reports.size(), "report", "reports") + " written to " + result.folder;
+  if (!result.skipped.empty()) text += "; skipped: " + SkippedText(result);
+  return text;
+}

@@ -1,0 +1,319 @@
+#include "import/tracefile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <optional>
+#include <unordered_map>
+
+#include "import/tracetext.h"
+
+namespace {
+
+// No molecule stays this many frames in one dwell; a longer one is a mistake in the list.
+constexpr double kMostDwellFrames = 1e9;
+// A message quotes at most this much of a field.
+constexpr std::size_t kQuotedBytes = 40;
+
+// Ends the reading of a file with a message.
+struct TraceError {
+  std::string message;
+};
+
+[[noreturn]] void Fail(const std::string& where, const std::string& why) { throw TraceError{where + ": " + why}; }
+
+std::string At(const std::string& name, std::size_t line) { return name + ":" + std::to_string(line); }
+
+std::string Quoted(std::string_view field) {
+  std::string text = "\"";
+  for (const char c : field.substr(0, kQuotedBytes)) text += static_cast<unsigned char>(c) < ' ' ? '?' : c;
+  return text + (field.size() > kQuotedBytes ? "...\"" : "\"");
+}
+
+std::string NumberText(double value) {
+  char text[32];
+  return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    return lower(x) == lower(y);
+  });
+}
+
+// The header above the rows, and how many fields every row has.
+struct Shape {
+  std::vector<std::string> names;  // the fields of the last header line
+  std::size_t namesLine = 0;       // its number; 0 without a header
+  std::size_t columns = 0;
+  std::size_t firstRow = 0;  // the line number of the first row
+};
+
+std::optional<std::size_t> NamedColumn(const std::vector<std::string>& names, const std::string& name) {
+  const auto found = std::find_if(names.begin(), names.end(), [&](const std::string& n) { return SameName(n, name); });
+  if (found == names.end()) return std::nullopt;
+  return static_cast<std::size_t>(found - names.begin());
+}
+
+// The 0-based index of column `ref` in the rows.
+std::size_t ColumnIndex(const ColumnRef& ref, const Shape& shape, const std::string& file) {
+  if (ref.number > 0) {
+    const auto index = static_cast<std::size_t>(ref.number - 1);
+    if (index >= shape.columns)
+      Fail(At(file, shape.firstRow), ref.option + " " + std::to_string(ref.number) + ", but the rows have " +
+                                         std::to_string(shape.columns) + " columns");
+    return index;
+  }
+  if (shape.namesLine == 0) Fail(file, "no header line names the columns; give " + ref.option + " as a column number");
+  const auto index = NamedColumn(shape.names, ref.name);
+  if (!index) Fail(At(file, shape.namesLine), "no column named " + Quoted(ref.name) + " in this header line");
+  if (*index >= shape.columns)
+    Fail(At(file, shape.firstRow),
+         "the rows have no column " + Quoted(ref.name) + ": they hold " + std::to_string(shape.columns) + " values");
+  return *index;
+}
+
+// The column whose fields may be text: the molecule's name, in the layouts that have one.
+std::optional<std::size_t> TextColumn(const ImportOptions& options, const std::vector<std::string>& names) {
+  if (options.layout == TraceLayout::OnePerFile) return std::nullopt;
+  if (options.molecule.number > 0) return static_cast<std::size_t>(options.molecule.number - 1);
+  return NamedColumn(names, options.molecule.name);
+}
+
+bool IsNumber(std::string_view field) {
+  double ignored = 0;
+  return IsPlainDecimal(field) || ReadField(field, ignored) != FieldKind::Text;
+}
+
+bool IsRow(const std::vector<std::string_view>& fields, std::optional<std::size_t> textColumn) {
+  for (std::size_t k = 0; k < fields.size(); ++k)
+    if (k != textColumn && !IsNumber(fields[k])) return false;
+  return true;
+}
+
+// The rows of one file: every row checked, its numbers read.
+class Rows {
+ public:
+  Rows(std::string_view text, std::string file, const ImportOptions& options) : lines_(text), file_(std::move(file)) {
+    bool anyLine = false;
+    for (;;) {
+      if (!lines_.Next()) Fail(file_, anyLine ? "no rows of numbers below the header" : "the file is empty");
+      anyLine = true;
+      textColumn_ = TextColumn(options, shape_.names);
+      if (IsRow(lines_.Fields(), textColumn_)) break;
+      shape_.names.assign(lines_.Fields().begin(), lines_.Fields().end());
+      shape_.namesLine = lines_.Number();
+    }
+    shape_.columns = lines_.Fields().size();
+    shape_.firstRow = lines_.Number();
+    roles_.assign(shape_.columns, Role::Number);
+    if (textColumn_ && *textColumn_ < shape_.columns) roles_[*textColumn_] = Role::Text;
+    values_.assign(shape_.columns, 0.0);
+  }
+
+  const Shape& GetShape() const { return shape_; }
+  const std::string& File() const { return file_; }
+
+  // The columns whose values the layout takes: they must be finite numbers.
+  void Take(std::initializer_list<std::size_t> columns) {
+    for (const std::size_t column : columns) roles_[column] = Role::Value;
+  }
+
+  // Checks the row the lines are at and takes its values, then moves on; false when there are
+  // no more rows.
+  bool Next() {
+    if (done_) return false;
+    const auto& fields = lines_.Fields();
+    if (fields.size() != shape_.columns)
+      Fail(Where(), std::to_string(fields.size()) + (fields.size() == 1 ? " value" : " values") +
+                        " where the rows above have " + std::to_string(shape_.columns));
+    for (std::size_t k = 0; k < fields.size(); ++k) {
+      if (roles_[k] == Role::Text || (roles_[k] == Role::Number && IsNumber(fields[k]))) continue;
+      const FieldKind kind = ReadField(fields[k], values_[k]);
+      if (kind == FieldKind::Text)
+        Fail(Where(), Quoted(fields[k]) + " where a number belongs (column " + std::to_string(k + 1) + ")");
+      if (kind == FieldKind::NotFinite && roles_[k] == Role::Value)
+        Fail(Where(), Quoted(fields[k]) + " is not a finite number (column " + std::to_string(k + 1) + ")");
+    }
+    line_ = lines_.Number();
+    // A copy: the fields of the next line take the place of these.
+    if (textColumn_) text_.assign(fields[*textColumn_]);
+    done_ = !lines_.Next();
+    return true;
+  }
+
+  // Of the row Next took last.
+  double Value(std::size_t column) const { return values_[column]; }
+  const std::string& Text() const { return text_; }
+  std::size_t RowLine() const { return line_; }
+  std::string RowWhere() const { return At(file_, line_); }
+
+ private:
+  std::string Where() const { return At(file_, lines_.Number()); }
+
+  TraceLines lines_;
+  std::string file_;
+  Shape shape_;
+  std::optional<std::size_t> textColumn_;
+  // What each column must hold: a molecule's name (any text), a number, or a finite number
+  // that the layout reads.
+  enum class Role { Text, Number, Value };
+  std::vector<Role> roles_;
+  std::vector<double> values_;
+  std::string text_;
+  std::size_t line_ = 0;
+  bool done_ = false;
+};
+
+std::vector<Molecule> OneMolecule(Rows& rows, const ImportOptions& options) {
+  const Shape& shape = rows.GetShape();
+  const std::size_t value = options.column ? ColumnIndex(*options.column, shape, rows.File()) : shape.columns - 1;
+  Molecule molecule{rows.File(), {}};
+  rows.Take({value});
+  while (rows.Next()) AppendFrames(molecule.dwells, rows.Value(value));
+  return {std::move(molecule)};
+}
+
+// The molecules of a table or a dwell list, each under its name, in the order they appear.
+class MoleculesByName {
+ public:
+  explicit MoleculesByName(std::string file) : file_(std::move(file)) {}
+
+  // The molecule of this name, new when it has not appeared before.
+  std::size_t IndexOf(const std::string& name) {
+    if (!molecules_.empty() && name == lastName_) return last_;
+    const auto [at, added] = index_.try_emplace(name, molecules_.size());
+    if (added) molecules_.push_back({file_ + ", molecule " + name, {}});
+    lastName_ = name;
+    last_ = at->second;
+    return last_;
+  }
+  Molecule& operator[](std::size_t k) { return molecules_[k]; }
+  std::size_t size() const { return molecules_.size(); }
+  std::vector<Molecule> Take() { return std::move(molecules_); }
+
+ private:
+  std::string file_;
+  std::vector<Molecule> molecules_;
+  std::unordered_map<std::string, std::size_t> index_;
+  std::string lastName_;
+  std::size_t last_ = 0;
+};
+
+struct FrameRow {
+  double frame;
+  double value;
+  std::size_t line;
+};
+
+// Each molecule's rows in the order of their frame numbers, which must differ.
+void AppendInFrameOrder(MoleculesByName& molecules, std::vector<std::vector<FrameRow>>& rows, const std::string& file) {
+  for (std::size_t m = 0; m < rows.size(); ++m) {
+    std::vector<FrameRow>& frames = rows[m];
+    std::stable_sort(frames.begin(), frames.end(),
+                     [](const FrameRow& a, const FrameRow& b) { return a.frame < b.frame; });
+    for (std::size_t k = 0; k < frames.size(); ++k) {
+      if (k > 0 && frames[k].frame == frames[k - 1].frame) {
+        const auto [first, second] = std::minmax(frames[k - 1].line, frames[k].line);
+        Fail(At(file, second), "the frame of line " + std::to_string(first) + " again, for the same molecule");
+      }
+      AppendFrames(molecules[m].dwells, frames[k].value);
+    }
+  }
+}
+
+std::vector<Molecule> TableMolecules(Rows& rows, const ImportOptions& options) {
+  const Shape& shape = rows.GetShape();
+  // The names are the rows' text column; this only checks that it is there.
+  ColumnIndex(options.molecule, shape, rows.File());
+  const std::size_t value = ColumnIndex(options.value, shape, rows.File());
+  const bool byFrame = options.frame.has_value();
+  const std::size_t frame = byFrame ? ColumnIndex(*options.frame, shape, rows.File()) : value;
+  MoleculesByName molecules(rows.File());
+  std::vector<std::vector<FrameRow>> frameRows;
+  rows.Take({value, frame});
+  while (rows.Next()) {
+    const std::size_t m = molecules.IndexOf(rows.Text());
+    if (!byFrame) {
+      AppendFrames(molecules[m].dwells, rows.Value(value));
+      continue;
+    }
+    frameRows.resize(molecules.size());
+    frameRows[m].push_back({rows.Value(frame), rows.Value(value), rows.RowLine()});
+  }
+  if (byFrame) AppendInFrameOrder(molecules, frameRows, rows.File());
+  return molecules.Take();
+}
+
+std::vector<Molecule> DwellMolecules(Rows& rows, const ImportOptions& options) {
+  const Shape& shape = rows.GetShape();
+  ColumnIndex(options.molecule, shape, rows.File());  // the rows' text column, as in a table
+  const std::size_t value = ColumnIndex(options.value, shape, rows.File());
+  const std::size_t length = ColumnIndex(options.length, shape, rows.File());
+  MoleculesByName molecules(rows.File());
+  rows.Take({value, length});
+  while (rows.Next()) {
+    const double frames = rows.Value(length);
+    if (!(frames >= 1 && frames <= kMostDwellFrames &&
+          frames == static_cast<double>(static_cast<std::int64_t>(frames))))
+      Fail(rows.RowWhere(), "a dwell lasts a whole number of frames from 1 to 1e9, not " + NumberText(frames) +
+                                " (column " + std::to_string(length + 1) + ")");
+    AppendFrames(molecules[molecules.IndexOf(rows.Text())].dwells, rows.Value(value),
+                 static_cast<std::int64_t>(frames));
+  }
+  return molecules.Take();
+}
+
+}  // namespace
+
+TraceReading ReadTraceText(std::string_view text, const std::string& name, const ImportOptions& options) {
+  try {
+    Rows rows(text, name, options);
+    switch (options.layout) {
+      case TraceLayout::OnePerFile:
+        return {OneMolecule(rows, options), {}};
+      case TraceLayout::Table:
+        return {TableMolecules(rows, options), {}};
+      case TraceLayout::Dwells:
+        return {DwellMolecules(rows, options), {}};
+    }
+    return {};
+  } catch (const TraceError& error) {
+    return {{}, error.message};
+  }
+}
+
+TraceReading ReadTraceFile(const std::string& path, const ImportOptions& options) {
+  const auto failed = [&](const std::string& why) { return TraceReading{{}, path + ": " + why}; };
+  // Not waiting: a pipe without a writer would hold an ordinary open for ever.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return failed(std::string("cannot be opened: ") + std::strerror(errno));
+  std::string text;
+  struct stat info {};
+  bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+  int readError = 0;
+  if (regular) {
+    text.resize(static_cast<std::size_t>(info.st_size));
+    std::size_t got = 0;
+    while (got < text.size()) {
+      const ssize_t n = ::read(fd, text.data() + got, text.size() - got);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        readError = n < 0 ? errno : 0;
+        break;
+      }
+      got += static_cast<std::size_t>(n);
+    }
+    text.resize(got);
+  }
+  ::close(fd);
+  if (!regular) return failed("is not a file");
+  if (readError != 0) return failed(std::string("cannot be read: ") + std::strerror(readError));
+  return ReadTraceText(text, path, options);
+}

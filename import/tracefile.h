@@ -1,0 +1,30 @@
+// Reading the molecules of one trace file, in any of the layouts an import takes.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "import/counting.h"
+#include "import/importoptions.h"
+
+// One molecule's frames, and where they came from.
+struct Molecule {
+  std::string source;         // the file; in a table, the file and the molecule's name
+  std::vector<Dwell> dwells;  // in frame order
+};
+
+struct TraceReading {
+  std::vector<Molecule> molecules;  // in the order they first appear
+  std::string error;                // "FILE:LINE: why", or "FILE: why"; then no molecules
+};
+
+// The molecules of the file at `path`, laid out as `options` say.
+//
+// Leading lines that are not all numbers are a header; the last of them names the columns.
+// Every row after it must have as many fields as the first, all of them
+// numbers (a molecule's name may be text); the values the layout reads must be finite.
+TraceReading ReadTraceFile(const std::string& path, const ImportOptions& options);
+
+// The same, for `text` read from a file called `name`.
+TraceReading ReadTraceText(std::string_view text, const std::string& name, const ImportOptions& options);

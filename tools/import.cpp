@@ -1,0 +1,78 @@
+// varnel-import: turns idealised traces into transition reports, one per molecule, that
+// "Load Files" reads.
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "import/importoptions.h"
+#include "import/importtraces.h"
+
+namespace {
+
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+const char* const kUsage =
+    "usage: varnel-import [options] PATH...\n"
+    "\n"
+    "Reads idealised traces (each frame of a molecule's signal assigned to a level)\n"
+    "and writes one transition report per molecule, <prefix>_0001.dat ..., into a\n"
+    "new folder, ready for \"Load Files\". Prints one line: molecules read, reports\n"
+    "written, molecules skipped and why.\n"
+    "\n"
+    "Files are text: columns separated by blanks, tabs, commas or semicolons; the\n"
+    "leading lines that are not all numbers are a header, whose last line may name\n"
+    "the columns. A column COL is a number from 1 or a name in that line.\n"
+    "\n"
+    "Layouts:\n"
+    "  (default)          one molecule per file, a row per frame, in order; the\n"
+    "                     idealised value is the last column\n"
+    "  --column COL       ... or column COL\n"
+    "  --molecule COL --value COL [--frame COL]\n"
+    "                     a table of many molecules, a row per frame: the rows of\n"
+    "                     a molecule in frame order, or ordered by --frame\n"
+    "  --dwells           dwell lists: rows of molecule, level value and dwell\n"
+    "                     length in frames (columns 1, 2, 3, or --molecule,\n"
+    "                     --value, --length COL)\n"
+    "\n"
+    "Options:\n"
+    "  --peaks K          slots per report, K x K records (default 10, 1..1000); a\n"
+    "                     molecule with more than K levels is skipped\n"
+    "  --out DIR          the folder for the reports, new or empty (default: a new\n"
+    "                     folder varnel-reports beside the first PATH)\n"
+    "  --prefix NAME      report name prefix (default molecule)\n"
+    "  --help             show this text\n"
+    "\n"
+    "Exit status: 0 done, 1 nothing written (a file that cannot be read as the\n"
+    "layout asks, no molecule with a report, a folder that cannot be written),\n"
+    "2 bad command line.\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> words(argv + 1, argv + argc);
+  for (const std::string& word : words)
+    if (word == "--help" || word == "-h") {
+      std::cout << kUsage;
+      return 0;
+    }
+  std::string error;
+  const auto arguments = ParseImportArguments(words, error);
+  if (arguments && arguments->paths.empty()) error = "no PATH given";
+  if (!arguments || arguments->paths.empty()) {
+    std::cerr << "varnel-import: " << error << "\nTry 'varnel-import --help'.\n";
+    return kExitUsage;
+  }
+  const ImportOptions& options = arguments->options;
+  const std::string folder = ReportFolderFor(options, arguments->paths);
+  const ImportResult result =
+      ImportTraces(arguments->paths, options, options.peaks.value_or(kDefaultImportPeaks), folder);
+  if (!result.error.empty()) {
+    std::cerr << "varnel-import: " << result.error << "; nothing was written\n";
+    return kExitFailure;
+  }
+  std::cout << ImportSummary(result) << std::endl;
+  return std::cout ? 0 : kExitFailure;
+}
