@@ -99,6 +99,8 @@ class CVarnelDlg : public CDialog {
   void OnImportTraces();
   // "Results...": the table of every fitted class, to read and copy.
   void OnResults();
+  // "Export figures and tables...": the figures and tables of the analysis, into a folder.
+  void OnExportFigures();
   void OnFitGaussian();
   void OnCutoffDown();
   void OnCutoffSelChange();
