@@ -76,7 +76,9 @@ BOOL CVarnelDlg::OnInitDialog() {
       UINT id;
       int text;
       const char* command;
-    } kEntries[] = {{IDM_IMPORT_TRACES, IDS_IMPORT_TRACES, "import"}, {IDM_RESULTS, IDS_RESULTS, "results"}};
+    } kEntries[] = {{IDM_IMPORT_TRACES, IDS_IMPORT_TRACES, "import"},
+                    {IDM_RESULTS, IDS_RESULTS, "results"},
+                    {IDM_EXPORT_FIGURES, IDS_EXPORT_FIGURES, "export"}};
     for (const auto& entry : kEntries) {
       std::string text;
       AfxLoadString(entry.text, text);
@@ -112,6 +114,8 @@ void CVarnelDlg::OnSysCommand(UINT id, LPARAM lParam) {
     OnImportTraces();
   } else if ((id & 0xFFF0u) == IDM_RESULTS) {
     OnResults();
+  } else if ((id & 0xFFF0u) == IDM_EXPORT_FIGURES) {
+    OnExportFigures();
   } else {
     CDialog::OnSysCommand(id, lParam);
   }

@@ -6,9 +6,11 @@
 
 #include "app/analysis_types.h"
 #include "display/colortable.h"
-#include "platform/afxwin.h"
-#include "reports/records.h"
+#include "fit/gaussfit.h"
 #include "fit/results.h"
+#include "platform/afxwin.h"
+#include "reports/densitygrid.h"
+#include "reports/records.h"
 #include "selection/classlists.h"
 
 class CVarnelDlg : public CDialog {
@@ -23,6 +25,7 @@ class CVarnelDlg : public CDialog {
   ColorTable m_colorTable{};
   TransitionRecords m_records;  // the five record arrays, replaced as a whole by every load
   std::vector<std::string> m_recordFiles;  // the reports they came from, each the same number of records
+  DensityGrid m_densityGrid;  // the map's densities, as the last rebuild left them
   Cutoffs m_cutoffs{};  // no state count yet: every slot 0.0
   bool m_cutoffsLocked = false;
   std::vector<std::vector<double>> m_classLists;  // laid out for m_lockedStateCount states
@@ -35,6 +38,7 @@ class CVarnelDlg : public CDialog {
   ClassRule m_fitRules[kMaxStates][kMaxStates];                // how each fitted class was built
   double m_fitExposures[kMaxStates][kMaxStates] = {};          // and the exposure its rate took
   ClassUncertainty m_fitUncertainties[kMaxStates][kMaxStates];  // and how sure its rate is
+  ClassGaussian m_fitGaussians[kMaxStates][kMaxStates];        // and the histogram and Gaussian of its fit
   CircleTable m_circles;
   bool m_drawFitCurve = false;
   CStatic m_histPanel;
@@ -78,6 +82,8 @@ class CVarnelDlg : public CDialog {
   std::string TooManyTransitionsMessage() const;
   // Every fitted class of the current N, in the log's order, for the results table.
   std::vector<ResultRow> ResultRows() const;
+  // Where the results table's numbers come from, now.
+  ResultsSource CurrentResultsSource() const;
 
   // --- Message handlers ---------------------------------------------------------------------
   BOOL OnInitDialog() override;
@@ -93,6 +99,8 @@ class CVarnelDlg : public CDialog {
   void OnImportTraces();
   // "Results...": the table of every fitted class, to read and copy.
   void OnResults();
+  // "Export figures and tables...": the figures and tables of the analysis, into a folder.
+  void OnExportFigures();
   void OnFitGaussian();
   void OnCutoffDown();
   void OnCutoffSelChange();

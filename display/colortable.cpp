@@ -99,8 +99,9 @@ void CVarnelDlg::LoadColorTable() {
   m_colorTable = DefaultColorTable();
 }
 
-Pixel CVarnelDlg::GetColor(int index) const {
-  const ColorEntry& e = m_colorTable[static_cast<std::size_t>(std::clamp(index, 0, kColorEntries - 1))];
-  // Components are shifted and added unmasked: one above 255 carries into the next byte.
+Pixel TablePixel(const ColorTable& table, int index) {
+  const ColorEntry& e = table[static_cast<std::size_t>(std::clamp(index, 0, kColorEntries - 1))];
   return e.red * 65536u + e.green * 256u + e.blue;
 }
+
+Pixel CVarnelDlg::GetColor(int index) const { return TablePixel(m_colorTable, index); }

@@ -25,3 +25,7 @@ ColorTable DefaultColorTable();
 // build folder, then under the prefix it is installed in (PREFIX/bin/varnel reads
 // PREFIX/share/varnel/shrcol.tbl), wherever that prefix is.
 std::vector<std::string> InstalledColorTables(const std::string& programDirectory);
+
+// The pixel value of entry `index` (kept within 0 ... 255): red x 65536 + green x 256 + blue.
+// The components are added unmasked, so that one above 255 carries into the next byte.
+Pixel TablePixel(const ColorTable& table, int index);

@@ -102,5 +102,11 @@ void CVarnelDlg::ShowMap() {
     dc.StretchBlt(kMapRegion.left, kMapRegion.top, kMapRegion.Width(), kMapRegion.Height(), &memDC, 0, 0, kMapCells,
                   kMapCells, SRCCOPY);
   }
+  // Beside the map, its colours from the lowest density at the bottom to the highest at the top.
+  const CRect& bar = kColourBarRegion;
+  for (int y = bar.top; y < bar.bottom; ++y) {
+    const Pixel colour = GetColor((bar.bottom - 1 - y) * (kColorEntries - 1) / (bar.Height() - 1));
+    dc.FillSolidRect(CRect{bar.left, y, bar.right, y + 1}, RGB(colour >> 16, colour >> 8, colour));
+  }
   UpdateData(FALSE);
 }

@@ -47,7 +47,8 @@ void CVarnelDlg::OnFitGaussian() {
   CWaitCursor wait;
   // A fit that does not finish, or finishes on no finite rate, leaves everything as it was.
   const int i = from - 1, j = to - 1;
-  const std::optional<GaussFit> fit = FitGaussian(StoredHistogram(i, j), values);
+  const ClassHistogram histogram = StoredHistogram(i, j);
+  const std::optional<GaussFit> fit = FitGaussian(histogram, values);
   if (!fit) {
     AfxMessageBox("The fit of class " + name + " did not converge; no result was stored.");
     return;
@@ -71,6 +72,7 @@ void CVarnelDlg::OnFitGaussian() {
   const std::size_t perMolecule = m_recordFiles.empty() ? 0 : m_records.size() / m_recordFiles.size();
   m_fitRules[i][j] = m_classRules[i][j];
   m_fitExposures[i][j] = m_exposureTime;
+  m_fitGaussians[i][j] = {histogram, fit->fitted};
   m_fitUncertainties[i][j] = EstimateUncertainty(m_records, perMolecule, m_fitRules[i][j], m_exposureTime);
   SetControlTip(IDC_KINETIC_RATE, UncertaintyTip(m_fitUncertainties[i][j]));
 

@@ -2,6 +2,8 @@
 // the fit stores it, the histogram panel draws the curve from it.
 #pragma once
 
+#include <cmath>
+
 // Area A, centre xc and width w; the Gaussian's standard deviation is w / 2.
 struct GaussianParams {
   double amplitude;
@@ -12,6 +14,13 @@ struct GaussianParams {
 // A / (sqrt(kHalfPi) w) is the height of a Gaussian of area A and standard deviation w / 2.
 // The literal is a little below pi/2 (1.5707963267948966); the fit and the panel both use it.
 inline constexpr double kHalfPi = 1.5707963267945;
+
+// The height of the Gaussian at x on the ln axis, as the panel draws it and the exports give
+// it: A / (sqrt(kHalfPi) w) x exp(-2 u^2) with u = (x - xc) / w.
+inline double GaussianAt(const GaussianParams& g, double x) {
+  const double u = (x - g.centre) / g.width;
+  return (g.amplitude / (std::sqrt(kHalfPi) * g.width)) * std::exp(-2.0 * (u * u));
+}
 
 extern double g_fitAmplitude;
 extern double g_fitCentre;

@@ -28,6 +28,12 @@ struct GaussFit {
 // the minimiser reaches one of its iteration limits.
 std::optional<GaussFit> FitGaussian(const ClassHistogram& histogram, const std::vector<double>& values);
 
+// What a fit of a class was made on and gave: the class's histogram then, and the Gaussian.
+struct ClassGaussian {
+  ClassHistogram histogram;
+  GaussianParams fitted{};
+};
+
 struct KineticRate {
   double rate;   // e^xc / exposure, s^-1
   double stdev;  // the ln-axis standard deviation w / 2 times the rate

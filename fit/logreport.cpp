@@ -46,11 +46,13 @@ void CVarnelDlg::OnDumpLog() {
   if (const auto failure = WriteWholeFile(path, LogReportText(m_stateCount, m_fitResults)))
     AfxMessageBox(CannotWriteMessage(path, *failure));
   // Beside it, the table with intervals and where the numbers come from.
-  const ResultsSource source{LocalDateTime(), m_recordFiles.size(), g_outputDir, m_stateCount, m_cutoffs,
-                             m_weightByCount != FALSE};
   const std::string table = OutputPath("results.csv");
-  if (const auto failure = WriteWholeFile(table, ResultsCsv(source, ResultRows())))
+  if (const auto failure = WriteWholeFile(table, ResultsCsv(CurrentResultsSource(), ResultRows())))
     AfxMessageBox(CannotWriteMessage(table, *failure));
+}
+
+ResultsSource CVarnelDlg::CurrentResultsSource() const {
+  return {LocalDateTime(), m_recordFiles.size(), g_outputDir, m_stateCount, m_cutoffs, m_weightByCount != FALSE};
 }
 
 void CVarnelDlg::OnChangePeaksInReport() { UpdateData(TRUE); }

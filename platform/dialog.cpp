@@ -69,7 +69,9 @@ const CBitmap* CStatic::SetBitmap(const CBitmap* bitmap) {
 
 const CBitmap* CStatic::GetBitmap() const { return control_ ? control_->bitmap : nullptr; }
 
-CDialog::CDialog(UINT templateId) : template_(FindDialogTemplate(templateId)) {}
+CDialog::CDialog(UINT templateId) : template_(FindDialogTemplate(templateId)) {
+  if (template_) title_ = std::string(template_->caption);
+}
 
 CDialog::~CDialog() = default;
 
@@ -119,6 +121,12 @@ void CDialog::ValidateControls() {
   ++exchangeDepth_;
   DoDataExchange(&dx);
   --exchangeDepth_;
+}
+
+void CDialog::SetWindowText(const std::string& text) {
+  if (title_ == text) return;
+  title_ = text;
+  if (realised_) AfxGetHost().TitleChanged(*this);
 }
 
 void CDialog::SetControlTip(int id, const std::string& tip) {

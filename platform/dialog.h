@@ -98,6 +98,9 @@ class CDialog {
   void ValidateControls();
   // What the program says of control `id`'s value, shown when the user points at it.
   void SetControlTip(int id, const std::string& tip);
+  // The dialog's title, the template's caption until the program sets another.
+  void SetWindowText(const std::string& text);
+  std::string GetWindowText() const { return title_; }
 
   virtual BOOL OnInitDialog();
   virtual void DoDataExchange(CDataExchange* dx);
@@ -159,6 +162,7 @@ class CDialog {
   std::vector<Control> controls_;
   PixelSurface client_;
   CMenu systemMenu_;
+  std::string title_;
   HICON bigIcon_ = nullptr;
   HICON smallIcon_ = nullptr;
   int exchangeDepth_ = 0;

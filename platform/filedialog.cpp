@@ -20,6 +20,7 @@ INT_PTR CFileDialog::DoModal() {
   FileDialogRequest request;
   request.open = open_;
   request.multiSelect = (m_ofn.Flags & OFN_ALLOWMULTISELECT) != 0;
+  request.folder = pickFolder_;
   request.filters = filters_;
   request.initialDir = m_ofn.lpstrInitialDir;
   request.optionWords = m_ofn.optionWords;
@@ -43,4 +44,15 @@ std::string CFileDialog::GetNextPathName(POSITION& pos) const {
   std::string path = paths_[pos - 1];
   pos = pos < paths_.size() ? pos + 1 : 0;
   return path;
+}
+
+CFolderPickerDialog::CFolderPickerDialog(const char* folder, DWORD flags, CDialog* parent)
+    : CFileDialog(TRUE, nullptr, nullptr, flags, nullptr, parent) {
+  pickFolder_ = true;
+  if (folder) m_ofn.lpstrInitialDir = folder;
+}
+
+std::string CFolderPickerDialog::GetFolderPath() const {
+  POSITION pos = GetStartPosition();
+  return pos == 0 ? std::string() : GetNextPathName(pos);
 }

@@ -32,9 +32,20 @@ class CFileDialog {
 
   OPENFILENAME m_ofn;
 
+ protected:
+  bool pickFolder_ = false;
+
  private:
   bool open_;
   std::vector<std::pair<std::string, std::string>> filters_;
   std::vector<std::string> paths_;
   std::vector<std::string> optionWords_;
+};
+
+// The dialog that picks one folder, opening in `folder` (the current directory when null).
+class CFolderPickerDialog : public CFileDialog {
+ public:
+  explicit CFolderPickerDialog(const char* folder = nullptr, DWORD flags = 0, CDialog* parent = nullptr);
+  // The chosen folder, after DoModal gave IDOK.
+  std::string GetFolderPath() const;
 };

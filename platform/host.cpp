@@ -16,6 +16,7 @@ class QuietHost final : public Host {
     return IDOK;
   }
   void ControlChanged(CDialog&, const Control&) override {}
+  void TitleChanged(CDialog&) override {}
   void SurfaceChanged(CDialog&, const CRect&) override {}
   std::optional<std::vector<std::string>> ChooseFiles(const FileDialogRequest&) override { return std::nullopt; }
   void ShowMessage(const std::string& text, MessageKind) override { std::cerr << "varnel: " << text << std::endl; }

@@ -23,6 +23,7 @@ using OptionWordCount = std::size_t (*)(std::string_view word);
 struct FileDialogRequest {
   bool open = true;
   bool multiSelect = false;
+  bool folder = false;  // one folder is chosen, not files; it need not exist yet
   std::vector<std::pair<std::string, std::string>> filters;  // description, pattern
   std::string initialDir;
   // The options the program takes with the files: a script may answer with option words
@@ -50,6 +51,8 @@ class Host {
   virtual INT_PTR RunModal(CDialog& dialog) = 0;
   // A control's text, check, entries, selection or validity changed from the program's side.
   virtual void ControlChanged(CDialog& dialog, const Control& control) = 0;
+  // The dialog's title changed (CDialog::GetWindowText).
+  virtual void TitleChanged(CDialog& dialog) = 0;
   // Pixels of the client surface inside `rect` changed.
   virtual void SurfaceChanged(CDialog& dialog, const CRect& rect) = 0;
   // The chosen paths, or nothing for Cancel.

@@ -74,11 +74,19 @@ void OutputFile::WriteAll(std::string_view text) {
   }
 }
 
+std::optional<std::string> OutputFile::Finish() {
+  if (fd_ >= 0) {
+    if (error_ == 0) Flush();
+    if (error_ == 0 && !sysfile::Sync(fd_)) Fail(errno);
+    if (!sysfile::Close(fd_)) Fail(errno);
+    fd_ = -1;
+  }
+  if (error_ != 0) return std::string(std::strerror(error_));
+  return std::nullopt;
+}
+
 std::optional<std::string> OutputFile::Commit() {
-  if (error_ == 0) Flush();
-  if (error_ == 0 && !sysfile::Sync(fd_)) Fail(errno);
-  if (fd_ >= 0 && !sysfile::Close(fd_)) Fail(errno);
-  fd_ = -1;
+  Finish();
   if (error_ == 0 && !sysfile::Replace(temporary_, path_)) Fail(errno);
   if (error_ != 0) return std::string(std::strerror(error_));
   committed_ = true;

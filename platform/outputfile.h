@@ -21,8 +21,12 @@ class OutputFile {
 
   // Appends to the new file, buffered.
   void Write(std::string_view text);
-  // Flushes, syncs and puts the new file in the target's place. Nothing when that worked,
-  // otherwise why not, in words ("No space left on device", "Permission denied", ...).
+  // Flushes, syncs and closes the new file, leaving the target as it is: files that must all
+  // be written or none finish first and commit after. Nothing when that worked, otherwise why
+  // not, in words ("No space left on device", "Permission denied", ...).
+  std::optional<std::string> Finish();
+  // Finishes, then puts the new file in the target's place. Nothing when that worked,
+  // otherwise why not.
   std::optional<std::string> Commit();
 
  private:

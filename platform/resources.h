@@ -14,6 +14,8 @@ inline constexpr UINT kStyleDisabled = 0x1;
 inline constexpr UINT kStyleAutoScroll = 0x2;
 inline constexpr UINT kStyleVScroll = 0x4;
 inline constexpr UINT kStyleDefault = 0x8;  // default push button
+inline constexpr UINT kStyleCenter = 0x10;   // a label's text centred in its rectangle
+inline constexpr UINT kStyleVertical = 0x20; // a label's text turned to read downwards
 
 struct ControlTemplate {
   int id;                 // IDC_STATIC for unnamed labels and group boxes
@@ -38,6 +40,8 @@ struct SurfaceRegion {
 
 // The name of the region that holds a dialog's map, the one `save-map` writes.
 inline constexpr std::string_view kMapRegionName = "map";
+// The name of the region of the colour bar beside the map.
+inline constexpr std::string_view kColourBarRegionName = "colour bar";
 
 struct DialogTemplate {
   UINT id;

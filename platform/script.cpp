@@ -14,7 +14,7 @@ namespace {
 
 using C = ScriptCommand;
 
-constexpr std::array<ScriptCommandInfo, 15> kCommands = {{
+constexpr std::array<ScriptCommandInfo, 16> kCommands = {{
     {C::Type, "type", 2, 2, "type CONTROL TEXT",
      "the edit's text is replaced as if TEXT were typed after selecting all: after each keystroke the text is the "
      "next longer prefix of TEXT and `EN_CHANGE` is sent"},
@@ -34,6 +34,10 @@ constexpr std::array<ScriptCommandInfo, 15> kCommands = {{
     {C::Results, "results", 0, 0, "results",
      "\"Results...\" of the system menu: prints the results table as tab-separated lines, a header and a row per "
      "fitted class"},
+    {C::Export, "export", 1, 4, "export DIR [--format FORMAT] [--as-on-screen]",
+     "\"Export figures and tables...\" of the system menu into the folder DIR (made when missing): the map, "
+     "each fitted class and an overview in FORMAT `svg`, `pdf`, `png` (300 dpi) or `all` (the default), with "
+     "`density.csv`, `histograms.csv` and `results.csv`; `--as-on-screen` lays the map as the window shows it"},
     {C::Show, "show", 1, 1, "show CONTROL",
      "prints `NAME: text` (check box: 0 or 1; combo box: its entries, the selected one marked)"},
     {C::Expect, "expect", 2, 2, "expect CONTROL TEXT",

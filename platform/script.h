@@ -27,6 +27,7 @@ enum class ScriptCommand {
   About,
   Import,
   Results,
+  Export,
   Show,
   Expect,
   SaveMap,

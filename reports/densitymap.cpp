@@ -12,7 +12,8 @@ void CVarnelDlg::RebuildTransitionMap() {
   std::optional<std::string> failure;
   {
     CWaitCursor wait;
-    const DensityGrid grid = FastDensityGrid(m_records, m_weightByCount != FALSE);
+    m_densityGrid = FastDensityGrid(m_records, m_weightByCount != FALSE);
+    const DensityGrid& grid = m_densityGrid;
     failure = WriteGridFile(path, m_records, grid);
     for (int i = 0; i < kMapCells; ++i)
       for (int j = 0; j < kMapCells; ++j) m_basePixels[i][j] = GetColor(ColorIndexOf(grid.at(i, j), grid.maximum));

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/varneldlg.h"
+#include "app/windowtitle.h"
 #include "platform/system.h"
 #include "reports/gridfile.h"
 #include "reports/outputdir.h"
@@ -190,6 +191,7 @@ void CVarnelDlg::LoadReports(const std::vector<std::string>& chosen) {
   g_outputDir = DirectoryOf(file_names.front());
   m_records = std::move(*loaded);
   m_recordFiles = file_names;
+  SetWindowText(LoadedTitle(m_recordFiles.size(), TransitionsOf(m_records)));
   ClearResults();
   RebuildTransitionMap();
   const std::vector<Shortfall> shortfalls = ShortfallsOf(file_names, readings, perFile);

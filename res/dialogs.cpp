@@ -10,6 +10,7 @@ namespace {
 using K = ControlKind;
 constexpr UINT kDisabled = kStyleDisabled;
 constexpr UINT kAuto = kStyleAutoScroll;
+constexpr UINT kCenter = kStyleCenter;
 
 // Controls of the main dialog in template order, which is also the tab order.
 constexpr ControlTemplate kMainControls[] = {
@@ -58,6 +59,24 @@ constexpr ControlTemplate kMainControls[] = {
     {IDC_CIRCLE_DOWN, "IDC_CIRCLE_DOWN", K::PushButton, "\\/", 445, 192, 12, 8},
     {IDC_SET_CIRCLE, "IDC_SET_CIRCLE", K::PushButton, "Set Circle", 417, 208, 51, 11},
     {IDC_WEIGHT_BY_COUNT, "IDC_WEIGHT_BY_COUNT", K::CheckBox, "Weight by # transitions", 288, 14, 89, 15},
+    // What the map, its colours and the histogram panel show.
+    {IDC_STATIC, "", K::Label, "Final value", 110, 250, 48, 8, kCenter},
+    {IDC_STATIC, "", K::Label, "Initial value", 277, 90, 9, 64, kStyleVertical},
+    {IDC_STATIC, "", K::Label, "high", 270, 10, 18, 8},
+    {IDC_STATIC, "", K::Label, "low", 270, 230, 18, 8},
+    {IDC_STATIC, "", K::Label, "Max count", 272, 285, 42, 8},
+    {IDC_STATIC, "", K::Label, "-10", 0, 384, 16, 8},
+    {IDC_STATIC, "", K::Label, "-9", 21, 384, 16, 8, kCenter},
+    {IDC_STATIC, "", K::Label, "-8", 47, 384, 16, 8, kCenter},
+    {IDC_STATIC, "", K::Label, "-7", 74, 384, 16, 8, kCenter},
+    {IDC_STATIC, "", K::Label, "-6", 101, 384, 16, 8, kCenter},
+    {IDC_STATIC, "", K::Label, "-5", 127, 384, 16, 8, kCenter},
+    {IDC_STATIC, "", K::Label, "-4", 154, 384, 16, 8, kCenter},
+    {IDC_STATIC, "", K::Label, "-3", 181, 384, 16, 8, kCenter},
+    {IDC_STATIC, "", K::Label, "-2", 207, 384, 16, 8, kCenter},
+    {IDC_STATIC, "", K::Label, "-1", 234, 384, 16, 8, kCenter},
+    {IDC_STATIC, "", K::Label, "0", 261, 384, 16, 8, kCenter},
+    {IDC_STATIC, "", K::Label, "ln(rate per frame)", 94, 393, 80, 8, kCenter},
 };
 
 constexpr ControlTemplate kAboutControls[] = {
@@ -67,16 +86,17 @@ constexpr ControlTemplate kAboutControls[] = {
     {IDOK, "IDOK", K::PushButton, "OK", 178, 7, 50, 14, kStyleDefault},
 };
 
-constexpr SurfaceRegion kMainRegions[] = {{kMapRegionName, kMapRegion}};
+constexpr SurfaceRegion kMainRegions[] = {{kMapRegionName, kMapRegion}, {kColourBarRegionName, kColourBarRegion}};
 
-constexpr DialogTemplate kMainDialog = {IDD_VARNEL_DIALOG, "Varnel",      481, 390, "MS Sans Serif", 8,
+constexpr DialogTemplate kMainDialog = {IDD_VARNEL_DIALOG, "Varnel",      481, 403, "MS Sans Serif", 8,
                                         kMainControls,     kMainRegions};
 constexpr DialogTemplate kAboutDialog = {IDD_ABOUTBOX, "About Varnel", 235, 55, "MS Sans Serif", 8, kAboutControls};
 
 constexpr std::array<const DialogTemplate*, 2> kDialogs = {&kAboutDialog, &kMainDialog};
 constexpr StringResource kStrings[] = {{IDS_ABOUTBOX, "&About Varnel..."},
                                        {IDS_IMPORT_TRACES, "&Import idealised traces..."},
-                                       {IDS_RESULTS, "&Results..."}};
+                                       {IDS_RESULTS, "&Results..."},
+                                       {IDS_EXPORT_FIGURES, "&Export figures and tables..."}};
 constexpr std::array<const IconResource*, 1> kIcons = {&kMainIcon};
 
 constexpr ResourceTable kResources = {kDialogs, kStrings, kIcons};

@@ -6,17 +6,21 @@
 // The map on the main dialog's client surface: its 201 x 201 cells, each as 2 x 2 pixels, from
 // pixel (1, 1). The drawing and the pictures of the map both take it from here.
 inline constexpr CRect kMapRegion = {1, 1, 403, 403};
+// The colour table beside the map, its last entry at the top, between the labels "high" and "low".
+inline constexpr CRect kColourBarRegion = {407, 32, 413, 372};
 
 inline constexpr int IDD_ABOUTBOX = 100;
 inline constexpr int IDS_ABOUTBOX = 101;
 inline constexpr int IDD_VARNEL_DIALOG = 102;
 inline constexpr int IDS_IMPORT_TRACES = 103;
 inline constexpr int IDS_RESULTS = 104;
+inline constexpr int IDS_EXPORT_FIGURES = 105;
 inline constexpr int IDR_MAINFRAME = 128;
 inline constexpr int IDB_HIST_PANEL = 131;
 inline constexpr unsigned IDM_ABOUTBOX = 0x0010;
 inline constexpr unsigned IDM_IMPORT_TRACES = 0x0020;
 inline constexpr unsigned IDM_RESULTS = 0x0030;
+inline constexpr unsigned IDM_EXPORT_FIGURES = 0x0040;
 
 inline constexpr int IDC_LOAD_FILES = 1003;
 inline constexpr int IDC_LOCK_CUTOFFS = 1004;

@@ -24,12 +24,6 @@ int BinX(double centre) { return PanelCoordinate(((centre - kHistogramStart) / k
 
 int HeightY(double value, double max) { return kBaseLine - PanelCoordinate((value / max) * kScaleHeight); }
 
-// The height of the Gaussian at c, as the panel computes it: exp(-2 u^2) with u = (c - xc) / w.
-double CurveAt(const GaussianParams& fit, double c) {
-  const double u = (c - fit.centre) / fit.width;
-  return (fit.amplitude / (std::sqrt(kHalfPi) * fit.width)) * std::exp(-2.0 * (u * u));
-}
-
 }  // namespace
 
 double HistogramMax(const ClassHistogram& histogram) {
@@ -50,7 +44,7 @@ PanelPoints FittedCurvePoints(const ClassHistogram& histogram, const GaussianPar
   PanelPoints points{};
   for (std::size_t k = 0; k < points.size(); ++k) {
     const double c = histogram.centres[k];
-    points[k] = {BinX(c), HeightY(CurveAt(fit, c), max)};
+    points[k] = {BinX(c), HeightY(GaussianAt(fit, c), max)};
   }
   return points;
 }

@@ -82,6 +82,7 @@ void HeadlessHost::Run(CDialog& dialog, const ScriptLine& line) {
       return About(dialog, line);
     case ScriptCommand::Import:
     case ScriptCommand::Results:
+    case ScriptCommand::Export:
       return MenuCommand(dialog, line);
     case ScriptCommand::Show:
       return Show(dialog, line);

@@ -26,6 +26,7 @@ class HeadlessHost final : public Host {
 
   INT_PTR RunModal(CDialog& dialog) override;
   void ControlChanged(CDialog&, const Control&) override {}
+  void TitleChanged(CDialog&) override {}
   void SurfaceChanged(CDialog&, const CRect&) override {}
   std::optional<std::vector<std::string>> ChooseFiles(const FileDialogRequest& request) override;
   void ShowMessage(const std::string& text, MessageKind kind) override;

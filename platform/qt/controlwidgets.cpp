@@ -86,3 +86,13 @@ void IconWidget::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.drawImage(QPoint(0, 0), image_);
 }
+
+void VerticalLabel::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.setFont(font());
+  painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
+  // Turned about the top right corner: the text's top faces the right side.
+  painter.translate(width(), 0);
+  painter.rotate(90);
+  painter.drawText(QRect(0, 0, height(), width()), Qt::AlignCenter, text());
+}

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QImage>
+#include <QLabel>
 #include <QPushButton>
 #include <QWidget>
 
@@ -70,4 +71,14 @@ class IconWidget : public QWidget {
 
  private:
   QImage image_;
+};
+
+// A label whose text is turned a quarter to the right, to read downwards along a side.
+class VerticalLabel : public QLabel {
+  Q_OBJECT
+ public:
+  using QLabel::QLabel;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
 };

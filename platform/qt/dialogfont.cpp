@@ -41,6 +41,9 @@ QRect CaptionRoom(const ControlTemplate& control, const QStyle& style, const QFo
           style.pixelMetric(QStyle::PM_IndicatorWidth) + style.pixelMetric(QStyle::PM_CheckBoxLabelSpacing);
       return whole.adjusted(indicator, 0, 0, 0);
     }
+    case ControlKind::Label:
+      // A turned label's text runs down its height.
+      return (control.style & kStyleVertical) ? QRect(0, 0, r.Height(), r.Width()) : whole;
     case ControlKind::GroupBox: {
       const int height = QFontMetrics(font).height();
       return QRect(8, 0, std::max(0, r.Width() - 16), height);  // the title interrupts the top line

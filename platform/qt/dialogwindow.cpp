@@ -55,7 +55,7 @@ void ShowValidity(QLineEdit& edit, const Control& control) {
 DialogWindow::DialogWindow(QtHost& host, CDialog& dialog, QWidget* parent)
     : QDialog(parent), host_(host), dialog_(dialog) {
   const DialogTemplate& tmpl = dialog.Template();
-  setWindowTitle(Text(std::string(tmpl.caption)));
+  setWindowTitle(Text(dialog.GetWindowText()));
   // A fixed frame with a close box, no minimise or maximise box. The main dialog is a window of
   // its own (with its own task-bar entry); nested ones belong to their parent.
   setWindowFlags((parent ? Qt::Dialog : Qt::Window) | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -133,9 +133,10 @@ QWidget* DialogWindow::MakeWidget(const Control& control) {
       break;
     }
     case ControlKind::Label: {
-      auto* label = new QLabel(Text(control.text), this);
+      auto* label = (t.style & kStyleVertical) ? new VerticalLabel(Text(control.text), this)
+                                                : new QLabel(Text(control.text), this);
       label->setTextFormat(Qt::PlainText);
-      label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+      label->setAlignment(((t.style & kStyleCenter) ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop);
       label->setAttribute(Qt::WA_TransparentForMouseEvents);
       widget = label;
       break;

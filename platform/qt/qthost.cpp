@@ -96,6 +96,10 @@ DialogWindow* QtHost::WindowOf(const CDialog& dialog) const {
   return it == windows_.end() ? nullptr : *it;
 }
 
+void QtHost::TitleChanged(CDialog& dialog) {
+  if (DialogWindow* window = WindowOf(dialog)) window->setWindowTitle(QString::fromStdString(dialog.GetWindowText()));
+}
+
 void QtHost::ControlChanged(CDialog& dialog, const Control& control) {
   if (DialogWindow* window = WindowOf(dialog)) window->Mirror(control);
 }
@@ -216,9 +220,11 @@ std::optional<std::vector<std::string>> QtHost::RunFileDialog(const FileDialogRe
   QFileDialog dialog(windows_.empty() ? nullptr : windows_.back(), QString(), dir);
   dialog.setNameFilters(filters);
   dialog.setAcceptMode(request.open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
-  dialog.setFileMode(!request.open         ? QFileDialog::AnyFile
+  dialog.setFileMode(request.folder        ? QFileDialog::Directory
+                     : !request.open       ? QFileDialog::AnyFile
                      : request.multiSelect ? QFileDialog::ExistingFiles
                                            : QFileDialog::ExistingFile);
+  if (request.folder) dialog.setOption(QFileDialog::ShowDirsOnly);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   std::vector<std::string> paths;
   for (const QString& path : dialog.selectedFiles())

@@ -49,6 +49,7 @@ class QtHost final : public Host {
   // --- Host ------------------------------------------------------------------------------------
   INT_PTR RunModal(CDialog& dialog) override;
   void ControlChanged(CDialog& dialog, const Control& control) override;
+  void TitleChanged(CDialog& dialog) override;
   void SurfaceChanged(CDialog& dialog, const CRect& rect) override;
   std::optional<std::vector<std::string>> ChooseFiles(const FileDialogRequest& request) override;
   void ShowMessage(const std::string& text, MessageKind kind) override;

@@ -55,7 +55,8 @@ void SessionRecord::MenuCommand(const std::string& name, const std::vector<std::
   if (!command) return;
   std::vector<std::string> args;
   for (const std::string& path : paths) args.push_back(FilesArgument(path));
-  FollowFiles(paths);
+  // An export writes into its folder; the record stays with the analysis it replays.
+  if (*command != ScriptCommand::Export) FollowFiles(paths);
   Add(FormatScriptLine(*command, args));
 }
 

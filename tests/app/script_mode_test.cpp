@@ -44,7 +44,7 @@ TEST(ScriptMode, SavedMapShowsTheTestImage) {
   const auto window = ReadPng(dir / "window.png");
   ASSERT_TRUE(window);
   EXPECT_EQ(window->width, 721);
-  EXPECT_EQ(window->height, 633);
+  EXPECT_EQ(window->height, 654);
 }
 
 TEST(ScriptMode, ExitStatuses) {

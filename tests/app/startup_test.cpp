@@ -55,9 +55,9 @@ TEST_F(StartedDialog, RepaintRestoresAnEditThatNoHandlerHasRead) {
   EXPECT_EQ(dlg->m_exposureTime, 0.1);
 }
 
-TEST_F(StartedDialog, SystemMenuOffersTheAboutBoxTheImportAndTheResults) {
+TEST_F(StartedDialog, SystemMenuOffersTheAboutBoxTheImportTheResultsAndTheExport) {
   const auto& items = dlg->SystemMenu().Items();
-  ASSERT_EQ(items.size(), 4u);
+  ASSERT_EQ(items.size(), 5u);
   EXPECT_EQ(items[0].flags, MF_SEPARATOR);
   EXPECT_EQ(items[1].flags, MF_STRING);
   EXPECT_EQ(items[1].id, IDM_ABOUTBOX);
@@ -69,6 +69,9 @@ TEST_F(StartedDialog, SystemMenuOffersTheAboutBoxTheImportAndTheResults) {
   EXPECT_EQ(items[3].id, IDM_RESULTS);
   EXPECT_EQ(items[3].text, "&Results...");
   EXPECT_EQ(items[3].scriptName, "results");
+  EXPECT_EQ(items[4].id, IDM_EXPORT_FIGURES);
+  EXPECT_EQ(items[4].text, "&Export figures and tables...");
+  EXPECT_EQ(items[4].scriptName, "export");
 
   dlg->SendMessage(WM_SYSCOMMAND, IDM_ABOUTBOX);
   EXPECT_EQ(host.modalRuns, 1);
@@ -88,11 +91,11 @@ TEST_F(StartedDialog, OtherSystemCommandsBehaveAsUsual) {
 TEST_F(StartedDialog, MinimisedPaintDrawsTheIconCentred) {
   host.minimised = true;
   dlg->SendMessage(WM_PAINT);
-  // The client area is 721 x 633; the icon's top-left is at ((721-32+1)/2, (633-32+1)/2).
+  // The client area is 721 x 654; the icon's top-left is at ((721-32+1)/2, (654-32+1)/2).
   const PixelSurface& s = dlg->ClientSurface();
   const HICON icon = dlg->m_hIcon;
-  EXPECT_EQ(s.At(345, 301), icon->PixelAt(icon->large, 0, 0));
-  EXPECT_EQ(s.At(345 + 16, 301 + 1), icon->PixelAt(icon->large, 16, 1));
+  EXPECT_EQ(s.At(345, 311), icon->PixelAt(icon->large, 0, 0));
+  EXPECT_EQ(s.At(345 + 16, 311 + 1), icon->PixelAt(icon->large, 16, 1));
   EXPECT_EQ(dlg->SendMessage(WM_QUERYDRAGICON), reinterpret_cast<LRESULT>(icon));
 }
 
@@ -127,11 +130,12 @@ TEST(StartUpDeathTest, TheHostShowsTheMinimisersFatalReport) {
               "^shown by the host: Numerical Recipes run-time error\\.\\.\\.\nlost\n");
 }
 
-TEST(Templates, MainDialogIs721By633PixelsWithThePanelAt400By200AndTheMapAt402By402) {
+// 403 dialog units high: two lines under the histogram panel for its axis.
+TEST(Templates, MainDialogIs721By654PixelsWithThePanelAt400By200AndTheMapAt402By402) {
   const DialogTemplate* main = FindDialogTemplate(IDD_VARNEL_DIALOG);
   ASSERT_NE(main, nullptr);
   EXPECT_EQ(main->PixelWidth(), 721);
-  EXPECT_EQ(main->PixelHeight(), 633);
+  EXPECT_EQ(main->PixelHeight(), 654);
   EXPECT_EQ(main->caption, "Varnel");
   const auto panel = std::find_if(main->controls.begin(), main->controls.end(),
                                   [](const ControlTemplate& c) { return c.id == IDC_HIST_PANEL; });

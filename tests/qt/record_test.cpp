@@ -43,6 +43,7 @@ class RecordTest : public QObject {
   void aSessionInTheWindowReplaysToTheSameFiles();
   void aRecordReplayedInTheWindowWritesTheSameFilesAndGoesOnRecording();
   void anImportFromTheBackgroundMenuIsRecordedAndReplays();
+  void anExportIsRecordedWithItsFolderAndTheRecordStaysWithTheReports();
 };
 
 void RecordTest::keystrokesAtTheEndOfOneEditMakeOneLine() {
@@ -276,6 +277,27 @@ void RecordTest::anImportFromTheBackgroundMenuIsRecordedAndReplays() {
   const auto first = FilesIn(traces / "varnel-reports"), again = FilesIn(traces / "varnel-reports-2");
   QCOMPARE(first.size(), 3u);
   QVERIFY(first == again);
+}
+
+void RecordTest::anExportIsRecordedWithItsFolderAndTheRecordStaysWithTheReports() {
+  ShownDialog shown;
+  const std::filesystem::path reports = shown.dir.path() / "reports";
+  std::filesystem::create_directory(reports);
+  std::ofstream(reports / "a.dat") << "h\nh\nh\nh\n0.2 0.8 0.05 0 3\n";
+  shown.Type(IDC_PEAKS_IN_REPORT, "1");
+  shown.fileAnswer = Lines{(reports / "a.dat").string()};
+  shown.Click(IDC_LOAD_FILES);
+  const auto actions = shown.window->SystemMenu()->actions();
+  const auto exportEntry = std::find_if(actions.begin(), actions.end(),
+                                        [](QAction* a) { return a->text() == "&Export figures and tables..."; });
+  QVERIFY(exportEntry != actions.end());
+  const std::filesystem::path figures = shown.dir.path() / "my figures";
+  shown.fileAnswer = Lines{figures.string()};
+  (*exportEntry)->trigger();
+  QVERIFY2(shown.messages.empty(), shown.messages.empty() ? "" : shown.messages.front().c_str());
+  QVERIFY(std::filesystem::exists(figures / "map.svg"));
+  QCOMPARE(shown.host.Record()->Lines().back(), "export \"" + figures.string() + "\"");
+  QCOMPARE(shown.host.Record()->Path(), reports / SessionRecord::kFileName);
 }
 
 #include "record_test.moc"

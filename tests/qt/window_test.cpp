@@ -100,6 +100,11 @@ QRect CaptionBox(const QWidget& widget, const QString& caption) {
     return {r.left() + indicator, r.center().y() - height / 2, width, height};
   }
   if (qobject_cast<const GroupFrame*>(&widget)) return {r.left() + 8, r.top(), width, height};
+  // A turned label's text runs down its middle; a centred one's along its top.
+  if (qobject_cast<const VerticalLabel*>(&widget))
+    return {r.center().x() - height / 2, r.center().y() - width / 2, height, width};
+  if (const auto* label = qobject_cast<const QLabel*>(&widget); label && (label->alignment() & Qt::AlignHCenter))
+    return {r.center().x() - width / 2, r.top(), width, height};
   return {r.left(), r.top(), width, height};
 }
 
@@ -139,7 +144,7 @@ void WindowTest::startsWithTheStartValuesShownByTheFirstPaint() {
   ShownDialog shown;
   QVERIFY(shown.exposed);
   QCOMPARE(shown.window->windowTitle(), QStringLiteral("Varnel"));
-  QCOMPARE(shown.window->size(), QSize(721, 633));
+  QCOMPARE(shown.window->size(), QSize(721, 654));
   QCOMPARE(shown.window->minimumSize(), shown.window->maximumSize());
   QCOMPARE(shown.Widget<QLineEdit>(IDC_EXPOSURE_TIME)->text(), QStringLiteral("0.1"));
   QCOMPARE(shown.Widget<QLineEdit>(IDC_PEAKS_IN_REPORT)->text(), QStringLiteral("10"));
@@ -373,6 +378,9 @@ void WindowTest::aLoadShowsTheNewMapInTheWindow() {
   const QImage shot = shown.window->grab().toImage().convertToFormat(QImage::Format_RGB32);
   QCOMPARE(Mismatches(shot, QRect(1, 1, 402, 402), shown.dlg.ClientSurface(), {0, 0}), 0);
   QVERIFY(std::filesystem::exists(shown.dir.path() / "3dgrid.dat"));
+  // The title says what was loaded: 2 reports of 3 x 3 records.
+  QVERIFY(shown.window->windowTitle().startsWith(QStringLiteral("Varnel - 2 reports, ")));
+  QCOMPARE(shown.window->windowTitle(), QString::fromStdString(shown.dlg.GetWindowText()));
 }
 
 void WindowTest::theRealFileDialogOffersDatFilesFromTheWorkingDirectory() {

@@ -22,6 +22,7 @@ class TestHost final : public Host {
     return IDOK;
   }
   void ControlChanged(CDialog&, const Control&) override { ++controlChanges; }
+  void TitleChanged(CDialog& dialog) override { titles.push_back(dialog.GetWindowText()); }
   void SurfaceChanged(CDialog&, const CRect&) override { ++surfaceChanges; }
   std::optional<std::vector<std::string>> ChooseFiles(const FileDialogRequest& request) override {
     lastFileRequest = request;
@@ -48,6 +49,7 @@ class TestHost final : public Host {
   std::vector<std::string> notices;
   std::vector<std::string> invalid;
   std::vector<TableView> tables;
+  std::vector<std::string> titles;  // every title the dialog took, in order
   std::deque<std::optional<std::vector<std::string>>> fileAnswers;  // nullopt: Cancel
   std::optional<FileDialogRequest> lastFileRequest;
   int modalRuns = 0;

@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
   QtHost host;
   AfxSetHost(&host);
   std::optional<std::vector<std::string>> answer;
-  std::optional<std::vector<std::string>> importWords;  // answer the import's file dialog
+  std::optional<std::vector<std::string>> importWords;  // answer the import's or the export's dialog
   host.SetFileAnswer([&](const FileDialogRequest& request) {
     if (!importWords) return answer;
     const auto words = std::exchange(importWords, std::nullopt);
@@ -109,9 +109,10 @@ int main(int argc, char** argv) {
           answer = ExpandScriptPaths(line.args);
           break;
         case ScriptCommand::Import:
-        case ScriptCommand::Results: {
+        case ScriptCommand::Results:
+        case ScriptCommand::Export: {
           const std::string name = ScriptCommands()[static_cast<std::size_t>(line.command)].name;
-          if (line.command == ScriptCommand::Import) importWords = line.args;
+          if (line.command != ScriptCommand::Results) importWords = line.args;
           if (line.command == ScriptCommand::Results) PhotographNextBox(argv[2], "-results");
           for (const MenuItem& item : dlg.SystemMenu().Items())
             if (item.scriptName == name) host.UserSystemCommand(*window, item.id);

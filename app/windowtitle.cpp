@@ -1,0 +1,25 @@
+#include "app/windowtitle.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+std::string WithThousands(long long number) {
+  std::string digits = std::to_string(std::llabs(number));
+  for (std::size_t k = digits.size(); k > 3; k -= 3) digits.insert(k - 3, ",");
+  return number < 0 ? "-" + digits : digits;
+}
+
+long long TransitionsOf(const TransitionRecords& records) {
+  double sum = 0;
+  for (std::size_t r = 0; r < records.size(); ++r)
+    if (records[r].count > 0) sum += records[r].count;
+  // Far beyond any load the program can hold; keeps the conversion defined.
+  constexpr double kMostTransitions = 1e18;
+  return std::isfinite(sum) ? std::llround(std::min(sum, kMostTransitions)) : 0;
+}
+
+std::string LoadedTitle(std::size_t reports, long long transitions) {
+  return "Varnel - " + WithThousands(static_cast<long long>(reports)) + (reports == 1 ? " report, " : " reports, ") +
+         WithThousands(transitions) + (transitions == 1 ? " transition" : " transitions");
+}

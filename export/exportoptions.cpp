@@ -1,0 +1,39 @@
+#include "export/exportoptions.h"
+
+namespace {
+
+constexpr std::string_view kFormatOption = "--format";
+constexpr std::string_view kOnScreenOption = "--as-on-screen";
+
+}  // namespace
+
+std::size_t ExportOptionWords(std::string_view word) {
+  if (word == kFormatOption) return 2;
+  if (word == kOnScreenOption) return 1;
+  return 0;
+}
+
+std::variant<ExportOptions, std::string> ExportOptionsOf(const std::vector<std::string>& words) {
+  ExportOptions options;
+  for (std::size_t k = 0; k < words.size(); ++k) {
+    const std::string& word = words[k];
+    if (word == kOnScreenOption) {
+      options.orientation = MapOrientation::AsOnScreen;
+      continue;
+    }
+    if (word != kFormatOption)
+      return "Export: \"" + word + "\" is no option; the options are --format svg|pdf|png|all and --as-on-screen.";
+    const std::string format = k + 1 < words.size() ? words[++k] : std::string();
+    if (format == "svg")
+      options.formats = {FigureFormat::Svg};
+    else if (format == "pdf")
+      options.formats = {FigureFormat::Pdf};
+    else if (format == "png")
+      options.formats = {FigureFormat::Png};
+    else if (format == "all")
+      options.formats = ExportOptions{}.formats;
+    else
+      return "Export: --format takes svg, pdf, png or all, not \"" + format + "\".";
+  }
+  return options;
+}

@@ -1,0 +1,47 @@
+// What the figures and tables are drawn from: plain copies of the analysis state, so that the
+// export can be called, and tested, without a dialog.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/analysis_types.h"
+#include "display/colortable.h"
+#include "fit/bootstrap.h"
+#include "fit/fitparams.h"
+#include "fit/results.h"
+#include "reports/densitygrid.h"
+#include "selection/histograms.h"
+
+// Which way the map lies. The field's usual way puts the initial value across (left to right)
+// and the final value up, the origin at the lower left; the window shows the final value across
+// and the initial value down, the origin at the upper left.
+enum class MapOrientation { InitialAcross, AsOnScreen };
+
+struct MapFigureData {
+  DensityGrid grid;
+  ColorTable colours{};
+  int states = 0;  // the cutoffs in force are those of slots 0 ... states - 2
+  Cutoffs cutoffs{};
+  bool locked = false;  // locked cutoffs cut both axes, unlocked ones only the final value
+  std::optional<SelectionCircle> circle;  // the shown class's circle, when circles are in use
+};
+
+// A fitted class: the histogram the fit was made on, the Gaussian it gave, and its rate.
+struct ClassFigureData {
+  int from = 0;  // 1-based, as the user names the class
+  int to = 0;
+  ClassHistogram histogram;
+  GaussianParams gaussian{};
+  double exposureTime = 0;  // s per frame, what the rate axis in s^-1 is read with
+  double rate = 0;          // s^-1
+  std::optional<Interval> interval;  // its 95 % interval, s^-1
+};
+
+struct ExportData {
+  MapFigureData map;
+  std::vector<ClassFigureData> classes;  // every fitted class, in the log's order
+  ResultsSource source;                  // where the numbers come from, for results.csv
+  std::vector<ResultRow> results;
+};

@@ -1,0 +1,86 @@
+// "Export figures and tables..." in the system menu and the script command `export`: the folder
+// comes from a folder dialog, the options from the script, and every refusal is said.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+
+#include "res/resource.h"
+#include "tests/support/dialog_fixture.h"
+#include "tests/support/run_program.h"
+
+namespace {
+
+std::set<std::string> Names(const std::filesystem::path& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.insert(entry.path().filename().string());
+  return names;
+}
+
+class ExportMenuTest : public DialogTest {};
+
+}  // namespace
+
+TEST_F(ExportMenuTest, TheSystemMenuEntryAsksForAFolderAndWritesEveryFileThere) {
+  const auto& items = dlg->SystemMenu().Items();
+  const auto entry = std::find_if(items.begin(), items.end(), [](const MenuItem& m) { return m.scriptName == "export"; });
+  ASSERT_NE(entry, items.end());
+  EXPECT_EQ(entry->text, "&Export figures and tables...");
+
+  Type(IDC_PEAKS_IN_REPORT, "1");
+  dir.Write("a.dat", "h\nh\nh\nh\n0.2 0.8 0.05 0 3\n");
+  host.fileAnswers.push_back(std::vector<std::string>{dir / "a.dat"});
+  Click(IDC_LOAD_FILES);
+  host.fileAnswers.push_back(std::vector<std::string>{dir / "figures"});
+  dlg->SendMessage(WM_SYSCOMMAND, entry->id);
+  ASSERT_TRUE(host.lastFileRequest);
+  EXPECT_TRUE(host.lastFileRequest->folder);
+  EXPECT_TRUE(host.errors.empty()) << host.errors.front();
+  // No class is fitted: the map and the tables.
+  EXPECT_EQ(Names(dir.path() / "figures"), (std::set<std::string>{"map.svg", "map.pdf", "map.png", "density.csv",
+                                                                   "histograms.csv", "results.csv"}));
+  // A cancelled folder dialog does nothing.
+  dlg->SendMessage(WM_SYSCOMMAND, entry->id);
+  EXPECT_TRUE(host.errors.empty());
+}
+
+TEST_F(ExportMenuTest, BeforeALoadThereIsNothingToExport) {
+  host.fileAnswers.push_back(std::vector<std::string>{dir / "figures"});
+  dlg->SendMessage(WM_SYSCOMMAND, IDM_EXPORT_FIGURES);
+  EXPECT_EQ(host.errors, std::vector<std::string>{"Load reports first: there is nothing to export yet."});
+  EXPECT_FALSE(std::filesystem::exists(dir / "figures"));
+}
+
+TEST(ExportScript, WritesTheChosenFormatIntoTheFolderAndRefusesBadOptionsAndFolders) {
+  TempDir dir;
+  std::filesystem::copy(std::string(VARNEL_SOURCE_DIR) + "/examples/reports", dir / "reports");
+  dir.Write("a.dat", "h\nh\nh\nh\n0.2 0.8 0.05 0 3\n");
+  dir.Write("a-file", "mine");
+  // The example reports, three states, class 1->2 fitted.
+  dir.Write("run.vsc",
+            "files reports/*.dat\nclick IDC_LOAD_FILES\n"
+            "type IDC_STATE_COUNT 3\nclick IDC_LOCK_CUTOFFS\nclick IDC_PICK_NEXT\nclick IDC_FIT_GAUSSIAN\n"
+            "export out --format svg --as-on-screen\n");
+  const ProgramRun run = RunProgram(VARNEL_PROGRAM, "--script run.vsc");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(Names(dir.path() / "out"), (std::set<std::string>{"map.svg", "class-1-2.svg", "overview.svg", "density.csv",
+                                                               "histograms.csv", "results.csv"}));
+
+  dir.Write("bad.vsc", "type IDC_PEAKS_IN_REPORT 1\nfiles a.dat\nclick IDC_LOAD_FILES\nexport new --format jpg\n");
+  const ProgramRun badFormat = RunProgram(VARNEL_PROGRAM, "--script bad.vsc");
+  EXPECT_EQ(badFormat.status, 4);
+  EXPECT_EQ(badFormat.err, "varnel: Export: --format takes svg, pdf, png or all, not \"jpg\".\n");
+  EXPECT_FALSE(std::filesystem::exists(dir / "new"));
+
+  dir.Write("file.vsc", "type IDC_PEAKS_IN_REPORT 1\nfiles a.dat\nclick IDC_LOAD_FILES\nexport a-file\n");
+  const ProgramRun intoFile = RunProgram(VARNEL_PROGRAM, "--script file.vsc");
+  EXPECT_EQ(intoFile.status, 4);
+  EXPECT_EQ(intoFile.err, "varnel: Cannot export into \"" + (dir / "a-file") + "\": it is not a folder. Nothing was written.\n");
+  EXPECT_EQ(dir.Read("a-file"), "mine");
+
+  dir.Write("none.vsc", "export\n");
+  const ProgramRun noFolder = RunProgram(VARNEL_PROGRAM, "--script none.vsc");
+  EXPECT_EQ(noFolder.status, 2);
+  EXPECT_NE(noFolder.err.find("usage: export DIR [--format FORMAT] [--as-on-screen]"), std::string::npos)
+      << noFolder.err;
+}

@@ -1,0 +1,137 @@
+// What an export takes from the main dialog: the grid, colours, cutoffs and circle the map
+// shows, and each fitted class with the histogram it was fitted to; the CSV tables hold the
+// very numbers the program holds.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "export/exportdialog.h"
+#include "export/tables.h"
+#include "res/resource.h"
+#include "tests/support/dialog_fixture.h"
+
+namespace {
+
+constexpr int kMolecules = 40;
+constexpr double kExposure = 0.1;
+
+class ExportDialogTest : public DialogTest {
+ protected:
+  // Per molecule, a 1->2 transition of 2 states (0.2 -> 0.8) at e^(-4 + 0.05 (k mod 11 - 5))
+  // per frame, and a 2->1 transition at e^-2; the map rebuilt, 2 states locked, 1->2 fitted.
+  void SetUp() override {
+    DialogTest::SetUp();
+    std::vector<TransitionRecord> records;
+    for (int k = 0; k < kMolecules; ++k) {
+      records.push_back({0.2, 0.8, std::exp(-4.0 + 0.05 * (k % 11 - 5)), 0, 1});
+      records.push_back({0.8, 0.2, std::exp(-2.0), 0, 1});
+      dlg->m_recordFiles.push_back("molecule" + std::to_string(k) + ".dat");
+    }
+    SetRecords(records);
+    dlg->RebuildTransitionMap();
+    Type(IDC_STATE_COUNT, "2");
+    Click(IDC_LOCK_CUTOFFS);
+    Click(IDC_PICK_NEXT);
+    Click(IDC_FIT_GAUSSIAN);
+    ASSERT_TRUE(dlg->m_fitResults[0][1].fitted) << ::testing::PrintToString(host.messages);
+  }
+};
+
+// The numbers of a CSV row.
+std::vector<std::string> Cells(const std::string& line) {
+  std::vector<std::string> cells;
+  std::istringstream fields(line);
+  for (std::string cell; std::getline(fields, cell, ',');) cells.push_back(cell);
+  return cells;
+}
+
+}  // namespace
+
+TEST_F(ExportDialogTest, DensityCsvHoldsTheGridOfTheMapAndAgreesWithTheGridFile) {
+  const ExportData data = ExportDataOf(*dlg);
+  EXPECT_EQ(data.map.grid.cells, dlg->m_densityGrid.cells);
+  EXPECT_GT(data.map.grid.maximum, 0.0);
+  // "3dgrid.dat": one line per record, then the grid with 4 significant digits, 0 at or below 0.01.
+  std::ifstream gridFile("3dgrid.dat");
+  std::string line;
+  for (int r = 0; r < 2 * kMolecules; ++r) std::getline(gridFile, line);
+  std::istringstream csv(DensityCsv(data.map.grid));
+  std::getline(csv, line);  // the final values
+  for (int i = 0; i < kMapCells; ++i) {
+    ASSERT_TRUE(std::getline(csv, line));
+    const std::vector<std::string> cells = Cells(line);
+    ASSERT_EQ(cells.size(), 202u);
+    for (int j = 0; j < kMapCells; ++j) {
+      double printed = 0;
+      ASSERT_TRUE(gridFile >> printed);
+      const double exact = std::strtod(cells[static_cast<std::size_t>(j) + 1].c_str(), nullptr);
+      ASSERT_EQ(exact, dlg->m_densityGrid.at(i, j));
+      if (exact > 0.01)
+        ASSERT_NEAR(printed, exact, 5e-4 * exact) << i << ", " << j;
+      else
+        ASSERT_EQ(printed, 0.0) << i << ", " << j;
+    }
+  }
+}
+
+TEST_F(ExportDialogTest, AFittedClassComesWithTheHistogramItWasFittedToAndItsRate) {
+  const ExportData data = ExportDataOf(*dlg);
+  ASSERT_EQ(data.classes.size(), 1u);
+  const ClassFigureData& fitted = data.classes[0];
+  EXPECT_EQ(fitted.from, 1);
+  EXPECT_EQ(fitted.to, 2);
+  // The 40 rates lie at ln v = -4.25 ... -3.75: bins (ln v + 10) / 0.2 = 28.75 ... 31.25.
+  double total = 0;
+  for (int k = 0; k < kHistogramBins; ++k) {
+    const double count = fitted.histogram.counts[static_cast<std::size_t>(k)];
+    total += count;
+    if (k < 28 || k > 31) {
+      EXPECT_EQ(count, 0.0) << "bin " << k;
+    }
+  }
+  EXPECT_EQ(total, kMolecules);
+  // The rate is e^centre / exposure.
+  EXPECT_EQ(fitted.rate, dlg->m_fitResults[0][1].rate);
+  EXPECT_NEAR(std::exp(fitted.gaussian.centre) / kExposure, fitted.rate, 1e-12 * fitted.rate);
+  EXPECT_EQ(fitted.exposureTime, kExposure);
+  ASSERT_TRUE(fitted.interval);
+  EXPECT_LE(fitted.interval->low, fitted.rate);
+  EXPECT_GE(fitted.interval->high, fitted.rate);
+  ASSERT_EQ(data.results.size(), 1u);
+
+  // A later "Set Circle" changes the class's histogram; the export keeps what was fitted.
+  const ClassHistogram fittedTo = fitted.histogram;
+  Click(IDC_USE_CIRCLES);
+  Click(IDC_SET_CIRCLE);
+  EXPECT_EQ(ExportDataOf(*dlg).classes[0].histogram.counts, fittedTo.counts);
+  // histograms.csv gives those counts.
+  std::istringstream csv(HistogramsCsv(ExportDataOf(*dlg).classes));
+  std::string line;
+  std::getline(csv, line);
+  for (int k = 0; k < kHistogramBins; ++k) {
+    ASSERT_TRUE(std::getline(csv, line));
+    EXPECT_EQ(std::strtod(Cells(line)[2].c_str(), nullptr), fittedTo.counts[static_cast<std::size_t>(k)]);
+  }
+}
+
+TEST_F(ExportDialogTest, TheMapHasTheCutoffsOfTheLockAndTheShownCircleOnlyWhileCirclesAreUsed) {
+  ExportData data = ExportDataOf(*dlg);
+  EXPECT_EQ(data.map.states, 2);
+  EXPECT_EQ(data.map.cutoffs[0], 0.5);
+  EXPECT_TRUE(data.map.locked);
+  EXPECT_FALSE(data.map.circle);
+  EXPECT_EQ(data.map.colours[255].red, dlg->m_colorTable[255].red);
+  // A moved circle is shown: class 1->2 of 2 states is placed at values (0.25, 0.75), radius 10.
+  Click(IDC_USE_CIRCLES);
+  Click(IDC_RADIUS_UP);
+  data = ExportDataOf(*dlg);
+  ASSERT_TRUE(data.map.circle);
+  EXPECT_EQ(data.map.circle->row, 50);
+  EXPECT_EQ(data.map.circle->col, 150);
+  EXPECT_EQ(data.map.circle->radius, 11);
+  Click(IDC_USE_CIRCLES);
+  EXPECT_FALSE(ExportDataOf(*dlg).map.circle);
+}
