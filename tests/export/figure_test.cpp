@@ -11,6 +11,7 @@
 
 #include "export/classfigure.h"
 #include "export/exportset.h"
+#include "export/figurefile.h"
 #include "export/mapfigure.h"
 #include "tests/export/export_fixture.h"
 #include "tests/support/run_program.h"
