@@ -17,12 +17,6 @@
 
 namespace {
 
-#ifdef _WIN32
-constexpr bool kWindows = true;
-#else
-constexpr bool kWindows = false;
-#endif
-
 namespace fs = std::filesystem;
 
 constexpr int kPeaks = 3;

@@ -18,12 +18,6 @@
 
 namespace {
 
-#ifdef _WIN32
-constexpr bool kWindows = true;
-#else
-constexpr bool kWindows = false;
-#endif
-
 // The reading as it was: four ignored lines, then five `>> double` per record.
 ReportReading StreamReadReport(const std::string& path, std::size_t records, TransitionRecords& into,
                                std::size_t first) {

@@ -7,6 +7,13 @@
 #include <sstream>
 #include <string>
 
+// Some file names (with `*?[`) and file kinds (named pipes) exist only off Windows.
+#ifdef _WIN32
+inline constexpr bool kWindows = true;
+#else
+inline constexpr bool kWindows = false;
+#endif
+
 class TempDir {
  public:
   TempDir() : previous_(std::filesystem::current_path()) {
