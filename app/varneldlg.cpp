@@ -61,6 +61,22 @@ bool CVarnelDlg::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* r
   return DispatchMessageMap<CVarnelDlg>(*this, kMessageMap, message, wParam, lParam, result);
 }
 
+namespace {
+
+// The program's own entries of the system menu; scripts choose each with the command named beside it.
+struct SystemMenuEntry {
+  UINT id;
+  int text;
+  const char* command;
+  void (CVarnelDlg::*handler)();
+};
+constexpr SystemMenuEntry kSystemMenuEntries[] = {
+    {IDM_IMPORT_TRACES, IDS_IMPORT_TRACES, "import", &CVarnelDlg::OnImportTraces},
+    {IDM_RESULTS, IDS_RESULTS, "results", &CVarnelDlg::OnResults},
+    {IDM_EXPORT_FIGURES, IDS_EXPORT_FIGURES, "export", &CVarnelDlg::OnExportFigures}};
+
+}  // namespace
+
 BOOL CVarnelDlg::OnInitDialog() {
   CDialog::OnInitDialog();
 
@@ -71,15 +87,7 @@ BOOL CVarnelDlg::OnInitDialog() {
       systemMenu->AppendMenu(MF_SEPARATOR);
       systemMenu->AppendMenu(MF_STRING, IDM_ABOUTBOX, strAboutMenu);
     }
-    // The program's own entries; scripts choose each with the command named beside it.
-    static constexpr struct {
-      UINT id;
-      int text;
-      const char* command;
-    } kEntries[] = {{IDM_IMPORT_TRACES, IDS_IMPORT_TRACES, "import"},
-                    {IDM_RESULTS, IDS_RESULTS, "results"},
-                    {IDM_EXPORT_FIGURES, IDS_EXPORT_FIGURES, "export"}};
-    for (const auto& entry : kEntries) {
+    for (const SystemMenuEntry& entry : kSystemMenuEntries) {
       std::string text;
       AfxLoadString(entry.text, text);
       if (!text.empty()) systemMenu->AppendMenu(MF_STRING, entry.id, text, entry.command);
@@ -110,12 +118,10 @@ void CVarnelDlg::OnSysCommand(UINT id, LPARAM lParam) {
   if ((id & 0xFFF0u) == IDM_ABOUTBOX) {
     CAboutDlg dlgAbout;
     dlgAbout.DoModal();
-  } else if ((id & 0xFFF0u) == IDM_IMPORT_TRACES) {
-    OnImportTraces();
-  } else if ((id & 0xFFF0u) == IDM_RESULTS) {
-    OnResults();
-  } else if ((id & 0xFFF0u) == IDM_EXPORT_FIGURES) {
-    OnExportFigures();
+  } else if (const auto entry = std::find_if(std::begin(kSystemMenuEntries), std::end(kSystemMenuEntries),
+                                             [&](const SystemMenuEntry& e) { return e.id == (id & 0xFFF0u); });
+             entry != std::end(kSystemMenuEntries)) {
+    (this->*entry->handler)();
   } else {
     CDialog::OnSysCommand(id, lParam);
   }
