@@ -56,16 +56,6 @@ struct SelectionCircle {
 // Per class [from][to], 0-based.
 using CircleTable = SelectionCircle[kMaxStates][kMaxStates];
 
-struct FitResult {
-  bool fitted = false;
-  double rate = 0;
-  double width = 0;
-  std::int32_t transitions = 0;
-};
-
-// Per class [from][to], 0-based.
-using FitTable = FitResult[kMaxStates][kMaxStates];
-
 // A 201 x 201 image of 0x00RRGGBB pixels, indexed [row][column].
 class MapImage {
  public:

@@ -5,10 +5,20 @@
 #include <span>
 #include <utility>
 
+#include "analysis/fields.h"
 #include "app/aboutdlg.h"
 #include "res/resource.h"
-#include "selection/classlists.h"
 #include "selection/histograms.h"
+
+namespace {
+
+// The whole numbers a field takes, as the data exchange checks them.
+IntLimits IntLimitsOf(Field field) {
+  const FieldRule& rule = RuleOf(field);
+  return {static_cast<int>(rule.least), static_cast<int>(rule.most)};
+}
+
+}  // namespace
 
 CVarnelDlg::CVarnelDlg() : CDialog(IDD_VARNEL_DIALOG), m_hIcon(AfxGetApp()->LoadIcon(IDR_MAINFRAME)) {}
 
@@ -16,16 +26,16 @@ void CVarnelDlg::DoDataExchange(CDataExchange* dx) {
   CDialog::DoDataExchange(dx);
   DDX_Control(dx, IDC_HIST_PANEL, m_histPanel);
   DDX_Control(dx, IDC_CUTOFF_LIST, m_cutoffList);
-  DDX_Text(dx, IDC_EXPOSURE_TIME, m_exposureTime, DoubleLimits{kLeastExposure, false});
+  DDX_Text(dx, IDC_EXPOSURE_TIME, m_exposureTime, DoubleLimits{RuleOf(Field::Exposure).least, false});
   DDX_Text(dx, IDC_RATE_STDEV, m_rateStdev);
   DDX_Text(dx, IDC_GAUSS_AMPLITUDE, m_gaussAmplitude);
-  DDX_Text(dx, IDC_STATE_COUNT, m_stateCount, IntLimits{1, kMaxStates});
+  DDX_Text(dx, IDC_STATE_COUNT, m_stateCount, IntLimitsOf(Field::States));
   DDX_Text(dx, IDC_CUTOFF_VALUE, m_cutoffValue);
   DDX_Text(dx, IDC_HIST_MAX, m_histMax);
   DDX_Text(dx, IDC_PICK_FROM, m_pickFrom);
   DDX_Text(dx, IDC_PICK_TO, m_pickTo);
   DDX_Text(dx, IDC_KINETIC_RATE, m_kineticRate);
-  DDX_Text(dx, IDC_PEAKS_IN_REPORT, m_peaksInReport, IntLimits{0, kMaxPeaks});
+  DDX_Text(dx, IDC_PEAKS_IN_REPORT, m_peaksInReport, IntLimitsOf(Field::Peaks));
   DDX_Check(dx, IDC_USE_CIRCLES, m_useCircles);
   DDX_Check(dx, IDC_WEIGHT_BY_COUNT, m_weightByCount);
 }
@@ -33,7 +43,6 @@ void CVarnelDlg::DoDataExchange(CDataExchange* dx) {
 const MessageMapEntry<CVarnelDlg> CVarnelDlg::kMessageMap[] = {
     OnWmSysCommand(&CVarnelDlg::OnSysCommand),
     OnWmPaint(&CVarnelDlg::OnPaint),
-    OnWmQueryDragIcon(&CVarnelDlg::OnQueryDragIcon),
     OnBnClicked(IDC_CUTOFF_UP, &CVarnelDlg::OnCutoffUp),
     OnBnClicked(IDC_LOCK_CUTOFFS, &CVarnelDlg::OnLockCutoffs),
     OnBnClicked(IDC_LOAD_FILES, &CVarnelDlg::OnLoadFiles),
@@ -55,6 +64,7 @@ const MessageMapEntry<CVarnelDlg> CVarnelDlg::kMessageMap[] = {
     OnBnClicked(IDC_RADIUS_DOWN, &CVarnelDlg::OnRadiusDown),
     OnBnClicked(IDC_RADIUS_UP, &CVarnelDlg::OnRadiusUp),
     OnBnClicked(IDC_WEIGHT_BY_COUNT, &CVarnelDlg::OnWeightByCount),
+    OnEnChange(IDC_EXPOSURE_TIME, &CVarnelDlg::OnExposureChange),
 };
 
 bool CVarnelDlg::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
@@ -107,10 +117,11 @@ BOOL CVarnelDlg::OnInitDialog() {
   m_showPick = false;
   m_drawFitCurve = false;
 
-  // These reach the controls at the first paint, whose map redraw ends with a transfer.
-  m_exposureTime = 0.1;
-  m_peaksInReport = 10;
-  m_weightByCount = 1;
+  // The session's start values; they reach the controls at the first paint, whose map redraw
+  // ends with a transfer.
+  m_exposureTime = m_session.Exposure();
+  m_peaksInReport = m_session.Peaks();
+  m_weightByCount = m_session.Weighted() ? 1 : 0;
   return TRUE;
 }
 
@@ -129,23 +140,8 @@ void CVarnelDlg::OnSysCommand(UINT id, LPARAM lParam) {
 
 void CVarnelDlg::OnPaint() {
   RedrawMap();
-  if (IsIconic()) {
-    CPaintDC dc(this);
-    SendMessage(WM_ICONERASEBKGND, dc.GetSafeHdc(), 0);
-    const int cxIcon = GetSystemMetrics(SM_CXICON);
-    const int cyIcon = GetSystemMetrics(SM_CYICON);
-    CRect rect;
-    GetClientRect(&rect);
-    const int x = (rect.Width() - cxIcon + 1) / 2;
-    const int y = (rect.Height() - cyIcon + 1) / 2;
-    dc.DrawIcon(x, y, m_hIcon);
-  } else {
-    CDialog::OnPaint();
-  }
+  CDialog::OnPaint();
 }
-
-// The cursor shown while the minimised window is dragged.
-HCURSOR CVarnelDlg::OnQueryDragIcon() { return m_hIcon; }
 
 bool CVarnelDlg::HoldsRefusedText(int id) const {
   const Control* control = FindControl(id);
@@ -155,55 +151,49 @@ bool CVarnelDlg::HoldsRefusedText(int id) const {
 bool CVarnelDlg::FieldRefused(int id) {
   if (!HoldsRefusedText(id)) return false;
   // What each edit that an action reads takes, in the words of its label.
-  static constexpr std::pair<int, const char*> kRules[] = {
-      {IDC_EXPOSURE_TIME, "Exposure time (s): enter a number of at least 1e-9, for example 0.05."},
-      {IDC_STATE_COUNT, "Number of states: enter a whole number from 1 to 10."},
-      {IDC_CUTOFF_VALUE, "Cutoff: enter a number from 0 to 1, for example 0.5."},
-      {IDC_PEAKS_IN_REPORT, "Peaks in report: enter a whole number from 0 to 1000."},
+  static constexpr std::pair<int, Field> kFields[] = {
+      {IDC_EXPOSURE_TIME, Field::Exposure},
+      {IDC_STATE_COUNT, Field::States},
+      {IDC_CUTOFF_VALUE, Field::Cutoff},
+      {IDC_PEAKS_IN_REPORT, Field::Peaks},
   };
-  for (const auto& [control, rule] : kRules)
-    if (control == id) AfxMessageBox(rule);
+  for (const auto& [control, field] : kFields)
+    if (control == id) AfxMessageBox(FieldRuleText(field));
   return true;
 }
 
-std::string CVarnelDlg::TooManyTransitionsMessage() const {
-  std::string text = TooManyEntriesMessage();
-  std::size_t largest = 0;
-  for (std::size_t r = 1; r < m_records.size(); ++r)
-    if (m_records[r].count > m_records[largest].count) largest = r;
-  if (!m_records.empty() && !m_recordFiles.empty() && m_records.size() % m_recordFiles.size() == 0) {
-    const std::size_t perFile = m_records.size() / m_recordFiles.size();
-    text += " The largest number of transitions, " + FormatField(m_records[largest].count) + ", is in \"" +
-            m_recordFiles[largest / perFile] + "\".";
-  }
-  if (m_weightByCount) text += " Untick \"Weight by # transitions\" to count every record once.";
-  return text;
+bool CVarnelDlg::Show(const Outcome& outcome) {
+  for (const Message& message : outcome.messages)
+    AfxMessageBox(message.text, message.severity == Severity::Notice ? MB_ICONINFORMATION : MB_ICONERROR);
+  return outcome.done;
 }
 
-std::vector<ResultRow> CVarnelDlg::ResultRows() const {
-  std::vector<ResultRow> rows;
-  const int shown = std::min(m_stateCount, kMaxStates);
-  for (int i = 0; i < shown; ++i)
-    for (int j = 0; j < shown; ++j)
-      if (m_fitResults[i][j].fitted)
-        rows.push_back({i + 1, j + 1, m_fitResults[i][j], m_fitRules[i][j], m_fitExposures[i][j],
-                        m_fitUncertainties[i][j]});
-  return rows;
+void CVarnelDlg::SyncSettings() {
+  // The data exchange keeps each within what the session takes; a start value of 0 before the
+  // first transfer is left out.
+  m_session.SetExposure(m_exposureTime);
+  m_session.SetPeaks(m_peaksInReport);
+  m_session.SetWeighted(m_weightByCount != FALSE);
+}
+
+void CVarnelDlg::MirrorSession() {
+  m_cutoffs = m_session.CutoffValues();
+  m_cutoffsLocked = m_session.Locked();
+  for (int i = 0; i < kMaxStates; ++i)
+    for (int j = 0; j < kMaxStates; ++j) {
+      m_circles[i][j] = m_session.Circles()[i][j];
+      StoreHistogram(i, j, m_session.Histogram(i, j));
+    }
 }
 
 void CVarnelDlg::OnResults() {
-  const std::vector<ResultRow> rows = ResultRows();
+  const std::vector<ResultRow> rows = m_session.Results();
   TableView table{"Results", ResultColumns(), {}, ResultsTabText(rows)};
   for (const ResultRow& row : rows) table.rows.push_back(ResultCells(row));
   AfxGetHost().ShowTable(table);
 }
 
-void CVarnelDlg::ClearResults() {
-  m_cutoffsLocked = false;
-  m_lockedStateCount = 0;
-  m_classLists.clear();
-  ClearHistograms();
-  for (auto& row : m_fitResults) std::fill(std::begin(row), std::end(row), FitResult{});
+void CVarnelDlg::ClearShownResults() {
   m_kineticRate = 0;
   m_rateStdev = 0;
   m_gaussAmplitude = 0;
@@ -214,6 +204,7 @@ void CVarnelDlg::ClearResults() {
   m_shownTo = 0;
   m_showPick = false;
   m_drawFitCurve = false;
+  m_rateClass.reset();
   SetControlTip(IDC_KINETIC_RATE, "");
   // The panel as at start: white with its grid, no class drawn.
   CClientDC dc(this);

@@ -1,45 +1,35 @@
-// The main dialog: it holds the whole analysis state, and its handlers are the program.
+// The main dialog: the view of one analysis. A handler reads its controls, asks the Session to do
+// what the user asked, shows what it says and draws; the analysis itself is the Session's.
 #pragma once
 
 #include <array>
 #include <vector>
 
+#include "analysis/session.h"
 #include "app/analysis_types.h"
 #include "display/colortable.h"
-#include "fit/gaussfit.h"
-#include "fit/results.h"
 #include "platform/afxwin.h"
-#include "reports/densitygrid.h"
-#include "reports/records.h"
-#include "selection/classlists.h"
 
 class CVarnelDlg : public CDialog {
  public:
   CVarnelDlg();
 
-  // --- Analysis state, in declaration order ----------------------------------------------
+  // --- The analysis ---------------------------------------------------------------------------
+  Session m_session;
+
+  // --- What the window shows, in declaration order ----------------------------------------------
   CBitmap m_mapBitmap;
   CBitmap m_panelBitmap;
   MapImage m_displayPixels;
   MapImage m_basePixels;
   ColorTable m_colorTable{};
-  TransitionRecords m_records;  // the five record arrays, replaced as a whole by every load
-  std::vector<std::string> m_recordFiles;  // the reports they came from, each the same number of records
-  DensityGrid m_densityGrid;  // the map's densities, as the last rebuild left them
+  // The session's cutoffs, lock and circles as the map draws them.
   Cutoffs m_cutoffs{};  // no state count yet: every slot 0.0
   bool m_cutoffsLocked = false;
-  std::vector<std::vector<double>> m_classLists;  // laid out for m_lockedStateCount states
-  int m_lockedStateCount = 0;                     // N of the last lock; 0 before the first
-  ClassRule m_classRules[kMaxStates][kMaxStates];  // how each list of the lock was built
+  CircleTable m_circles;
   int m_shownFrom = 0;
   int m_shownTo = 0;
   bool m_showPick = false;
-  FitTable m_fitResults;
-  ClassRule m_fitRules[kMaxStates][kMaxStates];                // how each fitted class was built
-  double m_fitExposures[kMaxStates][kMaxStates] = {};          // and the exposure its rate took
-  ClassUncertainty m_fitUncertainties[kMaxStates][kMaxStates];  // and how sure its rate is
-  ClassGaussian m_fitGaussians[kMaxStates][kMaxStates];        // and the histogram and Gaussian of its fit
-  CircleTable m_circles;
   bool m_drawFitCurve = false;
   CStatic m_histPanel;
   CComboBox m_cutoffList;
@@ -64,38 +54,30 @@ class CVarnelDlg : public CDialog {
   void RedrawMap();
   void LoadColorTable();
   Pixel GetColor(int index) const;
+  // Rebuilds the session's map, weighted as the box says, and colours it into the base image.
   void RebuildTransitionMap();
   void DrawPanel();
-  // The list of class from->to (1-based) of the last lock; nothing, with a message to the user,
-  // before the first lock or for a class outside that lock's table.
-  std::vector<double>* LockedClassList(int from, int to);
   // Whether edit `id` holds text that its field refuses (the field keeps its value before).
   bool HoldsRefusedText(int id) const;
   // The same, for an action that reads the field: it then tells the user what the field takes,
   // and the action does nothing else.
   bool FieldRefused(int id);
-  // Ends the lock and forgets everything computed from the records: class lists, histograms,
-  // fits, the shown class and the panel. Cutoffs, N and circle positions stay.
-  void ClearResults();
-  // Why a lock or "Set Circle" is refused for too many transitions, naming the report that holds
-  // the record of the largest weight.
-  std::string TooManyTransitionsMessage() const;
-  // Every fitted class of the current N, in the log's order, for the results table.
-  std::vector<ResultRow> ResultRows() const;
-  // Where the results table's numbers come from, now.
-  ResultsSource CurrentResultsSource() const;
+  // Reads the reports at `chosen`, K x K records each, as "Load Files" does with what the user
+  // picked; the program's own output files among them are left out.
+  void LoadReports(const std::vector<std::string>& chosen);
+  // Fits class from->to (1-based) and shows it with its fitted curve, as "Fit Gaussian" does
+  // for the shown class.
+  void FitClass(int from, int to);
+  // Shows class [from][to] (0-based) in the panel, as the picker does.
+  void ShowClass(int from, int to);
 
   // --- Message handlers ---------------------------------------------------------------------
   BOOL OnInitDialog() override;
   void OnSysCommand(UINT id, LPARAM lParam);
   void OnPaint();
-  HCURSOR OnQueryDragIcon();
   void OnCutoffUp();
   void OnLockCutoffs();
   void OnLoadFiles();
-  // Reads the reports at `chosen`, K x K records each, as "Load Files" does with what the user
-  // picked; the program's own output files among them are left out.
-  void LoadReports(const std::vector<std::string>& chosen);
   void OnImportTraces();
   // "Results...": the table of every fitted class, to read and copy.
   void OnResults();
@@ -119,6 +101,25 @@ class CVarnelDlg : public CDialog {
   void OnRadiusDown();
   void OnRadiusUp();
   void OnWeightByCount();
+  // The exposure's edit changed: the rate's tip says whether it is still the rate's exposure.
+  void OnExposureChange();
+
+  // A script's analysis command (exposure, peaks, load, states, cutoffs, lock, pick, circle,
+  // circles, fit, log), carried out through the same operations as the controls.
+  std::optional<std::string> OnCommand(const std::string& name, const std::vector<std::string>& args) override;
+
+  // --- Between the view and the session ------------------------------------------------------
+  // Shows every message of `outcome` to the user; whether the operation was done.
+  bool Show(const Outcome& outcome);
+  // The settings the controls hold (exposure, peaks, weighting) into the session.
+  void SyncSettings();
+  // The session's cutoffs, lock, circles and histograms into what the map and the panel draw.
+  void MirrorSession();
+  // After a load: the title, the emptied results and panel, and the new map.
+  void ShowLoad();
+  // The rate edit's tip: how sure the rate of the class fitted last is, and whether the exposure
+  // the window shows is still the one that rate was divided by.
+  void ShowRateTip();
 
  protected:
   void DoDataExchange(CDataExchange* dx) override;
@@ -127,6 +128,17 @@ class CVarnelDlg : public CDialog {
  private:
   // Puts m_displayPixels on the screen through the map bitmap and writes the controls.
   void ShowMap();
+  // Forgets the shown class, its fit and the panel, as a load does.
+  void ClearShownResults();
+  // Colours the session's map into the base image and shows it.
+  void ShowGrid();
+  // Moves the shown class's circle one step, as its buttons do.
+  void MoveShownCircle(CircleField field, int step);
+  // The cutoff list's entries and selection for N states.
+  void ShowCutoffList();
+
+  // The class whose rate the rate edit shows, 1-based; none before a fit.
+  std::optional<std::pair<int, int>> m_rateClass;
 
   static const MessageMapEntry<CVarnelDlg> kMessageMap[];
 };

@@ -8,8 +8,6 @@
 #include <string>
 #include <system_error>
 
-#include "app/varneldlg.h"
-#include "platform/module.h"
 
 namespace {
 
@@ -29,8 +27,8 @@ bool ReadComponent(std::istream& in, std::uint32_t& value) {
 }
 
 
-// Reads the table at `path` when it is a file that opens; false otherwise. Only a regular file
-// is opened: a named pipe or a device could keep the program waiting for ever.
+}  // namespace
+
 bool ReadTableFile(const std::filesystem::path& path, ColorTable& table) {
   std::error_code error;
   if (!std::filesystem::is_regular_file(path, error)) return false;
@@ -39,8 +37,6 @@ bool ReadTableFile(const std::filesystem::path& path, ColorTable& table) {
   ReadColorTable(fin, table);
   return true;
 }
-
-}  // namespace
 
 void ReadColorTable(std::istream& in, ColorTable& table) {
   int entry = 0;
@@ -80,28 +76,8 @@ std::vector<std::string> InstalledColorTables(const std::string& programDirector
   return {programDirectory + "shrcol.tbl", programDirectory + "../share/varnel/shrcol.tbl"};
 }
 
-void CVarnelDlg::LoadColorTable() {
-  // The current directory's table wins; then our own table where the program's files are; then
-  // the same table built into the program. A table in the current directory that cannot be
-  // read is not passed over in silence.
-  const std::filesystem::path here = "shrcol.tbl";
-  std::error_code error;
-  if (std::filesystem::exists(std::filesystem::symlink_status(here, error))) {
-    if (ReadTableFile(here, m_colorTable)) return;
-    m_colorTable = DefaultColorTable();
-    AfxMessageBox("The colour table \"shrcol.tbl\" in the current folder cannot be read; the map uses the "
-                  "program's own colours.",
-                  MB_ICONINFORMATION);
-    return;
-  }
-  for (const std::string& path : InstalledColorTables(AfxGetModuleDirectory()))
-    if (ReadTableFile(path, m_colorTable)) return;
-  m_colorTable = DefaultColorTable();
-}
-
 Pixel TablePixel(const ColorTable& table, int index) {
   const ColorEntry& e = table[static_cast<std::size_t>(std::clamp(index, 0, kColorEntries - 1))];
   return e.red * 65536u + e.green * 256u + e.blue;
 }
 
-Pixel CVarnelDlg::GetColor(int index) const { return TablePixel(m_colorTable, index); }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <filesystem>
 #include <istream>
 #include <string>
 #include <vector>
@@ -14,6 +15,10 @@ using ColorTable = std::array<ColorEntry, kColorEntries>;
 // out in any way. Entries that are read completely; white from the first one that is not, as
 // the reading stops at the first token that is no such number. Entries beyond 256 are not read.
 void ReadColorTable(std::istream& in, ColorTable& table);
+
+// Reads the table at `path` when it is a file that opens; false otherwise. Only a regular file
+// is opened: a named pipe or a device could keep the program waiting for ever.
+bool ReadTableFile(const std::filesystem::path& path, ColorTable& table);
 
 // The program's own table, the one "shrcol.tbl" beside the program holds: black through blue,
 // cyan, green, yellow and red to white, seven stops evenly over the 256 entries, each entry the

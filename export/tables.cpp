@@ -41,7 +41,7 @@ std::string DensityCsv(const DensityGrid& grid) {
 std::string HistogramsCsv(const std::vector<ClassFigureData>& classes) {
   std::string text = "class,bin_centre,count,model\n";
   for (const ClassFigureData& fitted : classes) {
-    const std::string name = std::to_string(fitted.from) + "->" + std::to_string(fitted.to);
+    const std::string name = ClassName(fitted.from, fitted.to);
     for (std::size_t k = 0; k < kHistogramBins; ++k) {
       const double centre = fitted.histogram.centres[k];
       text += name + ',';

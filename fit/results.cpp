@@ -22,17 +22,16 @@ std::string Joined(const std::vector<std::string>& cells, char separator) {
   return line + "\n";
 }
 
-std::string ClassName(int from, int to) { return std::to_string(from) + "->" + std::to_string(to); }
-
 }  // namespace
 
 std::vector<std::string> ResultColumns() {
   return {"class",       "rate",       "rate_low",    "rate_high", "width",          "pooled_rate",
-          "pooled_low",  "pooled_high", "transitions", "molecules", "replicates_used", "source"};
+          "pooled_low",  "pooled_high", "transitions", "molecules", "replicates_used", "source",
+          "exposure_s"};
 }
 
 std::vector<std::string> ResultCells(const ResultRow& row) {
-  const ClassUncertainty& u = row.uncertainty;
+  const ClassUncertainty& u = row.fit.uncertainty;
   const auto end = [](const std::optional<Interval>& interval, bool high) {
     return interval ? Number(high ? interval->high : interval->low) : std::string();
   };
@@ -40,14 +39,15 @@ std::vector<std::string> ResultCells(const ResultRow& row) {
           Number(row.fit.rate),
           end(u.rate, false),
           end(u.rate, true),
-          Number(row.fit.width),
+          Number(row.fit.stdev),
           Optional(u.pooledRate),
           end(u.pooled, false),
           end(u.pooled, true),
           std::to_string(row.fit.transitions),
           std::to_string(u.molecules),
           std::to_string(u.replicates - u.failed),
-          row.rule.circle ? "circle" : "cutoffs"};
+          row.fit.rule.circle ? "circle" : "cutoffs",
+          Number(row.fit.exposureTime)};
 }
 
 std::string ResultsCsv(const ResultsSource& source, const std::vector<ResultRow>& rows) {
@@ -55,12 +55,12 @@ std::string ResultsCsv(const ResultsSource& source, const std::vector<ResultRow>
   text += "# reports: " + std::to_string(source.reports) + " in " + (source.folder.empty() ? "." : source.folder) + "\n";
   // One exposure for all rows, as it should be; otherwise each class's.
   bool oneExposure = true;
-  for (const ResultRow& row : rows) oneExposure = oneExposure && row.exposureTime == rows.front().exposureTime;
+  for (const ResultRow& row : rows) oneExposure = oneExposure && row.fit.exposureTime == rows.front().fit.exposureTime;
   text += "# exposure time (s):";
   if (rows.empty() || oneExposure) {
-    text += rows.empty() ? std::string(" -") : " " + Number(rows.front().exposureTime);
+    text += rows.empty() ? std::string(" -") : " " + Number(rows.front().fit.exposureTime);
   } else {
-    for (const ResultRow& row : rows) text += " " + ClassName(row.from, row.to) + " " + Number(row.exposureTime) + ";";
+    for (const ResultRow& row : rows) text += " " + ClassName(row.from, row.to) + " " + Number(row.fit.exposureTime) + ";";
     text.pop_back();
   }
   text += "\n";
@@ -70,10 +70,10 @@ std::string ResultsCsv(const ResultsSource& source, const std::vector<ResultRow>
   text += "\n# weighted by number of transitions: " + std::string(source.weighted ? "yes" : "no") + "\n";
   text += "# intervals: 95 % percentile, bootstrap over the reports as molecules\n";
   for (const ResultRow& row : rows)
-    if (row.rule.circle)
+    if (row.fit.rule.circle)
       text += "# class " + ClassName(row.from, row.to) + " from a circle: centre row " +
-              std::to_string(row.rule.circle->row) + ", column " + std::to_string(row.rule.circle->col) +
-              ", radius " + std::to_string(row.rule.circle->radius) + " (map cells of 0.005)\n";
+              std::to_string(row.fit.rule.circle->row) + ", column " + std::to_string(row.fit.rule.circle->col) +
+              ", radius " + std::to_string(row.fit.rule.circle->radius) + " (map cells of 0.005)\n";
   text += Joined(ResultColumns(), ',');
   for (const ResultRow& row : rows) text += Joined(ResultCells(row), ',');
   return text;
@@ -85,7 +85,8 @@ std::string ResultsTabText(const std::vector<ResultRow>& rows) {
   return text;
 }
 
-std::string UncertaintyTip(const ClassUncertainty& u) {
+std::string RateTip(const ClassFit& fit, double exposureNow) {
+  const ClassUncertainty& u = fit.uncertainty;
   std::string tip;
   if (u.rate)
     tip = "95 % interval " + Number(u.rate->low) + " ... " + Number(u.rate->high) + " s^-1";
@@ -97,5 +98,10 @@ std::string UncertaintyTip(const ClassUncertainty& u) {
     tip += "; pooled rate " + Number(*u.pooledRate) + " s^-1";
     if (u.pooled) tip += " (" + Number(u.pooled->low) + " ... " + Number(u.pooled->high) + ")";
   }
+  // A rate is the fit's centre over the exposure it was fitted with: a new exposure in the window
+  // changes no rate until the class is fitted again.
+  if (fit.exposureTime != exposureNow)
+    tip += "; fitted with exposure " + Number(fit.exposureTime) + " s, not the " + Number(exposureNow) +
+           " s shown now: fit again to use it";
   return tip;
 }

@@ -7,16 +7,14 @@
 
 #include "app/analysis_types.h"
 #include "fit/bootstrap.h"
+#include "fit/classfit.h"
 #include "selection/classlists.h"
 
 // One fitted class.
 struct ResultRow {
   int from = 0;  // 1-based, as the user names the class
   int to = 0;
-  FitResult fit;
-  ClassRule rule;  // how its list was built when it was fitted
-  double exposureTime = 0;  // the exposure its rate was divided by
-  ClassUncertainty uncertainty;
+  ClassFit fit;
 };
 
 // What data and settings the rows come from.
@@ -42,5 +40,6 @@ std::string ResultsCsv(const ResultsSource& source, const std::vector<ResultRow>
 // The header and the rows as tab-separated lines, as a spreadsheet takes them from the clipboard.
 std::string ResultsTabText(const std::vector<ResultRow>& rows);
 
-// What the rate's edit says of its uncertainty, in one line.
-std::string UncertaintyTip(const ClassUncertainty& uncertainty);
+// What the rate's edit says of its fit, in one line: how sure the rate is, and the exposure it
+// was divided by when that is no longer `exposureNow`, the exposure the window shows.
+std::string RateTip(const ClassFit& fit, double exposureNow);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <filesystem>
 #include <iterator>
 #include <memory>
@@ -21,16 +20,6 @@ namespace {
 // A summary names at most this many molecules of each kind it skipped; the rest are counted.
 constexpr std::size_t kNamesShown = 10;
 constexpr std::int64_t kLeastFrames = 2;
-
-// Runs body(k) for k = 0 ... count - 1 on several threads, each taking the next k not yet taken.
-template <class Body>
-void ForEachInParallel(std::size_t count, Body body) {
-  std::atomic<std::size_t> next{0};
-  const int threads = static_cast<int>(std::min<std::size_t>(ThreadCount(0), std::max<std::size_t>(count, 1)));
-  RunOnThreads(threads, [&](int) {
-    for (std::size_t k = next++; k < count; k = next++) body(k);
-  });
-}
 
 // A header line may not break: control bytes of a name become '?'.
 std::string OneLine(std::string text) {
@@ -179,4 +168,8 @@ std::string ImportSummary(const ImportResult& result) {
                      Plural(result.reports.size(), "report", "reports") + " written to " + result.folder;
   if (!result.skipped.empty()) text += "; skipped: " + SkippedText(result);
   return text;
+}
+
+std::string CannotImportMessage(const std::string& why) {
+  return "Cannot import the traces: " + why + ". Nothing was written; the records loaded before are kept.";
 }

@@ -36,5 +36,9 @@ ImportResult ImportTraces(const std::vector<std::string>& paths, const ImportOpt
 // "varnel-reports" beside the first trace file ("varnel-reports-2" ... when that is taken).
 std::string ReportFolderFor(const ImportOptions& options, const std::vector<std::string>& paths);
 
+// Why an import wrote nothing, for the user: "Cannot import the traces: WHY. Nothing was written;
+// the records loaded before are kept."
+std::string CannotImportMessage(const std::string& why);
+
 // One line: the molecules read, the reports written and where, the molecules skipped and why.
 std::string ImportSummary(const ImportResult& result);

@@ -246,3 +246,7 @@ HICON CDialog::SetIcon(HICON icon, BOOL bigIcon) {
 BOOL CDialog::IsIconic() const { return realised_ && AfxGetHost().IsMinimised(*this) ? TRUE : FALSE; }
 
 void CDialog::GetClientRect(CRect* rect) const { *rect = {0, 0, client_.Width(), client_.Height()}; }
+
+std::optional<std::string> CDialog::OnCommand(const std::string& name, const std::vector<std::string>&) {
+  return "this window takes no command '" + name + "'";
+}

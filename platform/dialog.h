@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -104,6 +105,11 @@ class CDialog {
 
   virtual BOOL OnInitDialog();
   virtual void DoDataExchange(CDataExchange* dx);
+
+  // A script command that the program carries out itself, with the words after its name: nothing
+  // when it ran (what it refused reaches the user as messages), otherwise what is wrong with the
+  // words. A dialog that takes no such command says so.
+  virtual std::optional<std::string> OnCommand(const std::string& name, const std::vector<std::string>& args);
 
   // Sends a message through the dialog's message map and the default handling.
   LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);

@@ -14,7 +14,7 @@ namespace {
 
 using C = ScriptCommand;
 
-constexpr std::array<ScriptCommandInfo, 16> kCommands = {{
+constexpr std::array<ScriptCommandInfo, 27> kCommands = {{
     {C::Type, "type", 2, 2, "type CONTROL TEXT",
      "the edit's text is replaced as if TEXT were typed after selecting all: after each keystroke the text is the "
      "next longer prefix of TEXT and `EN_CHANGE` is sent"},
@@ -38,6 +38,25 @@ constexpr std::array<ScriptCommandInfo, 16> kCommands = {{
      "\"Export figures and tables...\" of the system menu into the folder DIR (made when missing): the map, "
      "each fitted class and an overview in FORMAT `svg`, `pdf`, `png` (300 dpi) or `all` (the default), with "
      "`density.csv`, `histograms.csv` and `results.csv`; `--as-on-screen` lays the map as the window shows it"},
+    {C::Exposure, "exposure", 1, 1, "exposure SECONDS",
+     "the exposure time per frame that the next fits divide by, as \"Exposure time (s)\" takes it"},
+    {C::Peaks, "peaks", 1, 1, "peaks K", "K, the records of a report are K x K, as \"Peaks in report\" takes it"},
+    {C::Load, "load", 1, SIZE_MAX, "load PATH...",
+     "loads the reports at the PATHs (globs expanded as `files` expands them) as \"Load Files\" does"},
+    {C::States, "states", 1, 1, "states N",
+     "N states with evenly spaced cutoffs, as typing N into \"Number of states\" gives them"},
+    {C::CutoffValues, "cutoffs", 1, 9, "cutoffs C1 ... C(N-1)",
+     "the upper bounds of states 1 ... N-1, each as \"Refresh Cutoffs\" sets it (held within 0 ... 1)"},
+    {C::Lock, "lock", 0, 0, "lock", "\"Lock cutoffs\": every transition into the class of its states"},
+    {C::Pick, "pick", 2, 2, "pick I J", "shows class I->J in the panel, as the picker steps to it"},
+    {C::Circle, "circle", 5, 5, "circle I J X Y R",
+     "the circle of class I->J of the lock at column X (final value) and row Y (initial value) with radius R, "
+     "in map cells of 0.005; then \"Set Circle\" builds the class from the transitions inside it"},
+    {C::Circles, "circles", 1, 1, "circles on|off", "ticks or unticks \"Use circles\": whether the map draws them"},
+    {C::Fit, "fit", 1, 2, "fit I J | fit all",
+     "shows class I->J and fits it, as \"Fit Gaussian\" does; `fit all` fits every class of the lock in "
+     "row-major order (a class with nothing to fit is noticed, not an error)"},
+    {C::Log, "log", 0, 0, "log", "\"Dump Log\": writes \"log.dat\" and \"results.csv\""},
     {C::Show, "show", 1, 1, "show CONTROL",
      "prints `NAME: text` (check box: 0 or 1; combo box: its entries, the selected one marked)"},
     {C::Expect, "expect", 2, 2, "expect CONTROL TEXT",

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
+#include <cstddef>
 #include <thread>
 #include <vector>
 
@@ -20,4 +22,16 @@ void RunOnThreads(int threads, Body body) {
   for (int t = 1; t < threads; ++t) helpers.emplace_back(body, t);
   body(0);
   for (std::thread& h : helpers) h.join();
+}
+
+// Runs body(k) for k = 0 ... count - 1 on as many threads as the machine runs at once (no more
+// than there are items), each thread taking the next k not yet taken, so that one long item
+// holds up no other.
+template <class Body>
+void ForEachInParallel(std::size_t count, Body body) {
+  std::atomic<std::size_t> next{0};
+  const int threads = static_cast<int>(std::min<std::size_t>(ThreadCount(0), std::max<std::size_t>(count, 1)));
+  RunOnThreads(threads, [&](int) {
+    for (std::size_t k = next++; k < count; k = next++) body(k);
+  });
 }

@@ -27,6 +27,8 @@ void AppendEntries(std::vector<double>& list, double rate, double entries) {
 
 }  // namespace
 
+std::string ClassName(int from, int to) { return std::to_string(from) + "->" + std::to_string(to); }
+
 std::string TooManyEntriesMessage() {
   return "Too many transitions: the class lists would hold more than " +
          std::to_string(static_cast<long long>(kMaxClassEntries)) + " entries.";

@@ -9,6 +9,9 @@
 #include "app/analysis_types.h"
 #include "reports/records.h"
 
+// "I->J", the name of class I -> J (1-based), as every message, table and file gives it.
+std::string ClassName(int from, int to);
+
 // Class lists that would hold more entries than this are refused: a report with an absurd
 // number of transitions must not exhaust the memory.
 inline constexpr double kMaxClassEntries = 50'000'000;

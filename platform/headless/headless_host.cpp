@@ -84,6 +84,18 @@ void HeadlessHost::Run(CDialog& dialog, const ScriptLine& line) {
     case ScriptCommand::Results:
     case ScriptCommand::Export:
       return MenuCommand(dialog, line);
+    case ScriptCommand::Exposure:
+    case ScriptCommand::Peaks:
+    case ScriptCommand::Load:
+    case ScriptCommand::States:
+    case ScriptCommand::CutoffValues:
+    case ScriptCommand::Lock:
+    case ScriptCommand::Pick:
+    case ScriptCommand::Circle:
+    case ScriptCommand::Circles:
+    case ScriptCommand::Fit:
+    case ScriptCommand::Log:
+      return AnalysisCommand(dialog, line);
     case ScriptCommand::Show:
       return Show(dialog, line);
     case ScriptCommand::Expect:
@@ -153,6 +165,12 @@ void HeadlessHost::MenuCommand(CDialog& dialog, const ScriptLine& line) {
   // Words that no file dialog asked for (the program refused first) go with the command.
   commandWords_.reset();
   if (!commandNamedFiles_) Fail(line, std::string("usage: ") + info.usage);
+}
+
+void HeadlessHost::AnalysisCommand(CDialog& dialog, const ScriptLine& line) {
+  const ScriptCommandInfo& info = ScriptCommands()[static_cast<std::size_t>(line.command)];
+  if (const auto wrong = dialog.OnCommand(info.name, line.args))
+    Fail(line, *wrong + " (usage: " + info.usage + ")");
 }
 
 void HeadlessHost::Show(CDialog& dialog, const ScriptLine& line) {

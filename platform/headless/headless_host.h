@@ -56,6 +56,8 @@ class HeadlessHost final : public Host {
   // Chooses the system menu entry named as the line's command; the line's words answer the
   // file dialog the entry opens.
   void MenuCommand(CDialog& dialog, const ScriptLine& line);
+  // A command the program carries out itself: `exposure`, `load`, `lock`, `fit` ...
+  void AnalysisCommand(CDialog& dialog, const ScriptLine& line);
   // The control the line's first argument names.
   const Control& ControlArgument(const CDialog& dialog, const ScriptLine& line);
   // Fails unless the user could act on `control`: enabled, and of the kind the command needs

@@ -1,20 +1,21 @@
-// "Load Files": reading transition reports into the record arrays.
+// Reading transition reports into the session, importing idealised traces, and the density map
+// built from what was read.
 #include <algorithm>
-#include <atomic>
 #include <cstdint>
 #include <new>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "app/varneldlg.h"
-#include "app/windowtitle.h"
+#include "analysis/fields.h"
+#include "analysis/session.h"
+#include "import/importoptions.h"
+#include "import/importtraces.h"
 #include "platform/system.h"
 #include "reports/gridfile.h"
 #include "reports/outputdir.h"
 #include "reports/parallel.h"
 #include "reports/reportfile.h"
-#include "res/resource.h"
 
 namespace {
 
@@ -34,20 +35,6 @@ std::string DirectoryOf(const std::string& path) {
 
 // The file name of `path`, without its folder.
 std::string FileNameOf(const std::string& path) { return path.substr(DirectoryOf(path).size()); }
-
-// The paths the user picked, in the dialog's order; none when the dialog was cancelled. The
-// dialog opens in the folder of the last load.
-std::vector<std::string> ChooseReports() {
-  static constexpr char szFilter[] = "DAT Files (*.dat)|*.dat||";
-  CFileDialog dlg(TRUE, nullptr, nullptr, OFN_ALLOWMULTISELECT | OFN_HIDEREADONLY, szFilter, nullptr);
-  const std::string directory = g_outputDir;
-  dlg.m_ofn.lpstrInitialDir = directory;
-  std::vector<std::string> file_names;
-  if (dlg.DoModal() == IDCANCEL) return file_names;
-  POSITION current_pos = dlg.GetStartPosition();
-  while (current_pos != 0) file_names.push_back(dlg.GetNextPathName(current_pos));
-  return file_names;
-}
 
 // Megabytes, for messages.
 std::string Megabytes(std::uint64_t bytes) { return std::to_string((bytes + 999'999) / 1'000'000) + " MB"; }
@@ -87,13 +74,8 @@ std::optional<TransitionRecords> AllocateRecords(std::size_t records) {
 std::vector<ReportReading> ReadReports(const std::vector<std::string>& file_names, std::size_t perFile,
                                        TransitionRecords& records) {
   std::vector<ReportReading> readings(file_names.size());
-  // Each thread takes the next report not yet taken, so that a long report holds up no other.
-  std::atomic<std::size_t> next{0};
-  const int threads = static_cast<int>(std::min<std::size_t>(ThreadCount(0), file_names.size()));
-  RunOnThreads(threads, [&](int) {
-    for (std::size_t f = next++; f < file_names.size(); f = next++)
-      readings[f] = ReadReport(file_names[f], perFile, records, f * perFile);
-  });
+  ForEachInParallel(file_names.size(),
+                    [&](std::size_t f) { readings[f] = ReadReport(file_names[f], perFile, records, f * perFile); });
   return readings;
 }
 
@@ -122,13 +104,12 @@ std::string NameList(const std::vector<std::string>& paths) {
 }
 
 // The chosen files that are reports: the program's own output files are left out, with a word.
-std::vector<std::string> LeaveOutOwnFiles(const std::vector<std::string>& chosen) {
+std::vector<std::string> LeaveOutOwnFiles(const std::vector<std::string>& chosen, Outcome& outcome) {
   std::vector<std::string> reports, own;
   for (const std::string& path : chosen) (IsOwnOutputName(FileNameOf(path)) ? own : reports).push_back(path);
   if (!own.empty())
-    AfxMessageBox("Left out " + std::to_string(own.size()) + (own.size() == 1 ? " file" : " files") +
-                      " that Varnel writes itself and that are no reports:" + NameList(own),
-                  MB_ICONINFORMATION);
+    outcome.Notice("Left out " + std::to_string(own.size()) + (own.size() == 1 ? " file" : " files") +
+                   " that Varnel writes itself and that are no reports:" + NameList(own));
   return reports;
 }
 
@@ -147,53 +128,66 @@ std::string ShortfallMessage(const std::vector<Shortfall>& shortfalls, std::size
 
 }  // namespace
 
-void CVarnelDlg::OnLoadFiles() {
-  if (FieldRefused(IDC_PEAKS_IN_REPORT)) return;
-  LoadReports(ChooseReports());
-}
+Outcome Session::Load(const std::vector<std::string>& chosen) {
+  Outcome outcome;
+  outcome.done = false;
+  if (chosen.empty()) return outcome;
+  const std::vector<std::string> file_names = LeaveOutOwnFiles(chosen, outcome);
+  if (file_names.empty()) return outcome;
 
-void CVarnelDlg::LoadReports(const std::vector<std::string>& chosen) {
-  if (chosen.empty()) return;
-  const std::vector<std::string> file_names = LeaveOutOwnFiles(chosen);
-  if (file_names.empty()) return;
-
-  // The data exchange keeps K within 0 ... 1000; this only guards the arithmetic below.
-  const int peaks = std::clamp(m_peaksInReport, 0, kMaxPeaks);
+  // SetPeaks keeps K within 0 ... 1000; this only guards the arithmetic below.
+  const int peaks = std::clamp(peaks_, 0, kMaxPeaks);
   const auto perFile = static_cast<std::size_t>(peaks) * static_cast<std::size_t>(peaks);
   const std::uint64_t records = static_cast<std::uint64_t>(perFile) * file_names.size();
-  if (const auto refusal = SizeRefusal(records, peaks, file_names.size(), DirectoryOf(file_names.front()))) {
-    AfxMessageBox(*refusal);
-    return;
-  }
+  if (const auto refusal = SizeRefusal(records, peaks, file_names.size(), DirectoryOf(file_names.front())))
+    return outcome.Error(*refusal);
 
-  std::optional<TransitionRecords> loaded;
-  std::vector<ReportReading> readings;
-  {
-    CWaitCursor wait;
-    loaded = AllocateRecords(static_cast<std::size_t>(records));
-    if (loaded) readings = ReadReports(file_names, perFile, *loaded);
-  }
-  if (!loaded) {
-    AfxMessageBox("Cannot load " + std::to_string(records) +
-                  " records: there is not enough memory. The records loaded before are kept.");
-    return;
-  }
+  std::optional<TransitionRecords> loaded = AllocateRecords(static_cast<std::size_t>(records));
+  if (!loaded)
+    return outcome.Error("Cannot load " + std::to_string(records) +
+                         " records: there is not enough memory. The records loaded before are kept.");
+  const std::vector<ReportReading> readings = ReadReports(file_names, perFile, *loaded);
   const bool anyRead =
       std::any_of(readings.begin(), readings.end(), [](const ReportReading& r) { return r.supplied > 0; });
-  if (perFile > 0 && !anyRead) {
-    AfxMessageBox("None of the chosen files could be read as a report (four header lines, then records of "
-                  "five numbers). The records loaded before are kept:" +
-                  NameList(file_names));
-    return;
-  }
+  if (perFile > 0 && !anyRead)
+    return outcome.Error(
+        "None of the chosen files could be read as a report (four header lines, then records of five numbers). "
+        "The records loaded before are kept:" +
+        NameList(file_names));
 
   // New records: what was computed from the old ones goes with them.
-  g_outputDir = DirectoryOf(file_names.front());
-  m_records = std::move(*loaded);
-  m_recordFiles = file_names;
-  SetWindowText(LoadedTitle(m_recordFiles.size(), TransitionsOf(m_records)));
-  ClearResults();
-  RebuildTransitionMap();
+  Adopt(std::move(*loaded), file_names, DirectoryOf(file_names.front()));
+  outcome.done = true;
+  outcome.Then(RebuildMap());
   const std::vector<Shortfall> shortfalls = ShortfallsOf(file_names, readings, perFile);
-  if (!shortfalls.empty()) AfxMessageBox(ShortfallMessage(shortfalls, perFile));
+  if (!shortfalls.empty()) outcome.Error(ShortfallMessage(shortfalls, perFile));
+  return outcome;
+}
+
+void Session::Adopt(TransitionRecords records, std::vector<std::string> files, std::string outputFolder) {
+  records_ = std::move(records);
+  files_ = std::move(files);
+  outputFolder_ = std::move(outputFolder);
+  ClearResults();
+}
+
+Outcome Session::Import(const std::vector<std::string>& paths, const ImportOptions& options) {
+  // The reports have as many slots as the reports the session reads, unless the import names
+  // its own number.
+  const int peaks = options.peaks.value_or(peaks_);
+  if (!FieldTakes(Field::ImportPeaks, peaks)) return Outcome::Refused(FieldRuleText(Field::ImportPeaks));
+  const ImportResult result = ImportTraces(paths, options, peaks, ReportFolderFor(options, paths));
+  if (!result.error.empty()) return Outcome::Refused(CannotImportMessage(result.error));
+  Outcome outcome;
+  if (!result.skipped.empty()) outcome.Notice(ImportSummary(result) + ".");
+  peaks_ = peaks;
+  return outcome.Then(Load(result.reports));
+}
+
+Outcome Session::RebuildMap() {
+  const std::string path = OutputPath("3dgrid.dat");
+  grid_ = FastDensityGrid(records_, weighted_);
+  // The map is there all the same; the user must know the file is not.
+  if (const auto failure = WriteGridFile(path, records_, grid_)) return Outcome{}.Error(CannotWriteMessage(path, *failure));
+  return {};
 }

@@ -1,0 +1,128 @@
+// The fit of a class, the table of every fitted class, and what is written from them: the class
+// rate files, "log.dat" with "results.csv", and the figures and tables of an export.
+#include <charconv>
+#include <cmath>
+#include <ctime>
+#include <optional>
+#include <string>
+
+#include "analysis/session.h"
+#include "export/exportset.h"
+#include "fit/gaussfit.h"
+#include "fit/logreport.h"
+#include "platform/outputfile.h"
+#include "platform/system.h"
+#include "reports/outputdir.h"
+
+namespace {
+
+// The class rate file "I,Jrates.dat": one in-range value per line with six significant digits,
+// as a stream writes a double (%g). Nothing when it was written, otherwise why not.
+std::optional<std::string> WriteRateFile(const std::string& path, const std::vector<double>& values) {
+  OutputFile file(path);
+  char text[40];
+  for (double v : values) {
+    char* end = std::to_chars(text, text + sizeof text - 1, v, std::chars_format::general, 6).ptr;
+    *end++ = '\n';
+    file.Write(std::string_view(text, static_cast<std::size_t>(end - text)));
+  }
+  return file.Commit();
+}
+
+// Now, in local time, as the results table dates itself.
+std::string LocalDateTime() {
+  const std::time_t now = std::time(nullptr);
+  const std::tm local = LocalTime(now);
+  char text[32];
+  return std::string(text, std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local));
+}
+
+}  // namespace
+
+Outcome Session::Fit(int from, int to) {
+  const std::vector<double>* list = ClassList(from, to);
+  if (!list) return CheckLockedClass(from, to);
+  const std::string name = ClassName(from, to);
+  const std::vector<double> values = InRangeValues(*list);
+  if (values.empty()) return Outcome::Refused("Class " + name + " has no rates to fit.", Severity::Notice);
+
+  // A fit that does not finish, or finishes on no finite rate, leaves everything as it was.
+  const auto i = static_cast<std::size_t>(from - 1), j = static_cast<std::size_t>(to - 1);
+  const ClassHistogram& histogram = histograms_[i][j];
+  const std::optional<GaussFit> fit = FitGaussian(histogram, values);
+  if (!fit) return Outcome::Refused("The fit of class " + name + " did not converge; no result was stored.");
+  const KineticRate rate = KineticRateOf(fit->fitted, exposure_);
+  if (!std::isfinite(rate.rate) || !std::isfinite(rate.stdev))
+    return Outcome::Refused("The fit of class " + name + " gave no finite rate; no result was stored.");
+
+  const std::string ratePath = OutputPath(std::to_string(from) + "," + std::to_string(to) + "rates.dat");
+  const std::optional<std::string> failure = WriteRateFile(ratePath, values);
+  ClassFit& stored = fits_[i][j].emplace();
+  stored.histogram = histogram;
+  stored.gaussian = fit->fitted;
+  stored.lastEvaluated = fit->lastEvaluated;
+  stored.rule = rules_[i][j];
+  stored.exposureTime = exposure_;
+  stored.rate = rate.rate;
+  stored.stdev = rate.stdev;
+  stored.transitions = static_cast<std::int32_t>(list->size());
+  // How sure the rate is: the reports are the molecules a bootstrap draws.
+  stored.uncertainty = EstimateUncertainty(records_, RecordsPerMolecule(), stored.rule, exposure_);
+
+  Outcome outcome;
+  // The fit stands; the user must know that its file does not.
+  if (failure) outcome.Error(CannotWriteMessage(ratePath, *failure));
+  if (fit->startMoved)
+    outcome.Notice("Class " + name +
+                   ": its rates lie outside the range the fit takes (ln of the rate per frame from -9 to -1). "
+                   "The fit started from the nearest end of that range, and its rate cannot lie beyond it.");
+  return outcome;
+}
+
+const ClassFit* Session::FitOf(int from, int to) const {
+  if (!InClassTables(from, to)) return nullptr;
+  const std::optional<ClassFit>& fit = fits_[static_cast<std::size_t>(from - 1)][static_cast<std::size_t>(to - 1)];
+  return fit ? &*fit : nullptr;
+}
+
+std::vector<ResultRow> Session::Results() const {
+  std::vector<ResultRow> rows;
+  const int shown = std::min(states_, kMaxStates);
+  for (int i = 1; i <= shown; ++i)
+    for (int j = 1; j <= shown; ++j)
+      if (const ClassFit* fit = FitOf(i, j)) rows.push_back({i, j, *fit});
+  return rows;
+}
+
+ResultsSource Session::Source(std::string dateTime) const {
+  return {std::move(dateTime), files_.size(), outputFolder_, states_, cutoffs_, weighted_};
+}
+
+Outcome Session::WriteLog() const {
+  Outcome outcome;
+  const std::string path = OutputPath("log.dat");
+  if (const auto failure = WriteWholeFile(path, LogReportText(states_, fits_)))
+    outcome.Error(CannotWriteMessage(path, *failure));
+  // Beside it, the table with intervals and where the numbers come from.
+  const std::string table = OutputPath("results.csv");
+  if (const auto failure = WriteWholeFile(table, ResultsCsv(Source(LocalDateTime()), Results())))
+    outcome.Error(CannotWriteMessage(table, *failure));
+  return outcome;
+}
+
+Outcome Session::Export(const std::string& folder, const ExportOptions& options,
+                        std::optional<SelectionCircle> shownCircle) const {
+  // Before a load the map is the start-up picture, not data.
+  if (files_.empty()) return Outcome::Refused("Load reports first: there is nothing to export yet.");
+  ExportData data;
+  data.map = {grid_, colours_, states_, cutoffs_, Locked(), shownCircle};
+  data.results = Results();
+  data.source = Source(LocalDateTime());
+  for (const ResultRow& row : data.results)
+    data.classes.push_back({row.from, row.to, row.fit.histogram, row.fit.gaussian, row.fit.exposureTime,
+                            row.fit.rate, row.fit.uncertainty.rate});
+  const auto files = ExportFiles(data, options);
+  if (!files) return Outcome::Refused("The figures could not be drawn; nothing was written.");
+  if (const auto failure = WriteExport(folder, *files)) return Outcome::Refused(*failure);
+  return {};
+}

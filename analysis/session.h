@@ -1,0 +1,146 @@
+// One analysis: the reports and their records, the density map, the states and their cutoffs,
+// the lock with its class lists and histograms, the circles and every class's fit. The window,
+// scripts and tests all drive it through these operations. It shows nothing, reads no control and
+// draws nothing: each operation takes plain values and returns what the user must be told.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "analysis/outcome.h"
+#include "app/analysis_types.h"
+#include "display/colortable.h"
+#include "fit/classfit.h"
+#include "fit/results.h"
+#include "reports/densitygrid.h"
+#include "reports/records.h"
+#include "selection/classlists.h"
+#include "selection/histograms.h"
+
+struct ImportOptions;
+struct ExportOptions;
+
+// The member of a circle that one step moves.
+using CircleField = std::int32_t SelectionCircle::*;
+
+class Session {
+ public:
+  Session();
+
+  // --- Settings: what the next operation uses ------------------------------------------------
+  // Each is refused, with what the field takes, when the value is outside it.
+  double Exposure() const { return exposure_; }
+  Outcome SetExposure(double seconds);
+  int Peaks() const { return peaks_; }
+  Outcome SetPeaks(int peaks);
+  bool Weighted() const { return weighted_; }
+  // Takes effect at the next map rebuild, lock or circle.
+  void SetWeighted(bool weighted) { weighted_ = weighted; }
+  void SetColours(const ColorTable& colours) { colours_ = colours; }
+  const ColorTable& Colours() const { return colours_; }
+
+  // --- States and cutoffs ------------------------------------------------------------------------
+  // N, 0 until one is given.
+  int States() const { return states_; }
+  // N states with evenly spaced cutoffs: slot k at (k + 1) / N, the last at 1.
+  Outcome SetStates(int states);
+  const Cutoffs& CutoffValues() const { return cutoffs_; }
+  // Cutoff slot `slot` (0 ... 9) to `value`, pulled into [0, 1]; returns what it became.
+  double SetCutoff(int slot, double value);
+  // The upper bounds of states 1 ... N - 1, in order, each as SetCutoff takes it.
+  Outcome SetCutoffs(std::span<const double> values);
+
+  // --- Records ---------------------------------------------------------------------------------
+  // Reads the reports at `chosen`, Peaks() x Peaks() records each; the program's own output
+  // files among them are left out. A load replaces the records, ends the lock and forgets every
+  // class list, histogram and fit (cutoffs, N and circles stay), then rebuilds the map. Refused,
+  // the records before kept, when none of the files could be read or they cannot be held.
+  Outcome Load(const std::vector<std::string>& chosen);
+  // Takes `records` as a load would (from memory, `files` the molecules they came from, each the
+  // same number of records), without rebuilding the map.
+  void Adopt(TransitionRecords records, std::vector<std::string> files = {}, std::string outputFolder = {});
+  // Makes reports of idealised traces (K from the options, or Peaks()) and loads them.
+  Outcome Import(const std::vector<std::string>& paths, const ImportOptions& options);
+  const TransitionRecords& Records() const { return records_; }
+  const std::vector<std::string>& Files() const { return files_; }
+  // The folder every output file goes to: the first report's, with its final separator; empty
+  // (the current directory) before the first load.
+  const std::string& OutputFolder() const { return outputFolder_; }
+  std::string OutputPath(const std::string& name) const { return outputFolder_ + name; }
+
+  // --- The density map -------------------------------------------------------------------------
+  // Rebuilt from the records, weighted as Weighted() says, and written to "3dgrid.dat".
+  Outcome RebuildMap();
+  const DensityGrid& Grid() const { return grid_; }
+
+  // --- The lock ----------------------------------------------------------------------------------
+  // Sorts every record into the class of its states under the current N and cutoffs, histograms
+  // every class, places the default circles; classes beyond N x N lose their fits.
+  Outcome Lock();
+  bool Locked() const { return lockedStates_ > 0; }
+  int LockedStates() const { return lockedStates_; }
+  // Whether class from->to (1-based) is one of the last lock; the refusal says why not.
+  Outcome CheckLockedClass(int from, int to) const;
+  // The list of class from->to of the last lock (1-based); null when it is none.
+  const std::vector<double>* ClassList(int from, int to) const;
+  // The histogram of class [from][to], 0-based, as the last lock or circle left it.
+  const ClassHistogram& Histogram(int from, int to) const;
+
+  // --- Circles -----------------------------------------------------------------------------------
+  const CircleTable& Circles() const { return circles_; }
+  // Shows the circle of class from->to (1-based) of the lock, one `field` step further.
+  Outcome MoveCircle(int from, int to, CircleField field, int step);
+  // Puts the circle of class from->to (1-based) of the lock at row, col (map cells) with
+  // `radius` cells, and shows it.
+  Outcome PlaceCircle(int from, int to, int row, int col, int radius);
+  // Rebuilds class from->to (1-based) of the lock from the records inside its circle.
+  Outcome SetCircle(int from, int to);
+
+  // --- Fits --------------------------------------------------------------------------------------
+  // Fits class from->to (1-based) of the lock at the current exposure, keeps the result and
+  // writes the class's rate file "I,Jrates.dat". Refused, the previous result kept, when the class
+  // has no rate to fit or the fit does not finish.
+  Outcome Fit(int from, int to);
+  // The fit of class from->to (1-based); null when it has none.
+  const ClassFit* FitOf(int from, int to) const;
+  const ClassFits& Fits() const { return fits_; }
+  // Every fitted class of the current N, in the log's order.
+  std::vector<ResultRow> Results() const;
+  ResultsSource Source(std::string dateTime) const;
+
+  // --- Reports -----------------------------------------------------------------------------------
+  // "log.dat" with every fitted class of the current N, and "results.csv" beside it.
+  Outcome WriteLog() const;
+  // The figures and tables into `folder`; `shownCircle` is the circle the map figure draws.
+  Outcome Export(const std::string& folder, const ExportOptions& options,
+                 std::optional<SelectionCircle> shownCircle) const;
+
+ private:
+  // Ends the lock and forgets every class list, histogram and fit.
+  void ClearResults();
+  std::string TooManyTransitionsMessage() const;
+  std::size_t RecordsPerMolecule() const;
+
+  double exposure_ = 0.1;
+  int peaks_ = 10;
+  bool weighted_ = true;
+  ColorTable colours_;
+
+  int states_ = 0;
+  Cutoffs cutoffs_{};
+
+  TransitionRecords records_;
+  std::vector<std::string> files_;
+  std::string outputFolder_;
+  DensityGrid grid_;
+
+  int lockedStates_ = 0;
+  ClassLists classLists_;  // laid out for lockedStates_ states
+  std::array<std::array<ClassRule, kMaxStates>, kMaxStates> rules_{};
+  std::array<std::array<ClassHistogram, kMaxStates>, kMaxStates> histograms_{};
+  CircleTable circles_;
+  ClassFits fits_;
+};

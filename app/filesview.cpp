@@ -1,0 +1,121 @@
+// The files of an analysis: "Load Files", "Import idealised traces...", "Dump Log" and "Export
+// figures and tables...", each through the session, and the "Peaks in report:" edit whose value
+// the next load uses.
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "app/varneldlg.h"
+#include "app/windowtitle.h"
+#include "export/exportoptions.h"
+#include "import/importoptions.h"
+#include "import/importtraces.h"
+#include "platform/filedialog.h"
+#include "reports/outputdir.h"
+#include "res/resource.h"
+
+namespace {
+
+// The paths the user picked, in the dialog's order; none when the dialog was cancelled. The
+// dialog opens in the folder of the last load.
+std::vector<std::string> ChooseReports() {
+  static constexpr char szFilter[] = "DAT Files (*.dat)|*.dat||";
+  CFileDialog dlg(TRUE, nullptr, nullptr, OFN_ALLOWMULTISELECT | OFN_HIDEREADONLY, szFilter, nullptr);
+  const std::string directory = g_outputDir;
+  dlg.m_ofn.lpstrInitialDir = directory;
+  std::vector<std::string> file_names;
+  if (dlg.DoModal() == IDCANCEL) return file_names;
+  POSITION current_pos = dlg.GetStartPosition();
+  while (current_pos != 0) file_names.push_back(dlg.GetNextPathName(current_pos));
+  return file_names;
+}
+
+struct TraceChoice {
+  std::vector<std::string> paths;
+  std::vector<std::string> optionWords;  // the options for the import
+};
+
+// The trace files the user picked, in the dialog's order; nothing when the dialog was cancelled.
+std::optional<TraceChoice> ChooseTraces() {
+  static constexpr char szFilter[] =
+      "Idealised traces (*.txt;*.csv;*.tsv;*.dat)|*.txt;*.csv;*.tsv;*.dat|All Files (*)|*||";
+  CFileDialog dlg(TRUE, nullptr, nullptr, OFN_ALLOWMULTISELECT | OFN_HIDEREADONLY, szFilter, nullptr);
+  dlg.m_ofn.lpstrInitialDir = g_outputDir;
+  dlg.m_ofn.optionWords = ImportOptionWords;
+  if (dlg.DoModal() == IDCANCEL) return std::nullopt;
+  TraceChoice choice{{}, dlg.GetOptionWords()};
+  POSITION current_pos = dlg.GetStartPosition();
+  while (current_pos != 0) choice.paths.push_back(dlg.GetNextPathName(current_pos));
+  return choice;
+}
+
+}  // namespace
+
+void CVarnelDlg::OnLoadFiles() {
+  if (FieldRefused(IDC_PEAKS_IN_REPORT)) return;
+  LoadReports(ChooseReports());
+}
+
+void CVarnelDlg::LoadReports(const std::vector<std::string>& chosen) {
+  SyncSettings();
+  Outcome outcome;
+  {
+    CWaitCursor wait;
+    outcome = m_session.Load(chosen);
+    if (outcome.done) ShowLoad();
+  }
+  Show(outcome);
+}
+
+void CVarnelDlg::ShowLoad() {
+  g_outputDir = m_session.OutputFolder();
+  SetWindowText(LoadedTitle(m_session.Files().size(), TransitionsOf(m_session.Records())));
+  MirrorSession();
+  ClearShownResults();
+  ShowGrid();
+}
+
+void CVarnelDlg::OnImportTraces() {
+  const std::optional<TraceChoice> choice = ChooseTraces();
+  if (!choice) return;
+  std::string error;
+  const auto arguments = ParseImportArguments(choice->optionWords, error);
+  if (!arguments) {
+    AfxMessageBox(CannotImportMessage(error));
+    return;
+  }
+  if (!arguments->options.peaks && FieldRefused(IDC_PEAKS_IN_REPORT)) return;
+  SyncSettings();
+  Outcome outcome;
+  {
+    CWaitCursor wait;
+    outcome = m_session.Import(choice->paths, arguments->options);
+    m_peaksInReport = m_session.Peaks();
+    UpdateData(FALSE);
+    if (outcome.done) ShowLoad();
+  }
+  Show(outcome);
+}
+
+void CVarnelDlg::OnDumpLog() { Show(m_session.WriteLog()); }
+
+void CVarnelDlg::OnExportFigures() {
+  CFolderPickerDialog dlg(g_outputDir.empty() ? nullptr : g_outputDir.c_str());
+  dlg.m_ofn.optionWords = ExportOptionWords;
+  if (dlg.DoModal() == IDCANCEL) return;
+  const auto options = ExportOptionsOf(dlg.GetOptionWords());
+  if (const auto* refusal = std::get_if<std::string>(&options)) {
+    AfxMessageBox(*refusal);
+    return;
+  }
+  // The map figure shows the circle the window shows: the shown class's, while circles are in
+  // use and it is placed.
+  std::optional<SelectionCircle> shown;
+  if (m_useCircles && InClassTables(m_pickFrom, m_pickTo) && m_circles[m_pickFrom - 1][m_pickTo - 1].visible)
+    shown = m_circles[m_pickFrom - 1][m_pickTo - 1];
+  CWaitCursor wait;
+  Show(m_session.Export(dlg.GetFolderPath(), std::get<ExportOptions>(options), shown));
+}
+
+void CVarnelDlg::OnChangePeaksInReport() { UpdateData(TRUE); }
