@@ -110,10 +110,7 @@ Outcome Session::WriteLog() const {
   return outcome;
 }
 
-Outcome Session::Export(const std::string& folder, const ExportOptions& options,
-                        std::optional<SelectionCircle> shownCircle) const {
-  // Before a load the map is the start-up picture, not data.
-  if (files_.empty()) return Outcome::Refused("Load reports first: there is nothing to export yet.");
+ExportData Session::ExportContents(std::optional<SelectionCircle> shownCircle) const {
   ExportData data;
   data.map = {grid_, colours_, states_, cutoffs_, Locked(), shownCircle};
   data.results = Results();
@@ -121,7 +118,14 @@ Outcome Session::Export(const std::string& folder, const ExportOptions& options,
   for (const ResultRow& row : data.results)
     data.classes.push_back({row.from, row.to, row.fit.histogram, row.fit.gaussian, row.fit.exposureTime,
                             row.fit.rate, row.fit.uncertainty.rate});
-  const auto files = ExportFiles(data, options);
+  return data;
+}
+
+Outcome Session::Export(const std::string& folder, const ExportOptions& options,
+                        std::optional<SelectionCircle> shownCircle) const {
+  // Before a load the map is the start-up picture, not data.
+  if (files_.empty()) return Outcome::Refused("Load reports first: there is nothing to export yet.");
+  const auto files = ExportFiles(ExportContents(shownCircle), options);
   if (!files) return Outcome::Refused("The figures could not be drawn; nothing was written.");
   if (const auto failure = WriteExport(folder, *files)) return Outcome::Refused(*failure);
   return {};

@@ -13,6 +13,7 @@
 #include "analysis/outcome.h"
 #include "app/analysis_types.h"
 #include "display/colortable.h"
+#include "export/figuredata.h"
 #include "fit/classfit.h"
 #include "fit/results.h"
 #include "reports/densitygrid.h"
@@ -70,6 +71,8 @@ class Session {
   // (the current directory) before the first load.
   const std::string& OutputFolder() const { return outputFolder_; }
   std::string OutputPath(const std::string& name) const { return outputFolder_ + name; }
+  // Output goes into `folder` (with its final separator) until the next load.
+  void SetOutputFolder(std::string folder) { outputFolder_ = std::move(folder); }
 
   // --- The density map -------------------------------------------------------------------------
   // Rebuilt from the records, weighted as Weighted() says, and written to "3dgrid.dat".
@@ -84,6 +87,8 @@ class Session {
   int LockedStates() const { return lockedStates_; }
   // Whether class from->to (1-based) is one of the last lock; the refusal says why not.
   Outcome CheckLockedClass(int from, int to) const;
+  // Every list of the last lock, class i->j (0-based) at i x N + j; none before a lock.
+  const ClassLists& Lists() const { return classLists_; }
   // The list of class from->to of the last lock (1-based); null when it is none.
   const std::vector<double>* ClassList(int from, int to) const;
   // The histogram of class [from][to], 0-based, as the last lock or circle left it.
@@ -114,11 +119,16 @@ class Session {
   // --- Reports -----------------------------------------------------------------------------------
   // "log.dat" with every fitted class of the current N, and "results.csv" beside it.
   Outcome WriteLog() const;
+  // What an export draws and tabulates; `shownCircle` is the circle the map figure draws.
+  ExportData ExportContents(std::optional<SelectionCircle> shownCircle) const;
   // The figures and tables into `folder`; `shownCircle` is the circle the map figure draws.
   Outcome Export(const std::string& folder, const ExportOptions& options,
                  std::optional<SelectionCircle> shownCircle) const;
 
  private:
+  // A test may set a class's list and histogram as a lock or a circle would leave them.
+  friend struct SessionTestPeer;
+
   // Ends the lock and forgets every class list, histogram and fit.
   void ClearResults();
   std::string TooManyTransitionsMessage() const;

@@ -62,7 +62,7 @@ std::optional<std::string> CVarnelDlg::OnCommand(const std::string& name, const 
     return std::nullopt;
   }
   if (name == "fit" && args.size() == 1) {
-    if (args[0] != "all") return "usage: fit I J | fit all";
+    if (args[0] != "all") return "fit takes a class I J or all, not '" + args[0] + "'";
     if (FieldRefused(IDC_EXPOSURE_TIME)) return std::nullopt;
     const int states = m_session.LockedStates();
     if (states == 0) {

@@ -109,13 +109,14 @@ void CVarnelDlg::OnExportFigures() {
     AfxMessageBox(*refusal);
     return;
   }
-  // The map figure shows the circle the window shows: the shown class's, while circles are in
-  // use and it is placed.
-  std::optional<SelectionCircle> shown;
-  if (m_useCircles && InClassTables(m_pickFrom, m_pickTo) && m_circles[m_pickFrom - 1][m_pickTo - 1].visible)
-    shown = m_circles[m_pickFrom - 1][m_pickTo - 1];
   CWaitCursor wait;
-  Show(m_session.Export(dlg.GetFolderPath(), std::get<ExportOptions>(options), shown));
+  Show(m_session.Export(dlg.GetFolderPath(), std::get<ExportOptions>(options), ShownCircle()));
+}
+
+std::optional<SelectionCircle> CVarnelDlg::ShownCircle() const {
+  if (!m_useCircles || !InClassTables(m_pickFrom, m_pickTo)) return std::nullopt;
+  const SelectionCircle& circle = m_circles[m_pickFrom - 1][m_pickTo - 1];
+  return circle.visible ? std::optional(circle) : std::nullopt;
 }
 
 void CVarnelDlg::OnChangePeaksInReport() { UpdateData(TRUE); }

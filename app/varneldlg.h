@@ -68,6 +68,8 @@ class CVarnelDlg : public CDialog {
   // Fits class from->to (1-based) and shows it with its fitted curve, as "Fit Gaussian" does
   // for the shown class.
   void FitClass(int from, int to);
+  // The circle the map shows: the shown class's, while circles are in use and it is placed.
+  std::optional<SelectionCircle> ShownCircle() const;
   // Shows class [from][to] (0-based) in the panel, as the picker does.
   void ShowClass(int from, int to);
 

@@ -10,13 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "app/varneldlg.h"
+#include "analysis/session.h"
 #include "bench/simulated_files.h"
 #include "reports/densitygrid.h"
-#include "reports/outputdir.h"
 #include "reports/reportfile.h"
-#include "res/resource.h"
-#include "tests/support/test_host.h"
 
 namespace {
 
@@ -115,43 +112,26 @@ void BM_ParseReports(benchmark::State& state) {
   state.counters["files"] = static_cast<double>(load.paths.size());
 }
 
-// "Load Files" as the user clicks it: reading every report, then the map's rebuild.
+// A load as the session does it: reading every report, then the map's rebuild.
 void BM_LoadAndRebuild(benchmark::State& state) {
   const SimulatedFiles& load = SimulatedReports(static_cast<int>(state.range(0)));
   if (!load.error.empty()) return state.SkipWithError(load.error.c_str());
-  TestHost host;  // answers each file dialog with the simulated reports
-  {
-    CVarnelDlg dlg;
-    dlg.Realise();
-    dlg.SendMessage(WM_PAINT);
-    for (auto _ : state) {
-      state.PauseTiming();
-      host.fileAnswers.push_back(load.paths);
-      state.ResumeTiming();
-      dlg.UserClick(IDC_LOAD_FILES);
-    }
-    state.counters["records"] = static_cast<double>(dlg.m_records.size());
-  }
-  g_outputDir.clear();
-  if (!host.messages.empty()) state.SkipWithError(host.messages.front().c_str());
+  Session session;
+  Outcome outcome;
+  for (auto _ : state) outcome = session.Load(load.paths);
+  state.counters["records"] = static_cast<double>(session.Records().size());
+  if (!outcome.messages.empty()) state.SkipWithError(outcome.messages.front().text.c_str());
 }
 
 // The rebuild alone, over the records of one load: the part of a load that is not reading.
 void BM_RebuildMap(benchmark::State& state) {
   const SimulatedFiles& load = SimulatedReports(static_cast<int>(state.range(0)));
   if (!load.error.empty()) return state.SkipWithError(load.error.c_str());
-  TestHost host;
-  {
-    CVarnelDlg dlg;
-    dlg.Realise();
-    dlg.SendMessage(WM_PAINT);
-    host.fileAnswers.push_back(load.paths);
-    dlg.UserClick(IDC_LOAD_FILES);
-    for (auto _ : state) dlg.RebuildTransitionMap();
-    state.counters["records"] = static_cast<double>(dlg.m_records.size());
-  }
-  g_outputDir.clear();
-  if (!host.messages.empty()) state.SkipWithError(host.messages.front().c_str());
+  Session session;
+  Outcome outcome = session.Load(load.paths);
+  for (auto _ : state) outcome = session.RebuildMap();
+  state.counters["records"] = static_cast<double>(session.Records().size());
+  if (!outcome.messages.empty()) state.SkipWithError(outcome.messages.front().text.c_str());
 }
 
 BENCHMARK(BM_ParseReports)->Arg(kReports)->Arg(kLargeLoadReports)->Unit(benchmark::kMillisecond);

@@ -243,7 +243,6 @@ HICON CDialog::SetIcon(HICON icon, BOOL bigIcon) {
   return previous;
 }
 
-BOOL CDialog::IsIconic() const { return realised_ && AfxGetHost().IsMinimised(*this) ? TRUE : FALSE; }
 
 void CDialog::GetClientRect(CRect* rect) const { *rect = {0, 0, client_.Width(), client_.Height()}; }
 

@@ -117,7 +117,6 @@ class CDialog {
   CMenu* GetSystemMenu(BOOL revert);
   HICON SetIcon(HICON icon, BOOL bigIcon);
   HICON GetIcon(BOOL bigIcon) const { return bigIcon ? bigIcon_ : smallIcon_; }
-  BOOL IsIconic() const;
   void GetClientRect(CRect* rect) const;
 
   // --- Used by hosts -----------------------------------------------------------------------

@@ -96,22 +96,4 @@ BOOL CDC::StretchBlt(int x, int y, int width, int height, CDC* src, int srcX, in
   return TRUE;
 }
 
-BOOL CDC::DrawIcon(int x, int y, HICON icon) {
-  PixelSurface* target = Target();
-  if (!target || !icon) return FALSE;
-  const IconImage& image = icon->large;
-  for (int row = 0; row < image.size; ++row)
-    for (int col = 0; col < image.size; ++col) target->Plot(x + col, y + row, icon->PixelAt(image, col, row));
-  Touched({x, y, x + image.size, y + image.size});
-  return TRUE;
-}
 
-int GetSystemMetrics(int index) {
-  switch (index) {
-    case SM_CXICON:
-    case SM_CYICON:
-      return 32;
-    default:
-      return 0;
-  }
-}

@@ -66,10 +66,6 @@ class CDC {
   BOOL Polyline(const POINT* points, int count);
   BOOL StretchBlt(int x, int y, int width, int height, CDC* src, int srcX, int srcY, int srcWidth, int srcHeight,
                   DWORD rop);
-  BOOL DrawIcon(int x, int y, HICON icon);
-
-  // The handle used as a message parameter; the context's address serves.
-  WPARAM GetSafeHdc() const { return reinterpret_cast<WPARAM>(this); }
 
  protected:
   explicit CDC(CDialog* owner) : owner_(owner) {}
@@ -106,10 +102,3 @@ class CBitmapDC : public CDC {
   CBitmap* oldBitmap_;
 };
 
-// The client area while a paint message is handled.
-class CPaintDC : public CDC {
- public:
-  explicit CPaintDC(CDialog* dialog) : CDC(dialog) {}
-};
-
-int GetSystemMetrics(int index);

@@ -23,7 +23,6 @@ class QuietHost final : public Host {
   void ReportInvalid(CDialog&, const Control& control, const std::string& message) override {
     std::cerr << "varnel: " << control.tmpl->name << ": " << message << std::endl;
   }
-  bool IsMinimised(const CDialog&) const override { return false; }
   void SetBusy(bool) override {}
   void ShowFatalReport(const std::string&) override {}
   void ShowTable(const TableView&) override {}

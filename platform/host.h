@@ -61,8 +61,6 @@ class Host {
   virtual void ShowMessage(const std::string& text, MessageKind kind) = 0;
   // Text that a control holds could not be taken into its field.
   virtual void ReportInvalid(CDialog& dialog, const Control& control, const std::string& message) = 0;
-  // Whether the dialog's window is minimised.
-  virtual bool IsMinimised(const CDialog& dialog) const = 0;
   // A long operation starts (true) or ends (false).
   virtual void SetBusy(bool busy) = 0;
   // The program is about to end with this report (it goes to standard error as well): show it

@@ -12,12 +12,11 @@ template <class T>
 struct MessageMapEntry {
   using Plain = void (T::*)();
   using SysCommand = void (T::*)(UINT, LPARAM);
-  using QueryIcon = HCURSOR (T::*)();
 
   UINT message;
   UINT code;  // notification code of WM_COMMAND
   int id;     // control of WM_COMMAND
-  std::variant<Plain, SysCommand, QueryIcon> handler;
+  std::variant<Plain, SysCommand> handler;
 };
 
 template <class T>
@@ -27,10 +26,6 @@ constexpr MessageMapEntry<T> OnWmSysCommand(void (T::*handler)(UINT, LPARAM)) {
 template <class T>
 constexpr MessageMapEntry<T> OnWmPaint(void (T::*handler)()) {
   return {WM_PAINT, 0, 0, handler};
-}
-template <class T>
-constexpr MessageMapEntry<T> OnWmQueryDragIcon(HCURSOR (T::*handler)()) {
-  return {WM_QUERYDRAGICON, 0, 0, handler};
 }
 template <class T>
 constexpr MessageMapEntry<T> OnBnClicked(int id, void (T::*handler)()) {
@@ -58,8 +53,6 @@ bool DispatchMessageMap(T& target, std::span<const MessageMapEntry<T>> map, UINT
       (target.**plain)();
     } else if (auto* sys = std::get_if<typename MessageMapEntry<T>::SysCommand>(&entry.handler)) {
       (target.**sys)(static_cast<UINT>(wParam), lParam);
-    } else if (auto* query = std::get_if<typename MessageMapEntry<T>::QueryIcon>(&entry.handler)) {
-      *result = reinterpret_cast<LRESULT>((target.**query)());
     }
     return true;
   }

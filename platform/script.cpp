@@ -52,8 +52,8 @@ constexpr std::array<ScriptCommandInfo, 27> kCommands = {{
     {C::Circle, "circle", 5, 5, "circle I J X Y R",
      "the circle of class I->J of the lock at column X (final value) and row Y (initial value) with radius R, "
      "in map cells of 0.005; then \"Set Circle\" builds the class from the transitions inside it"},
-    {C::Circles, "circles", 1, 1, "circles on|off", "ticks or unticks \"Use circles\": whether the map draws them"},
-    {C::Fit, "fit", 1, 2, "fit I J | fit all",
+    {C::Circles, "circles", 1, 1, "circles on, or circles off", "ticks or unticks \"Use circles\": whether the map draws them"},
+    {C::Fit, "fit", 1, 2, "fit I J, or fit all",
      "shows class I->J and fits it, as \"Fit Gaussian\" does; `fit all` fits every class of the lock in "
      "row-major order (a class with nothing to fit is noticed, not an error)"},
     {C::Log, "log", 0, 0, "log", "\"Dump Log\": writes \"log.dat\" and \"results.csv\""},
@@ -105,6 +105,8 @@ bool AllDigits(const std::string& word) {
 }  // namespace
 
 std::span<const ScriptCommandInfo> ScriptCommands() { return kCommands; }
+
+bool IsAnalysisCommand(ScriptCommand command) { return command >= C::Exposure && command <= C::Log; }
 
 std::optional<ScriptCommand> FindScriptCommand(const std::string& name) {
   const ScriptCommandInfo* command = FindCommand(name);

@@ -59,6 +59,10 @@ struct ScriptCommandInfo {
 // Every command, in the order the README lists them.
 std::span<const ScriptCommandInfo> ScriptCommands();
 
+// Whether the program carries the command out itself (exposure, load, lock, fit ...), rather
+// than the host acting on a control or on what the window shows.
+bool IsAnalysisCommand(ScriptCommand command);
+
 // The command of this name, if there is one.
 std::optional<ScriptCommand> FindScriptCommand(const std::string& name);
 

@@ -46,8 +46,6 @@ struct CRect {
 
 // Window messages and notification codes that the layer dispatches.
 inline constexpr UINT WM_PAINT = 0x000F;
-inline constexpr UINT WM_ICONERASEBKGND = 0x0027;
-inline constexpr UINT WM_QUERYDRAGICON = 0x0037;
 inline constexpr UINT WM_COMMAND = 0x0111;
 inline constexpr UINT WM_SYSCOMMAND = 0x0112;
 
@@ -69,8 +67,6 @@ inline constexpr int IDC_STATIC = -1;
 inline constexpr UINT MF_STRING = 0x0000;
 inline constexpr UINT MF_SEPARATOR = 0x0800;
 
-inline constexpr int SM_CXICON = 11;
-inline constexpr int SM_CYICON = 12;
 
 inline constexpr int CB_ERR = -1;
 inline constexpr int PS_SOLID = 0;

@@ -95,7 +95,7 @@ void HeadlessHost::Run(CDialog& dialog, const ScriptLine& line) {
     case ScriptCommand::Circles:
     case ScriptCommand::Fit:
     case ScriptCommand::Log:
-      return AnalysisCommand(dialog, line);
+      return AnalysisCommand(dialog, line);  // IsAnalysisCommand
     case ScriptCommand::Show:
       return Show(dialog, line);
     case ScriptCommand::Expect:

@@ -31,7 +31,6 @@ class HeadlessHost final : public Host {
   std::optional<std::vector<std::string>> ChooseFiles(const FileDialogRequest& request) override;
   void ShowMessage(const std::string& text, MessageKind kind) override;
   void ReportInvalid(CDialog& dialog, const Control& control, const std::string& message) override;
-  bool IsMinimised(const CDialog&) const override { return false; }
   void SetBusy(bool) override {}
   void ShowFatalReport(const std::string&) override {}
   void ShowTable(const TableView& table) override;

@@ -251,11 +251,6 @@ void QtHost::ReportInvalid(CDialog& dialog, const Control& control, const std::s
     QToolTip::showText(edit->mapToGlobal(QPoint(0, edit->height())), QString::fromStdString(message), edit);
 }
 
-bool QtHost::IsMinimised(const CDialog& dialog) const {
-  const DialogWindow* window = WindowOf(dialog);
-  return window && window->isMinimized();
-}
-
 void QtHost::SetBusy(bool busy) {
   if (busy) {
     if (busyDepth_++ == 0) QApplication::setOverrideCursor(Qt::WaitCursor);

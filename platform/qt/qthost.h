@@ -54,7 +54,6 @@ class QtHost final : public Host {
   std::optional<std::vector<std::string>> ChooseFiles(const FileDialogRequest& request) override;
   void ShowMessage(const std::string& text, MessageKind kind) override;
   void ReportInvalid(CDialog& dialog, const Control& control, const std::string& message) override;
-  bool IsMinimised(const CDialog& dialog) const override;
   void SetBusy(bool busy) override;
   void ShowFatalReport(const std::string& text) override;
   void ShowTable(const TableView& table) override;

@@ -28,6 +28,14 @@ void QtHost::Replay(DialogWindow& window, const std::vector<ScriptLine>& lines) 
       replayImport_.reset();
       continue;
     }
+    if (IsAnalysisCommand(line.command)) {
+      const char* name = ScriptCommands()[static_cast<std::size_t>(line.command)].name;
+      if (const auto wrong = dialog.OnCommand(name, line.args))
+        std::cerr << "varnel: line " << line.number << ": " << *wrong << "; left out" << std::endl;
+      if (!dialog.HasEnded())
+        for (const Control& c : dialog.Controls()) window.Mirror(c);
+      continue;
+    }
     if (line.command != ScriptCommand::Type && line.command != ScriptCommand::Paste &&
         line.command != ScriptCommand::Click && line.command != ScriptCommand::Select)
       continue;

@@ -35,7 +35,7 @@ TEST_F(RefusedFieldsTest, ActionsThatReadARefusedFieldOnlySayWhatItTakes) {
                              "Peaks in report: enter a whole number from 0 to 1000.",
                              "Number of states: enter a whole number from 1 to 10.",
                          }));
-  EXPECT_FALSE(dlg->m_fitResults[0][1].fitted);
+  EXPECT_FALSE((dlg->m_session.FitOf(1, 2) != nullptr));
   EXPECT_EQ(dlg->m_cutoffs, cutoffs);
   EXPECT_EQ(host.fileAnswers.size(), 1u);  // no file dialog was shown
   EXPECT_FALSE(std::filesystem::exists(dir / "1,2rates.dat"));
@@ -46,7 +46,7 @@ TEST_F(RefusedFieldsTest, ActionsThatReadARefusedFieldOnlySayWhatItTakes) {
   Paste(IDC_EXPOSURE_TIME, "0.05");
   EXPECT_TRUE(dlg->FindControl(IDC_EXPOSURE_TIME)->invalidMessage.empty());
   Click(IDC_FIT_GAUSSIAN);
-  EXPECT_TRUE(dlg->m_fitResults[0][1].fitted);
+  EXPECT_TRUE((dlg->m_session.FitOf(1, 2) != nullptr));
   EXPECT_EQ(dlg->m_exposureTime, 0.05);
 }
 

@@ -102,8 +102,8 @@ TEST_F(SoakTest, ARandomSessionKeepsTheAnalysisWhole) {
     ASSERT_TRUE(dlg->m_peaksInReport >= 0 && dlg->m_peaksInReport <= kMaxPeaks) << "action " << n;
     ASSERT_GE(dlg->m_exposureTime, kLeastExposure) << "action " << n;
     for (double cutoff : dlg->m_cutoffs) ASSERT_TRUE(cutoff >= 0 && cutoff <= 1) << "action " << n;
-    const auto locked = static_cast<std::size_t>(dlg->m_lockedStateCount);
-    ASSERT_EQ(dlg->m_classLists.size(), locked * locked) << "action " << n;
+    const auto locked = static_cast<std::size_t>(dlg->m_session.LockedStates());
+    ASSERT_EQ(dlg->m_session.Lists().size(), locked * locked) << "action " << n;
     ASSERT_EQ(dlg->m_cutoffsLocked, locked > 0) << "action " << n;
   }
 }

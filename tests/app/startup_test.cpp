@@ -88,17 +88,6 @@ TEST_F(StartedDialog, OtherSystemCommandsBehaveAsUsual) {
   EXPECT_EQ(host.modalRuns, 0);
 }
 
-TEST_F(StartedDialog, MinimisedPaintDrawsTheIconCentred) {
-  host.minimised = true;
-  dlg->SendMessage(WM_PAINT);
-  // The client area is 721 x 654; the icon's top-left is at ((721-32+1)/2, (654-32+1)/2).
-  const PixelSurface& s = dlg->ClientSurface();
-  const HICON icon = dlg->m_hIcon;
-  EXPECT_EQ(s.At(345, 311), icon->PixelAt(icon->large, 0, 0));
-  EXPECT_EQ(s.At(345 + 16, 311 + 1), icon->PixelAt(icon->large, 16, 1));
-  EXPECT_EQ(dlg->SendMessage(WM_QUERYDRAGICON), reinterpret_cast<LRESULT>(icon));
-}
-
 TEST(AboutBox, ShowsTheVersionAndTheLicenceAndClosesWithOk) {
   TestHost host;
   CAboutDlg about;

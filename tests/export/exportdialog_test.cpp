@@ -8,7 +8,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "export/exportdialog.h"
 #include "export/tables.h"
 #include "res/resource.h"
 #include "tests/support/dialog_fixture.h"
@@ -25,20 +24,24 @@ class ExportDialogTest : public DialogTest {
   void SetUp() override {
     DialogTest::SetUp();
     std::vector<TransitionRecord> records;
+    std::vector<std::string> files;
     for (int k = 0; k < kMolecules; ++k) {
       records.push_back({0.2, 0.8, std::exp(-4.0 + 0.05 * (k % 11 - 5)), 0, 1});
       records.push_back({0.8, 0.2, std::exp(-2.0), 0, 1});
-      dlg->m_recordFiles.push_back("molecule" + std::to_string(k) + ".dat");
+      files.push_back("molecule" + std::to_string(k) + ".dat");
     }
-    SetRecords(records);
+    dlg->m_session.Adopt(TransitionRecords(records), files);
     dlg->RebuildTransitionMap();
     Type(IDC_STATE_COUNT, "2");
     Click(IDC_LOCK_CUTOFFS);
     Click(IDC_PICK_NEXT);
     Click(IDC_FIT_GAUSSIAN);
-    ASSERT_TRUE(dlg->m_fitResults[0][1].fitted) << ::testing::PrintToString(host.messages);
+    ASSERT_TRUE((dlg->m_session.FitOf(1, 2) != nullptr)) << ::testing::PrintToString(host.messages);
   }
 };
+
+// What an export of the window draws: the session's analysis with the circle the map shows.
+ExportData ExportDataOf(const CVarnelDlg& dlg) { return dlg.m_session.ExportContents(dlg.ShownCircle()); }
 
 // The numbers of a CSV row.
 std::vector<std::string> Cells(const std::string& line) {
@@ -52,7 +55,7 @@ std::vector<std::string> Cells(const std::string& line) {
 
 TEST_F(ExportDialogTest, DensityCsvHoldsTheGridOfTheMapAndAgreesWithTheGridFile) {
   const ExportData data = ExportDataOf(*dlg);
-  EXPECT_EQ(data.map.grid.cells, dlg->m_densityGrid.cells);
+  EXPECT_EQ(data.map.grid.cells, dlg->m_session.Grid().cells);
   EXPECT_GT(data.map.grid.maximum, 0.0);
   // "3dgrid.dat": one line per record, then the grid with 4 significant digits, 0 at or below 0.01.
   std::ifstream gridFile("3dgrid.dat");
@@ -68,7 +71,7 @@ TEST_F(ExportDialogTest, DensityCsvHoldsTheGridOfTheMapAndAgreesWithTheGridFile)
       double printed = 0;
       ASSERT_TRUE(gridFile >> printed);
       const double exact = std::strtod(cells[static_cast<std::size_t>(j) + 1].c_str(), nullptr);
-      ASSERT_EQ(exact, dlg->m_densityGrid.at(i, j));
+      ASSERT_EQ(exact, dlg->m_session.Grid().at(i, j));
       if (exact > 0.01)
         ASSERT_NEAR(printed, exact, 5e-4 * exact) << i << ", " << j;
       else
@@ -94,7 +97,7 @@ TEST_F(ExportDialogTest, AFittedClassComesWithTheHistogramItWasFittedToAndItsRat
   }
   EXPECT_EQ(total, kMolecules);
   // The rate is e^centre / exposure.
-  EXPECT_EQ(fitted.rate, dlg->m_fitResults[0][1].rate);
+  EXPECT_EQ(fitted.rate, dlg->m_session.FitOf(1, 2)->rate);
   EXPECT_NEAR(std::exp(fitted.gaussian.centre) / kExposure, fitted.rate, 1e-12 * fitted.rate);
   EXPECT_EQ(fitted.exposureTime, kExposure);
   ASSERT_TRUE(fitted.interval);

@@ -11,6 +11,7 @@
 #include "res/resource.h"
 #include "selection/histograms.h"
 #include "tests/support/dialog_fixture.h"
+#include "tests/support/session_peer.h"
 
 namespace {
 
@@ -105,18 +106,16 @@ class FitTest : public DialogTest {
     Type(IDC_STATE_COUNT, std::to_string(states));
     Click(IDC_LOCK_CUTOFFS);
   }
-  std::vector<double>& List(int from, int to) {
-    return dlg->m_classLists[static_cast<std::size_t>((from - 1) * dlg->m_lockedStateCount + (to - 1))];
-  }
   // Shows class from->to with the histogram of its list, as "Set Circle" would leave it.
   void ShowWithValues(int from, int to, const std::vector<double>& values) {
-    List(from, to) = values;
-    double* counts = g_histCounts[from - 1][to - 1];
-    for (int k = 0; k < kHistogramBins; ++k) counts[k] = 0.0;
+    SessionTestPeer::List(dlg->m_session, from, to) = values;
+    auto& counts = SessionTestPeer::Histogram(dlg->m_session, from - 1, to - 1).counts;
+    counts.fill(0.0);
     for (double v : values) {
       const double bin = (std::log(v) + 10.0) / 0.2;
-      if (bin > -1.0 && bin < 50.0) counts[static_cast<int>(bin)] += 1.0;
+      if (bin > -1.0 && bin < 50.0) counts[static_cast<std::size_t>(bin)] += 1.0;
     }
+    dlg->MirrorSession();
     while (dlg->m_pickFrom != from || dlg->m_pickTo != to) Click(IDC_PICK_NEXT);
   }
   // Values scattered around exp(centre) on the log axis, symmetric so that the fitted
@@ -150,11 +149,10 @@ TEST_F(FitTest, FitsAPeakAndWritesTheClassRateFile) {
   EXPECT_TRUE(host.messages.empty());
   EXPECT_GT(host.busyCalls, busyBefore);  // the busy pointer while it fits
 
-  const FitResult& result = dlg->m_fitResults[2][1];
-  ASSERT_TRUE(result.fitted);
+  const ClassFit& result = *dlg->m_session.FitOf(3, 2);
   EXPECT_EQ(result.transitions, 43);  // every value of the list, in range or not
   EXPECT_EQ(result.rate, dlg->m_kineticRate);
-  EXPECT_EQ(result.width, dlg->m_rateStdev);
+  EXPECT_EQ(result.stdev, dlg->m_rateStdev);
   // The histogram is symmetric about the centre of bin 35 (-2.9): rate exp(-2.9) / 0.1.
   EXPECT_NEAR(dlg->m_kineticRate, std::exp(-2.9) / 0.1, 1e-3 * dlg->m_kineticRate);
   EXPECT_GT(dlg->m_rateStdev, 0.0);
@@ -198,11 +196,11 @@ TEST_F(FitTest, RefittingOverwritesTheRecordAndTheFile) {
   Lock(2);
   ShowWithValues(2, 2, Peak(-3.5));
   Click(IDC_FIT_GAUSSIAN);
-  const double first = dlg->m_fitResults[1][1].rate;
+  const double first = dlg->m_session.FitOf(2, 2)->rate;
   ShowWithValues(2, 2, Peak(-6.1));
   Click(IDC_FIT_GAUSSIAN);
-  EXPECT_NEAR(dlg->m_fitResults[1][1].rate, std::exp(-6.1) / 0.1, 1e-3 * std::exp(-6.1) / 0.1);
-  EXPECT_NE(dlg->m_fitResults[1][1].rate, first);
+  EXPECT_NEAR(dlg->m_session.FitOf(2, 2)->rate, std::exp(-6.1) / 0.1, 1e-3 * std::exp(-6.1) / 0.1);
+  EXPECT_NE(dlg->m_session.FitOf(2, 2)->rate, first);
   const std::string file = dir.Read("2,2rates.dat");
   EXPECT_EQ(std::count(file.begin(), file.end(), '\n'), 40);
   EXPECT_EQ(file.substr(0, file.find('\n')), FormatRate(std::exp(-6.1 - 0.6)));
@@ -220,14 +218,14 @@ TEST_F(FitTest, ClassWithoutRatesInRangeIsNotFitted) {
   Lock(2);
   ShowWithValues(1, 2, Peak(-4.1));
   Click(IDC_FIT_GAUSSIAN);
-  const FitResult before = dlg->m_fitResults[0][1];
+  const ClassFit before = *dlg->m_session.FitOf(1, 2);
   std::remove((dir / "1,2rates.dat").c_str());
   ShowWithValues(1, 2, {0.0, -1.0, 2.0, 1e-6});
   Click(IDC_FIT_GAUSSIAN);
   ASSERT_EQ(host.messages.size(), 1u);
   EXPECT_EQ(host.messages[0], "Class 1->2 has no rates to fit.");
-  EXPECT_EQ(dlg->m_fitResults[0][1].rate, before.rate);
-  EXPECT_EQ(dlg->m_fitResults[0][1].transitions, before.transitions);
+  EXPECT_EQ(dlg->m_session.FitOf(1, 2)->rate, before.rate);
+  EXPECT_EQ(dlg->m_session.FitOf(1, 2)->transitions, before.transitions);
   EXPECT_FALSE(std::filesystem::exists(dir / "1,2rates.dat"));
 }
 
@@ -236,9 +234,9 @@ TEST_F(FitTest, ClassWithoutRatesInRangeIsNotFitted) {
 TEST_F(FitTest, FilesThatCannotBeWrittenAreReported) {
   Lock(2);
   ShowWithValues(1, 1, Peak(-4.1));
-  g_outputDir = dir / "gone/";
+  dlg->m_session.SetOutputFolder(dir / "gone/");
   Click(IDC_FIT_GAUSSIAN);
-  EXPECT_TRUE(dlg->m_fitResults[0][0].fitted);
+  EXPECT_TRUE((dlg->m_session.FitOf(1, 1) != nullptr));
   EXPECT_GT(dlg->m_kineticRate, 0.0);
   Click(IDC_DUMP_LOG);
   const std::string why = "\": No such file or directory.";
@@ -254,12 +252,12 @@ TEST_F(FitTest, AFitThatDoesNotConvergeIsRefusedAndTheProgramGoesOn) {
   ShowWithValues(1, 1, {0.9122420136067972, 5.0295025199729035e-05});
   Click(IDC_FIT_GAUSSIAN);
   EXPECT_EQ(host.errors, std::vector<std::string>{"The fit of class 1->1 did not converge; no result was stored."});
-  EXPECT_FALSE(dlg->m_fitResults[0][0].fitted);
+  EXPECT_FALSE((dlg->m_session.FitOf(1, 1) != nullptr));
   EXPECT_EQ(Text(IDC_KINETIC_RATE), "0");
   EXPECT_FALSE(std::filesystem::exists(dir / "1,1rates.dat"));
   ShowWithValues(1, 1, Peak(-4.1));
   Click(IDC_FIT_GAUSSIAN);
-  EXPECT_TRUE(dlg->m_fitResults[0][0].fitted);
+  EXPECT_TRUE((dlg->m_session.FitOf(1, 1) != nullptr));
 }
 
 // Rates near 1 per frame: their mean ln lies above -1, where the objective is flat. The fit
@@ -273,7 +271,7 @@ TEST_F(FitTest, AClassBeyondTheFitsRangeStartsFromItsEndWithANotice) {
   EXPECT_TRUE(host.errors.empty());
   ASSERT_EQ(host.notices.size(), 1u);
   EXPECT_NE(host.notices[0].find("Class 2->2: its rates lie outside the range the fit takes"), std::string::npos);
-  ASSERT_TRUE(dlg->m_fitResults[1][1].fitted);
+  ASSERT_TRUE((dlg->m_session.FitOf(2, 2) != nullptr));
   EXPECT_LE(dlg->m_kineticRate, std::exp(-1.0) / 0.1 * (1 + 1e-12));
 }
 
@@ -283,13 +281,13 @@ TEST_F(FitTest, ClassOutsideTheLockedTableIsRefused) {
   // Three states now, but the lists are those of two: class 2->2 sits at another place.
   Type(IDC_STATE_COUNT, "3");
   Click(IDC_FIT_GAUSSIAN);
-  EXPECT_TRUE(dlg->m_fitResults[1][1].fitted);  // looked up with the N of the lock
+  EXPECT_TRUE((dlg->m_session.FitOf(2, 2) != nullptr));  // looked up with the N of the lock
   dlg->m_pickFrom = 3;                          // as if the picker stood on a class the lock never built
   dlg->UpdateData(FALSE);
   Click(IDC_FIT_GAUSSIAN);
   ASSERT_EQ(host.messages.size(), 1u);
   EXPECT_NE(host.messages[0].find("3->2"), std::string::npos);
-  EXPECT_FALSE(dlg->m_fitResults[2][1].fitted);
+  EXPECT_FALSE((dlg->m_session.FitOf(3, 2) != nullptr));
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <sstream>
 #include <string>
 
+#include "analysis/session.h"
+#include "fit/logreport.h"
 #include "res/resource.h"
 #include "tests/support/dialog_fixture.h"
 
@@ -14,19 +16,21 @@ namespace {
 const std::string kHeader =
     "Transition:        Rate (s^-1):             Width (s^-1):         Number of transitions:\n";
 
-class LogReportTest : public DialogTest {
- protected:
-  void Fitted(int from, int to, double rate, double width, int transitions) {
-    dlg->m_fitResults[from - 1][to - 1] = {true, rate, width, transitions};
+// A table of fits with the given classes fitted.
+struct Fits {
+  ClassFits table;
+  Fits& Fitted(int from, int to, double rate, double width, int transitions) {
+    ClassFit& fit = table[static_cast<std::size_t>(from - 1)][static_cast<std::size_t>(to - 1)].emplace();
+    fit.rate = rate;
+    fit.stdev = width;
+    fit.transitions = transitions;
+    return *this;
   }
 };
 
-TEST_F(LogReportTest, TwoFittedClassesOfTwoStates) {
-  dlg->m_stateCount = 2;
-  Fitted(1, 2, 12.34567, 3.141592, 154);
-  Fitted(2, 1, 0.5, 0.0625, 37);
-  Click(IDC_DUMP_LOG);
-  EXPECT_EQ(dir.Read("log.dat"),
+TEST(LogReport, TwoFittedClassesOfTwoStates) {
+  const Fits fits = Fits().Fitted(1, 2, 12.34567, 3.141592, 154).Fitted(2, 1, 0.5, 0.0625, 37);
+  EXPECT_EQ(LogReportText(2, fits.table),
             "Assumed there were 2 real states\n"
             "\n" +
                 kHeader +
@@ -34,42 +38,39 @@ TEST_F(LogReportTest, TwoFittedClassesOfTwoStates) {
                 "2->1                      0.5                   0.0625                       37\n");
 }
 
-TEST_F(LogReportTest, BeforeAnyStatesOrFits) {
-  Click(IDC_DUMP_LOG);
-  EXPECT_EQ(dir.Read("log.dat"), "Assumed there were 0 real states\n\n" + kHeader);
+TEST(LogReport, BeforeAnyStatesOrFits) {
+  EXPECT_EQ(LogReportText(0, Fits().table), "Assumed there were 0 real states\n\n" + kHeader);
 }
 
-TEST_F(LogReportTest, OnlyClassesWithinTheCurrentStatesAreListed) {
-  dlg->m_stateCount = 3;
-  Fitted(3, 3, 2.0, 0.25, 9);
-  Fitted(1, 1, 1.0, 0.125, 4);
-  dlg->m_stateCount = 2;
-  Click(IDC_DUMP_LOG);
-  EXPECT_EQ(dir.Read("log.dat"),
+TEST(LogReport, OnlyClassesWithinTheCurrentStatesAreListed) {
+  const Fits fits = Fits().Fitted(3, 3, 2.0, 0.25, 9).Fitted(1, 1, 1.0, 0.125, 4);
+  EXPECT_EQ(LogReportText(2, fits.table),
             "Assumed there were 2 real states\n\n" + kHeader +
                 "1->1                        1                    0.125                        4\n");
-  dlg->m_stateCount = 3;
-  Click(IDC_DUMP_LOG);  // replaced, not extended
-  EXPECT_EQ(dir.Read("log.dat"),
+  EXPECT_EQ(LogReportText(3, fits.table),
             "Assumed there were 3 real states\n\n" + kHeader +
                 "1->1                        1                    0.125                        4\n"
                 "3->3                        2                     0.25                        9\n");
 }
 
-TEST_F(LogReportTest, StateTenWidensTheFrontOnly) {
-  dlg->m_stateCount = 10;
-  Fitted(10, 9, 1.5e-7, 123456789.0, 1000000);
-  Click(IDC_DUMP_LOG);
-  EXPECT_EQ(dir.Read("log.dat"),
+TEST(LogReport, StateTenWidensTheFrontOnly) {
+  const Fits fits = Fits().Fitted(10, 9, 1.5e-7, 123456789.0, 1000000);
+  EXPECT_EQ(LogReportText(10, fits.table),
             "Assumed there were 10 real states\n\n" + kHeader +
                 "10->9                  1.5e-07              1.23457e+08                  1000000\n");
 }
 
-TEST_F(LogReportTest, GoesToTheOutputDirectory) {
+class LogReportTest : public DialogTest {};
+
+TEST_F(LogReportTest, GoesToTheOutputFolderAndIsReplacedNotExtended) {
   std::filesystem::create_directory(dir.path() / "out");
-  g_outputDir = (dir.path() / "out").string() + "/";
-  Click(IDC_DUMP_LOG);
-  EXPECT_TRUE(std::filesystem::exists(dir.path() / "out" / "log.dat"));
+  Session session;
+  session.Adopt({}, {}, (dir.path() / "out").string() + "/");
+  ASSERT_TRUE(session.SetStates(3).done);
+  EXPECT_TRUE(session.WriteLog().messages.empty());
+  EXPECT_TRUE(session.WriteLog().messages.empty());
+  EXPECT_EQ(dir.Read("out/log.dat"), "Assumed there were 3 real states\n\n" + kHeader);
+  EXPECT_TRUE(std::filesystem::exists(dir.path() / "out" / "results.csv"));
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "log.dat"));
 }
 
@@ -107,11 +108,11 @@ TEST_F(LogReportTest, TheResultsTableSaysWhatTheRatesComeFromAndHowSureTheyAre) 
   for (std::string line; std::getline(table, line);) (line.rfind("#", 0) == 0 ? comments : rows).push_back(line);
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0], "class,rate,rate_low,rate_high,width,pooled_rate,pooled_low,pooled_high,transitions,molecules,"
-                     "replicates_used,source");
+                     "replicates_used,source,exposure_s");
   std::vector<std::string> cells;
   std::istringstream row(rows[1]);
   for (std::string cell; std::getline(row, cell, ',');) cells.push_back(cell);
-  ASSERT_EQ(cells.size(), 12u);
+  ASSERT_EQ(cells.size(), 13u);
   EXPECT_EQ(cells[0], "1->2");
   EXPECT_EQ(cells[1], "0.526166");  // as the log has it
   EXPECT_LT(std::stod(cells[2]), 0.526166);
@@ -120,6 +121,7 @@ TEST_F(LogReportTest, TheResultsTableSaysWhatTheRatesComeFromAndHowSureTheyAre) 
   EXPECT_EQ(cells[9], "36");
   EXPECT_EQ(cells[10], "1000");
   EXPECT_EQ(cells[11], "cutoffs");
+  EXPECT_EQ(cells[12], "0.1");
   EXPECT_EQ(comments[1], "# reports: 60 in " + (dir.path() / "reports" / "").string());
   EXPECT_EQ(comments[2], "# exposure time (s): 0.1");
   EXPECT_EQ(comments[4], "# cutoffs: 0.333333 0.666667 1");

@@ -28,10 +28,10 @@ TEST_F(ImportMenuTest, ReportsGoIntoANewFolderBesideTheTracesAndAreLoaded) {
   EXPECT_TRUE(host.lastFileRequest->multiSelect);
   EXPECT_NE(host.lastFileRequest->optionWords, nullptr);
   // K is the peaks field's, 10 at start: the load reads 10 x 10 records from each report.
-  EXPECT_EQ(dlg->m_records.size(), 200u);
-  EXPECT_EQ(dlg->m_records[1].initial, 0.2);
-  EXPECT_EQ(dlg->m_records[1].final, 0.8);
-  EXPECT_EQ(dlg->m_records[1].rate, 0.5);
+  EXPECT_EQ(dlg->m_session.Records().size(), 200u);
+  EXPECT_EQ(dlg->m_session.Records()[1].initial, 0.2);
+  EXPECT_EQ(dlg->m_session.Records()[1].final, 0.8);
+  EXPECT_EQ(dlg->m_session.Records()[1].rate, 0.5);
   EXPECT_EQ(g_outputDir, (dir.path() / "traces" / "varnel-reports" / "").string());
   EXPECT_TRUE(std::filesystem::exists(dir / "traces/varnel-reports/3dgrid.dat"));
 
@@ -39,7 +39,7 @@ TEST_F(ImportMenuTest, ReportsGoIntoANewFolderBesideTheTracesAndAreLoaded) {
   // taken, the next one gets a number.
   Import({"--peaks", "2", dir / "traces/b.txt"});
   EXPECT_EQ(Text(IDC_PEAKS_IN_REPORT), "2");
-  EXPECT_EQ(dlg->m_records.size(), 4u);
+  EXPECT_EQ(dlg->m_session.Records().size(), 4u);
   EXPECT_EQ(g_outputDir, (dir.path() / "traces" / "varnel-reports-2" / "").string());
 }
 
@@ -48,7 +48,7 @@ TEST_F(ImportMenuTest, ARefusedImportKeepsTheRecordsAndSkippedMoleculesAreTold) 
   dir.Write("bad.txt", "0.2\noops\n");
   dir.Write("one.txt", "0.5\n");
   Import({dir / "a.txt"});
-  ASSERT_EQ(dlg->m_records.size(), 100u);
+  ASSERT_EQ(dlg->m_session.Records().size(), 100u);
 
   Import({dir / "a.txt", dir / "bad.txt"});
   EXPECT_EQ(host.errors, std::vector<std::string>{"Cannot import the traces: " + dir / "bad.txt" +
@@ -61,14 +61,14 @@ TEST_F(ImportMenuTest, ARefusedImportKeepsTheRecordsAndSkippedMoleculesAreTold) 
   Type(IDC_PEAKS_IN_REPORT, "x");
   Import({dir / "a.txt"});
   EXPECT_EQ(host.errors.back(), "Peaks in report: enter a whole number from 0 to 1000.");
-  EXPECT_EQ(dlg->m_records.size(), 100u);
+  EXPECT_EQ(dlg->m_session.Records().size(), 100u);
   EXPECT_FALSE(std::filesystem::exists(dir / "varnel-reports-2"));
 
   Type(IDC_PEAKS_IN_REPORT, "3");
   Import({dir / "one.txt", dir / "a.txt"});
   EXPECT_EQ(host.notices, std::vector<std::string>{"2 molecules read, 1 report written to " + dir / "varnel-reports-2" +
                                                    "; skipped: 1 with fewer than 2 frames (" + dir / "one.txt" + ")."});
-  EXPECT_EQ(dlg->m_records.size(), 9u);
+  EXPECT_EQ(dlg->m_session.Records().size(), 9u);
 }
 
 }  // namespace

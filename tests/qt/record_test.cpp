@@ -264,7 +264,7 @@ void RecordTest::anImportFromTheBackgroundMenuIsRecordedAndReplays() {
   shown.fileAnswer = Lines{(traces / "a.txt").string(), (traces / "b.txt").string()};
   (*import)->trigger();
   QVERIFY2(shown.messages.empty(), shown.messages.empty() ? "" : shown.messages.front().c_str());
-  QCOMPARE(shown.dlg.m_records.size(), 18u);
+  QCOMPARE(shown.dlg.m_session.Records().size(), 18u);
   QCOMPARE(shown.host.Record()->Lines(),
            (Lines{"type IDC_PEAKS_IN_REPORT 3",
                   "import \"" + (traces / "a.txt").string() + "\" \"" + (traces / "b.txt").string() + "\""}));

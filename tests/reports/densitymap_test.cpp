@@ -127,13 +127,13 @@ TEST_F(DensityMapTest, NegativeSumsTakeColourZero) {
 // still built and the user is told.
 TEST_F(DensityMapTest, UnwritableFileIsReportedAndTheMapStillBuilt) {
   SetRecords({{0.25, 0.75, 0.01, 0, 3}});
-  g_outputDir = dir / "no-such-folder/";
+  dlg->m_session.SetOutputFolder(dir / "no-such-folder/");
   dlg->RebuildTransitionMap();
   EXPECT_EQ(dlg->m_basePixels[50][150], ColorOf(255));
   ASSERT_EQ(host.messages.size(), 1u);
   EXPECT_EQ(host.messages[0], "Cannot write \"" + (dir / "no-such-folder/3dgrid.dat") + "\": No such file or directory.");
 
-  g_outputDir.clear();
+  dlg->m_session.SetOutputFolder("");
   host.messages.clear();
   dlg->RebuildTransitionMap();
   EXPECT_TRUE(host.messages.empty());

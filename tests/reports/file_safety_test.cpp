@@ -99,7 +99,7 @@ TEST_F(FileSafetyTest, APlantedLinkIsReplacedAndWhatItPointsToIsUntouched) {
   Type(IDC_STATE_COUNT, "1");
   Click(IDC_LOCK_CUTOFFS);
   Click(IDC_FIT_GAUSSIAN);
-  ASSERT_TRUE(dlg->m_fitResults[0][0].fitted);
+  ASSERT_TRUE((dlg->m_session.FitOf(1, 1) != nullptr));
   EXPECT_EQ(dir.Read("precious.txt"), "the user's own words\n");
   EXPECT_FALSE(std::filesystem::exists(dir / "created-by-a-link.txt"));
   for (const char* name : {"3dgrid.dat", "1,1rates.dat"})
@@ -118,7 +118,7 @@ TEST_F(FileSafetyTest, APipeOrAFolderChosenAsAReportIsNamedAndPassedOver) {
             "Some reports did not hold all their records; the missing records count as zeros:\n" + dir / "pipe.dat" +
                 ": cannot be opened (a pipe or a device, not a file), 1 of 1 records missing\n" + dir / "folder.dat" +
                 ": cannot be opened (a folder, not a file), 1 of 1 records missing");
-  EXPECT_EQ(dlg->m_records[1].final, 0.75);
+  EXPECT_EQ(dlg->m_session.Records()[1].final, 0.75);
 }
 
 // A load of many reports that fall short names twenty and counts the rest; a lock refused for

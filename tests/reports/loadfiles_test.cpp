@@ -20,7 +20,7 @@ std::vector<TransitionRecord> NumberedRecords(int file, int count) {
 }
 
 void ExpectRecord(const CVarnelDlg& dlg, int index, const TransitionRecord& r) {
-  const TransitionRecord loaded = dlg.m_records[static_cast<std::size_t>(index)];
+  const TransitionRecord loaded = dlg.m_session.Records()[static_cast<std::size_t>(index)];
   EXPECT_EQ(loaded.initial, r.initial) << index;
   EXPECT_EQ(loaded.final, r.final) << index;
   EXPECT_EQ(loaded.rate, r.rate) << index;
@@ -44,7 +44,7 @@ TEST_F(LoadFilesTest, AsksForReportsInOneMultipleSelection) {
 TEST_F(LoadFilesTest, CancelChangesNothing) {
   const MapImage testImage = dlg->m_basePixels;
   Click(IDC_LOAD_FILES);
-  EXPECT_TRUE(dlg->m_records.empty());
+  EXPECT_TRUE(dlg->m_session.Records().empty());
   EXPECT_EQ(g_outputDir, "");
   EXPECT_FALSE(std::filesystem::exists(dir / "3dgrid.dat"));
   EXPECT_EQ(std::memcmp(dlg->m_basePixels.data(), testImage.data(), testImage.ByteSize()), 0);
@@ -62,7 +62,7 @@ TEST_F(LoadFilesTest, ReportsFillTheArraysInSelectionOrder) {
 
   EXPECT_GT(host.busyCalls, 0);
   EXPECT_TRUE(host.messages.empty());
-  ASSERT_EQ(dlg->m_records.size(), 300u);
+  ASSERT_EQ(dlg->m_session.Records().size(), 300u);
   for (int f = 0; f < 3; ++f)
     for (int r : {0, 57, 99}) ExpectRecord(*dlg, f * 100 + r, NumberedRecords(f, 100)[static_cast<std::size_t>(r)]);
   EXPECT_EQ(g_outputDir, dir / "first/");
@@ -95,7 +95,7 @@ TEST_F(LoadFilesTest, LayoutsOfAReport) {
   Load({dir / "line.dat", dir / "column.dat", dir / "longer.dat"});
 
   EXPECT_TRUE(host.messages.empty()) << host.messages[0];
-  ASSERT_EQ(dlg->m_records.size(), 12u);
+  ASSERT_EQ(dlg->m_session.Records().size(), 12u);
   for (int f = 0; f < 3; ++f)
     for (int r = 0; r < 4; ++r) ExpectRecord(*dlg, f * 4 + r, records[static_cast<std::size_t>(r)]);
 }
@@ -104,7 +104,7 @@ TEST_F(LoadFilesTest, NoPeaksLoadNoRecords) {
   dlg->m_peaksInReport = 0;
   dir.Write("a.dat", ReportText(NumberedRecords(0, 4)));
   Load({dir / "a.dat", dir / "missing.dat"});
-  EXPECT_EQ(dlg->m_records.size(), 0u);
+  EXPECT_EQ(dlg->m_session.Records().size(), 0u);
   EXPECT_TRUE(host.messages.empty());
   const auto lines = Lines(dir.Read("3dgrid.dat"));
   ASSERT_EQ(lines.size(), 201u);
@@ -138,7 +138,7 @@ TEST_F(LoadFilesTest, ShortReportsGiveZerosAndOneMessage) {
   dir.Write("headers-only.dat", "1\n2\n3\n");
   Load({dir / "missing.dat", dir / "cut.dat", dir / "text.dat", dir / "headers-only.dat", dir / "good.dat"});
 
-  ASSERT_EQ(dlg->m_records.size(), 20u);
+  ASSERT_EQ(dlg->m_session.Records().size(), 20u);
   for (int r = 0; r < 4; ++r) ExpectEmptyRecord(*dlg, r);
   ExpectRecord(*dlg, 4, records[0]);
   ExpectRecord(*dlg, 5, records[1]);
@@ -177,7 +177,7 @@ TEST_F(LoadFilesTest, LoadTooLargeIsRefusedAndTheOldRecordsStay) {
   EXPECT_EQ(host.messages[0],
             "Cannot load 2148 files of 1000 x 1000 records: 2148000000 records are more than Varnel can hold. "
             "The records loaded before are kept.");
-  EXPECT_EQ(dlg->m_records.size(), 1u);
+  EXPECT_EQ(dlg->m_session.Records().size(), 1u);
   ExpectRecord(*dlg, 0, {0.25, 0.75, 0.01, 0, 3});
   EXPECT_EQ(g_outputDir, (dir.path() / "").string());
   EXPECT_EQ(dir.Read("3dgrid.dat"), file);
@@ -195,18 +195,18 @@ TEST_F(LoadFilesTest, ASecondLoadEndsTheLockAndForgetsItsResults) {
   Click(IDC_LOCK_CUTOFFS);
   Click(IDC_PICK_NEXT);
   Click(IDC_FIT_GAUSSIAN);
-  ASSERT_TRUE(dlg->m_fitResults[0][1].fitted);
+  ASSERT_TRUE((dlg->m_session.FitOf(1, 2) != nullptr));
   ASSERT_NE(Text(IDC_KINETIC_RATE), "0");
   const Cutoffs cutoffs = dlg->m_cutoffs;
 
   Load({dir / "two.dat"});
-  ASSERT_EQ(dlg->m_records.size(), 1u);
+  ASSERT_EQ(dlg->m_session.Records().size(), 1u);
   ExpectRecord(*dlg, 0, {0.6, 0.3, 0.01, 0, 2});
   EXPECT_EQ(dlg->m_basePixels[120][60], ColorOf(255));
   EXPECT_EQ(dlg->m_basePixels[50][150], ColorOf(0));
   EXPECT_FALSE(dlg->m_cutoffsLocked);
   EXPECT_EQ(dlg->m_basePixels[100][10], dlg->m_displayPixels[100][10]);  // no horizontal cutoff line
-  EXPECT_TRUE(dlg->m_classLists.empty());
+  EXPECT_TRUE(dlg->m_session.Lists().empty());
   EXPECT_EQ(g_histCounts[0][1][26], 0.0);
   for (int id : {IDC_KINETIC_RATE, IDC_RATE_STDEV, IDC_GAUSS_AMPLITUDE, IDC_HIST_MAX, IDC_PICK_FROM, IDC_PICK_TO})
     EXPECT_EQ(Text(id), "0") << id;
@@ -236,7 +236,7 @@ TEST_F(LoadFilesTest, TheProgramsOwnFilesAreLeftOutAndALoadWithoutReportsIsRefus
   EXPECT_EQ(host.notices[0],
             "Left out 3 files that Varnel writes itself and that are no reports:\n3dgrid.dat\nlog.dat\n12,3rates.dat");
   EXPECT_TRUE(host.errors.empty());
-  ASSERT_EQ(dlg->m_records.size(), 1u);
+  ASSERT_EQ(dlg->m_session.Records().size(), 1u);
   ExpectRecord(*dlg, 0, {0.6, 0.3, 0.01, 0, 2});
 
   // A table of numbers renamed to .dat, and a report too short for its header: nothing to load.

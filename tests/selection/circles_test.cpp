@@ -22,7 +22,7 @@ TEST_F(CirclesTest, ClassOperationsBeforeTheFirstLockOnlyAskForIt) {
   EXPECT_EQ(host.messages, std::vector<std::string>(7, "Lock cutoffs first."));
   for (const auto& row : dlg->m_circles)
     for (const SelectionCircle& c : row) EXPECT_FALSE(c.visible);
-  EXPECT_TRUE(dlg->m_classLists.empty());
+  EXPECT_TRUE(dlg->m_session.Lists().empty());
 }
 
 TEST_F(CirclesTest, EachButtonMovesTheShownCircleOneCellAndShowsIt) {
@@ -144,7 +144,7 @@ TEST_F(CirclesTest, AClassOutsideTheLockedTableIsRefused) {
   ASSERT_EQ(host.messages.size(), 3u);
   for (const std::string& message : host.messages) EXPECT_NE(message.find("3->3"), std::string::npos);
   EXPECT_FALSE(dlg->m_circles[2][2].visible);
-  EXPECT_EQ(dlg->m_classLists.size(), 4u);
+  EXPECT_EQ(dlg->m_session.Lists().size(), 4u);
   EXPECT_THAT(ClassList(2, 2), ElementsAre(0.5));
 }
 

@@ -119,7 +119,7 @@ TEST_F(ClassificationTest, LockDrawsTheGridAndShowsClassOneToOne) {
   Type(IDC_EXPOSURE_TIME, "0.5");  // unread: the lock does not read the controls
   Click(IDC_LOCK_CUTOFFS);
   EXPECT_TRUE(dlg->m_cutoffsLocked);
-  EXPECT_EQ(dlg->m_lockedStateCount, 3);
+  EXPECT_EQ(dlg->m_session.LockedStates(), 3);
   EXPECT_EQ(dlg->m_exposureTime, 0.1);
   EXPECT_EQ(Text(IDC_PICK_FROM), "1");
   EXPECT_EQ(Text(IDC_PICK_TO), "1");
@@ -159,8 +159,8 @@ TEST_F(ClassificationTest, LockWithoutAStateCountOnlyAsksForOne) {
   EXPECT_THAT(host.messages, ElementsAre("Enter the number of states first."));
   EXPECT_FALSE(dlg->m_cutoffsLocked);
   EXPECT_FALSE(dlg->m_showPick);
-  EXPECT_TRUE(dlg->m_classLists.empty());
-  EXPECT_EQ(dlg->m_lockedStateCount, 0);
+  EXPECT_TRUE(dlg->m_session.Lists().empty());
+  EXPECT_EQ(dlg->m_session.LockedStates(), 0);
   EXPECT_EQ(Text(IDC_PICK_FROM), "0");
 }
 
@@ -172,12 +172,12 @@ TEST_F(ClassificationTest, ATableTooLargeForMemoryIsRefusedAndTheOldOneStays) {
   Type(IDC_STATE_COUNT, "3");
   Click(IDC_LOCK_CUTOFFS);
   ASSERT_EQ(host.messages.size(), 1u);
-  EXPECT_EQ(dlg->m_lockedStateCount, 2);
+  EXPECT_EQ(dlg->m_session.LockedStates(), 2);
   EXPECT_THAT(ClassList(1, 2), ElementsAre(0.11));
   // Without weighting the same records fit.
   dlg->m_weightByCount = 0;
   Click(IDC_LOCK_CUTOFFS);
-  EXPECT_EQ(dlg->m_lockedStateCount, 3);
+  EXPECT_EQ(dlg->m_session.LockedStates(), 3);
   EXPECT_THAT(ClassList(1, 1), ElementsAre(0.2));
 }
 
@@ -188,17 +188,17 @@ TEST_F(ClassificationTest, TheTableKeepsTheCountOfItsLockAndNothingBeyondIt) {
   Type(IDC_STATE_COUNT, "3");
   Click(IDC_LOCK_CUTOFFS);
   EXPECT_EQ(g_histCounts[2][2][46], 1.0);
-  dlg->m_fitResults[2][2] = {true, 1.0, 0.5, 1};
+  ASSERT_TRUE(dlg->m_session.Fit(3, 3).done);  // as if fitted by the user
   Type(IDC_STATE_COUNT, "2");
-  EXPECT_EQ(dlg->m_lockedStateCount, 3);  // changing N changes no class
-  EXPECT_EQ(dlg->m_classLists.size(), 9u);
+  EXPECT_EQ(dlg->m_session.LockedStates(), 3);  // changing N changes no class
+  EXPECT_EQ(dlg->m_session.Lists().size(), 9u);
   Click(IDC_LOCK_CUTOFFS);
-  EXPECT_EQ(dlg->m_classLists.size(), 4u);
+  EXPECT_EQ(dlg->m_session.Lists().size(), 4u);
   EXPECT_EQ(g_histCounts[1][1][46], 1.0);
   EXPECT_EQ(g_histCounts[0][1][46], 1.0);
   EXPECT_EQ(g_histCounts[2][2][46], 0.0);
   EXPECT_EQ(g_histCounts[0][2][46], 0.0);
-  EXPECT_FALSE(dlg->m_fitResults[2][2].fitted);
+  EXPECT_FALSE((dlg->m_session.FitOf(3, 3) != nullptr));
   Type(IDC_STATE_COUNT, "3");
   for (int n = 0; n < 8; ++n) Click(IDC_PICK_NEXT);
   EXPECT_EQ(Text(IDC_PICK_FROM) + "->" + Text(IDC_PICK_TO), "3->3");

@@ -166,7 +166,7 @@ TEST_F(PickerTest, UsesTheStateCountAsLastReadNotTheLockedOne) {
     Click(IDC_PICK_NEXT);
     EXPECT_EQ(shown(), expected);
   }
-  EXPECT_EQ(dlg->m_lockedStateCount, 3);
+  EXPECT_EQ(dlg->m_session.LockedStates(), 3);
 }
 
 TEST_F(PickerTest, BeforeAnyCountThePickerDoesNothing) {

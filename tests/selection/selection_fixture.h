@@ -12,8 +12,8 @@ class SelectionTest : public DialogTest {
 
   // The class list i->j (1-based states, as the user names them) of the last lock.
   const std::vector<double>& ClassList(int from, int to) const {
-    const int n = dlg->m_lockedStateCount;
-    return dlg->m_classLists.at(static_cast<std::size_t>((from - 1) * n + (to - 1)));
+    const int n = dlg->m_session.LockedStates();
+    return dlg->m_session.Lists().at(static_cast<std::size_t>((from - 1) * n + (to - 1)));
   }
 
   Pixel Line() const { return dlg->GetColor(255); }

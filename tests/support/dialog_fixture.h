@@ -37,7 +37,7 @@ class DialogTest : public ::testing::Test {
   void TearDown() override { ResetProcessState(); }
 
   // The records, straight into the analysis state, as a load leaves them.
-  void SetRecords(const std::vector<TransitionRecord>& records) { dlg->m_records = TransitionRecords(records); }
+  void SetRecords(const std::vector<TransitionRecord>& records) { dlg->m_session.Adopt(TransitionRecords(records)); }
 
   // The user's actions, as the hosts deliver them.
   void Type(int id, const std::string& text) {

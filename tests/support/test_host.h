@@ -38,7 +38,6 @@ class TestHost final : public Host {
   void ReportInvalid(CDialog&, const Control& control, const std::string& message) override {
     invalid.push_back(std::string(control.tmpl->name) + ": " + message);
   }
-  bool IsMinimised(const CDialog&) const override { return minimised; }
   void SetBusy(bool busy) override { busyCalls += busy ? 1 : 0; }
   // The process ends right after: standard error is where a test can see the report was shown.
   void ShowFatalReport(const std::string& text) override { std::cerr << "shown by the host: " << text << std::endl; }
@@ -56,5 +55,4 @@ class TestHost final : public Host {
   int controlChanges = 0;
   int surfaceChanges = 0;
   int busyCalls = 0;
-  bool minimised = false;
 };

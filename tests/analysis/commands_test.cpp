@@ -1,0 +1,78 @@
+// The analysis commands of scripts against the clicks they stand for: the same reports analysed
+// both ways must write the same files, byte for byte.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "tests/support/class_rates.h"
+#include "tests/support/run_program.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+// The files of an analysis in `folder`, as read.
+std::string FileIn(const TempDir& dir, const std::string& folder, const std::string& name) {
+  return dir.Read(folder + "/" + name);
+}
+
+TEST(AnalysisCommands, WriteTheFilesTheClicksWrite) {
+  TempDir dir;
+  const ProgramRun simulated = RunProgram(VARNEL_SIMULATOR, "--out clicks --molecules 40 --seed 8 --peaks 3");
+  ASSERT_EQ(simulated.status, 0) << simulated.err;
+  std::filesystem::copy(dir / "clicks", dir / "commands");
+
+  std::ofstream("clicks.vsc") << "type IDC_PEAKS_IN_REPORT 3\nfiles clicks/*.dat\nclick IDC_LOAD_FILES\n"
+                              << FitEveryClass(3);
+  std::ofstream("commands.vsc") << "exposure 0.1\npeaks 3\nload commands/*.dat\nstates 3\nlock\nfit all\nlog\n";
+  const ProgramRun clicks = RunProgram(VARNEL_PROGRAM, "--script clicks.vsc");
+  ASSERT_EQ(clicks.status, 0) << clicks.err;
+  const ProgramRun commands = RunProgram(VARNEL_PROGRAM, "--script commands.vsc");
+  ASSERT_EQ(commands.status, 0) << commands.err;
+  EXPECT_EQ(commands.err, clicks.err);
+
+  EXPECT_EQ(FileIn(dir, "commands", "3dgrid.dat"), FileIn(dir, "clicks", "3dgrid.dat"));
+  EXPECT_EQ(FileIn(dir, "commands", "log.dat"), FileIn(dir, "clicks", "log.dat"));
+  for (const auto& [cls, rate] : RatesByClass(FileIn(dir, "clicks", "log.dat"))) {
+    const std::string rates = RateFileOf("", cls);
+    EXPECT_FALSE(FileIn(dir, "clicks", rates).empty()) << rates;
+    EXPECT_EQ(FileIn(dir, "commands", rates), FileIn(dir, "clicks", rates)) << rates;
+  }
+}
+
+// Cutoffs moved by hand and a class taken by a circle, after an import of idealised traces.
+TEST(AnalysisCommands, CutoffsAndCirclesWorkAfterAnImport) {
+  TempDir dir;
+  const ProgramRun simulated = RunProgram(VARNEL_SIMULATOR, "--traces --out traces --molecules 12 --seed 3");
+  ASSERT_EQ(simulated.status, 0) << simulated.err;
+  std::ofstream("circle.vsc") << "import --out reports traces/*\nstates 3\ncutoffs 0.35 0.7\nlock\n"
+                                 "circle 1 2 160 40 12\nfit all\nlog\nexpect IDC_PICK_FROM 3\nexpect IDC_PICK_TO 3\n";
+  const ProgramRun run = RunProgram(VARNEL_PROGRAM, "--script circle.vsc");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::string results = dir.Read("reports/results.csv");
+  EXPECT_NE(results.find("# cutoffs: 0.35 0.7 1\n"), std::string::npos) << results;
+  EXPECT_NE(results.find("# class 1->2 from a circle: centre row 40, column 160, radius 12"), std::string::npos)
+      << results;
+  EXPECT_NE(results.find("\n1->2,"), std::string::npos);
+}
+
+// Words a command cannot take end the script as a bad line does; a refusal is an error shown.
+TEST(AnalysisCommands, BadWordsAreBadLinesAndRefusalsAreErrors) {
+  TempDir dir;
+  std::ofstream("words.vsc") << "states three\n";
+  ProgramRun run = RunProgram(VARNEL_PROGRAM, "--script words.vsc");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err, "words.vsc:1: 'three' is not a whole number (usage: states N)\n");
+
+  std::ofstream("refused.vsc") << "states 11\nlock\ncutoffs 0.5\nfit 1 1\n";
+  run = RunProgram(VARNEL_PROGRAM, "--script refused.vsc");
+  EXPECT_EQ(run.status, 4);
+  EXPECT_EQ(run.err,
+            "varnel: Number of states: enter a whole number from 1 to 10.\n"
+            "varnel: Enter the number of states first.\n"
+            "varnel: Enter the number of states first.\n"
+            "varnel: Lock cutoffs first.\n");
+}
+
+}  // namespace
