@@ -2,10 +2,11 @@
 // states and rates, for tests, benchmarks and the bundled examples.
 //
 // Every number in the output comes from std::mt19937_64 (whose sequence the
-// C++ standard fixes) and from the distribution and elementary functions in
-// this file, which use only +, -, *, / and exact operations (sqrt, floor,
-// frexp, ldexp). The standard library's distributions and exp/log differ
-// between implementations; ours give byte-identical reports everywhere.
+// C++ standard fixes), seeded and drawn below n by fit/random.h in integer
+// arithmetic, and from the distribution and elementary functions in this
+// file, which use only +, -, *, / and exact operations (sqrt, floor, frexp,
+// ldexp). The standard library's distributions and exp/log differ between
+// implementations; ours give byte-identical reports everywhere.
 
 #include <algorithm>
 #include <array>
@@ -26,6 +27,7 @@
 
 // The analysis handles at most kMaxStates states and reads reports of at most kMaxPeaks peaks.
 #include "app/analysis_types.h"
+#include "fit/random.h"
 #include "reports/reportwriter.h"
 
 namespace {
@@ -149,30 +151,17 @@ double portableLog(double x) {
 
 // ---- random numbers ---------------------------------------------------------
 
-std::uint64_t splitMix64(std::uint64_t x) {
-  x += 0x9E3779B97F4A7C15ULL;
-  x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ULL;
-  x = (x ^ (x >> 27)) * 0x94D049BB133111EBULL;
-  return x ^ (x >> 31);
-}
-
 class Random {
  public:
   // Each molecule has its own stream, so molecule m is the same file whatever
   // the number of molecules written.
-  Random(std::uint64_t seed, std::uint64_t molecule) : engine_(splitMix64(seed ^ splitMix64(molecule))) {}
+  Random(std::uint64_t seed, std::uint64_t molecule) : engine_(SplitMix64(seed ^ SplitMix64(molecule))) {}
 
   // Uniform in the open interval (0, 1), on a grid of 2^-53.
   double uniform() { return (static_cast<double>(engine_() >> 11) + 0.5) * 0x1.0p-53; }
 
   // Uniform integer in [0, n), without modulo bias.
-  std::uint64_t below(std::uint64_t n) {
-    const std::uint64_t limit =
-        std::numeric_limits<std::uint64_t>::max() - std::numeric_limits<std::uint64_t>::max() % n;
-    std::uint64_t draw = engine_();
-    while (draw >= limit) draw = engine_();
-    return draw % n;
-  }
+  std::uint64_t below(std::uint64_t n) { return UniformBelow(engine_, n); }
 
   // Standard normal, Marsaglia's polar method (no trigonometry needed).
   double normal() {
