@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "fit/gaussfit.h"
+#include "fit/random.h"
 #include "reports/parallel.h"
 
 namespace {
@@ -15,23 +16,6 @@ constexpr std::uint64_t kSeed = 0x5eed'7a11'0000'2026;
 // The interval's ends: the 2.5 % and 97.5 % points of the replicates' values.
 constexpr double kLowerShare = 0.025;
 constexpr double kUpperShare = 0.975;
-
-// SplitMix64: well mixed 64-bit numbers from consecutive inputs, to seed each replicate apart.
-std::uint64_t Mix(std::uint64_t x) {
-  x += 0x9e3779b97f4a7c15ULL;
-  x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ULL;
-  x = (x ^ (x >> 27)) * 0x94d049bb133111ebULL;
-  return x ^ (x >> 31);
-}
-
-// A number below `n`, every one equally likely (rejection of the generator's last partial run).
-std::uint64_t Below(std::mt19937_64& random, std::uint64_t n) {
-  const std::uint64_t limit = UINT64_MAX - UINT64_MAX % n;
-  for (;;) {
-    const std::uint64_t x = random();
-    if (x < limit) return x % n;
-  }
-}
 
 // The records of the class, molecule by molecule, in record order: all that a replicate needs.
 using MoleculeRecords = std::vector<std::vector<TransitionRecord>>;
@@ -83,7 +67,7 @@ ReplicateRates Replicate(const MoleculeRecords& molecules, const ClassRule& rule
   PooledSums sums;
   double entries = 0.0;
   for (std::size_t m = 0; m < molecules.size(); ++m)
-    for (const TransitionRecord& record : molecules[Below(random, molecules.size())]) {
+    for (const TransitionRecord& record : molecules[UniformBelow(random, molecules.size())]) {
       const double times = ClassEntriesOf(record.count, rule.weighted);
       entries += times;
       if (entries > kMaxClassEntries) return {};
@@ -138,12 +122,12 @@ ClassUncertainty EstimateUncertainty(const TransitionRecords& records, std::size
 
   const MoleculeRecords molecules = ClassRecordsByMolecule(records, perMolecule, rule);
   // Replicate b draws with its own generator: its result does not depend on which thread runs it.
-  const std::uint64_t classSeed = Mix(kSeed ^ Mix(static_cast<std::uint64_t>(rule.from) * 16 + rule.to));
+  const std::uint64_t classSeed = SplitMix64(kSeed ^ SplitMix64(static_cast<std::uint64_t>(rule.from) * 16 + rule.to));
   std::vector<ReplicateRates> drawn(static_cast<std::size_t>(replicates));
   const int used = std::min(ThreadCount(threads), replicates);
   RunOnThreads(used, [&](int t) {
     for (int b = t; b < replicates; b += used) {
-      std::mt19937_64 random(Mix(classSeed + static_cast<std::uint64_t>(b)));
+      std::mt19937_64 random(SplitMix64(classSeed + static_cast<std::uint64_t>(b)));
       drawn[static_cast<std::size_t>(b)] = Replicate(molecules, rule, exposureTime, random);
     }
   });

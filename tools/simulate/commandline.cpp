@@ -1,0 +1,218 @@
+#include "tools/simulate/commandline.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <iostream>
+#include <iterator>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The analysis handles at most kMaxStates states and reads reports of at most kMaxPeaks peaks.
+#include "app/analysis_types.h"
+
+namespace simulate {
+
+namespace {
+
+constexpr long kMaxMolecules = 1000000;
+constexpr long kMaxFrames = 10000000;
+constexpr double kMinStateSpacing = 0.001;
+
+const char* const kUsage =
+    "usage: varnel-simulate --out DIR --molecules M [options]\n"
+    "\n"
+    "Writes M simulated transition reports DIR/<prefix>_0001.dat ... and prints\n"
+    "the true rates (s^-1) of every class i->j, one per line.\n"
+    "\n"
+    "  --out DIR          directory for the reports (created if missing)\n"
+    "  --molecules M      number of reports, 1..1000000\n"
+    "  --seed S           unsigned 64-bit seed (default 1)\n"
+    "  --peaks K          slots per report: K x K records (default 10, 2..1000)\n"
+    "  --states LIST      true state values, comma separated, increasing,\n"
+    "                     in [0, 1], at least 0.001 apart, 2..10 of them\n"
+    "                     (default 0.2,0.5,0.8)\n"
+    "  --exposure T       exposure time per frame in seconds (default 0.1,\n"
+    "                     1e-6..1000)\n"
+    "  --scatter W        sd of ln(rate per frame) between molecules (default 0.25)\n"
+    "  --noise D          sd of an observed state value (default 0.02, at most 1)\n"
+    "  --prefix NAME      file name prefix (default molecule)\n"
+    "  --traces           write idealised traces DIR/<prefix>_0001.txt ... instead\n"
+    "  --frames N         frames per trace (default 10000, 2..10000000)\n"
+    "  --signal-noise S   sd of a trace's signal around its level (default 0.05)\n"
+    "  --help             show this text\n"
+    "\n"
+    "Each molecule visits 2 up to min(states, K) of the states, chosen at random,\n"
+    "listed in the first slots in increasing order. Record (a, b) holds the\n"
+    "observed values of states a and b, the rate per frame k(a->b) x T scattered\n"
+    "log-normally, the dwell in frames (1 / rate per frame) and the number of\n"
+    "transitions, 1 + Poisson(min(20, 40 k T)). The diagonal records carry the\n"
+    "total exit rate of the state; records of unvisited slots are all zero.\n"
+    "\n"
+    "With --traces, each molecule is a Markov chain over all the states that\n"
+    "leaves state a for state b in a frame with probability k(a->b) x T; its\n"
+    "trace has the columns frame, signal (the observed value of the state plus\n"
+    "noise) and idealised (the observed value), ready for varnel-import.\n"
+    "--peaks and --scatter do not apply to traces.\n"
+    "\n"
+    "True rates: any three-state model uses\n"
+    "    1->2 0.5   1->3 0.1   2->1 0.3   2->3 0.8   3->1 0.05   3->2 0.2\n"
+    "other state counts use k(i->j) = 0.6 exp(-0.4 (|i-j| - 1)), halved for\n"
+    "i > j.\n";
+
+double parseDouble(std::string_view option, const std::string& text) {
+  errno = 0;
+  char* end = nullptr;
+  const double value = std::strtod(text.c_str(), &end);
+  if (text.empty() || end != text.c_str() + text.size() || errno == ERANGE || !std::isfinite(value))
+    usageError(std::string(option) + ": not a finite number: '" + text + "'");
+  return value;
+}
+
+long parseInteger(std::string_view option, const std::string& text, long least, long most) {
+  errno = 0;
+  char* end = nullptr;
+  const long value = std::strtol(text.c_str(), &end, 10);
+  if (text.empty() || end != text.c_str() + text.size() || errno == ERANGE)
+    usageError(std::string(option) + ": not an integer: '" + text + "'");
+  if (value < least || value > most)
+    usageError(std::string(option) + " must be in " + std::to_string(least) + ".." + std::to_string(most) + ", got " +
+               text);
+  return value;
+}
+
+std::uint64_t parseSeed(const std::string& text) {
+  const bool digitsOnly =
+      !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+  errno = 0;
+  char* end = nullptr;
+  const unsigned long long value = digitsOnly ? std::strtoull(text.c_str(), &end, 10) : 0;
+  if (!digitsOnly || errno == ERANGE) usageError("--seed: not an unsigned 64-bit integer: '" + text + "'");
+  return static_cast<std::uint64_t>(value);
+}
+
+std::vector<double> parseStates(const std::string& text) {
+  std::vector<double> states;
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t comma = text.find(',', start);
+    const std::string item = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+    states.push_back(parseDouble("--states", item));
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  if (states.size() < 2 || states.size() > static_cast<std::size_t>(kMaxStates))
+    usageError("--states needs 2 to 10 values");
+  for (std::size_t i = 0; i < states.size(); ++i) {
+    if (states[i] < 0.0 || states[i] > 1.0) usageError("--states: values must lie in [0, 1]");
+    if (i > 0 && states[i] - states[i - 1] < kMinStateSpacing)
+      usageError("--states: values must increase in steps of at least 0.001");
+  }
+  return states;
+}
+
+// A number in [least, most], or the message that it must be in `range`.
+double parseDoubleIn(std::string_view option, const std::string& text, double least, double most,
+                     std::string_view range) {
+  const double value = parseDouble(option, text);
+  if (value < least || value > most) usageError(std::string(option) + " must be in " + std::string(range));
+  return value;
+}
+
+// An option: its name, whether a value follows it, and what the value sets. The option's name
+// comes along for the messages.
+struct OptionEntry {
+  std::string_view name;
+  bool takesValue;
+  void (*apply)(Options& options, std::string_view option, const std::string& value);
+};
+
+const OptionEntry kOptionTable[] = {
+    {"--out", true,
+     [](Options& o, std::string_view, const std::string& dir) {
+       if (dir.empty()) usageError("--out: empty directory name");
+       o.outDir = dir;
+     }},
+    {"--molecules", true,
+     [](Options& o, std::string_view option, const std::string& v) {
+       o.molecules = parseInteger(option, v, 1, kMaxMolecules);
+     }},
+    {"--seed", true, [](Options& o, std::string_view, const std::string& v) { o.seed = parseSeed(v); }},
+    {"--peaks", true,
+     [](Options& o, std::string_view option, const std::string& v) {
+       o.peaks = static_cast<int>(parseInteger(option, v, 2, kMaxPeaks));
+     }},
+    {"--states", true, [](Options& o, std::string_view, const std::string& v) { o.states = parseStates(v); }},
+    {"--exposure", true,
+     [](Options& o, std::string_view option, const std::string& v) {
+       o.exposure = parseDoubleIn(option, v, 1e-6, 1000.0, "[1e-6, 1000] seconds");
+     }},
+    {"--scatter", true,
+     [](Options& o, std::string_view option, const std::string& v) {
+       o.scatter = parseDoubleIn(option, v, 0.0, 5.0, "[0, 5]");
+     }},
+    {"--noise", true,
+     [](Options& o, std::string_view option, const std::string& v) {
+       o.noise = parseDoubleIn(option, v, 0.0, 1.0, "[0, 1]");
+     }},
+    {"--traces", false, [](Options& o, std::string_view, const std::string&) { o.traces = true; }},
+    {"--frames", true,
+     [](Options& o, std::string_view option, const std::string& v) {
+       o.frames = parseInteger(option, v, 2, kMaxFrames);
+     }},
+    {"--signal-noise", true,
+     [](Options& o, std::string_view option, const std::string& v) {
+       o.signalNoise = parseDoubleIn(option, v, 0.0, 1.0, "[0, 1]");
+     }},
+    {"--prefix", true,
+     [](Options& o, std::string_view, const std::string& v) {
+       if (v.empty() || v.find_first_of("/\\") != std::string::npos)
+         usageError("--prefix must be a non-empty name without path separators");
+       o.prefix = v;
+     }},
+};
+
+}  // namespace
+
+Options parseArguments(int argc, char** argv) {
+  Options options;
+  std::set<std::string_view> given;
+  for (int i = 1; i < argc; ++i) {
+    std::string argument = argv[i];
+    if (argument == "--help" || argument == "-h") {
+      std::cout << kUsage;
+      std::exit(0);
+    }
+    // --name=value carries its value; otherwise the next argument is the value.
+    std::optional<std::string> inlineValue;
+    if (const auto equals = argument.find('='); argument.rfind("--", 0) == 0 && equals != std::string::npos) {
+      inlineValue = argument.substr(equals + 1);
+      argument.resize(equals);
+    }
+    const auto entry = std::find_if(std::begin(kOptionTable), std::end(kOptionTable),
+                                    [&](const OptionEntry& e) { return e.name == argument; });
+    if (entry == std::end(kOptionTable)) usageError("unknown argument '" + argument + "'");
+    std::string value;
+    if (!entry->takesValue) {
+      if (inlineValue) usageError(argument + " takes no value");
+    } else if (inlineValue) {
+      value = *inlineValue;
+    } else {
+      if (i + 1 >= argc) usageError(argument + " needs a value");
+      value = argv[++i];
+    }
+    entry->apply(options, entry->name, value);
+    given.insert(entry->name);
+  }
+  for (const std::string_view required : {"--out", "--molecules"})
+    if (!given.contains(required)) usageError(std::string(required) + " is required");
+  if (options.traces && (given.contains("--peaks") || given.contains("--scatter")))
+    usageError("--peaks and --scatter do not apply to --traces");
+  return options;
+}
+
+}  // namespace simulate

@@ -1,0 +1,70 @@
+// varnel-simulate: writes transition reports of simulated molecules with known
+// states and rates, for tests, benchmarks and the bundled examples, or with
+// --traces their idealised traces. Every number it writes is the same on
+// every build (tools/simulate/arithmetic.h).
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "reports/reportwriter.h"
+#include "tools/simulate/commandline.h"
+#include "tools/simulate/simulation.h"
+
+namespace simulate {
+
+namespace {
+
+void writeFile(const std::filesystem::path& path, const std::string& text) {
+  std::FILE* file = std::fopen(path.string().c_str(), "wb");
+  if (file == nullptr) runtimeError("cannot create " + path.string());
+  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  if (std::fclose(file) != 0 || !written) runtimeError("cannot write " + path.string());
+}
+
+void printTrueRates(const Model& model) {
+  std::printf("# varnel-simulate true rates (s^-1), seed %llu\n", static_cast<unsigned long long>(model.options.seed));
+  if (model.options.traces)
+    std::printf("# exposure %.8g s, %ld frames per trace, state noise %.8g, signal noise %.8g\n",
+                model.options.exposure, model.options.frames, model.options.noise, model.options.signalNoise);
+  else
+    std::printf("# exposure %.8g s, log-normal scatter %.8g, state noise %.8g\n", model.options.exposure,
+                model.options.scatter, model.options.noise);
+  std::printf("# states");
+  for (const double state : model.options.states) std::printf(" %.8g", state);
+  std::printf("\n");
+  for (int i = 0; i < model.stateCount(); ++i)
+    for (int j = 0; j < model.stateCount(); ++j)
+      if (i != j) std::printf("%d->%d %.8g\n", i + 1, j + 1, model.rate(i, j));
+}
+
+}  // namespace
+
+}  // namespace simulate
+
+int main(int argc, char** argv) {
+  using namespace simulate;
+  const Options options = parseArguments(argc, argv);
+  const Model model{options, trueRates(static_cast<int>(options.states.size()))};
+  const std::vector<double> chances = options.traces ? stepChances(model) : std::vector<double>{};
+
+  std::error_code error;
+  std::filesystem::create_directories(options.outDir, error);
+  if (error || !std::filesystem::is_directory(options.outDir))
+    runtimeError("cannot create directory " + options.outDir.string());
+
+  for (long molecule = 1; molecule <= options.molecules; ++molecule) {
+    if (options.traces)
+      writeFile(options.outDir / NumberedName(options.prefix, molecule, options.molecules, ".txt"),
+                simulateTrace(model, chances, molecule));
+    else
+      writeFile(options.outDir / NumberedName(options.prefix, molecule, options.molecules, ".dat"),
+                simulateMolecule(model, molecule));
+  }
+
+  printTrueRates(model);
+  if (std::fflush(stdout) != 0) runtimeError("cannot write the rate table");
+  return 0;
+}

@@ -1,0 +1,71 @@
+// What varnel-simulate's parts share: the options, the model of true states and rates, how it
+// fails, and the two simulations, of transition reports and of idealised traces.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "reports/reportwriter.h"
+
+namespace simulate {
+
+struct Options {
+  std::filesystem::path outDir;
+  long molecules = 0;
+  std::uint64_t seed = 1;
+  int peaks = 10;
+  std::vector<double> states{0.2, 0.5, 0.8};
+  double exposure = 0.1;  // seconds per frame
+  double scatter = 0.25;  // sd of ln(rate per frame) around its true value
+  double noise = 0.02;    // sd of an observed state value around the true one
+  std::string prefix = "molecule";
+  bool traces = false;        // idealised traces instead of reports
+  long frames = 10000;        // frames per trace
+  double signalNoise = 0.05;  // sd of a trace's signal around its idealised value
+};
+
+// Values and rates keep eight significant digits, the dwell six: the reports in examples/ and
+// the golden files of the tests were written so.
+inline constexpr ReportDigits kReportDigits{8, 8, 6};
+
+// A message and exit status 2, with the pointer to --help.
+[[noreturn]] void usageError(const std::string& message);
+// A message and exit status 1.
+[[noreturn]] void runtimeError(const std::string& message);
+
+// ---- the model (model.cpp) ------------------------------------------------------
+
+// True rates in s^-1, row-major, k[i * n + j]; the diagonal is unused.
+std::vector<double> trueRates(int stateCount);
+
+struct Model {
+  const Options& options;
+  std::vector<double> rates;  // s^-1, row-major over the true states
+  int stateCount() const { return static_cast<int>(options.states.size()); }
+  double rate(int from, int to) const { return rates[static_cast<std::size_t>(from * stateCount() + to)]; }
+};
+
+class Random;
+
+// Observed value of each visited state, redrawn while it would coincide with
+// an earlier one, so that different states never give equal values.
+std::vector<double> observeStates(const Model& model, const std::vector<int>& visited, Random& random);
+
+// ---- reports (reports.cpp) ------------------------------------------------------
+
+// The whole text of the report of one molecule (numbered from 1).
+std::string simulateMolecule(const Model& model, long molecule);
+
+// ---- idealised traces (traces.cpp) ----------------------------------------------
+
+// The chance per frame of leaving state `from` for each state: k x T, row-major; only a chain
+// whose exits from every state stay below 1 per frame exists.
+std::vector<double> stepChances(const Model& model);
+
+// The idealised trace of one molecule (numbered from 1): the frames of its chain, each with its
+// number, a noisy signal and the observed value of its state.
+std::string simulateTrace(const Model& model, const std::vector<double>& chances, long molecule);
+
+}  // namespace simulate
