@@ -165,11 +165,13 @@ TEST_F(ClassificationTest, LockWithoutAStateCountOnlyAsksForOne) {
 }
 
 TEST_F(ClassificationTest, ATableTooLargeForMemoryIsRefusedAndTheOldOneStays) {
-  SetRecords({{0.3, 0.8, 0.11, 0, 1}});
-  Type(IDC_STATE_COUNT, "2");
-  Click(IDC_LOCK_CUTOFFS);
+  // Counted once each, the records fit; weighted by their transitions, they do not.
   SetRecords({{0.3, 0.8, 0.11, 0, 1}, {0.3, 0.3, 0.2, 0, 1e12}});
+  Type(IDC_STATE_COUNT, "2");
+  dlg->m_weightByCount = 0;  // as last read: the lock does not read the controls
+  Click(IDC_LOCK_CUTOFFS);
   Type(IDC_STATE_COUNT, "3");
+  dlg->m_weightByCount = 1;
   Click(IDC_LOCK_CUTOFFS);
   ASSERT_EQ(host.messages.size(), 1u);
   EXPECT_EQ(dlg->m_session.LockedStates(), 2);
