@@ -12,6 +12,7 @@
 void CVarnelDlg::OnExportFigures() {
   CFolderPickerDialog dlg(g_outputDir.empty() ? nullptr : g_outputDir.c_str());
   dlg.m_ofn.optionWords = ExportOptionWords;
+  dlg.m_ofn.optionsForm = &ExportOptionsForm();
   if (dlg.DoModal() == IDCANCEL) return;
   const auto options = ExportOptionsOf(dlg.GetOptionWords());
   if (const auto* refusal = std::get_if<std::string>(&options)) {

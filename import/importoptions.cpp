@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "app/analysis_types.h"
+#include "platform/host.h"
 
 namespace {
 
@@ -156,4 +157,104 @@ std::optional<ImportArguments> ParseImportArguments(std::span<const std::string>
   }
   arguments.options = std::move(given.options);
   return arguments;
+}
+
+namespace {
+
+std::optional<std::string> ImportWordsRefused(const std::vector<std::string>& words) {
+  std::string error;
+  if (!ParseImportArguments(words, error)) return error;
+  return std::nullopt;
+}
+
+OptionField ColumnField(const char* name, const char* option, const char* label, const char* layout,
+                        std::string defaultValue, const char* hint) {
+  OptionField field;
+  field.name = name;
+  field.option = option;
+  field.label = label;
+  field.kind = OptionKind::Text;
+  field.defaultValue = std::move(defaultValue);
+  field.hint = hint;
+  field.shownWith = "layout";
+  field.shownFor = {layout};
+  return field;
+}
+
+OptionsForm MakeImportForm() {
+  OptionsForm form;
+  form.title = "Import options";
+  form.check = ImportWordsRefused;
+
+  OptionField layout;
+  layout.name = "layout";
+  layout.label = "Layout";
+  layout.kind = OptionKind::Choice;
+  // A table is told by its columns, not by a word of its own.
+  layout.choices = {{"one-per-file", "One molecule per file, a row per frame", ""},
+                    {"table", "One table of many molecules, a row per frame", ""},
+                    {"dwells", "Dwell lists: molecule, level, frames", "--dwells"}};
+  layout.defaultValue = "one-per-file";
+  layout.hint = "How the files hold the idealised traces.";
+  form.fields.push_back(layout);
+
+  constexpr const char* kValueHint = "The idealised value: a column number from 1, or its name in the header line.";
+  constexpr const char* kColumnHint = "A column number from 1, or the column's name in the header line.";
+  OptionField value = ColumnField("column", "--column", "Value column", "one-per-file", "", kValueHint);
+  value.blank = "the last column";
+  form.fields.push_back(value);
+
+  // A table names both of its columns; dwell lists have columns of their own by default.
+  OptionField tableMolecule = ColumnField("table-molecule", "--molecule", "Molecule column", "table", "",
+                                          "The column that tells the molecules apart: a number from 1 or a name.");
+  tableMolecule.required = true;
+  tableMolecule.blank = "needed";
+  OptionField tableValue = ColumnField("table-value", "--value", "Value column", "table", "", kValueHint);
+  tableValue.required = true;
+  tableValue.blank = "needed";
+  OptionField frame = ColumnField("frame", "--frame", "Frame column", "table", "",
+                                  "Orders the rows of each molecule: a column number from 1 or a name.");
+  frame.blank = "the rows in file order";
+  form.fields.push_back(tableMolecule);
+  form.fields.push_back(tableValue);
+  form.fields.push_back(frame);
+  form.fields.push_back(ColumnField("dwell-molecule", "--molecule", "Molecule column", "dwells", "1", kColumnHint));
+  form.fields.push_back(ColumnField("dwell-value", "--value", "Level column", "dwells", "2", kColumnHint));
+  form.fields.push_back(ColumnField("length", "--length", "Dwell length column", "dwells", "3",
+                                    "The dwell's length in frames: a column number from 1 or a name."));
+
+  OptionField peaks;
+  peaks.name = "peaks";
+  peaks.option = "--peaks";
+  peaks.label = "Peaks per report (K)";
+  peaks.kind = OptionKind::WholeNumber;
+  peaks.minimum = 1;
+  peaks.maximum = kMaxPeaks;
+  peaks.blank = "as in \"Peaks in report\"";
+  peaks.hint = "K x K records per report; a molecule with more than K levels is skipped.";
+  form.fields.push_back(peaks);
+
+  OptionField out;
+  out.name = "out";
+  out.option = "--out";
+  out.label = "Folder for the reports";
+  out.blank = "a new folder beside the first file";
+  out.hint = "A new or empty folder; the reports are written there and loaded.";
+  form.fields.push_back(out);
+
+  OptionField prefix;
+  prefix.name = "prefix";
+  prefix.option = "--prefix";
+  prefix.label = "Report name prefix";
+  prefix.defaultValue = "molecule";
+  prefix.hint = "The reports are called PREFIX_0001.dat and so on.";
+  form.fields.push_back(prefix);
+  return form;
+}
+
+}  // namespace
+
+const OptionsForm& ImportOptionsForm() {
+  static const OptionsForm form = MakeImportForm();
+  return form;
 }

@@ -24,6 +24,7 @@ std::optional<TraceChoice> ChooseTraces() {
   CFileDialog dlg(TRUE, nullptr, nullptr, OFN_ALLOWMULTISELECT | OFN_HIDEREADONLY, szFilter, nullptr);
   dlg.m_ofn.lpstrInitialDir = g_outputDir;
   dlg.m_ofn.optionWords = ImportOptionWords;
+  dlg.m_ofn.optionsForm = &ImportOptionsForm();
   if (dlg.DoModal() == IDCANCEL) return std::nullopt;
   TraceChoice choice{{}, dlg.GetOptionWords()};
   POSITION current_pos = dlg.GetStartPosition();

@@ -9,6 +9,7 @@
 
 int RunWindowTests(int argc, char** argv);
 int RunRecordTests(int argc, char** argv);
+int RunOptionsTests(int argc, char** argv);
 
 std::vector<std::string> WriteReports(const std::filesystem::path& dir, int files) {
   // Three states at 0.2, 0.5 and 0.8; every class has its own rate and weight, and every file
@@ -33,5 +34,6 @@ int main(int argc, char** argv) {
   int failed = 0;
   failed += RunWindowTests(argc, argv);
   failed += RunRecordTests(argc, argv);
+  failed += RunOptionsTests(argc, argv);
   return failed;
 }

@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -14,6 +15,7 @@
 
 #include "app/varneldlg.h"
 #include "platform/qt/dialogwindow.h"
+#include "platform/qt/optionsdialog.h"
 #include "platform/qt/qthost.h"
 #include "reports/outputdir.h"
 #include "tests/support/temp_dir.h"
@@ -29,6 +31,13 @@ class ShownDialog {
     host.SetFileAnswer([this](const FileDialogRequest& request) {
       fileRequests.push_back(request);
       return fileAnswer;
+    });
+    host.SetOptionsAnswer([this](OptionsDialog& dialog) {
+      optionsShown.push_back(dialog.Values());
+      if (chooseOptions)
+        chooseOptions(dialog);
+      else
+        dialog.accept();
     });
     window = host.Open(dlg);
     exposed = QTest::qWaitForWindowExposed(window.get());
@@ -62,6 +71,8 @@ class ShownDialog {
   std::vector<std::string> messages;
   std::vector<FileDialogRequest> fileRequests;
   std::optional<std::vector<std::string>> fileAnswer;  // nothing: Cancel
+  std::vector<OptionValues> optionsShown;  // what each options dialog showed when it opened
+  std::function<void(OptionsDialog&)> chooseOptions;  // what the person does there; unset: OK
 };
 
 // Transition reports as the simulator writes them: three states, K x K records per file.
