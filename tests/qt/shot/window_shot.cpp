@@ -59,9 +59,10 @@ int main(int argc, char** argv) {
     const auto words = std::exchange(importWords, std::nullopt);
     return std::optional(ScriptFileAnswer(*words, request.optionWords));
   });
-  host.SetOptionsAnswer([out = QString::fromLocal8Bit(argv[2])](OptionsDialog& dialog) mutable {
+  host.SetOptionsAnswer([shot = QString::fromLocal8Bit(argv[2])](OptionsDialog& dialog) {
     dialog.show();
     if (QTest::qWaitForWindowExposed(&dialog)) {
+      QString out = shot;
       const QString suffix = QLatin1Char('-') + dialog.windowTitle().toLower().replace(QLatin1Char(' '), QLatin1Char('-'));
       out.insert(out.lastIndexOf(QLatin1Char('.')), suffix);
       dialog.grab().save(out);
