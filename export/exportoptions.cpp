@@ -17,24 +17,22 @@ OptionsForm MakeExportForm() {
   OptionsForm form;
   form.title = "Export options";
   form.check = ExportWordsRefused;
-
-  OptionField format;
-  format.name = "format";
-  format.option = std::string(kFormatOption);
-  format.label = "Figures as";
-  format.kind = OptionKind::Choice;
-  format.choices = {{"all", "SVG, PDF and PNG", ""}, {"svg", "SVG", ""}, {"pdf", "PDF", ""}, {"png", "PNG (300 dpi)", ""}};
-  format.defaultValue = "all";
-  format.hint = "The formats of the map, class and overview figures; the tables are always written.";
-  form.fields.push_back(format);
-
-  OptionField onScreen;
-  onScreen.name = "as-on-screen";
-  onScreen.option = std::string(kOnScreenOption);
-  onScreen.label = "Map as the window shows it";
-  onScreen.kind = OptionKind::Flag;
-  onScreen.hint = "Final value across and initial value down, as on screen; otherwise initial value across.";
-  form.fields.push_back(onScreen);
+  form.fields.push_back({.name = "format",
+                         .option = std::string(kFormatOption),
+                         .label = "Figures as",
+                         .kind = OptionKind::Choice,
+                         .choices = {{"all", "SVG, PDF and PNG", ""},
+                                     {"svg", "SVG", ""},
+                                     {"pdf", "PDF", ""},
+                                     {"png", "PNG (300 dpi)", ""}},
+                         .defaultValue = "all",
+                         .hint = "The formats of the map, class and overview figures; the tables are always written."});
+  form.fields.push_back(
+      {.name = "as-on-screen",
+       .option = std::string(kOnScreenOption),
+       .label = "Map as the window shows it",
+       .kind = OptionKind::Flag,
+       .hint = "Final value across and initial value down, as on screen; otherwise initial value across."});
   return form;
 }
 

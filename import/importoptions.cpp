@@ -167,39 +167,34 @@ std::optional<std::string> ImportWordsRefused(const std::vector<std::string>& wo
   return std::nullopt;
 }
 
+// A column of the layout `layout`; `defaultValue` is the column the import takes without it.
 OptionField ColumnField(const char* name, const char* option, const char* label, const char* layout,
                         std::string defaultValue, const char* hint) {
-  OptionField field;
-  field.name = name;
-  field.option = option;
-  field.label = label;
-  field.kind = OptionKind::Text;
-  field.defaultValue = std::move(defaultValue);
-  field.hint = hint;
-  field.shownWith = "layout";
-  field.shownFor = {layout};
-  return field;
+  return {.name = name,
+          .option = option,
+          .label = label,
+          .kind = OptionKind::Text,
+          .defaultValue = std::move(defaultValue),
+          .hint = hint,
+          .shownWith = "layout",
+          .shownFor = {layout}};
 }
 
 OptionsForm MakeImportForm() {
+  constexpr const char* kValueHint = "The idealised value: a column number from 1, or its name in the header line.";
+  constexpr const char* kColumnHint = "A column number from 1, or the column's name in the header line.";
   OptionsForm form;
   form.title = "Import options";
   form.check = ImportWordsRefused;
-
-  OptionField layout;
-  layout.name = "layout";
-  layout.label = "Layout";
-  layout.kind = OptionKind::Choice;
   // A table is told by its columns, not by a word of its own.
-  layout.choices = {{"one-per-file", "One molecule per file, a row per frame", ""},
-                    {"table", "One table of many molecules, a row per frame", ""},
-                    {"dwells", "Dwell lists: molecule, level, frames", "--dwells"}};
-  layout.defaultValue = "one-per-file";
-  layout.hint = "How the files hold the idealised traces.";
-  form.fields.push_back(layout);
-
-  constexpr const char* kValueHint = "The idealised value: a column number from 1, or its name in the header line.";
-  constexpr const char* kColumnHint = "A column number from 1, or the column's name in the header line.";
+  form.fields.push_back({.name = "layout",
+                         .label = "Layout",
+                         .kind = OptionKind::Choice,
+                         .choices = {{"one-per-file", "One molecule per file, a row per frame", ""},
+                                     {"table", "One table of many molecules, a row per frame", ""},
+                                     {"dwells", "Dwell lists: molecule, level, frames", "--dwells"}},
+                         .defaultValue = "one-per-file",
+                         .hint = "How the files hold the idealised traces."});
   OptionField value = ColumnField("column", "--column", "Value column", "one-per-file", "", kValueHint);
   value.blank = "the last column";
   form.fields.push_back(value);
@@ -207,11 +202,11 @@ OptionsForm MakeImportForm() {
   // A table names both of its columns; dwell lists have columns of their own by default.
   OptionField tableMolecule = ColumnField("table-molecule", "--molecule", "Molecule column", "table", "",
                                           "The column that tells the molecules apart: a number from 1 or a name.");
-  tableMolecule.required = true;
-  tableMolecule.blank = "needed";
   OptionField tableValue = ColumnField("table-value", "--value", "Value column", "table", "", kValueHint);
-  tableValue.required = true;
-  tableValue.blank = "needed";
+  for (OptionField* needed : {&tableMolecule, &tableValue}) {
+    needed->required = true;
+    needed->blank = "needed";
+  }
   OptionField frame = ColumnField("frame", "--frame", "Frame column", "table", "",
                                   "Orders the rows of each molecule: a column number from 1 or a name.");
   frame.blank = "the rows in file order";
@@ -223,32 +218,24 @@ OptionsForm MakeImportForm() {
   form.fields.push_back(ColumnField("length", "--length", "Dwell length column", "dwells", "3",
                                     "The dwell's length in frames: a column number from 1 or a name."));
 
-  OptionField peaks;
-  peaks.name = "peaks";
-  peaks.option = "--peaks";
-  peaks.label = "Peaks per report (K)";
-  peaks.kind = OptionKind::WholeNumber;
-  peaks.minimum = 1;
-  peaks.maximum = kMaxPeaks;
-  peaks.blank = "as in \"Peaks in report\"";
-  peaks.hint = "K x K records per report; a molecule with more than K levels is skipped.";
-  form.fields.push_back(peaks);
-
-  OptionField out;
-  out.name = "out";
-  out.option = "--out";
-  out.label = "Folder for the reports";
-  out.blank = "a new folder beside the first file";
-  out.hint = "A new or empty folder; the reports are written there and loaded.";
-  form.fields.push_back(out);
-
-  OptionField prefix;
-  prefix.name = "prefix";
-  prefix.option = "--prefix";
-  prefix.label = "Report name prefix";
-  prefix.defaultValue = "molecule";
-  prefix.hint = "The reports are called PREFIX_0001.dat and so on.";
-  form.fields.push_back(prefix);
+  form.fields.push_back({.name = "peaks",
+                         .option = "--peaks",
+                         .label = "Peaks per report (K)",
+                         .kind = OptionKind::WholeNumber,
+                         .blank = "as in \"Peaks in report\"",
+                         .hint = "K x K records per report; a molecule with more than K levels is skipped.",
+                         .minimum = 1,
+                         .maximum = kMaxPeaks});
+  form.fields.push_back({.name = "out",
+                         .option = "--out",
+                         .label = "Folder for the reports",
+                         .blank = "a new folder beside the first file",
+                         .hint = "A new or empty folder; the reports are written there and loaded."});
+  form.fields.push_back({.name = "prefix",
+                         .option = "--prefix",
+                         .label = "Report name prefix",
+                         .defaultValue = "molecule",
+                         .hint = "The reports are called PREFIX_0001.dat and so on."});
   return form;
 }
 

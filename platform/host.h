@@ -31,24 +31,26 @@ struct OptionChoice {
   std::string word;
 };
 
+// Every member has an initializer: forms are written with designated initializers that name
+// only the members they need.
 struct OptionField {
-  std::string name;    // how other fields refer to this one
-  std::string option;  // "--peaks"; empty for a choice whose entries write their own words
-  std::string label;
+  std::string name{};    // how other fields refer to this one
+  std::string option{};  // "--peaks"; empty for a choice whose entries write their own words
+  std::string label{};
   OptionKind kind = OptionKind::Text;
-  std::vector<OptionChoice> choices;
+  std::vector<OptionChoice> choices{};
   // A field at its default writes no words; an empty number or text stands for the program's
   // own choice, which `blank` tells the person ("the last column").
-  std::string defaultValue;
-  std::string blank;
-  std::string hint;       // one line on what the field does
+  std::string defaultValue{};
+  std::string blank{};
+  std::string hint{};     // one line on what the field does
   bool required = false;  // a number or text that counts may not be left empty
-  int minimum = 0;   // the range of a whole number
+  int minimum = 0;        // the range of a whole number
   int maximum = 0;
   // The field counts only while the field named `shownWith` holds one of `shownFor`; an empty
   // `shownWith`: always.
-  std::string shownWith;
-  std::vector<std::string> shownFor;
+  std::string shownWith{};
+  std::vector<std::string> shownFor{};
 };
 
 // Why these option words are not options the program takes together, or nothing.

@@ -192,7 +192,7 @@ OptionValues OptionValuesOf(const OptionsForm& form, const std::vector<std::stri
         continue;
       }
       const bool hasValue = option->inlineValue || (option->takesValue && i + 1 < words.size());
-      const std::string value = option->inlineValue ? *option->inlineValue
+      const std::string value = option->inlineValue   ? *option->inlineValue
                                 : !option->takesValue ? std::string("1")
                                 : hasValue            ? words[i + 1]
                                                       : std::string();

@@ -168,5 +168,6 @@ void OptionsDialog::ShowCountingFields() {
 
 void OptionsDialog::ShowHintOf(QWidget* focused) {
   for (std::size_t k = 0; k < fields_.size(); ++k)
-    if (focused && (focused == fields_[k] || fields_[k]->isAncestorOf(focused))) hint_->setText(Q(form_.fields[k].hint));
+    if (focused && (focused == fields_[k] || fields_[k]->isAncestorOf(focused)))
+      hint_->setText(Q(form_.fields[k].hint));
 }

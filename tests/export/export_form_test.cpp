@@ -9,11 +9,10 @@ namespace {
 
 TEST(ExportForm, EveryFormatAndOrientationIsReadByTheExportAsChosen) {
   const OptionsForm& form = ExportOptionsForm();
-  const std::pair<const char*, std::vector<FigureFormat>> formats[] = {
-      {"all", ExportOptions{}.formats},
-      {"svg", {FigureFormat::Svg}},
-      {"pdf", {FigureFormat::Pdf}},
-      {"png", {FigureFormat::Png}}};
+  const std::pair<const char*, std::vector<FigureFormat>> formats[] = {{"all", ExportOptions{}.formats},
+                                                                       {"svg", {FigureFormat::Svg}},
+                                                                       {"pdf", {FigureFormat::Pdf}},
+                                                                       {"png", {FigureFormat::Png}}};
   for (const auto& [format, figures] : formats) {
     for (const bool onScreen : {false, true}) {
       const OptionValues values = {format, onScreen ? "1" : ""};

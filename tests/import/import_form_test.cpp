@@ -17,8 +17,8 @@ OptionValues Chosen(const std::map<std::string, std::string>& set) {
   const OptionsForm& form = ImportOptionsForm();
   OptionValues values = DefaultOptionValues(form);
   for (const auto& [name, value] : set) {
-    const auto field = std::find_if(form.fields.begin(), form.fields.end(),
-                                    [&](const OptionField& f) { return f.name == name; });
+    const auto field =
+        std::find_if(form.fields.begin(), form.fields.end(), [&](const OptionField& f) { return f.name == name; });
     EXPECT_NE(field, form.fields.end()) << name;
     if (field != form.fields.end()) values[static_cast<std::size_t>(field - form.fields.begin())] = value;
   }
@@ -51,9 +51,9 @@ TEST(ImportForm, EachLayoutMakesWordsTheImportReadsAsTheSameOptions) {
   EXPECT_FALSE(plain.peaks);
   EXPECT_EQ(plain.prefix, "molecule");
 
-  const ImportOptions column = Imported(
-      Chosen({{"column", "idealised"}, {"peaks", "6"}, {"out", "/data/my reports"}, {"prefix", "trace"}}),
-      {"--column", "idealised", "--peaks", "6", "--out", "/data/my reports", "--prefix", "trace"});
+  const ImportOptions column =
+      Imported(Chosen({{"column", "idealised"}, {"peaks", "6"}, {"out", "/data/my reports"}, {"prefix", "trace"}}),
+               {"--column", "idealised", "--peaks", "6", "--out", "/data/my reports", "--prefix", "trace"});
   ASSERT_TRUE(column.column);
   EXPECT_EQ(column.column->name, "idealised");
   EXPECT_EQ(column.peaks, 6);
@@ -61,17 +61,16 @@ TEST(ImportForm, EachLayoutMakesWordsTheImportReadsAsTheSameOptions) {
   EXPECT_EQ(column.prefix, "trace");
 
   // The columns of the layouts not chosen are left out.
-  const ImportOptions table =
-      Imported(Chosen({{"layout", "table"}, {"table-molecule", "id"}, {"table-value", "3"}, {"column", "9"},
-                       {"length", "7"}}),
-               {"--molecule", "id", "--value", "3"});
+  const ImportOptions table = Imported(
+      Chosen({{"layout", "table"}, {"table-molecule", "id"}, {"table-value", "3"}, {"column", "9"}, {"length", "7"}}),
+      {"--molecule", "id", "--value", "3"});
   EXPECT_EQ(table.layout, TraceLayout::Table);
   EXPECT_EQ(table.molecule.name, "id");
   EXPECT_EQ(table.value.number, 3);
   EXPECT_FALSE(table.frame);
-  const ImportOptions framed = Imported(
-      Chosen({{"layout", "table"}, {"table-molecule", "1"}, {"table-value", "2"}, {"frame", "t"}}),
-      {"--molecule", "1", "--value", "2", "--frame", "t"});
+  const ImportOptions framed =
+      Imported(Chosen({{"layout", "table"}, {"table-molecule", "1"}, {"table-value", "2"}, {"frame", "t"}}),
+               {"--molecule", "1", "--value", "2", "--frame", "t"});
   ASSERT_TRUE(framed.frame);
   EXPECT_EQ(framed.frame->name, "t");
 
@@ -96,7 +95,8 @@ TEST(ImportForm, ScriptWordsOpenTheFormOnTheirLayout) {
 
 TEST(ImportForm, WhatTheImportWouldRefuseIsRefusedInTheForm) {
   const OptionsForm& form = ImportOptionsForm();
-  EXPECT_EQ(OptionValuesRefused(form, Chosen({{"layout", "table"}, {"table-value", "2"}})), "Molecule column is needed");
+  EXPECT_EQ(OptionValuesRefused(form, Chosen({{"layout", "table"}, {"table-value", "2"}})),
+            "Molecule column is needed");
   EXPECT_EQ(OptionValuesRefused(form, Chosen({{"peaks", "1001"}})),
             "Peaks per report (K): enter a whole number from 1 to 1000, not \"1001\"");
   EXPECT_EQ(OptionValuesRefused(form, Chosen({{"prefix", "a/b"}})), "--prefix must be a name without '/', not 'a/b'");

@@ -27,14 +27,37 @@ OptionsForm ShapeForm() {
        .kind = OptionKind::Choice,
        .choices = {{"round", "Round", ""}, {"square", "Square", ""}, {"star", "Star", "--star"}},
        .defaultValue = "round"},
-      {.name = "square-size", .option = "--size", .label = "Side", .required = true, .shownWith = "shape",
+      {.name = "square-size",
+       .option = "--size",
+       .label = "Side",
+       .required = true,
+       .shownWith = "shape",
        .shownFor = {"square"}},
-      {.name = "star-size", .option = "--size", .label = "Size", .kind = OptionKind::Number, .defaultValue = "1",
-       .shownWith = "shape", .shownFor = {"star"}},
-      {.name = "points", .option = "--points", .label = "Points", .kind = OptionKind::WholeNumber,
-       .defaultValue = "5", .minimum = 3, .maximum = 12, .shownWith = "shape", .shownFor = {"star"}},
-      {.name = "radius", .option = "--radius", .label = "Radius", .kind = OptionKind::WholeNumber, .blank = "auto",
-       .minimum = 1, .maximum = 50, .shownWith = "shape", .shownFor = {"round"}},
+      {.name = "star-size",
+       .option = "--size",
+       .label = "Size",
+       .kind = OptionKind::Number,
+       .defaultValue = "1",
+       .shownWith = "shape",
+       .shownFor = {"star"}},
+      {.name = "points",
+       .option = "--points",
+       .label = "Points",
+       .kind = OptionKind::WholeNumber,
+       .defaultValue = "5",
+       .minimum = 3,
+       .maximum = 12,
+       .shownWith = "shape",
+       .shownFor = {"star"}},
+      {.name = "radius",
+       .option = "--radius",
+       .label = "Radius",
+       .kind = OptionKind::WholeNumber,
+       .blank = "auto",
+       .minimum = 1,
+       .maximum = 50,
+       .shownWith = "shape",
+       .shownFor = {"round"}},
       {.name = "scale", .option = "--scale", .label = "Scale", .kind = OptionKind::Number},
       {.name = "colour",
        .option = "--colour",
@@ -71,7 +94,8 @@ TEST(OptionsForm, AFieldWritesItsWordsOnlyWhileItsChoiceShowsIt) {
   OptionValues round = square;
   round[0] = "round";
   round[8] = "";
-  EXPECT_EQ(OptionWordsOf(form, round), (Words{"--radius", "9", "--scale", "0.5", "--colour", "blue", "--label", "tag"}));
+  EXPECT_EQ(OptionWordsOf(form, round),
+            (Words{"--radius", "9", "--scale", "0.5", "--colour", "blue", "--label", "tag"}));
 }
 
 TEST(OptionsForm, WordsReadBackAsTheValuesThatWriteThem) {
@@ -127,10 +151,18 @@ TEST(OptionsForm, RefusalsNameTheFieldAndOnlyFieldsThatCountAreChecked) {
 
 TEST(OptionsForm, FieldsThatShowOneAnotherInACircleNeverCount) {
   OptionsForm form;
-  form.fields = {{.name = "a", .kind = OptionKind::Choice, .choices = {{"x", "X", "--x"}}, .defaultValue = "x",
-                  .shownWith = "b", .shownFor = {"y"}},
-                 {.name = "b", .kind = OptionKind::Choice, .choices = {{"y", "Y", "--y"}}, .defaultValue = "y",
-                  .shownWith = "a", .shownFor = {"x"}}};
+  form.fields = {{.name = "a",
+                  .kind = OptionKind::Choice,
+                  .choices = {{"x", "X", "--x"}},
+                  .defaultValue = "x",
+                  .shownWith = "b",
+                  .shownFor = {"y"}},
+                 {.name = "b",
+                  .kind = OptionKind::Choice,
+                  .choices = {{"y", "Y", "--y"}},
+                  .defaultValue = "y",
+                  .shownWith = "a",
+                  .shownFor = {"x"}}};
   EXPECT_FALSE(OptionFieldCounts(form, DefaultOptionValues(form), 0));
   EXPECT_EQ(OptionWordsOf(form, DefaultOptionValues(form)), Words{});
   EXPECT_EQ(OptionValuesOf(form, {"--x", "--y"}), (OptionValues{"x", "y"}));

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "tests/qt/window_fixture.h"
 
@@ -27,6 +28,18 @@ std::vector<std::string> WriteReports(const std::filesystem::path& dir, int file
     paths.push_back(path.string());
   }
   return paths;
+}
+
+std::map<std::string, std::string> FilesIn(const std::filesystem::path& dir) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    if (!entry.is_regular_file()) continue;
+    std::ifstream in(entry.path(), std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    files[entry.path().filename().string()] = bytes.str();
+  }
+  return files;
 }
 
 int main(int argc, char** argv) {

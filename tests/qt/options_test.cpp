@@ -4,7 +4,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
-#include <QMenu>
 #include <QSpinBox>
 #include <QtTest>
 
@@ -23,23 +22,12 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-// The files of `dir`; the results table without its first line, which dates it.
-std::map<std::string, std::string> FilesIn(const std::filesystem::path& dir) {
-  std::map<std::string, std::string> files;
-  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-    std::ifstream in(entry.path(), std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    const std::string name = entry.path().filename().string();
-    files[name] = name == "results.csv" ? bytes.str().substr(bytes.str().find('\n') + 1) : bytes.str();
-  }
+// The files of `dir`, the results table without its first line, which dates it.
+std::map<std::string, std::string> UndatedFilesIn(const std::filesystem::path& dir) {
+  auto files = FilesIn(dir);
+  if (const auto results = files.find("results.csv"); results != files.end())
+    results->second.erase(0, results->second.find('\n') + 1);
   return files;
-}
-
-QAction* MenuEntry(const ShownDialog& shown, const char* text) {
-  for (QAction* action : shown.window->SystemMenu()->actions())
-    if (action->text() == QLatin1String(text)) return action;
-  return nullptr;
 }
 
 template <class W>
@@ -110,7 +98,7 @@ void OptionsTest::optionsChosenForAnImportReachTheImportAndTheRecordAndAreShownN
   std::ofstream(traces / "a.txt") << "0.2\n0.2\n0.8\n0.2\n";
   std::ofstream(traces / "b.txt") << "0.8\n0.8\n0.5\n";
   shown.Type(IDC_PEAKS_IN_REPORT, "3");
-  QAction* import = MenuEntry(shown, "&Import idealised traces...");
+  QAction* import = shown.MenuEntry("&Import idealised traces...");
   QVERIFY(import);
   shown.chooseOptions = [](OptionsDialog& dialog) {
     Field<QSpinBox>(dialog, "peaks")->setValue(2);
@@ -127,8 +115,7 @@ void OptionsTest::optionsChosenForAnImportReachTheImportAndTheRecordAndAreShownN
   QCOMPARE(shown.dlg.m_records.size(), 8u);
   QCOMPARE(shown.Widget<QLineEdit>(IDC_PEAKS_IN_REPORT)->text(), QStringLiteral("2"));
   QVERIFY(std::filesystem::exists(traces / "varnel-reports" / "trace_0001.dat"));
-  const Lines recorded = {"type IDC_PEAKS_IN_REPORT 3",
-                          "import --peaks 2 --prefix trace " + paths[0] + " " + paths[1]};
+  const Lines recorded = {"type IDC_PEAKS_IN_REPORT 3", "import --peaks 2 --prefix trace " + paths[0] + " " + paths[1]};
   QCOMPARE(shown.host.Record()->Lines(), recorded);
 
   // The next import shows the options chosen; Cancel there is a Cancel of the import.
@@ -144,20 +131,15 @@ void OptionsTest::optionsChosenForAnImportReachTheImportAndTheRecordAndAreShownN
   const ProgramRun replay =
       RunProgram(VARNEL_PROGRAM, "--script '" + (traces / SessionRecord::kFileName).string() + "'");
   QVERIFY2(replay.status == 0, replay.err.c_str());
-  const auto first = FilesIn(traces / "varnel-reports"), again = FilesIn(traces / "varnel-reports-2");
+  const auto first = UndatedFilesIn(traces / "varnel-reports"), again = UndatedFilesIn(traces / "varnel-reports-2");
   QVERIFY(first.count("trace_0002.dat") && first.count("3dgrid.dat"));
   QVERIFY(first == again);
 }
 
 void OptionsTest::anExportsOptionsAreRecordedAfterItsFolderAndReplayWithoutTheDialog() {
   ShownDialog shown;
-  const std::filesystem::path reports = shown.dir.path() / "reports";
-  std::filesystem::create_directory(reports);
-  std::ofstream(reports / "a.dat") << "h\nh\nh\nh\n0.2 0.8 0.05 0 3\n";
-  shown.Type(IDC_PEAKS_IN_REPORT, "1");
-  shown.fileAnswer = Lines{(reports / "a.dat").string()};
-  shown.Click(IDC_LOAD_FILES);
-  QAction* exportEntry = MenuEntry(shown, "&Export figures and tables...");
+  shown.LoadOneReport();
+  QAction* exportEntry = shown.MenuEntry("&Export figures and tables...");
   QVERIFY(exportEntry);
   shown.chooseOptions = [](OptionsDialog& dialog) {
     auto* format = Field<QComboBox>(dialog, "format");
@@ -173,7 +155,7 @@ void OptionsTest::anExportsOptionsAreRecordedAfterItsFolderAndReplayWithoutTheDi
   QVERIFY(!std::filesystem::exists(figures / "map.pdf") && !std::filesystem::exists(figures / "map.png"));
   const std::string line = "export \"" + figures.string() + "\" --format svg --as-on-screen";
   QCOMPARE(shown.host.Record()->Lines().back(), line);
-  const auto written = FilesIn(figures);
+  const auto written = UndatedFilesIn(figures);
   std::filesystem::remove_all(figures);
 
   // In another window the record replays with its options, and a line of an older record
@@ -188,7 +170,7 @@ void OptionsTest::anExportsOptionsAreRecordedAfterItsFolderAndReplayWithoutTheDi
   QVERIFY(again.optionsShown.empty());
   // The same files; the tables the same to the byte (the figures number their parts anew in
   // every drawing of one process).
-  const auto replayed = FilesIn(figures);
+  const auto replayed = UndatedFilesIn(figures);
   QCOMPARE(replayed.size(), written.size());
   for (const auto& [name, bytes] : written)
     QVERIFY2(replayed.count(name) && (name.find(".csv") == std::string::npos || replayed.at(name) == bytes),

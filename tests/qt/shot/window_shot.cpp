@@ -63,7 +63,8 @@ int main(int argc, char** argv) {
     dialog.show();
     if (QTest::qWaitForWindowExposed(&dialog)) {
       QString out = shot;
-      const QString suffix = QLatin1Char('-') + dialog.windowTitle().toLower().replace(QLatin1Char(' '), QLatin1Char('-'));
+      const QString suffix =
+          QLatin1Char('-') + dialog.windowTitle().toLower().replace(QLatin1Char(' '), QLatin1Char('-'));
       out.insert(out.lastIndexOf(QLatin1Char('.')), suffix);
       dialog.grab().save(out);
     }
