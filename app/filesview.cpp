@@ -33,7 +33,7 @@ std::vector<std::string> ChooseReports() {
 
 struct TraceChoice {
   std::vector<std::string> paths;
-  std::vector<std::string> optionWords;  // the options for the import
+  std::vector<std::string> optionWords;  // the options chosen with them (in the window's form or a script's line)
 };
 
 // The trace files the user picked, in the dialog's order; nothing when the dialog was cancelled.
@@ -43,6 +43,7 @@ std::optional<TraceChoice> ChooseTraces() {
   CFileDialog dlg(TRUE, nullptr, nullptr, OFN_ALLOWMULTISELECT | OFN_HIDEREADONLY, szFilter, nullptr);
   dlg.m_ofn.lpstrInitialDir = g_outputDir;
   dlg.m_ofn.optionWords = ImportOptionWords;
+  dlg.m_ofn.optionsForm = &ImportOptionsForm();
   if (dlg.DoModal() == IDCANCEL) return std::nullopt;
   TraceChoice choice{{}, dlg.GetOptionWords()};
   POSITION current_pos = dlg.GetStartPosition();
@@ -103,6 +104,7 @@ void CVarnelDlg::OnDumpLog() { Show(m_session.WriteLog()); }
 void CVarnelDlg::OnExportFigures() {
   CFolderPickerDialog dlg(g_outputDir.empty() ? nullptr : g_outputDir.c_str());
   dlg.m_ofn.optionWords = ExportOptionWords;
+  dlg.m_ofn.optionsForm = &ExportOptionsForm();
   if (dlg.DoModal() == IDCANCEL) return;
   const auto options = ExportOptionsOf(dlg.GetOptionWords());
   if (const auto* refusal = std::get_if<std::string>(&options)) {

@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "app/analysis_types.h"
+#include "platform/host.h"
 
 namespace {
 
@@ -156,4 +157,91 @@ std::optional<ImportArguments> ParseImportArguments(std::span<const std::string>
   }
   arguments.options = std::move(given.options);
   return arguments;
+}
+
+namespace {
+
+std::optional<std::string> ImportWordsRefused(const std::vector<std::string>& words) {
+  std::string error;
+  if (!ParseImportArguments(words, error)) return error;
+  return std::nullopt;
+}
+
+// A column of the layout `layout`; `defaultValue` is the column the import takes without it.
+OptionField ColumnField(const char* name, const char* option, const char* label, const char* layout,
+                        std::string defaultValue, const char* hint) {
+  return {.name = name,
+          .option = option,
+          .label = label,
+          .kind = OptionKind::Text,
+          .defaultValue = std::move(defaultValue),
+          .hint = hint,
+          .shownWith = "layout",
+          .shownFor = {layout}};
+}
+
+OptionsForm MakeImportForm() {
+  constexpr const char* kValueHint = "The idealised value: a column number from 1, or its name in the header line.";
+  constexpr const char* kColumnHint = "A column number from 1, or the column's name in the header line.";
+  OptionsForm form;
+  form.title = "Import options";
+  form.check = ImportWordsRefused;
+  // A table is told by its columns, not by a word of its own.
+  form.fields.push_back({.name = "layout",
+                         .label = "Layout",
+                         .kind = OptionKind::Choice,
+                         .choices = {{"one-per-file", "One molecule per file, a row per frame", ""},
+                                     {"table", "One table of many molecules, a row per frame", ""},
+                                     {"dwells", "Dwell lists: molecule, level, frames", "--dwells"}},
+                         .defaultValue = "one-per-file",
+                         .hint = "How the files hold the idealised traces."});
+  OptionField value = ColumnField("column", "--column", "Value column", "one-per-file", "", kValueHint);
+  value.blank = "the last column";
+  form.fields.push_back(value);
+
+  // A table names both of its columns; dwell lists have columns of their own by default.
+  OptionField tableMolecule = ColumnField("table-molecule", "--molecule", "Molecule column", "table", "",
+                                          "The column that tells the molecules apart: a number from 1 or a name.");
+  OptionField tableValue = ColumnField("table-value", "--value", "Value column", "table", "", kValueHint);
+  for (OptionField* needed : {&tableMolecule, &tableValue}) {
+    needed->required = true;
+    needed->blank = "needed";
+  }
+  OptionField frame = ColumnField("frame", "--frame", "Frame column", "table", "",
+                                  "Orders the rows of each molecule: a column number from 1 or a name.");
+  frame.blank = "the rows in file order";
+  form.fields.push_back(tableMolecule);
+  form.fields.push_back(tableValue);
+  form.fields.push_back(frame);
+  form.fields.push_back(ColumnField("dwell-molecule", "--molecule", "Molecule column", "dwells", "1", kColumnHint));
+  form.fields.push_back(ColumnField("dwell-value", "--value", "Level column", "dwells", "2", kColumnHint));
+  form.fields.push_back(ColumnField("length", "--length", "Dwell length column", "dwells", "3",
+                                    "The dwell's length in frames: a column number from 1 or a name."));
+
+  form.fields.push_back({.name = "peaks",
+                         .option = "--peaks",
+                         .label = "Peaks per report (K)",
+                         .kind = OptionKind::WholeNumber,
+                         .blank = "as in \"Peaks in report\"",
+                         .hint = "K x K records per report; a molecule with more than K levels is skipped.",
+                         .minimum = 1,
+                         .maximum = kMaxPeaks});
+  form.fields.push_back({.name = "out",
+                         .option = "--out",
+                         .label = "Folder for the reports",
+                         .blank = "a new folder beside the first file",
+                         .hint = "A new or empty folder; the reports are written there and loaded."});
+  form.fields.push_back({.name = "prefix",
+                         .option = "--prefix",
+                         .label = "Report name prefix",
+                         .defaultValue = "molecule",
+                         .hint = "The reports are called PREFIX_0001.dat and so on."});
+  return form;
+}
+
+}  // namespace
+
+const OptionsForm& ImportOptionsForm() {
+  static const OptionsForm form = MakeImportForm();
+  return form;
 }

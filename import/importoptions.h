@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+struct OptionsForm;
+
 // K, the slots of a report, when nothing else gives it.
 inline constexpr int kDefaultImportPeaks = 10;
 
@@ -50,3 +52,7 @@ std::optional<ImportArguments> ParseImportArguments(std::span<const std::string>
 // How many words, from `word` on, an option spans: 2 for an option whose value follows it, 1
 // for one that takes none or carries it after '=', 0 for a word that is no option.
 std::size_t ImportOptionWords(std::string_view word);
+
+// The same options as a form for a person in the window: the layout and its columns, K, the
+// folder and the report names. The words it makes are words ParseImportArguments takes.
+const OptionsForm& ImportOptionsForm();

@@ -24,6 +24,7 @@ INT_PTR CFileDialog::DoModal() {
   request.filters = filters_;
   request.initialDir = m_ofn.lpstrInitialDir;
   request.optionWords = m_ofn.optionWords;
+  request.optionsForm = m_ofn.optionsForm;
   auto chosen = AfxGetHost().ChooseFiles(request);
   paths_.clear();
   optionWords_.clear();

@@ -14,7 +14,8 @@ using POSITION = std::size_t;  // 0 is the null position
 struct OPENFILENAME {
   DWORD Flags = 0;
   std::string lpstrInitialDir;
-  OptionWordCount optionWords = nullptr;  // the options that may come with the files
+  OptionWordCount optionWords = nullptr;     // the options that may come with the files
+  const OptionsForm* optionsForm = nullptr;  // the same, for a person to choose in a window
 };
 
 class CFileDialog {
@@ -27,7 +28,8 @@ class CFileDialog {
   POSITION GetStartPosition() const { return paths_.empty() ? 0 : 1; }
   // The full path at `pos`; moves `pos` on, to 0 after the last path.
   std::string GetNextPathName(POSITION& pos) const;
-  // The option words that came with the paths (from a script; never from a person).
+  // The option words that came with the paths: a script's, or those a person chose in the
+  // window's form of m_ofn.optionsForm; the program reads both alike.
   const std::vector<std::string>& GetOptionWords() const { return optionWords_; }
 
   OPENFILENAME m_ofn;

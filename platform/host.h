@@ -20,15 +20,60 @@ enum class MessageKind { Notice, Error };
 // How many words, from `word` on, an option of the program spans; 0 when `word` is no option.
 using OptionWordCount = std::size_t (*)(std::string_view word);
 
+// The options a program takes with its files, described so that a window can ask a person for
+// them; a script gives the same options as words (platform/optionsform.h turns one into the other).
+enum class OptionKind { Choice, WholeNumber, Number, Text, Flag };
+
+struct OptionChoice {
+  std::string value;    // what the field holds, and the word after the field's option word
+  std::string caption;  // as the list shows it
+  // For a field without an option word of its own: the word this choice writes ("" for none).
+  std::string word;
+};
+
+// Every member has an initializer: forms are written with designated initializers that name
+// only the members they need.
+struct OptionField {
+  std::string name{};    // how other fields refer to this one
+  std::string option{};  // "--peaks"; empty for a choice whose entries write their own words
+  std::string label{};
+  OptionKind kind = OptionKind::Text;
+  std::vector<OptionChoice> choices{};
+  // A field at its default writes no words; an empty number or text stands for the program's
+  // own choice, which `blank` tells the person ("the last column").
+  std::string defaultValue{};
+  std::string blank{};
+  std::string hint{};     // one line on what the field does
+  bool required = false;  // a number or text that counts may not be left empty
+  int minimum = 0;        // the range of a whole number
+  int maximum = 0;
+  // The field counts only while the field named `shownWith` holds one of `shownFor`; an empty
+  // `shownWith`: always.
+  std::string shownWith{};
+  std::vector<std::string> shownFor{};
+};
+
+// Why these option words are not options the program takes together, or nothing.
+using OptionWordsCheck = std::optional<std::string> (*)(const std::vector<std::string>& words);
+
+struct OptionsForm {
+  std::string title;
+  std::vector<OptionField> fields;
+  OptionWordsCheck check = nullptr;  // null: every word the fields write goes with every other
+};
+
 struct FileDialogRequest {
   bool open = true;
   bool multiSelect = false;
   bool folder = false;  // one folder is chosen, not files; it need not exist yet
   std::vector<std::pair<std::string, std::string>> filters;  // description, pattern
   std::string initialDir;
-  // The options the program takes with the files: a script may answer with option words
-  // before the paths. Null when it takes none.
+  // The options the program takes with the files: the answer may begin with option words,
+  // which a script writes before the paths and a window asks the person for after them. Null
+  // when it takes none.
   OptionWordCount optionWords = nullptr;
+  // The same options as a form for a person; it outlives the program. Null when there is none.
+  const OptionsForm* optionsForm = nullptr;
 };
 
 // A table for the user to read and copy: `rows` of cells under `columns`; `copyText` is what a

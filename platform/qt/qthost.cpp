@@ -18,6 +18,7 @@
 
 #include "platform/dialog.h"
 #include "platform/qt/dialogwindow.h"
+#include "platform/qt/optionsdialog.h"
 #include "platform/qt/tablewindow.h"
 #include "platform/windowhost.h"
 
@@ -147,13 +148,15 @@ void QtHost::UserSystemCommand(DialogWindow& window, UINT command) {
   const auto entry = std::find_if(items.begin(), items.end(), [&](const MenuItem& m) { return m.id == command; });
   menuCommand_ = entry != items.end() && IsMain(window) ? entry->scriptName : std::string();
   menuCommandFiles_.reset();
+  menuCommandOptions_.clear();
   Act(
       window, [&] { window.Dialog().SendMessage(WM_SYSCOMMAND, command); },
       [&](SessionRecord& record) {
         // Closing needs no line: the end of a script closes the dialog; a cancelled file dialog
         // leaves nothing to do again.
         if (about) record.AboutOpened();
-        if (!menuCommand_.empty() && menuCommandFiles_) record.MenuCommand(menuCommand_, *menuCommandFiles_);
+        if (!menuCommand_.empty() && menuCommandFiles_)
+          record.MenuCommand(menuCommand_, menuCommandOptions_, *menuCommandFiles_);
       });
   menuCommand_.clear();
 }
@@ -193,21 +196,55 @@ void QtHost::SaveRecord() {
 
 std::optional<std::vector<std::string>> QtHost::ChooseFiles(const FileDialogRequest& request) {
   std::optional<std::vector<std::string>> answer;
-  if (replayImport_)
-    answer = ScriptFileAnswer(*std::exchange(replayImport_, std::nullopt), request.optionWords);
-  else if (replayFiles_)
+  // A replayed line brings its options (or none, for the defaults): nobody is asked.
+  if (replayCommand_) {
+    answer = ScriptFileAnswer(*std::exchange(replayCommand_, std::nullopt), request.optionWords);
+  } else if (replayFiles_) {
     answer = *std::exchange(replayFiles_, std::nullopt);
-  else
+  } else {
     answer = fileAnswer_ ? fileAnswer_(request) : RunFileDialog(request);
+    if (answer && request.optionsForm) answer = AskOptions(request, *answer);
+  }
   if (answer && answer->empty()) answer.reset();
+  const std::size_t options = answer ? LeadingOptionWords(*answer, request.optionWords) : 0;
+  const std::vector<std::string> optionWords =
+      answer ? std::vector<std::string>(answer->begin(), answer->begin() + static_cast<std::ptrdiff_t>(options))
+             : std::vector<std::string>();
+  if (answer && request.optionsForm && options < answer->size())
+    chosenOptions_[request.optionsForm->title] = optionWords;
   // Only the main dialog's file dialogs belong to the session.
   if (record_ && windows_.size() == 1) {
-    if (menuCommand_.empty())
+    if (menuCommand_.empty()) {
       record_->FilesChosen(answer);
-    else
-      menuCommandFiles_ = answer;
+    } else if (answer) {
+      menuCommandOptions_ = optionWords;
+      menuCommandFiles_.emplace(answer->begin() + static_cast<std::ptrdiff_t>(options), answer->end());
+    } else {
+      menuCommandFiles_.reset();
+    }
   }
   return answer;
+}
+
+std::optional<std::vector<std::string>> QtHost::AskOptions(const FileDialogRequest& request,
+                                                           const std::vector<std::string>& answer) {
+  const auto options = static_cast<std::ptrdiff_t>(LeadingOptionWords(answer, request.optionWords));
+  // Options are asked for the paths chosen; an answer without paths is a Cancel already.
+  if (options == static_cast<std::ptrdiff_t>(answer.size())) return answer;
+  const OptionsForm& form = *request.optionsForm;
+  // The form shows the options an answer brings with it (a test's), else those chosen last.
+  std::vector<std::string> shown(answer.begin(), answer.begin() + options);
+  if (shown.empty())
+    if (const auto last = chosenOptions_.find(form.title); last != chosenOptions_.end()) shown = last->second;
+  OptionsDialog dialog(form, OptionValuesOf(form, shown), windows_.empty() ? nullptr : windows_.back());
+  if (optionsAnswer_)
+    optionsAnswer_(dialog);
+  else
+    dialog.exec();
+  if (dialog.result() != QDialog::Accepted) return std::nullopt;
+  std::vector<std::string> chosen = OptionWordsOf(form, dialog.Values());
+  chosen.insert(chosen.end(), answer.begin() + options, answer.end());
+  return chosen;
 }
 
 std::optional<std::vector<std::string>> QtHost::RunFileDialog(const FileDialogRequest& request) {

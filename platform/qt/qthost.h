@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -14,6 +15,7 @@
 
 class QApplication;
 class DialogWindow;
+class OptionsDialog;
 
 class QtHost final : public Host {
  public:
@@ -27,6 +29,11 @@ class QtHost final : public Host {
   using FileAnswer = std::function<std::optional<std::vector<std::string>>(const FileDialogRequest&)>;
   // Answers file dialogs instead of showing one.
   void SetFileAnswer(FileAnswer answer) { fileAnswer_ = std::move(answer); }
+  // Answers the options dialog that follows a file dialog of a program that takes options:
+  // gets it built and filled as the person would see it, and accepts or rejects it, instead of
+  // the person.
+  using OptionsAnswer = std::function<void(OptionsDialog&)>;
+  void SetOptionsAnswer(OptionsAnswer answer) { optionsAnswer_ = std::move(answer); }
   // Receives messages instead of a message box.
   void SetMessageSink(std::function<void(const std::string&)> sink) { messageSink_ = std::move(sink); }
   // Receives tables instead of their window.
@@ -38,10 +45,11 @@ class QtHost final : public Host {
   const SessionRecord* Record() const { return record_.get(); }
 
   // --- Replaying a session in the window ----------------------------------------------------------
-  // The user actions of a script (type, paste, click, select, files, import) go through
-  // `window` as if the user did them, and into the record; what only shows something or belongs
-  // to script mode (show, expect, save-*, paint, about, results, close) is passed over. A line naming a control the dialog lacks is said and
-  // left out.
+  // The user actions of a script (type, paste, click, select, files, import, export) go
+  // through `window` as if the user did them, and into the record; what only shows something or
+  // belongs to script mode (show, expect, save-*, paint, about, results, close) is passed over.
+  // A line naming a control the dialog lacks is said and left out. An import or export takes the
+  // options of its line (none: the defaults); no options dialog opens.
   void Replay(DialogWindow& window, const std::vector<ScriptLine>& lines);
   // Replays `lines` in the main window as soon as it runs.
   void ReplayOnStart(std::vector<ScriptLine> lines) { startLines_ = std::move(lines); }
@@ -75,6 +83,10 @@ class QtHost final : public Host {
   bool IsMain(const DialogWindow& window) const { return !windows_.empty() && windows_.front() == &window; }
   void SaveRecord();
   std::optional<std::vector<std::string>> RunFileDialog(const FileDialogRequest& request);
+  // The person's `answer` of a file dialog that takes options, with the option words the
+  // person then chose put first; nothing when the person cancelled the options.
+  std::optional<std::vector<std::string>> AskOptions(const FileDialogRequest& request,
+                                                     const std::vector<std::string>& answer);
 
   std::unique_ptr<QApplication> app_;
   std::vector<DialogWindow*> windows_;  // open windows, the main dialog's first
@@ -85,12 +97,17 @@ class QtHost final : public Host {
   std::vector<ScriptLine> startLines_;
   // The answer of the next file dialog while a session is replayed (a `files` line).
   std::optional<std::optional<std::vector<std::string>>> replayFiles_;
-  // The words of an `import` line, which answer the import's file dialog.
-  std::optional<std::vector<std::string>> replayImport_;
+  // The words of an `import` or `export` line, which answer that command's file dialog.
+  std::optional<std::vector<std::string>> replayCommand_;
+  OptionsAnswer optionsAnswer_;
+  // Per options form (by title): the option words last chosen in this session, which the form
+  // shows the next time.
+  std::map<std::string, std::vector<std::string>> chosenOptions_;
   std::function<void(const std::string&)> messageSink_;
   std::function<void(const TableView&)> tableSink_;
   // While a system command that scripts choose by name runs: its name, and its file dialog's
   // answer, which the record writes with the command rather than as a `files` line.
   std::string menuCommand_;
   std::optional<std::vector<std::string>> menuCommandFiles_;
+  std::vector<std::string> menuCommandOptions_;  // the option words of that answer
 };

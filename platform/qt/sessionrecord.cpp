@@ -50,11 +50,15 @@ void SessionRecord::FilesChosen(const std::optional<std::vector<std::string>>& p
   Add(FormatScriptLine(ScriptCommand::Files, args));
 }
 
-void SessionRecord::MenuCommand(const std::string& name, const std::vector<std::string>& paths) {
+void SessionRecord::MenuCommand(const std::string& name, const std::vector<std::string>& options,
+                                const std::vector<std::string>& paths) {
   const auto command = FindScriptCommand(name);
   if (!command) return;
+  // Option words are read as they are written, paths as patterns: only paths are escaped.
   std::vector<std::string> args;
   for (const std::string& path : paths) args.push_back(FilesArgument(path));
+  // `export DIR [OPTIONS]` and `import [OPTIONS] PATH...`, as scripts write them.
+  args.insert(*command == ScriptCommand::Export ? args.end() : args.begin(), options.begin(), options.end());
   // An export writes into its folder; the record stays with the analysis it replays.
   if (*command != ScriptCommand::Export) FollowFiles(paths);
   Add(FormatScriptLine(*command, args));

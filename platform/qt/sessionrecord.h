@@ -23,8 +23,10 @@ class SessionRecord {
   void FilesChosen(const std::optional<std::vector<std::string>>& paths);
   void AboutOpened();
   // A system menu entry that scripts choose with the command `name`, and the answer of the file
-  // dialog it opened; the record moves as for a load.
-  void MenuCommand(const std::string& name, const std::vector<std::string>& paths);
+  // dialog it opened: the option words chosen with it, as they are, and the paths; the record
+  // moves as for a load.
+  void MenuCommand(const std::string& name, const std::vector<std::string>& options,
+                   const std::vector<std::string>& paths);
   // The window was uncovered and the program repainted it. The first one is the paint every
   // shown dialog gets; one after no other action changes nothing and is left out.
   void Painted();

@@ -21,11 +21,12 @@ void QtHost::Replay(DialogWindow& window, const std::vector<ScriptLine>& lines) 
       if (!paths.empty()) *replayFiles_ = std::move(paths);
       continue;
     }
-    if (line.command == ScriptCommand::Import) {
-      replayImport_ = line.args;
+    if (line.command == ScriptCommand::Import || line.command == ScriptCommand::Export) {
+      const std::string name = ScriptCommands()[static_cast<std::size_t>(line.command)].name;
+      replayCommand_ = line.args;
       for (const MenuItem& item : dialog.SystemMenu().Items())
-        if (item.scriptName == "import") UserSystemCommand(window, item.id);
-      replayImport_.reset();
+        if (item.scriptName == name) UserSystemCommand(window, item.id);
+      replayCommand_.reset();
       continue;
     }
     if (IsAnalysisCommand(line.command)) {

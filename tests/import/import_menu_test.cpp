@@ -35,8 +35,8 @@ TEST_F(ImportMenuTest, ReportsGoIntoANewFolderBesideTheTracesAndAreLoaded) {
   EXPECT_EQ(g_outputDir, (dir.path() / "traces" / "varnel-reports" / "").string());
   EXPECT_TRUE(std::filesystem::exists(dir / "traces/varnel-reports/3dgrid.dat"));
 
-  // Options that came with the files (from a script) set K, and the field shows it; the folder
-  // taken, the next one gets a number.
+  // Options that came with the files (a script's, or those chosen in the window) set K, and the
+  // field shows it; the folder taken, the next one gets a number.
   Import({"--peaks", "2", dir / "traces/b.txt"});
   EXPECT_EQ(Text(IDC_PEAKS_IN_REPORT), "2");
   EXPECT_EQ(dlg->m_session.Records().size(), 4u);

@@ -4,11 +4,13 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "tests/qt/window_fixture.h"
 
 int RunWindowTests(int argc, char** argv);
 int RunRecordTests(int argc, char** argv);
+int RunOptionsTests(int argc, char** argv);
 
 std::vector<std::string> WriteReports(const std::filesystem::path& dir, int files) {
   // Three states at 0.2, 0.5 and 0.8; every class has its own rate and weight, and every file
@@ -28,10 +30,23 @@ std::vector<std::string> WriteReports(const std::filesystem::path& dir, int file
   return paths;
 }
 
+std::map<std::string, std::string> FilesIn(const std::filesystem::path& dir) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    if (!entry.is_regular_file()) continue;
+    std::ifstream in(entry.path(), std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    files[entry.path().filename().string()] = bytes.str();
+  }
+  return files;
+}
+
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   int failed = 0;
   failed += RunWindowTests(argc, argv);
   failed += RunRecordTests(argc, argv);
+  failed += RunOptionsTests(argc, argv);
   return failed;
 }

@@ -16,18 +16,6 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-std::map<std::string, std::string> FilesIn(const std::filesystem::path& dir) {
-  std::map<std::string, std::string> files;
-  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-    if (!entry.is_regular_file()) continue;
-    std::ifstream in(entry.path(), std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    files[entry.path().filename().string()] = bytes.str();
-  }
-  return files;
-}
-
 }  // namespace
 
 class RecordTest : public QObject {
@@ -256,13 +244,11 @@ void RecordTest::anImportFromTheBackgroundMenuIsRecordedAndReplays() {
   std::ofstream(traces / "a.txt") << "frame idealised\n1 0.2\n2 0.2\n3 0.8\n4 0.2\n";
   std::ofstream(traces / "b.txt") << "0.8\n0.8\n0.5\n";
   shown.Type(IDC_PEAKS_IN_REPORT, "3");
-  const auto actions = shown.window->SystemMenu()->actions();
-  const auto import = std::find_if(actions.begin(), actions.end(),
-                                   [](QAction* a) { return a->text() == "&Import idealised traces..."; });
-  QVERIFY(import != actions.end());
-  (*import)->trigger();  // cancelled: nothing to do again
+  QAction* import = shown.MenuEntry("&Import idealised traces...");
+  QVERIFY(import);
+  import->trigger();  // cancelled: nothing to do again
   shown.fileAnswer = Lines{(traces / "a.txt").string(), (traces / "b.txt").string()};
-  (*import)->trigger();
+  import->trigger();
   QVERIFY2(shown.messages.empty(), shown.messages.empty() ? "" : shown.messages.front().c_str());
   QCOMPARE(shown.dlg.m_session.Records().size(), 18u);
   QCOMPARE(shown.host.Record()->Lines(),
@@ -281,19 +267,12 @@ void RecordTest::anImportFromTheBackgroundMenuIsRecordedAndReplays() {
 
 void RecordTest::anExportIsRecordedWithItsFolderAndTheRecordStaysWithTheReports() {
   ShownDialog shown;
-  const std::filesystem::path reports = shown.dir.path() / "reports";
-  std::filesystem::create_directory(reports);
-  std::ofstream(reports / "a.dat") << "h\nh\nh\nh\n0.2 0.8 0.05 0 3\n";
-  shown.Type(IDC_PEAKS_IN_REPORT, "1");
-  shown.fileAnswer = Lines{(reports / "a.dat").string()};
-  shown.Click(IDC_LOAD_FILES);
-  const auto actions = shown.window->SystemMenu()->actions();
-  const auto exportEntry = std::find_if(actions.begin(), actions.end(),
-                                        [](QAction* a) { return a->text() == "&Export figures and tables..."; });
-  QVERIFY(exportEntry != actions.end());
+  const std::filesystem::path reports = shown.LoadOneReport();
+  QAction* exportEntry = shown.MenuEntry("&Export figures and tables...");
+  QVERIFY(exportEntry);
   const std::filesystem::path figures = shown.dir.path() / "my figures";
   shown.fileAnswer = Lines{figures.string()};
-  (*exportEntry)->trigger();
+  exportEntry->trigger();
   QVERIFY2(shown.messages.empty(), shown.messages.empty() ? "" : shown.messages.front().c_str());
   QVERIFY(std::filesystem::exists(figures / "map.svg"));
   QCOMPARE(shown.host.Record()->Lines().back(), "export \"" + figures.string() + "\"");

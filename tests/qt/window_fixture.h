@@ -2,11 +2,16 @@
 // with file dialogs and messages answered by the test.
 #pragma once
 
+#include <QAction>
 #include <QApplication>
 #include <QLineEdit>
+#include <QMenu>
 #include <QTest>
 
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -14,8 +19,10 @@
 
 #include "app/varneldlg.h"
 #include "platform/qt/dialogwindow.h"
+#include "platform/qt/optionsdialog.h"
 #include "platform/qt/qthost.h"
 #include "reports/outputdir.h"
+#include "res/resource.h"
 #include "tests/support/temp_dir.h"
 
 class ShownDialog {
@@ -29,6 +36,13 @@ class ShownDialog {
     host.SetFileAnswer([this](const FileDialogRequest& request) {
       fileRequests.push_back(request);
       return fileAnswer;
+    });
+    host.SetOptionsAnswer([this](OptionsDialog& dialog) {
+      optionsShown.push_back(dialog.Values());
+      if (chooseOptions)
+        chooseOptions(dialog);
+      else
+        dialog.accept();
     });
     window = host.Open(dlg);
     exposed = QTest::qWaitForWindowExposed(window.get());
@@ -53,6 +67,22 @@ class ShownDialog {
     QTest::keyClicks(edit, text);
   }
   void Click(int id) { QTest::mouseClick(Widget(id), Qt::LeftButton); }
+  // The entry of the background menu with this text; null when there is none.
+  QAction* MenuEntry(const char* text) const {
+    for (QAction* action : window->SystemMenu()->actions())
+      if (action->text() == QLatin1String(text)) return action;
+    return nullptr;
+  }
+  // Loads one report of one record (K = 1) from the folder "reports", which it returns.
+  std::filesystem::path LoadOneReport() {
+    const std::filesystem::path reports = dir.path() / "reports";
+    std::filesystem::create_directory(reports);
+    std::ofstream(reports / "a.dat") << "h\nh\nh\nh\n0.2 0.8 0.05 0 3\n";
+    Type(IDC_PEAKS_IN_REPORT, "1");
+    fileAnswer = std::vector<std::string>{(reports / "a.dat").string()};
+    Click(IDC_LOAD_FILES);
+    return reports;
+  }
 
   TempDir dir;  // the working directory
   QtHost host;
@@ -62,7 +92,12 @@ class ShownDialog {
   std::vector<std::string> messages;
   std::vector<FileDialogRequest> fileRequests;
   std::optional<std::vector<std::string>> fileAnswer;  // nothing: Cancel
+  std::vector<OptionValues> optionsShown;              // what each options dialog showed when it opened
+  std::function<void(OptionsDialog&)> chooseOptions;   // what the person does there; unset: OK
 };
 
 // Transition reports as the simulator writes them: three states, K x K records per file.
 std::vector<std::string> WriteReports(const std::filesystem::path& dir, int files);
+
+// The regular files of `dir`, by name, with their bytes.
+std::map<std::string, std::string> FilesIn(const std::filesystem::path& dir);

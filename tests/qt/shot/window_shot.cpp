@@ -1,6 +1,7 @@
 // Drives the real window with the user actions of a script (type, paste, click, select, files)
 // and saves a picture of it: `varnel-window-shot SCRIPT OUT.png`. The pictures in docs/ are
-// made with it.
+// made with it. The options dialog of an `import` or `export` line shows that line's options
+// and is photographed too, as OUT-import-options.png or OUT-export-options.png.
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
@@ -16,6 +17,7 @@
 
 #include "app/varneldlg.h"
 #include "platform/qt/dialogwindow.h"
+#include "platform/qt/optionsdialog.h"
 #include "platform/qt/qthost.h"
 #include "platform/script.h"
 
@@ -56,6 +58,17 @@ int main(int argc, char** argv) {
     if (!importWords) return answer;
     const auto words = std::exchange(importWords, std::nullopt);
     return std::optional(ScriptFileAnswer(*words, request.optionWords));
+  });
+  host.SetOptionsAnswer([shot = QString::fromLocal8Bit(argv[2])](OptionsDialog& dialog) {
+    dialog.show();
+    if (QTest::qWaitForWindowExposed(&dialog)) {
+      QString out = shot;
+      const QString suffix =
+          QLatin1Char('-') + dialog.windowTitle().toLower().replace(QLatin1Char(' '), QLatin1Char('-'));
+      out.insert(out.lastIndexOf(QLatin1Char('.')), suffix);
+      dialog.grab().save(out);
+    }
+    dialog.accept();
   });
   host.SetMessageSink([](const std::string& text) { std::cerr << "varnel: " << text << std::endl; });
   int status = 0;
