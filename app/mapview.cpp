@@ -6,7 +6,6 @@
 #include "app/varneldlg.h"
 #include "display/mapdraw.h"
 #include "platform/module.h"
-#include "reports/outputdir.h"
 #include "res/resource.h"
 
 void CVarnelDlg::DrawTestImage() {

@@ -2,8 +2,6 @@
 
 std::string g_outputDir;
 
-std::string OutputPath(const std::string& name) { return g_outputDir + name; }
-
 namespace {
 
 // One or more decimal digits from `at` on; returns the position after them, or npos.

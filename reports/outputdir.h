@@ -3,12 +3,9 @@
 
 #include <string>
 
-// The directory of the first file of the last load, with its final '/'; empty before the first
-// load, so that output then goes to the current directory.
+// The window's output folder: the session's, the folder of the first file of the last load with
+// its final '/', where the file dialogs open; empty before the first load (the current directory).
 extern std::string g_outputDir;
-
-// Where the output file `name` goes: the output folder followed by the name.
-std::string OutputPath(const std::string& name);
 
 // Whether a file name (without its folder) is one the program writes itself: "3dgrid.dat",
 // "log.dat" or a class rate file "I,Jrates.dat". Such a file is never read as a report.

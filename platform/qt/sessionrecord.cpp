@@ -64,6 +64,11 @@ void SessionRecord::MenuCommand(const std::string& name, const std::vector<std::
   Add(FormatScriptLine(*command, args));
 }
 
+void SessionRecord::AnalysisCommand(ScriptCommand command, const std::vector<std::string>& args) {
+  if (command == ScriptCommand::Load) FollowFiles(ExpandScriptPaths(args));
+  Add(FormatScriptLine(command, args));
+}
+
 void SessionRecord::AboutOpened() { Add(FormatScriptLine(ScriptCommand::About)); }
 
 void SessionRecord::Painted() {

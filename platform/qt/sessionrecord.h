@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/script.h"
+
 class SessionRecord {
  public:
   static constexpr const char* kFileName = "varnel-session.vsc";
@@ -27,6 +29,9 @@ class SessionRecord {
   // moves as for a load.
   void MenuCommand(const std::string& name, const std::vector<std::string>& options,
                    const std::vector<std::string>& paths);
+  // An analysis command of a replayed script (`load`, `lock`, `fit` ...), as it was written; a
+  // `load` moves the record as a load of files does.
+  void AnalysisCommand(ScriptCommand command, const std::vector<std::string>& args);
   // The window was uncovered and the program repainted it. The first one is the paint every
   // shown dialog gets; one after no other action changes nothing and is left out.
   void Painted();

@@ -30,9 +30,16 @@ void QtHost::Replay(DialogWindow& window, const std::vector<ScriptLine>& lines) 
       continue;
     }
     if (IsAnalysisCommand(line.command)) {
+      // Carried out as the script says, and recorded as it was written, so that the record
+      // of the session that goes on from here replays it too.
       const char* name = ScriptCommands()[static_cast<std::size_t>(line.command)].name;
-      if (const auto wrong = dialog.OnCommand(name, line.args))
-        std::cerr << "varnel: line " << line.number << ": " << *wrong << "; left out" << std::endl;
+      std::optional<std::string> wrong;
+      Act(
+          window, [&] { wrong = dialog.OnCommand(name, line.args); },
+          [&](SessionRecord& record) {
+            if (!wrong) record.AnalysisCommand(line.command, line.args);
+          });
+      if (wrong) std::cerr << "varnel: line " << line.number << ": " << *wrong << "; left out" << std::endl;
       if (!dialog.HasEnded())
         for (const Control& c : dialog.Controls()) window.Mirror(c);
       continue;

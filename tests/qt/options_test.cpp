@@ -112,7 +112,7 @@ void OptionsTest::optionsChosenForAnImportReachTheImportAndTheRecordAndAreShownN
   QVERIFY(shown.fileRequests.back().optionsForm == &ImportOptionsForm());
   QCOMPARE(shown.optionsShown, std::vector<OptionValues>{DefaultOptionValues(ImportOptionsForm())});
   // K = 2 for both reports, and the field shows the K of the import.
-  QCOMPARE(shown.dlg.m_records.size(), 8u);
+  QCOMPARE(shown.dlg.m_session.Records().size(), 8u);
   QCOMPARE(shown.Widget<QLineEdit>(IDC_PEAKS_IN_REPORT)->text(), QStringLiteral("2"));
   QVERIFY(std::filesystem::exists(traces / "varnel-reports" / "trace_0001.dat"));
   const Lines recorded = {"type IDC_PEAKS_IN_REPORT 3", "import --peaks 2 --prefix trace " + paths[0] + " " + paths[1]};
@@ -123,7 +123,7 @@ void OptionsTest::optionsChosenForAnImportReachTheImportAndTheRecordAndAreShownN
   import->trigger();
   QCOMPARE(shown.optionsShown.size(), 2u);
   QCOMPARE(OptionWordsOf(ImportOptionsForm(), shown.optionsShown[1]), (Lines{"--peaks", "2", "--prefix", "trace"}));
-  QCOMPARE(shown.dlg.m_records.size(), 8u);
+  QCOMPARE(shown.dlg.m_session.Records().size(), 8u);
   QCOMPARE(shown.host.Record()->Lines(), recorded);
   QVERIFY(!std::filesystem::exists(traces / "varnel-reports-2"));
 

@@ -31,6 +31,7 @@ class RecordTest : public QObject {
   void aSessionInTheWindowReplaysToTheSameFiles();
   void aRecordReplayedInTheWindowWritesTheSameFilesAndGoesOnRecording();
   void anImportFromTheBackgroundMenuIsRecordedAndReplays();
+  void analysisCommandsReplayedInTheWindowAreCarriedOutAndRecorded();
   void anExportIsRecordedWithItsFolderAndTheRecordStaysWithTheReports();
 };
 
@@ -284,4 +285,32 @@ void RecordTest::anExportIsRecordedWithItsFolderAndTheRecordStaysWithTheReports(
 int RunRecordTests(int argc, char** argv) {
   RecordTest test;
   return QTest::qExec(&test, argc, argv);
+}
+
+// A batch script opened in the window: its analysis commands do there what they do in script
+// mode, the edits show it, and the record holds them, so the session replays whole.
+void RecordTest::analysisCommandsReplayedInTheWindowAreCarriedOutAndRecorded() {
+  ShownDialog shown;
+  const auto reports = shown.dir.path() / "reports";
+  std::filesystem::create_directory(reports);
+  WriteReports(reports, 2);
+  const std::string script = "peaks 3\nload \"" + (reports / "*.dat").string() +
+                             "\"\nstates 3\nlock\nfit 1 2\nstates eleven\nlog\n";
+  std::istringstream text(script);
+  std::string error;
+  const auto lines = ParseScript(text, "batch", error);
+  QVERIFY2(lines.has_value(), error.c_str());
+  shown.host.Replay(*shown.window, *lines);
+  QVERIFY2(shown.messages.empty(), shown.messages.empty() ? "" : shown.messages.front().c_str());
+  QCOMPARE(shown.Widget<QLineEdit>(IDC_PEAKS_IN_REPORT)->text(), QStringLiteral("3"));
+  QCOMPARE(shown.Widget<QLineEdit>(IDC_STATE_COUNT)->text(), QStringLiteral("3"));
+  QCOMPARE(shown.Widget<QLineEdit>(IDC_PICK_TO)->text(), QStringLiteral("2"));
+  QVERIFY(std::filesystem::exists(reports / "log.dat"));
+  Lines commands;
+  for (const std::string& line : shown.host.Record()->Lines())
+    if (line != "paint") commands.push_back(line);
+  // The line whose words were wrong is left out of the record as it was of the analysis.
+  const std::string load = FormatScriptLine(ScriptCommand::Load, {(reports / "*.dat").string()});
+  QCOMPARE(commands, (Lines{"peaks 3", load, "states 3", "lock", "fit 1 2", "log"}));
+  QCOMPARE(shown.host.Record()->Path(), reports / SessionRecord::kFileName);
 }
