@@ -247,5 +247,7 @@ HICON CDialog::SetIcon(HICON icon, BOOL bigIcon) {
 void CDialog::GetClientRect(CRect* rect) const { *rect = {0, 0, client_.Width(), client_.Height()}; }
 
 std::optional<std::string> CDialog::OnCommand(const std::string& name, const std::vector<std::string>&) {
-  return "this window takes no command '" + name + "'";
+  std::string why = "this window takes no command '";
+  why += name;
+  return why + "'";
 }

@@ -214,6 +214,26 @@ TEST_F(FitTest, ExposureTimeTypedBeforeTheFitIsUsed) {
   EXPECT_NEAR(dlg->m_kineticRate, std::exp(-4.1) / 0.05, 1e-3 * std::exp(-4.1) / 0.05);
 }
 
+// A rate is divided by the exposure it was fitted with; once the edit shows another, the rate's
+// tip says so until the class is fitted again.
+TEST_F(FitTest, TheRateSaysWhenTheExposureShownIsNotTheOneItWasFittedWith) {
+  Lock(2);
+  ShowWithValues(1, 1, Peak(-4.1));
+  Click(IDC_FIT_GAUSSIAN);
+  const double rate = dlg->m_kineticRate;
+  const auto tip = [&] { return dlg->FindControl(IDC_KINETIC_RATE)->tip; };
+  EXPECT_EQ(tip().find("fitted with exposure"), std::string::npos) << tip();
+  Type(IDC_EXPOSURE_TIME, "0.05");
+  EXPECT_NE(tip().find("fitted with exposure 0.1 s, not the 0.05 s shown now"), std::string::npos) << tip();
+  EXPECT_EQ(dlg->m_kineticRate, rate);
+  Type(IDC_EXPOSURE_TIME, "0.1");
+  EXPECT_EQ(tip().find("fitted with exposure"), std::string::npos) << tip();
+  Type(IDC_EXPOSURE_TIME, "0.05");
+  Click(IDC_FIT_GAUSSIAN);
+  EXPECT_EQ(tip().find("fitted with exposure"), std::string::npos) << tip();
+  EXPECT_NEAR(dlg->m_kineticRate, 2 * rate, 1e-12 * rate);
+}
+
 TEST_F(FitTest, ClassWithoutRatesInRangeIsNotFitted) {
   Lock(2);
   ShowWithValues(1, 2, Peak(-4.1));

@@ -131,6 +131,20 @@ int main(int argc, char** argv) {
             if (item.scriptName == name) host.UserSystemCommand(*window, item.id);
           break;
         }
+        // What the program does itself, as a replayed session does it.
+        case ScriptCommand::Exposure:
+        case ScriptCommand::Peaks:
+        case ScriptCommand::Load:
+        case ScriptCommand::States:
+        case ScriptCommand::CutoffValues:
+        case ScriptCommand::Lock:
+        case ScriptCommand::Pick:
+        case ScriptCommand::Circle:
+        case ScriptCommand::Circles:
+        case ScriptCommand::Fit:
+        case ScriptCommand::Log:
+          host.Replay(*window, {line});
+          break;
         // Not user actions: what they print, check or save belongs to script mode.
         case ScriptCommand::Paint:
         case ScriptCommand::Show:
