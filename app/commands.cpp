@@ -44,6 +44,7 @@ std::optional<std::string> CVarnelDlg::OnCommand(const std::string& name, const 
   std::string error;
   SyncSettings();
   if (name == "load") {
+    if (FieldRefused(IDC_PEAKS_IN_REPORT)) return std::nullopt;
     LoadReports(ExpandScriptPaths(args));
     return std::nullopt;
   }

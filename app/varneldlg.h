@@ -3,6 +3,9 @@
 #pragma once
 
 #include <array>
+#include <optional>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "analysis/session.h"
