@@ -1,10 +1,13 @@
 // The analysis commands of scripts: what a batch user writes (`exposure 0.1`, `load reports/*.dat`,
 // `states 3`, `lock`, `fit all`, `log`) instead of the clicks that do the same. Each goes through
 // the same session operations and the same view updates as the controls, with the same messages.
+#include <algorithm>
 #include <charconv>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "app/varneldlg.h"
@@ -38,96 +41,148 @@ std::optional<std::vector<T>> NumbersOf(const std::vector<std::string>& words, s
   return values;
 }
 
+using Words = std::vector<std::string>;
+// What is wrong with a command's words; nothing when it ran (its refusals shown to the user).
+using Wrong = std::optional<std::string>;
+
+Wrong Load(CVarnelDlg& dlg, const Words& args) {
+  if (!dlg.FieldRefused(IDC_PEAKS_IN_REPORT)) dlg.LoadReports(ExpandScriptPaths(args));
+  return std::nullopt;
+}
+
+Wrong Lock(CVarnelDlg& dlg, const Words&) {
+  dlg.OnLockCutoffs();
+  return std::nullopt;
+}
+
+Wrong Log(CVarnelDlg& dlg, const Words&) {
+  dlg.OnDumpLog();
+  return std::nullopt;
+}
+
+Wrong Circles(CVarnelDlg& dlg, const Words& args) {
+  if (args[0] != "on" && args[0] != "off") return "circles takes on or off, not '" + args[0] + "'";
+  dlg.m_useCircles = args[0] == "on";
+  dlg.RedrawMap();
+  return std::nullopt;
+}
+
+Wrong Exposure(CVarnelDlg& dlg, const Words& args) {
+  std::string error;
+  const auto seconds = NumbersOf<double>(args, error);
+  if (!seconds) return error;
+  if (!dlg.Show(dlg.m_session.SetExposure(seconds->front()))) return std::nullopt;
+  dlg.m_exposureTime = dlg.m_session.Exposure();
+  dlg.RedrawMap();
+  dlg.ShowRateTip();
+  return std::nullopt;
+}
+
+Wrong CutoffValues(CVarnelDlg& dlg, const Words& args) {
+  std::string error;
+  const auto values = NumbersOf<double>(args, error);
+  if (!values) return error;
+  if (!dlg.Show(dlg.m_session.SetCutoffs(*values))) return std::nullopt;
+  dlg.m_cutoffs = dlg.m_session.CutoffValues();
+  if (const int slot = dlg.m_cutoffList.GetCurSel(); slot >= 0 && slot < kMaxStates)
+    dlg.m_cutoffValue = dlg.m_cutoffs[static_cast<std::size_t>(slot)];
+  dlg.RedrawMap();
+  return std::nullopt;
+}
+
+Wrong Peaks(CVarnelDlg& dlg, const Words& args) {
+  std::string error;
+  const auto peaks = NumbersOf<int>(args, error);
+  if (!peaks) return error;
+  if (!dlg.Show(dlg.m_session.SetPeaks(peaks->front()))) return std::nullopt;
+  dlg.m_peaksInReport = dlg.m_session.Peaks();
+  dlg.UpdateData(FALSE);
+  return std::nullopt;
+}
+
+Wrong States(CVarnelDlg& dlg, const Words& args) {
+  std::string error;
+  const auto states = NumbersOf<int>(args, error);
+  if (!states) return error;
+  if (!dlg.Show(dlg.m_session.SetStates(states->front()))) return std::nullopt;
+  dlg.m_stateCount = dlg.m_session.States();
+  dlg.m_cutoffs = dlg.m_session.CutoffValues();
+  dlg.ShowCutoffList();
+  dlg.RedrawMap();
+  return std::nullopt;
+}
+
+Wrong Pick(CVarnelDlg& dlg, const Words& args) {
+  std::string error;
+  const auto v = NumbersOf<int>(args, error);
+  if (!v) return error;
+  const int from = (*v)[0], to = (*v)[1], states = dlg.m_stateCount;
+  // The picker's classes: those of the number of states the window shows.
+  if (from < 1 || to < 1 || from > states || to > states)
+    AfxMessageBox("Class " + ClassName(from, to) + " is not among the classes of " + std::to_string(states) +
+                  " states.");
+  else
+    dlg.ShowClass(from - 1, to - 1);
+  return std::nullopt;
+}
+
+Wrong Circle(CVarnelDlg& dlg, const Words& args) {
+  std::string error;
+  const auto v = NumbersOf<int>(args, error);
+  if (!v) return error;
+  const int from = (*v)[0], to = (*v)[1];
+  // X across (the final value, a column), Y down (the initial value, a row), all in map cells.
+  if (!dlg.Show(dlg.m_session.PlaceCircle(from, to, (*v)[3], (*v)[2], (*v)[4]))) return std::nullopt;
+  dlg.ShowClass(from - 1, to - 1);
+  if (!dlg.Show(dlg.m_session.SetCircle(from, to))) return std::nullopt;
+  dlg.MirrorSession();
+  dlg.DrawPanel();
+  return std::nullopt;
+}
+
+// `fit I J`: class I->J shown and fitted; `fit all`: every class of the lock in row-major
+// order, as the picker steps through them: 1->1, 1->2, ..., N->N.
+Wrong Fit(CVarnelDlg& dlg, const Words& args) {
+  if (args.size() == 1 && args[0] != "all") return "fit takes a class I J or all, not '" + args[0] + "'";
+  std::string error;
+  const auto v = args.size() == 2 ? NumbersOf<int>(args, error) : std::optional<std::vector<int>>(std::vector<int>{});
+  if (!v) return error;
+  if (dlg.FieldRefused(IDC_EXPOSURE_TIME)) return std::nullopt;
+  std::vector<std::pair<int, int>> classes;
+  if (args.size() == 2) {
+    if (!dlg.Show(dlg.m_session.CheckLockedClass((*v)[0], (*v)[1]))) return std::nullopt;
+    classes.emplace_back((*v)[0], (*v)[1]);
+  } else {
+    if (!dlg.Show(dlg.m_session.CheckLockedClass(1, 1))) return std::nullopt;
+    const int states = dlg.m_session.LockedStates();
+    for (int i = 1; i <= states; ++i)
+      for (int j = 1; j <= states; ++j) classes.emplace_back(i, j);
+  }
+  for (const auto& [from, to] : classes) {
+    dlg.ShowClass(from - 1, to - 1);
+    dlg.FitClass(from, to);
+  }
+  return std::nullopt;
+}
+
+struct AnalysisCommand {
+  const char* name;
+  Wrong (*run)(CVarnelDlg&, const Words&);
+};
+
+constexpr AnalysisCommand kCommands[] = {
+    {"exposure", Exposure}, {"peaks", Peaks}, {"load", Load}, {"states", States}, {"cutoffs", CutoffValues},
+    {"lock", Lock},         {"pick", Pick},   {"circle", Circle}, {"circles", Circles}, {"fit", Fit},
+    {"log", Log},
+};
+
 }  // namespace
 
 std::optional<std::string> CVarnelDlg::OnCommand(const std::string& name, const std::vector<std::string>& args) {
-  std::string error;
+  const auto command = std::find_if(std::begin(kCommands), std::end(kCommands),
+                                    [&](const AnalysisCommand& c) { return name == c.name; });
+  if (command == std::end(kCommands)) return CDialog::OnCommand(name, args);
+  // What the controls hold now is what the command's operation uses, as a click would.
   SyncSettings();
-  if (name == "load") {
-    if (FieldRefused(IDC_PEAKS_IN_REPORT)) return std::nullopt;
-    LoadReports(ExpandScriptPaths(args));
-    return std::nullopt;
-  }
-  if (name == "lock") {
-    OnLockCutoffs();
-    return std::nullopt;
-  }
-  if (name == "log") {
-    OnDumpLog();
-    return std::nullopt;
-  }
-  if (name == "circles") {
-    if (args[0] != "on" && args[0] != "off") return "circles takes on or off, not '" + args[0] + "'";
-    m_useCircles = args[0] == "on";
-    RedrawMap();
-    return std::nullopt;
-  }
-  if (name == "fit" && args.size() == 1) {
-    if (args[0] != "all") return "fit takes a class I J or all, not '" + args[0] + "'";
-    if (FieldRefused(IDC_EXPOSURE_TIME)) return std::nullopt;
-    const int states = m_session.LockedStates();
-    if (states == 0) {
-      Show(m_session.CheckLockedClass(1, 1));
-      return std::nullopt;
-    }
-    // Row-major, as the picker steps: 1->1, 1->2, ..., N->N.
-    for (int i = 1; i <= states; ++i)
-      for (int j = 1; j <= states; ++j) {
-        ShowClass(i - 1, j - 1);
-        FitClass(i, j);
-      }
-    return std::nullopt;
-  }
-  if (name == "exposure" || name == "cutoffs") {
-    const auto values = NumbersOf<double>(args, error);
-    if (!values) return error;
-    if (name == "exposure") {
-      if (!Show(m_session.SetExposure(values->front()))) return std::nullopt;
-      m_exposureTime = m_session.Exposure();
-    } else {
-      if (!Show(m_session.SetCutoffs(*values))) return std::nullopt;
-      m_cutoffs = m_session.CutoffValues();
-      if (const int slot = m_cutoffList.GetCurSel(); slot >= 0 && slot < kMaxStates) m_cutoffValue = m_cutoffs[slot];
-    }
-    RedrawMap();
-    ShowRateTip();
-    return std::nullopt;
-  }
-  const auto values = NumbersOf<int>(args, error);
-  if (!values) return error;
-  const std::vector<int>& v = *values;
-  if (name == "peaks") {
-    if (!Show(m_session.SetPeaks(v[0]))) return std::nullopt;
-    m_peaksInReport = m_session.Peaks();
-    UpdateData(FALSE);
-  } else if (name == "states") {
-    if (!Show(m_session.SetStates(v[0]))) return std::nullopt;
-    m_stateCount = m_session.States();
-    m_cutoffs = m_session.CutoffValues();
-    ShowCutoffList();
-    RedrawMap();
-  } else if (name == "pick") {
-    // The picker's classes: those of the number of states the window shows.
-    if (v[0] < 1 || v[1] < 1 || v[0] > m_stateCount || v[1] > m_stateCount) {
-      AfxMessageBox("Class " + ClassName(v[0], v[1]) + " is not among the classes of " + std::to_string(m_stateCount) +
-                    " states.");
-      return std::nullopt;
-    }
-    ShowClass(v[0] - 1, v[1] - 1);
-  } else if (name == "circle") {
-    // X across (the final value), Y down (the initial value), all in map cells.
-    if (!Show(m_session.PlaceCircle(v[0], v[1], v[3], v[2], v[4]))) return std::nullopt;
-    ShowClass(v[0] - 1, v[1] - 1);
-    if (!Show(m_session.SetCircle(v[0], v[1]))) return std::nullopt;
-    MirrorSession();
-    DrawPanel();
-  } else if (name == "fit") {
-    if (FieldRefused(IDC_EXPOSURE_TIME)) return std::nullopt;
-    if (!Show(m_session.CheckLockedClass(v[0], v[1]))) return std::nullopt;
-    ShowClass(v[0] - 1, v[1] - 1);
-    FitClass(v[0], v[1]);
-  } else {
-    return CDialog::OnCommand(name, args);
-  }
-  return std::nullopt;
+  return command->run(*this, args);
 }

@@ -125,6 +125,8 @@ class CVarnelDlg : public CDialog {
   // The rate edit's tip: how sure the rate of the class fitted last is, and whether the exposure
   // the window shows is still the one that rate was divided by.
   void ShowRateTip();
+  // The cutoff list's entries and selection for N states.
+  void ShowCutoffList();
 
  protected:
   void DoDataExchange(CDataExchange* dx) override;
@@ -139,8 +141,6 @@ class CVarnelDlg : public CDialog {
   void ShowGrid();
   // Moves the shown class's circle one step, as its buttons do.
   void MoveShownCircle(CircleField field, int step);
-  // The cutoff list's entries and selection for N states.
-  void ShowCutoffList();
 
   // The class whose rate the rate edit shows, 1-based; none before a fit.
   std::optional<std::pair<int, int>> m_rateClass;
