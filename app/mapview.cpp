@@ -1,8 +1,5 @@
 // The map and the histogram panel on screen: the start-up picture, every redraw with its
 // overlays, the map coloured from the session's densities, the colour table.
-#include <filesystem>
-#include <system_error>
-
 #include "app/varneldlg.h"
 #include "display/mapdraw.h"
 #include "platform/module.h"
@@ -100,24 +97,13 @@ void CVarnelDlg::DrawPanelGrid(CDC& memDC) {
 }
 
 void CVarnelDlg::LoadColorTable() {
-  // The current directory's table wins; then our own table where the program's files are; then
-  // the same table built into the program. A table in the current directory that cannot be
-  // read is not passed over in silence.
-  const std::filesystem::path here = "shrcol.tbl";
-  std::error_code error;
-  if (std::filesystem::exists(std::filesystem::symlink_status(here, error))) {
-    if (ReadTableFile(here, m_colorTable)) return m_session.SetColours(m_colorTable);
-    m_colorTable = DefaultColorTable();
-    m_session.SetColours(m_colorTable);
+  const FoundColorTable found = FindColorTable(AfxGetModuleDirectory());
+  m_colorTable = found.table;
+  m_session.SetColours(found.table);
+  if (found.unreadableHere)
     AfxMessageBox("The colour table \"shrcol.tbl\" in the current folder cannot be read; the map uses the "
                   "program's own colours.",
                   MB_ICONINFORMATION);
-    return;
-  }
-  for (const std::string& path : InstalledColorTables(AfxGetModuleDirectory()))
-    if (ReadTableFile(path, m_colorTable)) return m_session.SetColours(m_colorTable);
-  m_colorTable = DefaultColorTable();
-  m_session.SetColours(m_colorTable);
 }
 
 Pixel CVarnelDlg::GetColor(int index) const { return TablePixel(m_colorTable, index); }

@@ -8,7 +8,6 @@
 #include <string>
 #include <system_error>
 
-
 namespace {
 
 constexpr ColorEntry kWhite = {255, 255, 255};
@@ -26,9 +25,8 @@ bool ReadComponent(std::istream& in, std::uint32_t& value) {
   return true;
 }
 
-
-}  // namespace
-
+// Reads the table at `path` when it is a file that opens; false otherwise. Only a regular file
+// is opened: a named pipe or a device could keep the program waiting for ever.
 bool ReadTableFile(const std::filesystem::path& path, ColorTable& table) {
   std::error_code error;
   if (!std::filesystem::is_regular_file(path, error)) return false;
@@ -37,6 +35,8 @@ bool ReadTableFile(const std::filesystem::path& path, ColorTable& table) {
   ReadColorTable(fin, table);
   return true;
 }
+
+}  // namespace
 
 void ReadColorTable(std::istream& in, ColorTable& table) {
   int entry = 0;
@@ -74,6 +74,21 @@ ColorTable DefaultColorTable() {
 std::vector<std::string> InstalledColorTables(const std::string& programDirectory) {
   if (programDirectory.empty()) return {};
   return {programDirectory + "shrcol.tbl", programDirectory + "../share/varnel/shrcol.tbl"};
+}
+
+FoundColorTable FindColorTable(const std::string& programDirectory) {
+  FoundColorTable found{};
+  const std::filesystem::path here = "shrcol.tbl";
+  std::error_code error;
+  if (std::filesystem::exists(std::filesystem::symlink_status(here, error))) {
+    if (ReadTableFile(here, found.table)) return found;
+    found.unreadableHere = true;
+  } else {
+    for (const std::string& path : InstalledColorTables(programDirectory))
+      if (ReadTableFile(path, found.table)) return found;
+  }
+  found.table = DefaultColorTable();
+  return found;
 }
 
 Pixel TablePixel(const ColorTable& table, int index) {

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <array>
-#include <filesystem>
 #include <istream>
 #include <string>
 #include <vector>
@@ -16,10 +15,6 @@ using ColorTable = std::array<ColorEntry, kColorEntries>;
 // the reading stops at the first token that is no such number. Entries beyond 256 are not read.
 void ReadColorTable(std::istream& in, ColorTable& table);
 
-// Reads the table at `path` when it is a file that opens; false otherwise. Only a regular file
-// is opened: a named pipe or a device could keep the program waiting for ever.
-bool ReadTableFile(const std::filesystem::path& path, ColorTable& table);
-
 // The program's own table, the one "shrcol.tbl" beside the program holds: black through blue,
 // cyan, green, yellow and red to white, seven stops evenly over the 256 entries, each entry the
 // rounded linear interpolation between its two stops.
@@ -30,6 +25,15 @@ ColorTable DefaultColorTable();
 // build folder, then under the prefix it is installed in (PREFIX/bin/varnel reads
 // PREFIX/share/varnel/shrcol.tbl), wherever that prefix is.
 std::vector<std::string> InstalledColorTables(const std::string& programDirectory);
+
+// The table the map is drawn with: "shrcol.tbl" in the current folder wins; then our own table
+// where the program's files are (InstalledColorTables); then the same table built into the
+// program. A table in the current folder that cannot be read is not passed over in silence.
+struct FoundColorTable {
+  ColorTable table;
+  bool unreadableHere = false;  // a "shrcol.tbl" in the current folder could not be read
+};
+FoundColorTable FindColorTable(const std::string& programDirectory);
 
 // The pixel value of entry `index` (kept within 0 ... 255): red x 65536 + green x 256 + blue.
 // The components are added unmasked, so that one above 255 carries into the next byte.
