@@ -19,13 +19,13 @@ std::string FileIn(const TempDir& dir, const std::string& folder, const std::str
 
 TEST(AnalysisCommands, WriteTheFilesTheClicksWrite) {
   TempDir dir;
-  const ProgramRun simulated = RunProgram(VARNEL_SIMULATOR, "--out clicks --molecules 40 --seed 8 --peaks 3");
+  const ProgramRun simulated = RunProgram(VARNEL_SIMULATOR, "--out clicks --molecules 16 --seed 8 --peaks 3");
   ASSERT_EQ(simulated.status, 0) << simulated.err;
   std::filesystem::copy(dir / "clicks", dir / "commands");
 
   std::ofstream("clicks.vsc") << "type IDC_PEAKS_IN_REPORT 3\nfiles clicks/*.dat\nclick IDC_LOAD_FILES\n"
-                              << FitEveryClass(3);
-  std::ofstream("commands.vsc") << "exposure 0.1\npeaks 3\nload commands/*.dat\nstates 3\nlock\nfit all\nlog\n";
+                              << FitEveryClass(2);
+  std::ofstream("commands.vsc") << "exposure 0.1\npeaks 3\nload commands/*.dat\nstates 2\nlock\nfit all\nlog\n";
   const ProgramRun clicks = RunProgram(VARNEL_PROGRAM, "--script clicks.vsc");
   ASSERT_EQ(clicks.status, 0) << clicks.err;
   const ProgramRun commands = RunProgram(VARNEL_PROGRAM, "--script commands.vsc");
@@ -44,7 +44,7 @@ TEST(AnalysisCommands, WriteTheFilesTheClicksWrite) {
 // Cutoffs moved by hand and a class taken by a circle, after an import of idealised traces.
 TEST(AnalysisCommands, CutoffsAndCirclesWorkAfterAnImport) {
   TempDir dir;
-  const ProgramRun simulated = RunProgram(VARNEL_SIMULATOR, "--traces --out traces --molecules 12 --seed 3");
+  const ProgramRun simulated = RunProgram(VARNEL_SIMULATOR, "--traces --out traces --molecules 6 --seed 3");
   ASSERT_EQ(simulated.status, 0) << simulated.err;
   std::ofstream("circle.vsc") << "import --out reports traces/*\nstates 3\ncutoffs 0.35 0.7\nlock\n"
                                  "circle 1 2 160 40 12\nfit all\nlog\nexpect IDC_PICK_FROM 3\nexpect IDC_PICK_TO 3\n";
