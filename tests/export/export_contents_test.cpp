@@ -1,6 +1,6 @@
-// What an export takes from the main dialog: the grid, colours, cutoffs and circle the map
-// shows, and each fitted class with the histogram it was fitted to; the CSV tables hold the
-// very numbers the program holds.
+// What an export takes from the analysis: the grid, colours, cutoffs and circle the map shows,
+// and each fitted class with the histogram it was fitted to; the CSV tables hold the very
+// numbers the program holds.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -10,6 +10,7 @@
 
 #include "export/tables.h"
 #include "res/resource.h"
+#include "analysis/session.h"
 #include "tests/support/dialog_fixture.h"
 
 namespace {
@@ -17,26 +18,35 @@ namespace {
 constexpr int kMolecules = 40;
 constexpr double kExposure = 0.1;
 
+// Per molecule, a 1->2 transition of 2 states (0.2 -> 0.8) at e^(-4 + 0.05 (k mod 11 - 5))
+// per frame, and a 2->1 transition at e^-2; the map rebuilt, 2 states locked, 1->2 fitted.
+Session FittedSession(const TempDir& dir) {
+  std::vector<TransitionRecord> records;
+  std::vector<std::string> files;
+  for (int k = 0; k < kMolecules; ++k) {
+    records.push_back({0.2, 0.8, std::exp(-4.0 + 0.05 * (k % 11 - 5)), 0, 1});
+    records.push_back({0.8, 0.2, std::exp(-2.0), 0, 1});
+    files.push_back("molecule" + std::to_string(k) + ".dat");
+  }
+  Session session;
+  session.Adopt(TransitionRecords(records), files, (dir.path() / "").string());
+  EXPECT_TRUE(session.RebuildMap().messages.empty());
+  EXPECT_TRUE(session.SetStates(2).done);
+  EXPECT_TRUE(session.Lock().done);
+  const Outcome fit = session.Fit(1, 2);
+  EXPECT_TRUE(fit.done && fit.messages.empty()) << (fit.messages.empty() ? "" : fit.messages.front().text);
+  return session;
+}
+
+// The window's export: the session's analysis with the circle the map shows.
 class ExportDialogTest : public DialogTest {
  protected:
-  // Per molecule, a 1->2 transition of 2 states (0.2 -> 0.8) at e^(-4 + 0.05 (k mod 11 - 5))
-  // per frame, and a 2->1 transition at e^-2; the map rebuilt, 2 states locked, 1->2 fitted.
   void SetUp() override {
     DialogTest::SetUp();
-    std::vector<TransitionRecord> records;
-    std::vector<std::string> files;
-    for (int k = 0; k < kMolecules; ++k) {
-      records.push_back({0.2, 0.8, std::exp(-4.0 + 0.05 * (k % 11 - 5)), 0, 1});
-      records.push_back({0.8, 0.2, std::exp(-2.0), 0, 1});
-      files.push_back("molecule" + std::to_string(k) + ".dat");
-    }
-    dlg->m_session.Adopt(TransitionRecords(records), files);
-    dlg->RebuildTransitionMap();
-    Type(IDC_STATE_COUNT, "2");
-    Click(IDC_LOCK_CUTOFFS);
-    Click(IDC_PICK_NEXT);
-    Click(IDC_FIT_GAUSSIAN);
-    ASSERT_TRUE((dlg->m_session.FitOf(1, 2) != nullptr)) << ::testing::PrintToString(host.messages);
+    dlg->m_session = FittedSession(dir);
+    dlg->LoadColorTable();
+    dlg->MirrorSession();
+    dlg->ShowClass(0, 1);
   }
 };
 
@@ -53,9 +63,11 @@ std::vector<std::string> Cells(const std::string& line) {
 
 }  // namespace
 
-TEST_F(ExportDialogTest, DensityCsvHoldsTheGridOfTheMapAndAgreesWithTheGridFile) {
-  const ExportData data = ExportDataOf(*dlg);
-  EXPECT_EQ(data.map.grid.cells, dlg->m_session.Grid().cells);
+TEST(ExportContents, DensityCsvHoldsTheGridOfTheMapAndAgreesWithTheGridFile) {
+  TempDir dir;
+  const Session session = FittedSession(dir);
+  const ExportData data = session.ExportContents(std::nullopt);
+  EXPECT_EQ(data.map.grid.cells, session.Grid().cells);
   EXPECT_GT(data.map.grid.maximum, 0.0);
   // "3dgrid.dat": one line per record, then the grid with 4 significant digits, 0 at or below 0.01.
   std::ifstream gridFile("3dgrid.dat");
@@ -71,7 +83,7 @@ TEST_F(ExportDialogTest, DensityCsvHoldsTheGridOfTheMapAndAgreesWithTheGridFile)
       double printed = 0;
       ASSERT_TRUE(gridFile >> printed);
       const double exact = std::strtod(cells[static_cast<std::size_t>(j) + 1].c_str(), nullptr);
-      ASSERT_EQ(exact, dlg->m_session.Grid().at(i, j));
+      ASSERT_EQ(exact, session.Grid().at(i, j));
       if (exact > 0.01)
         ASSERT_NEAR(printed, exact, 5e-4 * exact) << i << ", " << j;
       else
@@ -80,8 +92,10 @@ TEST_F(ExportDialogTest, DensityCsvHoldsTheGridOfTheMapAndAgreesWithTheGridFile)
   }
 }
 
-TEST_F(ExportDialogTest, AFittedClassComesWithTheHistogramItWasFittedToAndItsRate) {
-  const ExportData data = ExportDataOf(*dlg);
+TEST(ExportContents, AFittedClassComesWithTheHistogramItWasFittedToAndItsRate) {
+  TempDir dir;
+  Session session = FittedSession(dir);
+  const ExportData data = session.ExportContents(std::nullopt);
   ASSERT_EQ(data.classes.size(), 1u);
   const ClassFigureData& fitted = data.classes[0];
   EXPECT_EQ(fitted.from, 1);
@@ -97,7 +111,7 @@ TEST_F(ExportDialogTest, AFittedClassComesWithTheHistogramItWasFittedToAndItsRat
   }
   EXPECT_EQ(total, kMolecules);
   // The rate is e^centre / exposure.
-  EXPECT_EQ(fitted.rate, dlg->m_session.FitOf(1, 2)->rate);
+  EXPECT_EQ(fitted.rate, session.FitOf(1, 2)->rate);
   EXPECT_NEAR(std::exp(fitted.gaussian.centre) / kExposure, fitted.rate, 1e-12 * fitted.rate);
   EXPECT_EQ(fitted.exposureTime, kExposure);
   ASSERT_TRUE(fitted.interval);
@@ -107,11 +121,11 @@ TEST_F(ExportDialogTest, AFittedClassComesWithTheHistogramItWasFittedToAndItsRat
 
   // A later "Set Circle" changes the class's histogram; the export keeps what was fitted.
   const ClassHistogram fittedTo = fitted.histogram;
-  Click(IDC_USE_CIRCLES);
-  Click(IDC_SET_CIRCLE);
-  EXPECT_EQ(ExportDataOf(*dlg).classes[0].histogram.counts, fittedTo.counts);
+  ASSERT_TRUE(session.SetCircle(1, 2).done);
+  EXPECT_NE(session.Histogram(0, 1).counts, fittedTo.counts);
+  EXPECT_EQ(session.ExportContents(std::nullopt).classes[0].histogram.counts, fittedTo.counts);
   // histograms.csv gives those counts.
-  std::istringstream csv(HistogramsCsv(ExportDataOf(*dlg).classes));
+  std::istringstream csv(HistogramsCsv(session.ExportContents(std::nullopt).classes));
   std::string line;
   std::getline(csv, line);
   for (int k = 0; k < kHistogramBins; ++k) {
