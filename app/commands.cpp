@@ -26,24 +26,22 @@ std::optional<T> NumberOf(const std::string& word) {
   return value;
 }
 
-// The numbers `words` spell, all of them, or nothing (and what is wrong in `error`).
-template <class T>
-std::optional<std::vector<T>> NumbersOf(const std::vector<std::string>& words, std::string& error) {
-  std::vector<T> values;
-  for (const std::string& word : words) {
-    const auto value = NumberOf<T>(word);
-    if (!value) {
-      error = "'" + word + "' is not " + (std::is_integral_v<T> ? "a whole number" : "a number");
-      return std::nullopt;
-    }
-    values.push_back(*value);
-  }
-  return values;
-}
-
 using Words = std::vector<std::string>;
 // What is wrong with a command's words; nothing when it ran (its refusals shown to the user).
 using Wrong = std::optional<std::string>;
+
+// Runs `command` on the numbers of type T that all of `words` spell; what is wrong otherwise.
+template <class T, class Command>
+Wrong WithNumbers(const Words& words, Command command) {
+  std::vector<T> values;
+  for (const std::string& word : words) {
+    const auto value = NumberOf<T>(word);
+    if (!value) return "'" + word + "' is not " + (std::is_integral_v<T> ? "a whole number" : "a number");
+    values.push_back(*value);
+  }
+  command(values);
+  return std::nullopt;
+}
 
 Wrong Load(CVarnelDlg& dlg, const Words& args) {
   if (!dlg.FieldRefused(IDC_PEAKS_IN_REPORT)) dlg.LoadReports(ExpandScriptPaths(args));
@@ -68,100 +66,87 @@ Wrong Circles(CVarnelDlg& dlg, const Words& args) {
 }
 
 Wrong Exposure(CVarnelDlg& dlg, const Words& args) {
-  std::string error;
-  const auto seconds = NumbersOf<double>(args, error);
-  if (!seconds) return error;
-  if (!dlg.Show(dlg.m_session.SetExposure(seconds->front()))) return std::nullopt;
-  dlg.m_exposureTime = dlg.m_session.Exposure();
-  dlg.RedrawMap();
-  dlg.ShowRateTip();
-  return std::nullopt;
+  return WithNumbers<double>(args, [&](const std::vector<double>& seconds) {
+    if (!dlg.Show(dlg.m_session.SetExposure(seconds[0]))) return;
+    dlg.m_exposureTime = dlg.m_session.Exposure();
+    dlg.RedrawMap();
+    dlg.ShowRateTip();
+  });
 }
 
 Wrong CutoffValues(CVarnelDlg& dlg, const Words& args) {
-  std::string error;
-  const auto values = NumbersOf<double>(args, error);
-  if (!values) return error;
-  if (!dlg.Show(dlg.m_session.SetCutoffs(*values))) return std::nullopt;
-  dlg.m_cutoffs = dlg.m_session.CutoffValues();
-  if (const int slot = dlg.m_cutoffList.GetCurSel(); slot >= 0 && slot < kMaxStates)
-    dlg.m_cutoffValue = dlg.m_cutoffs[static_cast<std::size_t>(slot)];
-  dlg.RedrawMap();
-  return std::nullopt;
+  return WithNumbers<double>(args, [&](const std::vector<double>& values) {
+    if (!dlg.Show(dlg.m_session.SetCutoffs(values))) return;
+    dlg.m_cutoffs = dlg.m_session.CutoffValues();
+    if (const int slot = dlg.m_cutoffList.GetCurSel(); slot >= 0 && slot < kMaxStates)
+      dlg.m_cutoffValue = dlg.m_cutoffs[static_cast<std::size_t>(slot)];
+    dlg.RedrawMap();
+  });
 }
 
 Wrong Peaks(CVarnelDlg& dlg, const Words& args) {
-  std::string error;
-  const auto peaks = NumbersOf<int>(args, error);
-  if (!peaks) return error;
-  if (!dlg.Show(dlg.m_session.SetPeaks(peaks->front()))) return std::nullopt;
-  dlg.m_peaksInReport = dlg.m_session.Peaks();
-  dlg.UpdateData(FALSE);
-  return std::nullopt;
+  return WithNumbers<int>(args, [&](const std::vector<int>& peaks) {
+    if (!dlg.Show(dlg.m_session.SetPeaks(peaks[0]))) return;
+    dlg.m_peaksInReport = dlg.m_session.Peaks();
+    dlg.UpdateData(FALSE);
+  });
 }
 
 Wrong States(CVarnelDlg& dlg, const Words& args) {
-  std::string error;
-  const auto states = NumbersOf<int>(args, error);
-  if (!states) return error;
-  if (!dlg.Show(dlg.m_session.SetStates(states->front()))) return std::nullopt;
-  dlg.m_stateCount = dlg.m_session.States();
-  dlg.m_cutoffs = dlg.m_session.CutoffValues();
-  dlg.ShowCutoffList();
-  dlg.RedrawMap();
-  return std::nullopt;
+  return WithNumbers<int>(args, [&](const std::vector<int>& states) {
+    if (!dlg.Show(dlg.m_session.SetStates(states[0]))) return;
+    dlg.m_stateCount = dlg.m_session.States();
+    dlg.m_cutoffs = dlg.m_session.CutoffValues();
+    dlg.ShowCutoffList();
+    dlg.RedrawMap();
+  });
 }
 
 Wrong Pick(CVarnelDlg& dlg, const Words& args) {
-  std::string error;
-  const auto v = NumbersOf<int>(args, error);
-  if (!v) return error;
-  const int from = (*v)[0], to = (*v)[1], states = dlg.m_stateCount;
-  // The picker's classes: those of the number of states the window shows.
-  if (from < 1 || to < 1 || from > states || to > states)
-    AfxMessageBox("Class " + ClassName(from, to) + " is not among the classes of " + std::to_string(states) +
-                  " states.");
-  else
-    dlg.ShowClass(from - 1, to - 1);
-  return std::nullopt;
+  return WithNumbers<int>(args, [&](const std::vector<int>& v) {
+    const int from = v[0], to = v[1], states = dlg.m_stateCount;
+    // The picker's classes: those of the number of states the window shows.
+    if (from < 1 || to < 1 || from > states || to > states)
+      AfxMessageBox("Class " + ClassName(from, to) + " is not among the classes of " + std::to_string(states) +
+                    " states.");
+    else
+      dlg.ShowClass(from - 1, to - 1);
+  });
 }
 
 Wrong Circle(CVarnelDlg& dlg, const Words& args) {
-  std::string error;
-  const auto v = NumbersOf<int>(args, error);
-  if (!v) return error;
-  const int from = (*v)[0], to = (*v)[1];
-  // X across (the final value, a column), Y down (the initial value, a row), all in map cells.
-  if (!dlg.Show(dlg.m_session.PlaceCircle(from, to, (*v)[3], (*v)[2], (*v)[4]))) return std::nullopt;
-  dlg.ShowClass(from - 1, to - 1);
-  if (!dlg.Show(dlg.m_session.SetCircle(from, to))) return std::nullopt;
-  dlg.MirrorSession();
-  dlg.DrawPanel();
-  return std::nullopt;
+  return WithNumbers<int>(args, [&](const std::vector<int>& v) {
+    const int from = v[0], to = v[1];
+    // X across (the final value, a column), Y down (the initial value, a row), all in map cells.
+    if (!dlg.Show(dlg.m_session.PlaceCircle(from, to, v[3], v[2], v[4]))) return;
+    dlg.ShowClass(from - 1, to - 1);
+    if (!dlg.Show(dlg.m_session.SetCircle(from, to))) return;
+    dlg.MirrorSession();
+    dlg.DrawPanel();
+  });
 }
 
-// `fit I J`: class I->J shown and fitted; `fit all`: every class of the lock in row-major
-// order, as the picker steps through them: 1->1, 1->2, ..., N->N.
-Wrong Fit(CVarnelDlg& dlg, const Words& args) {
-  if (args.size() == 1 && args[0] != "all") return "fit takes a class I J or all, not '" + args[0] + "'";
-  std::string error;
-  const auto v = args.size() == 2 ? NumbersOf<int>(args, error) : std::optional<std::vector<int>>(std::vector<int>{});
-  if (!v) return error;
-  if (dlg.FieldRefused(IDC_EXPOSURE_TIME)) return std::nullopt;
-  std::vector<std::pair<int, int>> classes;
-  if (args.size() == 2) {
-    if (!dlg.Show(dlg.m_session.CheckLockedClass((*v)[0], (*v)[1]))) return std::nullopt;
-    classes.emplace_back((*v)[0], (*v)[1]);
-  } else {
-    if (!dlg.Show(dlg.m_session.CheckLockedClass(1, 1))) return std::nullopt;
-    const int states = dlg.m_session.LockedStates();
-    for (int i = 1; i <= states; ++i)
-      for (int j = 1; j <= states; ++j) classes.emplace_back(i, j);
-  }
+// Shows each class and fits it, as "Fit Gaussian" does for the shown class.
+void FitClasses(CVarnelDlg& dlg, const std::vector<std::pair<int, int>>& classes) {
+  if (dlg.FieldRefused(IDC_EXPOSURE_TIME)) return;
   for (const auto& [from, to] : classes) {
+    if (!dlg.Show(dlg.m_session.CheckLockedClass(from, to))) return;
     dlg.ShowClass(from - 1, to - 1);
     dlg.FitClass(from, to);
   }
+}
+
+// `fit I J`: class I->J; `fit all`: every class of the lock in row-major order, as the picker
+// steps through them, 1->1, 1->2, ..., N->N (before a lock: "Lock cutoffs first.").
+Wrong Fit(CVarnelDlg& dlg, const Words& args) {
+  if (args.size() == 2)
+    return WithNumbers<int>(args, [&](const std::vector<int>& v) { FitClasses(dlg, {{v[0], v[1]}}); });
+  if (args[0] != "all") return "fit takes a class I J or all, not '" + args[0] + "'";
+  const int states = std::max(dlg.m_session.LockedStates(), 1);
+  std::vector<std::pair<int, int>> classes;
+  for (int i = 1; i <= states; ++i)
+    for (int j = 1; j <= states; ++j) classes.emplace_back(i, j);
+  FitClasses(dlg, classes);
   return std::nullopt;
 }
 
