@@ -1,5 +1,6 @@
 // The fit of a class, the table of every fitted class, and what is written from them: the class
 // rate files, "log.dat" with "results.csv", and the figures and tables of an export.
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <ctime>

@@ -3,6 +3,8 @@
 
 #include <cstdio>
 #include <limits>
+#include <string>
+#include <utility>
 
 #include "analysis/fields.h"
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <iterator>
-#include <span>
 #include <utility>
 
 #include "analysis/fields.h"

@@ -1,5 +1,5 @@
-// The Gaussian of the fit on the ln(rate per frame) axis, and the one the fit evaluated last:
-// the fit stores it, the histogram panel draws the curve from it.
+// The Gaussian of the fit on the ln(rate per frame) axis, and the one the fit evaluated last: a
+// class's fit keeps both, and the window's histogram panel draws its curve from the last one.
 #pragma once
 
 #include <cmath>
@@ -22,6 +22,7 @@ inline double GaussianAt(const GaussianParams& g, double x) {
   return (g.amplitude / (std::sqrt(kHalfPi) * g.width)) * std::exp(-2.0 * (u * u));
 }
 
+// The last evaluated Gaussian of the window's last fit, which its panel draws once.
 extern double g_fitAmplitude;
 extern double g_fitCentre;
 extern double g_fitWidth;

@@ -1,5 +1,5 @@
 // The class histograms of ln(rate per frame): the pure routine that bins one class list, and the
-// process-wide tables the lock and "Set Circle" store them in for the panel and the fit.
+// process-wide tables the window copies the session's histograms into for its panel.
 #pragma once
 
 #include <array>
