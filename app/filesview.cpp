@@ -71,7 +71,7 @@ void CVarnelDlg::LoadReports(const std::vector<std::string>& chosen) {
 
 void CVarnelDlg::ShowLoad() {
   g_outputDir = m_session.OutputFolder();
-  SetWindowText(LoadedTitle(m_session.Files().size(), TransitionsOf(m_session.Records())));
+  SetWindowText(LoadedTitle(m_session.Files().size(), TransitionsOf(m_session.Records(), m_session.Peaks())));
   MirrorSession();
   ClearShownResults();
   ShowGrid();

@@ -51,7 +51,8 @@ std::vector<std::string> ResultCells(const ResultRow& row) {
 }
 
 std::string ResultsCsv(const ResultsSource& source, const std::vector<ResultRow>& rows) {
-  std::string text = "# Varnel " VARNEL_VERSION ", results of " + source.dateTime + "\n";
+  // No "#" line holds the separator: a reader that skips them finds one table.
+  std::string text = "# Varnel " VARNEL_VERSION " results of " + source.dateTime + "\n";
   text += "# reports: " + std::to_string(source.reports) + " in " + (source.folder.empty() ? "." : source.folder) + "\n";
   // One exposure for all rows, as it should be; otherwise each class's.
   bool oneExposure = true;
@@ -68,12 +69,12 @@ std::string ResultsCsv(const ResultsSource& source, const std::vector<ResultRow>
   text += "# cutoffs:";
   for (int k = 0; k < source.states && k < kMaxStates; ++k) text += " " + Number(source.cutoffs[static_cast<std::size_t>(k)]);
   text += "\n# weighted by number of transitions: " + std::string(source.weighted ? "yes" : "no") + "\n";
-  text += "# intervals: 95 % percentile, bootstrap over the reports as molecules\n";
+  text += "# intervals: 95 % percentile intervals from a bootstrap over the reports as molecules\n";
   for (const ResultRow& row : rows)
     if (row.fit.rule.circle)
       text += "# class " + ClassName(row.from, row.to) + " from a circle: centre row " +
-              std::to_string(row.fit.rule.circle->row) + ", column " + std::to_string(row.fit.rule.circle->col) +
-              ", radius " + std::to_string(row.fit.rule.circle->radius) + " (map cells of 0.005)\n";
+              std::to_string(row.fit.rule.circle->row) + " column " + std::to_string(row.fit.rule.circle->col) +
+              " radius " + std::to_string(row.fit.rule.circle->radius) + " (map cells of 0.005)\n";
   text += Joined(ResultColumns(), ',');
   for (const ResultRow& row : rows) text += Joined(ResultCells(row), ',');
   return text;

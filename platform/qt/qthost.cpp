@@ -33,10 +33,17 @@ std::string NameOf(const CDialog& dialog, int id) {
 
 // "Description (patterns)", the form a Qt file dialog reads its patterns from.
 QString FilterText(const std::pair<std::string, std::string>& filter) {
-  const QString description = QString::fromStdString(filter.first);
-  QString patterns = QString::fromStdString(filter.second);
+  QString description = QString::fromStdString(filter.first);
+  const QString listed = QString::fromStdString(filter.second);
+  QString patterns = listed;
   patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-  if (description.endsWith(QLatin1Char('(') + patterns + QLatin1Char(')'))) return description;
+  // A description that names its patterns already ("Traces (*.txt;*.csv)") shows them once, in
+  // the toolkit's form: the patterns separated by blanks.
+  for (const QString& named : {listed, patterns})
+    if (description.endsWith(QLatin1Char('(') + named + QLatin1Char(')'))) {
+      description.chop(named.size() + 2);
+      description = description.trimmed();
+    }
   return description + QStringLiteral(" (") + patterns + QLatin1Char(')');
 }
 

@@ -52,7 +52,7 @@ TEST(AnalysisCommands, CutoffsAndCirclesWorkAfterAnImport) {
   ASSERT_EQ(run.status, 0) << run.err;
   const std::string results = dir.Read("reports/results.csv");
   EXPECT_NE(results.find("# cutoffs: 0.35 0.7 1\n"), std::string::npos) << results;
-  EXPECT_NE(results.find("# class 1->2 from a circle: centre row 40, column 160, radius 12"), std::string::npos)
+  EXPECT_NE(results.find("# class 1->2 from a circle: centre row 40 column 160 radius 12"), std::string::npos)
       << results;
   EXPECT_NE(results.find("\n1->2,"), std::string::npos);
 }

@@ -17,19 +17,30 @@ TEST(WindowTitle, NumbersHaveACommaBetweenEveryThreeDigits) {
   EXPECT_EQ(LoadedTitle(1, 1), "Varnel - 1 report, 1 transition");
 }
 
-TEST(WindowTitle, TransitionsAreTheRecordsPositiveNumbersOfTransitionsRounded) {
-  const TransitionRecords records(std::vector<TransitionRecord>{
-      {0.2, 0.8, 0.1, 0, 3}, {0.8, 0.2, 0.1, 0, 1999.4}, {0.5, 0.5, 0.1, 0, -7}, {0, 0, 0, 0, 0}});
-  EXPECT_EQ(TransitionsOf(records), 2002);  // 3 + 1999.4, the negative left out
+// Two reports of 2 x 2 records: (1,1), (1,2), (2,1), (2,2) each. The diagonal records count the
+// leaving of a state, the same transitions the others count: each transition once.
+TEST(WindowTitle, TransitionsAreCountedOnceFromTheOffDiagonalRecords) {
+  const TransitionRecords records(std::vector<TransitionRecord>{{0.2, 0.2, 0.1, 0, 3},
+                                                                {0.2, 0.8, 0.1, 0, 3},
+                                                                {0.8, 0.2, 0.1, 0, 0},
+                                                                {0.8, 0.8, 0.1, 0, 0},
+                                                                {0.2, 0.2, 0.1, 0, 1999.4},
+                                                                {0.2, 0.8, 0.1, 0, -7},
+                                                                {0.8, 0.2, 0.1, 0, 1999.4},
+                                                                {0.8, 0.8, 0.1, 0, 1999.4}});
+  EXPECT_EQ(TransitionsOf(records, 2), 2002);  // 3 + 1999.4, the negative and the diagonal left out
+  EXPECT_EQ(TransitionsOf(records, 0), 0);
+  // One slot per report: every record is a diagonal one, and no transition is between two states.
+  EXPECT_EQ(TransitionsOf(records, 1), 0);
 }
 
 class LoadTitleTest : public DialogTest {};
 
 TEST_F(LoadTitleTest, ALoadPutsItsReportsAndTransitionsInTheTitleAndARefusedOneLeavesIt) {
   EXPECT_EQ(dlg->GetWindowText(), "Varnel");
-  Type(IDC_PEAKS_IN_REPORT, "1");
-  dir.Write("a.dat", "h\nh\nh\nh\n0.2 0.8 0.05 0 3\n");
-  dir.Write("b.dat", "h\nh\nh\nh\n0.8 0.2 0.05 0 1999\n");
+  Type(IDC_PEAKS_IN_REPORT, "2");
+  dir.Write("a.dat", "h\nh\nh\nh\n0.2 0.2 0.05 0 3\n0.2 0.8 0.05 0 3\n0 0 0 0 0\n0.8 0.8 0 0 0\n");
+  dir.Write("b.dat", "h\nh\nh\nh\n0.2 0.2 0 0 0\n0 0 0 0 0\n0.8 0.2 0.05 0 1999\n0.8 0.8 0.05 0 1999\n");
   host.fileAnswers.push_back(std::vector<std::string>{dir / "a.dat", dir / "b.dat"});
   Click(IDC_LOAD_FILES);
   EXPECT_EQ(dlg->GetWindowText(), "Varnel - 2 reports, 2,002 transitions");

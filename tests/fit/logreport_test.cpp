@@ -107,6 +107,9 @@ TEST_F(LogReportTest, TheResultsTableSaysWhatTheRatesComeFromAndHowSureTheyAre) 
   std::vector<std::string> comments, rows;
   for (std::string line; std::getline(table, line);) (line.rfind("#", 0) == 0 ? comments : rows).push_back(line);
   ASSERT_EQ(rows.size(), 2u);
+  // A reader that skips the "#" lines finds one table: no "#" line holds the separator.
+  for (const std::string& comment : comments) EXPECT_EQ(comment.find(','), std::string::npos) << comment;
+  EXPECT_EQ(std::count(rows[0].begin(), rows[0].end(), ','), std::count(rows[1].begin(), rows[1].end(), ','));
   EXPECT_EQ(rows[0], "class,rate,rate_low,rate_high,width,pooled_rate,pooled_low,pooled_high,transitions,molecules,"
                      "replicates_used,source,exposure_s");
   std::vector<std::string> cells;

@@ -389,7 +389,10 @@ void WindowTest::theRealFileDialogOffersDatFilesFromTheWorkingDirectory() {
   QtHost host;
   FileDialogRequest request;
   request.multiSelect = true;
-  request.filters = {{"DAT Files (*.dat)", "*.dat"}};
+  // A description that names its patterns shows them once.
+  request.filters = {{"DAT Files (*.dat)", "*.dat"},
+                     {"Idealised traces (*.txt;*.csv)", "*.txt;*.csv"},
+                     {"All Files", "*"}};
   QStringList filters;
   QString shownDir;
   const auto answer = [&](bool choose) {
@@ -405,7 +408,7 @@ void WindowTest::theRealFileDialogOffersDatFilesFromTheWorkingDirectory() {
   };
   QTimer::singleShot(0, [&] { answer(false); });
   QVERIFY(!host.ChooseFiles(request));
-  QCOMPARE(filters, QStringList{"DAT Files (*.dat)"});
+  QCOMPARE(filters, (QStringList{"DAT Files (*.dat)", "Idealised traces (*.txt *.csv)", "All Files (*)"}));
   QCOMPARE(shownDir, QString::fromStdString(std::filesystem::canonical(dir.path()).string()));
 
   QTimer::singleShot(0, [&] { answer(true); });
