@@ -129,5 +129,7 @@ Outcome Session::Export(const std::string& folder, const ExportOptions& options,
   const auto files = ExportFiles(ExportContents(shownCircle), options);
   if (!files) return Outcome::Refused("The figures could not be drawn; nothing was written.");
   if (const auto failure = WriteExport(folder, *files)) return Outcome::Refused(*failure);
-  return {};
+  // Many files appear at once in a folder the user may not be looking at: say where.
+  return Outcome{}.Notice("Exported " + std::to_string(files->size()) + " figures and tables into \"" + folder +
+                          "\".");
 }

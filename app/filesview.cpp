@@ -103,6 +103,7 @@ void CVarnelDlg::OnDumpLog() { Show(m_session.WriteLog()); }
 
 void CVarnelDlg::OnExportFigures() {
   CFolderPickerDialog dlg(g_outputDir.empty() ? nullptr : g_outputDir.c_str());
+  dlg.m_ofn.lpstrTitle = "Export figures and tables to...";
   dlg.m_ofn.optionWords = ExportOptionWords;
   dlg.m_ofn.optionsForm = &ExportOptionsForm();
   if (dlg.DoModal() == IDCANCEL) return;

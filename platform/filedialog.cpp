@@ -23,6 +23,7 @@ INT_PTR CFileDialog::DoModal() {
   request.folder = pickFolder_;
   request.filters = filters_;
   request.initialDir = m_ofn.lpstrInitialDir;
+  request.title = m_ofn.lpstrTitle;
   request.optionWords = m_ofn.optionWords;
   request.optionsForm = m_ofn.optionsForm;
   auto chosen = AfxGetHost().ChooseFiles(request);

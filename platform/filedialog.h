@@ -14,6 +14,7 @@ using POSITION = std::size_t;  // 0 is the null position
 struct OPENFILENAME {
   DWORD Flags = 0;
   std::string lpstrInitialDir;
+  std::string lpstrTitle;  // the dialog's title; empty for the usual one
   OptionWordCount optionWords = nullptr;     // the options that may come with the files
   const OptionsForm* optionsForm = nullptr;  // the same, for a person to choose in a window
 };

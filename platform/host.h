@@ -68,6 +68,7 @@ struct FileDialogRequest {
   bool folder = false;  // one folder is chosen, not files; it need not exist yet
   std::vector<std::pair<std::string, std::string>> filters;  // description, pattern
   std::string initialDir;
+  std::string title;  // what the dialog is for; empty: the window system's own words
   // The options the program takes with the files: the answer may begin with option words,
   // which a script writes before the paths and a window asks the person for after them. Null
   // when it takes none.

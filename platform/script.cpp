@@ -35,7 +35,8 @@ constexpr std::array<ScriptCommandInfo, 27> kCommands = {{
      "\"Results...\" of the system menu: prints the results table as tab-separated lines, a header and a row per "
      "fitted class"},
     {C::Export, "export", 1, 4, "export DIR [--format FORMAT] [--as-on-screen]",
-     "\"Export figures and tables...\" of the system menu into the folder DIR (made when missing): the map, "
+     "\"Export figures and tables...\" of the system menu into the folder DIR (made when missing; a relative DIR "
+     "lies in the folder of the loaded reports, where every output goes): the map, "
      "each fitted class and an overview in FORMAT `svg`, `pdf`, `png` (300 dpi) or `all` (the default), with "
      "`density.csv`, `histograms.csv` and `results.csv`; `--as-on-screen` lays the map as the window shows it"},
     {C::Exposure, "exposure", 1, 1, "exposure SECONDS",
@@ -176,12 +177,15 @@ std::vector<std::string> ExpandScriptPaths(const std::vector<std::string>& patte
   return paths;
 }
 
-std::vector<std::string> ScriptFileAnswer(const std::vector<std::string>& words, OptionWordCount optionWords) {
+std::vector<std::string> ScriptFileAnswer(const std::vector<std::string>& words, OptionWordCount optionWords,
+                                          const std::string& folder) {
   std::vector<std::string> answer, patterns;
   for (std::size_t k = 0; k < words.size();) {
     const std::size_t option = optionWords ? optionWords(words[k]) : 0;
     if (option == 0) {
-      patterns.push_back(words[k++]);
+      const std::string& word = words[k++];
+      const bool relative = !word.empty() && std::filesystem::path(word).is_relative();
+      patterns.push_back(relative && !folder.empty() ? FilesArgument(folder) + word : word);
       continue;
     }
     const std::size_t end = std::min(words.size(), k + option);

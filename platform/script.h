@@ -93,8 +93,11 @@ std::vector<std::string> ExpandScriptPaths(const std::vector<std::string>& patte
 
 // The answer that the words of a command like `import [OPTIONS] PATH...` give the file dialog
 // of a program that takes the options `optionWords` counts: those option words first and as
-// they are, then the paths the other words name, as `files` gives them.
-std::vector<std::string> ScriptFileAnswer(const std::vector<std::string>& words, OptionWordCount optionWords);
+// they are, then the paths the other words name, as `files` gives them. A relative path is taken
+// in `folder` when one is given (with its final separator: where a folder dialog opens), else in
+// the working directory.
+std::vector<std::string> ScriptFileAnswer(const std::vector<std::string>& words, OptionWordCount optionWords,
+                                          const std::string& folder = {});
 
 // A path as a `files` argument that expands to just that path: the pattern characters of a real
 // file name are escaped (FormatScriptLine then quotes the word as the language needs).

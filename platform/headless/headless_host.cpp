@@ -215,7 +215,10 @@ void HeadlessHost::Close(CDialog& dialog, const ScriptLine&) { dialog.SendMessag
 
 std::optional<std::vector<std::string>> HeadlessHost::ChooseFiles(const FileDialogRequest& request) {
   if (commandWords_) {
-    std::vector<std::string> answer = ScriptFileAnswer(*commandWords_, request.optionWords);
+    // A folder dialog opens in the folder of the loaded reports, where every output goes: a
+    // relative folder is taken there.
+    std::vector<std::string> answer =
+        ScriptFileAnswer(*commandWords_, request.optionWords, request.folder ? request.initialDir : std::string());
     commandWords_.reset();
     commandNamedFiles_ = LeadingOptionWords(answer, request.optionWords) < answer.size();
     return answer;

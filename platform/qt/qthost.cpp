@@ -205,7 +205,8 @@ std::optional<std::vector<std::string>> QtHost::ChooseFiles(const FileDialogRequ
   std::optional<std::vector<std::string>> answer;
   // A replayed line brings its options (or none, for the defaults): nobody is asked.
   if (replayCommand_) {
-    answer = ScriptFileAnswer(*std::exchange(replayCommand_, std::nullopt), request.optionWords);
+    answer = ScriptFileAnswer(*std::exchange(replayCommand_, std::nullopt), request.optionWords,
+                              request.folder ? request.initialDir : std::string());
   } else if (replayFiles_) {
     answer = *std::exchange(replayFiles_, std::nullopt);
   } else {
@@ -269,6 +270,7 @@ std::optional<std::vector<std::string>> QtHost::RunFileDialog(const FileDialogRe
                      : request.multiSelect ? QFileDialog::ExistingFiles
                                            : QFileDialog::ExistingFile);
   if (request.folder) dialog.setOption(QFileDialog::ShowDirsOnly);
+  if (!request.title.empty()) dialog.setWindowTitle(QString::fromStdString(request.title));
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   std::vector<std::string> paths;
   for (const QString& path : dialog.selectedFiles())

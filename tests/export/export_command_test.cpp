@@ -35,7 +35,9 @@ TEST_F(ExportMenuTest, TheSystemMenuEntryAsksForAFolderAndWritesEveryFileThere) 
   dlg->SendMessage(WM_SYSCOMMAND, entry->id);
   ASSERT_TRUE(host.lastFileRequest);
   EXPECT_TRUE(host.lastFileRequest->folder);
+  EXPECT_EQ(host.lastFileRequest->title, "Export figures and tables to...");
   EXPECT_TRUE(host.errors.empty()) << host.errors.front();
+  EXPECT_EQ(host.notices, std::vector<std::string>{"Exported 6 figures and tables into \"" + dir / "figures" + "\"."});
   // No class is fitted: the map and the tables.
   EXPECT_EQ(Names(dir.path() / "figures"), (std::set<std::string>{"map.svg", "map.pdf", "map.png", "density.csv",
                                                                    "histograms.csv", "results.csv"}));
@@ -63,7 +65,8 @@ TEST(ExportScript, WritesTheChosenFormatIntoTheFolderAndRefusesBadOptionsAndFold
             "export out --format svg --as-on-screen\n");
   const ProgramRun run = RunProgram(VARNEL_PROGRAM, "--script run.vsc");
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(Names(dir.path() / "out"), (std::set<std::string>{"map.svg", "class-1-2.svg", "overview.svg", "density.csv",
+  // "out" lies beside the reports, where every output of the analysis goes.
+  EXPECT_EQ(Names(dir.path() / "reports" / "out"), (std::set<std::string>{"map.svg", "class-1-2.svg", "overview.svg", "density.csv",
                                                                "histograms.csv", "results.csv"}));
 
   dir.Write("bad.vsc", "type IDC_PEAKS_IN_REPORT 1\nfiles a.dat\nclick IDC_LOAD_FILES\nexport new --format jpg\n");

@@ -119,6 +119,24 @@ TEST(ScriptPaths, PatternsExpandSortedAndAbsoluteAndRealNamesStayThemselves) {
 #endif
 }
 
+// A folder dialog opens in the folder of the loaded reports: a script's relative folder lies
+// there, an absolute one where it says; option words pass as they are.
+TEST(ScriptPaths, AFolderAnswerTakesRelativePathsInTheDialogsFolder) {
+  TempDir dir;
+  const std::filesystem::path here = std::filesystem::current_path();
+  const std::string reports = (here / "reports" / "").string();
+  const std::string elsewhere = (here / "elsewhere").string();
+  const auto words = [](std::string_view word) -> std::size_t { return word == "--format" ? 2 : 0; };
+  EXPECT_EQ(ScriptFileAnswer({"figs", "--format", "svg", elsewhere}, words, reports),
+            (std::vector<std::string>{"--format", "svg", (here / "reports" / "figs").string(), elsewhere}));
+  EXPECT_EQ(ScriptFileAnswer({"figs"}, words), std::vector<std::string>{(here / "figs").string()});
+#ifndef _WIN32
+  // The folder's own name is no pattern, whatever characters it holds.
+  const std::string odd = (here / "rep[1]*" / "").string();
+  EXPECT_EQ(ScriptFileAnswer({"figs"}, words, odd), std::vector<std::string>{odd + "figs"});
+#endif
+}
+
 // The README's table of commands is the user's reference: it must list what the parser takes.
 TEST(ScriptCommands, AreTheReadmesTable) {
   const auto rows = MarkdownTable(std::string(VARNEL_SOURCE_DIR) + "/README.md", "## Script mode",

@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QTest>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -98,6 +99,14 @@ class ShownDialog {
 
 // Transition reports as the simulator writes them: three states, K x K records per file.
 std::vector<std::string> WriteReports(const std::filesystem::path& dir, int files);
+
+// Whether `messages` are just the notices of `exports` exports, one each, as every export that
+// wrote its files gives.
+inline bool OnlyExportNotices(const std::vector<std::string>& messages, std::size_t exports) {
+  return messages.size() == exports && std::all_of(messages.begin(), messages.end(), [](const std::string& m) {
+           return m.rfind("Exported ", 0) == 0;
+         });
+}
 
 // The regular files of `dir`, by name, with their bytes.
 std::map<std::string, std::string> FilesIn(const std::filesystem::path& dir);

@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
   host.SetFileAnswer([&](const FileDialogRequest& request) {
     if (!importWords) return answer;
     const auto words = std::exchange(importWords, std::nullopt);
-    return std::optional(ScriptFileAnswer(*words, request.optionWords));
+    return std::optional(ScriptFileAnswer(*words, request.optionWords, request.folder ? request.initialDir : ""));
   });
   host.SetOptionsAnswer([shot = QString::fromLocal8Bit(argv[2])](OptionsDialog& dialog) {
     dialog.show();
