@@ -40,7 +40,17 @@ std::string NumberText(double value) {
   return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
 }
 
+// Blanks at the ends of a name, in quotes in the header or in an option, are no part of it.
+std::string_view Trimmed(std::string_view name) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  while (!name.empty() && blank(name.front())) name.remove_prefix(1);
+  while (!name.empty() && blank(name.back())) name.remove_suffix(1);
+  return name;
+}
+
 bool SameName(std::string_view a, std::string_view b) {
+  a = Trimmed(a);
+  b = Trimmed(b);
   return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
     const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
     return lower(x) == lower(y);
@@ -49,16 +59,24 @@ bool SameName(std::string_view a, std::string_view b) {
 
 // The header above the rows, and how many fields every row has.
 struct Shape {
-  std::vector<std::string> names;  // the fields of the last header line
+  std::vector<std::string> names;  // the fields of the last header line, split as the rows are
   std::size_t namesLine = 0;       // its number; 0 without a header
   std::size_t columns = 0;
   std::size_t firstRow = 0;  // the line number of the first row
 };
 
-std::optional<std::size_t> NamedColumn(const std::vector<std::string>& names, const std::string& name) {
-  const auto found = std::find_if(names.begin(), names.end(), [&](const std::string& n) { return SameName(n, name); });
-  if (found == names.end()) return std::nullopt;
-  return static_cast<std::size_t>(found - names.begin());
+// The columns of `names` that are `name`, first to last.
+std::vector<std::size_t> NamedColumns(const std::vector<std::string>& names, const std::string& name) {
+  std::vector<std::size_t> found;
+  for (std::size_t k = 0; k < names.size(); ++k)
+    if (SameName(names[k], name)) found.push_back(k);
+  return found;
+}
+
+std::string NameList(const std::vector<std::string>& names) {
+  std::string list;
+  for (const std::string& name : names) list += (list.empty() ? "" : ", ") + Quoted(name);
+  return list;
 }
 
 // The 0-based index of column `ref` in the rows.
@@ -71,19 +89,29 @@ std::size_t ColumnIndex(const ColumnRef& ref, const Shape& shape, const std::str
     return index;
   }
   if (shape.namesLine == 0) Fail(file, "no header line names the columns; give " + ref.option + " as a column number");
-  const auto index = NamedColumn(shape.names, ref.name);
-  if (!index) Fail(At(file, shape.namesLine), "no column named " + Quoted(ref.name) + " in this header line");
-  if (*index >= shape.columns)
-    Fail(At(file, shape.firstRow),
-         "the rows have no column " + Quoted(ref.name) + ": they hold " + std::to_string(shape.columns) + " values");
-  return *index;
+  const std::string header = At(file, shape.namesLine);
+  const std::vector<std::size_t> found = NamedColumns(shape.names, ref.name);
+  if (found.empty())
+    Fail(header, "no column named " + Quoted(ref.name) + " in this header line: " + NameList(shape.names));
+  if (found.size() > 1)
+    Fail(header, "more than one column named " + Quoted(ref.name) + " in this header line: " + NameList(shape.names));
+  // A header of more or fewer names than the rows have columns is split otherwise than they
+  // are, and a name would stand over another column's values.
+  if (shape.names.size() != shape.columns)
+    Fail(At(file, shape.firstRow), "the header line names " + std::to_string(shape.names.size()) +
+                                       " columns, but the rows have " + std::to_string(shape.columns) + ": " +
+                                       NameList(shape.names));
+  return found.front();
 }
 
 // The column whose fields may be text: the molecule's name, in the layouts that have one.
 std::optional<std::size_t> TextColumn(const ImportOptions& options, const std::vector<std::string>& names) {
   if (options.layout == TraceLayout::OnePerFile) return std::nullopt;
   if (options.molecule.number > 0) return static_cast<std::size_t>(options.molecule.number - 1);
-  return NamedColumn(names, options.molecule.name);
+  // Two columns of the name are refused once the rows are known; until then the first is taken.
+  const std::vector<std::size_t> found = NamedColumns(names, options.molecule.name);
+  if (found.empty()) return std::nullopt;
+  return found.front();
 }
 
 bool IsNumber(std::string_view field) {
@@ -102,12 +130,22 @@ class Rows {
  public:
   Rows(std::string_view text, std::string file, const ImportOptions& options) : lines_(text), file_(std::move(file)) {
     bool anyLine = false;
+    // The header line is split only once the first row below it says how.
+    std::string_view header;
     for (;;) {
       if (!lines_.Next()) Fail(file_, anyLine ? "no rows of numbers below the header" : "the file is empty");
       anyLine = true;
+      const Separator separator = SeparatorOf(lines_.Line(), header);
+      lines_.SplitAt(separator);
+      shape_.names.clear();
+      if (shape_.namesLine != 0) {
+        std::vector<std::string_view> names;
+        SplitFields(header, separator, names);
+        for (const std::string_view name : names) shape_.names.emplace_back(Trimmed(name));
+      }
       textColumn_ = TextColumn(options, shape_.names);
       if (IsRow(lines_.Fields(), textColumn_)) break;
-      shape_.names.assign(lines_.Fields().begin(), lines_.Fields().end());
+      header = lines_.Line();
       shape_.namesLine = lines_.Number();
     }
     shape_.columns = lines_.Fields().size();

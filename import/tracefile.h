@@ -21,7 +21,9 @@ struct TraceReading {
 
 // The molecules of the file at `path`, laid out as `options` say.
 //
-// Leading lines that are not all numbers are a header; the last of them names the columns.
+// Leading lines that are not all numbers are a header; the last of them names the columns,
+// split as the first row is split (commas, semicolons or tabs alone when the rows have them), so
+// a name may hold blanks. A name matches one field, in any case, and no other.
 // Every row after it must have as many fields as the first, all of them
 // numbers (a molecule's name may be text); the values the layout reads must be finite.
 TraceReading ReadTraceFile(const std::string& path, const ImportOptions& options);

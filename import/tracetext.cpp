@@ -69,20 +69,67 @@ bool IsPlainDecimal(std::string_view field) {
   return c == end;
 }
 
-void SplitFields(std::string_view line, std::vector<std::string_view>& fields) {
+namespace {
+
+char SeparatorByte(Separator separator) {
+  switch (separator) {
+    case Separator::Tab:
+      return '\t';
+    case Separator::Comma:
+      return ',';
+    case Separator::Semicolon:
+      return ';';
+    case Separator::Any:
+      break;
+  }
+  return '\0';
+}
+
+bool HoldsOutsideQuotes(std::string_view line, char byte) {
+  bool quoted = false;
+  for (const char c : line) {
+    if (c == '"') quoted = !quoted;
+    if (c == byte && !quoted) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+Separator SeparatorOf(std::string_view row, std::string_view header) {
+  if (HoldsOutsideQuotes(row, ',')) return Separator::Comma;
+  if (HoldsOutsideQuotes(row, ';')) return Separator::Semicolon;
+  // Rows of numbers may mix tabs and blanks; only a header of tabs says the tabs alone separate.
+  if (HoldsOutsideQuotes(header, '\t') && HoldsOutsideQuotes(row, '\t')) return Separator::Tab;
+  return Separator::Any;
+}
+
+void SplitFields(std::string_view line, Separator separator, std::vector<std::string_view>& fields) {
   fields.clear();
+  const char byte = SeparatorByte(separator);
+  const bool any = separator == Separator::Any;
+  // The separator of a tab file is no blank to be skipped.
+  const auto isBlank = [&](char c) { return ClassOf(c) == kBlank && c != byte; };
+  const auto endsField = [&](char c) { return any ? ClassOf(c) != kFieldByte : c == byte; };
+  const auto isSeparator = [&](char c) { return any ? ClassOf(c) == kSeparator : c == byte; };
   const char* c = line.data();
   const char* const end = c + line.size();
   const auto skipBlanks = [&] {
-    while (c != end && ClassOf(*c) == kBlank) ++c;
+    while (c != end && isBlank(*c)) ++c;
   };
   skipBlanks();
   while (c != end) {
     const char* const start = c;
-    while (c != end && ClassOf(*c) == kFieldByte) ++c;
-    fields.push_back(Unquoted(std::string_view(start, static_cast<std::size_t>(c - start))));
+    bool quoted = false;
+    for (; c != end; ++c) {
+      if (*c == '"') quoted = !quoted;
+      else if (!quoted && endsField(*c)) break;
+    }
+    const char* last = c;
+    while (last != start && isBlank(last[-1])) --last;
+    fields.push_back(Unquoted(std::string_view(start, static_cast<std::size_t>(last - start))));
     skipBlanks();
-    if (c != end && ClassOf(*c) == kSeparator) {
+    if (c != end && isSeparator(*c)) {
       ++c;
       skipBlanks();
     }
@@ -96,11 +143,16 @@ TraceLines::TraceLines(std::string_view text) : rest_(text) {
 bool TraceLines::Next() {
   while (!rest_.empty()) {
     const std::size_t end = rest_.find('\n');
-    const std::string_view line = rest_.substr(0, end);
+    line_ = rest_.substr(0, end);
     rest_.remove_prefix(end == std::string_view::npos ? rest_.size() : end + 1);
     ++number_;
-    SplitFields(line, fields_);
+    SplitFields(line_, separator_, fields_);
     if (!fields_.empty()) return true;
   }
   return false;
+}
+
+void TraceLines::SplitAt(Separator separator) {
+  separator_ = separator;
+  SplitFields(line_, separator_, fields_);
 }

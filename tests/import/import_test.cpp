@@ -131,7 +131,7 @@ TEST(ImportBadInput, IsNamedByFileAndLineAndWritesNothing) {
       {"badname.csv",
        "mol,v\nm1,0.5\n",
        {"--molecule", "mol", "--value", "level"},
-       ":1: no column named \"level\" in this header line"},
+       ":1: no column named \"level\" in this header line: \"mol\", \"v\""},
       {"twice.txt",
        "m f v\n1 1 0.5\n1 2 0.5\n1 1 0.7\n",
        {"--molecule", "1", "--value", "3", "--frame", "2"},
