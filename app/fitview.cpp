@@ -2,10 +2,8 @@
 // fitted curve.
 #include "app/varneldlg.h"
 
-#include <charconv>
-#include <system_error>
-
 #include "fit/fitparams.h"
+#include "platform/ddx.h"
 #include "res/resource.h"
 
 void CVarnelDlg::OnFitGaussian() {
@@ -41,14 +39,11 @@ void CVarnelDlg::FitClass(int from, int to) {
 
 namespace {
 
-// The exposure the edit shows now, typed or written; nothing while it holds no number.
+// The exposure the edit shows now, typed or written, read as the data exchange reads it;
+// nothing while it holds no number.
 std::optional<double> ShownExposure(const Control& edit) {
   if (edit.text == edit.lastWritten) return edit.lastValue;
-  double value = 0;
-  const char* end = edit.text.data() + edit.text.size();
-  const auto [ptr, ec] = std::from_chars(edit.text.data(), end, value);
-  if (ec != std::errc() || ptr != end || edit.text.empty()) return std::nullopt;
-  return value;
+  return ParseDouble(edit.text);
 }
 
 }  // namespace

@@ -24,16 +24,6 @@ std::optional<int> ParseInt(const std::string& text) {
   return static_cast<int>(v);
 }
 
-std::optional<double> ParseDouble(const std::string& text) {
-  const std::string t = Trimmed(text);
-  if (t.empty()) return std::nullopt;
-  errno = 0;
-  char* end = nullptr;
-  const double v = std::strtod(t.c_str(), &end);
-  if (*end != '\0' || !std::isfinite(v)) return std::nullopt;
-  return v;
-}
-
 // The edit's control, or null when the dialog has none (then nothing is exchanged).
 Control* EditOf(CDataExchange* dx, int id) { return dx->m_pDlgWnd->FindControl(id); }
 
@@ -79,6 +69,16 @@ std::string FormatField(double value) {
   char buffer[64];
   std::snprintf(buffer, sizeof buffer, "%.15g", value);
   return buffer;
+}
+
+std::optional<double> ParseDouble(const std::string& text) {
+  const std::string t = Trimmed(text);
+  if (t.empty()) return std::nullopt;
+  errno = 0;
+  char* end = nullptr;
+  const double v = std::strtod(t.c_str(), &end);
+  if (*end != '\0' || !std::isfinite(v)) return std::nullopt;
+  return v;
 }
 
 void DDX_Control(CDataExchange* dx, int id, CWndControl& control) {

@@ -39,6 +39,10 @@ void DDX_Text(CDataExchange* dx, int id, int& value, std::optional<IntLimits> li
 void DDX_Text(CDataExchange* dx, int id, double& value, std::optional<DoubleLimits> limits = std::nullopt);
 void DDX_Check(CDataExchange* dx, int id, int& value);
 
+// The number an edit's text gives a double field: blanks around it ignored, finite, nothing else
+// after it; nothing for text the exchange would refuse.
+std::optional<double> ParseDouble(const std::string& text);
+
 // How an edit shows a field: integers as %d, doubles as %.15g.
 std::string FormatField(int value);
 std::string FormatField(double value);
