@@ -62,8 +62,8 @@ constexpr ControlTemplate kMainControls[] = {
     // What the map, its colours and the histogram panel show.
     {IDC_STATIC, "", K::Label, "Final value", 110, 250, 48, 8, kCenter},
     {IDC_STATIC, "", K::Label, "Initial value", 277, 90, 9, 64, kStyleVertical},
-    {IDC_STATIC, "", K::Label, "high", 270, 10, 18, 8},
-    {IDC_STATIC, "", K::Label, "low", 270, 230, 18, 8},
+    {IDC_STATIC, "", K::Label, "high", 270, 20, 18, 8},
+    {IDC_STATIC, "", K::Label, "low", 270, 222, 18, 8},
     {IDC_STATIC, "", K::Label, "Max count", 272, 285, 42, 8},
     {IDC_STATIC, "", K::Label, "-10", 0, 384, 16, 8},
     {IDC_STATIC, "", K::Label, "-9", 21, 384, 16, 8, kCenter},

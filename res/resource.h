@@ -6,8 +6,9 @@
 // The map on the main dialog's client surface: its 201 x 201 cells, each as 2 x 2 pixels, from
 // pixel (1, 1). The drawing and the pictures of the map both take it from here.
 inline constexpr CRect kMapRegion = {1, 1, 403, 403};
-// The colour table beside the map, its last entry at the top, between the labels "high" and "low".
-inline constexpr CRect kColourBarRegion = {407, 32, 413, 372};
+// The colour table beside the map, its last entry at the top, between the labels "high" and "low",
+// which keep a line's distance from the map's own "0.0" and "1.0" at the corners of its right edge.
+inline constexpr CRect kColourBarRegion = {407, 46, 413, 358};
 
 inline constexpr int IDD_ABOUTBOX = 100;
 inline constexpr int IDS_ABOUTBOX = 101;

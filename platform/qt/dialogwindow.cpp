@@ -9,6 +9,8 @@
 #include <QMenu>
 #include <QPainter>
 #include <QSignalBlocker>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QWindow>
 
 #include <algorithm>
@@ -34,21 +36,72 @@ QIcon WindowIcon(HICON big, HICON small) {
   return icon;
 }
 
+// Around a grown edit: the gap it keeps to a neighbour's caption or frame, the inset of the
+// group frame that moves with it, and the window edge it never crosses.
+constexpr int kNeighbourGapPx = 4;
+constexpr int kGroupInsetPx = 6;
+constexpr int kWindowMarginPx = 3;
+
+// The width in which an edit shows `text` whole, frame and margins included, as the edit itself
+// would ask for it.
+int WholeTextWidth(const QLineEdit& edit, const QString& text) {
+  constexpr int kLineEditMarginPx = 2;  // the edit's own margin on either side of its text
+  const QMargins text_margins = edit.textMargins(), contents = edit.contentsMargins();
+  const int inner = edit.fontMetrics().horizontalAdvance(text) + 2 * kLineEditMarginPx + text_margins.left() +
+                    text_margins.right() + contents.left() + contents.right();
+  QStyleOptionFrame option;
+  option.initFrom(&edit);
+  option.lineWidth = edit.style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, &edit);
+  return edit.style()->sizeFromContents(QStyle::CT_LineEdit, &option, QSize(inner, edit.height()), &edit).width();
+}
+
+constexpr QColor kInvalidTint(255, 214, 214);
+
+// An edit's ground: tinted while its text could not be taken; the window's face while it only
+// shows a value; otherwise the ground of every edit.
+void PaintGround(QLineEdit& edit) {
+  const QPalette& around = edit.parentWidget()->palette();
+  QPalette palette = edit.palette();
+  palette.setColor(QPalette::Base, edit.property("invalid").toBool() ? kInvalidTint
+                                   : around.color(edit.isReadOnly() ? QPalette::Window : QPalette::Base));
+  edit.setPalette(palette);
+}
+
 // An edit whose text could not be taken is tinted and tells why in its tooltip. Otherwise the
-// tooltip is what the program has to say of the value, and a value too long for its edit (a
-// fitted rate with fifteen digits) shows there in full.
+// tooltip is what the program has to say of the value, and a value still too long for its edit
+// shows there in full.
 void ShowValidity(QLineEdit& edit, const Control& control) {
   const bool invalid = !control.invalidMessage.empty();
-  const bool cut = edit.fontMetrics().horizontalAdvance(edit.text()) > edit.contentsRect().width() - 6;
+  const bool cut = WholeTextWidth(edit, edit.text()) > edit.width();
   QString tip = invalid ? Text(control.invalidMessage) : Text(control.tip);
   if (!invalid && cut) tip = tip.isEmpty() ? edit.text() : edit.text() + QLatin1Char('\n') + tip;
   if (edit.property("invalid").toBool() == invalid && edit.toolTip() == tip) return;
-  QPalette palette = edit.parentWidget()->palette();
-  if (invalid) palette.setColor(QPalette::Base, QColor(255, 214, 214));
-  edit.setPalette(palette);
   edit.setToolTip(tip);
   edit.setProperty("invalid", invalid);
+  PaintGround(edit);
 }
+
+// An edit the program has disabled shows a value, which the user reads and may copy but not
+// type over: read-only on the window's face, in the ink of every other text, never greyed.
+void ShowEnabled(QLineEdit& edit, bool enabled) {
+  edit.setEnabled(true);
+  if (edit.isReadOnly() == !enabled) return;
+  edit.setReadOnly(!enabled);
+  edit.setFocusPolicy(enabled ? Qt::StrongFocus : Qt::ClickFocus);  // Tab passes it by, as a disabled one
+  PaintGround(edit);
+}
+
+// The span of an edit whose text needs `needed` pixels: its own rectangle when that is wide
+// enough; else wider to the right, up to `rightmost`, then to the left, down to `leftmost`.
+QRect Widened(const QRect& base, int needed, int leftmost, int rightmost) {
+  QRect span = base;
+  if (needed <= base.width()) return span;
+  span.setRight(std::max(base.right(), std::min(rightmost, base.left() + needed - 1)));
+  if (span.width() < needed) span.setLeft(std::min(base.left(), std::max(leftmost, span.right() + 1 - needed)));
+  return span;
+}
+
+bool SameLine(const QRect& a, const QRect& b) { return a.top() <= b.bottom() && b.top() <= a.bottom(); }
 
 }  // namespace
 
@@ -73,6 +126,8 @@ DialogWindow::DialogWindow(QtHost& host, CDialog& dialog, QWidget* parent)
   // Group boxes only frame the controls inside them: keep them below, and let clicks through.
   for (std::size_t k = 0; k < widgets_.size(); ++k)
     if (dialog.Controls()[k].Kind() == ControlKind::GroupBox) widgets_[k]->lower();
+  FindValueEditRoom();
+  FitValueEdits();
 
   // Exposure of the window is what paints it; the window system tells the native window.
   winId();
@@ -149,10 +204,71 @@ QWidget* DialogWindow::MakeWidget(const Control& control) {
     }
   }
   widget->setGeometry(rect);
-  widget->setEnabled(control.enabled);
+  if (auto* edit = qobject_cast<QLineEdit*>(widget))
+    ShowEnabled(*edit, control.enabled);
+  else
+    widget->setEnabled(control.enabled);
   widget->setProperty("controlId", id);
   if (!t.name.empty()) widget->setObjectName(Text(std::string(t.name)));
   return widget;
+}
+
+void DialogWindow::FindValueEditRoom() {
+  const auto& controls = dialog_.Controls();
+  for (std::size_t k = 0; k < controls.size(); ++k) {
+    if (controls[k].Kind() == ControlKind::Edit && (controls[k].tmpl->style & kStyleDisabled))
+      valueEdits_.push_back({k, widgets_[k]->geometry(), kWindowMarginPx, width() - 1 - kWindowMarginPx});
+  }
+  for (ValueEditRoom& room : valueEdits_) {
+    const QRect& base = room.base;
+    for (std::size_t j = 0; j < controls.size(); ++j) {
+      const QRect other = widgets_[j]->geometry();
+      if (j == room.edit || !SameLine(other, base)) continue;
+      if (controls[j].Kind() == ControlKind::GroupBox && other.contains(base)) {
+        // The frame moves with the edit, up to the window's edge; it keeps its inset on the left.
+        room.rightmost = std::min(room.rightmost, width() - 1 - kWindowMarginPx - kGroupInsetPx);
+        room.leftmost = std::max(room.leftmost, other.left() + kGroupInsetPx);
+        continue;
+      }
+      // A caption on the left ends where its text does; any other neighbour where its box does.
+      const auto* label = qobject_cast<const QLabel*>(widgets_[j]);
+      const int end = label && !(label->alignment() & Qt::AlignHCenter)
+                          ? other.left() + label->fontMetrics().horizontalAdvance(label->text()) - 1
+                          : other.right();
+      if (other.left() > base.right()) room.rightmost = std::min(room.rightmost, other.left() - 1 - kNeighbourGapPx);
+      else if (other.left() < base.left()) room.leftmost = std::max(room.leftmost, end + 1 + kNeighbourGapPx);
+    }
+  }
+}
+
+void DialogWindow::FitValueEdits() {
+  const auto& controls = dialog_.Controls();
+  const auto editOf = [&](const ValueEditRoom& room) { return static_cast<QLineEdit*>(widgets_[room.edit]); };
+  // Edits that start in one column grow alike, to the width the longest of their values needs.
+  std::vector<QRect> spans;
+  for (const ValueEditRoom& room : valueEdits_) {
+    int needed = 0, columnWidth = 0;
+    for (const ValueEditRoom& other : valueEdits_) {
+      if (other.base.left() != room.base.left()) continue;
+      needed = std::max(needed, WholeTextWidth(*editOf(other), editOf(other)->text()));
+      columnWidth = std::max(columnWidth, other.base.width());
+    }
+    if (needed > room.base.width()) needed = std::max(needed, columnWidth);
+    spans.push_back(Widened(room.base, needed, room.leftmost, room.rightmost));
+    if (editOf(room)->geometry() != spans.back()) editOf(room)->setGeometry(spans.back());
+  }
+  // A group frame holds its grown edits with its inset around them.
+  for (std::size_t g = 0; g < controls.size(); ++g) {
+    if (controls[g].Kind() != ControlKind::GroupBox) continue;
+    const QRect base = RectOf(*controls[g].tmpl);
+    QRect frame = base;
+    for (std::size_t k = 0; k < valueEdits_.size(); ++k) {
+      if (!base.contains(valueEdits_[k].base)) continue;
+      frame.setRight(std::max(frame.right(), spans[k].right() + kGroupInsetPx));
+      frame.setLeft(std::min(frame.left(), spans[k].left() - kGroupInsetPx));
+    }
+    if (widgets_[g]->geometry() != frame) widgets_[g]->setGeometry(frame);
+  }
 }
 
 QWidget* DialogWindow::WidgetOf(int id) const {
@@ -173,11 +289,15 @@ void DialogWindow::Mirror(const Control& control) {
   QWidget* widget = WidgetOf(control);
   if (!widget) return;
   const QSignalBlocker quiet(widget);
-  widget->setEnabled(control.enabled);
   const QString text = Text(control.text);
+  if (auto* edit = qobject_cast<QLineEdit*>(widget))
+    ShowEnabled(*edit, control.enabled);
+  else
+    widget->setEnabled(control.enabled);
   if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
     if (edit->text() != text) {
       edit->setText(text);
+      FitValueEdits();
       // A value the program shows is read from its start, as long as nobody is typing in it.
       if (!edit->hasFocus()) edit->setCursorPosition(0);
     }

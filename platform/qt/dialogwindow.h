@@ -54,6 +54,11 @@ class DialogWindow : public QDialog {
 
  private:
   QWidget* MakeWidget(const Control& control);
+  // An edit that shows a value (one the template disables) grows to show it whole, where its
+  // line has room: FindValueEditRoom finds that room once, FitValueEdits sizes the edits (and
+  // the group frames around them) to their texts.
+  void FindValueEditRoom();
+  void FitValueEdits();
   void SystemCommand(UINT id);
   void PressEnter();
 
@@ -61,6 +66,13 @@ class DialogWindow : public QDialog {
   CDialog& dialog_;
   QImage surface_;
   std::vector<QWidget*> widgets_;  // one per control, in template order
+  struct ValueEditRoom {
+    std::size_t edit;  // the index of its control
+    QRect base;        // its template rectangle
+    int leftmost;      // the columns it may take, at most
+    int rightmost;
+  };
+  std::vector<ValueEditRoom> valueEdits_;
   QMenu* systemMenu_ = nullptr;
   int handlerDepth_ = 0;
   bool paintPending_ = false;

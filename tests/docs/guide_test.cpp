@@ -31,8 +31,9 @@ TEST(Guide, ListsEveryNamedControlOfTheWindowWithItsNumberAndCaption) {
     EXPECT_EQ(rows[k][0], control.name);
     EXPECT_EQ(rows[k][1], std::to_string(control.id)) << control.name;
     // What a button or check box says on screen is how the guide names it.
-    if (!control.caption.empty())
+    if (!control.caption.empty()) {
       EXPECT_NE(rows[k][2].find("\"" + std::string(control.caption) + "\""), std::string::npos) << control.name;
+    }
     EXPECT_FALSE(rows[k][3].empty()) << control.name;
   }
 }

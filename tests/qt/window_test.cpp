@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <QStyleOptionFrame>
 #include <QtTest>
 #include "platform/qt/controlwidgets.h"
 
@@ -130,6 +131,8 @@ class WindowTest : public QObject {
   void checkBoxesAndListsNotifyOnlyForTheUser();
   void exposuresPaintButNeverInsideAHandler();
   void programChangesReachTheWidgetsWithoutEcho();
+  void aResultEditGrowsToShowItsValueWholeWhereItsLineHasRoom();
+  void theColourBarsLabelsStandALineClearOfTheMapsCornerLabels();
   void badTextTintsTheEditUntilItIsTakenAgain();
   void theCloseBoxEndsTheDialogButEnterAndEscapeDoNot();
   void theAboutBoxOpensFromF1AndTheBackgroundMenu();
@@ -172,7 +175,11 @@ void WindowTest::showsEveryControlAtItsTemplateRectangleWithItsCaptionInFull() {
     } else {
       QCOMPARE(widget->geometry(), want);
     }
-    QCOMPARE(widget->isEnabled(), (t.style & kStyleDisabled) == 0);
+    const bool disabled = (t.style & kStyleDisabled) != 0;
+    if (auto* edit = qobject_cast<QLineEdit*>(widget))
+      QVERIFY(edit->isEnabled() && edit->isReadOnly() == disabled);  // an edit that shows a value
+    else
+      QCOMPARE(widget->isEnabled(), !disabled);
     if (t.caption.empty()) continue;
     // The caption, in full and on one line, inside its control.
     const QRect box = CaptionBox(*widget, QString::fromUtf8(t.caption.data(), static_cast<int>(t.caption.size())));
@@ -183,12 +190,13 @@ void WindowTest::showsEveryControlAtItsTemplateRectangleWithItsCaptionInFull() {
   // No two captions share a pixel.
   for (std::size_t a = 0; a < captions.size(); ++a)
     for (std::size_t b = a + 1; b < captions.size(); ++b) QVERIFY(!captions[a].intersects(captions[b]));
-  // The edits that only show results look disabled.
+  // An edit that only shows a result is read in the ink of the others, on the window's face
+  // where an input has the ground of an edit.
   auto* result = shown.Widget<QLineEdit>(IDC_KINETIC_RATE);
   auto* input = shown.Widget<QLineEdit>(IDC_EXPOSURE_TIME);
-  QVERIFY(!result->isEnabled() && input->isEnabled());
-  QVERIFY(result->palette().color(QPalette::Disabled, QPalette::Text) !=
-          input->palette().color(QPalette::Active, QPalette::Text));
+  QCOMPARE(result->palette().color(QPalette::Active, QPalette::Text),
+           input->palette().color(QPalette::Active, QPalette::Text));
+  QVERIFY(result->palette().color(QPalette::Base) != input->palette().color(QPalette::Base));
 }
 
 void WindowTest::paintsTheMapAndThePanelPixelForPixel() {
@@ -276,12 +284,66 @@ void WindowTest::programChangesReachTheWidgetsWithoutEcho() {
   probe.dlg.ControlStateChanged(box);
   QVERIFY(!probe.Widget(IDC_WEIGHT_BY_COUNT)->isEnabled());
   QVERIFY(probe.dlg.log.empty());
-  // A result too long for its edit can be read in full from the tooltip; a short one needs none.
+}
+
+void WindowTest::aResultEditGrowsToShowItsValueWholeWhereItsLineHasRoom() {
+  ShownProbe probe;
+  auto* edit = probe.Widget<QLineEdit>(IDC_KINETIC_RATE);
+  const QRect base = edit->geometry();
+  QWidget* group = nullptr;
+  for (QWidget* frame : probe.window->findChildren<GroupFrame*>())
+    if (frame->geometry().contains(base)) group = frame;
+  QVERIFY(group);
+  const QRect frame = group->geometry();
+  // The longest values %.15g writes fit: the edit takes its line's room, its frame moves along.
   Control& rate = *probe.dlg.FindControl(IDC_KINETIC_RATE);
-  probe.dlg.SetControlText(rate, "0.526165766942712");
-  QCOMPARE(probe.Widget<QLineEdit>(IDC_KINETIC_RATE)->toolTip(), QStringLiteral("0.526165766942712"));
+  for (const char* value : {"0.0957205743703828", "-9.57205743703828e-05"}) {
+    probe.dlg.SetControlText(rate, value);
+    const QRect grown = edit->geometry();
+    const QStyleOptionFrame frameOption = [&] {
+      QStyleOptionFrame option;
+      option.initFrom(edit);
+      return option;
+    }();
+    const QRect textRoom = edit->style()->subElementRect(QStyle::SE_LineEditContents, &frameOption, edit);
+    QVERIFY2(edit->fontMetrics().horizontalAdvance(QString::fromLatin1(value)) < textRoom.width(), value);
+    QVERIFY(edit->toolTip().isEmpty());
+    QVERIFY(grown.width() > base.width() && grown.right() < probe.window->width());
+    QVERIFY(group->geometry().contains(grown) && group->geometry().right() < probe.window->width());
+    // ... and clear of every caption of its line.
+    for (QLabel* label : probe.window->findChildren<QLabel*>()) {
+      const QRect text(label->geometry().topLeft(),
+                       QSize(label->fontMetrics().horizontalAdvance(label->text()), label->height()));
+      if (label->isVisible() && !(label->alignment() & Qt::AlignHCenter)) QVERIFY(!text.intersects(grown));
+    }
+  }
+  // A value no line could hold is read in full from the tooltip; a short one is back in place.
+  probe.dlg.SetControlText(rate, std::string(60, '7'));
+  QCOMPARE(edit->toolTip(), QString(60, QLatin1Char('7')));
   probe.dlg.SetControlText(rate, "0.5");
-  QVERIFY(probe.Widget<QLineEdit>(IDC_KINETIC_RATE)->toolTip().isEmpty());
+  QVERIFY(edit->toolTip().isEmpty());
+  QCOMPARE(edit->geometry(), base);
+  QCOMPARE(group->geometry(), frame);
+}
+
+void WindowTest::theColourBarsLabelsStandALineClearOfTheMapsCornerLabels() {
+  ShownDialog shown;
+  QLabel *high = nullptr, *low = nullptr, *top = nullptr, *bottom = nullptr;
+  for (QLabel* label : shown.window->findChildren<QLabel*>()) {
+    const QRect r = label->geometry();
+    if (label->text() == "high") high = label;
+    if (label->text() == "low") low = label;
+    if (label->text() == "0.0" && r.left() >= kMapRegion.right) top = label;
+    if (label->text() == "1.0" && r.top() < kMapRegion.bottom) bottom = label;
+  }
+  QVERIFY(high && low && top && bottom);
+  const int line = high->fontMetrics().height();
+  const CRect& bar = kColourBarRegion;
+  // Each word at its end of the bar, and a line of space between it and the map's value.
+  QVERIFY(high->y() + line <= bar.top && bar.top - (high->y() + line) < line / 2);
+  QVERIFY(low->y() >= bar.bottom && low->y() - bar.bottom < line / 2);
+  QVERIFY(high->y() - (top->y() + line) >= line / 2);
+  QVERIFY(bottom->y() - (low->y() + line) >= line / 2);
 }
 
 void WindowTest::badTextTintsTheEditUntilItIsTakenAgain() {
