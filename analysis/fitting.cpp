@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "analysis/ratefile.h"
 #include "analysis/session.h"
 #include "export/exportset.h"
 #include "fit/gaussfit.h"
@@ -15,10 +16,6 @@
 #include "platform/system.h"
 #include "reports/outputdir.h"
 
-namespace {
-
-// The class rate file "I,Jrates.dat": one in-range value per line with six significant digits,
-// as a stream writes a double (%g). Nothing when it was written, otherwise why not.
 std::optional<std::string> WriteRateFile(const std::string& path, const std::vector<double>& values) {
   OutputFile file(path);
   char text[40];
@@ -29,6 +26,8 @@ std::optional<std::string> WriteRateFile(const std::string& path, const std::vec
   }
   return file.Commit();
 }
+
+namespace {
 
 // Now, in local time, as the results table dates itself.
 std::string LocalDateTime() {

@@ -17,17 +17,6 @@ constexpr std::uint64_t kSeed = 0x5eed'7a11'0000'2026;
 constexpr double kLowerShare = 0.025;
 constexpr double kUpperShare = 0.975;
 
-// The records of the class, molecule by molecule, in record order: all that a replicate needs.
-using MoleculeRecords = std::vector<std::vector<TransitionRecord>>;
-
-MoleculeRecords ClassRecordsByMolecule(const TransitionRecords& records, std::size_t perMolecule,
-                                       const ClassRule& rule) {
-  MoleculeRecords molecules(records.size() / perMolecule);
-  for (std::size_t r = 0; r < molecules.size() * perMolecule; ++r)
-    if (InClass(records[r], rule)) molecules[r / perMolecule].push_back(records[r]);
-  return molecules;
-}
-
 // (sum of n, sum of n / p) over the records with p > 0.
 struct PooledSums {
   double transitions = 0.0;
@@ -37,6 +26,10 @@ struct PooledSums {
     transitions += record.count;
     frames += record.count / record.rate;
   }
+  void Add(const PooledSums& other) {
+    transitions += other.transitions;
+    frames += other.frames;
+  }
   std::optional<double> Rate(double exposureTime) const {
     if (!(transitions > 0.0)) return std::nullopt;
     const double rate = transitions / frames / exposureTime;
@@ -44,37 +37,88 @@ struct PooledSums {
   }
 };
 
-// The Gaussian fit's rate of a class list; nothing as FittedRate says.
-std::optional<double> RateOfList(const std::vector<double>& list, double exposureTime) {
-  const std::vector<double> values = InRangeValues(list);
-  if (values.empty()) return std::nullopt;
-  const std::optional<GaussFit> fit = FitGaussian(HistogramOf(list), values);
+// What one molecule adds to the class, whichever replicate draws it: per record of the class,
+// its entries (ClassEntriesOf) in the histogram bin of its rate, among the values the fit
+// starts from (-10 < ln v < 0) with their ln, and in the pooled sums. A replicate's class is
+// the sum of its drawn molecules' parts: the list itself is never built, so a record that
+// stands for millions of transitions costs what any other record costs.
+struct MoleculePart {
+  struct Bin {
+    int bin;
+    double entries;
+  };
+  std::vector<Bin> bins;  // the bins it fills, few for a molecule
+  double entries = 0.0;   // every entry, in a bin or not
+  double inRange = 0.0;   // the entries the fit's start takes ...
+  double lnSum = 0.0;     // ... and the sum of their ln v
+  PooledSums pooled;
+
+  void Add(const TransitionRecord& record, bool weighted) {
+    const double times = ClassEntriesOf(record.count, weighted);
+    entries += times;
+    pooled.Add(record);
+    // What the class list holds of the record: as many copies of its rate as it has entries.
+    const double copies = std::floor(times);
+    if (!(copies >= 1.0)) return;
+    if (const auto bin = HistogramBinOf(record.rate)) {
+      const auto same = std::find_if(bins.begin(), bins.end(), [&](const Bin& b) { return b.bin == *bin; });
+      if (same == bins.end())
+        bins.push_back({*bin, copies});
+      else
+        same->entries += copies;
+    }
+    const double lnv = std::log(record.rate);
+    if (lnv > kHistogramStart && lnv < kHistogramEnd) {
+      inRange += copies;
+      lnSum += copies * lnv;
+    }
+  }
+};
+
+std::vector<MoleculePart> ClassPartsByMolecule(const TransitionRecords& records, std::size_t perMolecule,
+                                               const ClassRule& rule) {
+  std::vector<MoleculePart> molecules(records.size() / perMolecule);
+  for (std::size_t r = 0; r < molecules.size() * perMolecule; ++r)
+    if (InClass(records[r], rule)) molecules[r / perMolecule].Add(records[r], rule.weighted);
+  return molecules;
+}
+
+// The Gaussian fit's rate of a class's histogram and mean ln v; nothing as FittedRate says.
+std::optional<double> RateOfHistogram(const ClassHistogram& histogram, double meanLn, double exposureTime) {
+  const std::optional<GaussFit> fit = FitGaussianFromMean(histogram, meanLn);
   if (!fit) return std::nullopt;
   const double rate = KineticRateOf(fit->fitted, exposureTime).rate;
   return std::isfinite(rate) ? std::optional<double>(rate) : std::nullopt;
 }
 
-struct ReplicateRates {
-  std::optional<double> fitted;
-  std::optional<double> pooled;
-};
+// The Gaussian fit's rate of a class list; nothing as FittedRate says.
+std::optional<double> RateOfList(const std::vector<double>& list, double exposureTime) {
+  const std::vector<double> values = InRangeValues(list);
+  if (values.empty()) return std::nullopt;
+  double sum = 0.0;
+  for (double v : values) sum += std::log(v);
+  return RateOfHistogram(HistogramOf(list), sum / static_cast<double>(values.size()), exposureTime);
+}
 
-// One replicate: as many molecules as there are, drawn with replacement, the class list built
-// from their records in the order drawn, as the lock or the circle built it.
-ReplicateRates Replicate(const MoleculeRecords& molecules, const ClassRule& rule, double exposureTime,
-                         std::mt19937_64& random) {
-  std::vector<double> list;
-  PooledSums sums;
-  double entries = 0.0;
-  for (std::size_t m = 0; m < molecules.size(); ++m)
-    for (const TransitionRecord& record : molecules[UniformBelow(random, molecules.size())]) {
-      const double times = ClassEntriesOf(record.count, rule.weighted);
-      entries += times;
-      if (entries > kMaxClassEntries) return {};
-      list.insert(list.end(), static_cast<std::size_t>(times), record.rate);
-      sums.Add(record);
-    }
-  return {RateOfList(list, exposureTime), sums.Rate(exposureTime)};
+// The class that the drawn molecules make together, as the lock or the circle would build it
+// from their records, and its two rates.
+ReplicateRates RatesOfDraws(const std::vector<MoleculePart>& molecules, const std::vector<std::size_t>& draws,
+                            double exposureTime) {
+  ClassHistogram histogram = HistogramOf({});
+  PooledSums pooled;
+  double entries = 0.0, inRange = 0.0, lnSum = 0.0;
+  for (std::size_t drawn : draws) {
+    const MoleculePart& part = molecules[drawn];
+    entries += part.entries;
+    if (entries > kMaxClassEntries) return {};
+    for (const MoleculePart::Bin& bin : part.bins) histogram.counts[static_cast<std::size_t>(bin.bin)] += bin.entries;
+    inRange += part.inRange;
+    lnSum += part.lnSum;
+    pooled.Add(part.pooled);
+  }
+  const std::optional<double> fitted =
+      inRange > 0.0 ? RateOfHistogram(histogram, lnSum / inRange, exposureTime) : std::nullopt;
+  return {fitted, pooled.Rate(exposureTime)};
 }
 
 // The point at `share` of the sorted `values` (not empty), between the two order statistics
@@ -94,6 +138,20 @@ std::optional<Interval> PercentileInterval(std::vector<double> values) {
 
 }  // namespace
 
+std::vector<std::size_t> ReplicateDraws(const ClassRule& rule, int replicate, std::size_t molecules) {
+  const std::uint64_t classSeed = SplitMix64(kSeed ^ SplitMix64(static_cast<std::uint64_t>(rule.from) * 16 + rule.to));
+  std::mt19937_64 random(SplitMix64(classSeed + static_cast<std::uint64_t>(replicate)));
+  std::vector<std::size_t> draws(molecules);
+  for (std::size_t& drawn : draws) drawn = UniformBelow(random, molecules);
+  return draws;
+}
+
+ReplicateRates ReplicateOf(const TransitionRecords& records, std::size_t perMolecule, const ClassRule& rule,
+                           const std::vector<std::size_t>& draws, double exposureTime) {
+  if (perMolecule == 0) return {};
+  return RatesOfDraws(ClassPartsByMolecule(records, perMolecule, rule), draws, exposureTime);
+}
+
 std::optional<double> PooledRate(const TransitionRecords& records, const ClassRule& rule, double exposureTime) {
   PooledSums sums;
   for (std::size_t r = 0; r < records.size(); ++r)
@@ -103,8 +161,14 @@ std::optional<double> PooledRate(const TransitionRecords& records, const ClassRu
 
 int ContributingMolecules(const TransitionRecords& records, std::size_t perMolecule, const ClassRule& rule) {
   if (perMolecule == 0) return 0;
-  const MoleculeRecords molecules = ClassRecordsByMolecule(records, perMolecule, rule);
-  return static_cast<int>(std::count_if(molecules.begin(), molecules.end(), [](const auto& m) { return !m.empty(); }));
+  int molecules = 0;
+  for (std::size_t m = 0; m < records.size() / perMolecule; ++m)
+    for (std::size_t r = m * perMolecule; r < (m + 1) * perMolecule; ++r)
+      if (InClass(records[r], rule)) {
+        ++molecules;
+        break;
+      }
+  return molecules;
 }
 
 std::optional<double> FittedRate(const TransitionRecords& records, const ClassRule& rule, double exposureTime) {
@@ -117,19 +181,19 @@ ClassUncertainty EstimateUncertainty(const TransitionRecords& records, std::size
   ClassUncertainty result;
   result.pooledRate = PooledRate(records, rule, exposureTime);
   result.molecules = ContributingMolecules(records, perMolecule, rule);
+  if (perMolecule == 0 || records.size() < perMolecule || replicates <= 0 ||
+      result.molecules < kLeastMoleculesForInterval)
+    return result;
   result.replicates = replicates;
-  if (perMolecule == 0 || records.size() < perMolecule || replicates <= 0) return result;
 
-  const MoleculeRecords molecules = ClassRecordsByMolecule(records, perMolecule, rule);
+  const std::vector<MoleculePart> molecules = ClassPartsByMolecule(records, perMolecule, rule);
   // Replicate b draws with its own generator: its result does not depend on which thread runs it.
-  const std::uint64_t classSeed = SplitMix64(kSeed ^ SplitMix64(static_cast<std::uint64_t>(rule.from) * 16 + rule.to));
   std::vector<ReplicateRates> drawn(static_cast<std::size_t>(replicates));
   const int used = std::min(ThreadCount(threads), replicates);
   RunOnThreads(used, [&](int t) {
-    for (int b = t; b < replicates; b += used) {
-      std::mt19937_64 random(SplitMix64(classSeed + static_cast<std::uint64_t>(b)));
-      drawn[static_cast<std::size_t>(b)] = Replicate(molecules, rule, exposureTime, random);
-    }
+    for (int b = t; b < replicates; b += used)
+      drawn[static_cast<std::size_t>(b)] =
+          RatesOfDraws(molecules, ReplicateDraws(rule, b, molecules.size()), exposureTime);
   });
   // A replicate counts for both intervals or for neither.
   std::vector<double> rates, pooledRates;

@@ -7,12 +7,17 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "reports/records.h"
 #include "selection/classlists.h"
 
 // The replicates of one bootstrap unless asked otherwise.
 inline constexpr int kDefaultReplicates = 1000;
+// Fewer molecules than this give no interval: their replicates repeat a handful of data sets (a
+// single molecule gives one, and an interval of no width), and say nothing of the spread
+// between molecules.
+inline constexpr int kLeastMoleculesForInterval = 10;
 
 struct Interval {
   double low;
@@ -24,7 +29,7 @@ struct ClassUncertainty {
   std::optional<Interval> rate;       // the Gaussian fit's rate, s^-1
   std::optional<Interval> pooled;     // the pooled rate, s^-1
   int molecules = 0;                  // reports with at least one record in the class
-  int replicates = 0;                 // drawn
+  int replicates = 0;                 // drawn; none for fewer than kLeastMoleculesForInterval molecules
   int failed = 0;                     // left out: an empty class, or a fit that did not finish
 };
 
@@ -40,8 +45,23 @@ int ContributingMolecules(const TransitionRecords& records, std::size_t perMolec
 // no rate to fit, the fit does not finish or its rate is not finite.
 std::optional<double> FittedRate(const TransitionRecords& records, const ClassRule& rule, double exposureTime);
 
+// The molecules that replicate `replicate` of the class draws, in draw order: `molecules` of
+// them, with replacement, from a generator seeded by the class and the replicate alone.
+std::vector<std::size_t> ReplicateDraws(const ClassRule& rule, int replicate, std::size_t molecules);
+
+// The rates of one replicate: the class that the drawn molecules (`perMolecule` records each)
+// make together, fitted as FittedRate fits, and its pooled rate. Each is nothing as those say;
+// both are nothing when the class would hold more entries than a class list may.
+struct ReplicateRates {
+  std::optional<double> fitted;
+  std::optional<double> pooled;
+};
+ReplicateRates ReplicateOf(const TransitionRecords& records, std::size_t perMolecule, const ClassRule& rule,
+                           const std::vector<std::size_t>& draws, double exposureTime);
+
 // The pooled rate, the molecules, and the 95 % percentile intervals of both rates from
-// `replicates` replicates of the molecules (`perMolecule` records each). The random draws
+// `replicates` replicates of the molecules (`perMolecule` records each); no replicates and no
+// intervals for fewer than kLeastMoleculesForInterval molecules. The random draws
 // depend only on the class and the replicate's number, so the intervals are the same on every
 // run, on any number of `threads` (0: as many as the machine runs at once).
 ClassUncertainty EstimateUncertainty(const TransitionRecords& records, std::size_t perMolecule, const ClassRule& rule,

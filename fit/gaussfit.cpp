@@ -17,6 +17,9 @@ constexpr double kForbidden = 1e300;
 constexpr double kStartAmplitude = 20.0;
 constexpr double kStartWidth = 0.5;
 constexpr double kStartStep = 0.1;
+// A fit pressed against a bound ends where its line search meets the 1e300 beyond it: within
+// the search's own tolerance (about 1e-8 of the parameter) of the bound, far inside this.
+constexpr double kAtBound = 1e-6;
 // A sweep must lower the sum by no more than the minimiser's absolute floor (5e-26) to end
 // the search: in practice, by nothing.
 constexpr double kFitTolerance = 1e-80;
@@ -48,8 +51,10 @@ double gaussObjective(const ClassHistogram& histogram, const DoubleVector& p) {
 std::optional<GaussFit> FitGaussian(const ClassHistogram& histogram, const std::vector<double>& values) {
   double sum = 0.0;
   for (double v : values) sum += std::log(v);
-  const double mean = sum / static_cast<double>(values.size());
+  return FitGaussianFromMean(histogram, sum / static_cast<double>(values.size()));
+}
 
+std::optional<GaussFit> FitGaussianFromMean(const ClassHistogram& histogram, double mean) {
   GaussFit fit{};
   DoubleVector p(3);
   DoubleMatrix xi(3, 3);
@@ -81,4 +86,10 @@ std::optional<GaussFit> FitGaussian(const ClassHistogram& histogram, const std::
 KineticRate KineticRateOf(const GaussianParams& fit, double exposureTime) {
   const double rate = std::exp(fit.centre) / exposureTime;
   return {rate, fit.width / 2.0 * rate};
+}
+
+BoundsReached BoundsOf(const GaussianParams& fit) {
+  return {.centre = fit.centre - kLeastCentre < kAtBound || kMostCentre - fit.centre < kAtBound,
+          .width = fit.width - kLeastWidth < kAtBound,
+          .amplitude = fit.amplitude - kLeastAmplitude < kAtBound};
 }

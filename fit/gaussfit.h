@@ -27,6 +27,19 @@ struct GaussFit {
 // the centre, kept within -9 ... -1, in steps of 0.1 along each parameter alone. Nothing when
 // the minimiser reaches one of its iteration limits.
 std::optional<GaussFit> FitGaussian(const ClassHistogram& histogram, const std::vector<double>& values);
+// The same fit from the mean of ln v over those values, however it was summed.
+std::optional<GaussFit> FitGaussianFromMean(const ClassHistogram& histogram, double meanLn);
+
+// The bounds of the allowed region that a fit ended on. The centre on -9 or -1: the class's
+// rates lie beyond what the fit can say, and its rate is a limit. The width on 0.5: the class
+// is narrower than the fit can show, and its stdev is a limit. The amplitude on 1: the fit
+// found next to nothing.
+struct BoundsReached {
+  bool centre = false;
+  bool width = false;
+  bool amplitude = false;
+};
+BoundsReached BoundsOf(const GaussianParams& fit);
 
 // What a fit of a class was made on and gave: the class's histogram then, and the Gaussian.
 struct ClassGaussian {

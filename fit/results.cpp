@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "fit/gaussfit.h"
+
 namespace {
 
 constexpr int kDigits = 6;
@@ -22,12 +24,34 @@ std::string Joined(const std::vector<std::string>& cells, char separator) {
   return line + "\n";
 }
 
+// Flags in one cell: a bar between them, which no flag and no separator of the tables holds.
+std::string JoinedFlags(const std::vector<std::string>& flags) {
+  std::string cell;
+  for (const std::string& flag : flags) cell += (cell.empty() ? "" : " | ") + flag;
+  return cell;
+}
+
 }  // namespace
 
 std::vector<std::string> ResultColumns() {
   return {"class",       "rate",       "rate_low",    "rate_high", "width",          "pooled_rate",
           "pooled_low",  "pooled_high", "transitions", "molecules", "replicates_used", "source",
-          "exposure_s"};
+          "exposure_s",  "flags"};
+}
+
+std::vector<std::string> ResultFlags(const ClassFit& fit) {
+  const ClassUncertainty& u = fit.uncertainty;
+  std::vector<std::string> flags;
+  const BoundsReached bounds = BoundsOf(fit.gaussian);
+  if (bounds.centre) flags.push_back("at bound: the class's rates lie beyond the fit's range; the rate is a limit");
+  if (bounds.width) flags.push_back("width at bound: the class is narrower than the fit can show; the stdev is a limit");
+  if (bounds.amplitude) flags.push_back("amplitude at bound: the fit found next to nothing");
+  if (u.molecules < kLeastMoleculesForInterval)
+    flags.push_back("too few molecules for an interval (" + std::to_string(u.molecules) + " of at least " +
+                    std::to_string(kLeastMoleculesForInterval) + ")");
+  if (u.failed > 0)
+    flags.push_back(std::to_string(u.failed) + " of " + std::to_string(u.replicates) + " replicates failed");
+  return flags;
 }
 
 std::vector<std::string> ResultCells(const ResultRow& row) {
@@ -47,7 +71,8 @@ std::vector<std::string> ResultCells(const ResultRow& row) {
           std::to_string(u.molecules),
           std::to_string(u.replicates - u.failed),
           row.fit.rule.circle ? "circle" : "cutoffs",
-          Number(row.fit.exposureTime)};
+          Number(row.fit.exposureTime),
+          JoinedFlags(ResultFlags(row.fit))};
 }
 
 std::string ResultsCsv(const ResultsSource& source, const std::vector<ResultRow>& rows) {
@@ -90,11 +115,12 @@ std::string RateTip(const ClassFit& fit, double exposureNow) {
   const ClassUncertainty& u = fit.uncertainty;
   std::string tip;
   if (u.rate)
-    tip = "95 % interval " + Number(u.rate->low) + " ... " + Number(u.rate->high) + " s^-1";
+    tip = "95 % interval " + Number(u.rate->low) + " ... " + Number(u.rate->high) + " s^-1 (bootstrap over " +
+          std::to_string(u.molecules) + " molecules, " + std::to_string(u.replicates - u.failed) + " of " +
+          std::to_string(u.replicates) + " replicates)";
   else
     tip = "no interval";
-  tip += " (bootstrap over " + std::to_string(u.molecules) + " molecules, " + std::to_string(u.replicates - u.failed) +
-         " of " + std::to_string(u.replicates) + " replicates)";
+  for (const std::string& flag : ResultFlags(fit)) tip += "; " + flag;
   if (u.pooledRate) {
     tip += "; pooled rate " + Number(*u.pooledRate) + " s^-1";
     if (u.pooled) tip += " (" + Number(u.pooled->low) + " ... " + Number(u.pooled->high) + ")";

@@ -30,6 +30,10 @@ struct ResultsSource {
 // The columns of the table, in order.
 std::vector<std::string> ResultColumns();
 
+// What a reader of the rate must know of it, each a phrase without comma: a fit that ended on
+// a bound (BoundsOf), a class of too few molecules for an interval, replicates that failed.
+std::vector<std::string> ResultFlags(const ClassFit& fit);
+
 // The cells of a row under those columns: numbers with 6 significant digits and a point, an
 // empty cell where there is no value (an interval no replicate gave).
 std::vector<std::string> ResultCells(const ResultRow& row);

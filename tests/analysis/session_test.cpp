@@ -105,7 +105,50 @@ TEST(Session, AFitKeepsEverythingItWasMadeWith) {
   EXPECT_EQ(RateTip(*fit, 0.05).find("fitted with exposure"), std::string::npos);
   const std::vector<ResultRow> rows = session.Results();
   ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ(ResultCells(rows[0]).back(), "0.05");
+  const std::vector<std::string> cells = ResultCells(rows[0]);
+  EXPECT_EQ(cells[12], "0.05");
+  // Its rates lie within 0.1 of ln 0.018: narrower than the fit's least width.
+  EXPECT_EQ(cells[13], "width at bound: the class is narrower than the fit can show; the stdev is a limit");
+}
+
+// `molecules` molecules whose 1->2 rates per frame spread about `typical`.
+Session OneClass(int molecules, double typical) {
+  Session session;
+  std::vector<TransitionRecord> records;
+  std::vector<std::string> files;
+  for (int k = 0; k < molecules; ++k) {
+    records.push_back({0.2, 0.8, typical * std::exp(0.5 * std::sin(1.3 * k)), 0, 1.0 + k % 3});
+    files.push_back("molecule" + std::to_string(k) + ".dat");
+  }
+  session.Adopt(TransitionRecords(records), files);
+  EXPECT_TRUE(session.SetStates(2).done);
+  EXPECT_TRUE(session.Lock().done);
+  return session;
+}
+
+TEST(Session, ARateTheFitCannotVouchForIsFlaggedAndFewMoleculesGetNoInterval) {
+  TempDir dir;
+  const auto flags = [](const Session& session) { return ResultCells(session.Results().front()).back(); };
+  // A handful of molecules: the rate, but no interval, and the reason in every table and the tip.
+  Session few = OneClass(9, 0.02);
+  ASSERT_TRUE(few.Fit(1, 2).done);
+  const std::vector<std::string> cells = ResultCells(few.Results().front());
+  EXPECT_EQ(cells[2], "");
+  EXPECT_EQ(cells[3], "");
+  EXPECT_EQ(cells[10], "0");  // no replicate drawn
+  EXPECT_EQ(flags(few), "too few molecules for an interval (9 of at least 10)");
+  EXPECT_EQ(RateTip(*few.FitOf(1, 2), 0.1).rfind("no interval; too few molecules for an interval (9 of at least 10)", 0), 0u);
+  // Ten are enough; a replicate whose fit did not finish is counted.
+  Session ten = OneClass(10, 0.02);
+  ASSERT_TRUE(ten.Fit(1, 2).done);
+  const ClassUncertainty& u = ten.FitOf(1, 2)->uncertainty;
+  EXPECT_TRUE(u.rate);
+  EXPECT_EQ(flags(ten), u.failed ? std::to_string(u.failed) + " of 1000 replicates failed" : "");
+  // Rates of 0.6 per frame lie beyond the fit's range (ln above -1): the rate is the bound's.
+  Session fast = OneClass(40, 0.6);
+  ASSERT_TRUE(fast.Fit(1, 2).done);
+  EXPECT_NEAR(fast.FitOf(1, 2)->rate, std::exp(-1.0) / 0.1, 1e-5);
+  EXPECT_EQ(flags(fast), "at bound: the class's rates lie beyond the fit's range; the rate is a limit");
 }
 
 TEST(Session, ACircleRebuildsItsClassFromTheRecordsInsideIt) {

@@ -5,11 +5,18 @@
 #include <cmath>
 
 #include "fit/bootstrap.h"
+#include "fit/gaussfit.h"
+#include "selection/classlists.h"
 
 namespace {
 
 constexpr std::size_t kPerMolecule = 4;  // 2 x 2 records a molecule
 constexpr double kExposure = 0.1;
+
+// A replicate's fit starts from the mean ln v summed molecule by molecule, where a class list
+// sums it value by value: the start differs in its last bits, and the fit, which runs until a
+// sweep gains nothing, ends within this share of the rate the list's fit gives.
+constexpr double kStartRoundingShare = 1e-7;
 
 // Class 1->2 of 2 states (cutoffs 0.5, 1): records 0.2 -> 0.8 of the molecules.
 ClassRule OneToTwo() { return {0, 1, 2, {0.5, 1.0}, true, {}}; }
@@ -45,10 +52,10 @@ TEST(Bootstrap, IdenticalMoleculesGiveAnIntervalOfNoWidth) {
   const ClassUncertainty u = EstimateUncertainty(alike, kPerMolecule, OneToTwo(), kExposure, 200);
   ASSERT_TRUE(u.rate && u.pooled && u.pooledRate);
   EXPECT_EQ(u.failed, 0);
-  EXPECT_EQ(u.rate->low, *fitted);
-  EXPECT_EQ(u.rate->high, *fitted);
-  EXPECT_EQ(u.pooled->low, *u.pooledRate);
-  EXPECT_EQ(u.pooled->high, *u.pooledRate);
+  EXPECT_EQ(u.rate->low, u.rate->high);
+  EXPECT_NEAR(u.rate->low, *fitted, kStartRoundingShare * *fitted);
+  EXPECT_EQ(u.pooled->low, u.pooled->high);
+  EXPECT_NEAR(u.pooled->low, *u.pooledRate, 1e-12 * *u.pooledRate);
   EXPECT_DOUBLE_EQ(*u.pooledRate, 4.0 / (50.0 + 2 * 100.0 / 3 + 20.0) / kExposure);
   EXPECT_EQ(u.molecules, 30);
 }
@@ -80,6 +87,46 @@ TEST(Bootstrap, IsTheSameOnEveryRunAndAnyNumberOfThreads) {
   EXPECT_EQ(one.rate->high, three.rate->high);
   EXPECT_EQ(one.pooled->low, three.pooled->low);
   EXPECT_EQ(one.failed, three.failed);
+}
+
+// A replicate is the class the drawn molecules make: the same as rebuilding the class list from
+// their records, drawn in that order, and fitting it. Weighted records of many transitions, rates
+// outside the histogram or the fit's range, molecules with two records or none in the class.
+TEST(Bootstrap, AReplicateIsTheClassListRebuiltFromItsDrawnMolecules) {
+  TransitionRecords records;
+  for (int m = 0; m < 24; ++m) {
+    const double rate = 0.03 * std::exp(0.4 * std::sin(1.7 * m));
+    records.push_back({0.2, 0.8, rate, 0, 1.0 + m % 5 * 250.5});
+    records.push_back({0.3, 0.7, m % 3 == 0 ? 1.5 : rate * 1.3, 0, 2});  // 1.5: in no bin, out of range
+    records.push_back({0.8, 0.2, 0.03, 0, 2});
+    records.push_back(m % 4 == 0 ? TransitionRecord{0.2, 0.8, 4e-5, 0, 1} : TransitionRecord{0, 0, 0, 0, 0});
+  }
+  for (int m = 0; m < 4; ++m)  // molecules that add nothing to the class
+    for (int r = 0; r < 4; ++r) records.push_back({0.8, 0.8, 0.05, 0, 1});
+  const std::size_t molecules = records.size() / kPerMolecule;
+  for (const bool weighted : {true, false}) {
+    ClassRule rule = OneToTwo();
+    rule.weighted = weighted;
+    for (int b = 0; b < 40; ++b) {
+      const std::vector<std::size_t> draws = ReplicateDraws(rule, b, molecules);
+      TransitionRecords rebuilt;
+      for (std::size_t m : draws)
+        for (std::size_t r = m * kPerMolecule; r < (m + 1) * kPerMolecule; ++r) rebuilt.push_back(records[r]);
+      const std::vector<double> list = *ClassListOf(rebuilt, rule);
+      const auto fit = FitGaussian(HistogramOf(list), InRangeValues(list));
+      ASSERT_TRUE(fit);
+      const double rate = KineticRateOf(fit->fitted, kExposure).rate;
+      const ReplicateRates replicate = ReplicateOf(records, kPerMolecule, rule, draws, kExposure);
+      ASSERT_TRUE(replicate.fitted && replicate.pooled);
+      EXPECT_NEAR(*replicate.fitted, rate, kStartRoundingShare * rate) << b;
+      EXPECT_NEAR(*replicate.pooled, *PooledRate(rebuilt, rule, kExposure), 1e-12 * *replicate.pooled) << b;
+    }
+  }
+  // Drawn so that the class would pass the class lists' limit, it is no replicate at all.
+  TransitionRecords huge = {{0.2, 0.8, 0.05, 0, 3e7}, {0, 0, 0, 0, 0}, {0, 0, 0, 0, 0}, {0, 0, 0, 0, 0}};
+  const ReplicateRates over = ReplicateOf(huge, kPerMolecule, OneToTwo(), {0, 0}, kExposure);
+  EXPECT_FALSE(over.fitted || over.pooled);
+  EXPECT_TRUE(ReplicateOf(huge, kPerMolecule, OneToTwo(), {0}, kExposure).fitted);
 }
 
 }  // namespace
