@@ -112,12 +112,23 @@ Outcome Session::WriteLog() const {
 
 ExportData Session::ExportContents(std::optional<SelectionCircle> shownCircle) const {
   ExportData data;
-  data.map = {grid_, colours_, states_, cutoffs_, Locked(), shownCircle};
+  // Every change of the weighting rebuilds the map: the grid is weighted as the session is.
+  data.map = {grid_, colours_, states_, cutoffs_, Locked(), weighted_, shownCircle};
   data.results = Results();
   data.source = Source(LocalDateTime());
+  // The transitions of a class as the window title counts those of a load: every record's
+  // number of transitions above 0, summed, rounded to a whole number.
+  const auto transitionsOf = [&](const ClassRule& rule) {
+    double sum = 0;
+    for (std::size_t r = 0; r < records_.size(); ++r)
+      if (const TransitionRecord record = records_[r]; record.count > 0 && InClass(record, rule)) sum += record.count;
+    constexpr double kMostTransitions = 1e18;  // keeps the conversion defined
+    return std::isfinite(sum) ? std::llround(std::min(sum, kMostTransitions)) : 0LL;
+  };
   for (const ResultRow& row : data.results)
     data.classes.push_back({row.from, row.to, row.fit.histogram, row.fit.gaussian, row.fit.exposureTime,
-                            row.fit.rate, row.fit.uncertainty.rate});
+                            row.fit.rate, row.fit.uncertainty.rate, row.fit.uncertainty.molecules,
+                            transitionsOf(row.fit.rule)});
   return data;
 }
 

@@ -1,16 +1,20 @@
 #include "export/classfigure.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <numbers>
 #include <vector>
 
-#include "reports/densitygrid.h"
+#include "app/windowtitle.h"
 
 namespace {
 
-// Ticks of the ln axis: -10, -8, ..., 0.
-constexpr double kLnTickStep = 2.0;
+// At most this many ticks of the ln axis: -10, -8, ..., 0 over the fixed range.
+constexpr int kLnTicks = 6;
+// A rate axis with fewer labelled decades than this labels the 2 and 5 between them too, and
+// then, if still short of it, every tick.
+constexpr int kFewestRateLabels = 2;
 // The counts axis reaches this share above the highest bar or curve, and has at most this many
 // labelled values.
 constexpr double kHeadroom = 1.05;
@@ -19,12 +23,18 @@ constexpr int kCountTicks = 6;
 constexpr int kCurvePoints = 401;
 // Room beside the plot on the right, for the half of the last tick label that reaches out.
 constexpr double kRightRoomPt = 10.0;
-constexpr double kHeadingLinePt = kHeadingFontPt * 1.3;
+// Heading lines are this many times their font size apart; the first starts this far below
+// the figure's top, for the superscript of s^-1.
+constexpr double kHeadingLineSpacing = 1.3;
+constexpr double kHeadingTopPt = 1.0;
 // s^-1 as the axis title and the heading write it.
 constexpr char kPerSecond[] = "s\xE2\x81\xBB\xC2\xB9";
 constexpr char kArrow[] = " \xE2\x86\x92 ";
 constexpr char kEnDash[] = "\xE2\x80\x93";
-constexpr int kHeadingDigits = 3;
+// Numbers with more decimals than this, or as large as kLargestFixed, are written as tick
+// labels are (a heading's numbers are never that far out).
+constexpr int kMostDecimals = 15;
+constexpr double kLargestFixed = 1e15;
 
 constexpr Pixel kBarFill = 0x9ECAE1;
 constexpr Pixel kBarEdge = 0x3182BD;
@@ -46,24 +56,43 @@ double CountAxisTop(const ClassFigureData& fitted) {
 struct PlotScale {
   Box plot;
   double top;  // the count at the plot's top edge
-  double X(double lnRate) const { return plot.x + (lnRate - kHistogramStart) / (kHistogramEnd - kHistogramStart) * plot.width; }
+  LnRange range;
+  double X(double lnRate) const { return plot.x + (lnRate - range.low) / (range.high - range.low) * plot.width; }
   double Y(double count) const { return plot.Bottom() - count / top * plot.height; }
 };
 
+// Whether the multiple m of a decade is labelled at level 0 (decades alone), 1 (1, 2 and 5)
+// or 2 (every multiple).
+bool LabelledAt(int m, int level) { return m == 1 || (level >= 1 && (m == 2 || m == 5)) || level >= 2; }
+
 // The rate in s^-1 that a point of the ln axis stands for is e^x / exposure: decades of s^-1
-// with the 2 ... 9 between them as short ticks.
+// with the 2 ... 9 between them as short ticks. A range too narrow for two decades labels more.
 std::vector<AxisTick> RateTicks(const PlotScale& scale, double exposure) {
   std::vector<AxisTick> ticks;
   if (!(exposure > 0) || !std::isfinite(exposure)) return ticks;
-  const double lowest = std::exp(kHistogramStart) / exposure, highest = std::exp(kHistogramEnd) / exposure;
+  struct RateTick {
+    double x;
+    double rate;
+    int m;
+  };
+  std::vector<RateTick> inRange;
+  const double lowest = std::exp(scale.range.low) / exposure, highest = std::exp(scale.range.high) / exposure;
   for (double decade = std::floor(std::log10(lowest)); decade <= std::ceil(std::log10(highest)); decade += 1.0) {
     const double base = std::pow(10.0, decade);
     for (int m = 1; m <= 9; ++m) {
       const double rate = m * base;
       const double x = std::log(rate * exposure);
-      if (x < kHistogramStart || x > kHistogramEnd) continue;
-      ticks.push_back({scale.X(x), m == 1 ? TickText(rate, 6) : std::string(), m != 1});
+      if (x >= scale.range.low && x <= scale.range.high) inRange.push_back({x, rate, m});
     }
+  }
+  int level = 0;
+  const auto labels = [&](int at) {
+    return std::count_if(inRange.begin(), inRange.end(), [at](const RateTick& t) { return LabelledAt(t.m, at); });
+  };
+  while (level < 2 && labels(level) < kFewestRateLabels) ++level;
+  for (const RateTick& t : inRange) {
+    const bool labelled = LabelledAt(t.m, level);
+    ticks.push_back({scale.X(t.x), labelled ? TickText(t.rate, 6) : std::string(), !labelled});
   }
   return ticks;
 }
@@ -88,7 +117,7 @@ void DrawCurve(cairo_t* cr, const PlotScale& scale, const GaussianParams& gaussi
   cairo_rectangle(cr, scale.plot.x, scale.plot.y, scale.plot.width, scale.plot.height);
   cairo_clip(cr);
   for (int k = 0; k < kCurvePoints; ++k) {
-    const double x = kHistogramStart + (kHistogramEnd - kHistogramStart) * k / (kCurvePoints - 1);
+    const double x = scale.range.low + (scale.range.high - scale.range.low) * k / (kCurvePoints - 1);
     const double y = GaussianAt(gaussian, x);
     if (!std::isfinite(y)) continue;
     cairo_line_to(cr, scale.X(x), scale.Y(std::min(y, scale.top * 2)));
@@ -110,7 +139,7 @@ void DrawAxes(cairo_t* cr, const PlotScale& scale, double exposure) {
   SetFont(cr, kTickFontPt);
   const double labelHeight = DigitHeight(cr);
   std::vector<AxisTick> lnTicks;
-  for (double x = kHistogramStart; x <= kHistogramEnd; x += kLnTickStep) lnTicks.push_back({scale.X(x), TickText(x)});
+  for (double x : NiceTicks(scale.range.low, scale.range.high, kLnTicks)) lnTicks.push_back({scale.X(x), TickText(x)});
   DrawHorizontalTicks(cr, plot.Bottom(), lnTicks, true);
   DrawHorizontalTicks(cr, plot.y, RateTicks(scale, exposure), false);
   std::vector<AxisTick> countTicks;
@@ -133,40 +162,153 @@ double CountLabelWidth(cairo_t* cr, double top) {
   return widest;
 }
 
+// The decimals that `digits` significant digits of `value` take once rounded: 3 for 0.404446,
+// 1 for 12.3456, 2 for 0.9996 (which rounds to 1.00), -1 for 1234.5 (1230).
+int DecimalsOf(double value, int digits) {
+  char text[40];
+  const char* end = std::to_chars(text, text + sizeof text, value, std::chars_format::scientific, digits - 1).ptr;
+  const char* e = std::find(static_cast<const char*>(text), end, 'e');
+  if (e == end) return digits - 1;
+  const char* from = e + 1 < end && e[1] == '+' ? e + 2 : e + 1;
+  int exponent = 0;
+  std::from_chars(from, end, exponent);
+  return digits - 1 - exponent;
+}
+
+// `value` with `decimals` decimals; a negative number of decimals rounds to tens, hundreds...
+std::string AtDecimals(double value, int decimals, int digits) {
+  if (!std::isfinite(value) || std::abs(value) >= kLargestFixed || std::abs(decimals) > kMostDecimals)
+    return TickText(value, digits);
+  if (decimals >= 0) return FixedText(value, decimals);
+  const double unit = std::pow(10.0, -decimals);
+  return FixedText(std::round(value / unit) * unit, 0);
+}
+
+// The words of a heading line, each a place where the line may break.
+std::vector<std::string> HeadingWords(const ClassFigureData& fitted, int digits) {
+  const int places = std::clamp(digits, kFewestHeadingDigits, kMostHeadingDigits);
+  const bool fixed = fitted.rate > 0 && std::isfinite(fitted.rate);
+  const int decimals = fixed ? DecimalsOf(fitted.rate, places) : 0;
+  const auto number = [&](double value) { return fixed ? AtDecimals(value, decimals, places) : TickText(value, places); };
+  std::vector<std::string> words = {std::to_string(fitted.from) + kArrow + std::to_string(fitted.to) + ": " +
+                                    number(fitted.rate) + " " + kPerSecond};
+  if (fitted.interval)
+    words.push_back("(95 % CI " + number(fitted.interval->low) + kEnDash + number(fitted.interval->high) + ")");
+  return words;
+}
+
+std::vector<std::string> SampleWords(const ClassFigureData& fitted) {
+  std::vector<std::string> words;
+  if (fitted.molecules > 0)
+    words.push_back(WithThousands(fitted.molecules) + (fitted.molecules == 1 ? " molecule" : " molecules"));
+  if (fitted.molecules > 0 || fitted.transitions > 0)
+    words.push_back(WithThousands(fitted.transitions) + (fitted.transitions == 1 ? " transition" : " transitions"));
+  if (words.empty()) return words;
+  words.front() = "n = " + words.front();
+  if (words.size() > 1) words.front() += ",";
+  return words;
+}
+
+std::string Joined(const std::vector<std::string>& words) {
+  std::string line;
+  for (const std::string& word : words) line += (line.empty() ? "" : " ") + word;
+  return line;
+}
+
+// The heading's lines unbroken: the class with its rate, then the sample.
+std::vector<std::string> WholeHeadingLines(const ClassFigureData& fitted, const ClassStyle& style) {
+  std::vector<std::string> lines = {ClassHeading(fitted, style.digits)};
+  if (const std::string sample = ClassSampleText(fitted); !sample.empty()) lines.push_back(sample);
+  return lines;
+}
+
+// `words` on as few lines of `width` as they go, in the current font; a word wider than that
+// stands on a line of its own.
+void BreakInto(cairo_t* cr, const std::vector<std::string>& words, double width, std::vector<std::string>& lines) {
+  std::string line;
+  for (const std::string& word : words) {
+    const std::string longer = line.empty() ? word : line + " " + word;
+    if (line.empty() || TextWidth(cr, longer) <= width) {
+      line = longer;
+    } else {
+      lines.push_back(line);
+      line = word;
+    }
+  }
+  if (!line.empty()) lines.push_back(line);
+}
+
 }  // namespace
 
-std::string ClassHeading(const ClassFigureData& fitted) {
-  std::string heading = std::to_string(fitted.from) + kArrow + std::to_string(fitted.to) + ": " +
-                        TickText(fitted.rate, kHeadingDigits) + " " + kPerSecond;
-  if (fitted.interval)
-    heading += " (95 % CI " + TickText(fitted.interval->low, kHeadingDigits) + kEnDash +
-               TickText(fitted.interval->high, kHeadingDigits) + ")";
-  return heading;
-}
+std::string ClassHeading(const ClassFigureData& fitted, int digits) { return Joined(HeadingWords(fitted, digits)); }
+
+std::string ClassSampleText(const ClassFigureData& fitted) { return Joined(SampleWords(fitted)); }
 
 std::string ClassFileStem(const ClassFigureData& fitted) {
   return "class-" + std::to_string(fitted.from) + "-" + std::to_string(fitted.to);
 }
 
-Box PlaceClassPlot(cairo_t* cr, const Box& box, const ClassFigureData& fitted) {
+LnRange ClassLnRange(const ClassHistogram& histogram, HistogramRange range) {
+  const LnRange whole{kHistogramStart, kHistogramEnd};
+  if (range == HistogramRange::Fixed) return whole;
+  int first = kHistogramBins, last = -1;
+  for (int k = 0; k < kHistogramBins; ++k)
+    if (histogram.counts[static_cast<std::size_t>(k)] > 0) {
+      first = std::min(first, k);
+      last = k;
+    }
+  if (last < 0) return whole;
+  const int from = std::max(0, first - kDataRangeMarginBins);
+  const int to = std::min(kHistogramBins, last + 1 + kDataRangeMarginBins);
+  return {kHistogramStart + from * kBinWidth, kHistogramStart + to * kBinWidth};
+}
+
+double ClassHeadingSize(cairo_t* cr, const ClassFigureData& fitted, const ClassStyle& style, double width) {
+  double size = kHeadingFontPt;
+  for (const std::string& line : WholeHeadingLines(fitted, style))
+    size = std::min(size, FittingFontSize(cr, line, kHeadingFontPt, width - 2 * kHeadingMarginPt));
+  return std::max(size, kTickFontPt);
+}
+
+ClassHeadingLayout ClassHeadingAt(cairo_t* cr, const ClassFigureData& fitted, const ClassStyle& style, double sizePt,
+                                  double width) {
+  ClassHeadingLayout heading;
+  heading.sizePt = sizePt;
+  SetFont(cr, sizePt);
+  BreakInto(cr, HeadingWords(fitted, style.digits), width - 2 * kHeadingMarginPt, heading.lines);
+  BreakInto(cr, SampleWords(fitted), width - 2 * kHeadingMarginPt, heading.lines);
+  heading.roomLines = heading.lines.size();
+  return heading;
+}
+
+ClassHeadingLayout LayOutClassHeading(cairo_t* cr, const ClassFigureData& fitted, const ClassStyle& style,
+                                      double width) {
+  return ClassHeadingAt(cr, fitted, style, ClassHeadingSize(cr, fitted, style, width), width);
+}
+
+double HeadingHeight(double sizePt, std::size_t lines) {
+  return kHeadingTopPt + static_cast<double>(lines) * sizePt * kHeadingLineSpacing;
+}
+
+Box PlaceClassPlot(cairo_t* cr, const Box& box, const ClassFigureData& fitted, const ClassHeadingLayout& heading) {
   SetFont(cr, kTickFontPt);
   const double labels = kTickPt + kLabelGapPt + DigitHeight(cr) + kTitleGapPt + kTitleLinePt;
   const double left = kTickPt + kLabelGapPt + CountLabelWidth(cr, CountAxisTop(fitted)) + kTitleGapPt + kTitleLinePt;
-  const double top = kHeadingLinePt + labels;
+  const double top = HeadingHeight(heading.sizePt, std::max(heading.roomLines, heading.lines.size())) + labels;
   return {box.x + left, box.y + top, std::max(0.0, box.width - left - kRightRoomPt),
           std::max(0.0, box.height - top - labels)};
 }
 
-double ClassHeadingSize(cairo_t* cr, const ClassFigureData& fitted, double width) {
-  return FittingFontSize(cr, ClassHeading(fitted), kHeadingFontPt, width - 2 * kRightRoomPt);
-}
-
-void DrawClassFigure(cairo_t* cr, const Box& box, const ClassFigureData& fitted, double headingPt) {
-  const PlotScale scale{PlaceClassPlot(cr, box, fitted), CountAxisTop(fitted)};
+void DrawClassFigure(cairo_t* cr, const Box& box, const ClassFigureData& fitted, const ClassStyle& style,
+                     const ClassHeadingLayout& heading) {
+  const PlotScale scale{PlaceClassPlot(cr, box, fitted, heading), CountAxisTop(fitted),
+                        ClassLnRange(fitted.histogram, style.range)};
   DrawBars(cr, scale, fitted.histogram);
   DrawCurve(cr, scale, fitted.gaussian);
   DrawAxes(cr, scale, fitted.exposureTime);
-  SetFont(cr, headingPt);
+  SetFont(cr, heading.sizePt);
   SetColour(cr, kInk);
-  DrawText(cr, ClassHeading(fitted), box.x + box.width / 2, box.y + 1.0, {0.5, 0.0});
+  for (std::size_t k = 0; k < heading.lines.size(); ++k)
+    DrawText(cr, heading.lines[k], box.x + box.width / 2,
+             box.y + kHeadingTopPt + static_cast<double>(k) * heading.sizePt * kHeadingLineSpacing, {0.5, 0.0});
 }

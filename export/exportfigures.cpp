@@ -1,23 +1,41 @@
 // The figures of an export, drawn with Cairo.
 #include <algorithm>
+#include <cmath>
 
 #include "export/classfigure.h"
 #include "export/exportset.h"
 #include "export/figurefile.h"
+#include "export/mapcolours.h"
 #include "export/mapfigure.h"
 
 namespace {
 
 constexpr double kSheetMarginPt = 4.0;
+// The overview's own heading, above the panels.
+constexpr double kOverviewTitlePt = kHeadingFontPt;
 
-FigureText MapText(const ExportData& data) {
+FigureText MapText(const ExportData& data, const ExportOptions& options) {
+  const double maximum = data.map.grid.maximum;
+  const std::string scale =
+      options.scale == ColourScale::Log
+          ? "on a log scale from " + TickText(maximum / std::pow(10.0, kLogScaleDecades)) +
+                " (a thousandth of the maximum, and every density below it) to " + TickText(maximum)
+          : "from 0 to " + TickText(maximum);
+  const std::string spot = data.map.weighted ? "the record's transitions" : "1";
+  const std::string axes = options.orientation == MapOrientation::AsOnScreen
+                               ? options.finalName + " across and " + options.initialName + " down"
+                               : options.initialName + " across and " + options.finalName + " up";
   return {"Transition density map",
-          "Initial value against final value, each from 0 to 1, in the colours of the colour bar "
-          "(Transition density, 0 to " + TickText(data.map.grid.maximum) + ")."};
+          axes + ", each from 0 to 1, in the colours of the colour bar (" +
+              DensityName(data.map) + ", " + scale + "). Each cell holds, summed over the records, " + spot +
+              " times exp(-d^2 / " + TickText(kSpotSpread) +
+              "), d the distance from the record's point (initial, final) to the cell's: a spot of height 1 and "
+              "standard deviation " + TickText(std::sqrt(kSpotSpread / 2), 2) + " around each record."};
 }
 
-FigureText ClassText(const ClassFigureData& fitted) {
-  return {ClassHeading(fitted),
+FigureText ClassText(const ClassFigureData& fitted, const ClassStyle& style) {
+  const std::string sample = ClassSampleText(fitted);
+  return {ClassHeading(fitted, style.digits) + (sample.empty() ? "" : "; " + sample),
           "Histogram of ln(rate per frame) of the class with the fitted Gaussian; Count against ln(rate per frame), "
           "and the rate in s^-1 above."};
 }
@@ -29,29 +47,69 @@ std::string OverviewHeading(const ExportData& data) {
          (classes == 1 ? " fitted class" : " fitted classes");
 }
 
-FigureSize OverviewSize(const ExportData& data) {
-  const std::size_t panels = data.classes.size() + 1;
-  const std::size_t rows = (panels + kOverviewColumns - 1) / kOverviewColumns;
-  return {kOverviewWidthMm, kOverviewHeadingMm + static_cast<double>(rows) * kOverviewPanelHeightMm};
+std::size_t OverviewRows(const ExportData& data) {
+  return (data.classes.size() + 1 + kOverviewColumns - 1) / kOverviewColumns;
 }
 
-void DrawOverview(cairo_t* cr, double width, const ExportData& data, MapOrientation orientation) {
-  SetFont(cr, kHeadingFontPt, true);
+// A panel of the sheet: `k` counts from the map, row by row, in a sheet of width `width`.
+Box OverviewCell(double width, double cellHeight, std::size_t k) {
+  const double cellWidth = (width - 2 * kSheetMarginPt) / kOverviewColumns;
+  const double x = kSheetMarginPt + static_cast<double>(k % kOverviewColumns) * cellWidth;
+  const double y = kOverviewHeadingMm * kPointsPerMm + static_cast<double>(k / kOverviewColumns) * cellHeight;
+  return Box{x + kSheetMarginPt, y, cellWidth - 2 * kSheetMarginPt, cellHeight - kSheetMarginPt};
+}
+
+// Every heading of the sheet in one size, the largest at which each line fits (never below the
+// tick labels' size), and room above every plot for the longest of them.
+std::vector<ClassHeadingLayout> OverviewHeadings(cairo_t* cr, double width, const ExportData& data,
+                                                 const ClassStyle& style) {
+  const double headingWidth = OverviewCell(width, 0, 0).width;
+  double sizePt = kHeadingFontPt;
+  for (const ClassFigureData& fitted : data.classes)
+    sizePt = std::min(sizePt, ClassHeadingSize(cr, fitted, style, headingWidth));
+  std::vector<ClassHeadingLayout> headings;
+  std::size_t room = 1;
+  for (const ClassFigureData& fitted : data.classes) {
+    headings.push_back(ClassHeadingAt(cr, fitted, style, sizePt, headingWidth));
+    room = std::max(room, headings.back().lines.size());
+  }
+  for (ClassHeadingLayout& heading : headings) heading.roomLines = room;
+  return headings;
+}
+
+// The sheet grows with its headings: each line beyond the first makes every panel taller.
+FigureSize OverviewSize(const ExportData& data, const ClassStyle& style) {
+  const double width = kOverviewWidthMm * kPointsPerMm;
+  // Measured as the vector surfaces measure text: without hinted metrics.
+  cairo_surface_t* scratch = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1, 1);
+  cairo_t* cr = cairo_create(scratch);
+  cairo_font_options_t* font = cairo_font_options_create();
+  cairo_font_options_set_hint_metrics(font, CAIRO_HINT_METRICS_OFF);
+  cairo_set_font_options(cr, font);
+  const std::vector<ClassHeadingLayout> headings = OverviewHeadings(cr, width, data, style);
+  cairo_font_options_destroy(font);
+  cairo_destroy(cr);
+  cairo_surface_destroy(scratch);
+  double extraPt = 0;
+  if (!headings.empty()) {
+    const ClassHeadingLayout& longest = headings.front();
+    extraPt = HeadingHeight(longest.sizePt, longest.roomLines) - HeadingHeight(longest.sizePt, 1);
+  }
+  const double panelMm = kOverviewPanelHeightMm + extraPt / kPointsPerMm;
+  return {kOverviewWidthMm, kOverviewHeadingMm + static_cast<double>(OverviewRows(data)) * panelMm};
+}
+
+void DrawOverview(cairo_t* cr, double width, double height, const ExportData& data, const MapFigureData& map,
+                  const ExportOptions& options) {
+  SetFont(cr, kOverviewTitlePt, true);
   SetColour(cr, 0x000000);
   DrawText(cr, OverviewHeading(data), width / 2, kOverviewHeadingMm * kPointsPerMm / 2, {0.5, 0.5});
-  const double cellWidth = (width - 2 * kSheetMarginPt) / kOverviewColumns;
-  const double cellHeight = kOverviewPanelHeightMm * kPointsPerMm;
-  const auto cell = [&](std::size_t k) {
-    const double x = kSheetMarginPt + static_cast<double>(k % kOverviewColumns) * cellWidth;
-    const double y = kOverviewHeadingMm * kPointsPerMm + static_cast<double>(k / kOverviewColumns) * cellHeight;
-    return Box{x + kSheetMarginPt, y, cellWidth - 2 * kSheetMarginPt, cellHeight - kSheetMarginPt};
-  };
-  DrawMapFigure(cr, cell(0), data.map, orientation);
-  // Every heading of the sheet in one size, the largest at which each fits.
-  double headingPt = kHeadingFontPt;
-  for (const ClassFigureData& fitted : data.classes)
-    headingPt = std::min(headingPt, ClassHeadingSize(cr, fitted, cell(0).width));
-  for (std::size_t k = 0; k < data.classes.size(); ++k) DrawClassFigure(cr, cell(k + 1), data.classes[k], headingPt);
+  const double cellHeight = (height - kOverviewHeadingMm * kPointsPerMm) / static_cast<double>(OverviewRows(data));
+  DrawMapFigure(cr, OverviewCell(width, cellHeight, 0), map, MapStyleOf(options));
+  const ClassStyle style = ClassStyleOf(options);
+  const std::vector<ClassHeadingLayout> headings = OverviewHeadings(cr, width, data, style);
+  for (std::size_t k = 0; k < data.classes.size(); ++k)
+    DrawClassFigure(cr, OverviewCell(width, cellHeight, k + 1), data.classes[k], style, headings[k]);
 }
 
 }  // namespace
@@ -65,18 +123,23 @@ std::optional<std::vector<ExportFile>> FigureFiles(const ExportData& data, const
     drawn = drawn && !bytes.empty();
     files.push_back({stem + "." + FormatExtension(format), std::move(bytes)});
   };
+  MapFigureData map = data.map;
+  if (options.colours == MapColours::Perceptual) map.colours = PerceptualColours();
+  const MapStyle mapStyle = MapStyleOf(options);
+  const ClassStyle classStyle = ClassStyleOf(options);
+  const FigureText mapText = MapText(data, options);
   for (FigureFormat format : options.formats) {
-    add("map", format, {kMapFigureWidthMm, kMapFigureHeightMm}, MapText(data), [&](cairo_t* cr, double w, double h) {
-      DrawMapFigure(cr, {0, 0, w, h}, data.map, options.orientation);
+    add("map", format, {kMapFigureWidthMm, kMapFigureHeightMm}, mapText, [&](cairo_t* cr, double w, double h) {
+      DrawMapFigure(cr, {0, 0, w, h}, map, mapStyle);
     });
     for (const ClassFigureData& fitted : data.classes)
-      add(ClassFileStem(fitted), format, {kClassFigureWidthMm, kClassFigureHeightMm}, ClassText(fitted),
+      add(ClassFileStem(fitted), format, {kClassFigureWidthMm, kClassFigureHeightMm}, ClassText(fitted, classStyle),
           [&](cairo_t* cr, double w, double h) {
-            DrawClassFigure(cr, {0, 0, w, h}, fitted, ClassHeadingSize(cr, fitted, w));
+            DrawClassFigure(cr, {0, 0, w, h}, fitted, classStyle, LayOutClassHeading(cr, fitted, classStyle, w));
           });
     if (!data.classes.empty())
-      add("overview", format, OverviewSize(data), {"Varnel overview: " + OverviewHeading(data), MapText(data).description},
-          [&](cairo_t* cr, double w, double) { DrawOverview(cr, w, data, options.orientation); });
+      add("overview", format, OverviewSize(data, classStyle), {"Varnel overview: " + OverviewHeading(data), mapText.description},
+          [&](cairo_t* cr, double w, double h) { DrawOverview(cr, w, h, data, map, options); });
   }
   if (!drawn) return std::nullopt;
   return files;

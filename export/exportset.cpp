@@ -29,6 +29,12 @@ const char* FormatExtension(FigureFormat format) {
   return "";
 }
 
+MapStyle MapStyleOf(const ExportOptions& options) {
+  return {options.orientation, options.scale, options.initialName, options.finalName};
+}
+
+ClassStyle ClassStyleOf(const ExportOptions& options) { return {options.digits, options.range}; }
+
 std::optional<std::vector<ExportFile>> ExportFiles(const ExportData& data, const ExportOptions& options) {
   auto files = FigureFiles(data, options);
   if (!files) return std::nullopt;

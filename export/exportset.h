@@ -8,11 +8,21 @@
 
 #include "export/figuredata.h"
 #include "export/figureformat.h"
+#include "export/figurestyle.h"
 
 struct ExportOptions {
   std::vector<FigureFormat> formats = {FigureFormat::Svg, FigureFormat::Pdf, FigureFormat::Png};
   MapOrientation orientation = MapOrientation::InitialAcross;
+  MapColours colours = MapColours::Table;
+  ColourScale scale = ColourScale::Linear;
+  std::string initialName = kDefaultInitialName;  // the map's axis titles
+  std::string finalName = kDefaultFinalName;
+  HistogramRange range = HistogramRange::Fixed;
+  int digits = kDefaultHeadingDigits;  // of the rates in the class headings
 };
+
+MapStyle MapStyleOf(const ExportOptions& options);
+ClassStyle ClassStyleOf(const ExportOptions& options);
 
 struct ExportFile {
   std::string name;  // within the folder
@@ -23,6 +33,8 @@ struct ExportFile {
 // columns wide.
 inline constexpr double kOverviewWidthMm = 180.0;
 inline constexpr int kOverviewColumns = 3;
+// A panel's height with a heading of one line; each further line of the longest heading of
+// the sheet makes every panel that much taller.
 inline constexpr double kOverviewPanelHeightMm = 52.0;
 inline constexpr double kOverviewHeadingMm = 9.0;
 

@@ -25,6 +25,7 @@ struct MapFigureData {
   int states = 0;  // the cutoffs in force are those of slots 0 ... states - 2
   Cutoffs cutoffs{};
   bool locked = false;  // locked cutoffs cut both axes, unlocked ones only the final value
+  bool weighted = true;  // the grid's spots were weighted by the records' transitions
   std::optional<SelectionCircle> circle;  // the shown class's circle, when circles are in use
 };
 
@@ -37,6 +38,8 @@ struct ClassFigureData {
   double exposureTime = 0;  // s per frame, what the rate axis in s^-1 is read with
   double rate = 0;          // s^-1
   std::optional<Interval> interval;  // its 95 % interval, s^-1
+  int molecules = 0;         // reports with a record in the class
+  long long transitions = 0;  // the transitions of the class's records, as the window title counts them
 };
 
 struct ExportData {

@@ -34,11 +34,13 @@ constexpr std::array<ScriptCommandInfo, 27> kCommands = {{
     {C::Results, "results", 0, 0, "results",
      "\"Results...\" of the system menu: prints the results table as tab-separated lines, a header and a row per "
      "fitted class"},
-    {C::Export, "export", 1, 4, "export DIR [--format FORMAT] [--as-on-screen]",
+    {C::Export, "export", 1, SIZE_MAX, "export DIR [--format FORMAT] [--as-on-screen] [OPTIONS]",
      "\"Export figures and tables...\" of the system menu into the folder DIR (made when missing; a relative DIR "
      "lies in the folder of the loaded reports, where every output goes): the map, "
      "each fitted class and an overview in FORMAT `svg`, `pdf`, `png` (300 dpi) or `all` (the default), with "
-     "`density.csv`, `histograms.csv` and `results.csv`; `--as-on-screen` lays the map as the window shows it"},
+     "`density.csv`, `histograms.csv` and `results.csv`; `--as-on-screen` lays the map as the window shows it; "
+     "OPTIONS `--colours`, `--colour-scale`, `--initial-name`, `--final-name`, `--histogram-range` and `--digits` "
+     "choose colours, scale, axis names, range and digits as \"Figures and tables for a paper\" says"},
     {C::Exposure, "exposure", 1, 1, "exposure SECONDS",
      "the exposure time per frame that the next fits divide by, as \"Exposure time (s)\" takes it"},
     {C::Peaks, "peaks", 1, 1, "peaks K", "K, the records of a report are K x K, as \"Peaks in report\" takes it"},

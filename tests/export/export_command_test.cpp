@@ -87,3 +87,33 @@ TEST(ExportScript, WritesTheChosenFormatIntoTheFolderAndRefusesBadOptionsAndFold
   EXPECT_NE(noFolder.err.find("usage: export DIR [--format FORMAT] [--as-on-screen]"), std::string::npos)
       << noFolder.err;
 }
+
+TEST(ExportScript, TakesEveryFigureOptionWithANameInQuotesAndRefusesAWrongValue) {
+  TempDir dir;
+  std::filesystem::copy(std::string(VARNEL_SOURCE_DIR) + "/examples/reports", dir / "reports");
+  // A wrong value first, while the reports' folder holds nothing of ours.
+  dir.Write("bad.vsc", "files reports/*.dat\nclick IDC_LOAD_FILES\nexport again --colour-scale loga\n");
+  const ProgramRun bad = RunProgram(VARNEL_PROGRAM, "--script bad.vsc");
+  EXPECT_EQ(bad.status, 4);
+  EXPECT_EQ(bad.err, "varnel: Export: --colour-scale takes linear or log, not \"loga\".\n");
+  EXPECT_FALSE(std::filesystem::exists(dir / "reports/again"));
+
+  dir.Write("run.vsc",
+            "files reports/*.dat\nclick IDC_LOAD_FILES\n"
+            "type IDC_STATE_COUNT 3\nclick IDC_LOCK_CUTOFFS\nclick IDC_PICK_NEXT\nclick IDC_FIT_GAUSSIAN\n"
+            "export out --format svg --colours perceptual --colour-scale log --initial-name \"FRET before\" "
+            "--final-name \"FRET after\" --histogram-range data --digits 4\n");
+  const ProgramRun run = RunProgram(VARNEL_PROGRAM, "--script run.vsc");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::string map = dir.Read("reports/out/map.svg");
+  for (const char* said : {"FRET before across and FRET after up", "Transitions, Gaussian-weighted, on a log scale"})
+    EXPECT_NE(map.find(said), std::string::npos) << said;
+  // The heading's rate with four digits.
+  const std::string fitted = dir.Read("reports/out/class-1-2.svg");
+  const std::size_t title = fitted.find("<title>1 \xE2\x86\x92 2: ");
+  ASSERT_NE(title, std::string::npos);
+  const std::string rate = fitted.substr(title + 16, fitted.find(' ', title + 16) - title - 16);
+  std::size_t digits = 0;
+  for (std::size_t k = rate.find_first_not_of("0."); k < rate.size(); ++k) digits += rate[k] != '.';
+  EXPECT_EQ(digits, 4u) << rate;
+}

@@ -20,15 +20,17 @@ constexpr double kExposure = 0.1;
 
 // Per molecule, a 1->2 transition of 2 states (0.2 -> 0.8) at e^(-4 + 0.05 (k mod 11 - 5))
 // per frame, and a 2->1 transition at e^-2; the map rebuilt, 2 states locked, 1->2 fitted.
-Session FittedSession(const TempDir& dir) {
+// Each record stands for `transitions` transitions, weighted or not as `weighted` says.
+Session FittedSession(const TempDir& dir, double transitions = 1, bool weighted = true) {
   std::vector<TransitionRecord> records;
   std::vector<std::string> files;
   for (int k = 0; k < kMolecules; ++k) {
-    records.push_back({0.2, 0.8, std::exp(-4.0 + 0.05 * (k % 11 - 5)), 0, 1});
-    records.push_back({0.8, 0.2, std::exp(-2.0), 0, 1});
+    records.push_back({0.2, 0.8, std::exp(-4.0 + 0.05 * (k % 11 - 5)), 0, transitions});
+    records.push_back({0.8, 0.2, std::exp(-2.0), 0, transitions});
     files.push_back("molecule" + std::to_string(k) + ".dat");
   }
   Session session;
+  session.SetWeighted(weighted);
   session.Adopt(TransitionRecords(records), files, (dir.path() / "").string());
   EXPECT_TRUE(session.RebuildMap().messages.empty());
   EXPECT_TRUE(session.SetStates(2).done);
@@ -132,6 +134,20 @@ TEST(ExportContents, AFittedClassComesWithTheHistogramItWasFittedToAndItsRate) {
     ASSERT_TRUE(std::getline(csv, line));
     EXPECT_EQ(std::strtod(Cells(line)[2].c_str(), nullptr), fittedTo.counts[static_cast<std::size_t>(k)]);
   }
+}
+
+TEST(ExportContents, AFittedClassSaysHowManyMoleculesAndTransitionsItHolds) {
+  TempDir dir;
+  // Unweighted, each record enters the class list once, but stands for 2.5 transitions: the
+  // class 1->2 holds 40 molecules and 40 x 2.5 = 100 transitions, the title's way of counting.
+  const Session session = FittedSession(dir, 2.5, false);
+  const ExportData data = session.ExportContents(std::nullopt);
+  ASSERT_EQ(data.classes.size(), 1u);
+  EXPECT_EQ(data.classes[0].molecules, kMolecules);
+  EXPECT_EQ(data.classes[0].transitions, 100);
+  EXPECT_EQ(session.FitOf(1, 2)->transitions, kMolecules);
+  EXPECT_FALSE(data.map.weighted);
+  EXPECT_TRUE(FittedSession(dir).ExportContents(std::nullopt).map.weighted);
 }
 
 TEST_F(ExportDialogTest, TheMapHasTheCutoffsOfTheLockAndTheShownCircleOnlyWhileCirclesAreUsed) {

@@ -35,7 +35,7 @@ inline MapFigureData BlockMap() {
 }
 
 // Class 1->2: a peak of 40 in bin 30 falling off by 1.5 d^2 over four bins to each side, with a
-// Gaussian of area 20 at -3.9 and width 0.8; exposure 0.1 s.
+// Gaussian of area 20 at -3.9 and width 0.8; exposure 0.1 s; 12 molecules, 1,065 transitions.
 inline ClassFigureData FittedClass() {
   ClassFigureData fitted;
   fitted.from = 1;
@@ -49,6 +49,8 @@ inline ClassFigureData FittedClass() {
   fitted.exposureTime = 0.1;
   fitted.rate = 0.2024191;  // e^-3.9 / 0.1
   fitted.interval = Interval{0.18, 0.23};
+  fitted.molecules = 12;
+  fitted.transitions = 1065;
   return fitted;
 }
 

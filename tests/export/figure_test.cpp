@@ -24,13 +24,15 @@ constexpr double kPngScale = 300.0 / 72.0;  // pixels per point at 300 dpi
 std::string RenderMap(FigureFormat format, MapOrientation orientation) {
   const MapFigureData map = BlockMap();
   return RenderFigure(format, {kMapFigureWidthMm, kMapFigureHeightMm}, {"Transition density map", "desc"},
-                      [&](cairo_t* cr, double w, double h) { DrawMapFigure(cr, {0, 0, w, h}, map, orientation); });
+                      [&](cairo_t* cr, double w, double h) { DrawMapFigure(cr, {0, 0, w, h}, map, {orientation}); });
 }
 
 std::string RenderClass(FigureFormat format) {
   const ClassFigureData fitted = FittedClass();
   return RenderFigure(format, {kClassFigureWidthMm, kClassFigureHeightMm}, {ClassHeading(fitted), "desc"},
-                      [&](cairo_t* cr, double w, double h) { DrawClassFigure(cr, {0, 0, w, h}, fitted, 10.0); });
+                      [&](cairo_t* cr, double w, double h) {
+                        DrawClassFigure(cr, {0, 0, w, h}, fitted, {}, ClassHeadingAt(cr, fitted, {}, 10.0, w));
+                      });
 }
 
 // Where the map's plot lies on the map figure's page, in points.
@@ -158,23 +160,212 @@ TEST(FigureFileTest, PdfRendersWithTheSameCellColoursInBothOrientationsAndHoldsI
   }
   const ProgramRun text = RunProgram("pdftotext", "map.pdf -");
   ASSERT_EQ(text.status, 0) << text.err;
-  for (const char* title : {"Initial value", "Final value", "Transition density", "0.0", "0.2", "1.0"})
+  for (const char* title : {"Initial value", "Final value", "Transitions,", "Gaussian-weighted", "0.0", "0.2", "1.0"})
     EXPECT_NE(text.out.find(title), std::string::npos) << title << " in:\n" << text.out;
 
   Save(dir / "class.pdf", RenderClass(FigureFormat::Pdf));
   const ProgramRun classText = RunProgram("pdftotext", "class.pdf -");
   ASSERT_EQ(classText.status, 0) << classText.err;
-  // The heading: class, rate e^-3.9 / 0.1 = 0.202 s^-1, interval; the axes and their ticks.
-  for (const char* title : {"1 \xE2\x86\x92 2: 0.202 s", "95 % CI 0.18\xE2\x80\x93" "0.23", "ln(rate per frame)",
+  // The heading: class, rate e^-3.9 / 0.1 = 0.202 s^-1, interval, n; the axes and their ticks.
+  for (const char* title : {"1 \xE2\x86\x92 2: 0.202 s", "95 % CI 0.180\xE2\x80\x93" "0.230", "ln(rate per frame)",
+                            "n = 12 molecules, 1,065 transitions",
                             "Count", "rate (s", "\xE2\x88\x92" "10", "0.01", "0.1"})
     EXPECT_NE(classText.out.find(title), std::string::npos) << title << " in:\n" << classText.out;
 }
 
 TEST(FigureFileTest, ClassHeadingNamesTheClassRateAndIntervalToThreeDigitsAndLeavesOutAMissingInterval) {
   ClassFigureData fitted = FittedClass();
-  EXPECT_EQ(ClassHeading(fitted), "1 \xE2\x86\x92 2: 0.202 s\xE2\x81\xBB\xC2\xB9 (95 % CI 0.18\xE2\x80\x93" "0.23)");
+  EXPECT_EQ(ClassHeading(fitted), "1 \xE2\x86\x92 2: 0.202 s\xE2\x81\xBB\xC2\xB9 (95 % CI 0.180\xE2\x80\x93" "0.230)");
   fitted.interval.reset();
   fitted.rate = 1234.5;
-  EXPECT_EQ(ClassHeading(fitted), "1 \xE2\x86\x92 2: 1.23e+03 s\xE2\x81\xBB\xC2\xB9");
+  EXPECT_EQ(ClassHeading(fitted), "1 \xE2\x86\x92 2: 1230 s\xE2\x81\xBB\xC2\xB9");
   EXPECT_EQ(ClassFileStem(fitted), "class-1-2");
+}
+
+namespace {
+
+// A scratch context to measure text with, as the figures do.
+struct Scratch {
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1, 1);
+  cairo_t* cr = cairo_create(surface);
+  ~Scratch() {
+    cairo_destroy(cr);
+    cairo_surface_destroy(surface);
+  }
+};
+
+ClassFigureData WithRate(double rate, double low, double high) {
+  ClassFigureData fitted = FittedClass();
+  fitted.rate = rate;
+  fitted.interval = Interval{low, high};
+  return fitted;
+}
+
+// A heading too long for an overview panel at any size: a rate with many digits, a large n.
+ClassFigureData LongHeadingClass() {
+  ClassFigureData fitted = WithRate(0.000123456, 0.000101234, 0.000145678);
+  fitted.from = 10;
+  fitted.to = 9;
+  fitted.molecules = 12345;
+  fitted.transitions = 1234567;
+  return fitted;
+}
+
+constexpr char kArrow[] = " \xE2\x86\x92 ";
+constexpr char kPerSecond[] = " s\xE2\x81\xBB\xC2\xB9";
+constexpr char kDash[] = "\xE2\x80\x93";
+
+}  // namespace
+
+TEST(ClassHeadingTest, RoundsTheRateToItsDigitsAndWritesTheIntervalWithAsManyDecimals) {
+  EXPECT_EQ(ClassHeading(WithRate(0.404446, 0.36999, 0.43912)),
+            std::string("1") + kArrow + "2: 0.404" + kPerSecond + " (95 % CI 0.370" + kDash + "0.439)");
+  EXPECT_EQ(ClassHeading(WithRate(12.3456, 11.04, 13.9)),
+            std::string("1") + kArrow + "2: 12.3" + kPerSecond + " (95 % CI 11.0" + kDash + "13.9)");
+  // 0.9996 rounds up to 1.00: two decimals, not three.
+  EXPECT_EQ(ClassHeading(WithRate(0.9996, 0.95, 1.04)),
+            std::string("1") + kArrow + "2: 1.00" + kPerSecond + " (95 % CI 0.95" + kDash + "1.04)");
+  // Three digits of 1234.5 end at the tens.
+  EXPECT_EQ(ClassHeading(WithRate(1234.5, 1180.2, 1294.0)),
+            std::string("1") + kArrow + "2: 1230" + kPerSecond + " (95 % CI 1180" + kDash + "1290)");
+  // Other digits: two and five.
+  EXPECT_EQ(ClassHeading(WithRate(0.404446, 0.36999, 0.43912), 2),
+            std::string("1") + kArrow + "2: 0.40" + kPerSecond + " (95 % CI 0.37" + kDash + "0.44)");
+  EXPECT_EQ(ClassHeading(WithRate(12.3456, 11.04, 13.9), 5),
+            std::string("1") + kArrow + "2: 12.346" + kPerSecond + " (95 % CI 11.040" + kDash + "13.900)");
+}
+
+TEST(ClassHeadingTest, SaysHowManyMoleculesAndTransitionsTheClassHolds) {
+  ClassFigureData fitted = FittedClass();
+  fitted.molecules = 40;
+  fitted.transitions = 1065;
+  EXPECT_EQ(ClassSampleText(fitted), "n = 40 molecules, 1,065 transitions");
+  fitted.molecules = 1;
+  fitted.transitions = 1;
+  EXPECT_EQ(ClassSampleText(fitted), "n = 1 molecule, 1 transition");
+  fitted.molecules = 0;
+  fitted.transitions = 7;
+  EXPECT_EQ(ClassSampleText(fitted), "n = 7 transitions");
+  fitted.transitions = 0;
+  EXPECT_EQ(ClassSampleText(fitted), "");
+}
+
+TEST(ClassRangeTest, TheDataRangeSpansTheOccupiedBinsWithTwoEmptyBinsEitherSide) {
+  ClassHistogram histogram;
+  for (int k : {20, 21, 23, 24}) histogram.counts[static_cast<std::size_t>(k)] = 3.0;
+  // Bins 18 ... 26: from -10 + 18 x 0.2 to -10 + 27 x 0.2.
+  LnRange range = ClassLnRange(histogram, HistogramRange::Data);
+  EXPECT_NEAR(range.low, -6.4, 1e-12);
+  EXPECT_NEAR(range.high, -4.6, 1e-12);
+  range = ClassLnRange(histogram, HistogramRange::Fixed);
+  EXPECT_EQ(range.low, -10.0);
+  EXPECT_EQ(range.high, 0.0);
+  // The margin stops at the histogram's ends.
+  ClassHistogram ends;
+  ends.counts[1] = 1.0;
+  ends.counts[48] = 1.0;
+  range = ClassLnRange(ends, HistogramRange::Data);
+  EXPECT_EQ(range.low, -10.0);
+  EXPECT_NEAR(range.high, 0.0, 1e-12);
+  // Nothing to fit the range to: the fixed one.
+  range = ClassLnRange(ClassHistogram{}, HistogramRange::Data);
+  EXPECT_EQ(range.low, -10.0);
+  EXPECT_EQ(range.high, 0.0);
+}
+
+TEST(ClassRangeTest, TheFigureOfTheDataRangeTicksTheRangeAndLabelsTheRatesWithinIt) {
+  // The fixture fills bins 26 ... 34: the range is bins 24 ... 36, ln -5.2 ... -2.6, ticked at
+  // -5, -4, -3; the rates e^-5.2 / 0.1 = 0.055 ... e^-2.6 / 0.1 = 0.74 s^-1 hold one decade,
+  // 0.1, so 0.2 and 0.5 are labelled too.
+  const ClassFigureData fitted = FittedClass();
+  const ClassStyle style{3, HistogramRange::Data};
+  const std::string pdf = RenderFigure(FigureFormat::Pdf, {kClassFigureWidthMm, kClassFigureHeightMm}, {"c", "d"},
+                                       [&](cairo_t* cr, double w, double h) {
+                                         // No heading: its numbers would read as tick labels.
+                                         DrawClassFigure(cr, {0, 0, w, h}, fitted, style, {kHeadingFontPt, {}, 2});
+                                       });
+  TempDir dir;
+  Save(dir / "class.pdf", pdf);
+  const ProgramRun text = RunProgram("pdftotext", "class.pdf -");
+  ASSERT_EQ(text.status, 0) << text.err;
+  for (const char* label : {"\xE2\x88\x92" "5", "\xE2\x88\x92" "4", "\xE2\x88\x92" "3", "0.1", "0.2", "0.5"})
+    EXPECT_NE(text.out.find(label), std::string::npos) << label << " in:\n" << text.out;
+  for (const char* outside : {"\xE2\x88\x92" "10", "\xE2\x88\x92" "6", "0.01"})
+    EXPECT_EQ(text.out.find(outside), std::string::npos) << outside << " in:\n" << text.out;
+}
+
+TEST(OverviewTest, APanelHeadingTooLongForItsPanelBreaksIntoLinesAtNoLessThanTheTickLabelSize) {
+  Scratch scratch;
+  const ClassFigureData fitted = LongHeadingClass();
+  // A third of the 180 mm sheet, less the margins: about 159 points.
+  const double panel = 159.0;
+  const double size = ClassHeadingSize(scratch.cr, fitted, {}, panel);
+  EXPECT_GE(size, kTickFontPt);
+  const ClassHeadingLayout heading = ClassHeadingAt(scratch.cr, fitted, {}, size, panel);
+  EXPECT_GE(heading.lines.size(), 3u);
+  std::string joined;
+  SetFont(scratch.cr, size);
+  for (const std::string& line : heading.lines) {
+    EXPECT_LE(TextWidth(scratch.cr, line), panel - 2 * kHeadingMarginPt) << line;
+    joined += (joined.empty() ? "" : " ") + line;
+  }
+  EXPECT_EQ(joined, ClassHeading(fitted) + " " + ClassSampleText(fitted));
+  // The plot starts below every line.
+  const Box plot = PlaceClassPlot(scratch.cr, {0, 0, panel, 200}, fitted, heading);
+  EXPECT_GE(plot.y, HeadingHeight(size, heading.lines.size()));
+}
+
+TEST(OverviewTest, TheSheetGrowsToGiveLongHeadingsTheirLines) {
+  ExportData data;
+  data.map = BlockMap();
+  data.classes = {LongHeadingClass()};
+  ExportOptions png;
+  png.formats = {FigureFormat::Png};
+  const auto files = FigureFiles(data, png);
+  ASSERT_TRUE(files);
+  ASSERT_EQ(files->back().name, "overview.png");
+  // One row of panels with a one-line heading would be 9 + 52 = 61 mm: 720.5 pixels.
+  EXPECT_GT(BigEndian(files->back().bytes, 20), 721u);
+}
+
+TEST(MapFigureTest, ValueTicksThinOutOnASmallMap) {
+  Scratch scratch;
+  // "0.0" at 8 pt is about 12.7 points wide, and labels keep 4 points apart: ticks 0.2 apart
+  // need a side of 1.005 / 0.2 x 16.7 = 84 points, 0.5 apart 34 points.
+  EXPECT_EQ(ValueTickStep(scratch.cr, 150.0), 0.2);
+  EXPECT_EQ(ValueTickStep(scratch.cr, 60.0), 0.5);
+  EXPECT_EQ(ValueTickStep(scratch.cr, 20.0), 1.0);
+}
+
+TEST(MapFigureTest, TheColourBarNamesWhatACellHoldsAndTheAxesTakeTheirNames) {
+  MapFigureData map = BlockMap();
+  EXPECT_EQ(DensityName(map), "Transitions, Gaussian-weighted");
+  map.weighted = false;
+  EXPECT_EQ(DensityName(map), "Records, Gaussian-weighted");
+  map.weighted = true;
+  const MapStyle style{MapOrientation::InitialAcross, ColourScale::Log, "FRET before", "FRET after"};
+  const std::string pdf = RenderFigure(FigureFormat::Pdf, {kMapFigureWidthMm, kMapFigureHeightMm}, {"m", "d"},
+                                       [&](cairo_t* cr, double w, double h) { DrawMapFigure(cr, {0, 0, w, h}, map, style); });
+  TempDir dir;
+  Save(dir / "map.pdf", pdf);
+  const ProgramRun text = RunProgram("pdftotext", "map.pdf -");
+  ASSERT_EQ(text.status, 0) << text.err;
+  // The log bar of a maximum of 10 is labelled 0.01, 0.1, 1 and 10.
+  for (const char* label : {"FRET before", "FRET after", "Gaussian-weighted", "(log scale)", "0.01", "0.1", "10"})
+    EXPECT_NE(text.out.find(label), std::string::npos) << label << " in:\n" << text.out;
+  EXPECT_EQ(text.out.find("Initial value"), std::string::npos);
+}
+
+TEST(MapFigureTest, TheLogScaleColoursTheHalfDensityBlockAtItsLogEntry) {
+  // Block A holds half the maximum: 255 x (3 + log10 0.5) / 3 = 229.4, entry 229.
+  const MapFigureData map = BlockMap();
+  const MapStyle style{MapOrientation::InitialAcross, ColourScale::Log};
+  TempDir dir;
+  Save(dir / "map.png", RenderFigure(FigureFormat::Png, {kMapFigureWidthMm, kMapFigureHeightMm}, {"m", "d"},
+                                     [&](cairo_t* cr, double w, double h) { DrawMapFigure(cr, {0, 0, w, h}, map, style); }));
+  const auto raster = ReadRaster(dir / "map.png");
+  ASSERT_TRUE(raster);
+  const int middle = (kBlockLow + kBlockHigh) / 2;
+  const Spot a = CellPixel(MapPlot(), MapOrientation::InitialAcross, middle, 200 - middle);
+  EXPECT_EQ(raster->At(a.x, a.y), Entry(229));
 }
