@@ -40,15 +40,15 @@ TEST(ImportFolderMoved, TheCleanUpFollowsTheFolderItMadeAndNoTargetAppearsInTheN
   TempDir dir;
   fs::create_directory(dir / "data");
   std::string error;
-  const auto pending = PendingFolder::Create(dir / "data/out", error);
+  const std::string out = (dir.path() / "data" / "out").string();
+  const auto pending = PendingFolder::Create(out, error);
   ASSERT_TRUE(pending) << error;
   for (const char* name : {"m_1.dat", "m_2.dat", "m_3.dat"}) ASSERT_TRUE(pending->Write(name, "report\n", error));
   // The user moves the folder away while the reports are written, and makes a new one of its name.
   fs::rename(dir / "data", dir / "moved");
   fs::create_directory(dir / "data");
   EXPECT_FALSE(pending->Commit(error));
-  EXPECT_EQ(error, "cannot make " + dir / "data/out" + ": " + dir / "data" +
-                       " was moved or replaced while the reports were written");
+  EXPECT_EQ(error, "cannot make " + out + ": " + dir / "data" + " was moved or replaced while the reports were written");
   const std::string left = pending->Discard();
   EXPECT_TRUE(Listing(dir / "data").empty());
   if (kWindows) {
