@@ -4,12 +4,14 @@
 #include <array>
 #include <filesystem>
 #include <iterator>
+#include <map>
 #include <memory>
 #include <new>
 
 #include "app/analysis_types.h"
 
 #include "import/counting.h"
+#include "import/foldersystem.h"
 #include "import/reportfolder.h"
 #include "import/tracefile.h"
 #include "reports/parallel.h"
@@ -52,6 +54,47 @@ std::string SkippedOfKind(const std::vector<SkippedMolecule>& skipped, SkipReaso
   for (std::size_t k = 0; k < names.size() && k < kNamesShown; ++k) text += (k ? ", " : "") + names[k];
   if (names.size() > kNamesShown) text += ", and " + std::to_string(names.size() - kNamesShown) + " more";
   return text + ")";
+}
+
+// "a.txt (again as ./a.txt), b.txt (again as link.txt)"
+std::string RepeatedText(const std::vector<RepeatedFile>& repeated) {
+  std::string text;
+  for (std::size_t k = 0; k < repeated.size() && k < kNamesShown; ++k)
+    text += (k ? ", " : "") + repeated[k].first + " (again as " + repeated[k].path + ")";
+  if (repeated.size() > kNamesShown) text += ", and " + std::to_string(repeated.size() - kNamesShown) + " more";
+  return text;
+}
+
+std::string StoppedText(const ImportResult& result) {
+  std::string text;
+  const std::vector<std::string>& removed = result.stoppedRemoved;
+  if (!removed.empty()) {
+    text = removed.size() == 1 ? "removed the hidden folder of a stopped import: "
+                               : "removed the hidden folders of " + std::to_string(removed.size()) + " stopped imports: ";
+    for (std::size_t k = 0; k < removed.size() && k < kNamesShown; ++k) text += (k ? ", " : "") + removed[k];
+    if (removed.size() > kNamesShown) text += ", and " + std::to_string(removed.size() - kNamesShown) + " more";
+  }
+  for (const std::string& kept : result.stoppedKept) text += (text.empty() ? "" : "; ") + ("of a stopped import, " + kept);
+  return text;
+}
+
+// The paths to read, each file once, where it is first named; the others in `repeated`.
+std::vector<std::string> EachFileOnce(const std::vector<std::string>& paths, std::vector<RepeatedFile>& repeated) {
+  std::vector<std::string> once;
+  std::map<FileIdentity, std::size_t> seen;
+  for (const std::string& path : paths) {
+    // A path that leads nowhere is read, and named in the error that follows.
+    const std::optional<FileIdentity> identity = IdentityOf(path);
+    if (identity) {
+      const auto [at, added] = seen.try_emplace(*identity, once.size());
+      if (!added) {
+        repeated.push_back({path, once[at->second]});
+        continue;
+      }
+    }
+    once.push_back(path);
+  }
+  return once;
 }
 
 std::string SkippedText(const ImportResult& result) {
@@ -129,11 +172,13 @@ ImportResult ImportTraces(const std::vector<std::string>& paths, const ImportOpt
     result.error = "reports hold 1 to " + std::to_string(kMaxPeaks) + " peaks, not " + std::to_string(peaks);
     return result;
   }
-  std::vector<Molecule> molecules = ReadMolecules(paths, options, result.error);
+  std::vector<Molecule> molecules = ReadMolecules(EachFileOnce(paths, result.repeated), options, result.error);
   if (!result.error.empty()) return result;
   result.molecules = molecules.size();
   const std::unique_ptr<PendingFolder> pending = PendingFolder::Create(folder, result.error);
   if (!pending) return result;
+  result.stoppedRemoved = pending->Stopped().removed;
+  result.stoppedKept = pending->Stopped().kept;
 
   std::vector<std::string> errors(molecules.size());
   const std::vector<Outcome> outcomes = CountAndWrite(molecules, options.prefix, peaks, *pending, errors);
@@ -141,6 +186,7 @@ ImportResult ImportTraces(const std::vector<std::string>& paths, const ImportOpt
     if (outcomes[m] == Outcome::Failed) {
       result.error = errors[m];
       result.reports.clear();
+      result.leftBehind = pending->Discard();
       return result;
     }
     if (outcomes[m] == Outcome::Written)
@@ -152,9 +198,13 @@ ImportResult ImportTraces(const std::vector<std::string>& paths, const ImportOpt
   }
   if (result.reports.empty()) {
     result.error = "no molecule gives a report: " + SkippedText(result);
+    result.leftBehind = pending->Discard();
     return result;
   }
-  if (!pending->Commit(result.error)) result.reports.clear();
+  if (!pending->Commit(result.error)) {
+    result.reports.clear();
+    result.leftBehind = pending->Discard();
+  }
   return result;
 }
 
@@ -167,9 +217,22 @@ std::string ImportSummary(const ImportResult& result) {
   std::string text = Plural(result.molecules, "molecule", "molecules") + " read, " +
                      Plural(result.reports.size(), "report", "reports") + " written to " + result.folder;
   if (!result.skipped.empty()) text += "; skipped: " + SkippedText(result);
+  if (!result.repeated.empty()) text += "; named more than once, read once: " + RepeatedText(result.repeated);
+  if (const std::string stopped = StoppedText(result); !stopped.empty()) text += "; " + stopped;
   return text;
+}
+
+bool ImportHasNotices(const ImportResult& result) {
+  return !result.skipped.empty() || !result.repeated.empty() || !result.stoppedRemoved.empty() ||
+         !result.stoppedKept.empty();
 }
 
 std::string CannotImportMessage(const std::string& why) {
   return "Cannot import the traces: " + why + ". Nothing was written; the records loaded before are kept.";
+}
+
+std::string CannotImportMessage(const ImportResult& result) {
+  if (result.leftBehind.empty()) return CannotImportMessage(result.error);
+  return "Cannot import the traces: " + result.error + ". No reports folder was made, but " + result.leftBehind +
+         "; the records loaded before are kept.";
 }

@@ -15,20 +15,35 @@ struct SkippedMolecule {
   SkipReason reason;
 };
 
+// A trace file named again, by the same path or another: it is read once, where it is first named.
+struct RepeatedFile {
+  std::string path;   // as named again
+  std::string first;  // as named first
+};
+
 struct ImportResult {
-  std::string error;  // why nothing was written; empty when the reports were
+  std::string error;  // why no report was written; empty when the reports were
+  // After an error: what of this import is left, and where ("" when nothing is). Only a
+  // hidden folder that could not be removed whole; the next import into the same place
+  // removes it.
+  std::string leftBehind;
   std::size_t molecules = 0;
   std::vector<std::string> reports;  // the paths written, in molecule order
   std::vector<SkippedMolecule> skipped;
+  std::vector<RepeatedFile> repeated;
+  std::vector<std::string> stoppedRemoved;  // hidden folders of stopped imports into `folder`, removed
+  std::vector<std::string> stoppedKept;     // what is left of those that could not be removed whole
   std::string folder;
   int peaks = 0;
 };
 
 // Reads the traces at `paths` as `options` lay them out and writes the report of K = `peaks`
 // slots of each molecule into `folder` (which must not exist or be empty), named by the
-// molecule's number: `<prefix>_0001.dat` .... A molecule with more than K levels or fewer than
-// two frames gets no report. Nothing is written when a file cannot be read as the layout asks,
-// when no molecule gets a report, or when the folder cannot be written.
+// molecule's number: `<prefix>_0001.dat` .... A file named more than once (by the same path, or
+// another one that leads to it) is read once. A molecule with more than K levels or fewer than
+// two frames gets no report. No report is written when a file cannot be read as the layout
+// asks, when no molecule gets a report, or when the folder cannot be written. Before writing,
+// the hidden folders that stopped imports into `folder` left are removed.
 ImportResult ImportTraces(const std::vector<std::string>& paths, const ImportOptions& options, int peaks,
                           const std::string& folder);
 
@@ -39,6 +54,15 @@ std::string ReportFolderFor(const ImportOptions& options, const std::vector<std:
 // Why an import wrote nothing, for the user: "Cannot import the traces: WHY. Nothing was written;
 // the records loaded before are kept."
 std::string CannotImportMessage(const std::string& why);
+// The same for an import that failed: when something of it is left, the message says what and
+// where in place of "Nothing was written".
+std::string CannotImportMessage(const ImportResult& result);
 
-// One line: the molecules read, the reports written and where, the molecules skipped and why.
+// One line: the molecules read, the reports written and where, the molecules skipped and why,
+// the files read once that were named more than once, and the hidden folders of stopped
+// imports removed (or left).
 std::string ImportSummary(const ImportResult& result);
+
+// Whether the summary says more than how many reports were written where: whether a user
+// should be shown it.
+bool ImportHasNotices(const ImportResult& result);

@@ -12,9 +12,6 @@
 
 namespace {
 
-// What a trace file is asked for at a time.
-constexpr std::size_t kReadPiece = std::size_t{1} << 16;
-
 // No molecule stays this many frames in one dwell; a longer one is a mistake in the list.
 constexpr double kMostDwellFrames = 1e9;
 // A message quotes at most this much of a field.
@@ -33,6 +30,14 @@ std::string Quoted(std::string_view field) {
   std::string text = "\"";
   for (const char c : field.substr(0, kQuotedBytes)) text += static_cast<unsigned char>(c) < ' ' ? '?' : c;
   return text + (field.size() > kQuotedBytes ? "...\"" : "\"");
+}
+
+// A decimal comma read as a separator would shift every value into another column.
+std::string DecimalCommaWhy(std::string_view field) {
+  std::string pointed(field);
+  std::replace(pointed.begin(), pointed.end(), ',', '.');
+  return Quoted(field) + " is written with a decimal comma; write numbers with a decimal point, as " + pointed +
+         ", and separate the columns by tabs, semicolons, commas or blanks";
 }
 
 std::string NumberText(double value) {
@@ -89,18 +94,18 @@ std::size_t ColumnIndex(const ColumnRef& ref, const Shape& shape, const std::str
     return index;
   }
   if (shape.namesLine == 0) Fail(file, "no header line names the columns; give " + ref.option + " as a column number");
+  // A header of more or fewer names than the rows have columns is split otherwise than they
+  // are: a name would stand over another column's values, or be missed for a shifted one.
+  if (shape.names.size() != shape.columns)
+    Fail(At(file, shape.firstRow), "the header line names " + std::to_string(shape.names.size()) +
+                                       (shape.names.size() == 1 ? " column" : " columns") + ", but the rows have " +
+                                       std::to_string(shape.columns) + ": " + NameList(shape.names));
   const std::string header = At(file, shape.namesLine);
   const std::vector<std::size_t> found = NamedColumns(shape.names, ref.name);
   if (found.empty())
     Fail(header, "no column named " + Quoted(ref.name) + " in this header line: " + NameList(shape.names));
   if (found.size() > 1)
     Fail(header, "more than one column named " + Quoted(ref.name) + " in this header line: " + NameList(shape.names));
-  // A header of more or fewer names than the rows have columns is split otherwise than they
-  // are, and a name would stand over another column's values.
-  if (shape.names.size() != shape.columns)
-    Fail(At(file, shape.firstRow), "the header line names " + std::to_string(shape.names.size()) +
-                                       " columns, but the rows have " + std::to_string(shape.columns) + ": " +
-                                       NameList(shape.names));
   return found.front();
 }
 
@@ -128,24 +133,33 @@ bool IsRow(const std::vector<std::string_view>& fields, std::optional<std::size_
 // The rows of one file: every row checked, its numbers read.
 class Rows {
  public:
-  Rows(std::string_view text, std::string file, const ImportOptions& options) : lines_(text), file_(std::move(file)) {
+  Rows(TraceLines lines, std::string file, const ImportOptions& options)
+      : lines_(std::move(lines)), file_(std::move(file)) {
     bool anyLine = false;
-    // The header line is split only once the first row below it says how.
-    std::string_view header;
+    // The header line is split only once the first row below it says how; a copy, as the
+    // lines below take the place of its text.
+    std::string header;
+    // A table's or dwell list's molecule names are the one column of text in a row.
+    textFields_ = options.layout == TraceLayout::OnePerFile ? 0 : 1;
     for (;;) {
-      if (!lines_.Next()) Fail(file_, anyLine ? "no rows of numbers below the header" : "the file is empty");
+      if (!Advance()) Fail(file_, anyLine ? "no rows of numbers below the header" : "the file is empty");
       anyLine = true;
-      const Separator separator = SeparatorOf(lines_.Line(), header);
-      lines_.SplitAt(separator);
+      separator_ = SeparatorOf(lines_.Line(), header);
+      lines_.SplitAt(separator_);
       shape_.names.clear();
       if (shape_.namesLine != 0) {
         std::vector<std::string_view> names;
-        SplitFields(header, separator, names);
+        SplitFields(header, separator_, names);
         for (const std::string_view name : names) shape_.names.emplace_back(Trimmed(name));
       }
       textColumn_ = TextColumn(options, shape_.names);
-      if (IsRow(lines_.Fields(), textColumn_)) break;
-      header = lines_.Line();
+      const bool row = IsRow(lines_.Fields(), textColumn_);
+      // Split at its decimal commas, a row of semicolons or tabs may still look like one.
+      const std::string_view comma =
+          !row || SplitAtDecimalCommas() ? DecimalCommaIn(lines_.Line(), textFields_) : std::string_view();
+      if (!comma.empty()) Fail(Where(), DecimalCommaWhy(comma));
+      if (row) break;
+      header.assign(lines_.Line());
       shape_.namesLine = lines_.Number();
     }
     shape_.columns = lines_.Fields().size();
@@ -174,6 +188,12 @@ class Rows {
     for (std::size_t k = 0; k < fields.size(); ++k) {
       if (roles_[k] == Role::Text || (roles_[k] == Role::Number && IsNumber(fields[k]))) continue;
       const FieldKind kind = ReadField(fields[k], values_[k]);
+      if (kind == FieldKind::Text) {
+        const std::string_view comma = IsDecimalComma(fields[k]) ? fields[k]
+                                       : SplitAtDecimalCommas()  ? DecimalCommaIn(lines_.Line(), textFields_)
+                                                                 : std::string_view();
+        if (!comma.empty()) Fail(Where(), DecimalCommaWhy(comma));
+      }
       if (kind == FieldKind::Text)
         Fail(Where(), Quoted(fields[k]) + " where a number belongs (column " + std::to_string(k + 1) + ")");
       if (kind == FieldKind::NotFinite && roles_[k] == Role::Value)
@@ -182,7 +202,7 @@ class Rows {
     line_ = lines_.Number();
     // A copy: the fields of the next line take the place of these.
     if (textColumn_) text_.assign(fields[*textColumn_]);
-    done_ = !lines_.Next();
+    done_ = !Advance();
     return true;
   }
 
@@ -195,10 +215,27 @@ class Rows {
  private:
   std::string Where() const { return At(file_, lines_.Number()); }
 
+  // Whether the line may be split at decimal commas: split at commas while it holds semicolons
+  // or tabs, which would then be the separators.
+  bool SplitAtDecimalCommas() const {
+    return separator_ == Separator::Comma && lines_.Line().find_first_of(";\t") != std::string_view::npos;
+  }
+
+  // The next line of fields; false at the end of the file. A file that cannot be read on, or
+  // a line too long for a trace, ends the reading.
+  bool Advance() {
+    if (lines_.Next()) return true;
+    if (!lines_.Trouble().empty())
+      Fail(lines_.TroubleLine() > 0 ? At(file_, lines_.TroubleLine()) : file_, lines_.Trouble());
+    return false;
+  }
+
   TraceLines lines_;
   std::string file_;
   Shape shape_;
   std::optional<std::size_t> textColumn_;
+  Separator separator_ = Separator::Any;
+  std::size_t textFields_ = 0;  // fields of a row that may be text
   // What each column must hold: a molecule's name (any text), a number, or a finite number
   // that the layout reads.
   enum class Role { Text, Number, Value };
@@ -308,11 +345,9 @@ std::vector<Molecule> DwellMolecules(Rows& rows, const ImportOptions& options) {
   return molecules.Take();
 }
 
-}  // namespace
-
-TraceReading ReadTraceText(std::string_view text, const std::string& name, const ImportOptions& options) {
+TraceReading ReadTraceLines(TraceLines lines, const std::string& name, const ImportOptions& options) {
   try {
-    Rows rows(text, name, options);
+    Rows rows(std::move(lines), name, options);
     switch (options.layout) {
       case TraceLayout::OnePerFile:
         return {OneMolecule(rows, options), {}};
@@ -327,25 +362,25 @@ TraceReading ReadTraceText(std::string_view text, const std::string& name, const
   }
 }
 
+}  // namespace
+
+TraceReading ReadTraceText(std::string_view text, const std::string& name, const ImportOptions& options) {
+  return ReadTraceLines(TraceLines(text), name, options);
+}
+
 TraceReading ReadTraceFile(const std::string& path, const ImportOptions& options) {
   const auto failed = [&](const std::string& why) { return TraceReading{{}, path + ": " + why}; };
   // Not waiting: a pipe without a writer would hold an ordinary open for ever.
   const sysfile::OpenedFile file = sysfile::OpenForReading(path);
   if (file.notAFile) return failed("is not a file");
   if (file.handle < 0) return failed(std::string("cannot be opened: ") + std::strerror(file.error));
-  std::string text;
-  int readError = 0;
-  for (;;) {
-    const std::size_t got = text.size();
-    text.resize(got + kReadPiece);
-    const long n = sysfile::Read(file.handle, text.data() + got, kReadPiece);
-    text.resize(got + static_cast<std::size_t>(n > 0 ? n : 0));
-    if (n <= 0) {
-      readError = n < 0 ? errno : 0;
-      break;
-    }
-  }
-  sysfile::Close(file.handle);
-  if (readError != 0) return failed(std::string("cannot be read: ") + std::strerror(readError));
-  return ReadTraceText(text, path, options);
+  // Closed however the reading ends, out of memory too.
+  struct ClosedAtEnd {
+    int handle;
+    ~ClosedAtEnd() { sysfile::Close(handle); }
+  } const closed{file.handle};
+  // Read as it is taken apart: what stays in memory is the molecules, not the file.
+  return ReadTraceLines(
+      TraceLines([handle = file.handle](char* data, std::size_t size) { return sysfile::Read(handle, data, size); }),
+      path, options);
 }

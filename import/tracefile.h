@@ -19,13 +19,17 @@ struct TraceReading {
   std::string error;                // "FILE:LINE: why", or "FILE: why"; then no molecules
 };
 
-// The molecules of the file at `path`, laid out as `options` say.
+// The molecules of the file at `path`, laid out as `options` say. The file is read piece by
+// piece as it is taken apart: what stays in memory is the molecules' frames, whatever its size.
 //
 // Leading lines that are not all numbers are a header; the last of them names the columns,
 // split as the first row is split (commas, semicolons or tabs alone when the rows have them), so
-// a name may hold blanks. A name matches one field, in any case, and no other.
+// a name may hold blanks. A name matches one field, in any case, and no other; a column is
+// looked up by name only in a header of as many names as the rows have columns.
 // Every row after it must have as many fields as the first, all of them
-// numbers (a molecule's name may be text); the values the layout reads must be finite.
+// numbers (a molecule's name may be text); the values the layout reads must be finite. Numbers
+// with a decimal comma ("0,1" between semicolons, tabs or blanks) are refused as such, and no
+// line may be longer than kLongestTraceLine.
 TraceReading ReadTraceFile(const std::string& path, const ImportOptions& options);
 
 // The same, for `text` read from a file called `name`.

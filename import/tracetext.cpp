@@ -1,13 +1,18 @@
 #include "import/tracetext.h"
 
 #include <array>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <system_error>
 
 namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+// What a text read piece by piece is asked for at a time.
+constexpr std::size_t kReadPiece = std::size_t{1} << 16;
 
 // What a byte is to the fields of a line: blanks, tabs and the CR of a CR LF line end separate
 // fields, and so do commas and semicolons, which may stand between blanks.
@@ -69,6 +74,26 @@ bool IsPlainDecimal(std::string_view field) {
   return c == end;
 }
 
+bool IsDecimalComma(std::string_view field) {
+  const char* c = field.data();
+  const char* const end = c + field.size();
+  const auto digits = [&] {
+    const char* first = c;
+    while (c != end && IsDigit(*c)) ++c;
+    return c != first;
+  };
+  if (c != end && (*c == '+' || *c == '-')) ++c;
+  if (!digits() || c == end || *c != ',') return false;
+  ++c;
+  if (!digits()) return false;
+  if (c != end && (*c == 'e' || *c == 'E')) {
+    ++c;
+    if (c != end && (*c == '+' || *c == '-')) ++c;
+    if (!digits()) return false;
+  }
+  return c == end;
+}
+
 namespace {
 
 char SeparatorByte(Separator separator) {
@@ -80,6 +105,7 @@ char SeparatorByte(Separator separator) {
     case Separator::Semicolon:
       return ';';
     case Separator::Any:
+    case Separator::Blank:
       break;
   }
   return '\0';
@@ -108,10 +134,13 @@ void SplitFields(std::string_view line, Separator separator, std::vector<std::st
   fields.clear();
   const char byte = SeparatorByte(separator);
   const bool any = separator == Separator::Any;
+  const bool blank = separator == Separator::Blank;
   // The separator of a tab file is no blank to be skipped.
   const auto isBlank = [&](char c) { return ClassOf(c) == kBlank && c != byte; };
-  const auto endsField = [&](char c) { return any ? ClassOf(c) != kFieldByte : c == byte; };
-  const auto isSeparator = [&](char c) { return any ? ClassOf(c) == kSeparator : c == byte; };
+  const auto endsField = [&](char c) {
+    return any ? ClassOf(c) != kFieldByte : blank ? ClassOf(c) == kBlank : c == byte;
+  };
+  const auto isSeparator = [&](char c) { return any ? ClassOf(c) == kSeparator : !blank && c == byte; };
   const char* c = line.data();
   const char* const end = c + line.size();
   const auto skipBlanks = [&] {
@@ -136,20 +165,101 @@ void SplitFields(std::string_view line, Separator separator, std::vector<std::st
   }
 }
 
-TraceLines::TraceLines(std::string_view text) : rest_(text) {
-  if (rest_.substr(0, kByteOrderMark.size()) == kByteOrderMark) rest_.remove_prefix(kByteOrderMark.size());
+std::string_view DecimalCommaIn(std::string_view line, std::size_t textFields) {
+  const Separator separator = HoldsOutsideQuotes(line, ';')    ? Separator::Semicolon
+                              : HoldsOutsideQuotes(line, '\t') ? Separator::Tab
+                                                               : Separator::Blank;
+  std::vector<std::string_view> fields;
+  SplitFields(line, separator, fields);
+  std::string_view found;
+  std::size_t texts = 0;
+  for (const std::string_view field : fields) {
+    double ignored = 0;
+    if (IsDecimalComma(field)) {
+      if (found.empty()) found = field;
+    } else if (!IsPlainDecimal(field) && ReadField(field, ignored) == FieldKind::Text && ++texts > textFields) {
+      return {};
+    }
+  }
+  return found;
+}
+
+TraceLines::TraceLines(std::string_view text)
+    : base_(text.empty() ? "" : text.data()), end_(text.size()), atEnd_(true) {}
+
+TraceLines::TraceLines(ReadBytes read) : read_(std::move(read)), storage_(kReadPiece, '\0') {
+  base_ = storage_.data();
+}
+
+namespace {
+
+std::string LongLineWhy() {
+  return "the line is longer than " + std::to_string(kLongestTraceLine) +
+         " bytes, which no row or header of a trace is: is this a text file whose lines end in LF or CR LF?";
+}
+
+}  // namespace
+
+bool TraceLines::Refill() {
+  if (atEnd_ || !trouble_.empty()) return false;
+  // The unread bytes, the start of a line, move to the front; a line that fills the piece
+  // makes it larger.
+  const std::size_t unread = end_ - begin_;
+  if (begin_ > 0) std::memmove(storage_.data(), storage_.data() + begin_, unread);
+  begin_ = 0;
+  end_ = unread;
+  if (end_ == storage_.size()) storage_.resize(2 * storage_.size());
+  base_ = storage_.data();
+  const long got = read_(storage_.data() + end_, storage_.size() - end_);
+  if (got < 0) {
+    trouble_ = std::string("cannot be read: ") + std::strerror(errno);
+    return false;
+  }
+  if (got == 0) {
+    atEnd_ = true;
+    return false;
+  }
+  end_ += static_cast<std::size_t>(got);
+  return true;
 }
 
 bool TraceLines::Next() {
-  while (!rest_.empty()) {
-    const std::size_t end = rest_.find('\n');
-    line_ = rest_.substr(0, end);
-    rest_.remove_prefix(end == std::string_view::npos ? rest_.size() : end + 1);
+  if (!trouble_.empty()) return false;
+  if (!started_) {
+    started_ = true;
+    while (Unread().size() < kByteOrderMark.size() && Refill()) {
+    }
+    if (Unread().substr(0, kByteOrderMark.size()) == kByteOrderMark) begin_ += kByteOrderMark.size();
+  }
+  for (;;) {
+    const std::string_view unread = Unread();
+    const std::size_t end = unread.find('\n', searched_);
+    if (end == std::string_view::npos) {
+      searched_ = unread.size();
+      if (unread.size() > kLongestTraceLine) {
+        troubleLine_ = number_ + 1;
+        trouble_ = LongLineWhy();
+        return false;
+      }
+      if (Refill()) continue;
+      // The last line, without a line end; Refill may have moved it.
+      const std::string_view last = Unread();
+      if (!trouble_.empty() || last.empty()) return false;
+      line_ = last;
+      begin_ = end_;
+    } else if (end > kLongestTraceLine) {
+      troubleLine_ = number_ + 1;
+      trouble_ = LongLineWhy();
+      return false;
+    } else {
+      line_ = unread.substr(0, end);
+      begin_ += end + 1;
+    }
+    searched_ = 0;
     ++number_;
     SplitFields(line_, separator_, fields_);
     if (!fields_.empty()) return true;
   }
-  return false;
 }
 
 void TraceLines::SplitAt(Separator separator) {

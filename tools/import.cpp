@@ -24,7 +24,8 @@ const char* const kUsage =
     "\n"
     "Files are text: columns separated by blanks, tabs, commas or semicolons; the\n"
     "leading lines that are not all numbers are a header, whose last line may name\n"
-    "the columns. A column COL is a number from 1 or a name in that line.\n"
+    "the columns. A column COL is a number from 1 or a name in that line. Numbers\n"
+    "take a decimal point. A file named more than once is read once.\n"
     "\n"
     "Layouts:\n"
     "  (default)          one molecule per file, a row per frame, in order; the\n"
@@ -70,7 +71,10 @@ int main(int argc, char** argv) {
   const ImportResult result =
       ImportTraces(arguments->paths, options, options.peaks.value_or(kDefaultImportPeaks), folder);
   if (!result.error.empty()) {
-    std::cerr << "varnel-import: " << result.error << "; nothing was written\n";
+    std::cerr << "varnel-import: " << result.error
+              << (result.leftBehind.empty() ? "; nothing was written"
+                                            : "; no reports folder was made, but " + result.leftBehind)
+              << "\n";
     return kExitFailure;
   }
   std::cout << ImportSummary(result) << std::endl;

@@ -70,4 +70,16 @@ TEST(ImportColumnNames, AnAmbiguousMissingOrShiftedNameIsRefusedWithTheHeaderNam
             "t.csv:1: more than one column named \"id\" in this header line: \"id\", \"ID\", \"v\"");
 }
 
+TEST(ImportColumnNames, AHeaderOfOtherCountThanTheRowsIsRefusedWithBothCountsInEveryLayout) {
+  // A semicolon header over rows of commas: the name is there, but over no column.
+  EXPECT_EQ(Read("Time;Idealized FRET\n1,2\n2,2\n", {"--column", "Idealized FRET"}).error,
+            "t.csv:2: the header line names 1 column, but the rows have 2: \"Time;Idealized FRET\"");
+  EXPECT_EQ(Read("id,v\na,1,2\n", {"--molecule", "id", "--value", "v"}).error,
+            "t.csv:2: the header line names 2 columns, but the rows have 3: \"id\", \"v\"");
+  EXPECT_EQ(Read("molecule\tlevel length\n1\t0.5\t2\n", {"--dwells", "--molecule", "molecule", "--length", "3"}).error,
+            "t.csv:2: the header line names 2 columns, but the rows have 3: \"molecule\", \"level length\"");
+  // Columns given by number do not read the header, whatever it holds.
+  EXPECT_EQ(Read("# exported 2024-05-01, 3 columns\n1 2 3\n", {"--column", "3"}).error, "");
+}
+
 }  // namespace
