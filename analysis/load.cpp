@@ -177,9 +177,9 @@ Outcome Session::Import(const std::vector<std::string>& paths, const ImportOptio
   const int peaks = options.peaks.value_or(peaks_);
   if (!FieldTakes(Field::ImportPeaks, peaks)) return Outcome::Refused(FieldRuleText(Field::ImportPeaks));
   const ImportResult result = ImportTraces(paths, options, peaks, ReportFolderFor(options, paths));
-  if (!result.error.empty()) return Outcome::Refused(CannotImportMessage(result.error));
+  if (!result.error.empty()) return Outcome::Refused(CannotImportMessage(result));
   Outcome outcome;
-  if (!result.skipped.empty()) outcome.Notice(ImportSummary(result) + ".");
+  if (ImportHasNotices(result)) outcome.Notice(ImportSummary(result) + ".");
   peaks_ = peaks;
   return outcome.Then(Load(result.reports));
 }
