@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <numbers>
+#include <sstream>
 #include <vector>
 
 #include "app/windowtitle.h"
@@ -209,6 +210,13 @@ std::vector<std::string> SampleWords(const ClassFigureData& fitted) {
   return words;
 }
 
+std::vector<std::string> WordsOf(const std::string& text) {
+  std::vector<std::string> words;
+  std::istringstream in(text);
+  for (std::string word; in >> word;) words.push_back(word);
+  return words;
+}
+
 std::string Joined(const std::vector<std::string>& words) {
   std::string line;
   for (const std::string& word : words) line += (line.empty() ? "" : " ") + word;
@@ -277,6 +285,7 @@ ClassHeadingLayout ClassHeadingAt(cairo_t* cr, const ClassFigureData& fitted, co
   SetFont(cr, sizePt);
   BreakInto(cr, HeadingWords(fitted, style.digits), width - 2 * kHeadingMarginPt, heading.lines);
   BreakInto(cr, SampleWords(fitted), width - 2 * kHeadingMarginPt, heading.lines);
+  for (const std::string& flag : fitted.flags) BreakInto(cr, WordsOf(flag), width - 2 * kHeadingMarginPt, heading.lines);
   heading.roomLines = heading.lines.size();
   return heading;
 }

@@ -40,6 +40,7 @@ struct ClassFigureData {
   std::optional<Interval> interval;  // its 95 % interval, s^-1
   int molecules = 0;         // reports with a record in the class
   long long transitions = 0;  // the transitions of the class's records, as the window title counts them
+  std::vector<std::string> flags;  // what a reader must know of the rate (ResultFlags), a line each
 };
 
 struct ExportData {

@@ -27,8 +27,9 @@ std::string RenderMap(FigureFormat format, MapOrientation orientation) {
                       [&](cairo_t* cr, double w, double h) { DrawMapFigure(cr, {0, 0, w, h}, map, {orientation}); });
 }
 
-std::string RenderClass(FigureFormat format) {
-  const ClassFigureData fitted = FittedClass();
+std::string RenderClass(FigureFormat format, std::vector<std::string> flags = {}) {
+  ClassFigureData fitted = FittedClass();
+  fitted.flags = std::move(flags);
   return RenderFigure(format, {kClassFigureWidthMm, kClassFigureHeightMm}, {ClassHeading(fitted), "desc"},
                       [&](cairo_t* cr, double w, double h) {
                         DrawClassFigure(cr, {0, 0, w, h}, fitted, {}, ClassHeadingAt(cr, fitted, {}, 10.0, w));
@@ -171,6 +172,13 @@ TEST(FigureFileTest, PdfRendersWithTheSameCellColoursInBothOrientationsAndHoldsI
                             "n = 12 molecules, 1,065 transitions",
                             "Count", "rate (s", "\xE2\x88\x92" "10", "0.01", "0.1"})
     EXPECT_NE(classText.out.find(title), std::string::npos) << title << " in:\n" << classText.out;
+  // What a reader must know of the rate stands under the heading, broken where it must be.
+  Save(dir / "flagged.pdf", RenderClass(FigureFormat::Pdf, {"at bound: the class's rates lie beyond the fit's range; "
+                                                            "the rate is a limit", "3 of 1000 replicates failed"}));
+  const ProgramRun flaggedText = RunProgram("pdftotext", "flagged.pdf -");
+  ASSERT_EQ(flaggedText.status, 0) << flaggedText.err;
+  for (const char* words : {"at bound:", "the rate is a limit", "3 of 1000 replicates failed", "n = 12 molecules"})
+    EXPECT_NE(flaggedText.out.find(words), std::string::npos) << words << " in:\n" << flaggedText.out;
 }
 
 TEST(FigureFileTest, ClassHeadingNamesTheClassRateAndIntervalToThreeDigitsAndLeavesOutAMissingInterval) {
