@@ -16,10 +16,11 @@
 #include "platform/system.h"
 #include "reports/outputdir.h"
 
-std::optional<std::string> WriteRateFile(const std::string& path, const std::vector<double>& values) {
+std::optional<std::string> WriteRateFile(const std::string& path, const std::vector<double>& list) {
   OutputFile file(path);
   char text[40];
-  for (double v : values) {
+  for (double v : list) {
+    if (!InFitRange(v)) continue;
     char* end = std::to_chars(text, text + sizeof text - 1, v, std::chars_format::general, 6).ptr;
     *end++ = '\n';
     file.Write(std::string_view(text, static_cast<std::size_t>(end - text)));
@@ -43,20 +44,21 @@ Outcome Session::Fit(int from, int to) {
   const std::vector<double>* list = ClassList(from, to);
   if (!list) return CheckLockedClass(from, to);
   const std::string name = ClassName(from, to);
-  const std::vector<double> values = InRangeValues(*list);
-  if (values.empty()) return Outcome::Refused("Class " + name + " has no rates to fit.", Severity::Notice);
+  // The list can hold millions of values: it is read where it lies, never copied.
+  const std::optional<double> meanLn = InRangeMeanLn(*list);
+  if (!meanLn) return Outcome::Refused("Class " + name + " has no rates to fit.", Severity::Notice);
 
   // A fit that does not finish, or finishes on no finite rate, leaves everything as it was.
   const auto i = static_cast<std::size_t>(from - 1), j = static_cast<std::size_t>(to - 1);
   const ClassHistogram& histogram = histograms_[i][j];
-  const std::optional<GaussFit> fit = FitGaussian(histogram, values);
+  const std::optional<GaussFit> fit = FitGaussianFromMean(histogram, *meanLn);
   if (!fit) return Outcome::Refused("The fit of class " + name + " did not converge; no result was stored.");
   const KineticRate rate = KineticRateOf(fit->fitted, exposure_);
   if (!std::isfinite(rate.rate) || !std::isfinite(rate.stdev))
     return Outcome::Refused("The fit of class " + name + " gave no finite rate; no result was stored.");
 
   const std::string ratePath = OutputPath(std::to_string(from) + "," + std::to_string(to) + "rates.dat");
-  const std::optional<std::string> failure = WriteRateFile(ratePath, values);
+  const std::optional<std::string> failure = WriteRateFile(ratePath, *list);
   ClassFit& stored = fits_[i][j].emplace();
   stored.histogram = histogram;
   stored.gaussian = fit->fitted;

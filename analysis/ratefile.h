@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
-// Writes one in-range value per line with six significant digits, as a stream writes a double
-// (%g). Nothing when it was written, otherwise why not.
-std::optional<std::string> WriteRateFile(const std::string& path, const std::vector<double>& values);
+// Writes the values of a class list that the fit uses (InFitRange), in list order, one a line
+// with six significant digits, as a stream writes a double (%g). Nothing when it was written,
+// otherwise why not.
+std::optional<std::string> WriteRateFile(const std::string& path, const std::vector<double>& list);

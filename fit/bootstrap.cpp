@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <random>
+#include <span>
 #include <vector>
 
 #include "fit/gaussfit.h"
@@ -42,46 +43,68 @@ struct PooledSums {
 // starts from (-10 < ln v < 0) with their ln, and in the pooled sums. A replicate's class is
 // the sum of its drawn molecules' parts: the list itself is never built, so a record that
 // stands for millions of transitions costs what any other record costs.
-struct MoleculePart {
-  struct Bin {
-    int bin;
-    double entries;
-  };
-  std::vector<Bin> bins;  // the bins it fills, few for a molecule
-  double entries = 0.0;   // every entry, in a bin or not
-  double inRange = 0.0;   // the entries the fit's start takes ...
-  double lnSum = 0.0;     // ... and the sum of their ln v
+struct MoleculeSums {
+  double entries = 0.0;  // every entry, in a bin or not
+  double inRange = 0.0;  // the entries the fit's start takes ...
+  double lnSum = 0.0;    // ... and the sum of their ln v
   PooledSums pooled;
+};
 
-  void Add(const TransitionRecord& record, bool weighted) {
+struct BinEntries {
+  int bin;
+  double entries;
+};
+
+// Every molecule's part, laid out for a replicate to run through: its sums, and the bins it
+// fills (few for a molecule) one after another in one array.
+class ClassParts {
+ public:
+  ClassParts(const TransitionRecords& records, std::size_t perMolecule, const ClassRule& rule) {
+    const std::size_t molecules = records.size() / perMolecule;
+    sums_.resize(molecules);
+    firstBin_.reserve(molecules + 1);
+    for (std::size_t m = 0; m < molecules; ++m) {
+      firstBin_.push_back(bins_.size());
+      for (std::size_t r = m * perMolecule; r < (m + 1) * perMolecule; ++r)
+        if (const TransitionRecord record = records[r]; InClass(record, rule)) Add(m, record, rule.weighted);
+    }
+    firstBin_.push_back(bins_.size());
+  }
+
+  std::size_t Molecules() const { return sums_.size(); }
+  const MoleculeSums& Sums(std::size_t m) const { return sums_[m]; }
+  std::span<const BinEntries> Bins(std::size_t m) const {
+    return std::span<const BinEntries>(bins_).subspan(firstBin_[m], firstBin_[m + 1] - firstBin_[m]);
+  }
+
+ private:
+  void Add(std::size_t m, const TransitionRecord& record, bool weighted) {
+    MoleculeSums& sums = sums_[m];
     const double times = ClassEntriesOf(record.count, weighted);
-    entries += times;
-    pooled.Add(record);
+    sums.entries += times;
+    sums.pooled.Add(record);
     // What the class list holds of the record: as many copies of its rate as it has entries.
     const double copies = std::floor(times);
     if (!(copies >= 1.0)) return;
     if (const auto bin = HistogramBinOf(record.rate)) {
-      const auto same = std::find_if(bins.begin(), bins.end(), [&](const Bin& b) { return b.bin == *bin; });
-      if (same == bins.end())
-        bins.push_back({*bin, copies});
+      const auto own = bins_.begin() + static_cast<std::ptrdiff_t>(firstBin_[m]);
+      const auto same = std::find_if(own, bins_.end(), [&](const BinEntries& b) { return b.bin == *bin; });
+      if (same == bins_.end())
+        bins_.push_back({*bin, copies});
       else
         same->entries += copies;
     }
     const double lnv = std::log(record.rate);
     if (lnv > kHistogramStart && lnv < kHistogramEnd) {
-      inRange += copies;
-      lnSum += copies * lnv;
+      sums.inRange += copies;
+      sums.lnSum += copies * lnv;
     }
   }
-};
 
-std::vector<MoleculePart> ClassPartsByMolecule(const TransitionRecords& records, std::size_t perMolecule,
-                                               const ClassRule& rule) {
-  std::vector<MoleculePart> molecules(records.size() / perMolecule);
-  for (std::size_t r = 0; r < molecules.size() * perMolecule; ++r)
-    if (InClass(records[r], rule)) molecules[r / perMolecule].Add(records[r], rule.weighted);
-  return molecules;
-}
+  std::vector<MoleculeSums> sums_;
+  std::vector<std::size_t> firstBin_;  // molecule m's bins are [firstBin_[m], firstBin_[m + 1])
+  std::vector<BinEntries> bins_;
+};
 
 // The Gaussian fit's rate of a class's histogram and mean ln v; nothing as FittedRate says.
 std::optional<double> RateOfHistogram(const ClassHistogram& histogram, double meanLn, double exposureTime) {
@@ -102,19 +125,18 @@ std::optional<double> RateOfList(const std::vector<double>& list, double exposur
 
 // The class that the drawn molecules make together, as the lock or the circle would build it
 // from their records, and its two rates.
-ReplicateRates RatesOfDraws(const std::vector<MoleculePart>& molecules, const std::vector<std::size_t>& draws,
-                            double exposureTime) {
+ReplicateRates RatesOfDraws(const ClassParts& parts, const std::vector<std::size_t>& draws, double exposureTime) {
   ClassHistogram histogram = HistogramOf({});
   PooledSums pooled;
   double entries = 0.0, inRange = 0.0, lnSum = 0.0;
   for (std::size_t drawn : draws) {
-    const MoleculePart& part = molecules[drawn];
-    entries += part.entries;
+    const MoleculeSums& sums = parts.Sums(drawn);
+    entries += sums.entries;
     if (entries > kMaxClassEntries) return {};
-    for (const MoleculePart::Bin& bin : part.bins) histogram.counts[static_cast<std::size_t>(bin.bin)] += bin.entries;
-    inRange += part.inRange;
-    lnSum += part.lnSum;
-    pooled.Add(part.pooled);
+    for (const BinEntries& bin : parts.Bins(drawn)) histogram.counts[static_cast<std::size_t>(bin.bin)] += bin.entries;
+    inRange += sums.inRange;
+    lnSum += sums.lnSum;
+    pooled.Add(sums.pooled);
   }
   const std::optional<double> fitted =
       inRange > 0.0 ? RateOfHistogram(histogram, lnSum / inRange, exposureTime) : std::nullopt;
@@ -142,14 +164,15 @@ std::vector<std::size_t> ReplicateDraws(const ClassRule& rule, int replicate, st
   const std::uint64_t classSeed = SplitMix64(kSeed ^ SplitMix64(static_cast<std::uint64_t>(rule.from) * 16 + rule.to));
   std::mt19937_64 random(SplitMix64(classSeed + static_cast<std::uint64_t>(replicate)));
   std::vector<std::size_t> draws(molecules);
-  for (std::size_t& drawn : draws) drawn = UniformBelow(random, molecules);
+  const UniformIndex below(molecules);
+  for (std::size_t& drawn : draws) drawn = below(random);
   return draws;
 }
 
 ReplicateRates ReplicateOf(const TransitionRecords& records, std::size_t perMolecule, const ClassRule& rule,
                            const std::vector<std::size_t>& draws, double exposureTime) {
   if (perMolecule == 0) return {};
-  return RatesOfDraws(ClassPartsByMolecule(records, perMolecule, rule), draws, exposureTime);
+  return RatesOfDraws(ClassParts(records, perMolecule, rule), draws, exposureTime);
 }
 
 std::optional<double> PooledRate(const TransitionRecords& records, const ClassRule& rule, double exposureTime) {
@@ -186,14 +209,14 @@ ClassUncertainty EstimateUncertainty(const TransitionRecords& records, std::size
     return result;
   result.replicates = replicates;
 
-  const std::vector<MoleculePart> molecules = ClassPartsByMolecule(records, perMolecule, rule);
+  const ClassParts molecules(records, perMolecule, rule);
   // Replicate b draws with its own generator: its result does not depend on which thread runs it.
   std::vector<ReplicateRates> drawn(static_cast<std::size_t>(replicates));
   const int used = std::min(ThreadCount(threads), replicates);
   RunOnThreads(used, [&](int t) {
     for (int b = t; b < replicates; b += used)
       drawn[static_cast<std::size_t>(b)] =
-          RatesOfDraws(molecules, ReplicateDraws(rule, b, molecules.size()), exposureTime);
+          RatesOfDraws(molecules, ReplicateDraws(rule, b, molecules.Molecules()), exposureTime);
   });
   // A replicate counts for both intervals or for neither.
   std::vector<double> rates, pooledRates;

@@ -1,6 +1,8 @@
 #include "fit/gaussfit.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cmath>
 
 namespace {
@@ -26,25 +28,56 @@ constexpr double kFitTolerance = 1e-80;
 
 }  // namespace
 
+bool InFitRange(double value) {
+  const double lnv = std::log(value);
+  return lnv > kHistogramStart && lnv < kHistogramEnd;
+}
+
 std::vector<double> InRangeValues(const std::vector<double>& list) {
   std::vector<double> values;
-  for (double v : list) {
-    const double lnv = std::log(v);
-    if (lnv > kHistogramStart && lnv < kHistogramEnd) values.push_back(v);
-  }
+  for (double v : list)
+    if (InFitRange(v)) values.push_back(v);
   return values;
 }
 
+std::optional<double> InRangeMeanLn(const std::vector<double>& list) {
+  double sum = 0.0;
+  std::size_t used = 0;
+  for (double v : list) {
+    const double lnv = std::log(v);
+    if (!(lnv > kHistogramStart && lnv < kHistogramEnd)) continue;
+    sum += lnv;
+    ++used;
+  }
+  if (used == 0) return std::nullopt;
+  return sum / static_cast<double>(used);
+}
+
 double gaussObjective(const ClassHistogram& histogram, const DoubleVector& p) {
+  GaussTerms none;
+  return gaussObjective(histogram, p, none);
+}
+
+double gaussObjective(const ClassHistogram& histogram, const DoubleVector& p, GaussTerms& kept) {
   const double A = p[0], xc = p[1], w = p[2];
+  // The sum is not wanted outside the allowed region: nothing to add up there.
+  if (w < kLeastWidth || A < kLeastAmplitude || xc < kLeastCentre || xc > kMostCentre) return kForbidden;
+  // The same centre and width, bit for bit: the same terms.
+  if (!(std::bit_cast<std::uint64_t>(xc) == std::bit_cast<std::uint64_t>(kept.centre) &&
+        std::bit_cast<std::uint64_t>(w) == std::bit_cast<std::uint64_t>(kept.width))) {
+    for (std::size_t i = 0; i < histogram.counts.size(); ++i) {
+      const double x = histogram.centres[i];
+      kept.terms[i] = std::exp(-2.0 * ((x - xc) / w) * (x - xc) / w);
+    }
+    kept.centre = xc;
+    kept.width = w;
+  }
   double sum = 0.0;
   for (std::size_t i = 0; i < histogram.counts.size(); ++i) {
-    const double x = histogram.centres[i];
     const double y = histogram.counts[i];
-    const double model = A / (std::sqrt(kHalfPi) * w) * std::exp(-2.0 * ((x - xc) / w) * (x - xc) / w);
+    const double model = A / (std::sqrt(kHalfPi) * w) * kept.terms[i];
     sum = sum + (y - model) * (y - model);
   }
-  if (w < kLeastWidth || A < kLeastAmplitude || xc < kLeastCentre || xc > kMostCentre) return kForbidden;
   return sum;
 }
 
@@ -67,10 +100,11 @@ std::optional<GaussFit> FitGaussianFromMean(const ClassHistogram& histogram, dou
   for (int r = 0; r < 3; ++r)
     for (int c = 0; c < 3; ++c) xi[r][c] = r == c ? kStartStep : 0.0;
 
+  GaussTerms terms;
   const Objective objective = [&](const DoubleVector& q) {
     // Kept before anything else: the panel draws the last point tried.
     fit.lastEvaluated = {q[0], q[1], q[2]};
-    return gaussObjective(histogram, q);
+    return gaussObjective(histogram, q, terms);
   };
   int iter = 0;
   double fret = 0.0;

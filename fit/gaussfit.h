@@ -2,6 +2,8 @@
 // squares to the class histogram with the direction-set minimiser, and the kinetic rate it gives.
 #pragma once
 
+#include <array>
+#include <cmath>
 #include <optional>
 #include <vector>
 
@@ -12,10 +14,24 @@
 // The values of a class list that the fit uses, in list order: -10 < ln v < 0 (zero and
 // negative values fail both tests).
 std::vector<double> InRangeValues(const std::vector<double>& list);
+bool InFitRange(double value);
+// The mean of ln v over those values, summed in list order; nothing when there are none.
+std::optional<double> InRangeMeanLn(const std::vector<double>& list);
 
 // Sum of squares between the histogram and the Gaussian p = (area A, centre xc, width w) on
 // the ln axis; 1e300 outside w >= 0.5, A >= 1, -9 <= xc <= -1.
 double gaussObjective(const ClassHistogram& histogram, const DoubleVector& p);
+
+// The bins' exp terms of the objective at one centre and width. A fit evaluates many points
+// that differ in the area alone (a search along the area, and every point outside the region
+// costs nothing); with the terms kept, those points take no exp, and every sum is the same, bit
+// for bit, as gaussObjective's.
+struct GaussTerms {
+  double centre = std::nan("");
+  double width = std::nan("");
+  std::array<double, kHistogramBins> terms{};
+};
+double gaussObjective(const ClassHistogram& histogram, const DoubleVector& p, GaussTerms& kept);
 
 struct GaussFit {
   GaussianParams fitted;         // the minimum the minimiser returned

@@ -24,15 +24,26 @@ std::uint64_t SplitMix64(std::uint64_t x) {
   return x ^ (x >> kLastShift);
 }
 
-std::uint64_t UniformBelow(std::mt19937_64& engine, std::uint64_t n) {
-  // The engine's 2^64 values are equally likely. With max = q n + r (r < n), `limit` = q n:
-  // the values below it are q whole runs 0 .. n-1, so x % n of one of them is uniform, and the
-  // r + 1 values from it on (fewer than n + 1 of 2^64) are drawn again. Where n divides 2^64 a
-  // last whole run is drawn again needlessly: harmless, and every draw stays what it was.
-  constexpr std::uint64_t max = std::numeric_limits<std::uint64_t>::max();
-  const std::uint64_t limit = max - max % n;
+std::uint64_t UniformBelow(std::mt19937_64& engine, std::uint64_t n) { return UniformIndex(n)(engine); }
+
+UniformIndex::UniformIndex(std::uint64_t n)
+    : n_(n),
+      // Where n divides 2^64 a last whole run is drawn again needlessly: harmless, and every
+      // draw stays what it was.
+      limit_(std::numeric_limits<std::uint64_t>::max() - std::numeric_limits<std::uint64_t>::max() % n),
+      reciprocal_(n == 1 ? 0 : static_cast<std::uint64_t>((static_cast<unsigned __int128>(1) << 64) / n)) {}
+
+std::uint64_t UniformIndex::operator()(std::mt19937_64& engine) const {
   for (;;) {
     const std::uint64_t x = engine();
-    if (x < limit) return x % n;
+    if (x >= limit_) continue;
+    if (n_ == 1) return 0;  // its reciprocal, 2^64, has no 64 bits
+    // x mod n without dividing: with m = floor(2^64 / n) = 2^64 / n - e (0 <= e < 1), the
+    // quotient guess floor(x m / 2^64) lies above x / n - 1 and not above x / n, so it is the
+    // quotient or one less, and one step corrects the remainder.
+    const auto guess = static_cast<std::uint64_t>((static_cast<unsigned __int128>(x) * reciprocal_) >> 64);
+    std::uint64_t remainder = x - guess * n_;
+    if (remainder >= n_) remainder -= n_;
+    return remainder;
   }
 }

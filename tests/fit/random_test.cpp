@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <random>
+#include <vector>
 
 #include "fit/random.h"
 
@@ -40,6 +41,31 @@ TEST(Random, ADrawBelowNHasNoModuloBias) {
   for (int draw = 0; draw < kDraws; ++draw) inFirstThird += UniformBelow(engine, kN) < (std::uint64_t{1} << 62);
   // The share's standard deviation is sqrt(1/3 x 2/3 / 6000) = 0.006: 0.04 is over six of them.
   EXPECT_NEAR(static_cast<double>(inFirstThird) / kDraws, 1.0 / 3.0, 0.04);
+}
+
+// The draws are those of plain rejection and remainder, which the stored intervals were drawn
+// with: the division-free remainder gives the same value for every n, the powers of two and
+// the largest included, and so does a draw below a fixed n made again and again.
+TEST(Random, ADrawBelowNIsThePlainRemainderOfTheEnginesValueBelowTheLimit) {
+  const auto plain = [](std::mt19937_64& engine, std::uint64_t n) {
+    const std::uint64_t limit = UINT64_MAX - UINT64_MAX % n;
+    for (;;)
+      if (const std::uint64_t x = engine(); x < limit) return x % n;
+  };
+  std::mt19937_64 sizes(3);
+  std::vector<std::uint64_t> ns = {1, 2, 3, 7, 60, 1024, 10'000, (std::uint64_t{1} << 32) - 1, std::uint64_t{1} << 32,
+                                   (std::uint64_t{1} << 32) + 1, std::uint64_t{1} << 63, (std::uint64_t{1} << 63) + 1,
+                                   UINT64_MAX};
+  for (int k = 0; k < 40; ++k) ns.push_back(sizes() >> (k % 60));
+  for (const std::uint64_t n : ns) {
+    if (n == 0) continue;
+    std::mt19937_64 ours(n), theirs(n);
+    const UniformIndex below(n);
+    for (int draw = 0; draw < 500; ++draw) {
+      ASSERT_EQ(below(ours), plain(theirs, n)) << "n = " << n;
+      ASSERT_EQ(UniformBelow(ours, n), plain(theirs, n)) << "n = " << n;
+    }
+  }
 }
 
 }  // namespace
