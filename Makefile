@@ -65,7 +65,7 @@ fuzz:
 	@scripts/install-deps --fuzz
 	CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNEL_SANITIZE=ON \
 	  -DVARNEL_BUILD_FUZZ=ON -DVARNEL_BUILD_TESTS=OFF
-	cmake --build build-fuzz -j $(JOBS) --target fuzz_report fuzz_script fuzz_colortable
+	cmake --build build-fuzz -j $(JOBS) --target fuzz_report fuzz_script fuzz_colortable fuzz_traces
 	@scripts/fuzz build-fuzz $(FUZZ_SECONDS)
 
 # The toolkit-free core and its unit tests, built for Windows with mingw-w64 and run under Wine.

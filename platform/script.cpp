@@ -116,16 +116,39 @@ std::optional<ScriptCommand> FindScriptCommand(const std::string& name) {
   return command ? std::optional(command->command) : std::nullopt;
 }
 
+namespace {
+
+// Reads the next line of `in` into `text`, without its '\n', keeping at most `most` + 1 bytes of
+// it (more tell that it is too long); false at the end of the input.
+bool ReadLine(std::istream& in, std::string& text, std::size_t most) {
+  text.clear();
+  std::streambuf& buffer = *in.rdbuf();
+  bool any = false;
+  for (int c = buffer.sbumpc(); c != std::char_traits<char>::eof(); c = buffer.sbumpc()) {
+    any = true;
+    if (c == '\n') return true;
+    if (text.size() <= most) text += static_cast<char>(c);
+  }
+  return any;
+}
+
+// The byte-order mark an editor may put before UTF-8 text.
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+}  // namespace
+
 std::optional<std::vector<ScriptLine>> ParseScript(std::istream& in, const std::string& name, std::string& error) {
   std::vector<ScriptLine> lines;
   std::string text;
-  for (int number = 1; std::getline(in, text); ++number) {
-    std::string why;
-    auto words = SplitScriptLine(text, why);
+  for (int number = 1; ReadLine(in, text, kMostScriptLineBytes); ++number) {
     const auto fail = [&](const std::string& message) {
       error = name + ":" + std::to_string(number) + ": " + message;
       return std::nullopt;
     };
+    if (text.size() > kMostScriptLineBytes) return fail("the line is longer than 1 MiB (1,048,576 bytes)");
+    if (number == 1 && text.starts_with(kByteOrderMark)) text.erase(0, kByteOrderMark.size());
+    std::string why;
+    auto words = SplitScriptLine(text, why);
     if (!words) return fail(why);
     if (words->empty()) continue;
     const ScriptCommandInfo* command = FindCommand(words->front());
@@ -224,6 +247,12 @@ std::optional<std::vector<std::string>> SplitScriptLine(const std::string& line,
         if (line[i] == '\\' && (next == '"' || next == '\\' || next == 'n' || next == 'r')) {
           word += next == 'n' ? '\n' : next == 'r' ? '\r' : next;
           i += 2;
+        } else if (line[i] == '\\' && !(next == '*' || next == '?' || next == '[' || next == ']')) {
+          // A pattern's own escapes stay for the pattern; any other would be a typing slip
+          // taken for a backslash.
+          error = std::string("unknown escape '\\") + (next ? std::string(1, next) : std::string()) +
+                  "' in quotes (a backslash is written \\\\)";
+          return std::nullopt;
         } else if (line[i] == '"') {
           closed = true;
           ++i;
@@ -274,8 +303,15 @@ bool ContinuesCharacter(const std::string& text, std::size_t at) {
 
 }  // namespace
 
+std::size_t KeystrokeCount(const std::string& text) {
+  std::size_t count = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) count += !ContinuesCharacter(text, i);
+  return count;
+}
+
 std::vector<std::size_t> KeystrokeLengths(const std::string& text) {
   if (text.empty()) return {0};
+  if (KeystrokeCount(text) > kMostTypedKeystrokes) return {text.size()};
   std::vector<std::size_t> lengths;
   for (std::size_t i = 1; i <= text.size(); ++i)
     if (!ContinuesCharacter(text, i)) lengths.push_back(i);
@@ -285,7 +321,7 @@ std::vector<std::size_t> KeystrokeLengths(const std::string& text) {
 bool IsOneKeystrokeMore(const std::string& before, const std::string& after) {
   return !before.empty() && after.size() > before.size() && after.compare(0, before.size(), before) == 0 &&
          !ContinuesCharacter(after, before.size()) &&
-         KeystrokeLengths(after.substr(before.size())).size() == 1;
+         KeystrokeCount(after.substr(before.size())) == 1;
 }
 
 std::vector<std::string> KeystrokePrefixes(const std::string& text) {

@@ -110,8 +110,18 @@ std::optional<std::vector<std::string>> SplitScriptLine(const std::string& line,
 // break too (written \n inside double quotes).
 std::string QuoteScriptWord(const std::string& word);
 
+// A `type` TEXT of more characters than this arrives as one change, as `paste` makes it: every
+// keystroke hands the whole text so far to the edit's handler, so typing costs the square of
+// the text's length (10,000 characters took a second, 100,000 half a minute).
+inline constexpr std::size_t kMostTypedKeystrokes = 1000;
+// No script line may be longer than this; a longer one is refused with its number.
+inline constexpr std::size_t kMostScriptLineBytes = std::size_t{1} << 20;
+
+// The characters of `text` (UTF-8): the keystrokes that type it.
+std::size_t KeystrokeCount(const std::string& text);
 // The longer and longer texts an edit holds while `text` is typed over a selection: one per
-// keystroke (per character, not per byte); "" for typing nothing over it (a delete).
+// keystroke (per character, not per byte); "" for typing nothing over it (a delete); the text
+// alone past kMostTypedKeystrokes.
 std::vector<std::string> KeystrokePrefixes(const std::string& text);
 // Their lengths: what a long text is typed by, without holding every prefix at once.
 std::vector<std::size_t> KeystrokeLengths(const std::string& text);

@@ -15,14 +15,16 @@ void SessionRecord::Add(std::string line) {
 void SessionRecord::Typed(const std::string& control, const std::string& text) {
   // A `type` line replays the keystrokes of its text one by one. The keystrokes seen so far go
   // into one line for as long as that line replays exactly them; any other change of the text
-  // (a deletion, a paste, typing in the middle) is replayed as the one change it was.
-  if (!lines_.empty() && control == runControl_ && IsOneKeystrokeMore(runText_, text)) {
+  // (a deletion, a paste, typing in the middle) is replayed as the one change it was, and so is
+  // every keystroke past the length a `type` line replays key by key.
+  if (!lines_.empty() && control == runControl_ && IsOneKeystrokeMore(runText_, text) &&
+      KeystrokeCount(text) <= kMostTypedKeystrokes) {
     lines_.back() = FormatScriptLine(ScriptCommand::Type, {control, text});
     runText_ = text;
     actedSincePaint_ = true;
     return;
   }
-  const bool oneKeystroke = KeystrokeLengths(text).size() == 1;
+  const bool oneKeystroke = KeystrokeCount(text) <= 1;  // "" too: typing nothing over a selection
   Add(FormatScriptLine(oneKeystroke ? ScriptCommand::Type : ScriptCommand::Paste, {control, text}));
   if (oneKeystroke) {
     runControl_ = control;

@@ -75,6 +75,36 @@ TEST(ScriptParse, NamesTheLineOfABadCommand) {
   EXPECT_EQ((*lines)[2].args, std::vector<std::string>{"a b.png"});
 }
 
+// What an editor or a slip of the hand puts into a script: a byte-order mark is no part of the
+// first command, an unknown escape in quotes and a line past 1 MiB are refused with their line,
+// and a long `type` arrives as one change instead of a million.
+TEST(ScriptParse, TakesAByteOrderMarkAndRefusesUnknownEscapesAndEndlessLines) {
+  std::string error;
+  std::istringstream marked("\xEF\xBB\xBFpaint\nshow \"\xEF\xBB\xBF\"\n");
+  const auto lines = ParseScript(marked, "s.vsc", error);
+  ASSERT_TRUE(lines) << error;
+  EXPECT_EQ((*lines)[0].command, ScriptCommand::Paint);
+  EXPECT_EQ((*lines)[1].args, std::vector<std::string>{"\xEF\xBB\xBF"});  // only the first line's is a mark
+
+  std::istringstream slip("paint\nfiles \"C:\\data\\x.dat\"\n");
+  EXPECT_FALSE(ParseScript(slip, "s.vsc", error));
+  EXPECT_EQ(error, "s.vsc:2: unknown escape '\\d' in quotes (a backslash is written \\\\)");
+  EXPECT_EQ(Split("files \"run\\*1.dat\" \"a\\[1\\].dat\""),
+            (std::vector<std::string>{"files", "run\\*1.dat", "a\\[1\\].dat"}));  // a pattern's escapes stay
+
+  std::istringstream endless("paint\ntype IDC_STATE_COUNT " + std::string(kMostScriptLineBytes, '7') + "\npaint\n");
+  EXPECT_FALSE(ParseScript(endless, "s.vsc", error));
+  EXPECT_EQ(error, "s.vsc:2: the line is longer than 1 MiB (1,048,576 bytes)");
+  std::istringstream longest("type IDC_STATE_COUNT " + std::string(kMostScriptLineBytes - 21, '7'));
+  EXPECT_TRUE(ParseScript(longest, "s.vsc", error)) << error;
+
+  EXPECT_EQ(KeystrokeLengths(std::string(kMostTypedKeystrokes, 'x')).size(), kMostTypedKeystrokes);
+  EXPECT_EQ(KeystrokeLengths(std::string(kMostTypedKeystrokes + 1, 'x')), std::vector<std::size_t>{kMostTypedKeystrokes + 1});
+  std::string accents;
+  for (std::size_t k = 0; k < kMostTypedKeystrokes; ++k) accents += "\xC3\xA9";  // 2,000 bytes, 1,000 keystrokes
+  EXPECT_EQ(KeystrokeLengths(accents).size(), kMostTypedKeystrokes);
+}
+
 TEST(ScriptParse, FormattedLinesReadBack) {
   EXPECT_EQ(FormatScriptLine(ScriptCommand::Type, {"IDC_EXPOSURE_TIME", ""}), "type IDC_EXPOSURE_TIME \"\"");
   EXPECT_EQ(FormatScriptLine(ScriptCommand::SaveWindow, {"w.png"}), "save-window w.png");

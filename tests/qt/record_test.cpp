@@ -44,6 +44,14 @@ void RecordTest::keystrokesAtTheEndOfOneEditMakeOneLine() {
   record.Typed("IDC_STATE_COUNT", "4");
   QCOMPARE(record.Lines(), (Lines{"type IDC_EXPOSURE_TIME 0.05", "type IDC_STATE_COUNT 3µ", "click IDC_LOCK_CUTOFFS",
                                   "type IDC_STATE_COUNT 4"}));
+  // Past the keystrokes a `type` line replays one by one, each keystroke is the one change it
+  // replays as.
+  SessionRecord longer("/tmp");
+  std::string text;
+  for (std::size_t k = 0; k < kMostTypedKeystrokes + 2; ++k) longer.Typed("IDC_EXPOSURE_TIME", text += '1');
+  QCOMPARE(longer.Lines(), (Lines{"type IDC_EXPOSURE_TIME " + text.substr(0, kMostTypedKeystrokes),
+                                  "paste IDC_EXPOSURE_TIME " + text.substr(0, kMostTypedKeystrokes + 1),
+                                  "paste IDC_EXPOSURE_TIME " + text}));
 }
 
 void RecordTest::otherChangesOfTheTextAreReplayedAsOneChange() {
