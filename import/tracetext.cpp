@@ -52,7 +52,11 @@ FieldKind ReadField(std::string_view field, double& value) {
   return FieldKind::Number;
 }
 
-bool IsPlainDecimal(std::string_view field) {
+namespace {
+
+// Whether `field` reads [+-] digits [POINT digits] [(e|E) [+-] digits], with the POINT part
+// required when `pointRequired`.
+bool IsDecimalWith(std::string_view field, char point, bool pointRequired) {
   const char* c = field.data();
   const char* const end = c + field.size();
   const auto digits = [&] {
@@ -62,9 +66,11 @@ bool IsPlainDecimal(std::string_view field) {
   };
   if (c != end && (*c == '+' || *c == '-')) ++c;
   if (!digits()) return false;
-  if (c != end && *c == '.') {
+  if (c != end && *c == point) {
     ++c;
     if (!digits()) return false;
+  } else if (pointRequired) {
+    return false;
   }
   if (c != end && (*c == 'e' || *c == 'E')) {
     ++c;
@@ -74,25 +80,11 @@ bool IsPlainDecimal(std::string_view field) {
   return c == end;
 }
 
-bool IsDecimalComma(std::string_view field) {
-  const char* c = field.data();
-  const char* const end = c + field.size();
-  const auto digits = [&] {
-    const char* first = c;
-    while (c != end && IsDigit(*c)) ++c;
-    return c != first;
-  };
-  if (c != end && (*c == '+' || *c == '-')) ++c;
-  if (!digits() || c == end || *c != ',') return false;
-  ++c;
-  if (!digits()) return false;
-  if (c != end && (*c == 'e' || *c == 'E')) {
-    ++c;
-    if (c != end && (*c == '+' || *c == '-')) ++c;
-    if (!digits()) return false;
-  }
-  return c == end;
-}
+}  // namespace
+
+bool IsPlainDecimal(std::string_view field) { return IsDecimalWith(field, '.', false); }
+
+bool IsDecimalComma(std::string_view field) { return IsDecimalWith(field, ',', true); }
 
 namespace {
 
