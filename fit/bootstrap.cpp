@@ -94,8 +94,7 @@ class ClassParts {
       else
         same->entries += copies;
     }
-    const double lnv = std::log(record.rate);
-    if (lnv > kHistogramStart && lnv < kHistogramEnd) {
+    if (const double lnv = std::log(record.rate); InFitRangeLn(lnv)) {
       sums.inRange += copies;
       sums.lnSum += copies * lnv;
     }
@@ -116,11 +115,8 @@ std::optional<double> RateOfHistogram(const ClassHistogram& histogram, double me
 
 // The Gaussian fit's rate of a class list; nothing as FittedRate says.
 std::optional<double> RateOfList(const std::vector<double>& list, double exposureTime) {
-  const std::vector<double> values = InRangeValues(list);
-  if (values.empty()) return std::nullopt;
-  double sum = 0.0;
-  for (double v : values) sum += std::log(v);
-  return RateOfHistogram(HistogramOf(list), sum / static_cast<double>(values.size()), exposureTime);
+  const std::optional<double> meanLn = InRangeMeanLn(list);
+  return meanLn ? RateOfHistogram(HistogramOf(list), *meanLn, exposureTime) : std::nullopt;
 }
 
 // The class that the drawn molecules make together, as the lock or the circle would build it

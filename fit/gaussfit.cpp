@@ -28,10 +28,9 @@ constexpr double kFitTolerance = 1e-80;
 
 }  // namespace
 
-bool InFitRange(double value) {
-  const double lnv = std::log(value);
-  return lnv > kHistogramStart && lnv < kHistogramEnd;
-}
+bool InFitRangeLn(double lnv) { return lnv > kHistogramStart && lnv < kHistogramEnd; }
+
+bool InFitRange(double value) { return InFitRangeLn(std::log(value)); }
 
 std::vector<double> InRangeValues(const std::vector<double>& list) {
   std::vector<double> values;
@@ -45,7 +44,7 @@ std::optional<double> InRangeMeanLn(const std::vector<double>& list) {
   std::size_t used = 0;
   for (double v : list) {
     const double lnv = std::log(v);
-    if (!(lnv > kHistogramStart && lnv < kHistogramEnd)) continue;
+    if (!InFitRangeLn(lnv)) continue;
     sum += lnv;
     ++used;
   }

@@ -15,6 +15,8 @@
 // negative values fail both tests).
 std::vector<double> InRangeValues(const std::vector<double>& list);
 bool InFitRange(double value);
+// The same test on ln v itself.
+bool InFitRangeLn(double lnv);
 // The mean of ln v over those values, summed in list order; nothing when there are none.
 std::optional<double> InRangeMeanLn(const std::vector<double>& list);
 

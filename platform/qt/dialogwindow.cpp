@@ -91,6 +91,14 @@ void ShowEnabled(QLineEdit& edit, bool enabled) {
   PaintGround(edit);
 }
 
+// A control's enabled state as the window shows it: an edit as ShowEnabled says, others as they are.
+void ShowEnabledState(QWidget& widget, bool enabled) {
+  if (auto* edit = qobject_cast<QLineEdit*>(&widget))
+    ShowEnabled(*edit, enabled);
+  else
+    widget.setEnabled(enabled);
+}
+
 // The span of an edit whose text needs `needed` pixels: its own rectangle when that is wide
 // enough; else wider to the right, up to `rightmost`, then to the left, down to `leftmost`.
 QRect Widened(const QRect& base, int needed, int leftmost, int rightmost) {
@@ -204,10 +212,7 @@ QWidget* DialogWindow::MakeWidget(const Control& control) {
     }
   }
   widget->setGeometry(rect);
-  if (auto* edit = qobject_cast<QLineEdit*>(widget))
-    ShowEnabled(*edit, control.enabled);
-  else
-    widget->setEnabled(control.enabled);
+  ShowEnabledState(*widget, control.enabled);
   widget->setProperty("controlId", id);
   if (!t.name.empty()) widget->setObjectName(Text(std::string(t.name)));
   return widget;
@@ -244,14 +249,16 @@ void DialogWindow::FindValueEditRoom() {
 void DialogWindow::FitValueEdits() {
   const auto& controls = dialog_.Controls();
   const auto editOf = [&](const ValueEditRoom& room) { return static_cast<QLineEdit*>(widgets_[room.edit]); };
+  std::vector<int> wants;
+  for (const ValueEditRoom& room : valueEdits_) wants.push_back(WholeTextWidth(*editOf(room), editOf(room)->text()));
   // Edits that start in one column grow alike, to the width the longest of their values needs.
   std::vector<QRect> spans;
   for (const ValueEditRoom& room : valueEdits_) {
     int needed = 0, columnWidth = 0;
-    for (const ValueEditRoom& other : valueEdits_) {
-      if (other.base.left() != room.base.left()) continue;
-      needed = std::max(needed, WholeTextWidth(*editOf(other), editOf(other)->text()));
-      columnWidth = std::max(columnWidth, other.base.width());
+    for (std::size_t k = 0; k < valueEdits_.size(); ++k) {
+      if (valueEdits_[k].base.left() != room.base.left()) continue;
+      needed = std::max(needed, wants[k]);
+      columnWidth = std::max(columnWidth, valueEdits_[k].base.width());
     }
     if (needed > room.base.width()) needed = std::max(needed, columnWidth);
     spans.push_back(Widened(room.base, needed, room.leftmost, room.rightmost));
@@ -290,14 +297,11 @@ void DialogWindow::Mirror(const Control& control) {
   if (!widget) return;
   const QSignalBlocker quiet(widget);
   const QString text = Text(control.text);
-  if (auto* edit = qobject_cast<QLineEdit*>(widget))
-    ShowEnabled(*edit, control.enabled);
-  else
-    widget->setEnabled(control.enabled);
+  ShowEnabledState(*widget, control.enabled);
   if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
     if (edit->text() != text) {
       edit->setText(text);
-      FitValueEdits();
+      if (control.tmpl->style & kStyleDisabled) FitValueEdits();  // only value edits grow
       // A value the program shows is read from its start, as long as nobody is typing in it.
       if (!edit->hasFocus()) edit->setCursorPosition(0);
     }
