@@ -140,8 +140,9 @@ Outcome Session::Export(const std::string& folder, const ExportOptions& options,
   if (files_.empty()) return Outcome::Refused("Load reports first: there is nothing to export yet.");
   const auto files = ExportFiles(ExportContents(shownCircle), options);
   if (!files) return Outcome::Refused("The figures could not be drawn; nothing was written.");
-  if (const auto failure = WriteExport(folder, *files)) return Outcome::Refused(*failure);
+  std::string cleared;
+  if (const auto failure = WriteExport(folder, *files, &cleared)) return Outcome::Refused(*failure);
   // Many files appear at once in a folder the user may not be looking at: say where.
   return Outcome{}.Notice("Exported " + std::to_string(files->size()) + " figures and tables into \"" + folder +
-                          "\".");
+                          "\"" + (cleared.empty() ? "" : "; " + cleared) + ".");
 }

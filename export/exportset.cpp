@@ -1,24 +1,14 @@
 #include "export/exportset.h"
 
 #include <algorithm>
+#include <charconv>
 #include <filesystem>
 #include <memory>
 #include <system_error>
 
 #include "export/tables.h"
-#include "platform/outputfile.h"
-
-namespace {
-
-std::string InFolder(const std::string& folder, const std::string& name) {
-  return (std::filesystem::path(folder) / name).string();
-}
-
-std::string CannotExport(const std::string& folder, const std::string& why) {
-  return "Cannot export into \"" + folder + "\": " + why + ". Nothing was written.";
-}
-
-}  // namespace
+#include "platform/pendingfolder.h"
+#include "platform/system.h"
 
 const char* FormatExtension(FigureFormat format) {
   switch (format) {
@@ -44,29 +34,101 @@ std::optional<std::vector<ExportFile>> ExportFiles(const ExportData& data, const
   return files;
 }
 
-std::optional<std::string> WriteExport(const std::string& folder, const std::vector<ExportFile>& files) {
+namespace {
+
+std::string CannotExport(const std::string& folder, const std::string& why) {
+  return "Cannot export into \"" + folder + "\": " + why + ". Nothing was written.";
+}
+
+bool AllDigits(std::string_view text) {
+  return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// "map.svg", "overview.png", "class-I-J.pdf", or a table.
+bool IsExportName(std::string_view name) {
+  if (name == "density.csv" || name == "histograms.csv" || name == "results.csv") return true;
+  const std::size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos) return false;
+  const std::string_view stem = name.substr(0, dot);
+  const std::string_view extension = name.substr(dot + 1);
+  if (extension != "svg" && extension != "pdf" && extension != "png") return false;
+  if (stem == "map" || stem == "overview") return true;
+  constexpr std::string_view kClass = "class-";
+  const std::size_t dash = stem.find('-', kClass.size());
+  return stem.starts_with(kClass) && dash != std::string_view::npos &&
+         AllDigits(stem.substr(kClass.size(), dash - kClass.size())) && AllDigits(stem.substr(dash + 1));
+}
+
+// A temporary file ".NAME.PROCESS.N.new" of an export file NAME, which an earlier version of
+// the program wrote beside it, left by a process that has ended.
+bool IsStoppedTemporary(std::string_view name) {
+  constexpr std::string_view kEnding = ".new";
+  if (!name.starts_with('.') || !name.ends_with(kEnding)) return false;
+  std::string_view rest = name.substr(1, name.size() - 1 - kEnding.size());  // NAME.PROCESS.N
+  const std::size_t number = rest.rfind('.');
+  if (number == std::string_view::npos || !AllDigits(rest.substr(number + 1))) return false;
+  rest = rest.substr(0, number);
+  const std::size_t process = rest.rfind('.');
+  if (process == std::string_view::npos || !AllDigits(rest.substr(process + 1))) return false;
+  unsigned long maker = 0;
+  const std::string_view digits = rest.substr(process + 1);
+  if (std::from_chars(digits.data(), digits.data() + digits.size(), maker).ec != std::errc{}) return false;
+  return IsExportName(rest.substr(0, process)) && maker != ProcessNumber() && ProcessHasEnded(maker);
+}
+
+}  // namespace
+
+bool IsExportEntry(const HeldFolder::Entry& entry) {
+  return !entry.folder && (IsExportName(entry.name) || IsStoppedTemporary(entry.name));
+}
+
+std::optional<std::string> WriteExport(const std::string& folder, const std::vector<ExportFile>& files,
+                                       std::string* notice) {
   namespace fs = std::filesystem;
   if (folder.empty()) return CannotExport(folder, "no folder was named");
   std::error_code error;
-  if (!fs::exists(fs::symlink_status(folder, error))) {
-    fs::create_directories(folder, error);
+  // A link to a folder stays: the set goes where it leads.
+  fs::path target = fs::absolute(folder, error).lexically_normal();
+  if (error) return CannotExport(folder, error.message());
+  if (fs::is_symlink(fs::symlink_status(target, error))) {
+    target = fs::canonical(target, error);
     if (error) return CannotExport(folder, error.message());
   }
-  if (!fs::is_directory(folder, error)) return CannotExport(folder, "it is not a folder");
-  // A folder in a file's place would stop the renames half-way through.
-  for (const ExportFile& file : files)
-    if (fs::is_directory(fs::symlink_status(InFolder(folder, file.name), error)))
-      return CannotExport(folder, "\"" + file.name + "\" there is a folder");
-
-  std::vector<std::unique_ptr<OutputFile>> outputs;
-  for (const ExportFile& file : files) {
-    outputs.push_back(std::make_unique<OutputFile>(InFolder(folder, file.name)));
-    outputs.back()->Write(file.bytes);
+  const fs::file_status status = fs::symlink_status(target, error);
+  if (!fs::exists(status)) {
+    // The folders above it are made; the folder itself appears whole, with the files.
+    if (const fs::path parent = target.parent_path(); !parent.empty() && !fs::is_directory(parent, error)) {
+      fs::create_directories(parent, error);
+      if (error) return CannotExport(folder, error.message());
+    }
+  } else if (!fs::is_directory(status)) {
+    return CannotExport(folder, "it is not a folder");
   }
-  for (std::size_t k = 0; k < files.size(); ++k)
-    if (const auto failure = outputs[k]->Finish()) return CannotExport(folder, "\"" + files[k].name + "\": " + *failure);
-  for (std::size_t k = 0; k < files.size(); ++k)
-    if (const auto failure = outputs[k]->Commit())
-      return "Cannot write \"" + InFolder(folder, files[k].name) + "\": " + *failure + ".";
+  // A folder in a file's place belongs to the user, not to the old set.
+  for (const ExportFile& file : files)
+    if (fs::is_directory(fs::symlink_status(target / file.name, error)))
+      return CannotExport(folder, "\"" + file.name + "\" there is a folder");
+  // A process that works in the folder it replaces goes on in the new one.
+  const std::optional<FileIdentity> here = IdentityOf(".");
+  const bool workingThere = here && here == IdentityOf(target.string());
+
+  std::string why;
+  std::unique_ptr<PendingFolder> pending = PendingFolder::Create(target.string(), kExportWriter, why);
+  if (!pending) return CannotExport(folder, why);
+  const auto failed = [&] {
+    const std::string left = pending->Discard();
+    if (left.empty()) return CannotExport(folder, why);
+    return "Cannot export into \"" + folder + "\": " + why + ". The folder is as it was, but " + left + ".";
+  };
+  for (const ExportFile& file : files)
+    if (!pending->Write(file.name, file.bytes, why)) return failed();
+  if (!pending->Commit(why)) return failed();
+  if (workingThere) fs::current_path(target, error);
+  if (notice) {
+    std::string text = StoppedRunsText(pending->Stopped(), kExportWriter.run);
+    if (!pending->LeftOfOld().empty())
+      text += (text.empty() ? "of the files it replaced, " : "; of the files it replaced, ") + pending->LeftOfOld();
+    *notice = std::move(text);
+  }
   return std::nullopt;
 }

@@ -9,6 +9,7 @@
 #include "export/figuredata.h"
 #include "export/figureformat.h"
 #include "export/figurestyle.h"
+#include "platform/pendingfolder.h"
 
 struct ExportOptions {
   std::vector<FigureFormat> formats = {FigureFormat::Svg, FigureFormat::Pdf, FigureFormat::Png};
@@ -47,8 +48,17 @@ std::optional<std::vector<ExportFile>> ExportFiles(const ExportData& data, const
 // without Cairo draws none: it gives nothing unless no format is asked for.
 std::optional<std::vector<ExportFile>> FigureFiles(const ExportData& data, const ExportOptions& options);
 
-// Writes the files into `folder`, which is made when it is missing. Every file is written
-// whole and synced before the first one replaces a file of the folder, so a folder that cannot
-// be written, or a disk that fills up, leaves every file there as it was. Nothing when the
-// files were written, otherwise the message for the user.
-std::optional<std::string> WriteExport(const std::string& folder, const std::vector<ExportFile>& files);
+// What an export writes into a folder: its figures and tables ("map.svg", "class-1-2.pdf",
+// "results.csv", ...), and temporary files of theirs that an earlier version left.
+bool IsExportEntry(const HeldFolder::Entry& entry);
+inline constexpr FolderWriter kExportWriter{"export", "export", "file of an export", IsExportEntry, true};
+
+// Writes the files as the set in `folder`, which is made when it is missing. They are written
+// and synced into a hidden folder beside it, which then takes the folder's place in one step;
+// the folder's entries that are no file of an export go over into the new one, the old set goes.
+// A stop at any moment leaves the old set or the new, never a mix, and a folder that cannot be
+// written, or a disk that fills up, leaves the old one as it was. Nothing when the files were
+// written, otherwise the message for the user; `notice`, when given, gets what was cleared of
+// stopped exports into the same folder and what is left of the old one ("" when nothing).
+std::optional<std::string> WriteExport(const std::string& folder, const std::vector<ExportFile>& files,
+                                       std::string* notice = nullptr);

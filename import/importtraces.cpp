@@ -11,9 +11,8 @@
 #include "app/analysis_types.h"
 
 #include "import/counting.h"
-#include "import/foldersystem.h"
-#include "import/reportfolder.h"
 #include "import/tracefile.h"
+#include "platform/foldersystem.h"
 #include "reports/parallel.h"
 #include "reports/reportwriter.h"
 
@@ -62,19 +61,6 @@ std::string RepeatedText(const std::vector<RepeatedFile>& repeated) {
   for (std::size_t k = 0; k < repeated.size() && k < kNamesShown; ++k)
     text += (k ? ", " : "") + repeated[k].first + " (again as " + repeated[k].path + ")";
   if (repeated.size() > kNamesShown) text += ", and " + std::to_string(repeated.size() - kNamesShown) + " more";
-  return text;
-}
-
-std::string StoppedText(const ImportResult& result) {
-  std::string text;
-  const std::vector<std::string>& removed = result.stoppedRemoved;
-  if (!removed.empty()) {
-    text = removed.size() == 1 ? "removed the hidden folder of a stopped import: "
-                               : "removed the hidden folders of " + std::to_string(removed.size()) + " stopped imports: ";
-    for (std::size_t k = 0; k < removed.size() && k < kNamesShown; ++k) text += (k ? ", " : "") + removed[k];
-    if (removed.size() > kNamesShown) text += ", and " + std::to_string(removed.size() - kNamesShown) + " more";
-  }
-  for (const std::string& kept : result.stoppedKept) text += (text.empty() ? "" : "; ") + ("of a stopped import, " + kept);
   return text;
 }
 
@@ -175,10 +161,9 @@ ImportResult ImportTraces(const std::vector<std::string>& paths, const ImportOpt
   std::vector<Molecule> molecules = ReadMolecules(EachFileOnce(paths, result.repeated), options, result.error);
   if (!result.error.empty()) return result;
   result.molecules = molecules.size();
-  const std::unique_ptr<PendingFolder> pending = PendingFolder::Create(folder, result.error);
+  const std::unique_ptr<PendingFolder> pending = PendingFolder::Create(folder, kImportWriter, result.error);
   if (!pending) return result;
-  result.stoppedRemoved = pending->Stopped().removed;
-  result.stoppedKept = pending->Stopped().kept;
+  result.stopped = pending->Stopped();
 
   std::vector<std::string> errors(molecules.size());
   const std::vector<Outcome> outcomes = CountAndWrite(molecules, options.prefix, peaks, *pending, errors);
@@ -208,6 +193,12 @@ ImportResult ImportTraces(const std::vector<std::string>& paths, const ImportOpt
   return result;
 }
 
+bool IsReportEntry(const HeldFolder::Entry& entry) {
+  constexpr std::string_view kEnding = ".dat";
+  return entry.file && entry.name.size() > kEnding.size() &&
+         entry.name.compare(entry.name.size() - kEnding.size(), kEnding.size(), kEnding) == 0;
+}
+
 std::string ReportFolderFor(const ImportOptions& options, const std::vector<std::string>& paths) {
   if (options.out) return *options.out;
   return FreeFolderBeside(paths.empty() ? std::string() : paths.front(), "varnel-reports");
@@ -218,13 +209,13 @@ std::string ImportSummary(const ImportResult& result) {
                      Plural(result.reports.size(), "report", "reports") + " written to " + result.folder;
   if (!result.skipped.empty()) text += "; skipped: " + SkippedText(result);
   if (!result.repeated.empty()) text += "; named more than once, read once: " + RepeatedText(result.repeated);
-  if (const std::string stopped = StoppedText(result); !stopped.empty()) text += "; " + stopped;
+  if (const std::string stopped = StoppedRunsText(result.stopped, kImportWriter.run); !stopped.empty())
+    text += "; " + stopped;
   return text;
 }
 
 bool ImportHasNotices(const ImportResult& result) {
-  return !result.skipped.empty() || !result.repeated.empty() || !result.stoppedRemoved.empty() ||
-         !result.stoppedKept.empty();
+  return !result.skipped.empty() || !result.repeated.empty() || !StoppedRunsText(result.stopped, "").empty();
 }
 
 std::string CannotImportMessage(const std::string& why) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "import/importoptions.h"
+#include "platform/pendingfolder.h"
 
 enum class SkipReason { TooManyLevels, TooFewFrames };
 
@@ -31,11 +32,15 @@ struct ImportResult {
   std::vector<std::string> reports;  // the paths written, in molecule order
   std::vector<SkippedMolecule> skipped;
   std::vector<RepeatedFile> repeated;
-  std::vector<std::string> stoppedRemoved;  // hidden folders of stopped imports into `folder`, removed
-  std::vector<std::string> stoppedKept;     // what is left of those that could not be removed whole
+  StoppedRuns stopped;  // what stopped imports into `folder` had left there
   std::string folder;
   int peaks = 0;
 };
+
+// What an import writes into its hidden folder `.FOLDER.partial-PROCESS-N`: regular files
+// named NAME.dat.
+bool IsReportEntry(const HeldFolder::Entry& entry);
+inline constexpr FolderWriter kImportWriter{"import", "partial", "report", IsReportEntry, false};
 
 // Reads the traces at `paths` as `options` lay them out and writes the report of K = `peaks`
 // slots of each molecule into `folder` (which must not exist or be empty), named by the

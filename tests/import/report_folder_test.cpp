@@ -1,10 +1,6 @@
 // The hidden folder an import writes into, when the user's world changes under it: its folder
 // moved away, things put in it, an import killed before the next one, the same file named twice.
 #include <gtest/gtest.h>
-#ifndef _WIN32
-#include <sys/wait.h>
-#include <unistd.h>
-#endif
 
 #include <algorithm>
 #include <filesystem>
@@ -13,7 +9,8 @@
 
 #include "import/importoptions.h"
 #include "import/importtraces.h"
-#include "import/reportfolder.h"
+#include "platform/pendingfolder.h"
+#include "tests/support/ended_process.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -41,7 +38,7 @@ TEST(ImportFolderMoved, TheCleanUpFollowsTheFolderItMadeAndNoTargetAppearsInTheN
   fs::create_directory(dir / "data");
   std::string error;
   const std::string out = (dir.path() / "data" / "out").string();
-  const auto pending = PendingFolder::Create(out, error);
+  const auto pending = PendingFolder::Create(out, kImportWriter, error);
   ASSERT_TRUE(pending) << error;
   for (const char* name : {"m_1.dat", "m_2.dat", "m_3.dat"}) ASSERT_TRUE(pending->Write(name, "report\n", error));
   // The user moves the folder away while the reports are written, and makes a new one of its name.
@@ -63,7 +60,7 @@ TEST(ImportFolderMoved, TheCleanUpFollowsTheFolderItMadeAndNoTargetAppearsInTheN
 TEST(ImportFolderLeft, WhatIsNotTheImportsStaysAndIsSaidWithWhereItIs) {
   TempDir dir;
   std::string error;
-  const auto pending = PendingFolder::Create(dir / "out", error);
+  const auto pending = PendingFolder::Create(dir / "out", kImportWriter, error);
   ASSERT_TRUE(pending) << error;
   ASSERT_TRUE(pending->Write("m_1.dat", "report\n", error));
   const fs::path hidden = HiddenIn(dir.path());
@@ -84,15 +81,6 @@ TEST(ImportFolderLeft, WhatIsNotTheImportsStaysAndIsSaidWithWhereItIs) {
 }
 
 #ifndef _WIN32
-// A process number that no process has now: a child that has ended and been reaped.
-unsigned long EndedProcess() {
-  const pid_t child = fork();
-  if (child == 0) _exit(0);
-  int status = 0;
-  waitpid(child, &status, 0);
-  return static_cast<unsigned long>(child);
-}
-
 TEST(ImportStopped, AKilledImportsHiddenFolderIsRemovedByTheNextAndARunningOnesIsNot) {
   TempDir dir;
   dir.Write("trace.txt", "0.2\n0.8\n");

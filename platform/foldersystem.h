@@ -1,5 +1,6 @@
-// What an import asks of the system for the folders it writes: a folder held open, files made
-// and removed in it, which file a path leads to, and whether a process still runs. Each has a
+// What the program asks of the system for the folders it writes whole (an import's reports, an
+// export's set): a folder held open, files made and removed in it, which file a path leads to,
+// and whether a process still runs. Each has a
 // branch for POSIX systems and one for Windows, as platform/system.cpp has.
 #pragma once
 
@@ -62,6 +63,16 @@ class HeldFolder {
   std::error_code RemoveFolder(const std::string& name) const;
   // Puts the folder `from` in the place of `to`, which may be an empty folder.
   std::error_code Rename(const std::string& from, const std::string& to) const;
+  // Swaps the entries `one` and `other` in one step; operation_not_supported where the system
+  // or the file system cannot (Windows, some network file systems).
+  std::error_code Exchange(const std::string& one, const std::string& other) const;
+  // Moves its entry `name`, whatever it is, into `folder` under the same name; file_exists, and
+  // nothing moved, when that name is taken there.
+  std::error_code MoveInto(const std::string& name, const HeldFolder& folder) const;
+  // Whether this process may make and remove entries in it.
+  bool Writable() const;
+  // Gives it the permissions of `model` as far as the system lets it.
+  void TakePermissionsOf(const HeldFolder& model) const;
 
   // Whether `path` leads to this very folder.
   bool IsAt(const std::string& path) const;

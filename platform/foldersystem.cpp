@@ -1,4 +1,4 @@
-#include "import/foldersystem.h"
+#include "platform/foldersystem.h"
 
 #include <cerrno>
 #include <climits>
@@ -12,6 +12,7 @@
 #else
 #include <dirent.h>
 #include <fcntl.h>
+#include <stdio.h>  // renameat2
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -111,6 +112,25 @@ std::error_code HeldFolder::RemoveFolder(const std::string& name) const { return
 std::error_code HeldFolder::Rename(const std::string& from, const std::string& to) const {
   return sysfile::ReplaceFolder(Inside(from), Inside(to));
 }
+
+std::error_code HeldFolder::Exchange(const std::string&, const std::string&) const {
+  return std::make_error_code(std::errc::operation_not_supported);
+}
+
+std::error_code HeldFolder::MoveInto(const std::string& name, const HeldFolder& folder) const {
+  std::error_code error;
+  // MoveFileEx replaces nothing unless asked to.
+  if (!MoveFileExW(fs::path(Inside(name)).wstring().c_str(), fs::path(folder.Inside(name)).wstring().c_str(), 0))
+    error = std::error_code(static_cast<int>(GetLastError()), std::system_category());
+  return error;
+}
+
+bool HeldFolder::Writable() const {
+  std::error_code error;
+  return (fs::status(path_, error).permissions() & fs::perms::owner_write) != fs::perms::none;
+}
+
+void HeldFolder::TakePermissionsOf(const HeldFolder&) const {}
 
 bool HeldFolder::IsAt(const std::string& path) const { return IdentityOf(path) == identity_; }
 
@@ -212,6 +232,39 @@ std::error_code HeldFolder::RemoveFolder(const std::string& name) const {
 
 std::error_code HeldFolder::Rename(const std::string& from, const std::string& to) const {
   return ::renameat(descriptor_, from.c_str(), descriptor_, to.c_str()) == 0 ? std::error_code() : LastError();
+}
+
+std::error_code HeldFolder::Exchange(const std::string& one, const std::string& other) const {
+#ifdef RENAME_EXCHANGE
+  if (::renameat2(descriptor_, one.c_str(), descriptor_, other.c_str(), RENAME_EXCHANGE) == 0) return {};
+  // Old kernels and file systems that cannot swap say so in one of these ways.
+  if (errno == EINVAL || errno == ENOSYS || errno == ENOTSUP)
+    return std::make_error_code(std::errc::operation_not_supported);
+  return LastError();
+#else
+  (void)one;
+  (void)other;
+  return std::make_error_code(std::errc::operation_not_supported);
+#endif
+}
+
+std::error_code HeldFolder::MoveInto(const std::string& name, const HeldFolder& folder) const {
+#ifdef RENAME_NOREPLACE
+  if (::renameat2(descriptor_, name.c_str(), folder.descriptor_, name.c_str(), RENAME_NOREPLACE) == 0) return {};
+  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return LastError();
+#endif
+  // Where the system cannot refuse to replace, looking first leaves a moment for a race.
+  struct stat info {};
+  if (::fstatat(folder.descriptor_, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0)
+    return std::make_error_code(std::errc::file_exists);
+  return ::renameat(descriptor_, name.c_str(), folder.descriptor_, name.c_str()) == 0 ? std::error_code() : LastError();
+}
+
+bool HeldFolder::Writable() const { return ::faccessat(descriptor_, ".", W_OK | X_OK, AT_EACCESS) == 0; }
+
+void HeldFolder::TakePermissionsOf(const HeldFolder& model) const {
+  struct stat info {};
+  if (::fstat(model.descriptor_, &info) == 0) (void)::fchmod(descriptor_, info.st_mode & 07777);
 }
 
 bool HeldFolder::IsAt(const std::string& path) const { return IdentityOf(path) == identity_; }
