@@ -1,14 +1,13 @@
 #include "export/exportset.h"
 
 #include <algorithm>
-#include <charconv>
 #include <filesystem>
 #include <memory>
 #include <system_error>
 
 #include "export/tables.h"
+#include "platform/outputfile.h"
 #include "platform/pendingfolder.h"
-#include "platform/system.h"
 
 const char* FormatExtension(FigureFormat format) {
   switch (format) {
@@ -59,27 +58,12 @@ bool IsExportName(std::string_view name) {
          AllDigits(stem.substr(kClass.size(), dash - kClass.size())) && AllDigits(stem.substr(dash + 1));
 }
 
-// A temporary file ".NAME.PROCESS.N.new" of an export file NAME, which an earlier version of
-// the program wrote beside it, left by a process that has ended.
-bool IsStoppedTemporary(std::string_view name) {
-  constexpr std::string_view kEnding = ".new";
-  if (!name.starts_with('.') || !name.ends_with(kEnding)) return false;
-  std::string_view rest = name.substr(1, name.size() - 1 - kEnding.size());  // NAME.PROCESS.N
-  const std::size_t number = rest.rfind('.');
-  if (number == std::string_view::npos || !AllDigits(rest.substr(number + 1))) return false;
-  rest = rest.substr(0, number);
-  const std::size_t process = rest.rfind('.');
-  if (process == std::string_view::npos || !AllDigits(rest.substr(process + 1))) return false;
-  unsigned long maker = 0;
-  const std::string_view digits = rest.substr(process + 1);
-  if (std::from_chars(digits.data(), digits.data() + digits.size(), maker).ec != std::errc{}) return false;
-  return IsExportName(rest.substr(0, process)) && maker != ProcessNumber() && ProcessHasEnded(maker);
-}
-
 }  // namespace
 
 bool IsExportEntry(const HeldFolder::Entry& entry) {
-  return !entry.folder && (IsExportName(entry.name) || IsStoppedTemporary(entry.name));
+  // An earlier version wrote each file of the set beside it, as a new file of its own.
+  const std::optional<std::string_view> written = StoppedNewFileOf(entry.name);
+  return !entry.folder && (IsExportName(entry.name) || (written && IsExportName(*written)));
 }
 
 std::optional<std::string> WriteExport(const std::string& folder, const std::vector<ExportFile>& files,

@@ -51,7 +51,8 @@ std::optional<std::vector<ExportFile>> FigureFiles(const ExportData& data, const
 // What an export writes into a folder: its figures and tables ("map.svg", "class-1-2.pdf",
 // "results.csv", ...), and temporary files of theirs that an earlier version left.
 bool IsExportEntry(const HeldFolder::Entry& entry);
-inline constexpr FolderWriter kExportWriter{"export", "export", "file of an export", IsExportEntry, true};
+inline constexpr FolderWriter kExportWriter{"export", "export", "file of an export", "files of an export",
+                                          IsExportEntry, true};
 
 // Writes the files as the set in `folder`, which is made when it is missing. They are written
 // and synced into a hidden folder beside it, which then takes the folder's place in one step;

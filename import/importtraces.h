@@ -40,7 +40,7 @@ struct ImportResult {
 // What an import writes into its hidden folder `.FOLDER.partial-PROCESS-N`: regular files
 // named NAME.dat.
 bool IsReportEntry(const HeldFolder::Entry& entry);
-inline constexpr FolderWriter kImportWriter{"import", "partial", "report", IsReportEntry, false};
+inline constexpr FolderWriter kImportWriter{"import", "partial", "report", "reports", IsReportEntry, false};
 
 // Reads the traces at `paths` as `options` lay them out and writes the report of K = `peaks`
 // slots of each molecule into `folder` (which must not exist or be empty), named by the

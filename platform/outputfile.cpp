@@ -1,9 +1,13 @@
 #include "platform/outputfile.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
+#include <filesystem>
 
+#include "platform/foldersystem.h"
 #include "platform/system.h"
 
 namespace {
@@ -16,13 +20,40 @@ constexpr int kNameTries = 100;
 // Distinct new-file names within this process, whatever thread asks.
 std::atomic<unsigned> g_nextTemporary{0};
 
-// The new file beside the target: in the same folder, so that the rename stays within one file
-// system, and hidden.
-std::string TemporaryNameFor(const std::string& path) {
+constexpr std::string_view kNewEnding = ".new";
+
+// The folder of `path` with its separator ("" for a bare name) and the file's name.
+std::pair<std::string, std::string> FolderAndName(const std::string& path) {
   const std::size_t slash = path.find_last_of(kPathSeparators);
-  const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  return folder + "." + name + "." + std::to_string(ProcessNumber()) + "." + std::to_string(g_nextTemporary++) + ".new";
+  if (slash == std::string::npos) return {std::string(), path};
+  return {path.substr(0, slash + 1), path.substr(slash + 1)};
+}
+
+// The new file beside the target: in the same folder, so that the rename stays within one file
+// system, and hidden: ".NAME.PROCESS.N.new".
+std::string TemporaryNameFor(const std::string& path) {
+  const auto [folder, name] = FolderAndName(path);
+  return folder + "." + name + "." + std::to_string(ProcessNumber()) + "." + std::to_string(g_nextTemporary++) +
+         std::string(kNewEnding);
+}
+
+bool AllDigits(std::string_view text) {
+  return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Removes the new files for `path` that stopped writers left in its folder.
+void RemoveStoppedNewFiles(const std::string& path) {
+  const auto [folder, name] = FolderAndName(path);
+  const std::string prefix = "." + name + ".";
+  std::error_code error;
+  for (std::filesystem::directory_iterator it(folder.empty() ? "." : folder, error), end; !error && it != end;
+       it.increment(error)) {
+    const std::string entry = it->path().filename().string();
+    std::error_code ignored;
+    if (entry.compare(0, prefix.size(), prefix) == 0 && StoppedNewFileOf(entry) == name &&
+        it->is_regular_file(ignored) && !it->is_symlink(ignored))
+      sysfile::Remove(it->path().string());
+  }
 }
 
 }  // namespace
@@ -90,7 +121,24 @@ std::optional<std::string> OutputFile::Commit() {
   if (error_ == 0 && !sysfile::Replace(temporary_, path_)) Fail(errno);
   if (error_ != 0) return std::string(std::strerror(error_));
   committed_ = true;
+  RemoveStoppedNewFiles(path_);
   return std::nullopt;
+}
+
+std::optional<std::string_view> StoppedNewFileOf(std::string_view entry) {
+  if (!entry.starts_with('.') || !entry.ends_with(kNewEnding)) return std::nullopt;
+  std::string_view rest = entry.substr(1, entry.size() - 1 - kNewEnding.size());  // NAME.PROCESS.N
+  const std::size_t number = rest.rfind('.');
+  if (number == std::string_view::npos || !AllDigits(rest.substr(number + 1))) return std::nullopt;
+  rest = rest.substr(0, number);
+  const std::size_t process = rest.rfind('.');
+  if (process == std::string_view::npos || process == 0) return std::nullopt;
+  const std::string_view digits = rest.substr(process + 1);
+  unsigned long maker = 0;
+  if (!AllDigits(digits) || std::from_chars(digits.data(), digits.data() + digits.size(), maker).ec != std::errc{} ||
+      maker == ProcessNumber() || !ProcessHasEnded(maker))
+    return std::nullopt;
+  return rest.substr(0, process);
 }
 
 std::optional<std::string> WriteWholeFile(const std::string& path, std::string_view text) {

@@ -25,8 +25,9 @@ class OutputFile {
   // be written or none finish first and commit after. Nothing when that worked, otherwise why
   // not, in words ("No space left on device", "Permission denied", ...).
   std::optional<std::string> Finish();
-  // Finishes, then puts the new file in the target's place. Nothing when that worked,
-  // otherwise why not.
+  // Finishes, then puts the new file in the target's place, and removes the new files for the
+  // same target that writers stopped before they were done left beside it. Nothing when that
+  // worked, otherwise why not.
   std::optional<std::string> Commit();
 
  private:
@@ -41,6 +42,11 @@ class OutputFile {
   std::string buffer_;
   bool committed_ = false;
 };
+
+// The name NAME of the file whose new file, ".NAME.PROCESS.N.new", is `entry`, when its
+// process has ended: it was stopped (killed, or the machine went down) before it was done.
+// Nothing for any other name, and for a new file of a process that runs.
+std::optional<std::string_view> StoppedNewFileOf(std::string_view entry);
 
 // Writes `text` as the whole of the file at `path`; nothing when that worked, otherwise why not.
 std::optional<std::string> WriteWholeFile(const std::string& path, std::string_view text);

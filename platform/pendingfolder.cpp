@@ -68,6 +68,7 @@ std::string ClearHidden(const HeldFolder& parent, const std::string& name, const
     return "the hidden folder made as " + folder.Path() + " was moved while it was written, and is left, " +
            "with what it holds, where it went";
   const std::string thing(writer.thing);
+  const std::string things(writer.things);
   std::size_t others = 0;
   std::size_t stuck = 0;
   std::error_code stuckWhy;
@@ -87,10 +88,10 @@ std::string ClearHidden(const HeldFolder& parent, const std::string& name, const
   }
   std::string text = "the hidden folder " + folder.Path() + " is left";
   if (stuck > 0)
-    text += ", with " + Count(stuck, thing, thing + "s") + " that cannot be removed (" + stuckWhy.message() + ")";
+    text += ", with " + Count(stuck, thing, things) + " that cannot be removed (" + stuckWhy.message() + ")";
   if (others > 0)
     text += std::string(stuck > 0 ? " and " : ", with ") +
-            Count(others, "entry that is no " + thing, "entries that are no " + thing + "s");
+            Count(others, "entry that is no " + thing, "entries that are no " + things);
   if (stuck == 0 && others == 0)
     text += inPlace ? ", empty (" + folderWhy.message() + ")" : ", empty: it was moved out of " + parent.Path();
   return text;
@@ -200,7 +201,7 @@ std::unique_ptr<PendingFolder> PendingFolder::Create(const std::string& target, 
     return nullptr;
   }
   if (!writer.replaces && fs::is_directory(status) && !fs::is_empty(plain, ignored)) {
-    error = target + " already holds files; the " + std::string(writer.thing) + "s go into a new or empty folder";
+    error = target + " already holds files; the " + std::string(writer.things) + " go into a new or empty folder";
     return nullptr;
   }
   const fs::path parentPath = ParentOf(plain);
@@ -265,13 +266,13 @@ bool PendingFolder::Commit(std::string& error) {
   const std::string cannot = "cannot make " + target_ + ": ";
   // Made in the parent's new place, the files would not be where they are said to be.
   if (!parent_.IsAt(parentPath_)) {
-    error = cannot + ParentOf(plain).string() + " was moved or replaced while the " + std::string(writer_.thing) +
-            "s were written";
+    error = cannot + ParentOf(plain).string() + " was moved or replaced while the " + std::string(writer_.things) +
+            " were written";
     return false;
   }
   if (!parent_.Holds(name_, folder_)) {
     error = cannot + "the hidden folder " + (ParentOf(plain) / name_).string() + " was moved away while the " +
-            std::string(writer_.thing) + "s were written";
+            std::string(writer_.things) + " were written";
     return false;
   }
   const std::string targetName = plain.filename().string();

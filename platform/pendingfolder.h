@@ -18,7 +18,8 @@ struct FolderWriter {
   // beside the target TARGET.
   std::string_view run;
   std::string_view word;
-  std::string_view thing;  // what it writes, in messages: "report"; "reports" for more than one
+  std::string_view thing;   // what it writes, in messages: "report"
+  std::string_view things;  // and more than one: "reports"
   // The entries it writes: these, and nothing else, it removes from its hidden folders and
   // from a target it replaces.
   bool (*writes)(const HeldFolder::Entry& entry);

@@ -18,13 +18,6 @@ namespace fs = std::filesystem;
 
 const std::vector<ExportFile> kNewSet = {{"map.svg", "new map"}, {"class-1-2.svg", "new 1->2"}, {"results.csv", "new\n"}};
 
-std::vector<std::string> Listing(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 TEST(ExportSetNames, AreTheFiguresAndTablesAnExportWritesAndNothingElse) {
   for (const char* name : {"map.svg", "overview.pdf", "class-1-2.png", "class-10-3.svg", "density.csv",
                            "histograms.csv", "results.csv"})

@@ -44,13 +44,6 @@ TransitionRecords Loaded(const std::string& path) {
   return records;
 }
 
-std::vector<std::string> Listing(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 TEST(ImportLayouts, EveryLayoutOfTheSameMoleculesGivesTheSameReports) {
   TempDir dir;
   // One molecule per file: a header, commas, CR LF and a byte-order mark in the one; blanks, a

@@ -19,13 +19,6 @@ namespace fs = std::filesystem;
 
 constexpr int kPeaks = 3;
 
-std::vector<std::string> Listing(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 // The one hidden folder an unfinished import has in `folder`.
 fs::path HiddenIn(const fs::path& folder) {
   for (const auto& entry : fs::directory_iterator(folder))

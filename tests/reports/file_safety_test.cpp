@@ -8,7 +8,9 @@
 
 #include <fstream>
 
+#include "platform/outputfile.h"
 #include "tests/reports/map_fixture.h"
+#include "tests/support/ended_process.h"
 
 namespace {
 
@@ -105,6 +107,26 @@ TEST_F(FileSafetyTest, APlantedLinkIsReplacedAndWhatItPointsToIsUntouched) {
   for (const char* name : {"3dgrid.dat", "1,1rates.dat"})
     EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(dir / name))) << name;
   EXPECT_EQ(Lines(dir.Read("3dgrid.dat")).size(), 1u + 201u);
+}
+
+TEST(KilledWrite, WhatAStoppedWriterLeftBesideAFileGoesWithTheNextWriteOfThatFileAlone) {
+  TempDir dir;
+  const std::string ended = std::to_string(EndedProcess());
+  const std::string running = std::to_string(getppid());
+  const std::string stopped = ".log.dat." + ended + ".0.new";
+  for (const std::string& name : {stopped, ".log.dat." + running + ".0.new", ".results.csv." + ended + ".1.new"})
+    dir.Write(name, "half");
+  std::filesystem::create_symlink(dir / "precious.txt", dir / (".log.dat." + ended + ".1.new"));
+  EXPECT_EQ(StoppedNewFileOf(stopped), "log.dat");
+  EXPECT_EQ(StoppedNewFileOf(".log.dat." + running + ".0.new"), std::nullopt);
+  EXPECT_EQ(StoppedNewFileOf(".log.dat.x.0.new"), std::nullopt);
+
+  ASSERT_EQ(WriteWholeFile(dir / "log.dat", "log\n"), std::nullopt);
+  // A link of that name is passed over, the new file of a running writer and another file's stay.
+  std::vector<std::string> kept = {".log.dat." + ended + ".1.new", ".log.dat." + running + ".0.new",
+                                   ".results.csv." + ended + ".1.new", "log.dat"};
+  std::sort(kept.begin(), kept.end());
+  EXPECT_EQ(Listing(dir.path()), kept);
 }
 
 TEST_F(FileSafetyTest, APipeOrAFolderChosenAsAReportIsNamedAndPassedOver) {

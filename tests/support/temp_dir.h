@@ -2,10 +2,12 @@
 #pragma once
 
 #include <filesystem>
+#include <algorithm>
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <string>
+#include <vector>
 
 // Some file names (with `*?[`) and file kinds (named pipes) exist only off Windows.
 #ifdef _WIN32
@@ -49,3 +51,11 @@ class TempDir {
   std::filesystem::path previous_;
   std::filesystem::path path_;
 };
+
+// The names of the entries in `folder`, sorted.
+inline std::vector<std::string> Listing(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
