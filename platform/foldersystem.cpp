@@ -12,8 +12,8 @@
 #else
 #include <dirent.h>
 #include <fcntl.h>
-#include <stdio.h>  // renameat2
 #include <signal.h>
+#include <stdio.h>  // renameat2
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
