@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <random>
 #include <span>
 #include <vector>
@@ -17,6 +18,22 @@ constexpr std::uint64_t kSeed = 0x5eed'7a11'0000'2026;
 // The interval's ends: the 2.5 % and 97.5 % points of the replicates' values.
 constexpr double kLowerShare = 0.025;
 constexpr double kUpperShare = 0.975;
+
+// The normal quantile starts from Acklam's rational approximation (relative error below
+// 1.15e-9): a ratio of polynomials in q = share - 1/2 in the centre, 0.02425 < share < 0.97575,
+// and in sqrt(-2 ln share) in the tails; one Halley step on Phi(x) - share, with Phi from
+// std::erfc, brings it to the last bits of a double.
+constexpr double kCentralA[] = {-3.969683028665376e+01, 2.209460984245205e+02,  -2.759285104469687e+02,
+                                1.383577518672690e+02,  -3.066479806614716e+01, 2.506628277459239e+00};
+constexpr double kCentralB[] = {-5.447609879822406e+01, 1.615858368580409e+02, -1.556989798598866e+02,
+                                6.680131188771972e+01, -1.328068155288572e+01};
+constexpr double kTailC[] = {-7.784894002430293e-03, -3.223964580411365e-01, -2.400758277161838e+00,
+                             -2.549732539343734e+00, 4.374664141464968e+00,  2.938163982698783e+00};
+constexpr double kTailD[] = {7.784695709041462e-03, 3.224671290700398e-01, 2.445134137142996e+00,
+                             3.754408661907416e+00};
+constexpr double kTailShare = 0.02425;
+constexpr double kSqrt2 = 1.4142135623730951;
+constexpr double kSqrt2Pi = 2.5066282746310002;  // sqrt(2 pi)
 
 // (sum of n, sum of n / p) over the records with p > 0.
 struct PooledSums {
@@ -44,6 +61,7 @@ struct PooledSums {
 // the sum of its drawn molecules' parts: the list itself is never built, so a record that
 // stands for millions of transitions costs what any other record costs.
 struct MoleculeSums {
+  bool inClass = false;  // a record of the molecule is in the class
   double entries = 0.0;  // every entry, in a bin or not
   double inRange = 0.0;  // the entries the fit's start takes ...
   double lnSum = 0.0;    // ... and the sum of their ln v
@@ -80,6 +98,7 @@ class ClassParts {
  private:
   void Add(std::size_t m, const TransitionRecord& record, bool weighted) {
     MoleculeSums& sums = sums_[m];
+    sums.inClass = true;
     const double times = ClassEntriesOf(record.count, weighted);
     sums.entries += times;
     sums.pooled.Add(record);
@@ -148,13 +167,116 @@ double Quantile(const std::vector<double>& values, double share) {
   return values[below] + (at - static_cast<double>(below)) * (values[above] - values[below]);
 }
 
+// The share of the replicates at which a BCa end lies, for the normal quantile `z` of its
+// percentile share. Where 1 - a (z0 + z) is not positive the map has passed its pole: the end
+// is the replicates' end on that side, its limit from within.
+double BcaShare(double z0, double acceleration, double z) {
+  const double shifted = z0 + z;
+  const double denominator = 1.0 - acceleration * shifted;
+  if (!(denominator > 0.0)) return shifted > 0.0 ? 1.0 : 0.0;
+  return NormalShare(z0 + shifted / denominator);
+}
+
+// The estimates of a class with each jackknife group of its molecules left out, in group
+// order; a group whose estimate fails gives none.
+struct LeftOut {
+  std::vector<double> fitted;
+  std::vector<double> pooled;
+};
+
+LeftOut Jackknife(const ClassParts& parts, double exposureTime, int threads) {
+  std::vector<std::size_t> inClass;
+  for (std::size_t m = 0; m < parts.Molecules(); ++m)
+    if (parts.Sums(m).inClass) inClass.push_back(m);
+  const std::size_t groups = std::min<std::size_t>(inClass.size(), kJackknifeGroups);
+  std::vector<ReplicateRates> rates(groups);
+  const int used = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(ThreadCount(threads)), groups));
+  RunOnThreads(used, [&](int t) {
+    std::vector<std::size_t> kept;
+    for (std::size_t g = static_cast<std::size_t>(t); g < groups; g += static_cast<std::size_t>(used)) {
+      kept.clear();
+      for (std::size_t k = 0; k < inClass.size(); ++k)
+        if (k % groups != g) kept.push_back(inClass[k]);
+      rates[g] = RatesOfDraws(parts, kept, exposureTime);
+    }
+  });
+  LeftOut out;
+  for (const ReplicateRates& r : rates) {
+    if (r.fitted) out.fitted.push_back(*r.fitted);
+    if (r.pooled) out.pooled.push_back(*r.pooled);
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string_view IntervalKindName(IntervalKind kind) { return kind == IntervalKind::kBca ? "BCa" : "percentile"; }
+
+double NormalShare(double z) { return 0.5 * std::erfc(-z / kSqrt2); }
+
+double NormalQuantile(double share) {
+  if (!(share > 0.0)) return -std::numeric_limits<double>::infinity();
+  if (!(share < 1.0)) return std::numeric_limits<double>::infinity();
+  const double* a = kCentralA;
+  const double* b = kCentralB;
+  const double* c = kTailC;
+  const double* d = kTailD;
+  double x = 0.0;
+  if (share < kTailShare || share > 1.0 - kTailShare) {
+    const double q = std::sqrt(-2.0 * std::log(std::min(share, 1.0 - share)));
+    x = (((((c[0] * q + c[1]) * q + c[2]) * q + c[3]) * q + c[4]) * q + c[5]) /
+        ((((d[0] * q + d[1]) * q + d[2]) * q + d[3]) * q + 1.0);
+    if (share > 0.5) x = -x;
+  } else {
+    const double q = share - 0.5;
+    const double r = q * q;
+    x = (((((a[0] * r + a[1]) * r + a[2]) * r + a[3]) * r + a[4]) * r + a[5]) * q /
+        (((((b[0] * r + b[1]) * r + b[2]) * r + b[3]) * r + b[4]) * r + 1.0);
+  }
+  // Halley: e = Phi(x) - share, u = e / phi(x); x - u / (1 + x u / 2).
+  const double u = (NormalShare(x) - share) * kSqrt2Pi * std::exp(x * x / 2.0);
+  return x - u / (1.0 + x * u / 2.0);
+}
+
 std::optional<Interval> PercentileInterval(std::vector<double> values) {
   if (values.empty()) return std::nullopt;
   std::sort(values.begin(), values.end());
   return Interval{Quantile(values, kLowerShare), Quantile(values, kUpperShare)};
 }
 
-}  // namespace
+double JackknifeAcceleration(const std::vector<double>& leftOut) {
+  if (leftOut.empty()) return 0.0;
+  // The mean in two passes: its rounding would otherwise stand as a spread of its own, and
+  // estimates that are all alike would give a = -+1 / (6 sqrt n) instead of 0.
+  const double n = static_cast<double>(leftOut.size());
+  double mean = 0.0, correction = 0.0;
+  for (double t : leftOut) mean += t;
+  mean /= n;
+  for (double t : leftOut) correction += t - mean;
+  mean += correction / n;
+  double squares = 0.0, cubes = 0.0;
+  for (double t : leftOut) {
+    const double d = mean - t;
+    squares += d * d;
+    cubes += d * d * d;
+  }
+  if (!(squares > 0.0)) return 0.0;
+  return cubes / (6.0 * squares * std::sqrt(squares));
+}
+
+std::optional<Interval> BcaInterval(std::vector<double> values, double estimate, double acceleration) {
+  if (values.empty()) return std::nullopt;
+  std::sort(values.begin(), values.end());
+  const auto below = std::lower_bound(values.begin(), values.end(), estimate) - values.begin();
+  const auto equal = std::upper_bound(values.begin(), values.end(), estimate) - values.begin() - below;
+  // A share of 0 or 1 would put z0 at infinity: it stays half a replicate inside.
+  const double count = static_cast<double>(values.size());
+  const double share = std::clamp((static_cast<double>(below) + 0.5 * static_cast<double>(equal)) / count, 0.5 / count,
+                                  1.0 - 0.5 / count);
+  const double z0 = NormalQuantile(share);
+  return Interval{Quantile(values, BcaShare(z0, acceleration, NormalQuantile(kLowerShare))),
+                  Quantile(values, BcaShare(z0, acceleration, NormalQuantile(kUpperShare)))};
+}
 
 std::vector<std::size_t> ReplicateDraws(const ClassRule& rule, int replicate, std::size_t molecules) {
   const std::uint64_t classSeed = SplitMix64(kSeed ^ SplitMix64(static_cast<std::uint64_t>(rule.from) * 16 + rule.to));
@@ -196,8 +318,9 @@ std::optional<double> FittedRate(const TransitionRecords& records, const ClassRu
 }
 
 ClassUncertainty EstimateUncertainty(const TransitionRecords& records, std::size_t perMolecule, const ClassRule& rule,
-                                     double exposureTime, int replicates, int threads) {
+                                     double exposureTime, int replicates, int threads, IntervalKind kind) {
   ClassUncertainty result;
+  result.kind = kind;
   result.pooledRate = PooledRate(records, rule, exposureTime);
   result.molecules = ContributingMolecules(records, perMolecule, rule);
   if (perMolecule == 0 || records.size() < perMolecule || replicates <= 0 ||
@@ -224,7 +347,20 @@ ClassUncertainty EstimateUncertainty(const TransitionRecords& records, std::size
     rates.push_back(*replicate.fitted);
     pooledRates.push_back(*replicate.pooled);
   }
-  result.rate = PercentileInterval(std::move(rates));
-  result.pooled = PercentileInterval(std::move(pooledRates));
+  // The estimates on all the molecules, summed as a replicate sums them, so that a replicate of
+  // the very same molecules ties with them; and the jackknife's, for the acceleration.
+  std::vector<std::size_t> all(molecules.Molecules());
+  for (std::size_t m = 0; m < all.size(); ++m) all[m] = m;
+  const ReplicateRates estimate = RatesOfDraws(molecules, all, exposureTime);
+  const LeftOut leftOut = Jackknife(molecules, exposureTime, threads);
+  result.rateAcceleration = JackknifeAcceleration(leftOut.fitted);
+  result.pooledAcceleration = JackknifeAcceleration(leftOut.pooled);
+  result.rateKinds.percentile = PercentileInterval(rates);
+  result.pooledKinds.percentile = PercentileInterval(pooledRates);
+  if (estimate.fitted) result.rateKinds.bca = BcaInterval(std::move(rates), *estimate.fitted, result.rateAcceleration);
+  if (estimate.pooled)
+    result.pooledKinds.bca = BcaInterval(std::move(pooledRates), *estimate.pooled, result.pooledAcceleration);
+  result.rate = result.rateKinds.Of(kind);
+  result.pooled = result.pooledKinds.Of(kind);
   return result;
 }

@@ -94,7 +94,24 @@ std::string ResultsCsv(const ResultsSource& source, const std::vector<ResultRow>
   text += "# cutoffs:";
   for (int k = 0; k < source.states && k < kMaxStates; ++k) text += " " + Number(source.cutoffs[static_cast<std::size_t>(k)]);
   text += "\n# weighted by number of transitions: " + std::string(source.weighted ? "yes" : "no") + "\n";
-  text += "# intervals: 95 % percentile intervals from a bootstrap over the reports as molecules\n";
+  // The kind of interval, one for all rows as the program gives them; otherwise each class's.
+  const auto kindOf = [](const ResultRow& row) { return row.fit.uncertainty.kind; };
+  bool oneKind = true, anyBca = rows.empty() && kDefaultIntervalKind == IntervalKind::kBca;
+  for (const ResultRow& row : rows) {
+    oneKind = oneKind && kindOf(row) == kindOf(rows.front());
+    anyBca = anyBca || kindOf(row) == IntervalKind::kBca;
+  }
+  const std::string origin = "intervals from a bootstrap over the reports as molecules";
+  if (rows.empty() || oneKind) {
+    text += "# intervals: 95 % " +
+            std::string(IntervalKindName(rows.empty() ? kDefaultIntervalKind : kindOf(rows.front()))) + " " + origin;
+  } else {
+    text += "# intervals: 95 % " + origin + ":";
+    for (const ResultRow& row : rows)
+      text += " " + ClassName(row.from, row.to) + " " + std::string(IntervalKindName(kindOf(row))) + ";";
+    text.pop_back();
+  }
+  text += anyBca ? " (BCa: bias-corrected and accelerated)\n" : "\n";
   for (const ResultRow& row : rows)
     if (row.fit.rule.circle)
       text += "# class " + ClassName(row.from, row.to) + " from a circle: centre row " +
@@ -117,7 +134,7 @@ std::string RateTip(const ClassFit& fit, double exposureNow) {
   if (u.rate)
     tip = "95 % interval " + Number(u.rate->low) + " ... " + Number(u.rate->high) + " s^-1 (bootstrap over " +
           std::to_string(u.molecules) + " molecules, " + std::to_string(u.replicates - u.failed) + " of " +
-          std::to_string(u.replicates) + " replicates)";
+          std::to_string(u.replicates) + " replicates, " + std::string(IntervalKindName(u.kind)) + ")";
   else
     tip = "no interval";
   for (const std::string& flag : ResultFlags(fit)) tip += "; " + flag;

@@ -58,6 +58,12 @@ TEST(Bootstrap, IdenticalMoleculesGiveAnIntervalOfNoWidth) {
   EXPECT_NEAR(u.pooled->low, *u.pooledRate, 1e-12 * *u.pooledRate);
   EXPECT_DOUBLE_EQ(*u.pooledRate, 4.0 / (50.0 + 2 * 100.0 / 3 + 20.0) / kExposure);
   EXPECT_EQ(u.molecules, 30);
+  // Both kinds: every replicate ties with the estimate (z0 = 0), and no molecule differs (a = 0).
+  ASSERT_TRUE(u.rateKinds.bca && u.rateKinds.percentile && u.pooledKinds.bca);
+  EXPECT_EQ(u.rateKinds.bca->low, u.rateKinds.percentile->low);
+  EXPECT_EQ(u.rateKinds.bca->high, u.rateKinds.percentile->low);
+  EXPECT_EQ(u.rateAcceleration, 0.0);
+  EXPECT_EQ(u.pooledAcceleration, 0.0);
 }
 
 // One molecule far from the others: the interval holds the fit with it and the fit without it.
@@ -87,6 +93,12 @@ TEST(Bootstrap, IsTheSameOnEveryRunAndAnyNumberOfThreads) {
   EXPECT_EQ(one.rate->high, three.rate->high);
   EXPECT_EQ(one.pooled->low, three.pooled->low);
   EXPECT_EQ(one.failed, three.failed);
+  // The jackknife's groups too depend on the molecules alone.
+  ASSERT_TRUE(one.rateKinds.bca && three.rateKinds.bca && one.pooledKinds.bca && three.pooledKinds.bca);
+  EXPECT_EQ(one.rateAcceleration, three.rateAcceleration);
+  EXPECT_EQ(one.rateKinds.bca->low, three.rateKinds.bca->low);
+  EXPECT_EQ(one.rateKinds.bca->high, three.rateKinds.bca->high);
+  EXPECT_EQ(one.pooledKinds.bca->high, three.pooledKinds.bca->high);
 }
 
 // A replicate is the class the drawn molecules make: the same as rebuilding the class list from
@@ -127,6 +139,128 @@ TEST(Bootstrap, AReplicateIsTheClassListRebuiltFromItsDrawnMolecules) {
   const ReplicateRates over = ReplicateOf(huge, kPerMolecule, OneToTwo(), {0, 0}, kExposure);
   EXPECT_FALSE(over.fitted || over.pooled);
   EXPECT_TRUE(ReplicateOf(huge, kPerMolecule, OneToTwo(), {0}, kExposure).fitted);
+}
+
+// ---- the BCa interval ------------------------------------------------------------------
+
+// The normal quantile against the values of a table (computed apart, to 16 digits), and as the
+// inverse of the normal share on both sides of the point where its approximation changes.
+TEST(NormalQuantile, IsTheInverseOfTheNormalShareFromTheCentreToTheFarTails) {
+  EXPECT_NEAR(NormalQuantile(0.975), 1.9599639845400536, 1e-14);
+  EXPECT_NEAR(NormalQuantile(0.6), 0.2533471031357998, 1e-14);
+  EXPECT_NEAR(NormalQuantile(0.3), -0.5244005127080407, 1e-14);
+  EXPECT_NEAR(NormalQuantile(0.001), -3.090232306167813, 1e-13);
+  EXPECT_NEAR(NormalQuantile(0.9999), 3.7190164854557084, 1e-12);
+  EXPECT_NEAR(NormalQuantile(1e-12), -7.034483825301132, 1e-12);
+  EXPECT_EQ(NormalQuantile(0.5), 0.0);
+  EXPECT_EQ(NormalQuantile(0.0), -INFINITY);
+  EXPECT_EQ(NormalQuantile(1.0), INFINITY);
+  for (double share : {1e-300, 1e-9, 0.0242, 0.02425, 0.0243, 0.1, 0.49, 0.51, 0.97575, 0.99, 1 - 1e-9})
+    EXPECT_NEAR(NormalShare(NormalQuantile(share)), share, 1e-14 * std::max(share, 1e-2)) << share;
+}
+
+// With no bias and no acceleration the BCa interval is the percentile interval; with both, its
+// ends lie at shares worked out apart (z0 = z(0.6), a = 0.1: Phi(z0 + (z0 + z_q) / (1 - a (z0 +
+// z_q))) = 0.114203 and 0.999019), and a rate that grows with its spread (a > 0) stretches the
+// interval upwards.
+TEST(BcaInterval, IsThePercentileIntervalWithoutBiasOrAccelerationAndMovesWithThem) {
+  std::vector<double> values;
+  for (int v = 998; v >= 0; --v) values.push_back(v);  // any order
+  const auto percentile = PercentileInterval(values);
+  const auto plain = BcaInterval(values, 499.0, 0.0);  // 499 below, one equal: z0 = 0
+  ASSERT_TRUE(percentile && plain);
+  EXPECT_NEAR(plain->low, percentile->low, 1e-9);
+  EXPECT_NEAR(plain->high, percentile->high, 1e-9);
+  EXPECT_NEAR(percentile->low, 0.025 * 998, 1e-9);
+
+  std::vector<double> thousand;
+  for (int v = 1; v <= 1000; ++v) thousand.push_back(v);  // the point at share s is 1 + 999 s
+  const auto moved = BcaInterval(thousand, 600.5, 0.1);   // 600 below: z0 = z(0.6)
+  ASSERT_TRUE(moved);
+  EXPECT_NEAR(moved->low, 1 + 999 * 0.11420295403892644, 1e-8);
+  EXPECT_NEAR(moved->high, 1 + 999 * 0.9990185075970077, 1e-8);
+  // The estimate beyond every replicate: z0 stays finite, at half a replicate inside.
+  const auto beyond = BcaInterval(thousand, 5000.0, 0.0);
+  ASSERT_TRUE(beyond);
+  EXPECT_GT(beyond->low, 1.0);
+  EXPECT_LE(beyond->high, 1000.0);
+  EXPECT_FALSE(BcaInterval({}, 1.0, 0.0));
+}
+
+// For the mean, the jackknife's acceleration is the classical skewness / (6 sqrt n): the
+// estimates with one value left out are (n mean - x_i) / (n - 1).
+TEST(JackknifeAcceleration, OfTheMeanIsTheSamplesSkewnessOverSixRootN) {
+  const std::vector<double> x = {1, 2, 2, 3, 4, 10, 0.5};
+  const double n = static_cast<double>(x.size());
+  double mean = 0.0;
+  for (double v : x) mean += v / n;
+  double m2 = 0.0, m3 = 0.0;
+  for (double v : x) {
+    m2 += (v - mean) * (v - mean) / n;
+    m3 += (v - mean) * (v - mean) * (v - mean) / n;
+  }
+  std::vector<double> leftOut, mirrored;
+  for (double v : x) {
+    leftOut.push_back((n * mean - v) / (n - 1));
+    mirrored.push_back(-(n * mean - v) / (n - 1));
+  }
+  const double a = JackknifeAcceleration(leftOut);
+  EXPECT_NEAR(a, m3 / std::pow(m2, 1.5) / (6 * std::sqrt(n)), 1e-12);
+  EXPECT_GT(a, 0.0);  // skewed to the right
+  EXPECT_NEAR(JackknifeAcceleration(mirrored), -a, 1e-12);
+  EXPECT_EQ(JackknifeAcceleration({2.0, 2.0, 2.0}), 0.0);
+}
+
+// The BCa interval of a class, made again by hand: the replicates' rates from their drawn
+// molecules, the estimate on all of them, and the jackknife of 100 groups, the k-th molecule of
+// the class (molecules outside it skipped) in group k mod 100, each group's estimate the class
+// rebuilt from the records of the molecules left.
+TEST(Bootstrap, TheBcaIntervalIsTheReplicatesMovedByTheirBiasAndAGroupedJackknife) {
+  TransitionRecords records;
+  for (int m = 0; m < 230; ++m) {
+    if (m % 9 == 4) {  // in no 1->2 record
+      for (int r = 0; r < 4; ++r) records.push_back({0.8, 0.8, 0.05, 0, 1});
+      continue;
+    }
+    AddMolecule(records, 0.03 * std::exp(0.5 * std::sin(2.3 * m) + 0.3 * (m % 7 == 0)), 1 + m % 4);
+  }
+  const std::size_t molecules = records.size() / kPerMolecule;
+  constexpr int kReplicates = 300;
+  const ClassUncertainty u = EstimateUncertainty(records, kPerMolecule, OneToTwo(), kExposure, kReplicates);
+  ASSERT_GT(u.molecules, kJackknifeGroups);
+  ASSERT_TRUE(u.rateKinds.bca && u.pooledKinds.bca && u.rate && u.pooled);
+  EXPECT_EQ(u.rate->low, u.rateKinds.Of(kDefaultIntervalKind)->low);
+
+  std::vector<double> fitted, pooled;
+  for (int b = 0; b < kReplicates; ++b) {
+    const ReplicateRates r =
+        ReplicateOf(records, kPerMolecule, OneToTwo(), ReplicateDraws(OneToTwo(), b, molecules), kExposure);
+    fitted.push_back(*r.fitted);
+    pooled.push_back(*r.pooled);
+  }
+  std::vector<std::size_t> inClass;
+  for (std::size_t m = 0; m < molecules; ++m)
+    if (InClass(records[m * kPerMolecule + 1], OneToTwo())) inClass.push_back(m);
+  std::vector<double> fittedLeftOut, pooledLeftOut;
+  for (std::size_t g = 0; g < kJackknifeGroups; ++g) {
+    TransitionRecords kept;
+    for (std::size_t k = 0; k < inClass.size(); ++k)
+      if (k % kJackknifeGroups != g)
+        for (std::size_t r = 0; r < kPerMolecule; ++r) kept.push_back(records[inClass[k] * kPerMolecule + r]);
+    fittedLeftOut.push_back(*FittedRate(kept, OneToTwo(), kExposure));
+    pooledLeftOut.push_back(*PooledRate(kept, OneToTwo(), kExposure));
+  }
+  const double a = JackknifeAcceleration(fittedLeftOut);
+  EXPECT_NEAR(u.rateAcceleration, a, 1e-3 * std::abs(a));
+  EXPECT_NEAR(u.pooledAcceleration, JackknifeAcceleration(pooledLeftOut), 1e-9 * std::abs(u.pooledAcceleration));
+  const auto rate = BcaInterval(fitted, *FittedRate(records, OneToTwo(), kExposure), a);
+  const auto pooledInterval = BcaInterval(pooled, *u.pooledRate, JackknifeAcceleration(pooledLeftOut));
+  EXPECT_NEAR(u.rateKinds.bca->low, rate->low, 1e-6 * rate->low);
+  EXPECT_NEAR(u.rateKinds.bca->high, rate->high, 1e-6 * rate->high);
+  EXPECT_NEAR(u.pooledKinds.bca->low, pooledInterval->low, 1e-9 * pooledInterval->low);
+  EXPECT_NEAR(u.pooledKinds.bca->high, pooledInterval->high, 1e-9 * pooledInterval->high);
+  // Of the same replicates, the BCa interval is not the percentile one.
+  EXPECT_NE(u.pooledKinds.bca->low, u.pooledKinds.percentile->low);
 }
 
 }  // namespace

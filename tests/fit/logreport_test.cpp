@@ -8,6 +8,7 @@
 
 #include "analysis/session.h"
 #include "fit/logreport.h"
+#include "fit/results.h"
 #include "res/resource.h"
 #include "tests/support/dialog_fixture.h"
 
@@ -100,6 +101,7 @@ TEST_F(LogReportTest, TheResultsTableSaysWhatTheRatesComeFromAndHowSureTheyAre) 
   Click(IDC_PICK_NEXT);
   Click(IDC_FIT_GAUSSIAN);
   EXPECT_NE(dlg->FindControl(IDC_KINETIC_RATE)->tip.find("95 % interval"), std::string::npos);
+  EXPECT_NE(dlg->FindControl(IDC_KINETIC_RATE)->tip.find(" replicates, percentile)"), std::string::npos);
   Click(IDC_DUMP_LOG);
   ASSERT_TRUE(host.errors.empty()) << host.errors.front();
 
@@ -130,6 +132,7 @@ TEST_F(LogReportTest, TheResultsTableSaysWhatTheRatesComeFromAndHowSureTheyAre) 
   EXPECT_EQ(comments[1], "# reports: 60 in " + (dir.path() / "reports" / "").string());
   EXPECT_EQ(comments[2], "# exposure time (s): 0.1");
   EXPECT_EQ(comments[4], "# cutoffs: 0.333333 0.666667 1");
+  EXPECT_EQ(comments[6], "# intervals: 95 % percentile intervals from a bootstrap over the reports as molecules");
 
   // "Results..." shows the same rows, and copies them tab-separated.
   dlg->SendMessage(WM_SYSCOMMAND, IDM_RESULTS);
@@ -139,6 +142,27 @@ TEST_F(LogReportTest, TheResultsTableSaysWhatTheRatesComeFromAndHowSureTheyAre) 
   std::string copied = rows[0] + '\n' + rows[1] + '\n';
   std::replace(copied.begin(), copied.end(), ',', '\t');
   EXPECT_EQ(shown.copyText, copied);
+}
+
+// The kind of interval is named once when every row has it, and class by class when they differ.
+TEST(ResultsTable, NamesTheKindOfItsIntervals) {
+  ResultRow one{1, 2, {}}, other{2, 1, {}};
+  one.fit.uncertainty.kind = other.fit.uncertainty.kind = IntervalKind::kBca;
+  const auto intervalLine = [](const std::vector<ResultRow>& rows) {
+    std::istringstream text(ResultsCsv({}, rows));
+    for (std::string line; std::getline(text, line);)
+      if (line.rfind("# intervals:", 0) == 0) return line;
+    return std::string();
+  };
+  EXPECT_EQ(intervalLine({one, other}),
+            "# intervals: 95 % BCa intervals from a bootstrap over the reports as molecules "
+            "(BCa: bias-corrected and accelerated)");
+  other.fit.uncertainty.kind = IntervalKind::kPercentile;
+  EXPECT_EQ(intervalLine({one, other}),
+            "# intervals: 95 % intervals from a bootstrap over the reports as molecules: 1->2 BCa; 2->1 percentile "
+            "(BCa: bias-corrected and accelerated)");
+  EXPECT_EQ(intervalLine({other}),
+            "# intervals: 95 % percentile intervals from a bootstrap over the reports as molecules");
 }
 
 }  // namespace
