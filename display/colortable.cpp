@@ -2,11 +2,12 @@
 #include "display/colortable.h"
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <system_error>
+
+#include "platform/system.h"
 
 namespace {
 
@@ -16,8 +17,7 @@ constexpr ColorEntry kWhite = {255, 255, 255};
 // or at a token that is not one.
 bool ReadComponent(std::istream& in, std::uint32_t& value) {
   std::string token;
-  if (!(in >> token) || token.size() > 10 ||
-      !std::all_of(token.begin(), token.end(), [](unsigned char c) { return std::isdigit(c); }))
+  if (!(in >> token) || token.size() > 10 || !AllDigits(token))
     return false;
   const unsigned long long v = std::stoull(token);
   if (v > UINT32_MAX) return false;

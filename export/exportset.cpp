@@ -1,6 +1,5 @@
 #include "export/exportset.h"
 
-#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <system_error>
@@ -8,6 +7,7 @@
 #include "export/tables.h"
 #include "platform/outputfile.h"
 #include "platform/pendingfolder.h"
+#include "platform/system.h"
 
 const char* FormatExtension(FigureFormat format) {
   switch (format) {
@@ -37,10 +37,6 @@ namespace {
 
 std::string CannotExport(const std::string& folder, const std::string& why) {
   return "Cannot export into \"" + folder + "\": " + why + ". Nothing was written.";
-}
-
-bool AllDigits(std::string_view text) {
-  return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // "map.svg", "overview.png", "class-I-J.pdf", or a table.

@@ -5,6 +5,7 @@
 
 #include "app/analysis_types.h"
 #include "platform/host.h"
+#include "platform/system.h"
 
 namespace {
 
@@ -67,7 +68,7 @@ std::optional<std::string> Apply(std::string_view name, const std::string& value
   }
   ColumnRef column{option, 0, {}};
   if (value.empty()) return option + ": name the column or give its number";
-  if (std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+  if (AllDigits(value)) {
     const auto number = WholeNumber(value);
     if (!number || *number < 1 || *number > kMaxColumn) return option + ": columns are numbered from 1";
     column.number = *number;

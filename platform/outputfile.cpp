@@ -1,6 +1,5 @@
 #include "platform/outputfile.h"
 
-#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <charconv>
@@ -35,10 +34,6 @@ std::string TemporaryNameFor(const std::string& path) {
   const auto [folder, name] = FolderAndName(path);
   return folder + "." + name + "." + std::to_string(ProcessNumber()) + "." + std::to_string(g_nextTemporary++) +
          std::string(kNewEnding);
-}
-
-bool AllDigits(std::string_view text) {
-  return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // Removes the new files for `path` that stopped writers left in its folder.

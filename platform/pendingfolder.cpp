@@ -104,9 +104,8 @@ std::optional<unsigned long> MakerOf(const std::string& entry, const std::string
   const char* const end = entry.data() + entry.size();
   unsigned long process = 0;
   const auto [dash, error] = std::from_chars(entry.data() + stem.size(), end, process);
-  if (error != std::errc{} || dash == end || *dash != '-' || dash + 1 == end) return std::nullopt;
-  for (const char* c = dash + 1; c != end; ++c)
-    if (*c < '0' || *c > '9') return std::nullopt;
+  if (error != std::errc{} || dash == end || *dash != '-' || !AllDigits(std::string_view(dash + 1, end)))
+    return std::nullopt;
   return process;
 }
 

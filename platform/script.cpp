@@ -101,9 +101,6 @@ std::string Unescaped(const std::string& pattern) {
   return name;
 }
 
-bool AllDigits(const std::string& word) {
-  return !word.empty() && std::all_of(word.begin(), word.end(), [](unsigned char c) { return std::isdigit(c); });
-}
 
 }  // namespace
 

@@ -3,11 +3,13 @@
 // Windows and one for the POSIX systems (Linux, macOS), so everything else builds on all three.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -33,6 +35,11 @@ unsigned long ProcessNumber();
 
 // `moment` in the local time zone.
 std::tm LocalTime(std::time_t moment);
+
+// Whether `text` is one or more of the digits 0 to 9, and nothing else.
+inline bool AllDigits(std::string_view text) {
+  return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
 
 // strtod in the C locale, whatever locale the process has set.
 double CLocaleStrtod(const std::string& number);

@@ -14,6 +14,7 @@
 
 // The analysis handles at most kMaxStates states and reads reports of at most kMaxPeaks peaks.
 #include "app/analysis_types.h"
+#include "platform/system.h"
 
 namespace simulate {
 
@@ -86,8 +87,7 @@ long parseInteger(std::string_view option, const std::string& text, long least, 
 }
 
 std::uint64_t parseSeed(const std::string& text) {
-  const bool digitsOnly =
-      !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+  const bool digitsOnly = AllDigits(text);
   errno = 0;
   char* end = nullptr;
   const unsigned long long value = digitsOnly ? std::strtoull(text.c_str(), &end, 10) : 0;
