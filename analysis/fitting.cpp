@@ -129,7 +129,7 @@ ExportData Session::ExportContents(std::optional<SelectionCircle> shownCircle) c
   };
   for (const ResultRow& row : data.results)
     data.classes.push_back({row.from, row.to, row.fit.histogram, row.fit.gaussian, row.fit.exposureTime,
-                            row.fit.rate, row.fit.uncertainty.rate, row.fit.uncertainty.molecules,
+                            row.fit.rate, row.fit.uncertainty.Rate(), row.fit.uncertainty.molecules,
                             transitionsOf(row.fit.rule), ResultFlags(row.fit)});
   return data;
 }

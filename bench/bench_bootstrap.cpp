@@ -29,7 +29,7 @@ void BM_BootstrapOfOneClass(benchmark::State& state) {
   const ClassRule oneToTwo{0, 1, 3, {1.0 / 3, (1.0 / 3) * 2, 1.0}, true, {}};
   for (auto _ : state) {
     const ClassUncertainty u = EstimateUncertainty(records, kPerMolecule, oneToTwo, 0.1, kDefaultReplicates);
-    benchmark::DoNotOptimize(u.rate);
+    benchmark::DoNotOptimize(u.Rate());
     state.counters["failed"] = u.failed;
   }
   state.counters["replicates"] = kDefaultReplicates;

@@ -360,7 +360,5 @@ ClassUncertainty EstimateUncertainty(const TransitionRecords& records, std::size
   if (estimate.fitted) result.rateKinds.bca = BcaInterval(std::move(rates), *estimate.fitted, result.rateAcceleration);
   if (estimate.pooled)
     result.pooledKinds.bca = BcaInterval(std::move(pooledRates), *estimate.pooled, result.pooledAcceleration);
-  result.rate = result.rateKinds.Of(kind);
-  result.pooled = result.pooledKinds.Of(kind);
   return result;
 }

@@ -72,16 +72,18 @@ struct IntervalKinds {
 
 struct ClassUncertainty {
   std::optional<double> pooledRate;   // s^-1; none without a record of n > 0 and p > 0
-  IntervalKind kind = kDefaultIntervalKind;  // the kind of `rate` and `pooled`
-  std::optional<Interval> rate;       // the Gaussian fit's rate, s^-1
-  std::optional<Interval> pooled;     // the pooled rate, s^-1
-  IntervalKinds rateKinds;            // both kinds for the fit's rate ...
+  IntervalKind kind = kDefaultIntervalKind;  // the kind Rate() and Pooled() give
+  IntervalKinds rateKinds;            // both kinds for the Gaussian fit's rate, s^-1 ...
   IntervalKinds pooledKinds;          // ... and for the pooled rate
   double rateAcceleration = 0.0;      // the BCa interval's a for the fit's rate ...
   double pooledAcceleration = 0.0;    // ... and for the pooled rate
   int molecules = 0;                  // reports with at least one record in the class
   int replicates = 0;                 // drawn; none for fewer than kLeastMoleculesForInterval molecules
   int failed = 0;                     // left out: an empty class, or a fit that did not finish
+
+  // The intervals of `kind`: the Gaussian fit's rate and the pooled rate, s^-1.
+  const std::optional<Interval>& Rate() const { return rateKinds.Of(kind); }
+  const std::optional<Interval>& Pooled() const { return pooledKinds.Of(kind); }
 };
 
 // The pooled rate of the class: with n a record's number of transitions and p its rate per
@@ -111,7 +113,7 @@ ReplicateRates ReplicateOf(const TransitionRecords& records, std::size_t perMole
                            const std::vector<std::size_t>& draws, double exposureTime);
 
 // The pooled rate, the molecules, and both kinds of 95 % interval of both rates from
-// `replicates` replicates of the molecules (`perMolecule` records each), `rate` and `pooled`
+// `replicates` replicates of the molecules (`perMolecule` records each), Rate() and Pooled()
 // those of `kind`; no replicates and no intervals for fewer than kLeastMoleculesForInterval
 // molecules. The random draws depend only on the class and the replicate's number, and the
 // jackknife's groups on the molecules' order, so the intervals are the same on every run, on

@@ -61,12 +61,12 @@ std::vector<std::string> ResultCells(const ResultRow& row) {
   };
   return {ClassName(row.from, row.to),
           Number(row.fit.rate),
-          end(u.rate, false),
-          end(u.rate, true),
+          end(u.Rate(), false),
+          end(u.Rate(), true),
           Number(row.fit.stdev),
           Optional(u.pooledRate),
-          end(u.pooled, false),
-          end(u.pooled, true),
+          end(u.Pooled(), false),
+          end(u.Pooled(), true),
           std::to_string(row.fit.transitions),
           std::to_string(u.molecules),
           std::to_string(u.replicates - u.failed),
@@ -131,8 +131,8 @@ std::string ResultsTabText(const std::vector<ResultRow>& rows) {
 std::string RateTip(const ClassFit& fit, double exposureNow) {
   const ClassUncertainty& u = fit.uncertainty;
   std::string tip;
-  if (u.rate)
-    tip = "95 % interval " + Number(u.rate->low) + " ... " + Number(u.rate->high) + " s^-1 (bootstrap over " +
+  if (u.Rate())
+    tip = "95 % interval " + Number(u.Rate()->low) + " ... " + Number(u.Rate()->high) + " s^-1 (bootstrap over " +
           std::to_string(u.molecules) + " molecules, " + std::to_string(u.replicates - u.failed) + " of " +
           std::to_string(u.replicates) + " replicates, " + std::string(IntervalKindName(u.kind)) + ")";
   else
@@ -140,7 +140,7 @@ std::string RateTip(const ClassFit& fit, double exposureNow) {
   for (const std::string& flag : ResultFlags(fit)) tip += "; " + flag;
   if (u.pooledRate) {
     tip += "; pooled rate " + Number(*u.pooledRate) + " s^-1";
-    if (u.pooled) tip += " (" + Number(u.pooled->low) + " ... " + Number(u.pooled->high) + ")";
+    if (u.Pooled()) tip += " (" + Number(u.Pooled()->low) + " ... " + Number(u.Pooled()->high) + ")";
   }
   // A rate is the fit's centre over the exposure it was fitted with: a new exposure in the window
   // changes no rate until the class is fitted again.

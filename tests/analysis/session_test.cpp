@@ -142,7 +142,7 @@ TEST(Session, ARateTheFitCannotVouchForIsFlaggedAndFewMoleculesGetNoInterval) {
   Session ten = OneClass(10, 0.02);
   ASSERT_TRUE(ten.Fit(1, 2).done);
   const ClassUncertainty& u = ten.FitOf(1, 2)->uncertainty;
-  EXPECT_TRUE(u.rate);
+  EXPECT_TRUE(u.Rate());
   EXPECT_EQ(flags(ten), u.failed ? std::to_string(u.failed) + " of 1000 replicates failed" : "");
   // Rates of 0.6 per frame lie beyond the fit's range (ln above -1): the rate is the bound's.
   Session fast = OneClass(40, 0.6);

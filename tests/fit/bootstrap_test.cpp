@@ -50,12 +50,12 @@ TEST(Bootstrap, IdenticalMoleculesGiveAnIntervalOfNoWidth) {
   const auto fitted = FittedRate(alike, OneToTwo(), kExposure);
   ASSERT_TRUE(fitted);
   const ClassUncertainty u = EstimateUncertainty(alike, kPerMolecule, OneToTwo(), kExposure, 200);
-  ASSERT_TRUE(u.rate && u.pooled && u.pooledRate);
+  ASSERT_TRUE(u.Rate() && u.Pooled() && u.pooledRate);
   EXPECT_EQ(u.failed, 0);
-  EXPECT_EQ(u.rate->low, u.rate->high);
-  EXPECT_NEAR(u.rate->low, *fitted, kStartRoundingShare * *fitted);
-  EXPECT_EQ(u.pooled->low, u.pooled->high);
-  EXPECT_NEAR(u.pooled->low, *u.pooledRate, 1e-12 * *u.pooledRate);
+  EXPECT_EQ(u.Rate()->low, u.Rate()->high);
+  EXPECT_NEAR(u.Rate()->low, *fitted, kStartRoundingShare * *fitted);
+  EXPECT_EQ(u.Pooled()->low, u.Pooled()->high);
+  EXPECT_NEAR(u.Pooled()->low, *u.pooledRate, 1e-12 * *u.pooledRate);
   EXPECT_DOUBLE_EQ(*u.pooledRate, 4.0 / (50.0 + 2 * 100.0 / 3 + 20.0) / kExposure);
   EXPECT_EQ(u.molecules, 30);
   // Both kinds: every replicate ties with the estimate (z0 = 0), and no molecule differs (a = 0).
@@ -76,10 +76,10 @@ TEST(Bootstrap, AnOutlyingMoleculeIsWithinTheInterval) {
   const auto fitWith = FittedRate(with, OneToTwo(), kExposure);
   ASSERT_TRUE(fitWithout && fitWith);
   const ClassUncertainty u = EstimateUncertainty(with, kPerMolecule, OneToTwo(), kExposure, 400);
-  ASSERT_TRUE(u.rate);
-  EXPECT_LE(u.rate->low, std::min(*fitWith, *fitWithout));
-  EXPECT_GE(u.rate->high, std::max(*fitWith, *fitWithout));
-  EXPECT_LT(u.rate->low, u.rate->high);
+  ASSERT_TRUE(u.Rate());
+  EXPECT_LE(u.Rate()->low, std::min(*fitWith, *fitWithout));
+  EXPECT_GE(u.Rate()->high, std::max(*fitWith, *fitWithout));
+  EXPECT_LT(u.Rate()->low, u.Rate()->high);
 }
 
 // The draws depend on the class and the replicate alone: any number of threads, every run alike.
@@ -88,10 +88,10 @@ TEST(Bootstrap, IsTheSameOnEveryRunAndAnyNumberOfThreads) {
   for (int m = 0; m < 25; ++m) AddMolecule(records, 0.01 + 0.002 * m, 1 + m % 4);
   const ClassUncertainty one = EstimateUncertainty(records, kPerMolecule, OneToTwo(), kExposure, 100, 1);
   const ClassUncertainty three = EstimateUncertainty(records, kPerMolecule, OneToTwo(), kExposure, 100, 3);
-  ASSERT_TRUE(one.rate && three.rate && one.pooled && three.pooled);
-  EXPECT_EQ(one.rate->low, three.rate->low);
-  EXPECT_EQ(one.rate->high, three.rate->high);
-  EXPECT_EQ(one.pooled->low, three.pooled->low);
+  ASSERT_TRUE(one.Rate() && three.Rate() && one.Pooled() && three.Pooled());
+  EXPECT_EQ(one.Rate()->low, three.Rate()->low);
+  EXPECT_EQ(one.Rate()->high, three.Rate()->high);
+  EXPECT_EQ(one.Pooled()->low, three.Pooled()->low);
   EXPECT_EQ(one.failed, three.failed);
   // The jackknife's groups too depend on the molecules alone.
   ASSERT_TRUE(one.rateKinds.bca && three.rateKinds.bca && one.pooledKinds.bca && three.pooledKinds.bca);
@@ -228,8 +228,8 @@ TEST(Bootstrap, TheBcaIntervalIsTheReplicatesMovedByTheirBiasAndAGroupedJackknif
   constexpr int kReplicates = 300;
   const ClassUncertainty u = EstimateUncertainty(records, kPerMolecule, OneToTwo(), kExposure, kReplicates);
   ASSERT_GT(u.molecules, kJackknifeGroups);
-  ASSERT_TRUE(u.rateKinds.bca && u.pooledKinds.bca && u.rate && u.pooled);
-  EXPECT_EQ(u.rate->low, u.rateKinds.Of(kDefaultIntervalKind)->low);
+  ASSERT_TRUE(u.rateKinds.bca && u.pooledKinds.bca && u.Rate() && u.Pooled());
+  EXPECT_EQ(u.Rate()->low, u.rateKinds.Of(kDefaultIntervalKind)->low);
 
   std::vector<double> fitted, pooled;
   for (int b = 0; b < kReplicates; ++b) {
