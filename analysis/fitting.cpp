@@ -6,6 +6,7 @@
 #include <ctime>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "analysis/ratefile.h"
 #include "analysis/session.h"
@@ -68,8 +69,17 @@ Outcome Session::Fit(int from, int to) {
   stored.rate = rate.rate;
   stored.stdev = rate.stdev;
   stored.transitions = static_cast<std::int32_t>(list->size());
-  // How sure the rate is: the reports are the molecules a bootstrap draws.
-  stored.uncertainty = EstimateUncertainty(records_, RecordsPerMolecule(), stored.rule, exposure_);
+  // How sure the rate is: the reports are the molecules a bootstrap draws. A new fit's interval
+  // replaces whatever the class's last fit was still waiting for.
+  if (const auto ticket = std::exchange(intervalTickets_[i][j], std::nullopt)) intervals_->Cancel(*ticket);
+  UncertaintyTask task(records_, RecordsPerMolecule(), stored.rule, exposure_);
+  if (intervalsInBackground_ && task.HasReplicates()) {
+    stored.uncertainty = task.Known();
+    stored.uncertainty.state = IntervalState::kComputing;
+    intervalTickets_[i][j] = intervals_->Add(std::move(task));
+  } else {
+    stored.uncertainty = *task.Run();
+  }
 
   Outcome outcome;
   // The fit stands; the user must know that its file does not.
@@ -79,6 +89,44 @@ Outcome Session::Fit(int from, int to) {
                    ": its rates lie outside the range the fit takes (ln of the rate per frame from -9 to -1). "
                    "The fit started from the nearest end of that range, and its rate cannot lie beyond it.");
   return outcome;
+}
+
+std::vector<std::pair<int, int>> Session::CollectIntervals() { return TakeAnswers(intervals_->Take()); }
+
+std::vector<std::pair<int, int>> Session::AwaitIntervals() {
+  intervals_->WaitUntilIdle();
+  return CollectIntervals();
+}
+
+std::vector<std::pair<int, int>> Session::TakeAnswers(std::vector<IntervalQueue::Answer> answers) {
+  std::vector<std::pair<int, int>> classes;
+  for (IntervalQueue::Answer& answer : answers)
+    for (std::size_t i = 0; i < kMaxStates; ++i)
+      for (std::size_t j = 0; j < kMaxStates; ++j)
+        if (intervalTickets_[i][j] == answer.ticket) {
+          intervalTickets_[i][j].reset();
+          if (fits_[i][j]) fits_[i][j]->uncertainty = std::move(answer.uncertainty);
+          classes.emplace_back(static_cast<int>(i) + 1, static_cast<int>(j) + 1);
+        }
+  return classes;
+}
+
+int Session::StopIntervals() {
+  int stopped = 0;
+  intervals_->CancelAll();
+  for (std::size_t i = 0; i < kMaxStates; ++i)
+    for (std::size_t j = 0; j < kMaxStates; ++j)
+      if (std::exchange(intervalTickets_[i][j], std::nullopt) && fits_[i][j]) {
+        fits_[i][j]->uncertainty.state = IntervalState::kStopped;
+        ++stopped;
+      }
+  return stopped;
+}
+
+std::optional<Session::IntervalProgress> Session::IntervalsProgress() const {
+  const std::optional<IntervalQueue::Progress> now = intervals_->Now();
+  if (!now) return std::nullopt;
+  return IntervalProgress{now->rule.from + 1, now->rule.to + 1, now->replicatesDone, now->replicates, now->waiting};
 }
 
 const ClassFit* Session::FitOf(int from, int to) const {

@@ -19,7 +19,10 @@ std::string CountText(double count) {
 
 }  // namespace
 
-Session::Session() : colours_(DefaultColorTable()) {}
+Session::Session() : colours_(DefaultColorTable()), intervals_(std::make_unique<IntervalQueue>()) {}
+Session::~Session() = default;
+Session::Session(Session&&) noexcept = default;
+Session& Session::operator=(Session&&) noexcept = default;
 
 Outcome Session::SetExposure(double seconds) {
   if (!FieldTakes(Field::Exposure, seconds)) return Outcome::Refused(FieldRuleText(Field::Exposure));
@@ -64,7 +67,14 @@ void Session::ClearResults() {
   lockedStates_ = 0;
   classLists_.clear();
   for (auto& row : histograms_) row.fill(ClassHistogram{});
-  for (auto& row : fits_) row.fill(std::nullopt);
+  for (std::size_t i = 0; i < kMaxStates; ++i)
+    for (std::size_t j = 0; j < kMaxStates; ++j) ForgetFit(i, j);
+}
+
+void Session::ForgetFit(std::size_t i, std::size_t j) {
+  fits_[i][j].reset();
+  if (const std::optional<IntervalQueue::Ticket> ticket = std::exchange(intervalTickets_[i][j], std::nullopt))
+    intervals_->Cancel(*ticket);
 }
 
 std::size_t Session::RecordsPerMolecule() const { return files_.empty() ? 0 : records_.size() / files_.size(); }
@@ -100,7 +110,7 @@ Outcome Session::Lock() {
       const auto [a, b] = std::pair{static_cast<std::size_t>(i), static_cast<std::size_t>(j)};
       histograms_[a][b] = HistogramOf(inTable ? classLists_[static_cast<std::size_t>(i * states + j)]
                                               : std::vector<double>{});
-      if (!inTable) fits_[a][b].reset();
+      if (!inTable) ForgetFit(a, b);
     }
   return {};
 }

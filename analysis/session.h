@@ -5,11 +5,13 @@
 #pragma once
 
 #include <array>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "analysis/intervalqueue.h"
 #include "analysis/outcome.h"
 #include "app/analysis_types.h"
 #include "display/colortable.h"
@@ -30,6 +32,9 @@ using CircleField = std::int32_t SelectionCircle::*;
 class Session {
  public:
   Session();
+  ~Session();
+  Session(Session&&) noexcept;
+  Session& operator=(Session&&) noexcept;
 
   // --- Settings: what the next operation uses ------------------------------------------------
   // Each is refused, with what the field takes, when the value is outside it.
@@ -107,8 +112,31 @@ class Session {
   // --- Fits --------------------------------------------------------------------------------------
   // Fits class from->to (1-based) of the lock at the current exposure, keeps the result and
   // writes the class's rate file "I,Jrates.dat". Refused, the previous result kept, when the class
-  // has no rate to fit or the fit does not finish.
+  // has no rate to fit or the fit does not finish. The fit's intervals come with it, unless the
+  // session computes them in the background: then the fit stands at once, its intervals
+  // IntervalState::kComputing until CollectIntervals takes them in.
   Outcome Fit(int from, int to);
+  // Whether Fit leaves the intervals to worker threads (off until set).
+  void SetIntervalsInBackground(bool background) { intervalsInBackground_ = background; }
+  // Takes the intervals computed since the last call into their fits; returns the classes
+  // (1-based) that got theirs. Never waits.
+  std::vector<std::pair<int, int>> CollectIntervals();
+  // Waits for every interval still computing, and takes them in; the classes that got theirs.
+  std::vector<std::pair<int, int>> AwaitIntervals();
+  // Waits, from any thread, until no interval is computing or `stop` is requested; takes
+  // nothing in (CollectIntervals does). Whether none is computing.
+  bool WaitForIntervals(std::stop_token stop) const { return intervals_->WaitUntilIdle(std::move(stop)); }
+  // Stops computing intervals: every fit still waiting for one keeps none, and says so. Returns
+  // how many fits that were.
+  int StopIntervals();
+  // How far the intervals being computed are; nothing when none is.
+  struct IntervalProgress {
+    int from = 0, to = 0;  // the class computing now, 1-based
+    int replicatesDone = 0;
+    int replicates = 0;
+    int waiting = 0;  // classes behind it
+  };
+  std::optional<IntervalProgress> IntervalsProgress() const;
   // The fit of class from->to (1-based); null when it has none.
   const ClassFit* FitOf(int from, int to) const;
   const ClassFits& Fits() const { return fits_; }
@@ -131,6 +159,10 @@ class Session {
 
   // Ends the lock and forgets every class list, histogram and fit.
   void ClearResults();
+  // Puts the intervals of `answers` into the fits waiting for them; the classes, 1-based.
+  std::vector<std::pair<int, int>> TakeAnswers(std::vector<IntervalQueue::Answer> answers);
+  // Forgets the fit of class [i][j] (0-based), and the interval it waits for.
+  void ForgetFit(std::size_t i, std::size_t j);
   std::string TooManyTransitionsMessage() const;
   std::size_t RecordsPerMolecule() const;
 
@@ -153,4 +185,9 @@ class Session {
   std::array<std::array<ClassHistogram, kMaxStates>, kMaxStates> histograms_{};
   CircleTable circles_;
   ClassFits fits_;
+
+  bool intervalsInBackground_ = false;
+  std::unique_ptr<IntervalQueue> intervals_;
+  // The request whose answer a fit waits for, per class [from][to], 0-based.
+  std::array<std::array<std::optional<IntervalQueue::Ticket>, kMaxStates>, kMaxStates> intervalTickets_{};
 };

@@ -63,7 +63,10 @@ void CVarnelDlg::LoadReports(const std::vector<std::string>& chosen) {
   Outcome outcome;
   {
     CWaitCursor wait;
-    outcome = m_session.Load(chosen);
+    LongWork work;
+    work.what = "Reading " + std::to_string(chosen.size()) + (chosen.size() == 1 ? " report" : " reports");
+    work.run = [&] { outcome = m_session.Load(chosen); };
+    AfxGetHost().RunLongWork(work);
     if (outcome.done) ShowLoad();
   }
   Show(outcome);
@@ -71,7 +74,9 @@ void CVarnelDlg::LoadReports(const std::vector<std::string>& chosen) {
 
 void CVarnelDlg::ShowLoad() {
   g_outputDir = m_session.OutputFolder();
-  SetWindowText(LoadedTitle(m_session.Files().size(), TransitionsOf(m_session.Records(), m_session.Peaks())));
+  m_loadedTitle = LoadedTitle(m_session.Files().size(), TransitionsOf(m_session.Records(), m_session.Peaks()));
+  // A load forgets the fits, and every interval they waited for.
+  ShowIntervalProgress();
   MirrorSession();
   ClearShownResults();
   ShowGrid();
@@ -91,7 +96,11 @@ void CVarnelDlg::OnImportTraces() {
   Outcome outcome;
   {
     CWaitCursor wait;
-    outcome = m_session.Import(choice->paths, arguments->options);
+    LongWork work;
+    work.what = "Importing " + std::to_string(choice->paths.size()) +
+                (choice->paths.size() == 1 ? " trace file" : " trace files");
+    work.run = [&] { outcome = m_session.Import(choice->paths, arguments->options); };
+    AfxGetHost().RunLongWork(work);
     m_peaksInReport = m_session.Peaks();
     UpdateData(FALSE);
     if (outcome.done) ShowLoad();
@@ -99,7 +108,14 @@ void CVarnelDlg::OnImportTraces() {
   Show(outcome);
 }
 
-void CVarnelDlg::OnDumpLog() { Show(m_session.WriteLog()); }
+void CVarnelDlg::OnDumpLog() {
+  TakeIntervals();
+  Outcome outcome = m_session.WriteLog();
+  if (const auto progress = m_session.IntervalsProgress())
+    outcome.Notice("Some intervals are still being computed: \"results.csv\" says \"computing...\" for them. "
+                   "Dump the log again once the title no longer counts their replicates.");
+  Show(outcome);
+}
 
 void CVarnelDlg::OnExportFigures() {
   CFolderPickerDialog dlg(g_outputDir.empty() ? nullptr : g_outputDir.c_str());
@@ -112,8 +128,19 @@ void CVarnelDlg::OnExportFigures() {
     AfxMessageBox(*refusal);
     return;
   }
-  CWaitCursor wait;
-  Show(m_session.Export(dlg.GetFolderPath(), std::get<ExportOptions>(options), ShownCircle()));
+  // The figures show every interval: they are waited for, or nothing is written.
+  if (!AwaitIntervalsShown()) return;
+  Outcome outcome;
+  LongWork work;
+  work.what = "Exporting figures and tables";
+  const std::string folder = dlg.GetFolderPath();
+  const std::optional<SelectionCircle> circle = ShownCircle();
+  work.run = [&] { outcome = m_session.Export(folder, std::get<ExportOptions>(options), circle); };
+  {
+    CWaitCursor wait;
+    AfxGetHost().RunLongWork(work);
+  }
+  Show(outcome);
 }
 
 std::optional<SelectionCircle> CVarnelDlg::ShownCircle() const {

@@ -34,6 +34,7 @@ void CVarnelDlg::FitClass(int from, int to) {
     DrawPanel();
     UpdateData(FALSE);
   }
+  WatchIntervals();
   Show(outcome);
 }
 

@@ -19,7 +19,10 @@ IntLimits IntLimitsOf(Field field) {
 
 }  // namespace
 
-CVarnelDlg::CVarnelDlg() : CDialog(IDD_VARNEL_DIALOG), m_hIcon(AfxGetApp()->LoadIcon(IDR_MAINFRAME)) {}
+CVarnelDlg::CVarnelDlg() : CDialog(IDD_VARNEL_DIALOG), m_hIcon(AfxGetApp()->LoadIcon(IDR_MAINFRAME)) {
+  // A fit is shown at once; its interval follows.
+  m_session.SetIntervalsInBackground(true);
+}
 
 void CVarnelDlg::DoDataExchange(CDataExchange* dx) {
   CDialog::DoDataExchange(dx);
@@ -42,6 +45,7 @@ void CVarnelDlg::DoDataExchange(CDataExchange* dx) {
 const MessageMapEntry<CVarnelDlg> CVarnelDlg::kMessageMap[] = {
     OnWmSysCommand(&CVarnelDlg::OnSysCommand),
     OnWmPaint(&CVarnelDlg::OnPaint),
+    OnWmTimer(&CVarnelDlg::OnTimer),
     OnBnClicked(IDC_CUTOFF_UP, &CVarnelDlg::OnCutoffUp),
     OnBnClicked(IDC_LOCK_CUTOFFS, &CVarnelDlg::OnLockCutoffs),
     OnBnClicked(IDC_LOAD_FILES, &CVarnelDlg::OnLoadFiles),
@@ -82,7 +86,9 @@ struct SystemMenuEntry {
 constexpr SystemMenuEntry kSystemMenuEntries[] = {
     {IDM_IMPORT_TRACES, IDS_IMPORT_TRACES, "import", &CVarnelDlg::OnImportTraces},
     {IDM_RESULTS, IDS_RESULTS, "results", &CVarnelDlg::OnResults},
-    {IDM_EXPORT_FIGURES, IDS_EXPORT_FIGURES, "export", &CVarnelDlg::OnExportFigures}};
+    {IDM_EXPORT_FIGURES, IDS_EXPORT_FIGURES, "export", &CVarnelDlg::OnExportFigures},
+    // Scripts wait for their intervals: they have none to stop.
+    {IDM_STOP_INTERVALS, IDS_STOP_INTERVALS, "", &CVarnelDlg::OnStopIntervals}};
 
 }  // namespace
 
@@ -186,10 +192,15 @@ void CVarnelDlg::MirrorSession() {
 }
 
 void CVarnelDlg::OnResults() {
+  TakeIntervals();
+  AfxGetHost().ShowTable(ResultsTable());
+}
+
+TableView CVarnelDlg::ResultsTable() const {
   const std::vector<ResultRow> rows = m_session.Results();
   TableView table{"Results", ResultColumns(), {}, ResultsTabText(rows)};
   for (const ResultRow& row : rows) table.rows.push_back(ResultCells(row));
-  AfxGetHost().ShowTable(table);
+  return table;
 }
 
 void CVarnelDlg::ClearShownResults() {

@@ -108,6 +108,10 @@ class CVarnelDlg : public CDialog {
   void OnWeightByCount();
   // The exposure's edit changed: the rate's tip says whether it is still the rate's exposure.
   void OnExposureChange();
+  // "Stop computing intervals": the fits still waiting for theirs keep none.
+  void OnStopIntervals();
+  // The intervals' timer: takes in what has come, and shows how far the rest is.
+  void OnTimer(UINT_PTR id);
 
   // A script's analysis command (exposure, peaks, load, states, cutoffs, lock, pick, circle,
   // circles, fit, log), carried out through the same operations as the controls.
@@ -127,6 +131,16 @@ class CVarnelDlg : public CDialog {
   void ShowRateTip();
   // The cutoff list's entries and selection for N states.
   void ShowCutoffList();
+  // After a fit: looks out for its interval while it is computed, the title saying how far.
+  void WatchIntervals();
+  // Before what reads the intervals (the log, the results, an export): a script waits for
+  // them all; a window takes in those that have come.
+  void TakeIntervals();
+  // In a window, waits for every interval with the window painted and the wait shown; whether
+  // they all came (the person may stop waiting).
+  bool AwaitIntervalsShown();
+  // The table "Results..." shows.
+  TableView ResultsTable() const;
 
  protected:
   void DoDataExchange(CDataExchange* dx) override;
@@ -144,6 +158,13 @@ class CVarnelDlg : public CDialog {
 
   // The class whose rate the rate edit shows, 1-based; none before a fit.
   std::optional<std::pair<int, int>> m_rateClass;
+  // The title after the last load, before what the intervals' progress adds to it.
+  std::string m_loadedTitle = "Varnel";
+  bool m_watchingIntervals = false;
+  // The intervals that have come in: the rate's tip and an open results table show them.
+  void ShowArrivedIntervals(const std::vector<std::pair<int, int>>& classes);
+  // The title: the load's, and how far the intervals are while any is computing.
+  void ShowIntervalProgress();
 
   static const MessageMapEntry<CVarnelDlg> kMessageMap[];
 };

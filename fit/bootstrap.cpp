@@ -73,6 +73,8 @@ struct BinEntries {
   double entries;
 };
 
+}  // namespace
+
 // Every molecule's part, laid out for a replicate to run through: its sums, and the bins it
 // fills (few for a molecule) one after another in one array.
 class ClassParts {
@@ -123,6 +125,8 @@ class ClassParts {
   std::vector<std::size_t> firstBin_;  // molecule m's bins are [firstBin_[m], firstBin_[m + 1])
   std::vector<BinEntries> bins_;
 };
+
+namespace {
 
 // The Gaussian fit's rate of a class's histogram and mean ln v; nothing as FittedRate says.
 std::optional<double> RateOfHistogram(const ClassHistogram& histogram, double meanLn, double exposureTime) {
@@ -317,26 +321,40 @@ std::optional<double> FittedRate(const TransitionRecords& records, const ClassRu
   return list ? RateOfList(*list, exposureTime) : std::nullopt;
 }
 
-ClassUncertainty EstimateUncertainty(const TransitionRecords& records, std::size_t perMolecule, const ClassRule& rule,
-                                     double exposureTime, int replicates, int threads, IntervalKind kind) {
-  ClassUncertainty result;
-  result.kind = kind;
-  result.pooledRate = PooledRate(records, rule, exposureTime);
-  result.molecules = ContributingMolecules(records, perMolecule, rule);
+UncertaintyTask::UncertaintyTask(const TransitionRecords& records, std::size_t perMolecule, const ClassRule& rule,
+                                 double exposureTime, int replicates, IntervalKind kind)
+    : rule_(rule), exposureTime_(exposureTime) {
+  known_.kind = kind;
+  known_.pooledRate = PooledRate(records, rule, exposureTime);
+  known_.molecules = ContributingMolecules(records, perMolecule, rule);
   if (perMolecule == 0 || records.size() < perMolecule || replicates <= 0 ||
-      result.molecules < kLeastMoleculesForInterval)
-    return result;
-  result.replicates = replicates;
+      known_.molecules < kLeastMoleculesForInterval)
+    return;
+  known_.replicates = replicates;
+  parts_ = std::make_unique<const ClassParts>(records, perMolecule, rule);
+}
 
-  const ClassParts molecules(records, perMolecule, rule);
+UncertaintyTask::~UncertaintyTask() = default;
+UncertaintyTask::UncertaintyTask(UncertaintyTask&&) noexcept = default;
+UncertaintyTask& UncertaintyTask::operator=(UncertaintyTask&&) noexcept = default;
+
+std::optional<ClassUncertainty> UncertaintyTask::Run(int threads, BootstrapControl* control) const {
+  ClassUncertainty result = known_;
+  if (!HasReplicates()) return result;
+  const ClassParts& molecules = *parts_;
+  const int replicates = known_.replicates;
+  const auto stopped = [control] { return control && control->stop.load(std::memory_order_relaxed); };
   // Replicate b draws with its own generator: its result does not depend on which thread runs it.
   std::vector<ReplicateRates> drawn(static_cast<std::size_t>(replicates));
   const int used = std::min(ThreadCount(threads), replicates);
   RunOnThreads(used, [&](int t) {
-    for (int b = t; b < replicates; b += used)
+    for (int b = t; b < replicates && !stopped(); b += used) {
       drawn[static_cast<std::size_t>(b)] =
-          RatesOfDraws(molecules, ReplicateDraws(rule, b, molecules.Molecules()), exposureTime);
+          RatesOfDraws(molecules, ReplicateDraws(rule_, b, molecules.Molecules()), exposureTime_);
+      if (control) control->replicatesDone.fetch_add(1, std::memory_order_relaxed);
+    }
   });
+  if (stopped()) return std::nullopt;
   // A replicate counts for both intervals or for neither.
   std::vector<double> rates, pooledRates;
   for (const ReplicateRates& replicate : drawn) {
@@ -351,8 +369,9 @@ ClassUncertainty EstimateUncertainty(const TransitionRecords& records, std::size
   // the very same molecules ties with them; and the jackknife's, for the acceleration.
   std::vector<std::size_t> all(molecules.Molecules());
   for (std::size_t m = 0; m < all.size(); ++m) all[m] = m;
-  const ReplicateRates estimate = RatesOfDraws(molecules, all, exposureTime);
-  const LeftOut leftOut = Jackknife(molecules, exposureTime, threads);
+  const ReplicateRates estimate = RatesOfDraws(molecules, all, exposureTime_);
+  const LeftOut leftOut = Jackknife(molecules, exposureTime_, threads);
+  if (stopped()) return std::nullopt;
   result.rateAcceleration = JackknifeAcceleration(leftOut.fitted);
   result.pooledAcceleration = JackknifeAcceleration(leftOut.pooled);
   result.rateKinds.percentile = PercentileInterval(rates);
@@ -361,4 +380,9 @@ ClassUncertainty EstimateUncertainty(const TransitionRecords& records, std::size
   if (estimate.pooled)
     result.pooledKinds.bca = BcaInterval(std::move(pooledRates), *estimate.pooled, result.pooledAcceleration);
   return result;
+}
+
+ClassUncertainty EstimateUncertainty(const TransitionRecords& records, std::size_t perMolecule, const ClassRule& rule,
+                                     double exposureTime, int replicates, int threads, IntervalKind kind) {
+  return *UncertaintyTask(records, perMolecule, rule, exposureTime, replicates, kind).Run(threads);
 }

@@ -16,7 +16,9 @@
 // With z0 = a = 0 it is the percentile interval.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -70,7 +72,15 @@ struct IntervalKinds {
   const std::optional<Interval>& Of(IntervalKind kind) const { return kind == IntervalKind::kBca ? bca : percentile; }
 };
 
+// Where the replicates of a fit stand: they may run on other threads after the fit is shown.
+enum class IntervalState {
+  kComputed,   // the replicates have run: everything below holds
+  kComputing,  // they run still: no interval yet, nor the count of failed replicates
+  kStopped,    // they were stopped before the end: no interval
+};
+
 struct ClassUncertainty {
+  IntervalState state = IntervalState::kComputed;
   std::optional<double> pooledRate;   // s^-1; none without a record of n > 0 and p > 0
   IntervalKind kind = kDefaultIntervalKind;  // the kind Rate() and Pooled() give
   IntervalKinds rateKinds;            // both kinds for the Gaussian fit's rate, s^-1 ...
@@ -112,12 +122,52 @@ struct ReplicateRates {
 ReplicateRates ReplicateOf(const TransitionRecords& records, std::size_t perMolecule, const ClassRule& rule,
                            const std::vector<std::size_t>& draws, double exposureTime);
 
+// How far a bootstrap running on other threads has come, and how it is asked to stop. Both are
+// read and written from any thread.
+struct BootstrapControl {
+  std::atomic<int> replicatesDone{0};
+  // Once set, no further replicate is drawn and the run gives nothing.
+  std::atomic<bool> stop{false};
+};
+
+class ClassParts;
+
+// The bootstrap of one class, gathered from the records in one pass: what each molecule adds to
+// the class, which is all the replicates need. It holds no reference to the records, so that it
+// can run on other threads while they are replaced.
+class UncertaintyTask {
+ public:
+  // The class `rule` of `records` (`perMolecule` records per molecule), its rates divided by
+  // `exposureTime`, to be given `replicates` replicates and intervals of `kind`.
+  UncertaintyTask(const TransitionRecords& records, std::size_t perMolecule, const ClassRule& rule,
+                  double exposureTime, int replicates = kDefaultReplicates, IntervalKind kind = kDefaultIntervalKind);
+  ~UncertaintyTask();
+  UncertaintyTask(UncertaintyTask&&) noexcept;
+  UncertaintyTask& operator=(UncertaintyTask&&) noexcept;
+
+  // What is known before any replicate: the pooled rate, the molecules, the kind, and the
+  // replicates that Run will draw (none for fewer than kLeastMoleculesForInterval molecules).
+  const ClassUncertainty& Known() const { return known_; }
+  // Whether Run has replicates to draw: otherwise Known() is the whole answer.
+  bool HasReplicates() const { return known_.replicates > 0; }
+  const ClassRule& Rule() const { return rule_; }
+  // Known() with both kinds of 95 % interval of both rates, from the replicates drawn on
+  // `threads` threads (0: as many as the machine runs at once). The random draws depend only on
+  // the class and the replicate's number, and the jackknife's groups on the molecules' order,
+  // so the intervals are the same on every run and any number of threads. `control`, when
+  // given, counts the replicates drawn; nothing when it was asked to stop.
+  std::optional<ClassUncertainty> Run(int threads = 0, BootstrapControl* control = nullptr) const;
+
+ private:
+  ClassRule rule_;
+  double exposureTime_;
+  ClassUncertainty known_;
+  std::unique_ptr<const ClassParts> parts_;
+};
+
 // The pooled rate, the molecules, and both kinds of 95 % interval of both rates from
-// `replicates` replicates of the molecules (`perMolecule` records each), Rate() and Pooled()
-// those of `kind`; no replicates and no intervals for fewer than kLeastMoleculesForInterval
-// molecules. The random draws depend only on the class and the replicate's number, and the
-// jackknife's groups on the molecules' order, so the intervals are the same on every run, on
-// any number of `threads` (0: as many as the machine runs at once).
+// `replicates` replicates of the molecules, Rate() and Pooled() those of `kind`: an
+// UncertaintyTask run at once.
 ClassUncertainty EstimateUncertainty(const TransitionRecords& records, std::size_t perMolecule, const ClassRule& rule,
                                      double exposureTime, int replicates = kDefaultReplicates, int threads = 0,
                                      IntervalKind kind = kDefaultIntervalKind);

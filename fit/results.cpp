@@ -7,6 +7,8 @@
 namespace {
 
 constexpr int kDigits = 6;
+// What a cell of the intervals says while their replicates still run.
+constexpr const char* kComputing = "computing...";
 
 std::string Number(double value) {
   char text[40];
@@ -49,14 +51,17 @@ std::vector<std::string> ResultFlags(const ClassFit& fit) {
   if (u.molecules < kLeastMoleculesForInterval)
     flags.push_back("too few molecules for an interval (" + std::to_string(u.molecules) + " of at least " +
                     std::to_string(kLeastMoleculesForInterval) + ")");
-  if (u.failed > 0)
+  if (u.state == IntervalState::kStopped) flags.push_back("interval stopped before it was computed: fit again for one");
+  if (u.state == IntervalState::kComputed && u.failed > 0)
     flags.push_back(std::to_string(u.failed) + " of " + std::to_string(u.replicates) + " replicates failed");
   return flags;
 }
 
 std::vector<std::string> ResultCells(const ResultRow& row) {
   const ClassUncertainty& u = row.fit.uncertainty;
-  const auto end = [](const std::optional<Interval>& interval, bool high) {
+  const bool computing = u.state == IntervalState::kComputing;
+  const auto end = [&](const std::optional<Interval>& interval, bool high) {
+    if (computing) return std::string(kComputing);
     return interval ? Number(high ? interval->high : interval->low) : std::string();
   };
   return {ClassName(row.from, row.to),
@@ -69,7 +74,7 @@ std::vector<std::string> ResultCells(const ResultRow& row) {
           end(u.Pooled(), true),
           std::to_string(row.fit.transitions),
           std::to_string(u.molecules),
-          std::to_string(u.replicates - u.failed),
+          computing ? std::string(kComputing) : std::to_string(u.state == IntervalState::kStopped ? 0 : u.replicates - u.failed),
           row.fit.rule.circle ? "circle" : "cutoffs",
           Number(row.fit.exposureTime),
           JoinedFlags(ResultFlags(row.fit))};
@@ -131,7 +136,10 @@ std::string ResultsTabText(const std::vector<ResultRow>& rows) {
 std::string RateTip(const ClassFit& fit, double exposureNow) {
   const ClassUncertainty& u = fit.uncertainty;
   std::string tip;
-  if (u.Rate())
+  if (u.state == IntervalState::kComputing)
+    tip = "95 % interval " + std::string(kComputing) + " (bootstrap over " + std::to_string(u.molecules) +
+          " molecules, " + std::to_string(u.replicates) + " replicates)";
+  else if (u.Rate())
     tip = "95 % interval " + Number(u.Rate()->low) + " ... " + Number(u.Rate()->high) + " s^-1 (bootstrap over " +
           std::to_string(u.molecules) + " molecules, " + std::to_string(u.replicates - u.failed) + " of " +
           std::to_string(u.replicates) + " replicates, " + std::string(IntervalKindName(u.kind)) + ")";
@@ -140,7 +148,10 @@ std::string RateTip(const ClassFit& fit, double exposureNow) {
   for (const std::string& flag : ResultFlags(fit)) tip += "; " + flag;
   if (u.pooledRate) {
     tip += "; pooled rate " + Number(*u.pooledRate) + " s^-1";
-    if (u.Pooled()) tip += " (" + Number(u.Pooled()->low) + " ... " + Number(u.Pooled()->high) + ")";
+    if (u.state == IntervalState::kComputing)
+      tip += " (interval " + std::string(kComputing) + ")";
+    else if (u.Pooled())
+      tip += " (" + Number(u.Pooled()->low) + " ... " + Number(u.Pooled()->high) + ")";
   }
   // A rate is the fit's centre over the exposure it was fitted with: a new exposure in the window
   // changes no rate until the class is fitted again.

@@ -206,6 +206,9 @@ void CDialog::UserSelect(int id, int index) {
   SendMessage(WM_COMMAND, MAKEWPARAM(static_cast<UINT>(id), CBN_SELCHANGE));
 }
 
+void CDialog::SetTimer(UINT_PTR id, UINT milliseconds) { AfxGetHost().SetTimer(*this, id, milliseconds); }
+void CDialog::KillTimer(UINT_PTR id) { AfxGetHost().KillTimer(*this, id); }
+
 LRESULT CDialog::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   LRESULT result = 0;
   if (OnWndMsg(message, wParam, lParam, &result)) return result;

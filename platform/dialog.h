@@ -118,6 +118,9 @@ class CDialog {
   HICON SetIcon(HICON icon, BOOL bigIcon);
   HICON GetIcon(BOOL bigIcon) const { return bigIcon ? bigIcon_ : smallIcon_; }
   void GetClientRect(CRect* rect) const;
+  // WM_TIMER with `id` every `milliseconds` from the host, until KillTimer(id).
+  void SetTimer(UINT_PTR id, UINT milliseconds);
+  void KillTimer(UINT_PTR id);
 
   // --- Used by hosts -----------------------------------------------------------------------
   // Creates the controls from the template and the client surface, then runs OnInitDialog.

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,6 +17,17 @@ struct Control;
 // A notice tells the user something; an error says that what the user asked for was refused or
 // could not be done (script mode then ends with status 4).
 enum class MessageKind { Notice, Error };
+
+// Work that runs on a worker thread while the window stays painted. It touches nothing the
+// window draws or shows; what it brings is taken in after it has returned.
+struct LongWork {
+  std::string what;            // for the person: "Reading 60 reports"
+  std::function<void()> run;   // on the worker thread
+  // How far it is, 0 ... 1, or nothing when that is not known; asked on the window's thread.
+  std::function<std::optional<double>()> share;
+  // Asks `run` to end early; null where it cannot be stopped (it has begun to write).
+  std::function<void()> stop;
+};
 
 // How many words, from `word` on, an option of the program spans; 0 when `word` is no option.
 using OptionWordCount = std::size_t (*)(std::string_view word);
@@ -114,6 +126,21 @@ class Host {
   virtual void ShowFatalReport(const std::string& text) = 0;
   // Shows `table` until the user closes it (a script prints its copy text on standard output).
   virtual void ShowTable(const TableView& table) = 0;
+
+  // What the hosts without a window (scripts, tests) do is the default of each call below.
+  // The open table of `table.title`, if there is one, shows `table` instead.
+  virtual void UpdateTable(const TableView& /*table*/) {}
+  // Calls `work.run` and returns when it has returned. A window meanwhile keeps painting, shows
+  // what runs and how far it is, offers to stop it where it can be stopped, and passes nothing
+  // the person does to the program.
+  virtual void RunLongWork(const LongWork& work) { work.run(); }
+  // Sends `dialog` WM_TIMER with `id` every `milliseconds` until KillTimer, while no handler and
+  // no long work runs. A script has no timers: it waits where a window would be told later.
+  virtual void SetTimer(CDialog& /*dialog*/, UINT_PTR /*id*/, UINT /*milliseconds*/) {}
+  virtual void KillTimer(CDialog& /*dialog*/, UINT_PTR /*id*/) {}
+  // Whether a command waits for what worker threads compute before it reads it (a script, so
+  // that a batch writes the same files on every run), rather than showing it as still to come.
+  virtual bool AwaitsWorkers() const { return true; }
 };
 
 // The host of this process: set by the program's entry, or a quiet one for tests.

@@ -12,16 +12,21 @@ template <class T>
 struct MessageMapEntry {
   using Plain = void (T::*)();
   using SysCommand = void (T::*)(UINT, LPARAM);
+  using Timer = void (T::*)(UINT_PTR);
 
   UINT message;
   UINT code;  // notification code of WM_COMMAND
   int id;     // control of WM_COMMAND
-  std::variant<Plain, SysCommand> handler;
+  std::variant<Plain, SysCommand, Timer> handler;
 };
 
 template <class T>
 constexpr MessageMapEntry<T> OnWmSysCommand(void (T::*handler)(UINT, LPARAM)) {
   return {WM_SYSCOMMAND, 0, 0, handler};
+}
+template <class T>
+constexpr MessageMapEntry<T> OnWmTimer(void (T::*handler)(UINT_PTR)) {
+  return {WM_TIMER, 0, 0, handler};
 }
 template <class T>
 constexpr MessageMapEntry<T> OnWmPaint(void (T::*handler)()) {
@@ -53,6 +58,8 @@ bool DispatchMessageMap(T& target, std::span<const MessageMapEntry<T>> map, UINT
       (target.**plain)();
     } else if (auto* sys = std::get_if<typename MessageMapEntry<T>::SysCommand>(&entry.handler)) {
       (target.**sys)(static_cast<UINT>(wParam), lParam);
+    } else if (auto* timer = std::get_if<typename MessageMapEntry<T>::Timer>(&entry.handler)) {
+      (target.**timer)(static_cast<UINT_PTR>(wParam));
     }
     return true;
   }

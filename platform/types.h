@@ -10,6 +10,7 @@ using WPARAM = std::uintptr_t;
 using LPARAM = std::intptr_t;
 using LRESULT = std::intptr_t;
 using INT_PTR = std::intptr_t;
+using UINT_PTR = std::uintptr_t;
 using COLORREF = std::uint32_t;  // 0x00BBGGRR, as RGB() builds it
 using Pixel = std::uint32_t;     // 0x00RRGGBB, as surfaces and bitmaps hold it
 
@@ -46,6 +47,7 @@ struct CRect {
 
 // Window messages and notification codes that the layer dispatches.
 inline constexpr UINT WM_PAINT = 0x000F;
+inline constexpr UINT WM_TIMER = 0x0113;
 inline constexpr UINT WM_COMMAND = 0x0111;
 inline constexpr UINT WM_SYSCOMMAND = 0x0112;
 

@@ -96,7 +96,8 @@ constexpr std::array<const DialogTemplate*, 2> kDialogs = {&kAboutDialog, &kMain
 constexpr StringResource kStrings[] = {{IDS_ABOUTBOX, "&About Varnel..."},
                                        {IDS_IMPORT_TRACES, "&Import idealised traces..."},
                                        {IDS_RESULTS, "&Results..."},
-                                       {IDS_EXPORT_FIGURES, "&Export figures and tables..."}};
+                                       {IDS_EXPORT_FIGURES, "&Export figures and tables..."},
+                                       {IDS_STOP_INTERVALS, "&Stop computing intervals"}};
 constexpr std::array<const IconResource*, 1> kIcons = {&kMainIcon};
 
 constexpr ResourceTable kResources = {kDialogs, kStrings, kIcons};

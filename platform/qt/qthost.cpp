@@ -5,15 +5,21 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QEventLoop>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QTimer>
 #include <QToolTip>
 
 #include <algorithm>
+#include <atomic>
 #include <clocale>
+#include <exception>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <limits>
+#include <thread>
 #include <utility>
 
 #include "platform/dialog.h"
@@ -50,6 +56,45 @@ QString FilterText(const std::pair<std::string, std::string>& filter) {
 QWidget* TopWindow() {
   return QApplication::activeModalWidget() ? QApplication::activeModalWidget() : QApplication::activeWindow();
 }
+
+// Long work shows its progress once it has run this long: quicker work shows none.
+constexpr int kProgressDelayMs = 500;
+// How often the progress is asked for, and its steps from none to all.
+constexpr int kProgressLookMs = 100;
+constexpr int kProgressSteps = 1000;
+
+// While long work runs, what the person does reaches no window but the progress's: the
+// program's handlers do not run beside the work. The windows go on painting.
+class InputBlocker final : public QObject {
+ public:
+  explicit InputBlocker(const QWidget& progress) : progress_(progress) { qApp->installEventFilter(this); }
+  ~InputBlocker() override { qApp->removeEventFilter(this); }
+  InputBlocker(const InputBlocker&) = delete;
+  InputBlocker& operator=(const InputBlocker&) = delete;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    switch (event->type()) {
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonRelease:
+      case QEvent::MouseButtonDblClick:
+      case QEvent::KeyPress:
+      case QEvent::KeyRelease:
+      case QEvent::ShortcutOverride:
+      case QEvent::Wheel:
+      case QEvent::ContextMenu:
+      case QEvent::Close: {
+        const auto* widget = qobject_cast<const QWidget*>(watched);
+        return !(widget && widget->window() == &progress_);
+      }
+      default:
+        return false;
+    }
+  }
+
+ private:
+  const QWidget& progress_;
+};
 
 }  // namespace
 
@@ -317,7 +362,109 @@ void QtHost::ShowFatalReport(const std::string& text) {
 
 void QtHost::ShowTable(const TableView& table) {
   if (tableSink_) return tableSink_(table);
-  RunTableWindow(table, TopWindow());
+  // One window per table: asked for again, the open one comes forward with the new cells.
+  TableWindow* window = OpenTable(table.title);
+  if (!window) {
+    window = new TableWindow(windows_.empty() ? TopWindow() : windows_.front());
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    std::erase_if(tables_, [](const QPointer<TableWindow>& t) { return t.isNull(); });
+    tables_.emplace_back(window);
+  }
+  window->Fill(table);
+  window->show();
+  window->raise();
+  window->activateWindow();
+}
+
+void QtHost::UpdateTable(const TableView& table) {
+  if (TableWindow* window = OpenTable(table.title)) window->Fill(table);
+}
+
+TableWindow* QtHost::OpenTable(const std::string& title) const {
+  const QString wanted = QString::fromStdString(title);
+  for (const QPointer<TableWindow>& table : tables_)
+    if (table && table->isVisible() && table->windowTitle() == wanted) return table.data();
+  return nullptr;
+}
+
+void QtHost::RunLongWork(const LongWork& work) {
+  // Without a window there is nothing to keep painted.
+  if (windows_.empty()) return work.run();
+  QProgressDialog progress(QString::fromStdString(work.what), QStringLiteral("Stop"), 0, 0, windows_.back());
+  progress.setWindowTitle(QStringLiteral("Varnel"));
+  progress.setWindowModality(Qt::ApplicationModal);
+  // It comes up after a delay of its own: the dialog's estimate from its values could keep it
+  // hidden for good while the share stands still.
+  progress.setMinimumDuration(std::numeric_limits<int>::max());
+  progress.setAutoReset(false);
+  progress.setAutoClose(false);
+  if (!work.stop) progress.setCancelButton(nullptr);
+  const InputBlocker blocker(progress);
+  ++longWorkDepth_;
+
+  QEventLoop loop;
+  std::atomic<bool> done{false};
+  std::exception_ptr failure;
+  std::thread worker([&] {
+    try {
+      work.run();
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    done = true;
+    QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+  });
+  QTimer look;
+  QObject::connect(&look, &QTimer::timeout, &progress, [&] {
+    const std::optional<double> share = work.share ? work.share() : std::nullopt;
+    if (share) {
+      progress.setMaximum(kProgressSteps);
+      progress.setValue(static_cast<int>(std::clamp(*share, 0.0, 1.0) * kProgressSteps));
+    } else {
+      progress.setMaximum(0);  // moving to and fro: how far is not known
+    }
+  });
+  QObject::connect(&progress, &QProgressDialog::canceled, &progress, [&] {
+    if (work.stop) work.stop();
+    progress.setLabelText(QString::fromStdString(work.what + ": stopping..."));
+  });
+  look.start(kProgressLookMs);
+  QTimer::singleShot(kProgressDelayMs, &progress, [&] {
+    if (!done) progress.show();
+  });
+  if (!done) loop.exec();
+  worker.join();
+  --longWorkDepth_;
+  if (failure) std::rethrow_exception(failure);
+}
+
+void QtHost::SetTimer(CDialog& dialog, UINT_PTR id, UINT milliseconds) {
+  DialogWindow* window = WindowOf(dialog);
+  if (!window) return;
+  QPointer<QTimer>& timer = timers_[{&dialog, id}];
+  if (!timer) {
+    timer = new QTimer(window);
+    QObject::connect(timer, &QTimer::timeout, window, [this, &dialog, id] { TimerFired(dialog, id); });
+  }
+  timer->start(static_cast<int>(milliseconds));
+}
+
+void QtHost::KillTimer(CDialog& dialog, UINT_PTR id) {
+  const auto found = timers_.find({&dialog, id});
+  if (found == timers_.end()) return;
+  delete found->second.data();
+  timers_.erase(found);
+}
+
+void QtHost::TimerFired(CDialog& dialog, UINT_PTR id) {
+  DialogWindow* window = WindowOf(dialog);
+  if (!window || window->InHandler() || longWorkDepth_ > 0) return;
+  // No user action: nothing goes into the session record.
+  window->EnterHandler();
+  dialog.SendMessage(WM_TIMER, id);
+  window->LeaveHandler();
+  if (window->TakePendingPaint()) Paint(*window);
+  window->CloseIfEnded();
 }
 
 namespace {

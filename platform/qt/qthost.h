@@ -13,9 +13,13 @@
 #include "platform/script.h"
 #include "platform/qt/sessionrecord.h"
 
+#include <QPointer>
+
 class QApplication;
+class QTimer;
 class DialogWindow;
 class OptionsDialog;
+class TableWindow;
 
 class QtHost final : public Host {
  public:
@@ -65,6 +69,11 @@ class QtHost final : public Host {
   void SetBusy(bool busy) override;
   void ShowFatalReport(const std::string& text) override;
   void ShowTable(const TableView& table) override;
+  void UpdateTable(const TableView& table) override;
+  void RunLongWork(const LongWork& work) override;
+  void SetTimer(CDialog& dialog, UINT_PTR id, UINT milliseconds) override;
+  void KillTimer(CDialog& dialog, UINT_PTR id) override;
+  bool AwaitsWorkers() const override { return false; }
 
   // --- What the windows report ---------------------------------------------------------------
   void UserEdited(DialogWindow& window, int id, const std::string& text);
@@ -80,6 +89,11 @@ class QtHost final : public Host {
   // that waited for the handler through and closes the window if the dialog ended.
   void Act(DialogWindow& window, const std::function<void()>& action, const std::function<void(SessionRecord&)>& note);
   void Paint(DialogWindow& window);
+  // A timer of `dialog` went off: WM_TIMER, unless a handler or long work runs (it goes off
+  // again).
+  void TimerFired(CDialog& dialog, UINT_PTR id);
+  // The open table window of this title, or null.
+  TableWindow* OpenTable(const std::string& title) const;
   bool IsMain(const DialogWindow& window) const { return !windows_.empty() && windows_.front() == &window; }
   void SaveRecord();
   std::optional<std::vector<std::string>> RunFileDialog(const FileDialogRequest& request);
@@ -93,6 +107,10 @@ class QtHost final : public Host {
   std::unique_ptr<SessionRecord> record_;
   bool recordWarned_ = false;
   int busyDepth_ = 0;
+  int longWorkDepth_ = 0;
+  // The dialogs' timers, by dialog and id; each is a child of its dialog's window.
+  std::map<std::pair<const CDialog*, UINT_PTR>, QPointer<QTimer>> timers_;
+  std::vector<QPointer<TableWindow>> tables_;  // the table windows, open or closed since
   FileAnswer fileAnswer_;
   std::vector<ScriptLine> startLines_;
   // The answer of the next file dialog while a session is replayed (a `files` line).

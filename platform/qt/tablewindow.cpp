@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QDialog>
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QPushButton>
@@ -23,44 +22,48 @@ constexpr double kLargestScreenShare = 0.9;
 
 }  // namespace
 
-void RunTableWindow(const TableView& table, QWidget* parent) {
-  QDialog window(parent);
-  window.setWindowTitle(QString::fromStdString(table.title));
-
-  auto* cells = new QTableWidget(static_cast<int>(table.rows.size()), static_cast<int>(table.columns.size()));
-  QStringList headers;
-  for (const std::string& column : table.columns) headers << QString::fromStdString(column);
-  cells->setHorizontalHeaderLabels(headers);
-  for (int r = 0; r < cells->rowCount(); ++r) {
-    const std::vector<std::string>& row = table.rows[static_cast<std::size_t>(r)];
-    for (int c = 0; c < cells->columnCount() && c < static_cast<int>(row.size()); ++c) {
-      auto* item = new QTableWidgetItem(QString::fromStdString(row[static_cast<std::size_t>(c)]));
-      item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
-      cells->setItem(r, c, item);
-    }
-  }
-  cells->verticalHeader()->hide();
-  cells->resizeColumnsToContents();
-
+TableWindow::TableWindow(QWidget* parent) : QDialog(parent), cells_(new QTableWidget) {
+  cells_->verticalHeader()->hide();
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
   QPushButton* copy = buttons->addButton(QStringLiteral("&Copy"), QDialogButtonBox::ActionRole);
-  QObject::connect(copy, &QPushButton::clicked, &window,
-                   [&table] { QApplication::clipboard()->setText(QString::fromStdString(table.copyText)); });
-  QObject::connect(buttons, &QDialogButtonBox::rejected, &window, &QDialog::reject);
-
-  auto* layout = new QVBoxLayout(&window);
-  layout->addWidget(cells);
+  QObject::connect(copy, &QPushButton::clicked, this,
+                   [this] { QApplication::clipboard()->setText(QString::fromStdString(copyText_)); });
+  QObject::connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(cells_);
   layout->addWidget(buttons);
+}
 
+void TableWindow::Fill(const TableView& table) {
+  setWindowTitle(QString::fromStdString(table.title));
+  copyText_ = table.copyText;
+  cells_->clear();
+  cells_->setRowCount(static_cast<int>(table.rows.size()));
+  cells_->setColumnCount(static_cast<int>(table.columns.size()));
+  QStringList headers;
+  for (const std::string& column : table.columns) headers << QString::fromStdString(column);
+  cells_->setHorizontalHeaderLabels(headers);
+  for (int r = 0; r < cells_->rowCount(); ++r) {
+    const std::vector<std::string>& row = table.rows[static_cast<std::size_t>(r)];
+    for (int c = 0; c < cells_->columnCount() && c < static_cast<int>(row.size()); ++c) {
+      auto* item = new QTableWidgetItem(QString::fromStdString(row[static_cast<std::size_t>(c)]));
+      item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+      cells_->setItem(r, c, item);
+    }
+  }
+  cells_->resizeColumnsToContents();
+  if (!isVisible()) FitToCells();
+}
+
+void TableWindow::FitToCells() {
   int width = kFrameMargin;
-  for (int c = 0; c < cells->columnCount(); ++c) width += cells->columnWidth(c);
-  int height = kFrameMargin + cells->horizontalHeader()->height() + buttons->sizeHint().height();
-  for (int r = 0; r < cells->rowCount(); ++r) height += cells->rowHeight(r);
-  if (const QScreen* screen = window.screen()) {
-    const QSize largest = screen->availableSize() * kLargestScreenShare;
+  for (int c = 0; c < cells_->columnCount(); ++c) width += cells_->columnWidth(c);
+  int height = kFrameMargin + cells_->horizontalHeader()->height() + layout()->itemAt(1)->sizeHint().height();
+  for (int r = 0; r < cells_->rowCount(); ++r) height += cells_->rowHeight(r);
+  if (const QScreen* found = screen()) {
+    const QSize largest = found->availableSize() * kLargestScreenShare;
     width = std::min(width, largest.width());
     height = std::min(height, largest.height());
   }
-  window.resize(width, height);
-  window.exec();
+  resize(width, height);
 }

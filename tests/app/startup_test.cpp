@@ -55,9 +55,9 @@ TEST_F(StartedDialog, RepaintRestoresAnEditThatNoHandlerHasRead) {
   EXPECT_EQ(dlg->m_exposureTime, 0.1);
 }
 
-TEST_F(StartedDialog, SystemMenuOffersTheAboutBoxTheImportTheResultsAndTheExport) {
+TEST_F(StartedDialog, SystemMenuOffersTheAboutBoxTheImportTheResultsTheExportAndTheStopOfIntervals) {
   const auto& items = dlg->SystemMenu().Items();
-  ASSERT_EQ(items.size(), 5u);
+  ASSERT_EQ(items.size(), 6u);
   EXPECT_EQ(items[0].flags, MF_SEPARATOR);
   EXPECT_EQ(items[1].flags, MF_STRING);
   EXPECT_EQ(items[1].id, IDM_ABOUTBOX);
@@ -72,6 +72,10 @@ TEST_F(StartedDialog, SystemMenuOffersTheAboutBoxTheImportTheResultsAndTheExport
   EXPECT_EQ(items[4].id, IDM_EXPORT_FIGURES);
   EXPECT_EQ(items[4].text, "&Export figures and tables...");
   EXPECT_EQ(items[4].scriptName, "export");
+  // A script waits for its intervals: it has none to stop.
+  EXPECT_EQ(items[5].id, IDM_STOP_INTERVALS);
+  EXPECT_EQ(items[5].text, "&Stop computing intervals");
+  EXPECT_EQ(items[5].scriptName, "");
 
   dlg->SendMessage(WM_SYSCOMMAND, IDM_ABOUTBOX);
   EXPECT_EQ(host.modalRuns, 1);

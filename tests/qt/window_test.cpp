@@ -12,8 +12,14 @@
 #include <QtTest>
 #include "platform/qt/controlwidgets.h"
 
+#include <QProgressDialog>
+#include <QTableWidget>
+
+#include <atomic>
+#include <chrono>
 #include <fstream>
 #include <functional>
+#include <thread>
 
 #include "platform/afxwin.h"
 #include "platform/qt/dialogfont.h"
@@ -141,6 +147,8 @@ class WindowTest : public QObject {
   void theRealFileDialogOffersDatFilesFromTheWorkingDirectory();
   void aLongOperationShowsTheBusyCursor();
   void messagesAndTheFatalReportAreModalBoxes();
+  void aFitsIntervalFollowsIntoTheTipAndTheOpenResults();
+  void longWorkLetsTheWindowPaintButNoInputThrough();
 };
 
 void WindowTest::startsWithTheStartValuesShownByTheFirstPaint() {
@@ -516,6 +524,69 @@ void WindowTest::messagesAndTheFatalReportAreModalBoxes() {
   QTimer::singleShot(0, readAndClose);
   host.ShowFatalReport("first line\nsecond line\nthird line");
   QCOMPARE(shown, (QStringList{"Lock cutoffs first.", "first line\nsecond line\nthird line"}));
+}
+
+void WindowTest::aFitsIntervalFollowsIntoTheTipAndTheOpenResults() {
+  ShownDialog shown;
+  QVERIFY(shown.exposed);
+  shown.Type(IDC_PEAKS_IN_REPORT, "3");
+  shown.fileAnswer = WriteReports(shown.dir.path(), 12);
+  shown.Click(IDC_LOAD_FILES);
+  const QString loaded = shown.window->windowTitle();
+  shown.Type(IDC_STATE_COUNT, "3");
+  shown.Click(IDC_LOCK_CUTOFFS);
+  shown.Click(IDC_PICK_NEXT);  // 1->2
+  shown.Click(IDC_FIT_GAUSSIAN);
+  QVERIFY2(shown.messages.empty(), shown.messages.empty() ? "" : shown.messages.front().c_str());
+  // The rate is there at once; the results, asked for now, show the interval as it stands.
+  QVERIFY(shown.Widget<QLineEdit>(IDC_KINETIC_RATE)->text() != QStringLiteral("0"));
+  shown.MenuEntry("&Results...")->trigger();
+  QTableWidget* cells = nullptr;
+  for (QWidget* top : QApplication::topLevelWidgets())
+    if (top->isVisible() && top->windowTitle() == QStringLiteral("Results")) cells = top->findChild<QTableWidget*>();
+  QVERIFY(cells);
+  QCOMPARE(cells->rowCount(), 1);
+  // Once the interval is in, the title is the load's again and the tip and the table have it.
+  QTRY_COMPARE_WITH_TIMEOUT(shown.window->windowTitle(), loaded, 20000);
+  QTRY_VERIFY(cells->item(0, 2)->text() != QStringLiteral("computing..."));
+  QVERIFY(!cells->item(0, 2)->text().isEmpty());
+  QVERIFY(shown.Widget<QLineEdit>(IDC_KINETIC_RATE)->toolTip().startsWith(QStringLiteral("95 % interval ")));
+  QVERIFY(!shown.Widget<QLineEdit>(IDC_KINETIC_RATE)->toolTip().contains(QStringLiteral("computing")));
+  cells->window()->close();
+}
+
+void WindowTest::longWorkLetsTheWindowPaintButNoInputThrough() {
+  ShownProbe probe;
+  QVERIFY(probe.exposed);
+  const auto clicks = [&] {
+    return std::count_if(probe.dlg.log.begin(), probe.dlg.log.end(),
+                         [](const std::string& line) { return line.rfind("click", 0) == 0; });
+  };
+  std::atomic<bool> stopAsked{false};
+  LongWork work;
+  work.what = "Waiting";
+  work.run = [&] {
+    while (!stopAsked) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  };
+  work.share = [] { return std::optional<double>(0.5); };
+  work.stop = [&] { stopAsked = true; };
+  QProgressDialog* progress = nullptr;
+  bool clickedThrough = true;
+  // A click on the window is swallowed; the progress comes up and its Stop ends the work.
+  QTimer::singleShot(100, [&] {
+    QTest::mouseClick(probe.Widget(IDC_LOCK_CUTOFFS), Qt::LeftButton);
+    clickedThrough = clicks() > 0;
+  });
+  QTimer::singleShot(1500, [&] {
+    progress = qobject_cast<QProgressDialog*>(QApplication::activeModalWidget());
+    if (progress) QTest::mouseClick(progress->findChild<QPushButton*>(), Qt::LeftButton);
+    else stopAsked = true;
+  });
+  probe.host.RunLongWork(work);
+  QVERIFY(stopAsked);
+  QVERIFY(!clickedThrough);
+  QVERIFY(progress);
+  QCOMPARE(clicks(), 0);
 }
 
 #include "window_test.moc"
