@@ -2,9 +2,13 @@
 // both ways must write the same files, byte for byte.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
+
+#include "analysis/session.h"
 
 #include "tests/support/class_rates.h"
 #include "tests/support/run_program.h"
@@ -55,6 +59,38 @@ TEST(AnalysisCommands, CutoffsAndCirclesWorkAfterAnImport) {
   EXPECT_NE(results.find("# class 1->2 from a circle: centre row 40 column 160 radius 12"), std::string::npos)
       << results;
   EXPECT_NE(results.find("\n1->2,"), std::string::npos);
+}
+
+// Script mode: `log` and `results` wait for the intervals, so that a batch writes the same
+// numbers on every run, and the numbers a session computing them in each fit gives.
+TEST(AnalysisCommands, WaitForTheIntervalsSoThatAScriptWritesTheSameResultsOnEveryRun) {
+  TempDir dir;
+  const ProgramRun simulated = RunProgram(VARNEL_SIMULATOR, "--out reports --molecules 40 --seed 5 --peaks 3");
+  ASSERT_EQ(simulated.status, 0) << simulated.err;
+  std::ofstream("fit.vsc") << "peaks 3\nload reports/*.dat\nstates 2\nlock\nfit all\nlog\nresults\n";
+  const auto rows = [&](const std::string& text) { return text.substr(text.find("class,rate,")); };
+  std::vector<std::string> runs;
+  for (int run = 0; run < 2; ++run) {
+    const ProgramRun script = RunProgram(VARNEL_PROGRAM, "--script fit.vsc");
+    ASSERT_EQ(script.status, 0) << script.err;
+    runs.push_back(rows(dir.Read("reports/results.csv")));
+    EXPECT_EQ(script.out.find("computing"), std::string::npos) << script.out;
+  }
+  EXPECT_EQ(runs[0], runs[1]);
+  EXPECT_EQ(runs[0].find("computing"), std::string::npos);
+
+  Session inFit;
+  inFit.SetPeaks(3);
+  std::vector<std::string> reports;
+  for (const auto& entry : std::filesystem::directory_iterator(dir / "reports"))
+    if (entry.path().filename().string().starts_with("molecule_")) reports.push_back(entry.path().string());
+  std::sort(reports.begin(), reports.end());
+  ASSERT_TRUE(inFit.Load(reports).done);
+  ASSERT_TRUE(inFit.SetStates(2).done);
+  ASSERT_TRUE(inFit.Lock().done);
+  for (int i = 1; i <= 2; ++i)
+    for (int j = 1; j <= 2; ++j) inFit.Fit(i, j);
+  EXPECT_EQ(runs[0], rows(ResultsCsv(inFit.Source(""), inFit.Results())));
 }
 
 // Words a command cannot take end the script as a bad line does; a refusal is an error shown.

@@ -1,13 +1,10 @@
 // The intervals a session computes on worker threads after each fit: the same numbers as when
-// they are computed in the fit itself, never given to a fit they were not computed for, and
-// files of a script the same on every run.
+// they are computed in the fit itself, and never given to a fit they were not computed for.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <filesystem>
-#include <fstream>
 #include <stop_token>
 #include <string>
 #include <thread>
@@ -15,7 +12,6 @@
 
 #include "analysis/intervalqueue.h"
 #include "analysis/session.h"
-#include "tests/support/run_program.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -141,38 +137,6 @@ TEST(BackgroundIntervals, AWaitEndsWhenAskedAndTheQueueStopsWhatRuns) {
   EXPECT_TRUE(queue.WaitUntilIdle());
   EXPECT_TRUE(queue.Take().empty());
   EXPECT_FALSE(queue.Now());
-}
-
-// Script mode: `log` and `results` wait for the intervals, so that a batch writes the same
-// numbers on every run, and the numbers a session computing them in each fit gives.
-TEST(BackgroundIntervals, AScriptWritesTheSameResultsOnEveryRun) {
-  TempDir dir;
-  const ProgramRun simulated = RunProgram(VARNEL_SIMULATOR, "--out reports --molecules 40 --seed 5 --peaks 3");
-  ASSERT_EQ(simulated.status, 0) << simulated.err;
-  std::ofstream("fit.vsc") << "peaks 3\nload reports/*.dat\nstates 2\nlock\nfit all\nlog\nresults\n";
-  const auto rows = [&](const std::string& text) { return text.substr(text.find("class,rate,")); };
-  std::vector<std::string> runs;
-  for (int run = 0; run < 2; ++run) {
-    const ProgramRun script = RunProgram(VARNEL_PROGRAM, "--script fit.vsc");
-    ASSERT_EQ(script.status, 0) << script.err;
-    runs.push_back(rows(dir.Read("reports/results.csv")));
-    EXPECT_EQ(script.out.find("computing"), std::string::npos) << script.out;
-  }
-  EXPECT_EQ(runs[0], runs[1]);
-  EXPECT_EQ(runs[0].find("computing"), std::string::npos);
-
-  Session inFit;
-  inFit.SetPeaks(3);
-  std::vector<std::string> reports;
-  for (const auto& entry : std::filesystem::directory_iterator(dir / "reports"))
-    if (entry.path().filename().string().starts_with("molecule_")) reports.push_back(entry.path().string());
-  std::sort(reports.begin(), reports.end());
-  ASSERT_TRUE(inFit.Load(reports).done);
-  ASSERT_TRUE(inFit.SetStates(2).done);
-  ASSERT_TRUE(inFit.Lock().done);
-  for (int i = 1; i <= 2; ++i)
-    for (int j = 1; j <= 2; ++j) inFit.Fit(i, j);
-  EXPECT_EQ(runs[0], rows(ResultsCsv(inFit.Source(""), inFit.Results())));
 }
 
 }  // namespace
