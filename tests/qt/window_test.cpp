@@ -540,6 +540,11 @@ void WindowTest::aFitsIntervalFollowsIntoTheTipAndTheOpenResults() {
   QVERIFY2(shown.messages.empty(), shown.messages.empty() ? "" : shown.messages.front().c_str());
   // The rate is there at once; the results, asked for now, show the interval as it stands.
   QVERIFY(shown.Widget<QLineEdit>(IDC_KINETIC_RATE)->text() != QStringLiteral("0"));
+  const QString computing = shown.window->windowTitle();
+  if (computing != loaded)
+    QVERIFY2(computing.startsWith(loaded + QStringLiteral(" - computing the interval of 1->2 (")) &&
+                 computing.endsWith(QStringLiteral(" of 1,000 replicates)")),
+             qPrintable(computing));
   shown.MenuEntry("&Results...")->trigger();
   QTableWidget* cells = nullptr;
   for (QWidget* top : QApplication::topLevelWidgets())
