@@ -183,10 +183,12 @@ ExportData Session::ExportContents(std::optional<SelectionCircle> shownCircle) c
 }
 
 Outcome Session::Export(const std::string& folder, const ExportOptions& options,
-                        std::optional<SelectionCircle> shownCircle) const {
+                        std::optional<SelectionCircle> shownCircle, WorkProgress* progress) const {
   // Before a load the map is the start-up picture, not data.
   if (files_.empty()) return Outcome::Refused("Load reports first: there is nothing to export yet.");
-  const auto files = ExportFiles(ExportContents(shownCircle), options);
+  const auto files = ExportFiles(ExportContents(shownCircle), options, progress);
+  if (progress && progress->StopRequested())
+    return Outcome::Refused("The export was stopped; nothing was written.", Severity::Notice);
   if (!files) return Outcome::Refused("The figures could not be drawn; nothing was written.");
   std::string cleared;
   if (const auto failure = WriteExport(folder, *files, &cleared)) return Outcome::Refused(*failure);

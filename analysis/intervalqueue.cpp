@@ -8,7 +8,7 @@ IntervalQueue::~IntervalQueue() {
     std::lock_guard lock(mutex_);
     ending_ = true;
     waiting_.clear();
-    if (control_) control_->stop = true;
+    if (control_) control_->stop.request_stop();
   }
   changed_.notify_all();
   if (worker_.joinable()) worker_.join();
@@ -30,7 +30,7 @@ void IntervalQueue::Cancel(Ticket ticket) {
   {
     std::lock_guard lock(mutex_);
     std::erase_if(waiting_, [&](const Request& r) { return r.ticket == ticket; });
-    if (running_ == ticket && control_) control_->stop = true;
+    if (running_ == ticket && control_) control_->stop.request_stop();
     std::erase_if(answers_, [&](const Answer& a) { return a.ticket == ticket; });
   }
   changed_.notify_all();
@@ -40,7 +40,7 @@ void IntervalQueue::CancelAll() {
   {
     std::lock_guard lock(mutex_);
     waiting_.clear();
-    if (running_ && control_) control_->stop = true;
+    if (running_ && control_) control_->stop.request_stop();
     answers_.clear();
   }
   changed_.notify_all();
@@ -64,7 +64,7 @@ std::optional<IntervalQueue::Progress> IntervalQueue::Now() const {
   if (running_) {
     progress.rule = runningRule_;
     progress.replicates = runningReplicates_;
-    progress.replicatesDone = control_->replicatesDone.load(std::memory_order_relaxed);
+    progress.replicatesDone = static_cast<int>(control_->done.load(std::memory_order_relaxed));
   } else {
     // Between two requests: the next one, not yet begun.
     progress.rule = waiting_.front().task.Rule();
@@ -89,13 +89,13 @@ void IntervalQueue::Work() {
     running_ = request.ticket;
     runningRule_ = request.task.Rule();
     runningReplicates_ = request.task.Known().replicates;
-    control_ = std::make_shared<BootstrapControl>();
-    const std::shared_ptr<BootstrapControl> control = control_;
+    control_ = std::make_shared<WorkProgress>();
+    const std::shared_ptr<WorkProgress> control = control_;
     lock.unlock();
     std::optional<ClassUncertainty> answer = request.task.Run(0, control.get());
     lock.lock();
     // A request cancelled while it ran has no answer, even one that came before the stop did.
-    if (answer && !control->stop) answers_.push_back({request.ticket, std::move(*answer)});
+    if (answer && !control->StopRequested()) answers_.push_back({request.ticket, std::move(*answer)});
     running_.reset();
     control_.reset();
     changed_.notify_all();

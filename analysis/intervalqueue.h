@@ -67,7 +67,7 @@ class IntervalQueue {
   std::optional<Ticket> running_;
   ClassRule runningRule_;
   int runningReplicates_ = 0;
-  std::shared_ptr<BootstrapControl> control_;
+  std::shared_ptr<WorkProgress> control_;
   std::vector<Answer> answers_;
   Ticket last_ = 0;
   bool ending_ = false;

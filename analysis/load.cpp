@@ -70,12 +70,16 @@ std::optional<TransitionRecords> AllocateRecords(std::size_t records) {
 }
 
 // Reads every report into its place in `records`, several reports at a time; returns how each
-// was read, in the order of `file_names`.
+// was read, in the order of `file_names`. With `progress`, each report read is a step, and none
+// is read once it is asked to stop.
 std::vector<ReportReading> ReadReports(const std::vector<std::string>& file_names, std::size_t perFile,
-                                       TransitionRecords& records) {
+                                       TransitionRecords& records, WorkProgress* progress) {
   std::vector<ReportReading> readings(file_names.size());
-  ForEachInParallel(file_names.size(),
-                    [&](std::size_t f) { readings[f] = ReadReport(file_names[f], perFile, records, f * perFile); });
+  ForEachInParallel(file_names.size(), [&](std::size_t f) {
+    if (progress && progress->StopRequested()) return;
+    readings[f] = ReadReport(file_names[f], perFile, records, f * perFile);
+    if (progress) progress->Step();
+  });
   return readings;
 }
 
@@ -128,7 +132,7 @@ std::string ShortfallMessage(const std::vector<Shortfall>& shortfalls, std::size
 
 }  // namespace
 
-Outcome Session::Load(const std::vector<std::string>& chosen) {
+Outcome Session::Load(const std::vector<std::string>& chosen, WorkProgress* progress) {
   Outcome outcome;
   outcome.done = false;
   if (chosen.empty()) return outcome;
@@ -146,7 +150,10 @@ Outcome Session::Load(const std::vector<std::string>& chosen) {
   if (!loaded)
     return outcome.Error("Cannot load " + std::to_string(records) +
                          " records: there is not enough memory. The records loaded before are kept.");
-  const std::vector<ReportReading> readings = ReadReports(file_names, perFile, *loaded);
+  if (progress) progress->total = file_names.size();
+  const std::vector<ReportReading> readings = ReadReports(file_names, perFile, *loaded, progress);
+  if (progress && progress->StopRequested())
+    return outcome.Notice("Stopped reading the reports. The records loaded before are kept.");
   const bool anyRead =
       std::any_of(readings.begin(), readings.end(), [](const ReportReading& r) { return r.supplied > 0; });
   if (perFile > 0 && !anyRead)

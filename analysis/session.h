@@ -63,8 +63,9 @@ class Session {
   // Reads the reports at `chosen`, Peaks() x Peaks() records each; the program's own output
   // files among them are left out. A load replaces the records, ends the lock and forgets every
   // class list, histogram and fit (cutoffs, N and circles stay), then rebuilds the map. Refused,
-  // the records before kept, when none of the files could be read or they cannot be held.
-  Outcome Load(const std::vector<std::string>& chosen);
+  // the records before kept, when none of the files could be read or they cannot be held, or
+  // when `progress` (whose steps are the reports read) is asked to stop before they all are.
+  Outcome Load(const std::vector<std::string>& chosen, WorkProgress* progress = nullptr);
   // Takes `records` as a load would (from memory, `files` the molecules they came from, each the
   // same number of records), without rebuilding the map.
   void Adopt(TransitionRecords records, std::vector<std::string> files = {}, std::string outputFolder = {});
@@ -150,8 +151,10 @@ class Session {
   // What an export draws and tabulates; `shownCircle` is the circle the map figure draws.
   ExportData ExportContents(std::optional<SelectionCircle> shownCircle) const;
   // The figures and tables into `folder`; `shownCircle` is the circle the map figure draws.
-  Outcome Export(const std::string& folder, const ExportOptions& options,
-                 std::optional<SelectionCircle> shownCircle) const;
+  // Nothing is written when `progress` (whose steps are the figures drawn) is asked to stop
+  // before they all are.
+  Outcome Export(const std::string& folder, const ExportOptions& options, std::optional<SelectionCircle> shownCircle,
+                 WorkProgress* progress = nullptr) const;
 
  private:
   // A test may set a class's list and histogram as a lock or a circle would leave them.

@@ -1,6 +1,7 @@
 // The files of an analysis: "Load Files", "Import idealised traces...", "Dump Log" and "Export
 // figures and tables...", each through the session, and the "Peaks in report:" edit whose value
 // the next load uses.
+#include <functional>
 #include <optional>
 #include <string>
 #include <variant>
@@ -12,6 +13,7 @@
 #include "import/importoptions.h"
 #include "import/importtraces.h"
 #include "platform/filedialog.h"
+#include "reports/parallel.h"
 #include "reports/outputdir.h"
 #include "res/resource.h"
 
@@ -51,6 +53,12 @@ std::optional<TraceChoice> ChooseTraces() {
   return choice;
 }
 
+// Work that `progress` follows, and that the person may stop while it writes nothing.
+LongWork StoppableWork(std::string what, WorkProgress& progress, std::function<void()> run) {
+  return {std::move(what), std::move(run), [&progress] { return progress.Share(); },
+          [&progress] { progress.stop.request_stop(); }};
+}
+
 }  // namespace
 
 void CVarnelDlg::OnLoadFiles() {
@@ -63,10 +71,10 @@ void CVarnelDlg::LoadReports(const std::vector<std::string>& chosen) {
   Outcome outcome;
   {
     CWaitCursor wait;
-    LongWork work;
-    work.what = "Reading " + std::to_string(chosen.size()) + (chosen.size() == 1 ? " report" : " reports");
-    work.run = [&] { outcome = m_session.Load(chosen); };
-    AfxGetHost().RunLongWork(work);
+    WorkProgress progress;
+    AfxGetHost().RunLongWork(
+        StoppableWork("Reading " + std::to_string(chosen.size()) + (chosen.size() == 1 ? " report" : " reports"),
+                      progress, [&] { outcome = m_session.Load(chosen, &progress); }));
     if (outcome.done) ShowLoad();
   }
   Show(outcome);
@@ -131,14 +139,14 @@ void CVarnelDlg::OnExportFigures() {
   // The figures show every interval: they are waited for, or nothing is written.
   if (!AwaitIntervalsShown()) return;
   Outcome outcome;
-  LongWork work;
-  work.what = "Exporting figures and tables";
   const std::string folder = dlg.GetFolderPath();
   const std::optional<SelectionCircle> circle = ShownCircle();
-  work.run = [&] { outcome = m_session.Export(folder, std::get<ExportOptions>(options), circle); };
+  WorkProgress progress;
   {
     CWaitCursor wait;
-    AfxGetHost().RunLongWork(work);
+    AfxGetHost().RunLongWork(StoppableWork("Exporting figures and tables", progress, [&] {
+      outcome = m_session.Export(folder, std::get<ExportOptions>(options), circle, &progress);
+    }));
   }
   Show(outcome);
 }

@@ -114,14 +114,24 @@ void DrawOverview(cairo_t* cr, double width, double height, const ExportData& da
 
 }  // namespace
 
-std::optional<std::vector<ExportFile>> FigureFiles(const ExportData& data, const ExportOptions& options) {
+std::optional<std::vector<ExportFile>> FigureFiles(const ExportData& data, const ExportOptions& options,
+                                                   WorkProgress* progress) {
   std::vector<ExportFile> files;
   bool drawn = true;
+  // Per format: the map, a figure per class, and the overview when there is a class.
+  if (progress)
+    progress->total = options.formats.size() * (1 + data.classes.size() + (data.classes.empty() ? 0 : 1));
   const auto add = [&](const std::string& stem, FigureFormat format, FigureSize size, const FigureText& text,
                        const FigurePainter& paint) {
+    if (!drawn) return;
+    if (progress && progress->StopRequested()) {
+      drawn = false;
+      return;
+    }
     std::string bytes = RenderFigure(format, size, text, paint);
-    drawn = drawn && !bytes.empty();
+    drawn = !bytes.empty();
     files.push_back({stem + "." + FormatExtension(format), std::move(bytes)});
+    if (progress) progress->Step();
   };
   MapFigureData map = data.map;
   if (options.colours == MapColours::Perceptual) map.colours = PerceptualColours();

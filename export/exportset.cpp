@@ -24,8 +24,9 @@ MapStyle MapStyleOf(const ExportOptions& options) {
 
 ClassStyle ClassStyleOf(const ExportOptions& options) { return {options.digits, options.range}; }
 
-std::optional<std::vector<ExportFile>> ExportFiles(const ExportData& data, const ExportOptions& options) {
-  auto files = FigureFiles(data, options);
+std::optional<std::vector<ExportFile>> ExportFiles(const ExportData& data, const ExportOptions& options,
+                                                   WorkProgress* progress) {
+  auto files = FigureFiles(data, options, progress);
   if (!files) return std::nullopt;
   files->push_back({"density.csv", DensityCsv(data.map.grid)});
   files->push_back({"histograms.csv", HistogramsCsv(data.classes)});

@@ -10,6 +10,7 @@
 #include "export/figureformat.h"
 #include "export/figurestyle.h"
 #include "platform/pendingfolder.h"
+#include "reports/parallel.h"
 
 struct ExportOptions {
   std::vector<FigureFormat> formats = {FigureFormat::Svg, FigureFormat::Pdf, FigureFormat::Png};
@@ -41,12 +42,16 @@ inline constexpr double kOverviewHeadingMm = 9.0;
 
 // The files of an export, in this order: for each format "map", "class-I-J" for each fitted
 // class and, when there is one, "overview"; then "density.csv", "histograms.csv" and
-// "results.csv". Nothing when Cairo could not draw a figure.
-std::optional<std::vector<ExportFile>> ExportFiles(const ExportData& data, const ExportOptions& options);
+// "results.csv". Nothing when Cairo could not draw a figure, or when `progress` (whose steps
+// are the figures) was asked to stop before every figure was drawn.
+std::optional<std::vector<ExportFile>> ExportFiles(const ExportData& data, const ExportOptions& options,
+                                                   WorkProgress* progress = nullptr);
 
-// The figure files alone, in that order; nothing when a figure could not be drawn. A build
-// without Cairo draws none: it gives nothing unless no format is asked for.
-std::optional<std::vector<ExportFile>> FigureFiles(const ExportData& data, const ExportOptions& options);
+// The figure files alone, in that order; nothing when a figure could not be drawn or the
+// drawing was stopped. A build without Cairo draws none: it gives nothing unless no format is
+// asked for.
+std::optional<std::vector<ExportFile>> FigureFiles(const ExportData& data, const ExportOptions& options,
+                                                   WorkProgress* progress = nullptr);
 
 // What an export writes into a folder: its figures and tables ("map.svg", "class-1-2.pdf",
 // "results.csv", ...), and temporary files of theirs that an earlier version left.

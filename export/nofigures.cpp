@@ -1,7 +1,7 @@
 // The figures of a build without Cairo (the core's cross build): none can be drawn.
 #include "export/exportset.h"
 
-std::optional<std::vector<ExportFile>> FigureFiles(const ExportData&, const ExportOptions& options) {
+std::optional<std::vector<ExportFile>> FigureFiles(const ExportData&, const ExportOptions& options, WorkProgress*) {
   if (!options.formats.empty()) return std::nullopt;
   return std::vector<ExportFile>{};
 }

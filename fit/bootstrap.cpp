@@ -338,12 +338,12 @@ UncertaintyTask::~UncertaintyTask() = default;
 UncertaintyTask::UncertaintyTask(UncertaintyTask&&) noexcept = default;
 UncertaintyTask& UncertaintyTask::operator=(UncertaintyTask&&) noexcept = default;
 
-std::optional<ClassUncertainty> UncertaintyTask::Run(int threads, BootstrapControl* control) const {
+std::optional<ClassUncertainty> UncertaintyTask::Run(int threads, WorkProgress* progress) const {
   ClassUncertainty result = known_;
   if (!HasReplicates()) return result;
   const ClassParts& molecules = *parts_;
   const int replicates = known_.replicates;
-  const auto stopped = [control] { return control && control->stop.load(std::memory_order_relaxed); };
+  const auto stopped = [progress] { return progress && progress->StopRequested(); };
   // Replicate b draws with its own generator: its result does not depend on which thread runs it.
   std::vector<ReplicateRates> drawn(static_cast<std::size_t>(replicates));
   const int used = std::min(ThreadCount(threads), replicates);
@@ -351,7 +351,7 @@ std::optional<ClassUncertainty> UncertaintyTask::Run(int threads, BootstrapContr
     for (int b = t; b < replicates && !stopped(); b += used) {
       drawn[static_cast<std::size_t>(b)] =
           RatesOfDraws(molecules, ReplicateDraws(rule_, b, molecules.Molecules()), exposureTime_);
-      if (control) control->replicatesDone.fetch_add(1, std::memory_order_relaxed);
+      if (progress) progress->Step();
     }
   });
   if (stopped()) return std::nullopt;

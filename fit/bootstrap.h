@@ -16,13 +16,13 @@
 // With z0 = a = 0 it is the percentile interval.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string_view>
 #include <vector>
 
+#include "reports/parallel.h"
 #include "reports/records.h"
 #include "selection/classlists.h"
 
@@ -122,14 +122,6 @@ struct ReplicateRates {
 ReplicateRates ReplicateOf(const TransitionRecords& records, std::size_t perMolecule, const ClassRule& rule,
                            const std::vector<std::size_t>& draws, double exposureTime);
 
-// How far a bootstrap running on other threads has come, and how it is asked to stop. Both are
-// read and written from any thread.
-struct BootstrapControl {
-  std::atomic<int> replicatesDone{0};
-  // Once set, no further replicate is drawn and the run gives nothing.
-  std::atomic<bool> stop{false};
-};
-
 class ClassParts;
 
 // The bootstrap of one class, gathered from the records in one pass: what each molecule adds to
@@ -154,9 +146,9 @@ class UncertaintyTask {
   // Known() with both kinds of 95 % interval of both rates, from the replicates drawn on
   // `threads` threads (0: as many as the machine runs at once). The random draws depend only on
   // the class and the replicate's number, and the jackknife's groups on the molecules' order,
-  // so the intervals are the same on every run and any number of threads. `control`, when
+  // so the intervals are the same on every run and any number of threads. `progress`, when
   // given, counts the replicates drawn; nothing when it was asked to stop.
-  std::optional<ClassUncertainty> Run(int threads = 0, BootstrapControl* control = nullptr) const;
+  std::optional<ClassUncertainty> Run(int threads = 0, WorkProgress* progress = nullptr) const;
 
  private:
   ClassRule rule_;

@@ -4,8 +4,27 @@
 #include <algorithm>
 #include <atomic>
 #include <cstddef>
+#include <optional>
+#include <stop_token>
 #include <thread>
 #include <vector>
+
+// How far a long operation on other threads is (`done` of `total` steps), and how it is asked to
+// stop; read and written from any thread.
+struct WorkProgress {
+  std::atomic<std::size_t> done{0};
+  std::atomic<std::size_t> total{0};
+  std::stop_source stop;
+
+  bool StopRequested() const { return stop.stop_requested(); }
+  void Step() { done.fetch_add(1, std::memory_order_relaxed); }
+  // done / total, or nothing while the total is not known.
+  std::optional<double> Share() const {
+    const std::size_t all = total.load(std::memory_order_relaxed);
+    if (all == 0) return std::nullopt;
+    return static_cast<double>(done.load(std::memory_order_relaxed)) / static_cast<double>(all);
+  }
+};
 
 // `requested` threads, or as many as the machine runs at once (at most 8) for 0.
 inline int ThreadCount(int requested) {

@@ -6,10 +6,12 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "analysis/fields.h"
+#include "export/exportoptions.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -190,6 +192,31 @@ TEST(Session, ALoadThatReadsNothingKeepsTheAnalysisAndOneThatReadsEndsTheLock) {
   EXPECT_EQ(session.OutputFolder(), (dir.path() / "").string());
   EXPECT_TRUE(std::filesystem::exists(dir.path() / "3dgrid.dat"));
   EXPECT_GT(session.Grid().maximum, 0.0);
+}
+
+// A load or an export stopped from another thread before its end leaves everything as it was.
+TEST(Session, ALoadOrExportAskedToStopWritesNothingAndKeepsTheAnalysis) {
+  TempDir dir;
+  Session session = TwoStates();
+  session.SetOutputFolder((dir.path() / "").string());
+  ASSERT_TRUE(session.Lock().done);
+  std::ofstream(dir.path() / "one.dat") << "a\nb\nc\nd\n0.3 0.7 0.01 0 4\n";
+  ASSERT_TRUE(session.SetPeaks(1).done);
+  WorkProgress stopped;
+  stopped.stop.request_stop();
+  const Outcome load = session.Load({(dir.path() / "one.dat").string()}, &stopped);
+  EXPECT_FALSE(load.done);
+  EXPECT_EQ(Said(load), "Stopped reading the reports. The records loaded before are kept.");
+  EXPECT_EQ(stopped.total, 1u);
+  EXPECT_EQ(stopped.done, 0u);
+  EXPECT_EQ(session.Records().size(), 24u);
+  EXPECT_TRUE(session.Locked());
+
+  const Outcome exported = session.Export((dir.path() / "figures").string(), ExportOptions{}, std::nullopt, &stopped);
+  EXPECT_FALSE(exported.done);
+  EXPECT_EQ(Said(exported), "The export was stopped; nothing was written.");
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "figures"));
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "3dgrid.dat"));
 }
 
 }  // namespace
