@@ -9,11 +9,11 @@
 #include "idealise/idealiseoptions.h"
 #include "idealise/idealisedtable.h"
 #include "idealise/rawtraces.h"
+#include "tools/pathwords.h"
 
 namespace {
 
 constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
 
 const char* const kUsage =
     "usage: varnel-idealise [--donor COL --acceptor COL | --fret COL] [--states MIN-MAX]\n"
@@ -61,20 +61,8 @@ const char* const kUsage =
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::vector<std::string> words(argv + 1, argv + argc);
-  for (const std::string& word : words)
-    if (word == "--help" || word == "-h") {
-      std::cout << kUsage;
-      return 0;
-    }
-  std::string error;
-  const auto arguments = ParseIdealiseArguments(words, error);
-  if (arguments && arguments->paths.empty()) error = "no PATH given";
-  if (!arguments || arguments->paths.empty()) {
-    std::cerr << "varnel-idealise: " << error << "\nTry 'varnel-idealise --help'.\n";
-    return kExitUsage;
-  }
-  const RawReading reading = ReadRawTraces(arguments->paths, arguments->raw);
+  const auto arguments = PathArguments("varnel-idealise", kUsage, argc, argv, ParseIdealiseArguments);
+  const RawReading reading = ReadRawTraces(arguments.paths, arguments.raw);
   if (!reading.error.empty()) {
     std::cerr << "varnel-idealise: " << reading.error << "; nothing was written\n";
     return kExitFailure;
@@ -86,20 +74,20 @@ int main(int argc, char** argv) {
     molecules.emplace_back(trace.fret);
     frames += trace.fret.size();
   }
-  const Idealisation idealisation = Idealise(molecules, arguments->hmm);
+  const Idealisation idealisation = Idealise(molecules, arguments.hmm);
   if (!idealisation.error.empty()) {
     std::cerr << "varnel-idealise: " << idealisation.error << "; nothing was written\n";
     return kExitFailure;
   }
   std::cout << ModelSummary(idealisation) << molecules.size() << (molecules.size() == 1 ? " molecule, " : " molecules, ")
             << frames << " frames";
-  if (arguments->out) {
-    if (const auto why = WriteIdealisedTable(*arguments->out, reading.traces, idealisation)) {
+  if (arguments.out) {
+    if (const auto why = WriteIdealisedTable(*arguments.out, reading.traces, idealisation)) {
       std::cout << std::endl;
-      std::cerr << "varnel-idealise: cannot write " << *arguments->out << ": " << *why << "\n";
+      std::cerr << "varnel-idealise: cannot write " << *arguments.out << ": " << *why << "\n";
       return kExitFailure;
     }
-    std::cout << "; idealised traces written to " << *arguments->out;
+    std::cout << "; idealised traces written to " << *arguments.out;
   }
   std::cout << std::endl;
   return std::cout ? 0 : kExitFailure;
