@@ -414,6 +414,30 @@ std::string Degenerate(const HmmModel& model, const std::vector<double>& occupan
   return {};
 }
 
+// The start of the highest likelihood after the trials, on every s-th molecule; one state
+// needs none, its fit is the mean and spread.
+HmmModel BestStart(const std::vector<std::span<const double>>& molecules, const Pool& pool, int states,
+                   std::size_t matrices, const HmmSettings& settings, double widthFloor) {
+  HmmModel best = Start(0, states, pool, matrices, settings.seed);
+  if (states == 1) return best;
+  const std::size_t stride = std::max<std::size_t>(1, (pool.frames + kTrialFrames - 1) / kTrialFrames);
+  Run trial = MakeRun(molecules, stride, settings.threads);
+  double bestLikelihood = -std::numeric_limits<double>::infinity();
+  for (int start = 0; start < kStarts; ++start) {
+    HmmModel model = Start(start, states, pool, matrices, settings.seed);
+    double likelihood = 0;
+    for (int iteration = 0; iteration < kTrialIterations; ++iteration) {
+      likelihood = ExpectAll(trial, model);
+      Maximise(trial, model, settings.transitions, widthFloor);
+    }
+    if (likelihood > bestLikelihood) {
+      bestLikelihood = likelihood;
+      best = std::move(model);
+    }
+  }
+  return best;
+}
+
 StateCountFit FitPooled(const std::vector<std::span<const double>>& molecules, const Pool& pool, int states,
                         const HmmSettings& settings) {
   StateCountFit fit;
@@ -431,26 +455,7 @@ StateCountFit FitPooled(const std::vector<std::span<const double>>& molecules, c
   if (fit.why = Unfittable(states, pool, fit.parameters); !fit.why.empty()) return fit;
   const double widthFloor = pool.spread * kWidthFloorShare;
 
-  // The trials, on every s-th molecule; one state needs none, its fit is the mean and spread.
-  const std::size_t stride = std::max<std::size_t>(1, (pool.frames + kTrialFrames - 1) / kTrialFrames);
-  HmmModel best = Start(0, states, pool, matrices, settings.seed);
-  if (states > 1) {
-    Run trial = MakeRun(molecules, stride, settings.threads);
-    double bestLikelihood = -std::numeric_limits<double>::infinity();
-    for (int start = 0; start < kStarts; ++start) {
-      HmmModel model = Start(start, states, pool, matrices, settings.seed);
-      double likelihood = 0;
-      for (int iteration = 0; iteration < kTrialIterations; ++iteration) {
-        likelihood = ExpectAll(trial, model);
-        Maximise(trial, model, settings.transitions, widthFloor);
-      }
-      if (likelihood > bestLikelihood) {
-        bestLikelihood = likelihood;
-        best = std::move(model);
-      }
-    }
-  }
-
+  HmmModel best = BestStart(molecules, pool, states, matrices, settings, widthFloor);
   Run all = MakeRun(molecules, 1, settings.threads);
   const double tolerance = kTolerancePerFrame * static_cast<double>(all.frames);
   double previous = -std::numeric_limits<double>::infinity();

@@ -370,6 +370,27 @@ TraceReading ReadTraceText(std::string_view text, const std::string& name, const
 
 namespace {
 
+// The rows of `molecule`, read from the lines `lines`, `width` values each, in the order of their
+// frames, which must differ.
+void SortByFrame(ColumnMolecule& molecule, const std::vector<std::size_t>& lines, std::size_t width,
+                 const std::string& file) {
+  std::vector<std::size_t> order(molecule.frames.size());
+  for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
+  std::stable_sort(order.begin(), order.end(),
+                   [&](std::size_t a, std::size_t b) { return molecule.frames[a] < molecule.frames[b]; });
+  ColumnMolecule sorted{molecule.source, molecule.name, {}, {}};
+  for (std::size_t k = 0; k < order.size(); ++k) {
+    if (k > 0 && molecule.frames[order[k]] == molecule.frames[order[k - 1]]) {
+      const auto [first, second] = std::minmax(lines[order[k - 1]], lines[order[k]]);
+      Fail(At(file, second), "the frame of line " + std::to_string(first) + " again, for the same molecule");
+    }
+    sorted.frames.push_back(molecule.frames[order[k]]);
+    const auto row = molecule.values.begin() + static_cast<std::ptrdiff_t>(order[k] * width);
+    sorted.values.insert(sorted.values.end(), row, row + static_cast<std::ptrdiff_t>(width));
+  }
+  molecule = std::move(sorted);
+}
+
 // The molecules of the rows of `rows`, each with the values of `columns`.
 std::vector<ColumnMolecule> ColumnMolecules(Rows& rows, const ImportOptions& options,
                                             const std::vector<ColumnRef>& columns) {
@@ -399,25 +420,8 @@ std::vector<ColumnMolecule> ColumnMolecules(Rows& rows, const ImportOptions& opt
     for (const std::size_t column : indices) molecule.values.push_back(rows.Value(column));
     if (byFrame) lines[at->second].push_back(rows.RowLine());
   }
-  if (!byFrame) return molecules;
-  for (std::size_t m = 0; m < molecules.size(); ++m) {
-    ColumnMolecule& molecule = molecules[m];
-    std::vector<std::size_t> order(molecule.frames.size());
-    for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
-    std::stable_sort(order.begin(), order.end(),
-                     [&](std::size_t a, std::size_t b) { return molecule.frames[a] < molecule.frames[b]; });
-    ColumnMolecule sorted{molecule.source, molecule.name, {}, {}};
-    for (std::size_t k = 0; k < order.size(); ++k) {
-      if (k > 0 && molecule.frames[order[k]] == molecule.frames[order[k - 1]]) {
-        const auto [first, second] = std::minmax(lines[m][order[k - 1]], lines[m][order[k]]);
-        Fail(At(rows.File(), second), "the frame of line " + std::to_string(first) + " again, for the same molecule");
-      }
-      sorted.frames.push_back(molecule.frames[order[k]]);
-      const auto row = molecule.values.begin() + static_cast<std::ptrdiff_t>(order[k] * indices.size());
-      sorted.values.insert(sorted.values.end(), row, row + static_cast<std::ptrdiff_t>(indices.size()));
-    }
-    molecule = std::move(sorted);
-  }
+  if (byFrame)
+    for (std::size_t m = 0; m < molecules.size(); ++m) SortByFrame(molecules[m], lines[m], indices.size(), rows.File());
   return molecules;
 }
 

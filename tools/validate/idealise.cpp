@@ -1,6 +1,7 @@
 // How well the hidden Markov model idealises raw traces of known truth: for each number of
 // states K (2, 3, 4) and signal-to-noise ratio (3, 6, 10), data sets of raw traces from
-// varnel-simulate's own code (Gaussian noise, the simulator's true rates at 0.1 s a frame),
+// varnel-simulate's own code (Gaussian noise, and shot noise at 6; the simulator's true rates
+// at 0.1 s a frame),
 // read as varnel-idealise reads them and fitted for 1 ... K + 2 states; per case the share of
 // data sets in which BIC chooses K, and the share of all frames whose state on the most likely
 // path is their true state (each fitted state stands for the true level nearest its mean, so a
@@ -27,10 +28,20 @@ namespace {
 constexpr int kDefaultDataSets = 100;
 constexpr long kDefaultMolecules = 20;
 constexpr long kDefaultFrames = 500;
-constexpr int kStateCounts[] = {2, 3, 4};
-constexpr double kSignalNoise[] = {3, 6, 10};
 // The states' levels: evenly spread, as a FRET study's states often are.
 const std::vector<double> kLevels[] = {{0.3, 0.7}, {0.2, 0.5, 0.8}, {0.2, 0.4, 0.6, 0.8}};
+
+struct Case {
+  std::size_t levels;  // into kLevels
+  double snr;
+  bool poisson;
+};
+
+// Every number of states at every signal-to-noise ratio with Gaussian noise, then shot noise
+// (whose widths differ from state to state) at 6.
+constexpr Case kCases[] = {{0, 3, false}, {0, 6, false}, {0, 10, false}, {1, 3, false}, {1, 6, false},
+                           {1, 10, false}, {2, 3, false}, {2, 6, false}, {2, 10, false}, {0, 6, true},
+                           {1, 6, true},  {2, 6, true}};
 // Data set d of case c has seed c * kSeedStride + d + 1.
 constexpr std::uint64_t kSeedStride = 1'000'000;
 
@@ -103,43 +114,43 @@ int main(int argc, char** argv) {
   }
   const auto started = std::chrono::steady_clock::now();
   std::printf("Idealisation of simulated raw traces: %d data sets per case, %ld molecules of %ld frames each,\n"
-              "Gaussian noise, 1 to K + 2 states fitted, BIC choosing.\n\n",
+              "1 to K + 2 states fitted, BIC choosing.\n\n",
               dataSets, molecules, frames);
-  std::printf("| K | signal-to-noise | BIC picks K | frames in their true state |\n|---|---|---|---|\n");
-  int caseNumber = 0;
-  for (std::size_t k = 0; k < std::size(kStateCounts); ++k) {
-    for (const double snr : kSignalNoise) {
-      ++caseNumber;
-      Tally tally;
-      for (int d = 0; d < dataSets; ++d) {
-        simulate::Options options;
-        options.raw = true;
-        options.molecules = molecules;
-        options.frames = frames;
-        options.states = kLevels[k];
-        options.snr = snr;
-        options.seed = static_cast<std::uint64_t>(caseNumber) * kSeedStride + static_cast<std::uint64_t>(d) + 1;
-        const DataSet set = Simulate(options);
-        std::vector<std::span<const double>> fret;
-        for (const FretTrace& trace : set.traces) fret.emplace_back(trace.fret);
-        HmmSettings settings;
-        settings.mostStates = kStateCounts[k] + 2;
-        const Idealisation result = Idealise(fret, settings);
-        ++tally.sets;
-        if (!result.error.empty()) continue;
-        tally.rightCount += result.Model().states == kStateCounts[k];
-        const std::vector<int> nearest = NearestLevels(result.Model(), kLevels[k]);
-        for (std::size_t m = 0; m < set.truth.size(); ++m)
-          for (std::size_t t = 0; t < set.truth[m].size(); ++t) {
-            ++tally.frames;
-            tally.rightFrames += nearest[static_cast<std::size_t>(result.paths[m][t])] == set.truth[m][t];
-          }
-      }
-      std::printf("| %d | %g | %.1f %% | %.2f %% |\n", kStateCounts[k], snr,
-                  100.0 * tally.rightCount / tally.sets,
-                  100.0 * static_cast<double>(tally.rightFrames) / static_cast<double>(tally.frames));
-      std::fflush(stdout);
+  std::printf("| K | signal-to-noise | noise | BIC picks K | frames in their true state |\n|---|---|---|---|---|\n");
+  for (std::size_t c = 0; c < std::size(kCases); ++c) {
+    const Case& one = kCases[c];
+    const std::vector<double>& levels = kLevels[one.levels];
+    const int states = static_cast<int>(levels.size());
+    Tally tally;
+    for (int d = 0; d < dataSets; ++d) {
+      simulate::Options options;
+      options.raw = true;
+      options.molecules = molecules;
+      options.frames = frames;
+      options.states = levels;
+      options.snr = one.snr;
+      options.poisson = one.poisson;
+      options.seed = static_cast<std::uint64_t>(c + 1) * kSeedStride + static_cast<std::uint64_t>(d) + 1;
+      const DataSet set = Simulate(options);
+      std::vector<std::span<const double>> fret;
+      for (const FretTrace& trace : set.traces) fret.emplace_back(trace.fret);
+      HmmSettings settings;
+      settings.mostStates = states + 2;
+      const Idealisation result = Idealise(fret, settings);
+      ++tally.sets;
+      if (!result.error.empty()) continue;
+      tally.rightCount += result.Model().states == states;
+      const std::vector<int> nearest = NearestLevels(result.Model(), levels);
+      for (std::size_t m = 0; m < set.truth.size(); ++m)
+        for (std::size_t t = 0; t < set.truth[m].size(); ++t) {
+          ++tally.frames;
+          tally.rightFrames += nearest[static_cast<std::size_t>(result.paths[m][t])] == set.truth[m][t];
+        }
     }
+    std::printf("| %d | %g | %s | %.1f %% | %.2f %% |\n", states, one.snr, one.poisson ? "shot" : "Gaussian",
+                100.0 * tally.rightCount / tally.sets,
+                100.0 * static_cast<double>(tally.rightFrames) / static_cast<double>(tally.frames));
+    std::fflush(stdout);
   }
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   std::printf("\n%.0f s\n", seconds);
