@@ -34,10 +34,13 @@ namespace {
 constexpr double kTolerancePerFrame = 1e-7;
 constexpr int kMostIterations = 1000;
 
-// Starts: one from the quantiles of all frames, the others from frames drawn at random. Each
-// runs kTrialIterations iterations on a share of the molecules of at most kTrialFrames frames
-// (every s-th molecule); the start of the highest likelihood there goes on with all of them.
-constexpr int kStarts = 4;
+// Starts: two from the quantiles of all frames, the others seeded as k-means++ seeds its means
+// among kSeedingFrames of them (see Start). Each runs kTrialIterations iterations on a share of
+// the molecules of at most kTrialFrames frames (every s-th molecule); the start of the highest
+// likelihood there goes on with all of them.
+constexpr int kStarts = 5;
+constexpr double kOuterQuantile = 0.01;
+constexpr std::size_t kSeedingFrames = 4096;
 constexpr int kTrialIterations = 8;
 constexpr std::size_t kTrialFrames = 100000;
 // A start's states stay in their own frame with this chance; its widths are the spread of all
@@ -345,22 +348,53 @@ bool AllDifferent(std::vector<double> values) {
   return std::adjacent_find(values.begin(), values.end()) == values.end();
 }
 
-// Start 0 puts the means at the quantiles (s + 1/2) / K of all frames (evenly between the
-// smallest and largest frame when two of them meet); the others at K different frames drawn
-// with the start's own seed.
+// The means of the k-means++ seeding (Arthur and Vassilvitskii 2007, "k-means++: the advantages
+// of careful seeding"), among kSeedingFrames frames spread evenly over the sorted frames: the
+// first drawn at random, each next with a chance in proportion to its squared distance from the
+// nearest mean already chosen.
+std::vector<double> SpreadSeeds(std::size_t k, const Pool& pool, std::mt19937_64& engine) {
+  const std::size_t count = std::min(pool.frames, kSeedingFrames);
+  std::vector<double> candidates(count), distance(count, std::numeric_limits<double>::infinity());
+  for (std::size_t c = 0; c < count; ++c) candidates[c] = pool.sorted[c * pool.frames / count];
+  std::vector<double> means = {candidates[UniformBelow(engine, count)]};
+  while (means.size() < k) {
+    double total = 0;
+    for (std::size_t c = 0; c < count; ++c) {
+      const double d = candidates[c] - means.back();
+      distance[c] = std::min(distance[c], d * d);
+      total += distance[c];
+    }
+    if (!(total > 0)) break;
+    double u = static_cast<double>(engine() >> 11) * 0x1.0p-53 * total;
+    std::size_t c = 0;
+    while (c + 1 < count && (u -= distance[c]) >= 0) ++c;
+    means.push_back(candidates[c]);
+  }
+  return means;
+}
+
+// Start 0 spreads the means evenly between the quantiles kOuterQuantile and 1 - kOuterQuantile
+// of all frames, so that a level seldom visited gets a state as readily as a common one; start 1
+// puts them at the quantiles (s + 1/2) / K, where most frames are; the others seed them as
+// k-means++ does, each with its own seed. Means that meet are spread evenly between the smallest
+// and the largest frame instead.
 HmmModel Start(int start, int states, const Pool& pool, std::size_t matrices, std::uint64_t seed) {
   const auto k = static_cast<std::size_t>(states);
+  const auto quantile = [&](double q) {
+    return pool.sorted[std::min(pool.frames - 1, static_cast<std::size_t>(q * static_cast<double>(pool.frames)))];
+  };
   std::vector<double> means(k);
-  if (start > 0) {
+  if (start == 0) {
+    const double low = quantile(kOuterQuantile), high = quantile(1.0 - kOuterQuantile);
+    for (std::size_t s = 0; s < k; ++s)
+      means[s] = low + (high - low) * (static_cast<double>(s) + 0.5) / static_cast<double>(k);
+  } else if (start == 1) {
+    for (std::size_t s = 0; s < k; ++s) means[s] = quantile((static_cast<double>(s) + 0.5) / static_cast<double>(k));
+  } else {
     std::mt19937_64 engine(SplitMix64(seed ^ SplitMix64(static_cast<std::uint64_t>(states * kStarts + start))));
-    for (int draw = 0; draw < 100 * states; ++draw) {
-      for (double& mean : means) mean = pool.sorted[UniformBelow(engine, pool.frames)];
-      if (AllDifferent(means)) return StartAt(means, pool, matrices);
-    }
+    means = SpreadSeeds(k, pool, engine);
   }
-  for (std::size_t s = 0; s < k; ++s)
-    means[s] = pool.sorted[std::min(pool.frames - 1, (2 * s + 1) * pool.frames / (2 * k))];
-  if (!AllDifferent(means))
+  if (means.size() != k || !AllDifferent(means))
     for (std::size_t s = 0; s < k; ++s)
       means[s] = pool.sorted.front() + (pool.sorted.back() - pool.sorted.front()) * (static_cast<double>(s) + 0.5) /
                                            static_cast<double>(k);
