@@ -90,6 +90,22 @@ TEST(IdealiseHmm, TheInformationCriterionChoosesTheStatesOfTheDataAndShowsEveryF
   EXPECT_GT(static_cast<double>(right) / static_cast<double>(frames), 0.99);
 }
 
+TEST(IdealiseHmm, RareLevelsBesideACommonOneEachGetAState) {
+  // Two thirds of the frames at 0.8: the quantiles of all frames lie mostly on it, and a start
+  // from them alone can end with two states there and one over both rare levels.
+  const Chain skewed{{0.2, 0.5, 0.8},
+                     {0.05, 0.05, 0.05},
+                     {0.94, 0.05, 0.01,  //
+                      0.03, 0.89, 0.08,  //
+                      0.005, 0.02, 0.975}};
+  for (const unsigned seed : {11u, 12u, 13u, 14u}) {
+    const auto traces = Draw(skewed, 20, 1000, seed);
+    const StateCountFit fit = FitHmm(Spans(traces), 3, HmmSettings{});
+    ASSERT_TRUE(fit.fitted) << fit.why;
+    for (std::size_t s = 0; s < 3; ++s) EXPECT_NEAR(fit.model.means[s], skewed.means[s], 0.01) << seed << " " << s;
+  }
+}
+
 TEST(IdealiseHmm, OneMoleculesOwnChancesAreFoundWhenEachHasItsMatrix) {
   Chain slow{{0.3, 0.7}, {0.05, 0.05}, {0.99, 0.01, 0.01, 0.99}};
   Chain fast = slow;
