@@ -44,8 +44,14 @@ bench: build
 # molecules; 13 to 17 minutes on 2 cores.
 VALIDATE_SETS ?= 200
 VALIDATE_MOLECULES ?= 30 100 300
+# Then how well raw traces of known truth are idealised: VALIDATE_HMM_SETS data sets per case of
+# VALIDATE_HMM_MOLECULES molecules of VALIDATE_HMM_FRAMES frames.
+VALIDATE_HMM_SETS ?= 100
+VALIDATE_HMM_MOLECULES ?= 20
+VALIDATE_HMM_FRAMES ?= 500
 validate: build
 	$(BUILD_DIR)/bench/varnel-validate $(VALIDATE_SETS) $(VALIDATE_MOLECULES)
+	$(BUILD_DIR)/bench/varnel-validate-idealise $(VALIDATE_HMM_SETS) $(VALIDATE_HMM_MOLECULES) $(VALIDATE_HMM_FRAMES)
 
 # The picture of the window in docs/ is taken by a test tool, built with the tests.
 screenshot: deps

@@ -66,15 +66,10 @@ std::optional<std::string> Apply(std::string_view name, const std::string& value
     options.prefix = value;
     return std::nullopt;
   }
-  ColumnRef column{option, 0, {}};
-  if (value.empty()) return option + ": name the column or give its number";
-  if (AllDigits(value)) {
-    const auto number = WholeNumber(value);
-    if (!number || *number < 1 || *number > kMaxColumn) return option + ": columns are numbered from 1";
-    column.number = *number;
-  } else {
-    column.name = value;
-  }
+  std::string error;
+  const std::optional<ColumnRef> read = ColumnOption(option, value, error);
+  if (!read) return error;
+  const ColumnRef& column = *read;
   if (name == "--column") options.column = column;
   if (name == "--frame") options.frame = column;
   if (name == "--molecule") given.molecule = column;
@@ -110,6 +105,25 @@ std::optional<std::string> SettleLayout(Given& given) {
 }
 
 }  // namespace
+
+std::optional<ColumnRef> ColumnOption(const std::string& option, const std::string& value, std::string& error) {
+  ColumnRef column{option, 0, {}};
+  if (value.empty()) {
+    error = option + ": name the column or give its number";
+    return std::nullopt;
+  }
+  if (AllDigits(value)) {
+    const auto number = WholeNumber(value);
+    if (!number || *number < 1 || *number > kMaxColumn) {
+      error = option + ": columns are numbered from 1";
+      return std::nullopt;
+    }
+    column.number = *number;
+  } else {
+    column.name = value;
+  }
+  return column;
+}
 
 std::size_t ImportOptionWords(std::string_view word) {
   if (!IsOption(word)) return 0;

@@ -27,6 +27,10 @@ enum class TraceLayout {
   Dwells,      // rows of molecule, level value and dwell length in frames
 };
 
+// The column that `value`, given to `option`, names: a number from 1 or a header name;
+// nothing, and a message in `error`, for an empty value or a number out of range.
+std::optional<ColumnRef> ColumnOption(const std::string& option, const std::string& value, std::string& error);
+
 struct ImportOptions {
   TraceLayout layout = TraceLayout::OnePerFile;
   std::optional<ColumnRef> column;  // one per file: the idealised value; the last column when not given

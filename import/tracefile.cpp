@@ -368,8 +368,82 @@ TraceReading ReadTraceText(std::string_view text, const std::string& name, const
   return ReadTraceLines(TraceLines(text), name, options);
 }
 
-TraceReading ReadTraceFile(const std::string& path, const ImportOptions& options) {
-  const auto failed = [&](const std::string& why) { return TraceReading{{}, path + ": " + why}; };
+namespace {
+
+// The rows of `molecule`, read from the lines `lines`, `width` values each, in the order of their
+// frames, which must differ.
+void SortByFrame(ColumnMolecule& molecule, const std::vector<std::size_t>& lines, std::size_t width,
+                 const std::string& file) {
+  std::vector<std::size_t> order(molecule.frames.size());
+  for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
+  std::stable_sort(order.begin(), order.end(),
+                   [&](std::size_t a, std::size_t b) { return molecule.frames[a] < molecule.frames[b]; });
+  ColumnMolecule sorted{molecule.source, molecule.name, {}, {}};
+  for (std::size_t k = 0; k < order.size(); ++k) {
+    if (k > 0 && molecule.frames[order[k]] == molecule.frames[order[k - 1]]) {
+      const auto [first, second] = std::minmax(lines[order[k - 1]], lines[order[k]]);
+      Fail(At(file, second), "the frame of line " + std::to_string(first) + " again, for the same molecule");
+    }
+    sorted.frames.push_back(molecule.frames[order[k]]);
+    const auto row = molecule.values.begin() + static_cast<std::ptrdiff_t>(order[k] * width);
+    sorted.values.insert(sorted.values.end(), row, row + static_cast<std::ptrdiff_t>(width));
+  }
+  molecule = std::move(sorted);
+}
+
+// The molecules of the rows of `rows`, each with the values of `columns`.
+std::vector<ColumnMolecule> ColumnMolecules(Rows& rows, const ImportOptions& options,
+                                            const std::vector<ColumnRef>& columns) {
+  const Shape& shape = rows.GetShape();
+  const bool table = options.layout == TraceLayout::Table;
+  if (table) ColumnIndex(options.molecule, shape, rows.File());  // the rows' text column
+  std::vector<std::size_t> indices;
+  for (const ColumnRef& column : columns) {
+    indices.push_back(ColumnIndex(column, shape, rows.File()));
+    rows.Take({indices.back()});
+  }
+  const bool byFrame = table && options.frame.has_value();
+  const std::size_t frame = byFrame ? ColumnIndex(*options.frame, shape, rows.File()) : 0;
+  if (byFrame) rows.Take({frame});
+  std::vector<ColumnMolecule> molecules;
+  std::vector<std::vector<std::size_t>> lines;  // of each molecule's rows, for a frame seen twice
+  std::unordered_map<std::string, std::size_t> index;
+  while (rows.Next()) {
+    const std::string name = table ? rows.Text() : std::string();
+    const auto [at, added] = index.try_emplace(name, molecules.size());
+    if (added) {
+      molecules.push_back({table ? rows.File() + ", molecule " + name : rows.File(), name, {}, {}});
+      lines.emplace_back();
+    }
+    ColumnMolecule& molecule = molecules[at->second];
+    molecule.frames.push_back(byFrame ? rows.Value(frame) : static_cast<double>(molecule.frames.size() + 1));
+    for (const std::size_t column : indices) molecule.values.push_back(rows.Value(column));
+    if (byFrame) lines[at->second].push_back(rows.RowLine());
+  }
+  if (byFrame)
+    for (std::size_t m = 0; m < molecules.size(); ++m) SortByFrame(molecules[m], lines[m], indices.size(), rows.File());
+  return molecules;
+}
+
+ColumnReading ReadColumnLines(TraceLines lines, const std::string& name, const ImportOptions& options,
+                              const std::vector<ColumnRef>& columns) {
+  if (options.layout == TraceLayout::Dwells) return {{}, name + ": dwell lists hold no frames to read"};
+  try {
+    Rows rows(std::move(lines), name, options);
+    return {ColumnMolecules(rows, options, columns), {}};
+  } catch (const TraceError& error) {
+    return {{}, error.message};
+  }
+}
+
+// What `read` makes of the lines of the file at `path`; `Reading` says why it cannot be opened.
+template <class Reading, class Read>
+Reading ReadOpenedFile(const std::string& path, Read read) {
+  const auto failed = [&](const std::string& why) {
+    Reading reading;
+    reading.error = path + ": " + why;
+    return reading;
+  };
   // Not waiting: a pipe without a writer would hold an ordinary open for ever.
   const sysfile::OpenedFile file = sysfile::OpenForReading(path);
   if (file.notAFile) return failed("is not a file");
@@ -380,7 +454,24 @@ TraceReading ReadTraceFile(const std::string& path, const ImportOptions& options
     ~ClosedAtEnd() { sysfile::Close(handle); }
   } const closed{file.handle};
   // Read as it is taken apart: what stays in memory is the molecules, not the file.
-  return ReadTraceLines(
-      TraceLines([handle = file.handle](char* data, std::size_t size) { return sysfile::Read(handle, data, size); }),
-      path, options);
+  return read(
+      TraceLines([handle = file.handle](char* data, std::size_t size) { return sysfile::Read(handle, data, size); }));
+}
+
+}  // namespace
+
+TraceReading ReadTraceFile(const std::string& path, const ImportOptions& options) {
+  return ReadOpenedFile<TraceReading>(path,
+                                      [&](TraceLines lines) { return ReadTraceLines(std::move(lines), path, options); });
+}
+
+ColumnReading ReadTraceColumns(const std::string& path, const ImportOptions& options,
+                               const std::vector<ColumnRef>& columns) {
+  return ReadOpenedFile<ColumnReading>(
+      path, [&](TraceLines lines) { return ReadColumnLines(std::move(lines), path, options, columns); });
+}
+
+ColumnReading ReadTraceColumnsText(std::string_view text, const std::string& name, const ImportOptions& options,
+                                   const std::vector<ColumnRef>& columns) {
+  return ReadColumnLines(TraceLines(text), name, options, columns);
 }

@@ -34,3 +34,25 @@ TraceReading ReadTraceFile(const std::string& path, const ImportOptions& options
 
 // The same, for `text` read from a file called `name`.
 TraceReading ReadTraceText(std::string_view text, const std::string& name, const ImportOptions& options);
+
+// One molecule's rows as numbers: the values of the columns a caller asked for, row by row.
+struct ColumnMolecule {
+  std::string source;          // as in Molecule
+  std::string name;            // a table's molecule name; empty for a file of one molecule
+  std::vector<double> frames;  // each row's frame: the frame column's value, or its row from 1
+  std::vector<double> values;  // row-major, as many a row as columns were asked for
+};
+
+struct ColumnReading {
+  std::vector<ColumnMolecule> molecules;  // in the order they first appear
+  std::string error;                      // as in TraceReading
+};
+
+// The molecules of the file at `path` with the values of `columns` in every row, read and
+// checked as ReadTraceFile reads them: one molecule per file or a table (`options.molecule`),
+// a table's rows of a molecule ordered by `options.frame` when it is given. Dwell lists have
+// no rows of frames and are refused.
+ColumnReading ReadTraceColumns(const std::string& path, const ImportOptions& options,
+                               const std::vector<ColumnRef>& columns);
+ColumnReading ReadTraceColumnsText(std::string_view text, const std::string& name, const ImportOptions& options,
+                                   const std::vector<ColumnRef>& columns);

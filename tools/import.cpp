@@ -8,11 +8,11 @@
 
 #include "import/importoptions.h"
 #include "import/importtraces.h"
+#include "tools/pathwords.h"
 
 namespace {
 
 constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
 
 const char* const kUsage =
     "usage: varnel-import [options] PATH...\n"
@@ -53,23 +53,11 @@ const char* const kUsage =
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::vector<std::string> words(argv + 1, argv + argc);
-  for (const std::string& word : words)
-    if (word == "--help" || word == "-h") {
-      std::cout << kUsage;
-      return 0;
-    }
-  std::string error;
-  const auto arguments = ParseImportArguments(words, error);
-  if (arguments && arguments->paths.empty()) error = "no PATH given";
-  if (!arguments || arguments->paths.empty()) {
-    std::cerr << "varnel-import: " << error << "\nTry 'varnel-import --help'.\n";
-    return kExitUsage;
-  }
-  const ImportOptions& options = arguments->options;
-  const std::string folder = ReportFolderFor(options, arguments->paths);
+  const auto arguments = PathArguments("varnel-import", kUsage, argc, argv, ParseImportArguments);
+  const ImportOptions& options = arguments.options;
+  const std::string folder = ReportFolderFor(options, arguments.paths);
   const ImportResult result =
-      ImportTraces(arguments->paths, options, options.peaks.value_or(kDefaultImportPeaks), folder);
+      ImportTraces(arguments.paths, options, options.peaks.value_or(kDefaultImportPeaks), folder);
   if (!result.error.empty()) {
     std::cerr << "varnel-import: " << result.error
               << (result.leftBehind.empty() ? "; nothing was written"

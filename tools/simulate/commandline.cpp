@@ -45,6 +45,13 @@ const char* const kUsage =
     "  --traces           write idealised traces DIR/<prefix>_0001.txt ... instead\n"
     "  --frames N         frames per trace (default 10000, 2..10000000)\n"
     "  --signal-noise S   sd of a trace's signal around its level (default 0.05)\n"
+    "  --raw              write raw traces DIR/<prefix>_0001.txt ... instead\n"
+    "  --snr R            raw: closest levels' distance over the widest FRET\n"
+    "                     width (default 6, 0.1..1000)\n"
+    "  --poisson          raw: shot noise in each channel, not Gaussian FRET noise\n"
+    "  --brightness I     raw, Gaussian: total intensity (default 1000)\n"
+    "  --background B     raw: each channel's background (default 0)\n"
+    "  --bleach F         raw: mean frame of photobleaching (default 0: none)\n"
     "  --help             show this text\n"
     "\n"
     "Each molecule visits 2 up to min(states, K) of the states, chosen at random,\n"
@@ -59,6 +66,14 @@ const char* const kUsage =
     "trace has the columns frame, signal (the observed value of the state plus\n"
     "noise) and idealised (the observed value), ready for varnel-import.\n"
     "--peaks and --scatter do not apply to traces.\n"
+    "\n"
+    "With --raw, the chain is the same, its states' FRET levels exactly --states;\n"
+    "the trace has the columns frame, donor, acceptor and state (the true state\n"
+    "from 1, 0 once the molecule has bleached). With Gaussian noise each frame's\n"
+    "FRET value is its level plus noise of width (closest levels' distance) / R,\n"
+    "split into the channels of a total of I + sqrt(I) e counts; with --poisson\n"
+    "each channel counts photons and I is the least brightness that gives no\n"
+    "state a wider FRET width. The rate table names the widths and brightness.\n"
     "\n"
     "True rates: any three-state model uses\n"
     "    1->2 0.5   1->3 0.1   2->1 0.3   2->3 0.8   3->1 0.05   3->2 0.2\n"
@@ -168,6 +183,24 @@ const OptionEntry kOptionTable[] = {
      [](Options& o, std::string_view option, const std::string& v) {
        o.signalNoise = parseDoubleIn(option, v, 0.0, 1.0, "[0, 1]");
      }},
+    {"--raw", false, [](Options& o, std::string_view, const std::string&) { o.raw = true; }},
+    {"--snr", true,
+     [](Options& o, std::string_view option, const std::string& v) {
+       o.snr = parseDoubleIn(option, v, 0.1, 1000.0, "[0.1, 1000]");
+     }},
+    {"--poisson", false, [](Options& o, std::string_view, const std::string&) { o.poisson = true; }},
+    {"--brightness", true,
+     [](Options& o, std::string_view option, const std::string& v) {
+       o.brightness = parseDoubleIn(option, v, 1.0, 1e9, "[1, 1e9]");
+     }},
+    {"--background", true,
+     [](Options& o, std::string_view option, const std::string& v) {
+       o.background = parseDoubleIn(option, v, 0.0, 1e9, "[0, 1e9]");
+     }},
+    {"--bleach", true,
+     [](Options& o, std::string_view option, const std::string& v) {
+       o.bleach = parseDoubleIn(option, v, 0.0, 1e9, "[0, 1e9] frames");
+     }},
     {"--prefix", true,
      [](Options& o, std::string_view, const std::string& v) {
        if (v.empty() || v.find_first_of("/\\") != std::string::npos)
@@ -212,6 +245,15 @@ Options parseArguments(int argc, char** argv) {
     if (!given.contains(required)) usageError(std::string(required) + " is required");
   if (options.traces && (given.contains("--peaks") || given.contains("--scatter")))
     usageError("--peaks and --scatter do not apply to --traces");
+  if (options.raw) {
+    for (const std::string_view other : {"--traces", "--peaks", "--scatter", "--noise", "--signal-noise"})
+      if (given.contains(other)) usageError(std::string(other) + " does not apply to --raw");
+  } else {
+    for (const std::string_view other : {"--snr", "--poisson", "--brightness", "--background", "--bleach"})
+      if (given.contains(other)) usageError(std::string(other) + " goes with --raw");
+  }
+  if (options.poisson && given.contains("--brightness"))
+    usageError("--brightness is for Gaussian noise; with --poisson --snr sets it");
   return options;
 }
 

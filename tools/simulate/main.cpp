@@ -24,9 +24,16 @@ void writeFile(const std::filesystem::path& path, const std::string& text) {
   if (std::fclose(file) != 0 || !written) runtimeError("cannot write " + path.string());
 }
 
-void printTrueRates(const Model& model) {
+void printTrueRates(const Model& model, const RawTruth& raw) {
   std::printf("# varnel-simulate true rates (s^-1), seed %llu\n", static_cast<unsigned long long>(model.options.seed));
-  if (model.options.traces)
+  if (model.options.raw) {
+    std::printf("# exposure %.8g s, %ld frames per trace, %s noise, brightness %.8g, background %.8g, bleach %.8g\n",
+                model.options.exposure, model.options.frames, model.options.poisson ? "Poisson" : "Gaussian",
+                raw.brightness, model.options.background, model.options.bleach);
+    std::printf("# widths");
+    for (const double width : raw.widths) std::printf(" %.8g", width);
+    std::printf("\n");
+  } else if (model.options.traces)
     std::printf("# exposure %.8g s, %ld frames per trace, state noise %.8g, signal noise %.8g\n",
                 model.options.exposure, model.options.frames, model.options.noise, model.options.signalNoise);
   else
@@ -48,7 +55,8 @@ int main(int argc, char** argv) {
   using namespace simulate;
   const Options options = parseArguments(argc, argv);
   const Model model{options, trueRates(static_cast<int>(options.states.size()))};
-  const std::vector<double> chances = options.traces ? stepChances(model) : std::vector<double>{};
+  const std::vector<double> chances = options.traces || options.raw ? stepChances(model) : std::vector<double>{};
+  const RawTruth raw = options.raw ? rawTruth(options) : RawTruth{};
 
   std::error_code error;
   std::filesystem::create_directories(options.outDir, error);
@@ -56,7 +64,10 @@ int main(int argc, char** argv) {
     runtimeError("cannot create directory " + options.outDir.string());
 
   for (long molecule = 1; molecule <= options.molecules; ++molecule) {
-    if (options.traces)
+    if (options.raw)
+      writeFile(options.outDir / NumberedName(options.prefix, molecule, options.molecules, ".txt"),
+                simulateRawTrace(model, raw, chances, molecule));
+    else if (options.traces)
       writeFile(options.outDir / NumberedName(options.prefix, molecule, options.molecules, ".txt"),
                 simulateTrace(model, chances, molecule));
     else
@@ -64,7 +75,7 @@ int main(int argc, char** argv) {
                 simulateMolecule(model, molecule));
   }
 
-  printTrueRates(model);
+  printTrueRates(model, raw);
   if (std::fflush(stdout) != 0) runtimeError("cannot write the rate table");
   return 0;
 }

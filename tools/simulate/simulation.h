@@ -24,6 +24,12 @@ struct Options {
   bool traces = false;        // idealised traces instead of reports
   long frames = 10000;        // frames per trace
   double signalNoise = 0.05;  // sd of a trace's signal around its idealised value
+  bool raw = false;           // raw traces of donor and acceptor instead of reports
+  double snr = 6;             // the closest levels' distance over the widest FRET width
+  bool poisson = false;       // shot noise in each channel, instead of Gaussian noise on FRET
+  double brightness = 1000;   // Gaussian noise: the total intensity before bleaching
+  double background = 0;      // each channel's background
+  double bleach = 0;          // the mean frame of photobleaching; 0: none
 };
 
 // Values and rates keep eight significant digits, the dwell six: the reports in examples/ and
@@ -64,8 +70,26 @@ std::string simulateMolecule(const Model& model, long molecule);
 // whose exits from every state stay below 1 per frame exists.
 std::vector<double> stepChances(const Model& model);
 
+// The state of the frame after one in `state`, of `n` states, drawn with `chances`.
+int nextState(Random& random, const std::vector<double>& chances, int n, int state);
+
 // The idealised trace of one molecule (numbered from 1): the frames of its chain, each with its
 // number, a noisy signal and the observed value of its state.
 std::string simulateTrace(const Model& model, const std::vector<double>& chances, long molecule);
+
+// ---- raw traces (raw.cpp) -------------------------------------------------------
+
+// The truth behind raw traces: the FRET levels (the states), each one's width, and the total
+// intensity before bleaching.
+struct RawTruth {
+  std::vector<double> widths;
+  double brightness = 0;
+};
+RawTruth rawTruth(const Options& options);
+
+// The raw trace of one molecule (numbered from 1): each frame's number, donor and acceptor
+// intensities and the true state (from 1; 0 once the molecule has bleached).
+std::string simulateRawTrace(const Model& model, const RawTruth& truth, const std::vector<double>& chances,
+                             long molecule);
 
 }  // namespace simulate

@@ -39,6 +39,17 @@ std::vector<double> stepChances(const Model& model) {
   return chances;
 }
 
+// The next frame's state: each other state with its chance, else this one.
+int nextState(Random& random, const std::vector<double>& chances, int n, int state) {
+  double u = random.uniform();
+  for (int to = 0; to < n; ++to) {
+    if (to == state) continue;
+    u -= chances[static_cast<std::size_t>(state * n + to)];
+    if (u < 0.0) return to;
+  }
+  return state;
+}
+
 // The idealised trace of one molecule (numbered from 1): the frames of its chain, each with its
 // number, a noisy signal and the observed value of its state.
 std::string simulateTrace(const Model& model, const std::vector<double>& chances, long molecule) {
@@ -66,16 +77,7 @@ std::string simulateTrace(const Model& model, const std::vector<double>& chances
     text += ' ';
     appendGeneral(text, observed[static_cast<std::size_t>(state)] + options.signalNoise * random.normal(), 6);
     text += idealised[static_cast<std::size_t>(state)];
-    // The next frame's state: each other state with its chance, else this one.
-    double u = random.uniform();
-    for (int to = 0; to < n; ++to) {
-      if (to == state) continue;
-      u -= chances[static_cast<std::size_t>(state * n + to)];
-      if (u < 0.0) {
-        state = to;
-        break;
-      }
-    }
+    state = nextState(random, chances, n, state);
   }
   return text;
 }

@@ -1,0 +1,46 @@
+// Idealising raw traces: 1,000 simulated molecules of 2,000 frames (three states, signal-to-noise
+// 6), read, fitted for 1 to 4 states, the number chosen and every molecule's path found; and
+// the peak memory of the process over the frames.
+#include <benchmark/benchmark.h>
+
+#include <sys/resource.h>
+
+#include <string>
+
+#include "bench/simulated_files.h"
+#include "idealise/hmm.h"
+#include "idealise/rawtraces.h"
+
+namespace {
+
+constexpr int kFrames = 2000;
+
+void BM_IdealiseRawTraces(benchmark::State& state) {
+  const SimulatedFiles& traces = Simulated("--raw --molecules " + std::to_string(state.range(0)) + " --frames " +
+                                           std::to_string(kFrames) + " --snr 6 --seed 11");
+  if (!traces.error.empty()) return state.SkipWithError(traces.error.c_str());
+  int chosen = 0;
+  std::size_t frames = 0;
+  for (auto _ : state) {
+    const RawReading reading = ReadRawTraces(traces.paths, RawOptions{});
+    if (!reading.error.empty()) return state.SkipWithError(reading.error.c_str());
+    std::vector<std::span<const double>> molecules;
+    frames = 0;
+    for (const FretTrace& trace : reading.traces) {
+      molecules.emplace_back(trace.fret);
+      frames += trace.fret.size();
+    }
+    const Idealisation result = Idealise(molecules, HmmSettings{});
+    if (!result.error.empty()) return state.SkipWithError(result.error.c_str());
+    chosen = result.Model().states;
+  }
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  state.counters["frames"] = static_cast<double>(frames);
+  state.counters["chosen_states"] = chosen;
+  state.counters["process_peak_bytes_per_frame"] = static_cast<double>(usage.ru_maxrss) * 1024.0 / static_cast<double>(frames);
+}
+
+BENCHMARK(BM_IdealiseRawTraces)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+}  // namespace

@@ -1,0 +1,609 @@
+// The hidden Markov model's fit: Baum-Welch expectation-maximisation with the scaled
+// forward-backward recursions (Rabiner 1989, "A tutorial on hidden Markov models and selected
+// applications in speech recognition", Proc. IEEE 77:257, sections III.A, III.C and V.A; Baum,
+// Petrie, Soules and Weiss 1970), the number of states chosen by the Bayesian information
+// criterion (Schwarz 1978, "Estimating the dimension of a model", Ann. Stat. 6:461) and the
+// most likely paths by the Viterbi algorithm (Viterbi 1967; Rabiner 1989, section III.B),
+// in logarithms.
+//
+// The molecules are one data set: every molecule's frames are an independent chain under the
+// same emissions, so the E-step runs molecule by molecule, on all cores, and the sums of the
+// M-step are added in molecule order, whatever the thread that made them: every run, on any
+// number of threads, gives the very same model.
+#include "idealise/hmm.h"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <numbers>
+#include <random>
+#include <utility>
+
+#include "fit/random.h"
+#include "reports/parallel.h"
+
+namespace {
+
+// The stopping rule: EM raises the log-likelihood L at every iteration; it stops when one
+// iteration raises it by no more than kTolerancePerFrame per frame, L_i - L_(i-1) <=
+// kTolerancePerFrame * N, N the frames fitted, or after kMostIterations iterations. A fit that
+// reaches the limit is not taken: its parameters are still moving.
+constexpr double kTolerancePerFrame = 1e-7;
+constexpr int kMostIterations = 1000;
+
+// Starts: two from the quantiles of all frames, the others seeded as k-means++ seeds its means
+// among kSeedingFrames of them (see Start). Each runs kTrialIterations iterations on a share of
+// the molecules of at most kTrialFrames frames (every s-th molecule); the start of the highest
+// likelihood there goes on with all of them.
+constexpr int kStarts = 5;
+constexpr double kOuterQuantile = 0.01;
+constexpr std::size_t kSeedingFrames = 4096;
+constexpr int kTrialIterations = 8;
+constexpr std::size_t kTrialFrames = 100000;
+// A start's states stay in their own frame with this chance; its widths are the spread of all
+// frames over the number of states.
+constexpr double kStartStay = 0.9;
+
+// No width falls below kWidthFloorShare of the spread of all frames: a state narrowed onto one
+// value would have a likelihood without bound. A fit whose state ends at the floor is not taken.
+constexpr double kWidthFloorShare = 1e-3;
+// A frame's emission density in a state, relative to that in its likeliest state, is at least
+// this (a frame some 30 widths away), and every chance of the model at least kLeastChance: no
+// frame is impossible, so the scaled recursions never divide by zero.
+constexpr double kLeastEmission = 1e-200;
+constexpr double kLeastChance = 1e-12;
+// A fitted state holds at least this many frames (expected, from the posterior); one with fewer
+// is no state of the data.
+constexpr double kLeastStateFrames = 2.0;
+// A model is fitted only to at least this many frames for each of its free parameters.
+constexpr double kFramesPerParameter = 5.0;
+
+constexpr double kHalfLogTwoPi = 0.91893853320467274178;  // ln(2 pi) / 2
+
+// What all molecules' frames show together.
+struct Pool {
+  std::size_t frames = 0;
+  std::vector<double> sorted;  // every frame's value, increasing
+  double spread = 0;           // their standard deviation
+  std::size_t distinct = 0;    // how many different values, counted up to kMostHmmStates + 1
+};
+
+Pool PoolOf(const std::vector<std::span<const double>>& molecules) {
+  Pool pool;
+  for (const auto& molecule : molecules) pool.sorted.insert(pool.sorted.end(), molecule.begin(), molecule.end());
+  std::sort(pool.sorted.begin(), pool.sorted.end());
+  pool.frames = pool.sorted.size();
+  if (pool.frames == 0) return pool;
+  double sum = 0;
+  for (const double x : pool.sorted) sum += x;
+  const double mean = sum / static_cast<double>(pool.frames);
+  double squares = 0;
+  for (const double x : pool.sorted) squares += (x - mean) * (x - mean);
+  pool.spread = std::sqrt(squares / static_cast<double>(pool.frames));
+  pool.distinct = 1;
+  for (std::size_t k = 1; k < pool.frames && pool.distinct <= kMostHmmStates; ++k)
+    if (pool.sorted[k] != pool.sorted[k - 1]) ++pool.distinct;
+  return pool;
+}
+
+long ParameterCount(int states, std::size_t molecules, TransitionSharing sharing) {
+  const long k = states;
+  const long matrices = sharing == TransitionSharing::Shared ? 1 : static_cast<long>(molecules);
+  return 2 * k + (k - 1) + matrices * k * (k - 1);
+}
+
+// The sums one molecule gives the M-step, in one row of doubles.
+struct StatsLayout {
+  std::size_t k;
+  std::size_t Size() const { return 1 + 4 * k + k * k; }
+  static constexpr std::size_t kLogLikelihood = 0;
+  std::size_t Occupancy(std::size_t s) const { return 1 + s; }     // sum of gamma
+  std::size_t Shift(std::size_t s) const { return 1 + k + s; }      // sum of gamma (x - mean)
+  std::size_t Square(std::size_t s) const { return 1 + 2 * k + s; }  // sum of gamma (x - mean)^2
+  std::size_t First(std::size_t s) const { return 1 + 3 * k + s; }   // gamma of the first frame
+  std::size_t Step(std::size_t i, std::size_t j) const { return 1 + 4 * k + i * k + j; }  // sum of xi
+};
+
+// One thread's room for the recursions of one molecule.
+struct Workspace {
+  std::vector<double> emission;  // T x K, relative to the frame's likeliest state
+  std::vector<double> alpha;     // T x K, scaled forward variables
+  std::vector<double> scale;     // T, 1 / s_t
+};
+
+// What a model's emissions need per state, worked out once an iteration.
+struct Emissions {
+  std::vector<double> means, inverseWidths, logWidths;
+  explicit Emissions(const HmmModel& model) : means(model.means) {
+    for (const double width : model.widths) {
+      inverseWidths.push_back(1.0 / width);
+      logWidths.push_back(std::log(width));
+    }
+  }
+  // ln of each state's density at x, less kHalfLogTwoPi, into `out`.
+  void LogDensities(double x, double* out) const {
+    for (std::size_t s = 0; s < means.size(); ++s) {
+      const double z = (x - means[s]) * inverseWidths[s];
+      out[s] = -0.5 * z * z - logWidths[s];
+    }
+  }
+};
+
+// A running product of the scale sums s_t, each at least kLeastChance (the frame's likeliest
+// state has relative emission 1, and every chance into it is at least kLeastChance): its
+// logarithm is taken when it falls below kProductFloor, long before it could underflow.
+constexpr double kProductFloor = 1e-200;
+
+// The E-step of one molecule of K states: scaled forward-backward, the sums of its posterior
+// into `stats`. K is known to the compiler, so the loops over the states unroll.
+template <std::size_t K>
+void ExpectStates(std::span<const double> x, const HmmModel& model, const Emissions& emissions, std::size_t molecule,
+                  Workspace& w, double* stats) {
+  const std::size_t frames = x.size();
+  const StatsLayout at{K};
+  std::array<double, K * K> a{};
+  std::copy_n(model.Transitions(molecule).begin(), K * K, a.begin());
+  w.emission.resize(frames * K);
+  w.alpha.resize(frames * K);
+  w.scale.resize(frames);
+
+  // ln L = sum over frames of (ln s_t + c_t), c_t the frame's largest log density.
+  double logLikelihood = 0;
+  for (std::size_t t = 0; t < frames; ++t) {
+    double* b = &w.emission[t * K];
+    emissions.LogDensities(x[t], b);
+    double largest = b[0];
+    for (std::size_t s = 1; s < K; ++s) largest = std::max(largest, b[s]);
+    for (std::size_t s = 0; s < K; ++s) b[s] = std::max(std::exp(b[s] - largest), kLeastEmission);
+    logLikelihood += largest - kHalfLogTwoPi;
+  }
+  // Forward: alpha_t(j) = [sum_i alpha_(t-1)(i) a_ij] b_t(j) / s_t, each frame's alpha summing to 1.
+  double product = 1;
+  for (std::size_t t = 0; t < frames; ++t) {
+    const double* b = &w.emission[t * K];
+    double* alpha = &w.alpha[t * K];
+    for (std::size_t j = 0; j < K; ++j) {
+      double into = 0;
+      if (t == 0) {
+        into = model.initial[j];
+      } else {
+        const double* before = &w.alpha[(t - 1) * K];
+        for (std::size_t i = 0; i < K; ++i) into += before[i] * a[i * K + j];
+      }
+      alpha[j] = into * b[j];
+    }
+    double sum = 0;
+    for (std::size_t j = 0; j < K; ++j) sum += alpha[j];
+    const double inverse = 1.0 / sum;
+    for (std::size_t j = 0; j < K; ++j) alpha[j] *= inverse;
+    w.scale[t] = inverse;
+    product *= sum;
+    if (product < kProductFloor) {
+      logLikelihood += std::log(product);
+      product = 1;
+    }
+  }
+  logLikelihood += std::log(product);
+  // Backward, with beta_t(i) = sum_j a_ij b_(t+1)(j) beta_(t+1)(j) / s_(t+1): gamma_t = alpha_t
+  // beta_t, xi_t(i, j) = alpha_t(i) a_ij b_(t+1)(j) beta_(t+1)(j) / s_(t+1).
+  std::array<double, K> beta, weighted, occupancy{}, shift{}, square{}, means{};
+  std::array<double, K * K> steps{};
+  beta.fill(1.0);
+  std::copy_n(model.means.begin(), K, means.begin());
+  for (std::size_t t = frames; t-- > 0;) {
+    const double* alpha = &w.alpha[t * K];
+    for (std::size_t s = 0; s < K; ++s) {
+      const double gamma = alpha[s] * beta[s];
+      const double d = x[t] - means[s];
+      occupancy[s] += gamma;
+      shift[s] += gamma * d;
+      square[s] += gamma * d * d;
+    }
+    if (t == 0) break;
+    const double* b = &w.emission[t * K];
+    for (std::size_t j = 0; j < K; ++j) weighted[j] = b[j] * beta[j] * w.scale[t];
+    const double* before = &w.alpha[(t - 1) * K];
+    for (std::size_t i = 0; i < K; ++i) {
+      double sum = 0;
+      for (std::size_t j = 0; j < K; ++j) {
+        const double step = a[i * K + j] * weighted[j];
+        sum += step;
+        steps[i * K + j] += before[i] * step;
+      }
+      beta[i] = sum;
+    }
+  }
+  stats[StatsLayout::kLogLikelihood] = logLikelihood;
+  for (std::size_t s = 0; s < K; ++s) {
+    stats[at.Occupancy(s)] = occupancy[s];
+    stats[at.Shift(s)] = shift[s];
+    stats[at.Square(s)] = square[s];
+    stats[at.First(s)] = w.alpha[s] * beta[s];
+  }
+  std::copy(steps.begin(), steps.end(), stats + at.Step(0, 0));
+}
+
+using ExpectFunction = void (*)(std::span<const double>, const HmmModel&, const Emissions&, std::size_t, Workspace&,
+                                double*);
+
+template <std::size_t... K>
+constexpr std::array<ExpectFunction, sizeof...(K)> ExpectTable(std::index_sequence<K...>) {
+  return {&ExpectStates<K + 1>...};
+}
+
+// The E-step of each number of states, 1 ... kMostHmmStates.
+constexpr auto kExpect = ExpectTable(std::make_index_sequence<kMostHmmStates>());
+
+void Expect(std::span<const double> x, const HmmModel& model, const Emissions& emissions, std::size_t molecule,
+            Workspace& w, double* stats) {
+  kExpect[static_cast<std::size_t>(model.states - 1)](x, model, emissions, molecule, w, stats);
+}
+
+// The molecules an iteration runs on, and the room of its threads.
+struct Run {
+  const std::vector<std::span<const double>>& molecules;
+  std::vector<std::size_t> chosen;  // indices into molecules
+  std::size_t frames = 0;
+  int threads = 1;
+  std::vector<Workspace> workspaces;
+  std::vector<double> stats;  // a row per chosen molecule
+};
+
+Run MakeRun(const std::vector<std::span<const double>>& molecules, std::size_t stride, int threads) {
+  Run run{molecules, {}, 0, 1, {}, {}};
+  for (std::size_t m = 0; m < molecules.size(); m += stride) {
+    run.chosen.push_back(m);
+    run.frames += molecules[m].size();
+  }
+  run.threads = std::max(1, std::min(ThreadCount(threads), static_cast<int>(run.chosen.size())));
+  run.workspaces.resize(static_cast<std::size_t>(run.threads));
+  return run;
+}
+
+// The E-step of every molecule of the run; the log-likelihood, added in molecule order.
+double ExpectAll(Run& run, const HmmModel& model) {
+  const StatsLayout at{static_cast<std::size_t>(model.states)};
+  run.stats.resize(run.chosen.size() * at.Size());
+  const Emissions emissions(model);
+  std::atomic<std::size_t> next{0};
+  RunOnThreads(run.threads, [&](int thread) {
+    Workspace& w = run.workspaces[static_cast<std::size_t>(thread)];
+    for (std::size_t c = next++; c < run.chosen.size(); c = next++) {
+      const std::size_t m = run.chosen[c];
+      Expect(run.molecules[m], model, emissions, m, w, &run.stats[c * at.Size()]);
+    }
+  });
+  double logLikelihood = 0;
+  for (std::size_t c = 0; c < run.chosen.size(); ++c) logLikelihood += run.stats[c * at.Size()];
+  return logLikelihood;
+}
+
+// Scales `row` to sum 1 with no entry below kLeastChance; a row of no weight stays as it was.
+void SetChances(std::span<double> row, std::span<const double> weights) {
+  double sum = 0;
+  for (const double w : weights) sum += w;
+  if (!(sum > 0)) return;
+  double floored = 0;
+  for (std::size_t j = 0; j < row.size(); ++j) floored += row[j] = std::max(weights[j] / sum, kLeastChance);
+  for (double& chance : row) chance /= floored;
+}
+
+// The M-step from the sums of the last E-step.
+void Maximise(const Run& run, HmmModel& model, TransitionSharing sharing, double widthFloor) {
+  const auto k = static_cast<std::size_t>(model.states);
+  const StatsLayout at{k};
+  const auto row = [&](std::size_t c) { return &run.stats[c * at.Size()]; };
+  std::vector<double> occupancy(k, 0.0), shift(k, 0.0), square(k, 0.0), first(k, 0.0), steps(k * k, 0.0);
+  for (std::size_t c = 0; c < run.chosen.size(); ++c) {
+    for (std::size_t s = 0; s < k; ++s) {
+      occupancy[s] += row(c)[at.Occupancy(s)];
+      shift[s] += row(c)[at.Shift(s)];
+      square[s] += row(c)[at.Square(s)];
+      first[s] += row(c)[at.First(s)];
+    }
+    for (std::size_t e = 0; e < k * k; ++e) steps[e] += row(c)[at.Step(0, 0) + e];
+  }
+  // Sums about the old mean: mean' = mean + S1 / n, width'^2 = S2 / n - (S1 / n)^2.
+  for (std::size_t s = 0; s < k; ++s) {
+    if (!(occupancy[s] > 0)) continue;
+    const double moved = shift[s] / occupancy[s];
+    model.means[s] += moved;
+    model.widths[s] = std::sqrt(std::max(square[s] / occupancy[s] - moved * moved, widthFloor * widthFloor));
+  }
+  SetChances(model.initial, first);
+  if (sharing == TransitionSharing::Shared) {
+    for (std::size_t i = 0; i < k; ++i)
+      SetChances(std::span(model.transitions).subspan(i * k, k), std::span<const double>(steps).subspan(i * k, k));
+    return;
+  }
+  for (std::size_t c = 0; c < run.chosen.size(); ++c) {
+    const std::size_t m = run.chosen[c];
+    for (std::size_t i = 0; i < k; ++i)
+      SetChances(std::span(model.transitions).subspan((m * k + i) * k, k),
+                 std::span<const double>(row(c) + at.Step(i, 0), k));
+  }
+}
+
+// A start of `states` states at `means`.
+HmmModel StartAt(std::vector<double> means, const Pool& pool, std::size_t matrices) {
+  const auto k = means.size();
+  HmmModel model;
+  model.states = static_cast<int>(k);
+  std::sort(means.begin(), means.end());
+  model.means = std::move(means);
+  model.widths.assign(k, std::max(pool.spread / static_cast<double>(k), pool.spread * kWidthFloorShare));
+  model.initial.assign(k, 1.0 / static_cast<double>(k));
+  const double leave = k == 1 ? 0.0 : (1.0 - kStartStay) / static_cast<double>(k - 1);
+  for (std::size_t m = 0; m < matrices; ++m)
+    for (std::size_t i = 0; i < k; ++i)
+      for (std::size_t j = 0; j < k; ++j) model.transitions.push_back(i == j ? (k == 1 ? 1.0 : kStartStay) : leave);
+  return model;
+}
+
+bool AllDifferent(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return std::adjacent_find(values.begin(), values.end()) == values.end();
+}
+
+// The means of the k-means++ seeding (Arthur and Vassilvitskii 2007, "k-means++: the advantages
+// of careful seeding"), among kSeedingFrames frames spread evenly over the sorted frames: the
+// first drawn at random, each next with a chance in proportion to its squared distance from the
+// nearest mean already chosen.
+std::vector<double> SpreadSeeds(std::size_t k, const Pool& pool, std::mt19937_64& engine) {
+  const std::size_t count = std::min(pool.frames, kSeedingFrames);
+  std::vector<double> candidates(count), distance(count, std::numeric_limits<double>::infinity());
+  for (std::size_t c = 0; c < count; ++c) candidates[c] = pool.sorted[c * pool.frames / count];
+  std::vector<double> means = {candidates[UniformBelow(engine, count)]};
+  while (means.size() < k) {
+    double total = 0;
+    for (std::size_t c = 0; c < count; ++c) {
+      const double d = candidates[c] - means.back();
+      distance[c] = std::min(distance[c], d * d);
+      total += distance[c];
+    }
+    if (!(total > 0)) break;
+    double u = static_cast<double>(engine() >> 11) * 0x1.0p-53 * total;
+    std::size_t c = 0;
+    while (c + 1 < count && (u -= distance[c]) >= 0) ++c;
+    means.push_back(candidates[c]);
+  }
+  return means;
+}
+
+// Start 0 spreads the means evenly between the quantiles kOuterQuantile and 1 - kOuterQuantile
+// of all frames, so that a level seldom visited gets a state as readily as a common one; start 1
+// puts them at the quantiles (s + 1/2) / K, where most frames are; the others seed them as
+// k-means++ does, each with its own seed. Means that meet are spread evenly between the smallest
+// and the largest frame instead.
+HmmModel Start(int start, int states, const Pool& pool, std::size_t matrices, std::uint64_t seed) {
+  const auto k = static_cast<std::size_t>(states);
+  const auto quantile = [&](double q) {
+    return pool.sorted[std::min(pool.frames - 1, static_cast<std::size_t>(q * static_cast<double>(pool.frames)))];
+  };
+  std::vector<double> means(k);
+  if (start == 0) {
+    const double low = quantile(kOuterQuantile), high = quantile(1.0 - kOuterQuantile);
+    for (std::size_t s = 0; s < k; ++s)
+      means[s] = low + (high - low) * (static_cast<double>(s) + 0.5) / static_cast<double>(k);
+  } else if (start == 1) {
+    for (std::size_t s = 0; s < k; ++s) means[s] = quantile((static_cast<double>(s) + 0.5) / static_cast<double>(k));
+  } else {
+    std::mt19937_64 engine(SplitMix64(seed ^ SplitMix64(static_cast<std::uint64_t>(states * kStarts + start))));
+    means = SpreadSeeds(k, pool, engine);
+  }
+  if (means.size() != k || !AllDifferent(means))
+    for (std::size_t s = 0; s < k; ++s)
+      means[s] = pool.sorted.front() + (pool.sorted.back() - pool.sorted.front()) * (static_cast<double>(s) + 0.5) /
+                                           static_cast<double>(k);
+  return StartAt(means, pool, matrices);
+}
+
+// The states in the order of their means.
+void SortStates(HmmModel& model, std::vector<double>& occupancy, std::size_t matrices) {
+  const auto k = static_cast<std::size_t>(model.states);
+  std::vector<std::size_t> order(k);
+  for (std::size_t s = 0; s < k; ++s) order[s] = s;
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return model.means[a] < model.means[b]; });
+  const HmmModel old = model;
+  const std::vector<double> held = occupancy;
+  for (std::size_t s = 0; s < k; ++s) {
+    model.means[s] = old.means[order[s]];
+    model.widths[s] = old.widths[order[s]];
+    model.initial[s] = old.initial[order[s]];
+    occupancy[s] = held[order[s]];
+    for (std::size_t m = 0; m < matrices; ++m)
+      for (std::size_t j = 0; j < k; ++j)
+        model.transitions[(m * k + s) * k + j] = old.transitions[(m * k + order[s]) * k + order[j]];
+  }
+}
+
+std::string Number(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.4g", value);
+  return text;
+}
+
+// Why a model of `states` states cannot be fitted to these frames at all; empty when it can.
+std::string Unfittable(int states, const Pool& pool, long parameters) {
+  if (pool.distinct < static_cast<std::size_t>(states))
+    return "the frames hold only " + std::to_string(pool.distinct) + " different values";
+  if (static_cast<double>(pool.frames) < kFramesPerParameter * static_cast<double>(parameters))
+    return "too few frames: " + std::to_string(pool.frames) + " for " + std::to_string(parameters) +
+           " parameters, which need at least " +
+           std::to_string(static_cast<long>(kFramesPerParameter * static_cast<double>(parameters)));
+  return {};
+}
+
+// Why a fitted model is no model of the data; empty when it is one.
+std::string Degenerate(const HmmModel& model, const std::vector<double>& occupancy, double widthFloor) {
+  for (std::size_t s = 0; s < occupancy.size(); ++s) {
+    if (occupancy[s] < kLeastStateFrames)
+      return "state " + std::to_string(s + 1) + " holds almost no frames (" + Number(occupancy[s]) + ")";
+    if (model.widths[s] <= widthFloor)
+      return "state " + std::to_string(s + 1) + " narrowed onto the single value " + Number(model.means[s]);
+  }
+  return {};
+}
+
+// The start of the highest likelihood after the trials, on every s-th molecule; one state
+// needs none, its fit is the mean and spread.
+HmmModel BestStart(const std::vector<std::span<const double>>& molecules, const Pool& pool, int states,
+                   std::size_t matrices, const HmmSettings& settings, double widthFloor) {
+  HmmModel best = Start(0, states, pool, matrices, settings.seed);
+  if (states == 1) return best;
+  const std::size_t stride = std::max<std::size_t>(1, (pool.frames + kTrialFrames - 1) / kTrialFrames);
+  Run trial = MakeRun(molecules, stride, settings.threads);
+  double bestLikelihood = -std::numeric_limits<double>::infinity();
+  for (int start = 0; start < kStarts; ++start) {
+    HmmModel model = Start(start, states, pool, matrices, settings.seed);
+    double likelihood = 0;
+    for (int iteration = 0; iteration < kTrialIterations; ++iteration) {
+      likelihood = ExpectAll(trial, model);
+      Maximise(trial, model, settings.transitions, widthFloor);
+    }
+    if (likelihood > bestLikelihood) {
+      bestLikelihood = likelihood;
+      best = std::move(model);
+    }
+  }
+  return best;
+}
+
+StateCountFit FitPooled(const std::vector<std::span<const double>>& molecules, const Pool& pool, int states,
+                        const HmmSettings& settings) {
+  StateCountFit fit;
+  fit.states = states;
+  const std::size_t matrices = settings.transitions == TransitionSharing::Shared ? 1 : molecules.size();
+  fit.parameters = ParameterCount(states, molecules.size(), settings.transitions);
+  if (pool.frames == 0) {
+    fit.why = "there are no frames";
+    return fit;
+  }
+  if (pool.spread == 0) {
+    fit.why = "every frame holds the one value " + Number(pool.sorted.front());
+    return fit;
+  }
+  if (fit.why = Unfittable(states, pool, fit.parameters); !fit.why.empty()) return fit;
+  const double widthFloor = pool.spread * kWidthFloorShare;
+
+  HmmModel best = BestStart(molecules, pool, states, matrices, settings, widthFloor);
+  Run all = MakeRun(molecules, 1, settings.threads);
+  const double tolerance = kTolerancePerFrame * static_cast<double>(all.frames);
+  double previous = -std::numeric_limits<double>::infinity();
+  bool converged = false;
+  for (fit.iterations = 1; fit.iterations <= kMostIterations; ++fit.iterations) {
+    const double likelihood = ExpectAll(all, best);
+    if (likelihood - previous <= tolerance) {
+      fit.logLikelihood = likelihood;
+      converged = true;
+      break;
+    }
+    previous = likelihood;
+    Maximise(all, best, settings.transitions, widthFloor);
+  }
+  if (!converged) {
+    fit.why = "the fit did not settle in " + std::to_string(kMostIterations) + " iterations";
+    return fit;
+  }
+  // The last E-step was that of `best` as it stands.
+  const StatsLayout at{static_cast<std::size_t>(states)};
+  std::vector<double> occupancy(static_cast<std::size_t>(states), 0.0);
+  for (std::size_t c = 0; c < all.chosen.size(); ++c)
+    for (std::size_t s = 0; s < occupancy.size(); ++s) occupancy[s] += all.stats[c * at.Size() + at.Occupancy(s)];
+  SortStates(best, occupancy, matrices);
+  if (fit.why = Degenerate(best, occupancy, widthFloor); !fit.why.empty()) return fit;
+  fit.model = std::move(best);
+  fit.fitted = true;
+  fit.bic = -2.0 * fit.logLikelihood + static_cast<double>(fit.parameters) * std::log(static_cast<double>(pool.frames));
+  return fit;
+}
+
+std::string SettingsError(const HmmSettings& settings) {
+  if (settings.leastStates < 1 || settings.mostStates > kMostHmmStates || settings.leastStates > settings.mostStates)
+    return "the numbers of states run from 1 to " + std::to_string(kMostHmmStates) + ", the least first";
+  return {};
+}
+
+}  // namespace
+
+std::span<const double> HmmModel::Transitions(std::size_t molecule) const {
+  const auto k = static_cast<std::size_t>(states);
+  const std::size_t matrix = transitions.size() == k * k ? 0 : molecule;
+  return std::span(transitions).subspan(matrix * k * k, k * k);
+}
+
+StateCountFit FitHmm(const std::vector<std::span<const double>>& molecules, int states, const HmmSettings& settings) {
+  if (states < 1 || states > kMostHmmStates) {
+    StateCountFit fit;
+    fit.states = states;
+    fit.why = "a model has 1 to " + std::to_string(kMostHmmStates) + " states";
+    return fit;
+  }
+  return FitPooled(molecules, PoolOf(molecules), states, settings);
+}
+
+Idealisation Idealise(const std::vector<std::span<const double>>& molecules, const HmmSettings& settings) {
+  Idealisation result;
+  if (result.error = SettingsError(settings); !result.error.empty()) return result;
+  const Pool pool = PoolOf(molecules);
+  bool any = false;
+  for (int states = settings.leastStates; states <= settings.mostStates; ++states) {
+    result.fits.push_back(FitPooled(molecules, pool, states, settings));
+    const StateCountFit& fit = result.fits.back();
+    if (fit.fitted && (!any || fit.bic < result.fits[result.chosen].bic)) result.chosen = result.fits.size() - 1;
+    any = any || fit.fitted;
+  }
+  if (!any) {
+    result.error = "no model could be fitted";
+    for (const StateCountFit& fit : result.fits)
+      result.error += "; " + std::to_string(fit.states) + (fit.states == 1 ? " state: " : " states: ") + fit.why;
+    return result;
+  }
+  result.paths.resize(molecules.size());
+  std::atomic<std::size_t> next{0};
+  const int threads = std::max(1, std::min(ThreadCount(settings.threads), static_cast<int>(molecules.size())));
+  RunOnThreads(threads, [&](int) {
+    for (std::size_t m = next++; m < molecules.size(); m = next++)
+      result.paths[m] = ViterbiPath(molecules[m], result.Model(), m);
+  });
+  return result;
+}
+
+std::vector<int> ViterbiPath(std::span<const double> frames, const HmmModel& model, std::size_t molecule) {
+  const auto k = static_cast<std::size_t>(model.states);
+  const std::size_t count = frames.size();
+  std::vector<int> path(count, 0);
+  if (count == 0 || k == 0) return path;
+  const Emissions emissions(model);
+  std::vector<double> logA(k * k), delta(k), next(k), density(k);
+  const std::span<const double> a = model.Transitions(molecule);
+  for (std::size_t e = 0; e < k * k; ++e) logA[e] = std::log(a[e]);
+  // back[t * K + j]: the likeliest state before state j at frame t.
+  std::vector<std::uint8_t> back(count * k, 0);
+  emissions.LogDensities(frames[0], density.data());
+  for (std::size_t s = 0; s < k; ++s) delta[s] = std::log(model.initial[s]) + density[s];
+  for (std::size_t t = 1; t < count; ++t) {
+    emissions.LogDensities(frames[t], density.data());
+    for (std::size_t j = 0; j < k; ++j) {
+      std::size_t from = 0;
+      double best = delta[0] + logA[j];
+      for (std::size_t i = 1; i < k; ++i)
+        if (const double score = delta[i] + logA[i * k + j]; score > best) {
+          best = score;
+          from = i;
+        }
+      next[j] = best + density[j];
+      back[t * k + j] = static_cast<std::uint8_t>(from);
+    }
+    std::swap(delta, next);
+  }
+  std::size_t state = static_cast<std::size_t>(std::max_element(delta.begin(), delta.end()) - delta.begin());
+  for (std::size_t t = count; t-- > 0;) {
+    path[t] = static_cast<int>(state);
+    state = back[t * k + state];
+  }
+  return path;
+}

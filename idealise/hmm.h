@@ -1,0 +1,70 @@
+// A hidden Markov model with Gaussian emissions, fitted to the FRET traces of many molecules at
+// once: the states' means and widths are shared by all molecules, the matrix of transition
+// chances is one for all of them or one per molecule. Fitted by expectation-maximisation for
+// each number of states asked for, the number chosen by the Bayesian information criterion,
+// and every molecule's most likely path of states found.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+// The model takes at most this many states; the analysis handles no more.
+inline constexpr int kMostHmmStates = 10;
+
+enum class TransitionSharing {
+  Shared,       // one matrix for all molecules
+  PerMolecule,  // each molecule its own
+};
+
+struct HmmSettings {
+  int leastStates = 1;
+  int mostStates = 4;
+  TransitionSharing transitions = TransitionSharing::Shared;
+  int threads = 0;  // 0: as many as the machine runs at once
+  std::uint64_t seed = 1;  // of the random starts
+};
+
+struct HmmModel {
+  int states = 0;
+  std::vector<double> means;   // increasing
+  std::vector<double> widths;  // standard deviations
+  std::vector<double> initial;  // the chance of each state in a molecule's first frame
+  // Row-major K x K matrices, A[i * K + j] the chance of state j in the frame after one in state
+  // i: one matrix, or one per molecule in molecule order.
+  std::vector<double> transitions;
+
+  std::span<const double> Transitions(std::size_t molecule) const;
+};
+
+// The fit of one number of states.
+struct StateCountFit {
+  int states = 0;
+  bool fitted = false;
+  std::string why;  // why it could not be fitted
+  HmmModel model;
+  double logLikelihood = 0;
+  long parameters = 0;
+  double bic = 0;  // -2 ln L + parameters ln N, N the frames of all molecules
+  int iterations = 0;
+};
+
+struct Idealisation {
+  std::string error;  // why no model could be fitted; then nothing else holds
+  std::vector<StateCountFit> fits;  // one per number of states, increasing
+  std::size_t chosen = 0;           // the fit of least BIC
+  std::vector<std::vector<int>> paths;  // each molecule's most likely states of the chosen model, from 0
+
+  const HmmModel& Model() const { return fits[chosen].model; }
+};
+
+// Fits a model of `states` states to `molecules` (each at least one frame).
+StateCountFit FitHmm(const std::vector<std::span<const double>>& molecules, int states, const HmmSettings& settings);
+
+// Fits every number of states `settings` asks for, chooses one and finds the molecules' paths.
+Idealisation Idealise(const std::vector<std::span<const double>>& molecules, const HmmSettings& settings);
+
+// The most likely states of the frames `frames` of molecule `molecule` under `model`.
+std::vector<int> ViterbiPath(std::span<const double> frames, const HmmModel& model, std::size_t molecule);

@@ -1,0 +1,83 @@
+#include "idealise/idealisedtable.h"
+
+#include <charconv>
+#include <cstdio>
+
+#include "platform/outputfile.h"
+
+namespace {
+
+void AppendNumber(std::string& out, double value) {
+  char text[32];
+  out.append(text, std::to_chars(text, text + sizeof text, value).ptr);
+}
+
+// A molecule's rows; a name with a comma stands in quotes.
+void AppendRows(std::string& out, const FretTrace& trace, const std::vector<int>& path, const HmmModel& model) {
+  const bool quoted = trace.name.find(',') != std::string::npos;
+  const std::string name = quoted ? "\"" + trace.name + "\"" : trace.name;
+  for (std::size_t t = 0; t < trace.fret.size(); ++t) {
+    out += name;
+    out += ',';
+    AppendNumber(out, trace.frames[t]);
+    out += ',';
+    AppendNumber(out, trace.fret[t]);
+    out += ',';
+    AppendNumber(out, model.means[static_cast<std::size_t>(path[t])]);
+    out += '\n';
+  }
+}
+
+std::string Formatted(const char* format, double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
+}
+
+}  // namespace
+
+std::string IdealisedTableText(const std::vector<FretTrace>& traces, const Idealisation& idealisation) {
+  std::string text = std::string(kIdealisedHeader) + "\n";
+  for (std::size_t m = 0; m < traces.size(); ++m) AppendRows(text, traces[m], idealisation.paths[m], idealisation.Model());
+  return text;
+}
+
+std::optional<std::string> WriteIdealisedTable(const std::string& path, const std::vector<FretTrace>& traces,
+                                               const Idealisation& idealisation) {
+  OutputFile file(path);
+  file.Write(std::string(kIdealisedHeader) + "\n");
+  std::string rows;
+  for (std::size_t m = 0; m < traces.size(); ++m) {
+    rows.clear();
+    AppendRows(rows, traces[m], idealisation.paths[m], idealisation.Model());
+    file.Write(rows);
+  }
+  return file.Commit();
+}
+
+std::string ModelSummary(const Idealisation& idealisation) {
+  std::string text = "states  log-likelihood  parameters  iterations  BIC\n";
+  for (std::size_t f = 0; f < idealisation.fits.size(); ++f) {
+    const StateCountFit& fit = idealisation.fits[f];
+    text += Formatted("%6.0f", fit.states);
+    if (!fit.fitted) {
+      text += "  not fitted: " + fit.why + "\n";
+      continue;
+    }
+    text += "  " + Formatted("%14.6f", fit.logLikelihood) + "  " + Formatted("%10.0f", static_cast<double>(fit.parameters)) +
+            "  " + Formatted("%10.0f", fit.iterations) + "  " + Formatted("%.6f", fit.bic) + (f == idealisation.chosen ? "  chosen" : "") + "\n";
+  }
+  const HmmModel& model = idealisation.Model();
+  const auto k = static_cast<std::size_t>(model.states);
+  text += "chosen: " + std::to_string(model.states) + (k == 1 ? " state" : " states") + "\nstate  mean  width  first\n";
+  for (std::size_t s = 0; s < k; ++s)
+    text += Formatted("%5.0f", static_cast<double>(s + 1)) + "  " + Formatted("%.6g", model.means[s]) + "  " +
+            Formatted("%.6g", model.widths[s]) + "  " + Formatted("%.6g", model.initial[s]) + "\n";
+  if (model.transitions.size() != k * k) return text + "transition chances per frame: one matrix per molecule\n";
+  text += "transition chances per frame, from the state of the row to that of the column:\n";
+  for (std::size_t i = 0; i < k; ++i) {
+    for (std::size_t j = 0; j < k; ++j) text += (j ? "  " : "") + Formatted("%.6g", model.transitions[i * k + j]);
+    text += "\n";
+  }
+  return text;
+}

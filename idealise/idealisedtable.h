@@ -1,0 +1,27 @@
+// What an idealisation gives back: the table of idealised traces, in the one-table layout an
+// import reads, and the summary of the models fitted.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "idealise/hmm.h"
+#include "idealise/rawtraces.h"
+
+// The table's header; a row per frame kept: the molecule's name, the frame, its FRET value and
+// the mean of the state of the molecule's most likely path there.
+inline constexpr const char* kIdealisedHeader = "molecule,frame,fret,idealised";
+
+// Writes the table of `traces`, idealised by `idealisation`, as the whole of the file at `path`
+// (the old file stays whole when that fails); nothing when it worked, otherwise why not.
+std::optional<std::string> WriteIdealisedTable(const std::string& path, const std::vector<FretTrace>& traces,
+                                               const Idealisation& idealisation);
+
+// The same table as text.
+std::string IdealisedTableText(const std::vector<FretTrace>& traces, const Idealisation& idealisation);
+
+// The fits, a line for each number of states (log-likelihood, parameters, BIC, the chosen one
+// marked, or why it was not fitted), then the chosen model: each state's mean, width and share of
+// the first frames, and its transition chances per frame (when they are shared).
+std::string ModelSummary(const Idealisation& idealisation);

@@ -1,0 +1,202 @@
+// The hidden Markov model against simulated truth and against answers found without it: the
+// parameters a chain was drawn with, the number of its states, the likeliest path by trying
+// every path, and the same model on any number of threads.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <span>
+#include <vector>
+
+#include "idealise/hmm.h"
+
+namespace {
+
+struct Chain {
+  std::vector<double> means, widths, transitions;  // transitions row-major
+};
+
+// `molecules` traces of `frames` frames drawn from `chain`, the first state uniform.
+std::vector<std::vector<double>> Draw(const Chain& chain, int molecules, int frames, unsigned seed,
+                                      std::vector<std::vector<int>>* states = nullptr) {
+  std::mt19937_64 engine(seed);
+  std::uniform_real_distribution<double> uniform(0.0, 1.0);
+  std::normal_distribution<double> normal(0.0, 1.0);
+  const std::size_t k = chain.means.size();
+  std::vector<std::vector<double>> traces(static_cast<std::size_t>(molecules));
+  if (states) states->assign(static_cast<std::size_t>(molecules), {});
+  for (int m = 0; m < molecules; ++m) {
+    std::size_t state = static_cast<std::size_t>(uniform(engine) * static_cast<double>(k)) % k;
+    for (int t = 0; t < frames; ++t) {
+      traces[m].push_back(chain.means[state] + chain.widths[state] * normal(engine));
+      if (states) (*states)[m].push_back(static_cast<int>(state));
+      double u = uniform(engine);
+      std::size_t next = 0;
+      while (next + 1 < k && (u -= chain.transitions[state * k + next]) >= 0) ++next;
+      state = next;
+    }
+  }
+  return traces;
+}
+
+std::vector<std::span<const double>> Spans(const std::vector<std::vector<double>>& traces) {
+  return {traces.begin(), traces.end()};
+}
+
+const Chain kThreeStates{{0.2, 0.5, 0.8},
+                         {0.05, 0.04, 0.06},
+                         {0.95, 0.04, 0.01,  //
+                          0.03, 0.92, 0.05,  //
+                          0.01, 0.02, 0.97}};
+
+TEST(IdealiseHmm, ExpectationMaximisationFindsTheMeansWidthsAndChancesTheChainWasDrawnWith) {
+  const auto traces = Draw(kThreeStates, 40, 1000, 7);
+  HmmSettings settings;
+  const StateCountFit fit = FitHmm(Spans(traces), 3, settings);
+  ASSERT_TRUE(fit.fitted) << fit.why;
+  // 40,000 frames, about 13,000 a state: a mean's error is some width / 115, a width's some
+  // 0.6 %, a chance of leaving c some sqrt(c / 13,000); four of each, and a wrong sum is far off.
+  for (std::size_t s = 0; s < 3; ++s) {
+    EXPECT_NEAR(fit.model.means[s], kThreeStates.means[s], 0.002) << s;
+    EXPECT_NEAR(fit.model.widths[s], kThreeStates.widths[s], 0.03 * kThreeStates.widths[s]) << s;
+    for (std::size_t j = 0; j < 3; ++j) {
+      const double truth = kThreeStates.transitions[s * 3 + j];
+      EXPECT_NEAR(fit.model.transitions[s * 3 + j], truth, 4 * std::sqrt(std::min(truth, 1 - truth) / 13000.0))
+          << s << "->" << j;
+    }
+  }
+  EXPECT_EQ(fit.parameters, 2 * 3 + 2 + 6);
+}
+
+TEST(IdealiseHmm, TheInformationCriterionChoosesTheStatesOfTheDataAndShowsEveryFit) {
+  const auto traces = Draw(kThreeStates, 20, 500, 3);
+  HmmSettings settings;
+  settings.leastStates = 1;
+  settings.mostStates = 5;
+  const Idealisation result = Idealise(Spans(traces), settings);
+  ASSERT_TRUE(result.error.empty()) << result.error;
+  ASSERT_EQ(result.fits.size(), 5u);
+  EXPECT_EQ(result.Model().states, 3);
+  for (const StateCountFit& fit : result.fits)
+    if (fit.fitted) {
+      EXPECT_GE(fit.bic, result.fits[result.chosen].bic) << fit.states;
+    }
+  // Separated by six widths, nearly every frame's state is found.
+  std::vector<std::vector<int>> truth;
+  const auto again = Draw(kThreeStates, 20, 500, 3, &truth);
+  std::size_t right = 0, frames = 0;
+  for (std::size_t m = 0; m < truth.size(); ++m)
+    for (std::size_t t = 0; t < truth[m].size(); ++t, ++frames) right += result.paths[m][t] == truth[m][t];
+  EXPECT_GT(static_cast<double>(right) / static_cast<double>(frames), 0.99);
+}
+
+TEST(IdealiseHmm, RareLevelsBesideACommonOneEachGetAState) {
+  // Two thirds of the frames at 0.8: the quantiles of all frames lie mostly on it, and a start
+  // from them alone can end with two states there and one over both rare levels.
+  const Chain skewed{{0.2, 0.5, 0.8},
+                     {0.05, 0.05, 0.05},
+                     {0.94, 0.05, 0.01,  //
+                      0.03, 0.89, 0.08,  //
+                      0.005, 0.02, 0.975}};
+  for (const unsigned seed : {11u, 12u, 13u, 14u}) {
+    const auto traces = Draw(skewed, 20, 1000, seed);
+    const StateCountFit fit = FitHmm(Spans(traces), 3, HmmSettings{});
+    ASSERT_TRUE(fit.fitted) << fit.why;
+    for (std::size_t s = 0; s < 3; ++s) EXPECT_NEAR(fit.model.means[s], skewed.means[s], 0.01) << seed << " " << s;
+  }
+}
+
+TEST(IdealiseHmm, OneMoleculesOwnChancesAreFoundWhenEachHasItsMatrix) {
+  Chain slow{{0.3, 0.7}, {0.05, 0.05}, {0.99, 0.01, 0.01, 0.99}};
+  Chain fast = slow;
+  fast.transitions = {0.9, 0.1, 0.1, 0.9};
+  auto traces = Draw(slow, 1, 20000, 1);
+  traces.push_back(Draw(fast, 1, 20000, 2).front());
+  HmmSettings settings;
+  settings.transitions = TransitionSharing::PerMolecule;
+  const StateCountFit fit = FitHmm(Spans(traces), 2, settings);
+  ASSERT_TRUE(fit.fitted) << fit.why;
+  ASSERT_EQ(fit.model.transitions.size(), 8u);
+  EXPECT_NEAR(fit.model.Transitions(0)[1], 0.01, 0.003);
+  EXPECT_NEAR(fit.model.Transitions(1)[1], 0.1, 0.01);
+  EXPECT_EQ(fit.parameters, 2 * 2 + 1 + 2 * 2);
+}
+
+// ln of the chance of `path` and `frames` under `model`, term by term.
+double PathScore(const HmmModel& model, const std::vector<double>& frames, const std::vector<int>& path) {
+  const auto k = static_cast<std::size_t>(model.states);
+  double score = std::log(model.initial[static_cast<std::size_t>(path[0])]);
+  for (std::size_t t = 0; t < frames.size(); ++t) {
+    const auto s = static_cast<std::size_t>(path[t]);
+    const double z = (frames[t] - model.means[s]) / model.widths[s];
+    score += -0.5 * z * z - std::log(model.widths[s]);
+    if (t > 0) score += std::log(model.transitions[static_cast<std::size_t>(path[t - 1]) * k + s]);
+  }
+  return score;
+}
+
+TEST(IdealiseHmm, TheViterbiPathIsTheBestOfEveryPathTried) {
+  HmmModel model;
+  model.states = 3;
+  model.means = {0.1, 0.5, 0.9};
+  model.widths = {0.1, 0.2, 0.1};
+  model.initial = {0.5, 0.3, 0.2};
+  model.transitions = {0.8, 0.15, 0.05, 0.1, 0.8, 0.1, 0.3, 0.1, 0.6};
+  // One lone frame near a level between frames of another: the chances decide, not the frame alone.
+  const std::vector<double> frames = {0.12, 0.3, 0.55, 0.1, 0.85, 0.7, 0.95, 0.5, 0.2};
+  const std::vector<int> found = ViterbiPath(frames, model, 0);
+  std::vector<int> path(frames.size(), 0), best;
+  double bestScore = -INFINITY;
+  for (int code = 0; code < 19683; ++code) {  // 3^9 paths
+    for (int t = 0, c = code; t < 9; ++t, c /= 3) path[static_cast<std::size_t>(t)] = c % 3;
+    if (const double score = PathScore(model, frames, path); score > bestScore) {
+      bestScore = score;
+      best = path;
+    }
+  }
+  EXPECT_EQ(found, best);
+  EXPECT_EQ(ViterbiPath(std::vector<double>{0.9}, model, 0), std::vector<int>{2});
+}
+
+TEST(IdealiseHmm, EveryNumberOfThreadsGivesTheVeryModelAndPaths) {
+  const auto traces = Draw(kThreeStates, 13, 300, 5);
+  HmmSettings settings;
+  settings.mostStates = 4;
+  settings.threads = 1;
+  const Idealisation one = Idealise(Spans(traces), settings);
+  ASSERT_TRUE(one.error.empty()) << one.error;
+  for (const int threads : {2, 3, 8}) {
+    settings.threads = threads;
+    const Idealisation more = Idealise(Spans(traces), settings);
+    ASSERT_EQ(more.fits.size(), one.fits.size());
+    for (std::size_t f = 0; f < one.fits.size(); ++f) {
+      EXPECT_EQ(more.fits[f].logLikelihood, one.fits[f].logLikelihood) << threads;
+      EXPECT_EQ(more.fits[f].model.means, one.fits[f].model.means) << threads;
+      EXPECT_EQ(more.fits[f].model.transitions, one.fits[f].model.transitions) << threads;
+    }
+    EXPECT_EQ(more.paths, one.paths) << threads;
+  }
+}
+
+TEST(IdealiseHmm, AModelTheFramesCannotCarryIsSaidNotGuessed) {
+  HmmSettings settings;
+  settings.mostStates = 3;
+  const std::vector<std::vector<double>> flat = {{0.4, 0.4, 0.4}, {0.4, 0.4}};
+  const Idealisation one = Idealise(Spans(flat), settings);
+  EXPECT_NE(one.error.find("every frame holds the one value 0.4"), std::string::npos) << one.error;
+
+  const std::vector<std::vector<double>> twoValues = {std::vector<double>(30, 0.2), std::vector<double>(30, 0.8)};
+  const Idealisation two = Idealise(Spans(twoValues), settings);
+  ASSERT_TRUE(two.error.empty()) << two.error;
+  EXPECT_EQ(two.fits[2].why, "the frames hold only 2 different values");
+  // Two states on two exact values narrow onto them: no width is left to fit.
+  EXPECT_FALSE(two.fits[1].fitted);
+  EXPECT_NE(two.fits[1].why.find("narrowed onto the single value"), std::string::npos) << two.fits[1].why;
+
+  const auto few = Draw(kThreeStates, 1, 40, 9);
+  const StateCountFit fit = FitHmm(Spans(few), 3, settings);
+  EXPECT_FALSE(fit.fitted);
+  EXPECT_EQ(fit.why, "too few frames: 40 for 14 parameters, which need at least 70");
+}
+
+}  // namespace

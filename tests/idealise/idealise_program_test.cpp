@@ -1,0 +1,52 @@
+// varnel-idealise as a user runs it: simulated raw traces in, the chosen model printed and the
+// table written, which varnel-import turns into reports; and what it says to a bad command
+// line or a bad file.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/support/run_program.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+TEST(IdealiseProgram, SimulatedRawTracesAreIdealisedAndTheTableImported) {
+  TempDir dir;
+  const ProgramRun simulated = RunProgram(
+      VARNEL_SIMULATOR, "--raw --out raw --molecules 12 --frames 400 --snr 8 --bleach 600 --background 100 --seed 4");
+  ASSERT_EQ(simulated.status, 0) << simulated.err;
+  const ProgramRun run = RunProgram(
+      VARNEL_IDEALISER, "--donor donor --acceptor acceptor --donor-background 100 --acceptor-background 100 "
+                        "--states 1-4 --out ideal.csv raw/*.txt");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("chosen: 3 states\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("; idealised traces written to ideal.csv\n"), std::string::npos) << run.out;
+  EXPECT_EQ(dir.Read("ideal.csv").substr(0, 44), "molecule,frame,fret,idealised\nmolecule_0001,");
+
+  const ProgramRun imported =
+      RunProgram(VARNEL_IMPORTER, "--molecule molecule --value idealised --frame frame --peaks 3 --out reports ideal.csv");
+  ASSERT_EQ(imported.status, 0) << imported.err;
+  EXPECT_EQ(imported.out, "12 molecules read, 12 reports written to reports\n");
+}
+
+TEST(IdealiseProgram, BadCommandLinesAndBadFilesAreNamedAndWriteNothing) {
+  TempDir dir;
+  const ProgramRun both = RunProgram(VARNEL_IDEALISER, "--fret 2 --donor 1 --acceptor 2 a.txt");
+  EXPECT_EQ(both.status, 2);
+  EXPECT_EQ(both.err, "varnel-idealise: --fret does not go with --donor and --acceptor\n"
+                      "Try 'varnel-idealise --help'.\n");
+  EXPECT_EQ(RunProgram(VARNEL_IDEALISER, "--states 3-2 a.txt").status, 2);
+  EXPECT_EQ(RunProgram(VARNEL_IDEALISER, "--help").status, 0);
+
+  dir.Write("bad.txt", "frame fret\n1 0.2\n2 x\n");
+  const ProgramRun bad = RunProgram(VARNEL_IDEALISER, "--fret fret --out ideal.csv bad.txt");
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_EQ(bad.err, "varnel-idealise: bad.txt:3: \"x\" where a number belongs (column 2); nothing was written\n");
+  dir.Write("flat.txt", "fret\n0.5\n0.5\n0.5\n");
+  const ProgramRun flat = RunProgram(VARNEL_IDEALISER, "--fret 1 --states 1-2 --out ideal.csv flat.txt");
+  EXPECT_EQ(flat.status, 1);
+  EXPECT_NE(flat.err.find("every frame holds the one value 0.5"), std::string::npos) << flat.err;
+  EXPECT_FALSE(std::filesystem::exists(dir / "ideal.csv"));
+}
+
+}  // namespace

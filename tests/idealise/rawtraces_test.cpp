@@ -1,0 +1,116 @@
+// Raw traces in, idealised traces out: the FRET value of each frame and the frames left out,
+// the layouts and their messages, and the table the import reads back.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "idealise/idealisedtable.h"
+#include "idealise/rawtraces.h"
+#include "import/tracefile.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+RawOptions TableOptions() {
+  RawOptions options;
+  options.layout.layout = TraceLayout::Table;
+  options.layout.molecule = {"--molecule", 0, "id"};
+  options.layout.frame = ColumnRef{"--frame", 0, "frame"};
+  return options;
+}
+
+TEST(IdealiseRawTraces, FretIsTheAcceptorsShareAfterBackgroundAndGammaAndDarkFramesAreLeftOut) {
+  RawOptions options;
+  options.donorBackground = 10;
+  options.acceptorBackground = 20;
+  options.gamma = 2;
+  // Donor, acceptor: totals A' + 2 D' of 100 while bright; frame 3 blinks, frames 6 on bleached.
+  const std::vector<double> values = {45, 50, 40, 60, 12, 22, 50, 40, 20, 100, 11, 19, 10, 21, 9, 20};
+  const std::vector<double> frames = {1, 2, 3, 4, 5, 6, 7, 8};
+  const FretTrace trace = KeptFrames("m", "m.txt", frames, values, options);
+  EXPECT_EQ(trace.frames, (std::vector<double>{1, 2, 4, 5}));
+  EXPECT_EQ(trace.fret, (std::vector<double>{0.3, 0.4, 0.2, 0.8}));
+
+  options.lastFrame = 2;
+  EXPECT_EQ(KeptFrames("m", "m.txt", frames, values, options).frames, (std::vector<double>{1, 2}));
+}
+
+TEST(IdealiseRawTraces, ATableIsReadByItsMoleculeAndFrameColumnsAndBadRowsAreNamedByLine) {
+  const std::string text = "id,frame,fret\nb,2,0.5\na,1,0.1\nb,1,0.4\na,2,0.2\n";
+  const ColumnReading reading = ReadTraceColumnsText(text, "t.csv", TableOptions().layout, {{"--fret", 0, "fret"}});
+  ASSERT_TRUE(reading.error.empty()) << reading.error;
+  ASSERT_EQ(reading.molecules.size(), 2u);
+  EXPECT_EQ(reading.molecules[0].name, "b");
+  EXPECT_EQ(reading.molecules[0].source, "t.csv, molecule b");
+  EXPECT_EQ(reading.molecules[0].frames, (std::vector<double>{1, 2}));
+  EXPECT_EQ(reading.molecules[0].values, (std::vector<double>{0.4, 0.5}));
+
+  const auto error = [](const std::string& bad, const std::vector<ColumnRef>& columns) {
+    return ReadTraceColumnsText(bad, "t.csv", TableOptions().layout, columns).error;
+  };
+  EXPECT_EQ(error("id,frame,fret\na,1,0.1\na,2,x\n", {{"--fret", 0, "fret"}}),
+            "t.csv:3: \"x\" where a number belongs (column 3)");
+  EXPECT_EQ(error("id,frame,fret\na,1,0.1\na,1,0.2\n", {{"--fret", 0, "fret"}}),
+            "t.csv:3: the frame of line 2 again, for the same molecule");
+  EXPECT_EQ(error("id,frame,fret\na,1,0.1\n", {{"--donor", 0, "donor"}}),
+            "t.csv:1: no column named \"donor\" in this header line: \"id\", \"frame\", \"fret\"");
+}
+
+TEST(IdealiseRawTraces, FilesAreNamedByTheirStemAndTwoMoleculesOfOneNameAreRefused) {
+  TempDir dir;
+  std::filesystem::create_directory(dir / "b");
+  const std::string trace = "donor acceptor\n50 50\n60 40\n55 45\n";
+  dir.Write("one.txt", trace);
+  dir.Write("b/one.dat", trace);
+  dir.Write("dark.txt", "donor acceptor\n0 0\n0 0\n");
+  const RawReading reading = ReadRawTraces({dir / "one.txt", dir / "dark.txt"}, RawOptions{});
+  ASSERT_TRUE(reading.error.empty()) << reading.error;
+  ASSERT_EQ(reading.traces.size(), 1u);
+  EXPECT_EQ(reading.traces[0].name, "one");
+  EXPECT_EQ(reading.traces[0].fret, (std::vector<double>{0.5, 0.4, 0.45}));
+  ASSERT_EQ(reading.left.size(), 1u);
+  EXPECT_NE(reading.left[0].find("dark.txt (fewer than 2 frames"), std::string::npos) << reading.left[0];
+
+  EXPECT_EQ(ReadRawTraces({dir / "one.txt", dir / "b/one.dat"}, RawOptions{}).error,
+            dir / "b/one.dat" + ": the molecule is named \"one\", as is " + dir / "one.txt" +
+                "; each molecule needs a name of its own");
+  dir.Write("short.txt", "donor acceptor\n50 50\n60\n");
+  EXPECT_EQ(ReadRawTraces({dir / "short.txt"}, RawOptions{}).error,
+            dir / "short.txt" + ":3: 1 value where the rows above have 2");
+}
+
+TEST(IdealiseRawTraces, TheTableOfIdealisedTracesIsReadBackByTheImportMoleculeByMolecule) {
+  TempDir dir;
+  std::vector<FretTrace> traces = {{"a,1", "a.txt", {1, 2, 3}, {0.21, 0.79, 0.8}},
+                                   {"b", "b.txt", {4, 5}, {0.2, 0.22}}};
+  Idealisation idealisation;
+  idealisation.fits.push_back({});
+  idealisation.fits[0].model.states = 2;
+  idealisation.fits[0].model.means = {0.2, 0.8};
+  idealisation.paths = {{0, 1, 1}, {0, 0}};
+  ASSERT_EQ(WriteIdealisedTable(dir / "ideal.csv", traces, idealisation), std::nullopt);
+  EXPECT_EQ(dir.Read("ideal.csv"),
+            "molecule,frame,fret,idealised\n\"a,1\",1,0.21,0.2\n\"a,1\",2,0.79,0.8\n\"a,1\",3,0.8,0.8\n"
+            "b,4,0.2,0.2\nb,5,0.22,0.2\n");
+
+  ImportOptions options;
+  options.layout = TraceLayout::Table;
+  options.molecule = {"--molecule", 0, "molecule"};
+  options.value = {"--value", 0, "idealised"};
+  options.frame = ColumnRef{"--frame", 0, "frame"};
+  const TraceReading back = ReadTraceFile(dir / "ideal.csv", options);
+  ASSERT_TRUE(back.error.empty()) << back.error;
+  ASSERT_EQ(back.molecules.size(), 2u);
+  EXPECT_EQ(back.molecules[0].source, dir / "ideal.csv" + ", molecule a,1");
+  ASSERT_EQ(back.molecules[0].dwells.size(), 2u);
+  EXPECT_EQ(back.molecules[0].dwells[1].value, 0.8);
+  EXPECT_EQ(back.molecules[0].dwells[1].frames, 2);
+  EXPECT_EQ(back.molecules[1].dwells.size(), 1u);
+
+  // A table that cannot be written leaves nothing behind.
+  EXPECT_NE(WriteIdealisedTable(dir / "no/such/folder.csv", traces, idealisation), std::nullopt);
+}
+
+}  // namespace

@@ -1,0 +1,94 @@
+// varnel-idealise: fits a hidden Markov model to raw traces and writes the idealised traces
+// as one table, ready for varnel-import.
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "idealise/hmm.h"
+#include "idealise/idealiseoptions.h"
+#include "idealise/idealisedtable.h"
+#include "idealise/rawtraces.h"
+#include "tools/pathwords.h"
+
+namespace {
+
+constexpr int kExitFailure = 1;
+
+const char* const kUsage =
+    "usage: varnel-idealise [--donor COL --acceptor COL | --fret COL] [--states MIN-MAX]\n"
+    "                       [--out FILE] [options] PATH...\n"
+    "\n"
+    "Fits a hidden Markov model with Gaussian emissions to raw traces, for every\n"
+    "number of states from MIN to MAX, chooses the number by the Bayesian\n"
+    "information criterion and assigns every frame of every molecule to a state\n"
+    "by its most likely path. Prints each fit and the chosen model.\n"
+    "\n"
+    "Files are text, as varnel-import reads them: columns separated by blanks,\n"
+    "tabs, commas or semicolons, a header whose last line may name the columns.\n"
+    "A column COL is a number from 1 or a name in that line.\n"
+    "\n"
+    "  --donor COL --acceptor COL\n"
+    "                     the donor's and acceptor's intensities (default the\n"
+    "                     columns named donor and acceptor): FRET = A / (A + gamma D);\n"
+    "                     frames at background, where A + gamma D is below half of\n"
+    "                     the molecule's brightness (after it bleached, or while it\n"
+    "                     blinks), are left out\n"
+    "  --fret COL         ... or a ready FRET value\n"
+    "  --donor-background B, --acceptor-background B\n"
+    "                     subtracted from the intensities (default 0)\n"
+    "  --gamma G          detection ratio of acceptor to donor (default 1)\n"
+    "  --last-frame N     frames after frame N are left out\n"
+    "  --molecule COL [--frame COL]\n"
+    "                     a table of many molecules, a row per frame, ordered by\n"
+    "                     --frame or in file order; otherwise one molecule per file\n"
+    "  --states MIN-MAX   numbers of states to fit, or one K (default 1-4, 1..10)\n"
+    "  --transitions shared|per-molecule\n"
+    "                     one matrix of transition chances for all molecules, or\n"
+    "                     one each (default shared); means and widths are shared\n"
+    "  --threads N        threads (default all cores); the result is the same\n"
+    "  --seed S           seed of the random starts (default 1)\n"
+    "  --out FILE         write the table molecule,frame,fret,idealised: a row per\n"
+    "                     frame kept, idealised the mean of its state; the molecule\n"
+    "                     is its file's name without folder and extension, or the\n"
+    "                     table's molecule name. Read it back with\n"
+    "                     varnel-import --molecule molecule --value idealised FILE\n"
+    "  --help             show this text\n"
+    "\n"
+    "Exit status: 0 done, 1 nothing written (a file that cannot be read, no model\n"
+    "that can be fitted, a table that cannot be written), 2 bad command line.\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const auto arguments = PathArguments("varnel-idealise", kUsage, argc, argv, ParseIdealiseArguments);
+  const RawReading reading = ReadRawTraces(arguments.paths, arguments.raw);
+  if (!reading.error.empty()) {
+    std::cerr << "varnel-idealise: " << reading.error << "; nothing was written\n";
+    return kExitFailure;
+  }
+  for (const std::string& left : reading.left) std::cerr << "varnel-idealise: left out: " << left << "\n";
+  std::vector<std::span<const double>> molecules;
+  std::size_t frames = 0;
+  for (const FretTrace& trace : reading.traces) {
+    molecules.emplace_back(trace.fret);
+    frames += trace.fret.size();
+  }
+  const Idealisation idealisation = Idealise(molecules, arguments.hmm);
+  if (!idealisation.error.empty()) {
+    std::cerr << "varnel-idealise: " << idealisation.error << "; nothing was written\n";
+    return kExitFailure;
+  }
+  std::cout << ModelSummary(idealisation) << molecules.size() << (molecules.size() == 1 ? " molecule, " : " molecules, ")
+            << frames << " frames";
+  if (arguments.out) {
+    if (const auto why = WriteIdealisedTable(*arguments.out, reading.traces, idealisation)) {
+      std::cout << std::endl;
+      std::cerr << "varnel-idealise: cannot write " << *arguments.out << ": " << *why << "\n";
+      return kExitFailure;
+    }
+    std::cout << "; idealised traces written to " << *arguments.out;
+  }
+  std::cout << std::endl;
+  return std::cout ? 0 : kExitFailure;
+}
