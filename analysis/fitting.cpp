@@ -71,7 +71,7 @@ Outcome Session::Fit(int from, int to) {
   stored.transitions = static_cast<std::int32_t>(list->size());
   // How sure the rate is: the reports are the molecules a bootstrap draws. A new fit's interval
   // replaces whatever the class's last fit was still waiting for.
-  if (const auto ticket = std::exchange(intervalTickets_[i][j], std::nullopt)) intervals_->Cancel(*ticket);
+  CancelInterval(i, j);
   UncertaintyTask task(records_, RecordsPerMolecule(), stored.rule, exposure_);
   if (intervalsInBackground_ && task.HasReplicates()) {
     stored.uncertainty = task.Known();

@@ -74,11 +74,6 @@ std::optional<IntervalQueue::Progress> IntervalQueue::Now() const {
   return progress;
 }
 
-bool IntervalQueue::Busy() const {
-  std::lock_guard lock(mutex_);
-  return running_ || !waiting_.empty();
-}
-
 void IntervalQueue::Work() {
   std::unique_lock lock(mutex_);
   for (;;) {

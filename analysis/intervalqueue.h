@@ -50,8 +50,6 @@ class IntervalQueue {
     int waiting = 0;
   };
   std::optional<Progress> Now() const;
-  // Whether any request is left.
-  bool Busy() const;
 
  private:
   struct Request {

@@ -73,6 +73,10 @@ void Session::ClearResults() {
 
 void Session::ForgetFit(std::size_t i, std::size_t j) {
   fits_[i][j].reset();
+  CancelInterval(i, j);
+}
+
+void Session::CancelInterval(std::size_t i, std::size_t j) {
   if (const std::optional<IntervalQueue::Ticket> ticket = std::exchange(intervalTickets_[i][j], std::nullopt))
     intervals_->Cancel(*ticket);
 }

@@ -166,6 +166,8 @@ class Session {
   std::vector<std::pair<int, int>> TakeAnswers(std::vector<IntervalQueue::Answer> answers);
   // Forgets the fit of class [i][j] (0-based), and the interval it waits for.
   void ForgetFit(std::size_t i, std::size_t j);
+  // Drops the interval the fit of class [i][j] (0-based) waits for, if it waits for one.
+  void CancelInterval(std::size_t i, std::size_t j);
   std::string TooManyTransitionsMessage() const;
   std::size_t RecordsPerMolecule() const;
 

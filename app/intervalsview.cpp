@@ -88,7 +88,7 @@ bool CVarnelDlg::AwaitIntervalsShown() {
 
 void CVarnelDlg::OnStopIntervals() {
   const int stopped = m_session.StopIntervals();
-  ShowArrivedIntervals(m_session.CollectIntervals());
+  // Every fit that waited now says it has no interval: the tip and the table show that.
   ShowRateTip();
   AfxGetHost().UpdateTable(ResultsTable());
   ShowIntervalProgress();
