@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -119,3 +120,9 @@ struct DwellRate {
 std::optional<std::vector<DwellRate>> DwellRateMatrix(const StateDwells& dwells, int states, CutDwells cut,
                                                       int replicates = kDefaultReplicates,
                                                       WorkProgress* progress = nullptr);
+
+// The rate constants, per frame, of a state left after each frame for state j with the
+// probability p_j (a rate per frame n_ij / F_i; 0 for the state itself): k_j = -ln(1 - P) p_j / P,
+// P = sum_j p_j, exact for a Markov process sampled once per frame, and p_j itself as P goes
+// to 0. Nothing when P is 1 or more, or a p_j is negative or no number.
+std::optional<std::vector<double>> FrameCorrectedRates(std::span<const double> perFrame);
