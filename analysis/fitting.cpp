@@ -138,9 +138,31 @@ const ClassFit* Session::FitOf(int from, int to) const {
 std::vector<ResultRow> Session::Results() const {
   std::vector<ResultRow> rows;
   const int shown = std::min(states_, kMaxStates);
-  for (int i = 1; i <= shown; ++i)
-    for (int j = 1; j <= shown; ++j)
-      if (const ClassFit* fit = FitOf(i, j)) rows.push_back({i, j, *fit});
+  for (int i = 1; i <= shown; ++i) {
+    // The pooled rates per frame of the row's classes, as the lock made them, for the rate
+    // constants they give together; worked out once the row has a fit.
+    std::optional<std::vector<double>> perFrame;
+    for (int j = 1; j <= shown; ++j) {
+      const ClassFit* fit = FitOf(i, j);
+      if (!fit) continue;
+      if (!perFrame && i <= lockedStates_) {
+        perFrame.emplace();
+        for (int k = 0; k < lockedStates_; ++k)
+          perFrame->push_back(k == i - 1 ? 0.0
+                                         : PooledRate(records_, rules_[static_cast<std::size_t>(i - 1)][static_cast<std::size_t>(k)], 1.0)
+                                               .value_or(0.0));
+      }
+      ResultRow row{i, j, *fit, std::nullopt};
+      if (perFrame && j <= lockedStates_ && i != j && fit->uncertainty.pooledRate) {
+        // The class's own pooled rate is the fit's, from its circle when it has one.
+        std::vector<double> rates = *perFrame;
+        rates[static_cast<std::size_t>(j - 1)] = *fit->uncertainty.pooledRate * fit->exposureTime;
+        if (const auto corrected = FrameCorrectedRates(rates))
+          row.pooledCorrected = (*corrected)[static_cast<std::size_t>(j - 1)] / fit->exposureTime;
+      }
+      rows.push_back(std::move(row));
+    }
+  }
   return rows;
 }
 
@@ -155,7 +177,7 @@ Outcome Session::WriteLog() const {
     outcome.Error(CannotWriteMessage(path, *failure));
   // Beside it, the table with intervals and where the numbers come from.
   const std::string table = OutputPath("results.csv");
-  if (const auto failure = WriteWholeFile(table, ResultsCsv(Source(LocalDateTime()), Results())))
+  if (const auto failure = WriteWholeFile(table, ResultsCsv(Source(LocalDateTime()), Results(), DwellResults())))
     outcome.Error(CannotWriteMessage(table, *failure));
   return outcome;
 }
@@ -165,6 +187,9 @@ ExportData Session::ExportContents(std::optional<SelectionCircle> shownCircle) c
   // Every change of the weighting rebuilds the map: the grid is weighted as the session is.
   data.map = {grid_, colours_, states_, cutoffs_, Locked(), weighted_, shownCircle};
   data.results = Results();
+  data.dwellResults = DwellResults();
+  if (dwellTimes_ && dwellTimes_->states == states_) data.dwells = *dwellTimes_;
+  data.dwellTable = dwells_;
   data.source = Source(LocalDateTime());
   // The transitions of a class as the window title counts those of a load: every record's
   // number of transitions above 0, summed, rounded to a whole number.

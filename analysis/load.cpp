@@ -2,6 +2,8 @@
 // built from what was read.
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
+#include <map>
 #include <new>
 #include <optional>
 #include <string>
@@ -9,6 +11,7 @@
 
 #include "analysis/fields.h"
 #include "analysis/session.h"
+#include "import/dwelltable.h"
 #include "import/importoptions.h"
 #include "import/importtraces.h"
 #include "platform/system.h"
@@ -130,6 +133,48 @@ std::string ShortfallMessage(const std::vector<Shortfall>& shortfalls, std::size
   return text;
 }
 
+// The dwells of the reports at `file_names`, in their order, from the "dwells.csv" in each
+// report's folder; a report's molecule is its file name without ".dat". Reports without dwells
+// (no table beside them, or none of theirs in it) are said in `outcome` when others have them.
+DwellTable DwellsBeside(const std::vector<std::string>& file_names, Outcome& outcome) {
+  std::map<std::string, std::map<std::string, std::vector<LevelDwell>, std::less<>>> folders;
+  std::vector<std::string> unreadable;
+  for (const std::string& path : file_names) {
+    const std::string folder = DirectoryOf(path);
+    if (folders.contains(folder)) continue;
+    auto& molecules = folders[folder];
+    const std::string table = folder + std::string(kDwellsFileName);
+    if (std::error_code missing; !std::filesystem::exists(table, missing)) continue;
+    DwellsReading reading = ReadDwellsCsv(table);
+    if (!reading.error.empty()) {
+      unreadable.push_back(reading.error);
+      continue;
+    }
+    for (MoleculeDwells& molecule : reading.table) molecules.emplace(molecule.molecule, std::move(molecule.dwells));
+  }
+  DwellTable dwells;
+  std::size_t without = 0;
+  for (const std::string& path : file_names) {
+    std::string name = FileNameOf(path);
+    if (name.size() > 4 && name.ends_with(".dat")) name.resize(name.size() - 4);
+    auto& molecules = folders[DirectoryOf(path)];
+    const auto found = molecules.find(name);
+    if (found == molecules.end()) {
+      ++without;
+      continue;
+    }
+    dwells.push_back({std::move(name), std::move(found->second)});
+    molecules.erase(found);
+  }
+  for (const std::string& error : unreadable)
+    outcome.Notice("The dwells beside the reports cannot be read, and the dwell times leave them out: " + error);
+  if (!dwells.empty() && without > 0)
+    outcome.Notice(std::to_string(without) + " of the " + std::to_string(file_names.size()) +
+                   " reports have no dwells in a \"" + std::string(kDwellsFileName) +
+                   "\" beside them; the dwell times count the others.");
+  return dwells;
+}
+
 }  // namespace
 
 Outcome Session::Load(const std::vector<std::string>& chosen, WorkProgress* progress) {
@@ -163,7 +208,7 @@ Outcome Session::Load(const std::vector<std::string>& chosen, WorkProgress* prog
         NameList(file_names));
 
   // New records: what was computed from the old ones goes with them.
-  Adopt(std::move(*loaded), file_names, DirectoryOf(file_names.front()));
+  Adopt(std::move(*loaded), file_names, DirectoryOf(file_names.front()), DwellsBeside(file_names, outcome));
   outcome.done = true;
   outcome.Then(RebuildMap());
   const std::vector<Shortfall> shortfalls = ShortfallsOf(file_names, readings, perFile);
@@ -171,9 +216,11 @@ Outcome Session::Load(const std::vector<std::string>& chosen, WorkProgress* prog
   return outcome;
 }
 
-void Session::Adopt(TransitionRecords records, std::vector<std::string> files, std::string outputFolder) {
+void Session::Adopt(TransitionRecords records, std::vector<std::string> files, std::string outputFolder,
+                    DwellTable dwells) {
   records_ = std::move(records);
   files_ = std::move(files);
+  dwells_ = std::move(dwells);
   outputFolder_ = std::move(outputFolder);
   ClearResults();
 }

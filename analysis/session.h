@@ -15,6 +15,7 @@
 #include "analysis/outcome.h"
 #include "app/analysis_types.h"
 #include "display/colortable.h"
+#include "dwell/dwellreport.h"
 #include "export/figuredata.h"
 #include "fit/classfit.h"
 #include "fit/results.h"
@@ -65,14 +66,19 @@ class Session {
   // class list, histogram and fit (cutoffs, N and circles stay), then rebuilds the map. Refused,
   // the records before kept, when none of the files could be read or they cannot be held, or
   // when `progress` (whose steps are the reports read) is asked to stop before they all are.
+  // The dwells of the reports come with them from the "dwells.csv" beside them, where there is one.
   Outcome Load(const std::vector<std::string>& chosen, WorkProgress* progress = nullptr);
   // Takes `records` as a load would (from memory, `files` the molecules they came from, each the
-  // same number of records), without rebuilding the map.
-  void Adopt(TransitionRecords records, std::vector<std::string> files = {}, std::string outputFolder = {});
+  // same number of records, `dwells` their dwells), without rebuilding the map.
+  void Adopt(TransitionRecords records, std::vector<std::string> files = {}, std::string outputFolder = {},
+             DwellTable dwells = {});
   // Makes reports of idealised traces (K from the options, or Peaks()) and loads them.
   Outcome Import(const std::vector<std::string>& paths, const ImportOptions& options);
   const TransitionRecords& Records() const { return records_; }
   const std::vector<std::string>& Files() const { return files_; }
+  // Every loaded report's dwells, in load order, from the "dwells.csv" beside the reports (an
+  // import writes it); empty when there is none.
+  const DwellTable& Dwells() const { return dwells_; }
   // The folder every output file goes to: the first report's, with its final separator; empty
   // (the current directory) before the first load.
   const std::string& OutputFolder() const { return outputFolder_; }
@@ -143,7 +149,17 @@ class Session {
   const ClassFits& Fits() const { return fits_; }
   // Every fitted class of the current N, in the log's order.
   std::vector<ResultRow> Results() const;
+  // The rates of the last analysis of the dwells, when it was made for the current N.
+  std::vector<DwellResultRow> DwellResults() const;
   ResultsSource Source(std::string dateTime) const;
+
+  // --- Dwell times ------------------------------------------------------------------------------
+  // Fits every state's dwells, in the states of the lock, and the rate matrix they give, with
+  // its bootstrap intervals (`progress` counts the replicates). Refused before a lock, without
+  // dwells, or when `progress` is asked to stop; the last analysis is kept then.
+  Outcome AnalyseDwells(const DwellOptions& options, WorkProgress* progress = nullptr);
+  // The last analysis of the dwells, until the next load or lock; null when there is none.
+  const DwellTimes* DwellAnalysis() const { return dwellTimes_ ? &*dwellTimes_ : nullptr; }
 
   // --- Reports -----------------------------------------------------------------------------------
   // "log.dat" with every fitted class of the current N, and "results.csv" beside it.
@@ -181,6 +197,8 @@ class Session {
 
   TransitionRecords records_;
   std::vector<std::string> files_;
+  DwellTable dwells_;
+  std::optional<DwellTimes> dwellTimes_;
   std::string outputFolder_;
   DensityGrid grid_;
 

@@ -150,6 +150,20 @@ Wrong Fit(CVarnelDlg& dlg, const Words& args) {
   return std::nullopt;
 }
 
+// `dwell STATE|all [OPTIONS]`: every state's dwell times fitted, STATE's (or all) shown.
+Wrong Dwell(CVarnelDlg& dlg, const Words& args) {
+  std::optional<int> state;
+  if (args[0] != "all") {
+    state = NumberOf<int>(args[0]);
+    if (!state) return "dwell takes a state or all, not '" + args[0] + "'";
+  }
+  std::string error;
+  const std::optional<DwellOptions> options = ParseDwellOptions(Words(args.begin() + 1, args.end()), error);
+  if (!options) return error;
+  dlg.AnalyseDwells(*options, state);
+  return std::nullopt;
+}
+
 struct AnalysisCommand {
   const char* name;
   Wrong (*run)(CVarnelDlg&, const Words&);
@@ -158,7 +172,7 @@ struct AnalysisCommand {
 constexpr AnalysisCommand kCommands[] = {
     {"exposure", Exposure}, {"peaks", Peaks}, {"load", Load}, {"states", States}, {"cutoffs", CutoffValues},
     {"lock", Lock},         {"pick", Pick},   {"circle", Circle}, {"circles", Circles}, {"fit", Fit},
-    {"log", Log},
+    {"dwell", Dwell},       {"log", Log},
 };
 
 }  // namespace

@@ -53,13 +53,12 @@ std::optional<TraceChoice> ChooseTraces() {
   return choice;
 }
 
-// Work that `progress` follows, and that the person may stop while it writes nothing.
+}  // namespace
+
 LongWork StoppableWork(std::string what, WorkProgress& progress, std::function<void()> run) {
   return {std::move(what), std::move(run), [&progress] { return progress.Share(); },
           [&progress] { progress.stop.request_stop(); }};
 }
-
-}  // namespace
 
 void CVarnelDlg::OnLoadFiles() {
   if (FieldRefused(IDC_PEAKS_IN_REPORT)) return;

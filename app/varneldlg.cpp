@@ -87,6 +87,8 @@ constexpr SystemMenuEntry kSystemMenuEntries[] = {
     {IDM_IMPORT_TRACES, IDS_IMPORT_TRACES, "import", &CVarnelDlg::OnImportTraces},
     {IDM_RESULTS, IDS_RESULTS, "results", &CVarnelDlg::OnResults},
     {IDM_EXPORT_FIGURES, IDS_EXPORT_FIGURES, "export", &CVarnelDlg::OnExportFigures},
+    // Scripts fit the dwell times with options of their own: `dwell`.
+    {IDM_DWELL_TIMES, IDS_DWELL_TIMES, "", &CVarnelDlg::OnDwellTimes},
     // Scripts wait for their intervals: they have none to stop.
     {IDM_STOP_INTERVALS, IDS_STOP_INTERVALS, "", &CVarnelDlg::OnStopIntervals}};
 
@@ -198,8 +200,10 @@ void CVarnelDlg::OnResults() {
 
 TableView CVarnelDlg::ResultsTable() const {
   const std::vector<ResultRow> rows = m_session.Results();
-  TableView table{"Results", ResultColumns(), {}, ResultsTabText(rows)};
+  const std::vector<DwellResultRow> dwellRows = m_session.DwellResults();
+  TableView table{"Results", ResultColumns(), {}, ResultsTabText(rows, dwellRows)};
   for (const ResultRow& row : rows) table.rows.push_back(ResultCells(row));
+  for (const DwellResultRow& row : dwellRows) table.rows.push_back(ResultCells(row));
   return table;
 }
 

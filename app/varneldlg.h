@@ -110,6 +110,8 @@ class CVarnelDlg : public CDialog {
   void OnExposureChange();
   // "Stop computing intervals": the fits still waiting for theirs keep none.
   void OnStopIntervals();
+  // "Dwell times...": every state's dwell times fitted as BIC chooses, shown state by state.
+  void OnDwellTimes();
   // The intervals' timer: takes in what has come, and shows how far the rest is.
   void OnTimer(UINT_PTR id);
 
@@ -141,6 +143,10 @@ class CVarnelDlg : public CDialog {
   bool AwaitIntervalsShown();
   // The table "Results..." shows.
   TableView ResultsTable() const;
+  // Fits the dwell times of the lock's states as `options` say, with the window painted and the
+  // work shown, then shows the figures and the table of fits of `state` (1-based), or of every
+  // state; an open results table gains the rates.
+  void AnalyseDwells(const DwellOptions& options, std::optional<int> state);
 
  protected:
   void DoDataExchange(CDataExchange* dx) override;
@@ -168,3 +174,6 @@ class CVarnelDlg : public CDialog {
 
   static const MessageMapEntry<CVarnelDlg> kMessageMap[];
 };
+
+// Work that `progress` follows, and that the person may stop while it writes nothing.
+LongWork StoppableWork(std::string what, WorkProgress& progress, std::function<void()> run);

@@ -113,11 +113,13 @@ struct DwellRate {
   int replicates = 0;
 };
 
-// The rate matrix of the `states` states, every pair i != j with n_ij > 0, and its intervals
-// from `replicates` bootstrap replicates over the molecules (seeded by the pair and the replicate
+// The rate matrix of the `states` states, every pair i != j with n_ij > 0, each state's fits
+// made as AnalyseState makes them with `mostTerms` and `exactly`, and its intervals from
+// `replicates` bootstrap replicates over the molecules (seeded by the pair and the replicate
 // alone: the same on every run and thread count). `progress` counts replicates; nothing when it
 // is asked to stop.
 std::optional<std::vector<DwellRate>> DwellRateMatrix(const StateDwells& dwells, int states, CutDwells cut,
+                                                      int mostTerms = kMostExponentials, bool exactly = false,
                                                       int replicates = kDefaultReplicates,
                                                       WorkProgress* progress = nullptr);
 

@@ -1,8 +1,10 @@
 // The figures of an export, drawn with Cairo.
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 #include "export/classfigure.h"
+#include "export/dwellfigure.h"
 #include "export/exportset.h"
 #include "export/figurefile.h"
 #include "export/mapcolours.h"
@@ -119,19 +121,24 @@ std::optional<std::vector<ExportFile>> FigureFiles(const ExportData& data, const
   std::vector<ExportFile> files;
   bool drawn = true;
   // Per format: the map, a figure per class, and the overview when there is a class.
+  const std::size_t dwellStates = data.dwells ? data.dwells->perState.size() : 0;
   if (progress)
-    progress->total = options.formats.size() * (1 + data.classes.size() + (data.classes.empty() ? 0 : 1));
-  const auto add = [&](const std::string& stem, FigureFormat format, FigureSize size, const FigureText& text,
-                       const FigurePainter& paint) {
+    progress->total =
+        options.formats.size() * (1 + data.classes.size() + (data.classes.empty() ? 0 : 1) + dwellStates);
+  const auto put = [&](const std::string& stem, FigureFormat format, const std::function<std::string()>& render) {
     if (!drawn) return;
     if (progress && progress->StopRequested()) {
       drawn = false;
       return;
     }
-    std::string bytes = RenderFigure(format, size, text, paint);
+    std::string bytes = render();
     drawn = !bytes.empty();
     files.push_back({stem + "." + FormatExtension(format), std::move(bytes)});
     if (progress) progress->Step();
+  };
+  const auto add = [&](const std::string& stem, FigureFormat format, FigureSize size, const FigureText& text,
+                       const FigurePainter& paint) {
+    put(stem, format, [&] { return RenderFigure(format, size, text, paint); });
   };
   MapFigureData map = data.map;
   if (options.colours == MapColours::Perceptual) map.colours = PerceptualColours();
@@ -150,6 +157,9 @@ std::optional<std::vector<ExportFile>> FigureFiles(const ExportData& data, const
     if (!data.classes.empty())
       add("overview", format, OverviewSize(data, classStyle), {"Varnel overview: " + OverviewHeading(data), mapText.description},
           [&](cairo_t* cr, double w, double h) { DrawOverview(cr, w, h, data, map, options); });
+    for (std::size_t state = 0; state < dwellStates; ++state)
+      put("dwell-" + std::to_string(state + 1), format,
+          [&] { return DwellFigureFile(format, *data.dwells, static_cast<int>(state)); });
   }
   if (!drawn) return std::nullopt;
   return files;

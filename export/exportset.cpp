@@ -30,7 +30,8 @@ std::optional<std::vector<ExportFile>> ExportFiles(const ExportData& data, const
   if (!files) return std::nullopt;
   files->push_back({"density.csv", DensityCsv(data.map.grid)});
   files->push_back({"histograms.csv", HistogramsCsv(data.classes)});
-  files->push_back({"results.csv", ResultsCsv(data.source, data.results)});
+  files->push_back({"results.csv", ResultsCsv(data.source, data.results, data.dwellResults)});
+  if (!data.dwellTable.empty()) files->push_back({std::string(kDwellsFileName), DwellsCsv(data.dwellTable)});
   return files;
 }
 
@@ -42,13 +43,16 @@ std::string CannotExport(const std::string& folder, const std::string& why) {
 
 // "map.svg", "overview.png", "class-I-J.pdf", or a table.
 bool IsExportName(std::string_view name) {
-  if (name == "density.csv" || name == "histograms.csv" || name == "results.csv") return true;
+  if (name == "density.csv" || name == "histograms.csv" || name == "results.csv" || name == kDwellsFileName)
+    return true;
   const std::size_t dot = name.rfind('.');
   if (dot == std::string_view::npos) return false;
   const std::string_view stem = name.substr(0, dot);
   const std::string_view extension = name.substr(dot + 1);
   if (extension != "svg" && extension != "pdf" && extension != "png") return false;
   if (stem == "map" || stem == "overview") return true;
+  constexpr std::string_view kDwell = "dwell-";
+  if (stem.starts_with(kDwell) && stem.size() > kDwell.size() && AllDigits(stem.substr(kDwell.size()))) return true;
   constexpr std::string_view kClass = "class-";
   const std::size_t dash = stem.find('-', kClass.size());
   return stem.starts_with(kClass) && dash != std::string_view::npos &&

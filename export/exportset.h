@@ -41,9 +41,10 @@ inline constexpr double kOverviewPanelHeightMm = 52.0;
 inline constexpr double kOverviewHeadingMm = 9.0;
 
 // The files of an export, in this order: for each format "map", "class-I-J" for each fitted
-// class and, when there is one, "overview"; then "density.csv", "histograms.csv" and
-// "results.csv". Nothing when Cairo could not draw a figure, or when `progress` (whose steps
-// are the figures) was asked to stop before every figure was drawn.
+// class, when there is one "overview", and "dwell-K" for each state of the dwell times when
+// they were analysed; then "density.csv", "histograms.csv", "results.csv" and, when the
+// reports have dwells, "dwells.csv". Nothing when Cairo could not draw a figure, or when
+// `progress` (whose steps are the figures) was asked to stop before every figure was drawn.
 std::optional<std::vector<ExportFile>> ExportFiles(const ExportData& data, const ExportOptions& options,
                                                    WorkProgress* progress = nullptr);
 

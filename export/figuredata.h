@@ -8,6 +8,7 @@
 
 #include "app/analysis_types.h"
 #include "display/colortable.h"
+#include "dwell/dwellreport.h"
 #include "fit/bootstrap.h"
 #include "fit/fitparams.h"
 #include "fit/results.h"
@@ -48,4 +49,7 @@ struct ExportData {
   std::vector<ClassFigureData> classes;  // every fitted class, in the log's order
   ResultsSource source;                  // where the numbers come from, for results.csv
   std::vector<ResultRow> results;
+  std::vector<DwellResultRow> dwellResults;  // the rates of the dwell times, for results.csv
+  std::optional<DwellTimes> dwells;          // the last analysis of the dwell times, when it holds
+  DwellTable dwellTable;                     // the loaded reports' dwells, for dwells.csv
 };

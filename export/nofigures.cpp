@@ -1,7 +1,10 @@
 // The figures of a build without Cairo (the core's cross build): none can be drawn.
+#include "export/dwellfigure.h"
 #include "export/exportset.h"
 
 std::optional<std::vector<ExportFile>> FigureFiles(const ExportData&, const ExportOptions& options, WorkProgress*) {
   if (!options.formats.empty()) return std::nullopt;
   return std::vector<ExportFile>{};
 }
+
+std::string DwellFigureFile(FigureFormat, const DwellTimes&, int) { return {}; }

@@ -38,7 +38,7 @@ std::string JoinedFlags(const std::vector<std::string>& flags) {
 std::vector<std::string> ResultColumns() {
   return {"class",       "rate",       "rate_low",    "rate_high", "width",          "pooled_rate",
           "pooled_low",  "pooled_high", "transitions", "molecules", "replicates_used", "source",
-          "exposure_s",  "flags"};
+          "exposure_s",  "flags",      "estimator",   "pooled_corrected_rate"};
 }
 
 std::vector<std::string> ResultFlags(const ClassFit& fit) {
@@ -77,10 +77,35 @@ std::vector<std::string> ResultCells(const ResultRow& row) {
           computing ? std::string(kComputing) : std::to_string(u.state == IntervalState::kStopped ? 0 : u.replicates - u.failed),
           row.fit.rule.circle ? "circle" : "cutoffs",
           Number(row.fit.exposureTime),
-          JoinedFlags(ResultFlags(row.fit))};
+          JoinedFlags(ResultFlags(row.fit)),
+          "gaussian",
+          Optional(row.pooledCorrected)};
 }
 
-std::string ResultsCsv(const ResultsSource& source, const std::vector<ResultRow>& rows) {
+std::vector<std::string> ResultCells(const DwellResultRow& row) {
+  const auto end = [&](bool high) {
+    return row.interval ? Number(high ? row.interval->high : row.interval->low) : std::string();
+  };
+  return {ClassName(row.from, row.to),
+          Number(row.rate),
+          end(false),
+          end(true),
+          "",
+          "",
+          "",
+          "",
+          std::to_string(row.transitions),
+          std::to_string(row.molecules),
+          std::to_string(row.replicates),
+          "dwells",
+          Number(row.exposureTime),
+          JoinedFlags(row.flags),
+          "dwell",
+          ""};
+}
+
+std::string ResultsCsv(const ResultsSource& source, const std::vector<ResultRow>& rows,
+                       const std::vector<DwellResultRow>& dwellRows) {
   // No "#" line holds the separator: a reader that skips them finds one table.
   std::string text = "# Varnel " VARNEL_VERSION " results of " + source.dateTime + "\n";
   text += "# reports: " + std::to_string(source.reports) + " in " + (source.folder.empty() ? "." : source.folder) + "\n";
@@ -122,14 +147,19 @@ std::string ResultsCsv(const ResultsSource& source, const std::vector<ResultRow>
       text += "# class " + ClassName(row.from, row.to) + " from a circle: centre row " +
               std::to_string(row.fit.rule.circle->row) + " column " + std::to_string(row.fit.rule.circle->col) +
               " radius " + std::to_string(row.fit.rule.circle->radius) + " (map cells of 0.005)\n";
+  if (!dwellRows.empty())
+    text += "# estimator dwell: the exit rate of each state from the maximum-likelihood fit of its dwell times "
+            "split by where its transitions go; intervals from a bootstrap over the molecules\n";
   text += Joined(ResultColumns(), ',');
   for (const ResultRow& row : rows) text += Joined(ResultCells(row), ',');
+  for (const DwellResultRow& row : dwellRows) text += Joined(ResultCells(row), ',');
   return text;
 }
 
-std::string ResultsTabText(const std::vector<ResultRow>& rows) {
+std::string ResultsTabText(const std::vector<ResultRow>& rows, const std::vector<DwellResultRow>& dwellRows) {
   std::string text = Joined(ResultColumns(), '\t');
   for (const ResultRow& row : rows) text += Joined(ResultCells(row), '\t');
+  for (const DwellResultRow& row : dwellRows) text += Joined(ResultCells(row), '\t');
   return text;
 }
 

@@ -2,6 +2,8 @@
 // "results.csv", as the window's table and as tab-separated text.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,22 @@ struct ResultRow {
   int from = 0;  // 1-based, as the user names the class
   int to = 0;
   ClassFit fit;
+  // The pooled rate as the rate constant of a process sampled once per frame, s^-1
+  // (FrameCorrectedRates over the pooled rates of the class's row); none without them.
+  std::optional<double> pooledCorrected;
+};
+
+// One rate of the dwell times' rate matrix.
+struct DwellResultRow {
+  int from = 0;  // 1-based
+  int to = 0;
+  double rate = 0;  // s^-1
+  std::optional<Interval> interval;
+  std::int64_t transitions = 0;  // the dwells in `from` left for `to`
+  std::int64_t molecules = 0;    // with a dwell in `from`
+  int replicates = 0;            // that gave the interval
+  double exposureTime = 0;
+  std::vector<std::string> flags;
 };
 
 // What data and settings the rows come from.
@@ -35,14 +53,18 @@ std::vector<std::string> ResultColumns();
 std::vector<std::string> ResultFlags(const ClassFit& fit);
 
 // The cells of a row under those columns: numbers with 6 significant digits and a point, an
-// empty cell where there is no value (an interval no replicate gave).
+// empty cell where there is no value (an interval no replicate gave). A dwell rate's row leaves
+// the cells of the Gaussian fit and the pooled rate empty.
 std::vector<std::string> ResultCells(const ResultRow& row);
+std::vector<std::string> ResultCells(const DwellResultRow& row);
 
-// "results.csv": `#` lines saying where the numbers come from, a header row, one row per class.
-std::string ResultsCsv(const ResultsSource& source, const std::vector<ResultRow>& rows);
+// "results.csv": `#` lines saying where the numbers come from, a header row, one row per class,
+// then a row per rate of the dwell times.
+std::string ResultsCsv(const ResultsSource& source, const std::vector<ResultRow>& rows,
+                       const std::vector<DwellResultRow>& dwellRows = {});
 
 // The header and the rows as tab-separated lines, as a spreadsheet takes them from the clipboard.
-std::string ResultsTabText(const std::vector<ResultRow>& rows);
+std::string ResultsTabText(const std::vector<ResultRow>& rows, const std::vector<DwellResultRow>& dwellRows = {});
 
 // What the rate's edit says of its fit, in one line: how sure the rate is, and the exposure it
 // was divided by when that is no longer `exposureNow`, the exposure the window shows.

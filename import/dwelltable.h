@@ -28,8 +28,8 @@ using DwellTable = std::vector<MoleculeDwells>;
 inline constexpr std::string_view kDwellsFileName = "dwells.csv";
 
 // "dwells.csv": the header `molecule,level,start_frame,frames,cut_at_start,cut_at_end`, then a
-// row per dwell, molecule by molecule in table order; the level with 17 significant digits (it
-// reads back as the very same double), the cuts as 0 or 1.
+// row per dwell, molecule by molecule in table order; the level in the fewest digits that read
+// back as the very same double, the cuts as 0 or 1; a name with a comma or a quote in quotes.
 std::string DwellsCsv(const DwellTable& table);
 
 struct DwellsReading {

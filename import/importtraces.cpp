@@ -11,6 +11,7 @@
 #include "app/analysis_types.h"
 
 #include "import/counting.h"
+#include "import/dwelltable.h"
 #include "import/tracefile.h"
 #include "platform/foldersystem.h"
 #include "reports/parallel.h"
@@ -118,14 +119,41 @@ std::string ReportName(const std::string& prefix, std::size_t molecule, std::siz
   return NumberedName(prefix, static_cast<long>(molecule) + 1, static_cast<long>(molecules), ".dat");
 }
 
+// The dwells of a molecule at the levels of its report: values of one level (each the level's
+// smallest value) that follow each other are one dwell. The trace cuts its first and last.
+std::vector<LevelDwell> LevelDwellsOf(const std::vector<Dwell>& dwells, const std::vector<double>& levels) {
+  std::vector<LevelDwell> kept;
+  std::int64_t start = 1;
+  for (const Dwell& dwell : dwells) {
+    // The level of a value is the greatest level not above it: each level's values reach up
+    // from its smallest one.
+    const auto above = std::upper_bound(levels.begin(), levels.end(), dwell.value);
+    const double level = above == levels.begin() ? dwell.value : *std::prev(above);
+    if (!kept.empty() && kept.back().level == level)
+      kept.back().frames += dwell.frames;
+    else
+      kept.push_back({level, start, dwell.frames, kept.empty(), false});
+    start += dwell.frames;
+  }
+  if (!kept.empty()) kept.back().cutAtEnd = true;
+  return kept;
+}
+
 // Counts each molecule and writes its report, unless it is skipped; several molecules at a time.
+// The dwells of every molecule with a report are kept in `dwells`, under the report's name.
 std::vector<Outcome> CountAndWrite(std::vector<Molecule>& molecules, const std::string& prefix, int peaks,
-                                   const PendingFolder& folder, std::vector<std::string>& errors) {
+                                   const PendingFolder& folder, std::vector<std::string>& errors, DwellTable& dwells) {
   std::vector<Outcome> outcomes(molecules.size());
+  dwells.assign(molecules.size(), {});
   const auto mostLevels = static_cast<std::size_t>(peaks);
   ForEachInParallel(molecules.size(), [&](std::size_t m) {
     try {
       const LevelCounts counts = CountTransitions(molecules[m].dwells, mostLevels);
+      if (counts.frames >= kLeastFrames && counts.LevelCount() <= mostLevels) {
+        const std::string name = ReportName(prefix, m, molecules.size());
+        dwells[m] = {name.substr(0, name.size() - std::string_view(".dat").size()),
+                     LevelDwellsOf(molecules[m].dwells, counts.levels)};
+      }
       std::vector<Dwell>().swap(molecules[m].dwells);  // counted: the memory can go
       if (counts.frames < kLeastFrames)
         outcomes[m] = Outcome::TooFewFrames;
@@ -166,7 +194,8 @@ ImportResult ImportTraces(const std::vector<std::string>& paths, const ImportOpt
   result.stopped = pending->Stopped();
 
   std::vector<std::string> errors(molecules.size());
-  const std::vector<Outcome> outcomes = CountAndWrite(molecules, options.prefix, peaks, *pending, errors);
+  DwellTable dwells;
+  const std::vector<Outcome> outcomes = CountAndWrite(molecules, options.prefix, peaks, *pending, errors, dwells);
   for (std::size_t m = 0; m < molecules.size(); ++m) {
     if (outcomes[m] == Outcome::Failed) {
       result.error = errors[m];
@@ -186,7 +215,9 @@ ImportResult ImportTraces(const std::vector<std::string>& paths, const ImportOpt
     result.leftBehind = pending->Discard();
     return result;
   }
-  if (!pending->Commit(result.error)) {
+  std::erase_if(dwells, [](const MoleculeDwells& molecule) { return molecule.dwells.empty(); });
+  if (!pending->Write(std::string(kDwellsFileName), DwellsCsv(dwells), result.error) ||
+      !pending->Commit(result.error)) {
     result.reports.clear();
     result.leftBehind = pending->Discard();
   }
@@ -195,6 +226,7 @@ ImportResult ImportTraces(const std::vector<std::string>& paths, const ImportOpt
 
 bool IsReportEntry(const HeldFolder::Entry& entry) {
   constexpr std::string_view kEnding = ".dat";
+  if (entry.file && entry.name == kDwellsFileName) return true;
   return entry.file && entry.name.size() > kEnding.size() &&
          entry.name.compare(entry.name.size() - kEnding.size(), kEnding.size(), kEnding) == 0;
 }

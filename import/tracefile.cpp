@@ -438,36 +438,22 @@ ColumnReading ReadColumnLines(TraceLines lines, const std::string& name, const I
 
 // What `read` makes of the lines of the file at `path`; `Reading` says why it cannot be opened.
 template <class Reading, class Read>
-Reading ReadOpenedFile(const std::string& path, Read read) {
-  const auto failed = [&](const std::string& why) {
-    Reading reading;
-    reading.error = path + ": " + why;
-    return reading;
-  };
-  // Not waiting: a pipe without a writer would hold an ordinary open for ever.
-  const sysfile::OpenedFile file = sysfile::OpenForReading(path);
-  if (file.notAFile) return failed("is not a file");
-  if (file.handle < 0) return failed(std::string("cannot be opened: ") + std::strerror(file.error));
-  // Closed however the reading ends, out of memory too.
-  struct ClosedAtEnd {
-    int handle;
-    ~ClosedAtEnd() { sysfile::Close(handle); }
-  } const closed{file.handle};
-  // Read as it is taken apart: what stays in memory is the molecules, not the file.
-  return read(
-      TraceLines([handle = file.handle](char* data, std::size_t size) { return sysfile::Read(handle, data, size); }));
+Reading ReadTraceLinesOf(const std::string& path, Read read) {
+  Reading reading;
+  reading.error = ReadLinesOfFile(path, [&](TraceLines lines) { reading = read(std::move(lines)); });
+  return reading;
 }
 
 }  // namespace
 
 TraceReading ReadTraceFile(const std::string& path, const ImportOptions& options) {
-  return ReadOpenedFile<TraceReading>(path,
+  return ReadTraceLinesOf<TraceReading>(path,
                                       [&](TraceLines lines) { return ReadTraceLines(std::move(lines), path, options); });
 }
 
 ColumnReading ReadTraceColumns(const std::string& path, const ImportOptions& options,
                                const std::vector<ColumnRef>& columns) {
-  return ReadOpenedFile<ColumnReading>(
+  return ReadTraceLinesOf<ColumnReading>(
       path, [&](TraceLines lines) { return ReadColumnLines(std::move(lines), path, options, columns); });
 }
 

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <system_error>
 
+#include "platform/system.h"
+
 namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
@@ -257,4 +259,17 @@ bool TraceLines::Next() {
 void TraceLines::SplitAt(Separator separator) {
   separator_ = separator;
   SplitFields(line_, separator_, fields_);
+}
+
+std::string ReadLinesOfFile(const std::string& path, const std::function<void(TraceLines)>& read) {
+  const sysfile::OpenedFile file = sysfile::OpenForReading(path);
+  if (file.notAFile) return path + ": is not a file";
+  if (file.handle < 0) return path + ": cannot be opened: " + std::strerror(file.error);
+  // Closed however the reading ends, out of memory too.
+  struct ClosedAtEnd {
+    int handle;
+    ~ClosedAtEnd() { sysfile::Close(handle); }
+  } const closed{file.handle};
+  read(TraceLines([handle = file.handle](char* data, std::size_t size) { return sysfile::Read(handle, data, size); }));
+  return {};
 }

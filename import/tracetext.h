@@ -103,3 +103,9 @@ class TraceLines {
   Separator separator_ = Separator::Any;
   std::vector<std::string_view> fields_;
 };
+
+// Opens the file at `path` without waiting (a pipe without a writer would hold an ordinary open
+// for ever) and gives `read` its lines, read piece by piece as they are taken apart, so that
+// what stays in memory is what `read` keeps. Why it could not be opened ("FILE: is not a file",
+// "FILE: cannot be opened: WHY"), or "" once `read` has run.
+std::string ReadLinesOfFile(const std::string& path, const std::function<void(TraceLines)>& read);

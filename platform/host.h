@@ -98,6 +98,18 @@ struct TableView {
   std::string copyText;
 };
 
+// Figures to look at one at a time, each with its rows of one table: a picker of their names,
+// the figure, and its rows below.
+struct FiguresView {
+  TableView table;                  // every page's rows: what a script prints
+  std::vector<std::string> pages;   // the picker's entries
+  std::vector<std::vector<std::vector<std::string>>> pageRows;  // the rows of each page
+  std::size_t shown = 0;            // the page shown first
+  // The bytes of page k's figure as a PNG file, drawn when it is first shown; empty when it
+  // cannot be drawn.
+  std::function<std::string(std::size_t page)> figure;
+};
+
 // How many of the words at the front of a file dialog's answer are option words.
 std::size_t LeadingOptionWords(const std::vector<std::string>& answer, OptionWordCount optionWords);
 
@@ -130,6 +142,9 @@ class Host {
   // What the hosts without a window (scripts, tests) do is the default of each call below.
   // The open table of `table.title`, if there is one, shows `table` instead.
   virtual void UpdateTable(const TableView& /*table*/) {}
+  // Shows the figures in a window of their own, beside the dialog; where nothing can be seen,
+  // the table alone, as ShowTable shows it.
+  virtual void ShowFigures(const FiguresView& view) { ShowTable(view.table); }
   // Calls `work.run` and returns when it has returned. A window meanwhile keeps painting, shows
   // what runs and how far it is, offers to stop it where it can be stopped, and passes nothing
   // the person does to the program.

@@ -14,7 +14,7 @@ namespace {
 
 using C = ScriptCommand;
 
-constexpr std::array<ScriptCommandInfo, 27> kCommands = {{
+constexpr std::array<ScriptCommandInfo, 28> kCommands = {{
     {C::Type, "type", 2, 2, "type CONTROL TEXT",
      "the edit's text is replaced as if TEXT were typed after selecting all: after each keystroke the text is the "
      "next longer prefix of TEXT and `EN_CHANGE` is sent"},
@@ -59,6 +59,11 @@ constexpr std::array<ScriptCommandInfo, 27> kCommands = {{
     {C::Fit, "fit", 1, 2, "fit I J, or fit all",
      "shows class I->J and fits it, as \"Fit Gaussian\" does; `fit all` fits every class of the lock in "
      "row-major order (a class with nothing to fit is noticed, not an error)"},
+    {C::Dwell, "dwell", 1, 5, "dwell STATE|all [--exponentials 1|2|3|auto] [--cut censor|drop]",
+     "\"Dwell times...\" of the system menu: fits the dwells of every state of the lock with 1 to 3 exponentials "
+     "(`auto`, the default: BIC chooses) or exactly as many as `--exponentials` says, the dwells cut by a trace's "
+     "start or end censored (`--cut censor`, the default) or left out (`--cut drop`); prints the table of STATE's "
+     "fits (or every state's), and the rates they give stand in the results table"},
     {C::Log, "log", 0, 0, "log", "\"Dump Log\": writes \"log.dat\" and \"results.csv\""},
     {C::Show, "show", 1, 1, "show CONTROL",
      "prints `NAME: text` (check box: 0 or 1; combo box: its entries, the selected one marked)"},

@@ -38,6 +38,7 @@ enum class ScriptCommand {
   Circle,
   Circles,
   Fit,
+  Dwell,
   Log,
   Show,
   Expect,

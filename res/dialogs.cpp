@@ -97,6 +97,7 @@ constexpr StringResource kStrings[] = {{IDS_ABOUTBOX, "&About Varnel..."},
                                        {IDS_IMPORT_TRACES, "&Import idealised traces..."},
                                        {IDS_RESULTS, "&Results..."},
                                        {IDS_EXPORT_FIGURES, "&Export figures and tables..."},
+                                       {IDS_DWELL_TIMES, "&Dwell times..."},
                                        {IDS_STOP_INTERVALS, "&Stop computing intervals"}};
 constexpr std::array<const IconResource*, 1> kIcons = {&kMainIcon};
 

@@ -17,6 +17,7 @@ inline constexpr int IDS_IMPORT_TRACES = 103;
 inline constexpr int IDS_RESULTS = 104;
 inline constexpr int IDS_EXPORT_FIGURES = 105;
 inline constexpr int IDS_STOP_INTERVALS = 106;
+inline constexpr int IDS_DWELL_TIMES = 107;
 inline constexpr int IDR_MAINFRAME = 128;
 inline constexpr int IDB_HIST_PANEL = 131;
 inline constexpr unsigned IDM_ABOUTBOX = 0x0010;
@@ -24,6 +25,7 @@ inline constexpr unsigned IDM_IMPORT_TRACES = 0x0020;
 inline constexpr unsigned IDM_RESULTS = 0x0030;
 inline constexpr unsigned IDM_EXPORT_FIGURES = 0x0040;
 inline constexpr unsigned IDM_STOP_INTERVALS = 0x0050;
+inline constexpr unsigned IDM_DWELL_TIMES = 0x0060;
 
 inline constexpr int IDC_LOAD_FILES = 1003;
 inline constexpr int IDC_LOCK_CUTOFFS = 1004;

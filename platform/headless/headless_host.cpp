@@ -94,6 +94,7 @@ void HeadlessHost::Run(CDialog& dialog, const ScriptLine& line) {
     case ScriptCommand::Circle:
     case ScriptCommand::Circles:
     case ScriptCommand::Fit:
+    case ScriptCommand::Dwell:
     case ScriptCommand::Log:
       return AnalysisCommand(dialog, line);  // IsAnalysisCommand
     case ScriptCommand::Show:

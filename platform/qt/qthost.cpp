@@ -25,6 +25,7 @@
 #include "platform/dialog.h"
 #include "platform/qt/dialogwindow.h"
 #include "platform/qt/optionsdialog.h"
+#include "platform/qt/figurewindow.h"
 #include "platform/qt/tablewindow.h"
 #include "platform/windowhost.h"
 
@@ -374,6 +375,18 @@ void QtHost::ShowTable(const TableView& table) {
   window->show();
   window->raise();
   window->activateWindow();
+}
+
+void QtHost::ShowFigures(const FiguresView& view) {
+  if (tableSink_) return tableSink_(view.table);
+  if (!figures_) {
+    figures_ = new FigureWindow(windows_.empty() ? TopWindow() : windows_.front());
+    figures_->setAttribute(Qt::WA_DeleteOnClose);
+  }
+  figures_->Fill(view);
+  figures_->show();
+  figures_->raise();
+  figures_->activateWindow();
 }
 
 void QtHost::UpdateTable(const TableView& table) {

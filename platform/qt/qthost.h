@@ -20,6 +20,7 @@ class QTimer;
 class DialogWindow;
 class OptionsDialog;
 class TableWindow;
+class FigureWindow;
 
 class QtHost final : public Host {
  public:
@@ -70,6 +71,7 @@ class QtHost final : public Host {
   void ShowFatalReport(const std::string& text) override;
   void ShowTable(const TableView& table) override;
   void UpdateTable(const TableView& table) override;
+  void ShowFigures(const FiguresView& view) override;
   void RunLongWork(const LongWork& work) override;
   void SetTimer(CDialog& dialog, UINT_PTR id, UINT milliseconds) override;
   void KillTimer(CDialog& dialog, UINT_PTR id) override;
@@ -110,6 +112,7 @@ class QtHost final : public Host {
   int longWorkDepth_ = 0;
   // The dialogs' timers, by dialog and id; each is a child of its dialog's window.
   std::map<std::pair<const CDialog*, UINT_PTR>, QPointer<QTimer>> timers_;
+  QPointer<FigureWindow> figures_;  // the figures' window, while it is open
   std::vector<QPointer<TableWindow>> tables_;  // the table windows, open or closed since
   FileAnswer fileAnswer_;
   std::vector<ScriptLine> startLines_;

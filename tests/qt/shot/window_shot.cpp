@@ -142,6 +142,7 @@ int main(int argc, char** argv) {
         case ScriptCommand::Circle:
         case ScriptCommand::Circles:
         case ScriptCommand::Fit:
+        case ScriptCommand::Dwell:
         case ScriptCommand::Log:
           host.Replay(*window, {line});
           break;

@@ -1,0 +1,157 @@
+// The dwell times through the session, as every front door reaches them: an import keeps the
+// dwells, a load finds them beside the reports, the lock's states decide which levels are one
+// state, and the rates they give stand in the results, the export and a script's output.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "analysis/session.h"
+#include "export/exportset.h"
+#include "import/importoptions.h"
+#include "tests/support/run_program.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+constexpr int kMolecules = 12;
+constexpr int kFrames = 300;
+// The two states' chances of leaving after a frame; state 2 is seen at two levels, between
+// which it hops without leaving.
+constexpr double kLeave[2] = {0.08, 0.15};
+constexpr double kLevelOne = 0.25;
+constexpr double kLevelsTwo[2] = {0.7, 0.75};
+constexpr double kHop = 0.3;
+
+// Molecule m's frames, the same on every run.
+std::vector<double> Frames(int m) {
+  std::mt19937_64 random(static_cast<std::uint64_t>(m) + 1);
+  std::uniform_real_distribution<double> uniform(0.0, 1.0);
+  std::vector<double> frames;
+  int state = m % 2, level = 0;
+  for (int f = 0; f < kFrames; ++f) {
+    frames.push_back(state == 0 ? kLevelOne : kLevelsTwo[level]);
+    if (uniform(random) < kLeave[state]) state = 1 - state;
+    else if (state == 1 && uniform(random) < kHop) level = 1 - level;
+  }
+  return frames;
+}
+
+// Imports the molecules' traces into "reports" and locks two states at 0.5.
+Session ImportedAndLocked(const TempDir& dir) {
+  std::vector<std::string> paths;
+  for (int m = 0; m < kMolecules; ++m) {
+    std::string text;
+    for (double value : Frames(m)) text += std::to_string(value) + "\n";
+    const std::string name = "trace" + std::to_string(m) + ".txt";
+    dir.Write(name, text);
+    paths.push_back(dir / name);
+  }
+  ImportOptions options;
+  options.peaks = 3;
+  options.out = dir / "reports";
+  Session session;
+  EXPECT_TRUE(session.Import(paths, options).done);
+  EXPECT_TRUE(session.SetStates(2).done);
+  EXPECT_TRUE(session.SetCutoffs(std::vector<double>{0.5}).done);
+  EXPECT_TRUE(session.Lock().done);
+  return session;
+}
+
+TEST(SessionDwells, AnImportKeepsEveryMoleculesDwellsAndALoadOfItsReportsFindsThem) {
+  TempDir dir;
+  Session session = ImportedAndLocked(dir);
+  ASSERT_EQ(session.Dwells().size(), static_cast<std::size_t>(kMolecules));
+  EXPECT_EQ(session.Dwells().front().molecule, "molecule_0001");
+  std::int64_t frames = 0;
+  for (const LevelDwell& dwell : session.Dwells().back().dwells) frames += dwell.frames;
+  EXPECT_EQ(frames, kFrames);
+
+  // Loaded again, half of the reports: their dwells alone, in the order of the files.
+  Session loaded;
+  loaded.SetPeaks(3);
+  ASSERT_TRUE(loaded.Load({dir / "reports/molecule_0004.dat", dir / "reports/molecule_0002.dat"}).done);
+  ASSERT_EQ(loaded.Dwells().size(), 2u);
+  EXPECT_EQ(loaded.Dwells()[0].molecule, "molecule_0004");
+  EXPECT_EQ(loaded.Dwells()[0].dwells.size(), session.Dwells()[3].dwells.size());
+}
+
+TEST(SessionDwells, AreRefusedBeforeALockAndForReportsWithoutThem) {
+  TempDir dir;
+  Session session;
+  EXPECT_EQ(session.AnalyseDwells({}).messages.at(0).text, "Lock cutoffs first.");
+  const std::string report = "h\nh\nh\nh\n0.25 0.75 0.1 5 2\n";
+  dir.Write("plain.dat", report);
+  session.SetPeaks(1);
+  ASSERT_TRUE(session.Load({dir / "plain.dat"}).done);
+  session.SetStates(2);
+  ASSERT_TRUE(session.Lock().done);
+  const Outcome refused = session.AnalyseDwells({});
+  EXPECT_FALSE(refused.done);
+  EXPECT_NE(refused.messages.at(0).text.find("have no dwells"), std::string::npos);
+}
+
+TEST(SessionDwells, GiveTheRatesOfTheLocksStatesInTheResultsAndTheExportUntilTheNextLock) {
+  TempDir dir;
+  Session session = ImportedAndLocked(dir);
+  ASSERT_TRUE(session.AnalyseDwells({}).done);
+  const DwellTimes* times = session.DwellAnalysis();
+  ASSERT_NE(times, nullptr);
+  ASSERT_EQ(times->perState.size(), 2u);
+  // Two levels of one state are one dwell: state 2 is left as often as state 1 is entered,
+  // give or take each molecule's first and last dwell, though it hops between them.
+  EXPECT_LE(std::abs(times->perState[0].dwells - times->perState[1].dwells), kMolecules);
+  const std::vector<DwellResultRow> rows = session.DwellResults();
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0].from, 1);
+  EXPECT_EQ(rows[1].from, 2);
+  for (const DwellResultRow& row : rows) {
+    // Each state's exit rate near its truth, -ln(1 - p) per frame over 0.1 s.
+    const double truth = -std::log(1 - kLeave[row.from - 1]) / 0.1;
+    EXPECT_NEAR(row.rate, truth, 0.25 * truth) << row.from;
+    ASSERT_TRUE(row.interval) << row.from;
+    EXPECT_LT(row.interval->low, row.rate);
+    EXPECT_GT(row.interval->high, row.rate);
+    EXPECT_EQ(row.molecules, kMolecules);
+  }
+
+  ASSERT_TRUE(session.WriteLog().done);
+  const std::string csv = dir.Read("reports/results.csv");
+  EXPECT_NE(csv.find(",flags,estimator,pooled_corrected_rate\n"), std::string::npos);
+  EXPECT_NE(csv.find("\n1->2,"), std::string::npos);
+  EXPECT_NE(csv.find(",dwells,0.1,,dwell,\n"), std::string::npos) << csv;
+
+  ExportOptions svg;
+  svg.formats = {FigureFormat::Svg};
+  ASSERT_TRUE(session.Export(dir / "figures", svg, std::nullopt).done);
+  for (const char* name : {"dwell-1.svg", "dwell-2.svg", "dwells.csv"})
+    EXPECT_TRUE(std::filesystem::exists(dir / ("figures/" + std::string(name)))) << name;
+  EXPECT_EQ(dir.Read("figures/dwells.csv"), dir.Read("reports/dwells.csv"));
+
+  ASSERT_TRUE(session.Lock().done);
+  EXPECT_EQ(session.DwellAnalysis(), nullptr);
+  EXPECT_TRUE(session.DwellResults().empty());
+}
+
+TEST(SessionDwells, AScriptPrintsTheTableOfAStatesFitsAndNamesAWrongOption) {
+  TempDir dir;
+  ImportedAndLocked(dir);
+  std::ofstream("dwell.vsc") << "peaks 3\nload reports/*.dat\nstates 2\nlock\ndwell 2 --exponentials 1\n";
+  const ProgramRun run = RunProgram(VARNEL_PROGRAM, "--script dwell.vsc");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out.substr(0, run.out.find('\n')),
+            "state\texponentials\tchosen\tterm\trate\trate_low\trate_high\tamplitude\tlog_likelihood\tbic\tdwells\tcut\t"
+            "molecules\tcut_dwells\tnote");
+  EXPECT_EQ(run.out.find("\n1\t"), std::string::npos) << "only state 2: " << run.out;
+  EXPECT_NE(run.out.find("\n2\t1\tyes\t1\t"), std::string::npos) << run.out;
+
+  std::ofstream("wrong.vsc") << "dwell all --cut sideways\n";
+  const ProgramRun wrong = RunProgram(VARNEL_PROGRAM, "--script wrong.vsc");
+  EXPECT_NE(wrong.status, 0);
+  EXPECT_NE(wrong.err.find("--cut takes censor or drop, not 'sideways'"), std::string::npos) << wrong.err;
+}
+
+}  // namespace
