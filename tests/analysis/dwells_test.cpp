@@ -136,6 +136,36 @@ TEST(SessionDwells, GiveTheRatesOfTheLocksStatesInTheResultsAndTheExportUntilThe
   EXPECT_TRUE(session.DwellResults().empty());
 }
 
+// One exponential has the closed form p = D / (D + S): D the dwells seen whole, S the frames
+// after the first of every dwell the fit takes, the last dwell of a trace (cut by its end)
+// censored and the first (its start unseen) left out. Counted here from the frames themselves.
+TEST(SessionDwells, OneExponentialGivesTheClosedFormOfTheCountedDwells) {
+  TempDir dir;
+  Session session = ImportedAndLocked(dir);
+  DwellOptions one;
+  one.exponentials = 1;
+  ASSERT_TRUE(session.AnalyseDwells(one).done);
+  for (int state = 0; state < 2; ++state) {
+    double whole = 0, after = 0;
+    for (int m = 0; m < kMolecules; ++m) {
+      std::vector<std::pair<int, int>> runs;  // state, frames
+      for (double value : Frames(m)) {
+        const int s = value < 0.5 ? 0 : 1;
+        if (runs.empty() || runs.back().first != s) runs.push_back({s, 0});
+        ++runs.back().second;
+      }
+      for (std::size_t r = 1; r < runs.size(); ++r) {
+        if (runs[r].first != state) continue;
+        after += runs[r].second - 1;
+        if (r + 1 < runs.size()) whole += 1;
+      }
+    }
+    const double exitRate = -std::log(1 - whole / (whole + after)) / 0.1;
+    const DwellResultRow& row = session.DwellResults().at(static_cast<std::size_t>(state));
+    EXPECT_NEAR(row.rate, exitRate, 1e-9 * exitRate) << "state " << state + 1;
+  }
+}
+
 TEST(SessionDwells, AScriptPrintsTheTableOfAStatesFitsAndNamesAWrongOption) {
   TempDir dir;
   ImportedAndLocked(dir);
