@@ -23,8 +23,8 @@ Outcome Session::AnalyseDwells(const DwellOptions& options, WorkProgress* progre
   for (int state = 0; state < lockedStates_; ++state)
     times.perState.push_back(AnalyseState(inStates, state, options.cut, mostTerms, options.exponentials.has_value()));
   std::optional<std::vector<DwellRate>> rates =
-      DwellRateMatrix(inStates, lockedStates_, options.cut, mostTerms, options.exponentials.has_value(),
-                      kDefaultReplicates, progress);
+      DwellRateMatrix(inStates, lockedStates_, options.cut, kDefaultReplicates, progress, 0, mostTerms,
+                      options.exponentials.has_value());
   if (!rates) return Outcome::Refused("The dwell times were stopped; the last ones are kept.", Severity::Notice);
   times.rates = std::move(*rates);
   dwellTimes_ = std::move(times);

@@ -70,8 +70,8 @@ std::optional<DwellOptions> ParseDwellOptions(const std::vector<std::string>& wo
 std::string CutDwellsName(CutDwells cut) { return cut == CutDwells::kDrop ? "drop" : "censor"; }
 
 std::vector<std::string> DwellFitColumns() {
-  return {"state", "exponentials", "chosen", "term", "rate", "rate_low", "rate_high", "amplitude",
-          "log_likelihood", "bic", "dwells", "cut", "molecules", "cut_dwells", "note"};
+  return {"state", "exponentials", "chosen", "term", "rate", "rate_low", "rate_high", "amplitude", "log_likelihood",
+          "bic", "dwells", "censored", "left_out", "molecules", "cut", "note"};
 }
 
 std::vector<std::vector<std::string>> DwellFitRows(const DwellTimes& times, std::optional<int> state) {
@@ -79,18 +79,18 @@ std::vector<std::vector<std::string>> DwellFitRows(const DwellTimes& times, std:
   const auto perSecond = [&](double perFrame) { return Number(perFrame / times.exposure); };
   for (const StateDwellTimes& s : times.perState) {
     if (state && s.state != *state) continue;
-    const std::string common[] = {std::to_string(s.dwells), std::to_string(s.cut), std::to_string(s.molecules),
-                                  CutDwellsName(times.options.cut)};
+    const std::string common[] = {std::to_string(s.dwells), std::to_string(s.cut), std::to_string(s.leftOut),
+                                  std::to_string(s.molecules), CutDwellsName(times.options.cut)};
     if (s.fits.empty())
       rows.push_back({std::to_string(s.state + 1), "", "", "", "", "", "", "", "", "", common[0], common[1],
-                      common[2], common[3], "no dwells in this state"});
+                      common[2], common[3], common[4], "no dwells in this state"});
     for (std::size_t f = 0; f < s.fits.size(); ++f) {
       const ExponentialFit& fit = s.fits[f];
       const std::string chosen = static_cast<int>(f) == s.chosen ? "yes" : "";
       const std::string terms = std::to_string(f + 1 + (times.options.exponentials ? *times.options.exponentials - 1 : 0));
       if (fit.terms.empty() || !fit.trouble.empty()) {
         rows.push_back({std::to_string(s.state + 1), terms, chosen, "", "", "", "", "", "", "", common[0],
-                        common[1], common[2], common[3], fit.trouble.empty() ? "not fitted" : fit.trouble});
+                        common[1], common[2], common[3], common[4], fit.trouble.empty() ? "not fitted" : fit.trouble});
         continue;
       }
       for (std::size_t t = 0; t < fit.terms.size(); ++t) {
@@ -99,7 +99,7 @@ std::vector<std::vector<std::string>> DwellFitRows(const DwellTimes& times, std:
                         perSecond(term.rate), term.rateInterval ? perSecond(term.rateInterval->low) : "",
                         term.rateInterval ? perSecond(term.rateInterval->high) : "", Number(term.amplitude),
                         Number(fit.logLikelihood), Number(fit.bic), common[0], common[1], common[2], common[3],
-                        fit.converged ? "" : "did not converge"});
+                        common[4], fit.converged ? "" : "did not converge"});
       }
     }
   }

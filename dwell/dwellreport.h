@@ -31,7 +31,8 @@ std::optional<DwellOptions> ParseDwellOptions(const std::vector<std::string>& wo
 std::string CutDwellsName(CutDwells cut);
 
 // The table of fits: a row per exponential of every fit of the state `state` (0-based), or of
-// every state; rates in s^-1.
+// every state; rates in s^-1, the dwells in the fits, the censored ones among them, those left
+// out (cut at the trace's start, or dropped), the molecules, and how cut dwells were taken.
 std::vector<std::string> DwellFitColumns();
 std::vector<std::vector<std::string>> DwellFitRows(const DwellTimes& times, std::optional<int> state = {});
 

@@ -182,8 +182,8 @@ void DrawSurvivalPanel(cairo_t* cr, const Box& plot, const DwellTimes& times, co
 
 std::string Heading(const DwellTimes& times, const StateDwellTimes& state) {
   std::string text = "State " + std::to_string(state.state + 1) + ": " + WithThousands(state.dwells) + " dwells";
-  if (state.cut > 0)
-    text += ", " + WithThousands(state.cut) + (times.options.cut == CutDwells::kDrop ? " cut left out" : " cut (censored)");
+  if (state.cut > 0) text += ", " + WithThousands(state.cut) + " censored";
+  if (state.leftOut > 0) text += ", " + WithThousands(state.leftOut) + " cut left out";
   if (state.chosen >= 0) {
     const ExponentialFit& fit = state.fits[static_cast<std::size_t>(state.chosen)];
     text += times.options.exponentials ? "; " : "; BIC chooses ";

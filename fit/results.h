@@ -19,7 +19,7 @@ struct ResultRow {
   ClassFit fit;
   // The pooled rate as the rate constant of a process sampled once per frame, s^-1
   // (FrameCorrectedRates over the pooled rates of the class's row); none without them.
-  std::optional<double> pooledCorrected;
+  std::optional<double> pooledCorrected = std::nullopt;
 };
 
 // One rate of the dwell times' rate matrix.

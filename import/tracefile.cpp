@@ -440,7 +440,9 @@ ColumnReading ReadColumnLines(TraceLines lines, const std::string& name, const I
 template <class Reading, class Read>
 Reading ReadTraceLinesOf(const std::string& path, Read read) {
   Reading reading;
-  reading.error = ReadLinesOfFile(path, [&](TraceLines lines) { reading = read(std::move(lines)); });
+  if (std::string error = ReadLinesOfFile(path, [&](TraceLines lines) { reading = read(std::move(lines)); });
+      !error.empty())
+    reading.error = std::move(error);
   return reading;
 }
 

@@ -55,9 +55,9 @@ TEST_F(StartedDialog, RepaintRestoresAnEditThatNoHandlerHasRead) {
   EXPECT_EQ(dlg->m_exposureTime, 0.1);
 }
 
-TEST_F(StartedDialog, SystemMenuOffersTheAboutBoxTheImportTheResultsTheExportAndTheStopOfIntervals) {
+TEST_F(StartedDialog, SystemMenuOffersTheAboutBoxTheImportTheResultsTheExportTheDwellTimesAndTheStopOfIntervals) {
   const auto& items = dlg->SystemMenu().Items();
-  ASSERT_EQ(items.size(), 6u);
+  ASSERT_EQ(items.size(), 7u);
   EXPECT_EQ(items[0].flags, MF_SEPARATOR);
   EXPECT_EQ(items[1].flags, MF_STRING);
   EXPECT_EQ(items[1].id, IDM_ABOUTBOX);
@@ -72,10 +72,14 @@ TEST_F(StartedDialog, SystemMenuOffersTheAboutBoxTheImportTheResultsTheExportAnd
   EXPECT_EQ(items[4].id, IDM_EXPORT_FIGURES);
   EXPECT_EQ(items[4].text, "&Export figures and tables...");
   EXPECT_EQ(items[4].scriptName, "export");
-  // A script waits for its intervals: it has none to stop.
-  EXPECT_EQ(items[5].id, IDM_STOP_INTERVALS);
-  EXPECT_EQ(items[5].text, "&Stop computing intervals");
+  // A script fits the dwell times with the options of its own command, `dwell`.
+  EXPECT_EQ(items[5].id, IDM_DWELL_TIMES);
+  EXPECT_EQ(items[5].text, "&Dwell times...");
   EXPECT_EQ(items[5].scriptName, "");
+  // A script waits for its intervals: it has none to stop.
+  EXPECT_EQ(items[6].id, IDM_STOP_INTERVALS);
+  EXPECT_EQ(items[6].text, "&Stop computing intervals");
+  EXPECT_EQ(items[6].scriptName, "");
 
   dlg->SendMessage(WM_SYSCOMMAND, IDM_ABOUTBOX);
   EXPECT_EQ(host.modalRuns, 1);

@@ -76,7 +76,8 @@ TEST(ImportLayouts, EveryLayoutOfTheSameMoleculesGivesTheSameReports) {
     EXPECT_TRUE(result->skipped.empty());
   }
   ASSERT_EQ(files.reports.size(), 2u);
-  EXPECT_EQ(Listing(dir / "files"), (std::vector<std::string>{"molecule_0001.dat", "molecule_0002.dat"}));
+  EXPECT_EQ(Listing(dir / "files"),
+            (std::vector<std::string>{"dwells.csv", "molecule_0001.dat", "molecule_0002.dat"}));
   EXPECT_EQ(ImportSummary(files), "2 molecules read, 2 reports written to " + dir / "files");
   for (std::size_t m = 0; m < 2; ++m) {
     // What was counted comes back from the file to the last bit.
@@ -192,7 +193,7 @@ TEST(ImportSkips, MoleculesWithTooManyLevelsOrTooFewFramesAreNamedAndTheRestWrit
   const ImportResult result = Import({dir / "four.txt", dir / "still.txt", dir / "one.txt"}, {}, dir / "out");
   ASSERT_EQ(result.error, "");
   // Numbered as read: the one report is the second molecule's.
-  EXPECT_EQ(Listing(dir / "out"), std::vector<std::string>{"molecule_0002.dat"});
+  EXPECT_EQ(Listing(dir / "out"), (std::vector<std::string>{"dwells.csv", "molecule_0002.dat"}));
   EXPECT_EQ(ImportSummary(result), "3 molecules read, 1 report written to " + dir / "out" +
                                        "; skipped: 1 with more than 3 levels (" + dir / "four.txt" +
                                        "), 1 with fewer than 2 frames (" + dir / "one.txt" + ")");
@@ -207,7 +208,7 @@ TEST(ImportFolder, IsNewOrEmptyAndWrittenWholeOrNotAtAll) {
   dir.Write("trace.txt", "0.2\n0.8\n");
   fs::create_directory(dir / "empty");
   EXPECT_EQ(Import({dir / "trace.txt"}, {}, dir / "empty/").error, "");
-  EXPECT_EQ(Listing(dir / "empty"), std::vector<std::string>{"molecule_0001.dat"});
+  EXPECT_EQ(Listing(dir / "empty"), (std::vector<std::string>{"dwells.csv", "molecule_0001.dat"}));
   // A folder with files in it, or one that cannot be made, gets nothing.
   EXPECT_EQ(Import({dir / "trace.txt"}, {}, dir / "empty").error,
             dir / "empty" + " already holds files; the reports go into a new or empty folder");
