@@ -31,24 +31,6 @@ class TestRefusals:
         raised = [refusal(call) for call in calls]
         assert raised == script_messages(tmp_path, script)
 
-    def test_keep_the_program_s_words(self):
-        s = varnel.Session()
-        assert refusal(s.lock) == "Enter the number of states first."
-        assert refusal(lambda: s.histogram(1, 1)) == "Lock cutoffs first."
-        s.states(3)
-        assert refusal(lambda: s.cutoffs([0.2, 0.4, 0.6])) == (
-            "3 states have 2 cutoffs (3 given): the upper bounds of states 1 to 2.")
-        s.lock()
-        assert refusal(lambda: s.uncertainty(3, 4)) == (
-            "Class 3->4 is not among the classes of the last lock (3 states). Lock cutoffs again.")
-
-    def test_leave_the_settings_as_they_were(self):
-        s = varnel.Session(exposure=0.25, peaks=4)
-        for name, value in (("exposure", -1.0), ("peaks", -1)):
-            with pytest.raises(varnel.Error):
-                setattr(s, name, value)
-        assert (s.exposure, s.peaks) == (0.25, 4)
-
     def test_of_a_load_name_the_files_and_keep_the_records(self, demo, tmp_path):
         s = varnel.Session()
         s.load(str(demo[1] / "molecule_0001.dat"))
@@ -66,13 +48,6 @@ class TestRefusals:
             "Cannot import the traces: --length goes with --dwells. Nothing was written; "
             "the records loaded before are kept.")
         assert "--format" in refusal(lambda: s.export(str(tmp_path), format="gif"))
-
-    def test_of_a_class_without_a_fit_name_the_class(self, demo):
-        s = varnel.Session()
-        s.states(2)
-        s.lock()
-        assert refusal(lambda: s.fitted(1, 2)) == "Class 1->2 has not been fitted."
-
 
 class TestWarnings:
     def test_tell_of_own_files_left_out_of_a_load(self, demo):

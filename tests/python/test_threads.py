@@ -34,21 +34,3 @@ def test_a_python_thread_runs_while_a_fit_and_its_bootstrap_compute(reports):
     assert seconds > 0.05
     # Holding the interpreter, the call would let the thread tick once at most.
     assert ticks >= 10
-
-
-def test_calls_from_two_threads_on_one_session_give_the_same_fits(reports):
-    s = varnel.Session()
-    s.load(str(reports / "molecule_*.dat"))
-    s.states(3)
-    s.lock()
-    threads = [threading.Thread(target=s.fit, args=(2, 3)) for _ in range(2)]
-    for thread in threads:
-        thread.start()
-    for thread in threads:
-        thread.join()
-    once = varnel.Session()
-    once.load(str(reports / "molecule_*.dat"))
-    once.states(3)
-    once.lock()
-    once.fit(2, 3)
-    assert s.uncertainty(2, 3) == once.uncertainty(2, 3)
