@@ -61,9 +61,10 @@ map_axes.set_title("transition density")
 
 histogram_axes.bar(centres, counts, width=0.2, color="0.7", edgecolor="0.4")
 # The fitted Gaussian over the bins: area A, standard deviation w / 2 on the ln(rate per frame) axis.
+axis = [-10 + k * 0.025 for k in range(401)]
 curve = [fit["amplitude"] / (math.sqrt(math.pi / 2) * fit["width"])
-         * math.exp(-2 * ((x - fit["centre"]) / fit["width"]) ** 2) for x in centres]
-histogram_axes.plot(centres, curve, color="black")
+         * math.exp(-2 * ((x - fit["centre"]) / fit["width"]) ** 2) for x in axis]
+histogram_axes.plot(axis, curve, color="black")
 histogram_axes.set_xlabel("ln(rate per frame)")
 histogram_axes.set_ylabel("transitions")
 histogram_axes.set_title(f"class 1->2: {fit['rate']:.3g} s^-1")

@@ -102,3 +102,7 @@ class TestTheResults:
             assert u["bca"]["rate"] is not None
             assert float(f"{u['pooled_rate']:.6g}") == row["pooled_rate"]
 
+    def test_give_a_data_frame_when_pandas_is_there(self, demo):
+        pandas = pytest.importorskip("pandas")
+        frame = demo[0].results(frame=True)
+        assert list(frame["class"]) == [f"{i}->{j}" for i, j in CLASSES]

@@ -2,6 +2,8 @@
 import os
 import subprocess
 
+import pytest
+
 import varnel
 from conftest import copy_reports, program
 
@@ -38,7 +40,8 @@ def test_a_circle_cutoffs_and_an_export_give_script_mode_s_files(tmp_path):
     s.fit(1, 3)
     s.fit(3, 1)
     s.write_log()
-    s.export("figures", format="svg", colour_scale="log")
+    with pytest.warns(varnel.Notice, match="Exported 7 figures and tables into"):
+        s.export("figures", format="svg", colour_scale="log")
     assert s.results()[0]["source"] == "circle"
 
     for name in ("3dgrid.dat", "1,3rates.dat", "3,1rates.dat", "log.dat"):
