@@ -39,7 +39,7 @@ PyObject* g_noticeCategory = nullptr;
 PyObject* g_problemCategory = nullptr;
 
 void Warn(PyObject* category, const std::string& text) {
-  if (PyErr_WarnEx(category, text.c_str(), 2) != 0) throw py::error_already_set();
+  if (PyErr_WarnEx(category, text.c_str(), 1) != 0) throw py::error_already_set();
 }
 
 std::string TextOf(const Outcome& outcome) {
@@ -248,6 +248,7 @@ lock and circle sort by it.)")
           "load",
           [](PySession& self, const py::object& paths) {
             const std::vector<std::string> chosen = ExpandScriptPaths(PathList(paths));
+            if (chosen.empty()) throw py::value_error("load() takes at least one path");
             Report(Run(self, [&](Session& s) { return s.Load(chosen); }));
           },
           py::arg("paths"),
