@@ -3,7 +3,7 @@ BUILD_DIR      ?= build
 TEST_BUILD_DIR ?= build-test
 JOBS           ?= $(shell nproc)
 
-.PHONY: all deps build test demo bench validate screenshot fuzz soak clean cross-test install package package-test
+.PHONY: all deps build python test demo bench validate screenshot fuzz soak clean cross-test install package package-test
 
 all: build
 
@@ -13,6 +13,12 @@ deps:
 build: deps
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DVARNEL_BUILD_BENCH=ON -DVARNEL_BUILD_TESTS=OFF
 	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+# The Python module alone, in $(BUILD_DIR)/python: PYTHONPATH=$(BUILD_DIR)/python python3 -c 'import varnel'
+# (`make build` makes it too).
+python: deps
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DVARNEL_BUILD_BENCH=ON -DVARNEL_BUILD_TESTS=OFF
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target varnel_python
 
 # The test build runs under AddressSanitizer and UndefinedBehaviorSanitizer.
 test: deps
@@ -72,7 +78,7 @@ FUZZ_SECONDS ?= 60
 fuzz:
 	@scripts/install-deps --fuzz
 	CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNEL_SANITIZE=ON \
-	  -DVARNEL_BUILD_FUZZ=ON -DVARNEL_BUILD_TESTS=OFF
+	  -DVARNEL_BUILD_FUZZ=ON -DVARNEL_BUILD_TESTS=OFF -DVARNEL_BUILD_PYTHON=OFF
 	cmake --build build-fuzz -j $(JOBS) --target fuzz_report fuzz_script fuzz_colortable fuzz_traces
 	@scripts/fuzz build-fuzz $(FUZZ_SECONDS)
 

@@ -20,5 +20,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Named by hand: the Qt platform plugins (no link shows them), and a font for the figures' text
 # (Cairo finds it through fontconfig).
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-dejavu-core")
+# The Python module is for one interpreter, and its arrays are numpy's; the programs need neither.
+if(VARNEL_BUILD_PYTHON)
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "${VARNEL_PYTHON_RECOMMENDS}")
+endif()
 set(CPACK_STRIP_FILES ON)
 include(CPack)

@@ -1,0 +1,511 @@
+// The Python module `varnel`: one analysis session, driven the way a script drives it, with
+// Python's types in and out. Every number comes from the session itself; this file only
+// converts, releases the interpreter while the session works, and turns what the session says
+// into exceptions and warnings.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <algorithm>
+#include <charconv>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "analysis/session.h"
+#include "export/exportoptions.h"
+#include "fit/results.h"
+#include "import/importoptions.h"
+#include "import/importtraces.h"
+#include "platform/script.h"
+
+namespace py = pybind11;
+
+namespace {
+
+// What a refused operation said, raised as varnel.Error.
+struct Refusal : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// The warning categories of what an operation that was carried out says: a notice, or a
+// problem it ran into (a file it could not write, reports that fell short).
+PyObject* g_noticeCategory = nullptr;
+PyObject* g_problemCategory = nullptr;
+
+void Warn(PyObject* category, const std::string& text) {
+  if (PyErr_WarnEx(category, text.c_str(), 1) != 0) throw py::error_already_set();
+}
+
+std::string TextOf(const Outcome& outcome) {
+  std::string text;
+  for (const Message& message : outcome.messages) text += (text.empty() ? "" : "\n") + message.text;
+  return text;
+}
+
+// A refused outcome raises varnel.Error with every message it has, one a line, as the program
+// shows them; a done one warns with each of its messages.
+void Report(const Outcome& outcome) {
+  if (!outcome.done) throw Refusal(TextOf(outcome));
+  for (const Message& message : outcome.messages)
+    Warn(message.severity == Severity::Notice ? g_noticeCategory : g_problemCategory, message.text);
+}
+
+// One session, and the lock that lets one call at a time work on it: the interpreter is
+// released while it works, so another Python thread may call in meanwhile.
+struct PySession {
+  Session session;
+  std::mutex busy;
+};
+
+// Runs `work` on the session with the interpreter released; returns what it returns.
+template <class Work>
+auto Run(PySession& self, Work work) {
+  py::gil_scoped_release release;
+  std::lock_guard<std::mutex> lock(self.busy);
+  return work(self.session);
+}
+
+// The paths or patterns of `paths`, one or a sequence of them (str or os.PathLike), as text. A
+// script's `load` and `files` expand them (ExpandScriptPaths): each pattern's matches sorted,
+// every path made absolute.
+std::vector<std::string> PathList(const py::object& paths) {
+  if (py::isinstance<py::str>(paths) || py::isinstance(paths, py::module_::import("os").attr("PathLike")))
+    return {py::str(py::module_::import("os").attr("fspath")(paths)).cast<std::string>()};
+  std::vector<std::string> list;
+  for (const py::handle path : paths) list.push_back(py::str(py::module_::import("os").attr("fspath")(path)));
+  return list;
+}
+
+// Keyword arguments as option words: `peaks=3` is "--peaks 3", `colour_scale="log"` is
+// "--colour-scale log", `dwells=True` the word "--dwells" alone; False and None give none.
+std::vector<std::string> OptionWords(const py::kwargs& options) {
+  std::vector<std::string> words;
+  for (const auto& [key, value] : options) {
+    std::string name = "--" + key.cast<std::string>();
+    std::replace(name.begin() + 2, name.end(), '_', '-');
+    if (value.is_none() || (py::isinstance<py::bool_>(value) && !value.cast<bool>())) continue;
+    words.push_back(name);
+    if (!py::isinstance<py::bool_>(value)) words.push_back(py::str(value).cast<std::string>());
+  }
+  return words;
+}
+
+void Check(const Outcome& outcome) {
+  if (!outcome.done) throw Refusal(TextOf(outcome));
+}
+
+// A cell of the results table as Python's value: a whole number, a number, the text, or None
+// for an empty cell. The numbers are the table's, with its 6 significant digits.
+py::object CellValue(const std::string& column, const std::string& cell) {
+  if (cell.empty()) return py::none();
+  if (column == "class" || column == "source" || column == "flags") return py::str(cell);
+  long long whole = 0;
+  const char* end = cell.data() + cell.size();
+  if (auto [ptr, ec] = std::from_chars(cell.data(), end, whole); ec == std::errc() && ptr == end)
+    return py::int_(whole);
+  double number = 0;
+  if (auto [ptr, ec] = std::from_chars(cell.data(), end, number); ec == std::errc() && ptr == end)
+    return py::float_(number);
+  return py::str(cell);
+}
+
+py::object IntervalPair(const std::optional<Interval>& interval) {
+  if (!interval) return py::none();
+  return py::make_tuple(interval->low, interval->high);
+}
+
+const char* StateName(IntervalState state) {
+  switch (state) {
+    case IntervalState::kComputed: return "computed";
+    case IntervalState::kComputing: return "computing";
+    case IntervalState::kStopped: return "stopped";
+  }
+  return "computed";
+}
+
+py::dict UncertaintyDict(const ClassUncertainty& u) {
+  py::dict d;
+  d["state"] = StateName(u.state);
+  d["kind"] = std::string(IntervalKindName(u.kind));
+  d["rate_interval"] = IntervalPair(u.Rate());
+  d["pooled_rate"] = u.pooledRate ? py::object(py::float_(*u.pooledRate)) : py::none();
+  d["pooled_interval"] = IntervalPair(u.Pooled());
+  py::dict percentile, bca;
+  percentile["rate"] = IntervalPair(u.rateKinds.percentile);
+  percentile["pooled"] = IntervalPair(u.pooledKinds.percentile);
+  bca["rate"] = IntervalPair(u.rateKinds.bca);
+  bca["pooled"] = IntervalPair(u.pooledKinds.bca);
+  d["percentile"] = percentile;
+  d["bca"] = bca;
+  d["rate_acceleration"] = u.rateAcceleration;
+  d["pooled_acceleration"] = u.pooledAcceleration;
+  d["molecules"] = u.molecules;
+  d["replicates"] = u.replicates;
+  d["failed"] = u.failed;
+  return d;
+}
+
+template <class T, std::size_t N>
+py::array_t<T> ArrayOf(const std::array<T, N>& values) {
+  return py::array_t<T>(static_cast<py::ssize_t>(N), values.data());
+}
+
+// The fit of class i->j, copied out; refused when the class is none of the lock's or has no fit.
+ClassFit FitCopy(PySession& self, int from, int to) {
+  return Run(self, [&](Session& s) {
+    Check(s.CheckLockedClass(from, to));
+    const ClassFit* fit = s.FitOf(from, to);
+    if (!fit) throw Refusal("Class " + ClassName(from, to) + " has not been fitted.");
+    return *fit;
+  });
+}
+
+}  // namespace
+
+PYBIND11_MODULE(varnel, m) {
+  m.doc() = R"(Kinetic analysis of transitions between discrete states of single-molecule signals.
+
+A Session holds one analysis, as the program's window and its scripts do: the transition
+reports and their records, the density map, the states and their cutoffs, the lock that sorts
+every transition into its class i->j, the classes' histograms of ln(rate per frame) and their
+Gaussian fits, with rates in s^-1 and bootstrap intervals. Each call does what the script
+command of the same name does, with the same numbers and the same output files, written into
+the folder of the first report: "3dgrid.dat" at every load, "I,Jrates.dat" at every fit,
+"log.dat" and "results.csv" at write_log().
+
+    import varnel
+    s = varnel.Session(exposure=0.1, peaks=10)
+    s.load("reports/*.dat")
+    s.states(3)
+    s.lock()
+    s.fit_all()
+    s.write_log()
+    print(s.results())
+
+What the program would refuse raises varnel.Error, whose text is the program's message. What it
+would tell you of an operation that was carried out comes as a warning: varnel.Notice, or
+varnel.ProblemWarning when something went wrong on the way (a file it could not write).
+Classes are numbered from 1, as the program names them. The interpreter is released while the
+session reads, sorts, fits, bootstraps, imports and exports: other Python threads run meanwhile.)";
+
+  py::register_exception<Refusal>(m, "Error", PyExc_RuntimeError);
+  m.attr("Error").attr("__doc__") = "What the session refused to do, and why: the program's own message.";
+  g_noticeCategory = PyErr_NewExceptionWithDoc("varnel.Notice", "What the session tells of an operation it carried out.",
+                                               PyExc_UserWarning, nullptr);
+  g_problemCategory = PyErr_NewExceptionWithDoc(
+      "varnel.ProblemWarning", "A problem an operation ran into while it was carried out (a file not written).",
+      PyExc_UserWarning, nullptr);
+  m.attr("Notice") = py::handle(g_noticeCategory);
+  m.attr("ProblemWarning") = py::handle(g_problemCategory);
+  m.attr("__version__") = VARNEL_VERSION;
+  m.attr("MAP_CELLS") = kMapCells;
+  m.attr("HISTOGRAM_BINS") = kHistogramBins;
+  m.attr("MAX_STATES") = kMaxStates;
+
+  py::class_<PySession>(m, "Session", "One analysis: reports, map, states, lock, fits and their files.")
+      .def(py::init([](double exposure, int peaks, bool weighted) {
+             auto self = std::make_unique<PySession>();
+             Check(self->session.SetExposure(exposure));
+             Check(self->session.SetPeaks(peaks));
+             self->session.SetWeighted(weighted);
+             return self;
+           }),
+           py::arg("exposure") = 0.1, py::arg("peaks") = 10, py::arg("weighted") = true,
+           R"(A new session: `exposure` in seconds per frame (what rates are divided by), `peaks` K
+(each report holds K x K records), `weighted` whether records count by their number of
+transitions. Values outside what the program takes raise varnel.Error.)")
+
+      // --- settings ---
+      .def_property(
+          "exposure", [](PySession& self) { return Run(self, [](Session& s) { return s.Exposure(); }); },
+          [](PySession& self, double seconds) { Report(Run(self, [&](Session& s) { return s.SetExposure(seconds); })); },
+          "The exposure time in seconds per frame that the next fit divides rates by.")
+      .def_property(
+          "peaks", [](PySession& self) { return Run(self, [](Session& s) { return s.Peaks(); }); },
+          [](PySession& self, int peaks) { Report(Run(self, [&](Session& s) { return s.SetPeaks(peaks); })); },
+          "K, the peaks of a report: the next load reads K x K records from each report.")
+      .def_property(
+          "weighted", [](PySession& self) { return Run(self, [](Session& s) { return s.Weighted(); }); },
+          [](PySession& self, bool weighted) {
+            // As the window's "Weight by # transitions": with reports loaded, the map follows.
+            Report(Run(self, [&](Session& s) {
+              s.SetWeighted(weighted);
+              return s.Files().empty() ? Outcome{} : s.RebuildMap();
+            }));
+          },
+          R"(Whether each record counts as many times as its number of transitions. Setting it with
+reports loaded rebuilds the map (and "3dgrid.dat"), as the window's tick box does; the next
+lock and circle sort by it.)")
+
+      // --- records ---
+      .def(
+          "load",
+          [](PySession& self, const py::object& paths) {
+            const std::vector<std::string> chosen = ExpandScriptPaths(PathList(paths));
+            if (chosen.empty()) throw py::value_error("load() takes at least one path");
+            Report(Run(self, [&](Session& s) { return s.Load(chosen); }));
+          },
+          py::arg("paths"),
+          R"(Reads transition reports, `peaks` x `peaks` records each, as a script's `load` does.
+
+`paths` is a path or pattern, or a list of them: each pattern's matches are taken in sorted
+order ("reports/*.dat"), every path made absolute. The program's own output files among them
+are left out (a varnel.Notice says which). A load replaces the records, ends the lock and
+forgets every class and fit; then the map is rebuilt and written to "3dgrid.dat" in the folder
+of the first report, where every later file goes too. Refused (varnel.Error, the records
+before kept) when no file could be read as a report.)")
+      .def(
+          "import_traces",
+          [](PySession& self, const py::object& paths, const py::kwargs& options) {
+            const std::vector<std::string> words = OptionWords(options);
+            std::string error;
+            const std::optional<ImportArguments> arguments = ParseImportArguments(words, error);
+            if (!arguments) throw Refusal(CannotImportMessage(error));
+            const std::vector<std::string> files = ExpandScriptPaths(PathList(paths));
+            Report(Run(self, [&](Session& s) { return s.Import(files, arguments->options); }));
+          },
+          py::arg("paths"),
+          R"(Makes transition reports of idealised traces and loads them, as a script's `import` does.
+
+`paths` as for load(). The keywords are the import's options, each spelt with '_' for '-':
+  column=N|NAME      one molecule per file: the idealised value's column (the last if not given)
+  molecule=, value=  a table of many molecules (with frame= to order a molecule's rows), or
+                     with dwells=True rows of molecule, level and dwell length (length=)
+  peaks=K            the slots of a report (the session's peaks otherwise; it becomes them)
+  out=FOLDER         where the reports go; prefix=TEXT  how they are named ("molecule")
+Options that do not go together raise varnel.Error with the program's message.)")
+      .def_property_readonly(
+          "files", [](PySession& self) { return Run(self, [](Session& s) { return s.Files(); }); },
+          "The reports of the last load, in the order their records are held.")
+      .def_property_readonly(
+          "output_folder", [](PySession& self) { return Run(self, [](Session& s) { return s.OutputFolder(); }); },
+          "The folder every output file goes to (the first report's, with its separator).")
+      .def(
+          "rebuild_map",
+          [](PySession& self) { Report(Run(self, [](Session& s) { return s.RebuildMap(); })); },
+          R"(Rebuilds the density map from the records, weighted as `weighted` says, and writes
+"3dgrid.dat". A load does this by itself.)")
+      .def(
+          "density",
+          [](PySession& self) {
+            std::vector<double> cells = Run(self, [](Session& s) { return s.Grid().cells; });
+            py::array_t<double> grid({kMapCells, kMapCells});
+            std::copy(cells.begin(), cells.end(), grid.mutable_data());
+            return grid;
+          },
+          R"(The density map: a 201 x 201 numpy array, [i, j] the cell of initial value i x 0.005 and
+final value j x 0.005, each cell the sum of a Gaussian spot per record (times its transitions
+when weighted). "3dgrid.dat" prints the same cells, to 4 significant digits.)")
+      .def_property_readonly(
+          "density_maximum", [](PySession& self) { return Run(self, [](Session& s) { return s.Grid().maximum; }); },
+          "The largest cell sum of the map, exactly; the map's colours are scaled to it.")
+
+      // --- states and the lock ---
+      .def(
+          "states",
+          [](PySession& self, std::optional<int> states) {
+            return Run(self, [&](Session& s) {
+              if (states) Check(s.SetStates(*states));
+              return s.States();
+            });
+          },
+          py::arg("n") = py::none(),
+          R"(With `n`: n states, their cutoffs evenly spaced (at 1/n, 2/n, ...), as a script's `states`.
+Returns the number of states (0 before any is given).)")
+      .def(
+          "cutoffs",
+          [](PySession& self, std::optional<std::vector<double>> values) {
+            return Run(self, [&](Session& s) {
+              if (values) Check(s.SetCutoffs(*values));
+              const Cutoffs& all = s.CutoffValues();
+              return std::vector<double>(all.begin(), all.begin() + std::max(s.States() - 1, 0));
+            });
+          },
+          py::arg("values") = py::none(),
+          R"(With `values`: the upper bounds of states 1 ... n - 1, in order, each pulled into [0, 1],
+as a script's `cutoffs`. Returns the cutoffs in force.)")
+      .def(
+          "lock", [](PySession& self) { Report(Run(self, [](Session& s) { return s.Lock(); })); },
+          R"(Sorts every record into the class of its states under the states and cutoffs in force,
+histograms every class and places the default circles, as a script's `lock`.)")
+      .def_property_readonly(
+          "locked_states", [](PySession& self) { return Run(self, [](Session& s) { return s.LockedStates(); }); },
+          "The number of states of the last lock; 0 before one.")
+      .def(
+          "circle",
+          [](PySession& self, int from, int to, int x, int y, int radius) {
+            Report(Run(self, [&](Session& s) {
+              Outcome placed = s.PlaceCircle(from, to, y, x, radius);
+              if (!placed.done) return placed;
+              return placed.Then(s.SetCircle(from, to));
+            }));
+          },
+          py::arg("i"), py::arg("j"), py::arg("x"), py::arg("y"), py::arg("r"),
+          R"(Rebuilds class i->j from the records inside a circle on the map, as a script's `circle`:
+centre at column x (final value x 0.005) and row y (initial value y 0.005), radius r, in map
+cells. The class's histogram follows; fit it again for its rate.)")
+      .def(
+          "histogram",
+          [](PySession& self, int from, int to) {
+            const ClassHistogram h = Run(self, [&](Session& s) {
+              Check(s.CheckLockedClass(from, to));
+              return s.Histogram(from - 1, to - 1);
+            });
+            return py::make_tuple(ArrayOf(h.counts), ArrayOf(h.centres));
+          },
+          py::arg("i"), py::arg("j"),
+          R"(The histogram of class i->j as the last lock or circle left it: (counts, centres), two
+numpy arrays of 50 bins of ln(rate per frame) from -10 to 0.)")
+      .def(
+          "class_rates",
+          [](PySession& self, int from, int to) {
+            const std::vector<double> list = Run(self, [&](Session& s) {
+              Check(s.CheckLockedClass(from, to));
+              return *s.ClassList(from, to);
+            });
+            return py::array_t<double>(static_cast<py::ssize_t>(list.size()), list.data());
+          },
+          py::arg("i"), py::arg("j"),
+          R"(The rates per frame of class i->j, one entry per transition, in record order: what its
+histogram counts and "I,Jrates.dat" lists (there only those the fit takes).)")
+
+      // --- fits ---
+      .def(
+          "fit",
+          [](PySession& self, int from, int to) {
+            Report(Run(self, [&](Session& s) {
+              Outcome check = s.CheckLockedClass(from, to);
+              return check.done ? s.Fit(from, to) : check;
+            }));
+          },
+          py::arg("i"), py::arg("j"),
+          R"(Fits a Gaussian to the histogram of class i->j at the exposure in force, computes its
+bootstrap interval and writes "I,Jrates.dat", as a script's `fit I J`. Refused (varnel.Error,
+the previous fit kept) when the class has no rates to fit or the fit does not converge.)")
+      .def(
+          "fit_all",
+          [](PySession& self) {
+            std::vector<std::pair<int, int>> fitted;
+            std::optional<Outcome> stop;  // a class that is none of a lock's ends the run, as in a script
+            std::vector<Outcome> outcomes = Run(self, [&](Session& s) {
+              std::vector<Outcome> all;
+              const int states = std::max(s.LockedStates(), 1);
+              for (int i = 1; i <= states && !stop; ++i)
+                for (int j = 1; j <= states && !stop; ++j) {
+                  if (Outcome check = s.CheckLockedClass(i, j); !check.done) {
+                    stop = std::move(check);
+                  } else {
+                    all.push_back(s.Fit(i, j));
+                    if (all.back().done) fitted.emplace_back(i, j);
+                  }
+                }
+              return all;
+            });
+            // A class that cannot be fitted is passed over: the others are fitted all the same.
+            for (Outcome& outcome : outcomes) {
+              outcome.done = true;
+              Report(outcome);
+            }
+            if (stop) Report(*stop);
+            return fitted;
+          },
+          R"(Fits every class of the lock in row-major order, 1->1, 1->2, ..., n->n, as a script's
+`fit all`. A class that cannot be fitted is passed over with a warning (varnel.Notice when it
+has no rates, varnel.ProblemWarning when its fit fails). Returns the classes fitted.)")
+      .def(
+          "fitted",
+          [](PySession& self, int from, int to) {
+            const ClassFit fit = FitCopy(self, from, to);
+            py::dict d;
+            d["rate"] = fit.rate;
+            d["stdev"] = fit.stdev;
+            d["exposure"] = fit.exposureTime;
+            d["transitions"] = fit.transitions;
+            d["amplitude"] = fit.gaussian.amplitude;
+            d["centre"] = fit.gaussian.centre;
+            d["width"] = fit.gaussian.width;
+            d["source"] = fit.rule.circle ? "circle" : "cutoffs";
+            d["counts"] = ArrayOf(fit.histogram.counts);
+            d["centres"] = ArrayOf(fit.histogram.centres);
+            return d;
+          },
+          py::arg("i"), py::arg("j"),
+          R"(The fit of class i->j at full precision: rate and stdev (s^-1), the exposure it was
+divided by, the class's transitions, the Gaussian's amplitude, centre and width on the
+ln(rate per frame) axis, whether the class came from cutoffs or a circle, and the histogram
+it was fitted to (counts, centres). varnel.Error when the class has no fit.)")
+      .def(
+          "uncertainty",
+          [](PySession& self, int from, int to) { return UncertaintyDict(FitCopy(self, from, to).uncertainty); },
+          py::arg("i"), py::arg("j"),
+          R"(How sure the rate of class i->j is, from a bootstrap over the reports as molecules:
+  state            "computed" (or "stopped")
+  kind             the kind of interval that rate_interval and pooled_interval are
+  rate_interval    (low, high) 95 % interval of the fitted rate, s^-1; None without one
+  pooled_rate      the pooled rate, s^-1, and pooled_interval its interval
+  percentile, bca  both kinds: {"rate": (low, high), "pooled": (low, high)}
+  rate_acceleration, pooled_acceleration   the BCa interval's acceleration
+  molecules, replicates, failed            reports in the class, replicates drawn, failed
+varnel.Error when the class has no fit.)")
+      .def(
+          "results",
+          [](PySession& self, bool frame) {
+            const std::vector<ResultRow> rows = Run(self, [](Session& s) { return s.Results(); });
+            const std::vector<std::string> columns = ResultColumns();
+            py::list list;
+            for (const ResultRow& row : rows) {
+              const std::vector<std::string> cells = ResultCells(row);
+              py::dict d;
+              for (std::size_t k = 0; k < columns.size(); ++k) d[py::str(columns[k])] = CellValue(columns[k], cells[k]);
+              list.append(d);
+            }
+            if (!frame) return py::object(list);
+            return py::module_::import("pandas").attr("DataFrame")(list, py::arg("columns") = columns);
+          },
+          py::arg("frame") = false,
+          R"(Every fitted class of the states in force, in the log's order, with the columns of
+"results.csv" (class, rate, rate_low, rate_high, width, pooled_rate, pooled_low, pooled_high,
+transitions, molecules, replicates_used, source, exposure_s, flags): a list of dicts whose
+numbers are the table's, to 6 significant digits, None for an empty cell. frame=True gives a
+pandas DataFrame (pandas must be installed).)")
+
+      // --- files ---
+      .def(
+          "write_log", [](PySession& self) { Report(Run(self, [](Session& s) { return s.WriteLog(); })); },
+          R"(Writes "log.dat" with every fitted class of the states in force, and "results.csv" beside
+it, as a script's `log`.)")
+      .def(
+          "export",
+          [](PySession& self, const std::string& folder, std::optional<std::pair<int, int>> circle,
+             const py::kwargs& options) {
+            const std::variant<ExportOptions, std::string> chosen = ExportOptionsOf(OptionWords(options));
+            if (const auto* refusal = std::get_if<std::string>(&chosen)) throw Refusal(*refusal);
+            Report(Run(self, [&](Session& s) {
+              // A relative folder is taken in the output folder, as the script's folder picker does.
+              const bool relative = !folder.empty() && std::filesystem::path(folder).is_relative();
+              const std::string pattern = relative ? FilesArgument(s.OutputFolder()) + FilesArgument(folder)
+                                                   : FilesArgument(folder);
+              const std::vector<std::string> expanded = ExpandScriptPaths({pattern});
+              std::optional<SelectionCircle> shown;
+              if (circle && InClassTables(circle->first, circle->second)) {
+                const SelectionCircle& c = s.Circles()[circle->first - 1][circle->second - 1];
+                if (c.visible) shown = c;
+              }
+              return s.Export(expanded.empty() ? folder : expanded.front(), std::get<ExportOptions>(chosen), shown);
+            }));
+          },
+          py::arg("folder"), py::arg("circle") = py::none(),
+          R"(Writes the figures and tables for a paper into `folder` (relative to the output folder),
+as a script's `export`: the map, every fitted class and an overview, with density.csv,
+histograms.csv and results.csv. `circle=(i, j)` draws class i->j's circle on the map. The
+keywords are the export's options, '_' for '-':
+  format="svg"|"pdf"|"png"|"all"   as_on_screen=True   colours="table"|"perceptual"
+  colour_scale="linear"|"log"      initial_name=TEXT   final_name=TEXT
+  histogram_range="fixed"|"data"   digits=N)");
+}

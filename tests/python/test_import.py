@@ -1,0 +1,43 @@
+"""An import from Python writes the reports the import tool writes, and loads them."""
+import subprocess
+
+import pytest
+
+import varnel
+from conftest import program
+
+# Four molecules of a dwells table: molecule, level, frames.
+DWELLS = """molecule level frames
+1 0.2 12
+1 0.8 5
+1 0.2 9
+1 0.5 7
+2 0.5 20
+2 0.2 4
+2 0.8 11
+3 0.8 6
+3 0.2 6
+3 0.8 6
+4 0.2 30
+"""
+
+
+@pytest.fixture
+def dwells(tmp_path):
+    path = tmp_path / "dwells.txt"
+    path.write_text(DWELLS)
+    return path
+
+
+class TestAnImport:
+    def test_writes_and_loads_the_reports_of_the_import_tool(self, tmp_path, dwells):
+        s = varnel.Session(peaks=10)
+        s.import_traces(dwells, dwells=True, peaks=3, out=tmp_path / "python", prefix="m")
+        assert s.peaks == 3 and len(s.files) == 4 and s.density().max() > 0
+        subprocess.run([program("VARNEL_IMPORTER"), "--dwells", "--peaks", "3", "--out", str(tmp_path / "tool"),
+                        "--prefix", "m", str(dwells)], check=True, capture_output=True, timeout=60)
+        made = sorted(p.name for p in (tmp_path / "python").iterdir() if p.name.startswith("m_"))
+        assert made == sorted(p.name for p in (tmp_path / "tool").iterdir())
+        assert len(made) == 4
+        for name in made:
+            assert (tmp_path / "python" / name).read_bytes() == (tmp_path / "tool" / name).read_bytes()
