@@ -104,7 +104,9 @@ void Check(const Outcome& outcome) {
 // for an empty cell. The numbers are the table's, with its 6 significant digits.
 py::object CellValue(const std::string& column, const std::string& cell) {
   if (cell.empty()) return py::none();
-  if (column == "class" || column == "source" || column == "flags") return py::str(cell);
+  if (column == "class" || column == "source" || column == "flags" || column == "estimator" || column == "state" ||
+      column == "chosen" || column == "cut" || column == "note")
+    return py::str(cell);
   long long whole = 0;
   const char* end = cell.data() + cell.size();
   if (auto [ptr, ec] = std::from_chars(cell.data(), end, whole); ec == std::errc() && ptr == end)
@@ -456,11 +458,14 @@ varnel.Error when the class has no fit.)")
       .def(
           "results",
           [](PySession& self, bool frame) {
-            const std::vector<ResultRow> rows = Run(self, [](Session& s) { return s.Results(); });
+            std::vector<std::vector<std::string>> table;
+            Run(self, [&](Session& s) {
+              for (const ResultRow& row : s.Results()) table.push_back(ResultCells(row));
+              for (const DwellResultRow& row : s.DwellResults()) table.push_back(ResultCells(row));
+            });
             const std::vector<std::string> columns = ResultColumns();
             py::list list;
-            for (const ResultRow& row : rows) {
-              const std::vector<std::string> cells = ResultCells(row);
+            for (const std::vector<std::string>& cells : table) {
               py::dict d;
               for (std::size_t k = 0; k < columns.size(); ++k) d[py::str(columns[k])] = CellValue(columns[k], cells[k]);
               list.append(d);
@@ -471,9 +476,39 @@ varnel.Error when the class has no fit.)")
           py::arg("frame") = false,
           R"(Every fitted class of the states in force, in the log's order, with the columns of
 "results.csv" (class, rate, rate_low, rate_high, width, pooled_rate, pooled_low, pooled_high,
-transitions, molecules, replicates_used, source, exposure_s, flags): a list of dicts whose
-numbers are the table's, to 6 significant digits, None for an empty cell. frame=True gives a
-pandas DataFrame (pandas must be installed).)")
+transitions, molecules, replicates_used, source, exposure_s, flags, estimator,
+pooled_corrected_rate), then the rates of the last dwell_times() (estimator "dwell"): a list
+of dicts whose numbers are the table's, to 6 significant digits, None for an empty cell.
+frame=True gives a pandas DataFrame (pandas must be installed).)")
+      .def(
+          "dwell_times",
+          [](PySession& self, std::optional<int> exponentials, const std::string& cut) {
+            if (cut != "censor" && cut != "drop") throw Refusal("cut takes \"censor\" or \"drop\", not \"" + cut + "\"");
+            DwellOptions options;
+            options.exponentials = exponentials;
+            options.cut = cut == "drop" ? CutDwells::kDrop : CutDwells::kCensor;
+            std::vector<std::vector<std::string>> rows;
+            Report(Run(self, [&](Session& s) {
+              Outcome outcome = s.AnalyseDwells(options);
+              if (outcome.done) rows = DwellFitRows(*s.DwellAnalysis());
+              return outcome;
+            }));
+            const std::vector<std::string> columns = DwellFitColumns();
+            py::list list;
+            for (const std::vector<std::string>& cells : rows) {
+              py::dict d;
+              for (std::size_t k = 0; k < columns.size(); ++k) d[py::str(columns[k])] = CellValue(columns[k], cells[k]);
+              list.append(d);
+            }
+            return list;
+          },
+          py::arg("exponentials") = py::none(), py::arg("cut") = "censor",
+          R"(Fits the dwell times of every state of the lock, as a script's `dwell all`, and returns
+the table of fits: a dict per exponential of every fit (state, exponentials, chosen, term, rate
+and its profile-likelihood interval in s^-1, amplitude, log_likelihood, bic, dwells, censored,
+left_out, molecules, cut, note). exponentials=None lets BIC choose among 1 to 3; cut="drop"
+leaves out the dwells cut by the trace's end instead of censoring them. The rate matrix they
+give joins results(). Needs reports made by an import, whose dwells.csv lies beside them.)")
 
       // --- files ---
       .def(

@@ -37,7 +37,33 @@ class TestAnImport:
         subprocess.run([program("VARNEL_IMPORTER"), "--dwells", "--peaks", "3", "--out", str(tmp_path / "tool"),
                         "--prefix", "m", str(dwells)], check=True, capture_output=True, timeout=60)
         made = sorted(p.name for p in (tmp_path / "python").iterdir() if p.name.startswith("m_"))
-        assert made == sorted(p.name for p in (tmp_path / "tool").iterdir())
+        assert made == sorted(p.name for p in (tmp_path / "tool").iterdir() if p.name != "dwells.csv")
         assert len(made) == 4
-        for name in made:
+        for name in made + ["dwells.csv"]:
             assert (tmp_path / "python" / name).read_bytes() == (tmp_path / "tool" / name).read_bytes()
+
+
+class TestTheDwellTimes:
+    def test_give_the_script_modes_table_and_their_rates_join_the_results(self, tmp_path, dwells):
+        s = varnel.Session(peaks=3)
+        s.import_traces(dwells, dwells=True, out=tmp_path / "reports")
+        with pytest.raises(varnel.Error, match="Lock cutoffs first."):
+            s.dwell_times()
+        s.states(2)
+        s.lock()
+        table = s.dwell_times(exponentials=1)
+        assert [row["state"] for row in table] == ["1", "2"]
+        script = tmp_path / "dwell.vsc"
+        script.write_text("peaks 3\nload reports/*.dat\nstates 2\nlock\ndwell all --exponentials 1\n")
+        run = subprocess.run([program("VARNEL_PROGRAM"), "--script", str(script)], cwd=tmp_path,
+                             capture_output=True, text=True, timeout=120)
+        assert run.returncode == 0, run.stderr
+        lines = run.stdout.splitlines()
+        assert len(lines) == len(table) + 1
+        for row, line in zip(table, lines[1:]):
+            cells = line.split("\t")
+            assert row["state"] == cells[0] and row["dwells"] == int(cells[10])
+            assert row["rate"] == (float(cells[4]) if cells[4] else None)
+        fitted = {int(row["state"]) for row in table if row["chosen"] == "yes"}
+        dwell_rows = [row for row in s.results() if row["estimator"] == "dwell"]
+        assert dwell_rows and {int(row["class"][0]) for row in dwell_rows} <= fitted
