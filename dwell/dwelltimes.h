@@ -7,9 +7,12 @@
 // left at rate k (s^-1) with frame time dt is left after each frame with the probability
 // p = 1 - exp(-k dt), and a dwell lasts l frames with the probability (1 - p)^(l - 1) p: the
 // discretised exponential (geometric) law. A mixture of exponentials mixes these laws. A dwell
-// cut by the trace's start or end lasted at least its l frames: it enters the likelihood as
-// the share of dwells that last l frames or more, sum_c a_c (1 - p_c)^(l - 1) (a censored
-// observation), or is left out when asked.
+// cut by the trace's end lasted at least its l frames: it enters the likelihood as the share
+// of dwells that last l frames or more, sum_c a_c (1 - p_c)^(l - 1) (a censored observation),
+// or is left out when asked. A dwell cut by the trace's start is left out of the fits: its
+// beginning is unknown, and a trace is likelier to begin during a long dwell than a short one,
+// so what was seen of it follows another law (counted as censored it would also lose the exit
+// that ended it and bias the rates low).
 //
 // Rates are per frame here, k dt = -ln(1 - p); callers divide by the exposure.
 #pragma once
@@ -45,7 +48,7 @@ StateDwells DwellsInStates(const DwellTable& table, int states, const Cutoffs& c
 
 // How the cut first and last dwells of a trace enter the fits.
 enum class CutDwells {
-  kCensor,  // as lasting at least their length (the default)
+  kCensor,  // cut at the end: as lasting at least their length (the default); at the start: not
   kDrop,    // not at all
 };
 
@@ -78,8 +81,9 @@ struct DwellHistogram {
   std::vector<std::int64_t> cut;
 };
 
-// The survival curve: the share of dwells that last longer than t frames, t = 0, 1, ...,
-// by the product-limit (Kaplan-Meier) estimate, cut dwells censored.
+// The survival curve: the share of dwells that last longer than t frames, by the product-limit
+// (Kaplan-Meier) estimate of the dwells in the fits, censored ones censored: a step at t = 0
+// (share 1), then one at every length at which a whole dwell ended.
 struct SurvivalCurve {
   std::vector<std::int64_t> frames;  // the t of each step
   std::vector<double> surviving;     // the share left after it
@@ -89,7 +93,8 @@ struct SurvivalCurve {
 struct StateDwellTimes {
   int state = 0;  // 0-based
   std::int64_t dwells = 0;     // in the fits
-  std::int64_t cut = 0;        // cut dwells among them (censored), or left out (dropped)
+  std::int64_t cut = 0;        // cut dwells among them (censored)
+  std::int64_t leftOut = 0;    // dwells of the state not in the fits: cut at the start, or dropped
   std::int64_t molecules = 0;  // with at least one dwell in the state
   std::vector<ExponentialFit> fits;  // one, two, three exponentials, as far as `mostTerms`
   int chosen = -1;             // the fit BIC chooses among those that converged; -1 for none
@@ -116,10 +121,14 @@ struct DwellRate {
 // The rate matrix of the `states` states, every pair i != j with n_ij > 0, and its intervals
 // from `replicates` bootstrap replicates over the molecules (seeded by the pair and the replicate
 // alone: the same on every run and thread count). `progress` counts replicates; nothing when it
-// is asked to stop.
+// is asked to stop. A state without a chosen fit, or whose dwells were never left, has no rates.
+// Each replicate draws, with replacement, as many molecules as have a dwell in state i, and
+// re-fits state i's chosen number of exponentials to their dwells; no interval for fewer than
+// kLeastMoleculesForInterval of them. The replicates run on `threads` threads (0: as many as
+// the machine runs at once).
 std::optional<std::vector<DwellRate>> DwellRateMatrix(const StateDwells& dwells, int states, CutDwells cut,
                                                       int replicates = kDefaultReplicates,
-                                                      WorkProgress* progress = nullptr);
+                                                      WorkProgress* progress = nullptr, int threads = 0);
 
 // The rate constants, per frame, of a state left after each frame for state j with the
 // probability p_j (a rate per frame n_ij / F_i; 0 for the state itself): k_j = -ln(1 - P) p_j / P,
