@@ -50,8 +50,8 @@ VALIDATE_HMM_SETS ?= 100
 VALIDATE_HMM_MOLECULES ?= 20
 VALIDATE_HMM_FRAMES ?= 500
 # Then how close the dwell-time rates come to simulated truth and how often their intervals hold
-# it: VALIDATE_DWELL_SETS data sets of each of VALIDATE_DWELL_MOLECULES molecules; about 12
-# minutes on 2 cores for 100 (the README's table took 200, 24 minutes beside a build).
+# it: VALIDATE_DWELL_SETS data sets of each of VALIDATE_DWELL_MOLECULES molecules; the README's
+# table took 200, 24 minutes on 2 cores beside a build, and 100 take half that.
 VALIDATE_DWELL_SETS ?= 100
 VALIDATE_DWELL_MOLECULES ?= 30 100 300
 validate: build
