@@ -55,9 +55,15 @@ VALIDATE_MOLECULES ?= 30 100 300
 VALIDATE_HMM_SETS ?= 100
 VALIDATE_HMM_MOLECULES ?= 20
 VALIDATE_HMM_FRAMES ?= 500
+# Then how close the dwell-time rates come to simulated truth and how often their intervals hold
+# it: VALIDATE_DWELL_SETS data sets of each of VALIDATE_DWELL_MOLECULES molecules; the README's
+# table took 200, 24 minutes on 2 cores beside a build, and 100 take half that.
+VALIDATE_DWELL_SETS ?= 100
+VALIDATE_DWELL_MOLECULES ?= 30 100 300
 validate: build
 	$(BUILD_DIR)/bench/varnel-validate $(VALIDATE_SETS) $(VALIDATE_MOLECULES)
 	$(BUILD_DIR)/bench/varnel-validate-idealise $(VALIDATE_HMM_SETS) $(VALIDATE_HMM_MOLECULES) $(VALIDATE_HMM_FRAMES)
+	$(BUILD_DIR)/bench/varnel-validate-dwell $(VALIDATE_DWELL_SETS) $(VALIDATE_DWELL_MOLECULES)
 
 # The picture of the window in docs/ is taken by a test tool, built with the tests.
 screenshot: deps

@@ -73,8 +73,9 @@ struct ExponentialFit {
   double MeanRate() const;
 };
 
-// The histogram of one state's dwell lengths: bins of `binFrames` whole frames, bin b holding
-// lengths 1 + b binFrames ... (b + 1) binFrames; dwells and cut dwells counted apart.
+// The histogram of one state's dwell lengths: bins of `binFrames` whole frames (the fewest that
+// keep it to 60 bins), bin b holding lengths 1 + b binFrames ... (b + 1) binFrames; every dwell
+// of the state, whether the fits take it or not, those cut at either end counted apart.
 struct DwellHistogram {
   std::int64_t binFrames = 1;
   std::vector<std::int64_t> whole;

@@ -13,11 +13,11 @@ namespace {
 // Tolerances and limits of the fits.
 // ---------------------------------------------------------------------------
 
-// EM stops when an iteration raises ln L by less than this per dwell in the fit. ln L of n
-// dwells is a sum of n terms, so the per-dwell change is the scale-free one. EM converges
-// linearly: with the worst contraction seen on these mixtures (about 0.999 per iteration when
-// two rates lie within a factor of 3) the remaining gain is at most 1e-7 per dwell, far below
-// the 1.92 in ln L that the 95 % profile interval is drawn at, even at 10^6 dwells.
+// EM stops when a cycle (two EM steps and the squared step beyond them, RunEm) raises ln L by
+// less than this per dwell in the fit. ln L of n dwells is a sum of n terms, so the per-dwell
+// change is the scale-free one. Even if the remaining gain were a thousand cycles of this (a
+// contraction of 0.999 a cycle), it would be 1e-7 per dwell: far below the 1.92 in ln L that
+// the 95 % profile interval is drawn at, up to 10^6 dwells.
 constexpr double kLogLikelihoodTolerance = 1e-10;
 
 // EM's cap on passes over the counts: a fit that reaches it is shown but not converged (never
