@@ -147,10 +147,9 @@ std::vector<ResultRow> Session::Results() const {
       if (!fit) continue;
       if (!perFrame && i <= lockedStates_) {
         perFrame.emplace();
+        const auto& row = rules_[static_cast<std::size_t>(i - 1)];
         for (int k = 0; k < lockedStates_; ++k)
-          perFrame->push_back(k == i - 1 ? 0.0
-                                         : PooledRate(records_, rules_[static_cast<std::size_t>(i - 1)][static_cast<std::size_t>(k)], 1.0)
-                                               .value_or(0.0));
+          perFrame->push_back(k == i - 1 ? 0.0 : PooledRate(records_, row[static_cast<std::size_t>(k)], 1.0).value_or(0.0));
       }
       ResultRow row{i, j, *fit, std::nullopt};
       if (perFrame && j <= lockedStates_ && i != j && fit->uncertainty.pooledRate) {
