@@ -13,15 +13,21 @@ namespace {
 
 // The two panels side by side, this far apart; room for the axis titles and labels.
 constexpr double kMarginPt = 6.0;
-constexpr double kLeftRoomPt = 40.0;
+constexpr double kLeftRoomPt = 50.0;
 constexpr double kBottomRoomPt = 30.0;
 constexpr double kHeadingRoomPt = 22.0;
-constexpr double kPanelGapPt = 48.0;
+constexpr double kPanelGapPt = 58.0;
 constexpr int kTimeTicks = 6;
 // A log axis shows at least this many decades, the lowest below the smallest value drawn.
 constexpr double kLeastDecades = 1.0;
 // Curves are drawn through this many points.
 constexpr int kCurvePoints = 300;
+// Decade labels keep this many digits: 10000 rather than 1e+04.
+constexpr int kDecadeDigits = 6;
+// The legend's lines: this long, this far apart, this far inside the plot's corner.
+constexpr double kLegendLinePt = 14.0;
+constexpr double kLegendRowPt = 10.0;
+constexpr double kLegendInsetPt = 6.0;
 
 constexpr Pixel kWholeFill = 0x9ECAE1;
 constexpr Pixel kCutFill = 0xDEEBF7;
@@ -74,7 +80,7 @@ void DrawLogAxes(cairo_t* cr, const LogPlot& scale, const std::string& valueTitl
   DrawHorizontalTicks(cr, plot.Bottom(), timeTicks, true);
   std::vector<AxisTick> valueTicks;
   for (double d = scale.low; d <= scale.high + 0.5; d += 1)
-    valueTicks.push_back({scale.Y(std::pow(10.0, d)), TickText(std::pow(10.0, d))});
+    valueTicks.push_back({scale.Y(std::pow(10.0, d)), TickText(std::pow(10.0, d), kDecadeDigits)});
   const double labels = DrawVerticalTicks(cr, plot.x, valueTicks, true);
   SetFont(cr, kAxisFontPt);
   DrawText(cr, "dwell time (s; frames of " + TickText(exposure) + " s)", plot.x + plot.width / 2,
@@ -83,12 +89,39 @@ void DrawLogAxes(cairo_t* cr, const LogPlot& scale, const std::string& valueTitl
            {0.5, 1.0}, -std::numbers::pi / 2);
 }
 
-void StrokeFit(cairo_t* cr, std::size_t fit, bool chosen) {
-  SetColour(cr, kFitColours[fit % kMostExponentials]);
+void StrokeFit(cairo_t* cr, std::size_t terms, bool chosen) {
+  SetColour(cr, kFitColours[(terms - 1) % kMostExponentials]);
   cairo_set_line_width(cr, chosen ? kDataLinePt * 1.5 : kOtherFitPt);
   if (!chosen) cairo_set_dash(cr, kDash, 2, 0);
   cairo_stroke(cr);
   cairo_set_dash(cr, nullptr, 0, 0);
+}
+
+bool Drawn(const ExponentialFit& fit) { return !fit.terms.empty() && fit.trouble.empty(); }
+
+// Which line is which fit, in the plot's upper right corner.
+void DrawLegend(cairo_t* cr, const Box& plot, const StateDwellTimes& state) {
+  SetFont(cr, kTickFontPt);
+  double widest = 0;
+  std::vector<std::pair<std::size_t, std::string>> rows;
+  for (std::size_t f = 0; f < state.fits.size(); ++f) {
+    const ExponentialFit& fit = state.fits[f];
+    if (!Drawn(fit)) continue;
+    const std::size_t terms = fit.terms.size();
+    rows.push_back({f, std::to_string(terms) + (terms == 1 ? " exponential" : " exponentials") +
+                           (static_cast<int>(f) == state.chosen ? " (chosen)" : "")});
+    widest = std::max(widest, TextWidth(cr, rows.back().second));
+  }
+  const double x = plot.Right() - kLegendInsetPt - widest - kLabelGapPt - kLegendLinePt;
+  double y = plot.y + kLegendInsetPt + kLegendRowPt / 2;
+  for (const auto& [f, text] : rows) {
+    cairo_move_to(cr, x, y);
+    cairo_line_to(cr, x + kLegendLinePt, y);
+    StrokeFit(cr, state.fits[f].terms.size(), static_cast<int>(f) == state.chosen);
+    SetColour(cr, kInk);
+    DrawText(cr, text, x + kLegendLinePt + kLabelGapPt, y, {0.0, 0.5});
+    y += kLegendRowPt;
+  }
 }
 
 void DrawHistogramPanel(cairo_t* cr, const Box& plot, const DwellTimes& times, const StateDwellTimes& state) {
@@ -132,7 +165,7 @@ void DrawHistogramPanel(cairo_t* cr, const Box& plot, const DwellTimes& times, c
   }
   for (std::size_t f = 0; f < state.fits.size(); ++f) {
     const ExponentialFit& fit = state.fits[f];
-    if (fit.terms.empty() || !fit.trouble.empty()) continue;
+    if (!Drawn(fit)) continue;
     bool started = false;
     for (std::size_t b = 0; b < bins; ++b) {
       const double value = expected(fit, static_cast<double>(b));
@@ -141,9 +174,10 @@ void DrawHistogramPanel(cairo_t* cr, const Box& plot, const DwellTimes& times, c
       started ? cairo_line_to(cr, x, y) : cairo_move_to(cr, x, y);
       started = true;
     }
-    StrokeFit(cr, f, static_cast<int>(f) == state.chosen);
+    StrokeFit(cr, fit.terms.size(), static_cast<int>(f) == state.chosen);
   }
   DrawLogAxes(cr, scale, "Dwells", times.exposure);
+  DrawLegend(cr, plot, state);
 }
 
 void DrawSurvivalPanel(cairo_t* cr, const Box& plot, const DwellTimes& times, const StateDwellTimes& state) {
@@ -169,13 +203,13 @@ void DrawSurvivalPanel(cairo_t* cr, const Box& plot, const DwellTimes& times, co
   cairo_stroke(cr);
   for (std::size_t f = 0; f < state.fits.size(); ++f) {
     const ExponentialFit& fit = state.fits[f];
-    if (fit.terms.empty() || !fit.trouble.empty()) continue;
+    if (!Drawn(fit)) continue;
     for (int k = 0; k <= kCurvePoints; ++k) {
       const double frames = lastFrame * k / kCurvePoints;
       const double x = scale.X(frames * times.exposure), y = scale.Y(Surviving(fit, frames));
       k ? cairo_line_to(cr, x, y) : cairo_move_to(cr, x, y);
     }
-    StrokeFit(cr, f, static_cast<int>(f) == state.chosen);
+    StrokeFit(cr, fit.terms.size(), static_cast<int>(f) == state.chosen);
   }
   DrawLogAxes(cr, scale, "Share surviving", times.exposure);
 }

@@ -142,9 +142,19 @@ int main(int argc, char** argv) {
         case ScriptCommand::Circle:
         case ScriptCommand::Circles:
         case ScriptCommand::Fit:
-        case ScriptCommand::Dwell:
         case ScriptCommand::Log:
           host.Replay(*window, {line});
+          break;
+        // The dwell times open a window of their own, photographed as OUT-dwell-times.png.
+        case ScriptCommand::Dwell:
+          host.Replay(*window, {line});
+          for (QWidget* top : QApplication::topLevelWidgets())
+            if (top->isVisible() && top->windowTitle() == QStringLiteral("Dwell times") &&
+                QTest::qWaitForWindowExposed(top)) {
+              QString out = QString::fromLocal8Bit(argv[2]);
+              out.insert(out.lastIndexOf(QLatin1Char('.')), QLatin1String("-dwell-times"));
+              top->grab().save(out);
+            }
           break;
         // Not user actions: what they print, check or save belongs to script mode.
         case ScriptCommand::Paint:
