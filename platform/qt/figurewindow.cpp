@@ -8,8 +8,12 @@
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -17,6 +21,9 @@ namespace {
 constexpr int kFigureWidth = 860;
 // Rows of the table shown without scrolling.
 constexpr int kRowsShown = 8;
+// The table's frame around its cells; the window never grows past this share of the screen.
+constexpr int kCellsFrame = 4;
+constexpr double kLargestScreenShare = 0.9;
 
 }  // namespace
 
@@ -78,7 +85,12 @@ void FigureWindow::ShowPage(int page) {
       cells_->setItem(r, c, item);
     }
   cells_->resizeColumnsToContents();
-  int height = cells_->horizontalHeader()->height() + 4;
+  int height = cells_->horizontalHeader()->height() + kCellsFrame;
   for (int r = 0; r < std::min(kRowsShown, cells_->rowCount()); ++r) height += cells_->rowHeight(r);
   cells_->setMinimumHeight(height);
+  // Every column whole where the screen has room.
+  int width = kCellsFrame + cells_->verticalScrollBar()->sizeHint().width();
+  for (int c = 0; c < cells_->columnCount(); ++c) width += cells_->columnWidth(c);
+  if (const QScreen* found = screen()) width = std::min(width, static_cast<int>(found->availableSize().width() * kLargestScreenShare));
+  cells_->setMinimumWidth(std::max(width, kFigureWidth));
 }
