@@ -37,11 +37,7 @@ constexpr char kEnDash[] = "\xE2\x80\x93";
 constexpr int kMostDecimals = 15;
 constexpr double kLargestFixed = 1e15;
 
-constexpr Pixel kBarFill = 0x9ECAE1;
-constexpr Pixel kBarEdge = 0x3182BD;
-constexpr double kBarEdgePt = 0.3;
 constexpr Pixel kCurveColour = 0xC0392B;
-constexpr Pixel kInk = 0x000000;
 
 double CountAxisTop(const ClassFigureData& fitted) {
   double highest = 0;

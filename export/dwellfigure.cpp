@@ -29,11 +29,8 @@ constexpr double kLegendLinePt = 14.0;
 constexpr double kLegendRowPt = 10.0;
 constexpr double kLegendInsetPt = 6.0;
 
-constexpr Pixel kWholeFill = 0x9ECAE1;
+// Whole dwells in the histograms' colour, cut ones lighter.
 constexpr Pixel kCutFill = 0xDEEBF7;
-constexpr Pixel kBarEdge = 0x3182BD;
-constexpr double kBarEdgePt = 0.3;
-constexpr Pixel kInk = 0x000000;
 // One colour a number of exponentials; the chosen fit is drawn solid and thicker.
 constexpr Pixel kFitColours[kMostExponentials] = {0xC0392B, 0x27AE60, 0x8E44AD};
 constexpr double kOtherFitPt = 0.7;
@@ -150,7 +147,7 @@ void DrawHistogramPanel(cairo_t* cr, const Box& plot, const DwellTimes& times, c
     const double base = scale.plot.Bottom();
     if (whole > 0) {
       cairo_rectangle(cr, x0, scale.Y(whole), x1 - x0, base - scale.Y(whole));
-      SetColour(cr, kWholeFill);
+      SetColour(cr, kBarFill);
       cairo_fill(cr);
     }
     if (all > whole) {

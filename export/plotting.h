@@ -23,6 +23,12 @@ inline constexpr double kTitleLinePt = kAxisFontPt * 1.2;
 inline constexpr double kAxisLinePt = 0.6;
 inline constexpr double kDataLinePt = 1.0;
 
+// The colours of every figure's histograms and text, and the hairline round a bar.
+inline constexpr Pixel kBarFill = 0x9ECAE1;
+inline constexpr Pixel kBarEdge = 0x3182BD;
+inline constexpr double kBarEdgePt = 0.3;
+inline constexpr Pixel kInk = 0x000000;
+
 // The family that the build installs (fonts-dejavu-core); fontconfig substitutes the nearest
 // font when it is missing.
 inline constexpr char kFigureFont[] = "DejaVu Sans";
