@@ -5,6 +5,7 @@
 #include "app/varneldlg.h"
 #include "dwell/dwellreport.h"
 #include "export/dwellfigure.h"
+#include "fit/results.h"
 #include "platform/host.h"
 
 void CVarnelDlg::OnDwellTimes() { AnalyseDwells(DwellOptions{}, std::nullopt); }
@@ -30,12 +31,7 @@ void CVarnelDlg::AnalyseDwells(const DwellOptions& options, std::optional<int> s
   view.table.title = "Dwell times";
   view.table.columns = DwellFitColumns();
   view.table.rows = DwellFitRows(times, state ? std::optional(*state - 1) : std::nullopt);
-  const auto addLine = [&](const std::vector<std::string>& cells) {
-    for (std::size_t k = 0; k < cells.size(); ++k) view.table.copyText += (k ? "\t" : "") + cells[k];
-    view.table.copyText += "\n";
-  };
-  addLine(view.table.columns);
-  for (const std::vector<std::string>& row : view.table.rows) addLine(row);
+  view.table.copyText = TabSeparated(view.table.columns, view.table.rows);
   for (int s = 0; s < times.states; ++s) {
     view.pages.push_back("State " + std::to_string(s + 1));
     view.pageRows.push_back(DwellFitRows(times, s));

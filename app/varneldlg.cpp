@@ -199,11 +199,10 @@ void CVarnelDlg::OnResults() {
 }
 
 TableView CVarnelDlg::ResultsTable() const {
-  const std::vector<ResultRow> rows = m_session.Results();
-  const std::vector<DwellResultRow> dwellRows = m_session.DwellResults();
-  TableView table{"Results", ResultColumns(), {}, ResultsTabText(rows, dwellRows)};
-  for (const ResultRow& row : rows) table.rows.push_back(ResultCells(row));
-  for (const DwellResultRow& row : dwellRows) table.rows.push_back(ResultCells(row));
+  TableView table{"Results", ResultColumns(), {}, {}};
+  for (const ResultRow& row : m_session.Results()) table.rows.push_back(ResultCells(row));
+  for (const DwellResultRow& row : m_session.DwellResults()) table.rows.push_back(ResultCells(row));
+  table.copyText = TabSeparated(table.columns, table.rows);
   return table;
 }
 

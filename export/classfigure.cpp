@@ -28,8 +28,6 @@ constexpr double kRightRoomPt = 10.0;
 // the figure's top, for the superscript of s^-1.
 constexpr double kHeadingLineSpacing = 1.3;
 constexpr double kHeadingTopPt = 1.0;
-// s^-1 as the axis title and the heading write it.
-constexpr char kPerSecond[] = "s\xE2\x81\xBB\xC2\xB9";
 constexpr char kArrow[] = " \xE2\x86\x92 ";
 constexpr char kEnDash[] = "\xE2\x80\x93";
 // Numbers with more decimals than this, or as large as kLargestFixed, are written as tick

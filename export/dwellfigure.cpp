@@ -219,8 +219,8 @@ std::string Heading(const DwellTimes& times, const StateDwellTimes& state) {
     const ExponentialFit& fit = state.fits[static_cast<std::size_t>(state.chosen)];
     text += times.options.exponentials ? "; " : "; BIC chooses ";
     text += std::to_string(fit.terms.size()) + (fit.terms.size() == 1 ? " exponential:" : " exponentials:");
-    for (const ExponentialTerm& term : fit.terms) text += " " + TickText(term.rate / times.exposure, 3);
-    text += " s\xE2\x81\xBB\xC2\xB9";
+    for (const ExponentialTerm& term : fit.terms) (text += ' ') += TickText(term.rate / times.exposure, 3);
+    (text += ' ') += kPerSecond;
   } else {
     text += "; no fit";
   }

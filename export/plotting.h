@@ -29,6 +29,9 @@ inline constexpr Pixel kBarEdge = 0x3182BD;
 inline constexpr double kBarEdgePt = 0.3;
 inline constexpr Pixel kInk = 0x000000;
 
+// s^-1 as axis titles and headings write it.
+inline constexpr char kPerSecond[] = "s\xE2\x81\xBB\xC2\xB9";
+
 // The family that the build installs (fonts-dejavu-core); fontconfig substitutes the nearest
 // font when it is missing.
 inline constexpr char kFigureFont[] = "DejaVu Sans";

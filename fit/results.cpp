@@ -156,11 +156,17 @@ std::string ResultsCsv(const ResultsSource& source, const std::vector<ResultRow>
   return text;
 }
 
-std::string ResultsTabText(const std::vector<ResultRow>& rows, const std::vector<DwellResultRow>& dwellRows) {
-  std::string text = Joined(ResultColumns(), '\t');
-  for (const ResultRow& row : rows) text += Joined(ResultCells(row), '\t');
-  for (const DwellResultRow& row : dwellRows) text += Joined(ResultCells(row), '\t');
+std::string TabSeparated(const std::vector<std::string>& columns, const std::vector<std::vector<std::string>>& rows) {
+  std::string text = Joined(columns, '\t');
+  for (const std::vector<std::string>& cells : rows) text += Joined(cells, '\t');
   return text;
+}
+
+std::string ResultsTabText(const std::vector<ResultRow>& rows, const std::vector<DwellResultRow>& dwellRows) {
+  std::vector<std::vector<std::string>> cells;
+  for (const ResultRow& row : rows) cells.push_back(ResultCells(row));
+  for (const DwellResultRow& row : dwellRows) cells.push_back(ResultCells(row));
+  return TabSeparated(ResultColumns(), cells);
 }
 
 std::string RateTip(const ClassFit& fit, double exposureNow) {

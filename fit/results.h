@@ -63,6 +63,10 @@ std::vector<std::string> ResultCells(const DwellResultRow& row);
 std::string ResultsCsv(const ResultsSource& source, const std::vector<ResultRow>& rows,
                        const std::vector<DwellResultRow>& dwellRows = {});
 
+// `columns` and the cells of `rows` as tab-separated lines, as a spreadsheet takes them from
+// the clipboard.
+std::string TabSeparated(const std::vector<std::string>& columns, const std::vector<std::vector<std::string>>& rows);
+
 // The header and the rows as tab-separated lines, as a spreadsheet takes them from the clipboard.
 std::string ResultsTabText(const std::vector<ResultRow>& rows, const std::vector<DwellResultRow>& dwellRows = {});
 

@@ -117,6 +117,17 @@ py::object CellValue(const std::string& column, const std::string& cell) {
   return py::str(cell);
 }
 
+// The rows of a table as dicts under its `columns`, each cell as CellValue reads it.
+py::list RowDicts(const std::vector<std::string>& columns, const std::vector<std::vector<std::string>>& rows) {
+  py::list list;
+  for (const std::vector<std::string>& cells : rows) {
+    py::dict d;
+    for (std::size_t k = 0; k < columns.size(); ++k) d[py::str(columns[k])] = CellValue(columns[k], cells[k]);
+    list.append(d);
+  }
+  return list;
+}
+
 py::object IntervalPair(const std::optional<Interval>& interval) {
   if (!interval) return py::none();
   return py::make_tuple(interval->low, interval->high);
@@ -464,12 +475,7 @@ varnel.Error when the class has no fit.)")
               for (const DwellResultRow& row : s.DwellResults()) table.push_back(ResultCells(row));
             });
             const std::vector<std::string> columns = ResultColumns();
-            py::list list;
-            for (const std::vector<std::string>& cells : table) {
-              py::dict d;
-              for (std::size_t k = 0; k < columns.size(); ++k) d[py::str(columns[k])] = CellValue(columns[k], cells[k]);
-              list.append(d);
-            }
+            const py::list list = RowDicts(columns, table);
             if (!frame) return py::object(list);
             return py::module_::import("pandas").attr("DataFrame")(list, py::arg("columns") = columns);
           },
@@ -483,24 +489,18 @@ frame=True gives a pandas DataFrame (pandas must be installed).)")
       .def(
           "dwell_times",
           [](PySession& self, std::optional<int> exponentials, const std::string& cut) {
-            if (cut != "censor" && cut != "drop") throw Refusal("cut takes \"censor\" or \"drop\", not \"" + cut + "\"");
-            DwellOptions options;
-            options.exponentials = exponentials;
-            options.cut = cut == "drop" ? CutDwells::kDrop : CutDwells::kCensor;
+            // The cut is read as the script command's --cut reads it, with its message.
+            std::string error;
+            std::optional<DwellOptions> options = ParseDwellOptions({"--cut", cut}, error);
+            if (!options) throw Refusal(error);
+            options->exponentials = exponentials;
             std::vector<std::vector<std::string>> rows;
             Report(Run(self, [&](Session& s) {
-              Outcome outcome = s.AnalyseDwells(options);
+              Outcome outcome = s.AnalyseDwells(*options);
               if (outcome.done) rows = DwellFitRows(*s.DwellAnalysis());
               return outcome;
             }));
-            const std::vector<std::string> columns = DwellFitColumns();
-            py::list list;
-            for (const std::vector<std::string>& cells : rows) {
-              py::dict d;
-              for (std::size_t k = 0; k < columns.size(); ++k) d[py::str(columns[k])] = CellValue(columns[k], cells[k]);
-              list.append(d);
-            }
-            return list;
+            return RowDicts(DwellFitColumns(), rows);
           },
           py::arg("exponentials") = py::none(), py::arg("cut") = "censor",
           R"(Fits the dwell times of every state of the lock, as a script's `dwell all`, and returns

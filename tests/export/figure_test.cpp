@@ -220,27 +220,27 @@ ClassFigureData LongHeadingClass() {
 }
 
 constexpr char kArrow[] = " \xE2\x86\x92 ";
-constexpr char kPerSecond[] = " s\xE2\x81\xBB\xC2\xB9";
+constexpr char kSpacedPerSecond[] = " s\xE2\x81\xBB\xC2\xB9";
 constexpr char kDash[] = "\xE2\x80\x93";
 
 }  // namespace
 
 TEST(ClassHeadingTest, RoundsTheRateToItsDigitsAndWritesTheIntervalWithAsManyDecimals) {
   EXPECT_EQ(ClassHeading(WithRate(0.404446, 0.36999, 0.43912)),
-            std::string("1") + kArrow + "2: 0.404" + kPerSecond + " (95 % CI 0.370" + kDash + "0.439)");
+            std::string("1") + kArrow + "2: 0.404" + kSpacedPerSecond + " (95 % CI 0.370" + kDash + "0.439)");
   EXPECT_EQ(ClassHeading(WithRate(12.3456, 11.04, 13.9)),
-            std::string("1") + kArrow + "2: 12.3" + kPerSecond + " (95 % CI 11.0" + kDash + "13.9)");
+            std::string("1") + kArrow + "2: 12.3" + kSpacedPerSecond + " (95 % CI 11.0" + kDash + "13.9)");
   // 0.9996 rounds up to 1.00: two decimals, not three.
   EXPECT_EQ(ClassHeading(WithRate(0.9996, 0.95, 1.04)),
-            std::string("1") + kArrow + "2: 1.00" + kPerSecond + " (95 % CI 0.95" + kDash + "1.04)");
+            std::string("1") + kArrow + "2: 1.00" + kSpacedPerSecond + " (95 % CI 0.95" + kDash + "1.04)");
   // Three digits of 1234.5 end at the tens.
   EXPECT_EQ(ClassHeading(WithRate(1234.5, 1180.2, 1294.0)),
-            std::string("1") + kArrow + "2: 1230" + kPerSecond + " (95 % CI 1180" + kDash + "1290)");
+            std::string("1") + kArrow + "2: 1230" + kSpacedPerSecond + " (95 % CI 1180" + kDash + "1290)");
   // Other digits: two and five.
   EXPECT_EQ(ClassHeading(WithRate(0.404446, 0.36999, 0.43912), 2),
-            std::string("1") + kArrow + "2: 0.40" + kPerSecond + " (95 % CI 0.37" + kDash + "0.44)");
+            std::string("1") + kArrow + "2: 0.40" + kSpacedPerSecond + " (95 % CI 0.37" + kDash + "0.44)");
   EXPECT_EQ(ClassHeading(WithRate(12.3456, 11.04, 13.9), 5),
-            std::string("1") + kArrow + "2: 12.346" + kPerSecond + " (95 % CI 11.040" + kDash + "13.900)");
+            std::string("1") + kArrow + "2: 12.346" + kSpacedPerSecond + " (95 % CI 11.040" + kDash + "13.900)");
 }
 
 TEST(ClassHeadingTest, SaysHowManyMoleculesAndTransitionsTheClassHolds) {

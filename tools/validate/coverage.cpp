@@ -38,6 +38,7 @@
 #include "platform/system.h"
 #include "reports/reportfile.h"
 #include "tools/simulate/simulation.h"
+#include "tools/validate/study.h"
 
 namespace {
 
@@ -89,10 +90,6 @@ ClassRule Class(int i, int j) {
   return {i, j, kStates, cutoffs, true, {}};
 }
 
-bool Holds(const std::optional<Interval>& interval, double value) {
-  return interval && interval->low <= value && value <= interval->high;
-}
-
 // What one estimator's intervals and values add up to over the data sets, for one class.
 struct Tally {
   int percentileHeld = 0;
@@ -131,14 +128,13 @@ std::string Bias(const Tally& tally, int sets, double truth) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int dataSets = argc > 1 ? std::atoi(argv[1]) : kDefaultDataSets;
-  std::vector<int> sizes;
-  for (int a = 2; a < argc; ++a) sizes.push_back(std::atoi(argv[a]));
-  if (sizes.empty()) sizes.assign(std::begin(kDefaultMolecules), std::end(kDefaultMolecules));
-  if (dataSets <= 0 || std::any_of(sizes.begin(), sizes.end(), [](int m) { return m <= 0; })) {
+  const std::optional<StudySize> size = StudySizeOf(argc, argv, kDefaultDataSets, kDefaultMolecules);
+  if (!size) {
     std::fprintf(stderr, "Usage: varnel-validate [DATA_SETS [MOLECULES ...]]\n");
     return 2;
   }
+  const int dataSets = size->dataSets;
+  const std::vector<int>& sizes = size->molecules;
   const Truth truth = ModelTruth();
   const auto scratch = std::filesystem::temp_directory_path() / ("varnel-validate-" + std::to_string(ProcessNumber()));
 

@@ -35,6 +35,7 @@
 #include "fit/random.h"
 #include "import/counting.h"
 #include "selection/classlists.h"
+#include "tools/validate/study.h"
 
 namespace {
 
@@ -194,10 +195,6 @@ std::string Percent(const Mean& mean) {
   return text;
 }
 
-bool Holds(const std::optional<Interval>& interval, double truth) {
-  return interval && interval->low <= truth && truth <= interval->high;
-}
-
 const char* kEstimators[] = {"Gaussian fit", "pooled", "pooled, frame-corrected", "dwell k_ij"};
 constexpr int kEstimatorCount = 4;
 
@@ -212,14 +209,13 @@ struct Tally {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int dataSets = argc > 1 ? std::atoi(argv[1]) : kDefaultDataSets;
-  std::vector<int> sizes;
-  for (int a = 2; a < argc; ++a) sizes.push_back(std::atoi(argv[a]));
-  if (sizes.empty()) sizes.assign(std::begin(kDefaultMolecules), std::end(kDefaultMolecules));
-  if (dataSets <= 0 || std::any_of(sizes.begin(), sizes.end(), [](int m) { return m <= 0; })) {
+  const std::optional<StudySize> size = StudySizeOf(argc, argv, kDefaultDataSets, kDefaultMolecules);
+  if (!size) {
     std::fprintf(stderr, "Usage: varnel-validate-dwell [DATA_SETS [MOLECULES ...]]\n");
     return 2;
   }
+  const int dataSets = size->dataSets;
+  const std::vector<int>& sizes = size->molecules;
   const Truth truth = ModelTruth();
   const auto stationary = Stationary();
   const auto began = std::chrono::steady_clock::now();
