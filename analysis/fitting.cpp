@@ -10,6 +10,7 @@
 
 #include "analysis/ratefile.h"
 #include "analysis/session.h"
+#include "dwell/dwelltimes.h"
 #include "export/exportset.h"
 #include "fit/gaussfit.h"
 #include "fit/logreport.h"
@@ -72,7 +73,9 @@ Outcome Session::Fit(int from, int to) {
   // How sure the rate is: the reports are the molecules a bootstrap draws. A new fit's interval
   // replaces whatever the class's last fit was still waiting for.
   CancelInterval(i, j);
-  UncertaintyTask task(records_, RecordsPerMolecule(), stored.rule, exposure_);
+  const StateFrames frames = StateFramesOf(stored.rule);
+  UncertaintyTask task(records_, RecordsPerMolecule(), stored.rule, exposure_, kDefaultReplicates,
+                       kDefaultIntervalKind, &frames);
   if (intervalsInBackground_ && task.HasReplicates()) {
     stored.uncertainty = task.Known();
     stored.uncertainty.state = IntervalState::kComputing;
@@ -89,6 +92,14 @@ Outcome Session::Fit(int from, int to) {
                    ": its rates lie outside the range the fit takes (ln of the rate per frame from -9 to -1). "
                    "The fit started from the nearest end of that range, and its rate cannot lie beyond it.");
   return outcome;
+}
+
+StateFrames Session::StateFramesOf(const ClassRule& rule) const {
+  StateFrames frames = StateFramesOfRecords(records_, RecordsPerMolecule(), rule);
+  for (std::size_t m = 0; m < frames.size() && m < moleculeDwells_.size(); ++m) {
+    if (moleculeDwells_[m]) frames[m] = FramesInState(dwells_[*moleculeDwells_[m]], rule);
+  }
+  return frames;
 }
 
 std::vector<std::pair<int, int>> Session::CollectIntervals() { return TakeAnswers(intervals_->Take()); }
@@ -148,8 +159,13 @@ std::vector<ResultRow> Session::Results() const {
       if (!perFrame && i <= lockedStates_) {
         perFrame.emplace();
         const auto& row = rules_[static_cast<std::size_t>(i - 1)];
+        // Every class of the row counts the frames of state i, a class set from a circle too.
+        const StateFrames frames = StateFramesOf(row[0]);
         for (int k = 0; k < lockedStates_; ++k)
-          perFrame->push_back(k == i - 1 ? 0.0 : PooledRate(records_, row[static_cast<std::size_t>(k)], 1.0).value_or(0.0));
+          perFrame->push_back(k == i - 1 ? 0.0
+                                         : PooledRate(records_, RecordsPerMolecule(), row[static_cast<std::size_t>(k)],
+                                                      1.0, &frames)
+                                               .value_or(0.0));
       }
       ResultRow row{i, j, *fit, std::nullopt};
       if (perFrame && j <= lockedStates_ && i != j && fit->uncertainty.pooledRate) {

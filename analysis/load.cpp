@@ -221,6 +221,13 @@ void Session::Adopt(TransitionRecords records, std::vector<std::string> files, s
   records_ = std::move(records);
   files_ = std::move(files);
   dwells_ = std::move(dwells);
+  // The dwells stand in report order, each named by its report's file name without ".dat".
+  moleculeDwells_.assign(files_.size(), std::nullopt);
+  for (std::size_t m = 0, d = 0; m < files_.size() && d < dwells_.size(); ++m) {
+    std::string name = FileNameOf(files_[m]);
+    if (name.size() > 4 && name.ends_with(".dat")) name.resize(name.size() - 4);
+    if (dwells_[d].molecule == name) moleculeDwells_[m] = d++;
+  }
   outputFolder_ = std::move(outputFolder);
   ClearResults();
 }

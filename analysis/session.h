@@ -186,6 +186,9 @@ class Session {
   void CancelInterval(std::size_t i, std::size_t j);
   std::string TooManyTransitionsMessage() const;
   std::size_t RecordsPerMolecule() const;
+  // F_i of every molecule for the pooled rate of the class `rule`: from its dwells where it has
+  // them, which know every frame, else from its records.
+  StateFrames StateFramesOf(const ClassRule& rule) const;
 
   double exposure_ = 0.1;
   int peaks_ = 10;
@@ -198,6 +201,8 @@ class Session {
   TransitionRecords records_;
   std::vector<std::string> files_;
   DwellTable dwells_;
+  // Per molecule (report), its dwells in dwells_, or none.
+  std::vector<std::optional<std::size_t>> moleculeDwells_;
   std::optional<DwellTimes> dwellTimes_;
   std::string outputFolder_;
   DensityGrid grid_;

@@ -85,6 +85,15 @@ double ExponentialFit::MeanRate() const {
   return meanDwell > 0 ? 1.0 / meanDwell : 0.0;
 }
 
+double FramesInState(const MoleculeDwells& molecule, const ClassRule& rule) {
+  const std::vector<LevelDwell>& dwells = molecule.dwells;
+  double frames = 0.0;
+  for (const LevelDwell& dwell : dwells)
+    if (StateOfLevel(dwell.level, rule) == rule.from) frames += static_cast<double>(dwell.frames);
+  if (!dwells.empty() && StateOfLevel(dwells.back().level, rule) == rule.from) frames -= 1.0;
+  return frames;
+}
+
 StateDwells DwellsInStates(const DwellTable& table, int states, const Cutoffs& cutoffs) {
   states = std::clamp(states, 0, kMaxStates);
   StateDwells all;

@@ -46,6 +46,10 @@ using StateDwells = std::vector<std::vector<StateDwell>>;
 // end does: they are cut there, and it is no dwell of any state.
 StateDwells DwellsInStates(const DwellTable& table, int states, const Cutoffs& cutoffs);
 
+// F_i of the molecule for the pooled rate of the class `rule`: the frames of its dwells whose
+// level lies in the class's initial state, but the trace's very last frame, which has no next.
+double FramesInState(const MoleculeDwells& molecule, const ClassRule& rule);
+
 // How the cut first and last dwells of a trace enter the fits.
 enum class CutDwells {
   kCensor,  // cut at the end: as lasting at least their length (the default); at the start: not

@@ -35,25 +35,45 @@ constexpr double kTailShare = 0.02425;
 constexpr double kSqrt2 = 1.4142135623730951;
 constexpr double kSqrt2Pi = 2.5066282746310002;  // sqrt(2 pi)
 
-// (sum of n, sum of n / p) over the records with p > 0.
+// (sum of n_ij, sum of F_i) over molecules.
 struct PooledSums {
   double transitions = 0.0;
   double frames = 0.0;
-  void Add(const TransitionRecord& record) {
-    if (!(record.rate > 0.0)) return;
-    transitions += record.count;
-    frames += record.count / record.rate;
-  }
   void Add(const PooledSums& other) {
     transitions += other.transitions;
     frames += other.frames;
   }
   std::optional<double> Rate(double exposureTime) const {
-    if (!(transitions > 0.0)) return std::nullopt;
-    const double rate = transitions / frames / exposureTime;
-    return std::isfinite(rate) ? std::optional<double>(rate) : std::nullopt;
+    return PooledCount{transitions, frames, 0}.Rate(exposureTime);
   }
 };
+
+bool EmptySlot(const TransitionRecord& record) {
+  return record.initial == 0.0 && record.final == 0.0 && record.rate == 0.0 && record.spare == 0.0 &&
+         record.count == 0.0;
+}
+
+// The frames a report divided the counts of a record by, when it says: n / p.
+std::optional<double> DividedFrames(const TransitionRecord& record) {
+  if (!(record.count > 0.0) || !(record.rate > 0.0)) return std::nullopt;
+  const double frames = record.count / record.rate;
+  return std::isfinite(frames) ? std::optional<double>(frames) : std::nullopt;
+}
+
+// F_i of the molecule whose K x K records are `own`, as StateFramesOfRecords says.
+std::optional<double> StateFramesOf(std::span<const TransitionRecord> own, std::size_t levels, const ClassRule& rule) {
+  double frames = 0.0;
+  for (std::size_t a = 0; a < levels; ++a) {
+    const std::span<const TransitionRecord> row = own.subspan(a * levels, levels);
+    const auto level = std::find_if(row.begin(), row.end(), [](const TransitionRecord& r) { return !EmptySlot(r); });
+    if (level == row.end() || StateOfLevel(level->initial, rule) != rule.from) continue;
+    std::optional<double> divided = DividedFrames(row[a]);
+    for (std::size_t b = 0; b < levels && !divided; ++b) divided = DividedFrames(row[b]);
+    if (!divided) return std::nullopt;
+    frames += *divided;
+  }
+  return frames;
+}
 
 // What one molecule adds to the class, whichever replicate draws it: per record of the class,
 // its entries (ClassEntriesOf) in the histogram bin of its rate, among the values the fit
@@ -79,14 +99,22 @@ struct BinEntries {
 // fills (few for a molecule) one after another in one array.
 class ClassParts {
  public:
-  ClassParts(const TransitionRecords& records, std::size_t perMolecule, const ClassRule& rule) {
+  // `frames` holds F_i of every molecule.
+  ClassParts(const TransitionRecords& records, std::size_t perMolecule, const ClassRule& rule,
+             const StateFrames& frames) {
     const std::size_t molecules = records.size() / perMolecule;
     sums_.resize(molecules);
     firstBin_.reserve(molecules + 1);
     for (std::size_t m = 0; m < molecules; ++m) {
       firstBin_.push_back(bins_.size());
+      double transitions = 0.0;
       for (std::size_t r = m * perMolecule; r < (m + 1) * perMolecule; ++r)
-        if (const TransitionRecord record = records[r]; InClass(record, rule)) Add(m, record, rule.weighted);
+        if (const TransitionRecord record = records[r]; InClass(record, rule)) {
+          Add(m, record, rule.weighted);
+          transitions += record.count;
+        }
+      // A molecule whose F_i is unknown adds nothing to the pooled rate.
+      if (m < frames.size() && frames[m]) sums_[m].pooled = {transitions, *frames[m]};
     }
     firstBin_.push_back(bins_.size());
   }
@@ -103,7 +131,6 @@ class ClassParts {
     sums.inClass = true;
     const double times = ClassEntriesOf(record.count, weighted);
     sums.entries += times;
-    sums.pooled.Add(record);
     // What the class list holds of the record: as many copies of its rate as it has entries.
     const double copies = std::floor(times);
     if (!(copies >= 1.0)) return;
@@ -292,16 +319,53 @@ std::vector<std::size_t> ReplicateDraws(const ClassRule& rule, int replicate, st
 }
 
 ReplicateRates ReplicateOf(const TransitionRecords& records, std::size_t perMolecule, const ClassRule& rule,
-                           const std::vector<std::size_t>& draws, double exposureTime) {
+                           const std::vector<std::size_t>& draws, double exposureTime, const StateFrames* frames) {
   if (perMolecule == 0) return {};
-  return RatesOfDraws(ClassParts(records, perMolecule, rule), draws, exposureTime);
+  const StateFrames own = frames ? StateFrames{} : StateFramesOfRecords(records, perMolecule, rule);
+  return RatesOfDraws(ClassParts(records, perMolecule, rule, frames ? *frames : own), draws, exposureTime);
 }
 
-std::optional<double> PooledRate(const TransitionRecords& records, const ClassRule& rule, double exposureTime) {
-  PooledSums sums;
-  for (std::size_t r = 0; r < records.size(); ++r)
-    if (InClass(records[r], rule)) sums.Add(records[r]);
-  return sums.Rate(exposureTime);
+std::optional<int> StateOfLevel(double value, const ClassRule& rule) { return StateOf(value, rule.states, rule.cutoffs); }
+
+StateFrames StateFramesOfRecords(const TransitionRecords& records, std::size_t perMolecule, const ClassRule& rule) {
+  const auto levels = static_cast<std::size_t>(std::llround(std::sqrt(static_cast<double>(perMolecule))));
+  if (perMolecule == 0 || levels * levels != perMolecule) return {};
+  StateFrames frames(records.size() / perMolecule);
+  std::vector<TransitionRecord> own(perMolecule);
+  for (std::size_t m = 0; m < frames.size(); ++m) {
+    for (std::size_t r = 0; r < perMolecule; ++r) own[r] = records[m * perMolecule + r];
+    frames[m] = StateFramesOf(own, levels, rule);
+  }
+  return frames;
+}
+
+std::optional<double> PooledCount::Rate(double exposureTime) const {
+  if (!(transitions > 0.0)) return std::nullopt;
+  const double rate = transitions / frames / exposureTime;
+  return std::isfinite(rate) ? std::optional<double>(rate) : std::nullopt;
+}
+
+PooledCount PooledCountOf(const TransitionRecords& records, std::size_t perMolecule, const ClassRule& rule,
+                          const StateFrames* frames) {
+  PooledCount count;
+  if (perMolecule == 0) return count;
+  const StateFrames own = frames ? StateFrames{} : StateFramesOfRecords(records, perMolecule, rule);
+  const StateFrames& known = frames ? *frames : own;
+  for (std::size_t m = 0; m < records.size() / perMolecule; ++m) {
+    if (m >= known.size() || !known[m]) {
+      ++count.unknown;
+      continue;
+    }
+    count.frames += *known[m];
+    for (std::size_t r = m * perMolecule; r < (m + 1) * perMolecule; ++r)
+      if (InClass(records[r], rule)) count.transitions += records[r].count;
+  }
+  return count;
+}
+
+std::optional<double> PooledRate(const TransitionRecords& records, std::size_t perMolecule, const ClassRule& rule,
+                                 double exposureTime, const StateFrames* frames) {
+  return PooledCountOf(records, perMolecule, rule, frames).Rate(exposureTime);
 }
 
 int ContributingMolecules(const TransitionRecords& records, std::size_t perMolecule, const ClassRule& rule) {
@@ -322,16 +386,20 @@ std::optional<double> FittedRate(const TransitionRecords& records, const ClassRu
 }
 
 UncertaintyTask::UncertaintyTask(const TransitionRecords& records, std::size_t perMolecule, const ClassRule& rule,
-                                 double exposureTime, int replicates, IntervalKind kind)
+                                 double exposureTime, int replicates, IntervalKind kind, const StateFrames* frames)
     : rule_(rule), exposureTime_(exposureTime) {
   known_.kind = kind;
-  known_.pooledRate = PooledRate(records, rule, exposureTime);
+  const StateFrames own = frames || perMolecule == 0 ? StateFrames{} : StateFramesOfRecords(records, perMolecule, rule);
+  const StateFrames& known = frames ? *frames : own;
+  const PooledCount pooled = PooledCountOf(records, perMolecule, rule, &known);
+  known_.pooledRate = pooled.Rate(exposureTime);
+  known_.framesUnknown = pooled.unknown;
   known_.molecules = ContributingMolecules(records, perMolecule, rule);
   if (perMolecule == 0 || records.size() < perMolecule || replicates <= 0 ||
       known_.molecules < kLeastMoleculesForInterval)
     return;
   known_.replicates = replicates;
-  parts_ = std::make_unique<const ClassParts>(records, perMolecule, rule);
+  parts_ = std::make_unique<const ClassParts>(records, perMolecule, rule, known);
 }
 
 UncertaintyTask::~UncertaintyTask() = default;
@@ -355,15 +423,17 @@ std::optional<ClassUncertainty> UncertaintyTask::Run(int threads, WorkProgress* 
     }
   });
   if (stopped()) return std::nullopt;
-  // A replicate counts for both intervals or for neither.
+  // A replicate counts for both intervals or for neither; for the fit's alone when no molecule's
+  // frames are known, and there is no pooled rate to draw.
+  const bool pooledToo = known_.pooledRate.has_value();
   std::vector<double> rates, pooledRates;
   for (const ReplicateRates& replicate : drawn) {
-    if (!replicate.fitted || !replicate.pooled) {
+    if (!replicate.fitted || (pooledToo && !replicate.pooled)) {
       ++result.failed;
       continue;
     }
     rates.push_back(*replicate.fitted);
-    pooledRates.push_back(*replicate.pooled);
+    if (pooledToo) pooledRates.push_back(*replicate.pooled);
   }
   // The estimates on all the molecules, summed as a replicate sums them, so that a replicate of
   // the very same molecules ties with them; and the jackknife's, for the acceleration.
@@ -383,6 +453,7 @@ std::optional<ClassUncertainty> UncertaintyTask::Run(int threads, WorkProgress* 
 }
 
 ClassUncertainty EstimateUncertainty(const TransitionRecords& records, std::size_t perMolecule, const ClassRule& rule,
-                                     double exposureTime, int replicates, int threads, IntervalKind kind) {
-  return *UncertaintyTask(records, perMolecule, rule, exposureTime, replicates, kind).Run(threads);
+                                     double exposureTime, int replicates, int threads, IntervalKind kind,
+                                     const StateFrames* frames) {
+  return *UncertaintyTask(records, perMolecule, rule, exposureTime, replicates, kind, frames).Run(threads);
 }

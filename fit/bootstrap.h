@@ -2,7 +2,8 @@
 // as many molecules as there are, with replacement, builds the class from their records as it
 // was built, and estimates again. The spread of the replicates' rates gives a 95 % interval.
 // Beside the Gaussian fit (a typical molecule's rate) stands the pooled rate (the rate of one
-// homogeneous population), with its interval from the same replicates.
+// homogeneous population: every transition of the class over every frame spent in its initial
+// state), with its interval from the same replicates.
 //
 // Two kinds of interval come from the same replicates. The percentile interval takes their
 // 2.5 % and 97.5 % points. The BCa interval (bias-corrected and accelerated; Efron 1987, JASA
@@ -81,7 +82,8 @@ enum class IntervalState {
 
 struct ClassUncertainty {
   IntervalState state = IntervalState::kComputed;
-  std::optional<double> pooledRate;   // s^-1; none without a record of n > 0 and p > 0
+  std::optional<double> pooledRate;   // s^-1; none without a transition over frames that are known
+  int framesUnknown = 0;              // molecules in state i whose F_i is unknown: left out of the pooled rate
   IntervalKind kind = kDefaultIntervalKind;  // the kind Rate() and Pooled() give
   IntervalKinds rateKinds;            // both kinds for the Gaussian fit's rate, s^-1 ...
   IntervalKinds pooledKinds;          // ... and for the pooled rate
@@ -96,10 +98,40 @@ struct ClassUncertainty {
   const std::optional<Interval>& Pooled() const { return pooledKinds.Of(kind); }
 };
 
-// The pooled rate of the class: with n a record's number of transitions and p its rate per
-// frame, (sum of n) / (sum of n / p) / exposure over the class's records with n > 0 and p > 0:
-// the maximum-likelihood rate of a population of one rate. Nothing when there is no such record.
-std::optional<double> PooledRate(const TransitionRecords& records, const ClassRule& rule, double exposureTime);
+// F_i of every molecule, in report order: the frames it spent in the class's initial state i
+// that have a next frame (the last frame of a trace has none). Nothing for a molecule whose F_i
+// cannot be known; 0 for one that never was in state i.
+using StateFrames = std::vector<std::optional<double>>;
+
+// The state whose frames a class counts: its initial state under the cutoffs of its lock, for a
+// class set from a circle too (the class keeps the name of its lock's cell).
+std::optional<int> StateOfLevel(double value, const ClassRule& rule);
+
+// F_i of every molecule from its records, `perMolecule` = K x K of them, record (a, b) of levels
+// a and b at a x K + b. A record that is all zero is a slot without a level. A level of state i
+// (its records' initial value) adds the frames its report divided its counts by: n / p of its
+// record (a, a), which stands for leaving it, or else of another record of its row with n > 0
+// and p > 0. A level of state i without such a record was never left, and its frames are not in
+// the report: the molecule's F_i is unknown.
+StateFrames StateFramesOfRecords(const TransitionRecords& records, std::size_t perMolecule, const ClassRule& rule);
+
+// The pooled rate of the class: (sum over molecules of n_ij) / (sum over molecules of F_i) /
+// exposure, n_ij a molecule's transitions in the class's records (n, whatever the weighting),
+// every molecule with a known F_i counted, also those without a transition of the class: the
+// maximum-likelihood rate of a population of one chance per frame. A molecule whose F_i is
+// unknown is left out whole and counted in `unknown`. `frames` gives F_i per molecule; without
+// it, StateFramesOfRecords.
+struct PooledCount {
+  double transitions = 0.0;
+  double frames = 0.0;
+  int unknown = 0;
+  // Nothing without a transition, or when the rate is not finite.
+  std::optional<double> Rate(double exposureTime) const;
+};
+PooledCount PooledCountOf(const TransitionRecords& records, std::size_t perMolecule, const ClassRule& rule,
+                          const StateFrames* frames = nullptr);
+std::optional<double> PooledRate(const TransitionRecords& records, std::size_t perMolecule, const ClassRule& rule,
+                                 double exposureTime, const StateFrames* frames = nullptr);
 
 // The number of molecules, `perMolecule` consecutive records each, with a record in the class.
 int ContributingMolecules(const TransitionRecords& records, std::size_t perMolecule, const ClassRule& rule);
@@ -120,7 +152,8 @@ struct ReplicateRates {
   std::optional<double> pooled;
 };
 ReplicateRates ReplicateOf(const TransitionRecords& records, std::size_t perMolecule, const ClassRule& rule,
-                           const std::vector<std::size_t>& draws, double exposureTime);
+                           const std::vector<std::size_t>& draws, double exposureTime,
+                           const StateFrames* frames = nullptr);
 
 class ClassParts;
 
@@ -130,9 +163,11 @@ class ClassParts;
 class UncertaintyTask {
  public:
   // The class `rule` of `records` (`perMolecule` records per molecule), its rates divided by
-  // `exposureTime`, to be given `replicates` replicates and intervals of `kind`.
+  // `exposureTime`, to be given `replicates` replicates and intervals of `kind`; the pooled rate
+  // counts the molecules' `frames` (StateFramesOfRecords when not given).
   UncertaintyTask(const TransitionRecords& records, std::size_t perMolecule, const ClassRule& rule,
-                  double exposureTime, int replicates = kDefaultReplicates, IntervalKind kind = kDefaultIntervalKind);
+                  double exposureTime, int replicates = kDefaultReplicates, IntervalKind kind = kDefaultIntervalKind,
+                  const StateFrames* frames = nullptr);
   ~UncertaintyTask();
   UncertaintyTask(UncertaintyTask&&) noexcept;
   UncertaintyTask& operator=(UncertaintyTask&&) noexcept;
@@ -162,7 +197,7 @@ class UncertaintyTask {
 // UncertaintyTask run at once.
 ClassUncertainty EstimateUncertainty(const TransitionRecords& records, std::size_t perMolecule, const ClassRule& rule,
                                      double exposureTime, int replicates = kDefaultReplicates, int threads = 0,
-                                     IntervalKind kind = kDefaultIntervalKind);
+                                     IntervalKind kind = kDefaultIntervalKind, const StateFrames* frames = nullptr);
 
 // ---- the intervals' arithmetic ----------------------------------------------------------
 

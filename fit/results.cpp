@@ -38,7 +38,7 @@ std::string JoinedFlags(const std::vector<std::string>& flags) {
 std::vector<std::string> ResultColumns() {
   return {"class",       "rate",       "rate_low",    "rate_high", "width",          "pooled_rate",
           "pooled_low",  "pooled_high", "transitions", "molecules", "replicates_used", "source",
-          "exposure_s",  "flags",      "estimator",   "pooled_corrected_rate"};
+          "exposure_s",  "flags",      "estimator",   "pooled_corrected_rate", "pooled_frames_unknown"};
 }
 
 std::vector<std::string> ResultFlags(const ClassFit& fit) {
@@ -52,6 +52,9 @@ std::vector<std::string> ResultFlags(const ClassFit& fit) {
     flags.push_back("too few molecules for an interval (" + std::to_string(u.molecules) + " of at least " +
                     std::to_string(kLeastMoleculesForInterval) + ")");
   if (u.state == IntervalState::kStopped) flags.push_back("interval stopped before it was computed: fit again for one");
+  if (u.framesUnknown > 0)
+    flags.push_back(std::to_string(u.framesUnknown) + (u.framesUnknown == 1 ? " molecule" : " molecules") +
+                    " left out of the pooled rate: frames in the initial state not known");
   if (u.state == IntervalState::kComputed && u.failed > 0)
     flags.push_back(std::to_string(u.failed) + " of " + std::to_string(u.replicates) + " replicates failed");
   return flags;
@@ -79,7 +82,8 @@ std::vector<std::string> ResultCells(const ResultRow& row) {
           Number(row.fit.exposureTime),
           JoinedFlags(ResultFlags(row.fit)),
           "gaussian",
-          Optional(row.pooledCorrected)};
+          Optional(row.pooledCorrected),
+          std::to_string(u.framesUnknown)};
 }
 
 std::vector<std::string> ResultCells(const DwellResultRow& row) {
@@ -101,6 +105,7 @@ std::vector<std::string> ResultCells(const DwellResultRow& row) {
           Number(row.exposureTime),
           JoinedFlags(row.flags),
           "dwell",
+          "",
           ""};
 }
 

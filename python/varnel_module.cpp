@@ -159,6 +159,7 @@ py::dict UncertaintyDict(const ClassUncertainty& u) {
   d["rate_acceleration"] = u.rateAcceleration;
   d["pooled_acceleration"] = u.pooledAcceleration;
   d["molecules"] = u.molecules;
+  d["pooled_frames_unknown"] = u.framesUnknown;
   d["replicates"] = u.replicates;
   d["failed"] = u.failed;
   return d;
@@ -462,6 +463,8 @@ it was fitted to (counts, centres). varnel.Error when the class has no fit.)")
   kind             the kind of interval that rate_interval and pooled_interval are
   rate_interval    (low, high) 95 % interval of the fitted rate, s^-1; None without one
   pooled_rate      the pooled rate, s^-1, and pooled_interval its interval
+  pooled_frames_unknown  molecules left out of the pooled rate: their frames in
+                   the initial state are not known
   percentile, bca  both kinds: {"rate": (low, high), "pooled": (low, high)}
   rate_acceleration, pooled_acceleration   the BCa interval's acceleration
   molecules, replicates, failed            reports in the class, replicates drawn, failed
@@ -483,7 +486,7 @@ varnel.Error when the class has no fit.)")
           R"(Every fitted class of the states in force, in the log's order, with the columns of
 "results.csv" (class, rate, rate_low, rate_high, width, pooled_rate, pooled_low, pooled_high,
 transitions, molecules, replicates_used, source, exposure_s, flags, estimator,
-pooled_corrected_rate), then the rates of the last dwell_times() (estimator "dwell"): a list
+pooled_corrected_rate, pooled_frames_unknown), then the rates of the last dwell_times() (estimator "dwell"): a list
 of dicts whose numbers are the table's, to 6 significant digits, None for an empty cell.
 frame=True gives a pandas DataFrame (pandas must be installed).)")
       .def(

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
@@ -120,9 +122,9 @@ TEST(SessionDwells, GiveTheRatesOfTheLocksStatesInTheResultsAndTheExportUntilThe
 
   ASSERT_TRUE(session.WriteLog().done);
   const std::string csv = dir.Read("reports/results.csv");
-  EXPECT_NE(csv.find(",flags,estimator,pooled_corrected_rate\n"), std::string::npos);
+  EXPECT_NE(csv.find(",flags,estimator,pooled_corrected_rate,pooled_frames_unknown\n"), std::string::npos);
   EXPECT_NE(csv.find("\n1->2,"), std::string::npos);
-  EXPECT_NE(csv.find(",dwells,0.1,,dwell,\n"), std::string::npos) << csv;
+  EXPECT_NE(csv.find(",dwells,0.1,,dwell,,\n"), std::string::npos) << csv;
 
   ExportOptions svg;
   svg.formats = {FigureFormat::Svg};
@@ -163,6 +165,81 @@ TEST(SessionDwells, OneExponentialGivesTheClosedFormOfTheCountedDwells) {
     const double exitRate = -std::log(1 - whole / (whole + after)) / 0.1;
     const double rate = session.DwellResults().at(static_cast<std::size_t>(state)).rate;
     EXPECT_NEAR(rate, exitRate, 1e-9 * exitRate) << "state " << state + 1;
+  }
+}
+
+// The pooled rate of i->j is the steps i->j over the frames in state i that have a next frame,
+// every molecule's frames counted, also where it never took the step: here counted on the
+// states' own path of the frames, where state 2's hops between its levels are no steps. From
+// the dwells beside the reports it is that count exactly; from the reports alone a molecule
+// whose last stay was never left has frames the reports do not hold, and it is left out.
+TEST(SessionDwells, ThePooledRateIsAnIndependentCountOfStepsOverEveryFrameInTheInitialState) {
+  TempDir dir;
+  Session session = ImportedAndLocked(dir);
+  // Per molecule: the steps i->j and frames in state i with a next frame, and whether its last
+  // level was ever left before, without which its reports do not hold its frames there.
+  struct Count {
+    double steps[2][2] = {};
+    double framesIn[2] = {};
+    int lastState = 0;
+    bool lastLevelLeft = false;
+  };
+  std::vector<Count> counts(kMolecules);
+  for (int m = 0; m < kMolecules; ++m) {
+    const std::vector<double> frames = Frames(m);
+    Count& c = counts[static_cast<std::size_t>(m)];
+    for (std::size_t f = 0; f + 1 < frames.size(); ++f) {
+      const int from = frames[f] < 0.5 ? 0 : 1, to = frames[f + 1] < 0.5 ? 0 : 1;
+      c.framesIn[from] += 1;
+      c.steps[from][to] += from != to;
+      c.lastLevelLeft = c.lastLevelLeft || (frames[f] == frames.back() && frames[f + 1] != frames[f]);
+    }
+    c.lastState = frames.back() < 0.5 ? 0 : 1;
+  }
+  // The pooled rate i->j of the molecules `known` says, and how many it leaves out.
+  const auto pooled = [&](int i, int j, bool reportsAlone) {
+    double steps = 0, frames = 0;
+    int unknown = 0;
+    for (const Count& c : counts) {
+      if (reportsAlone && c.lastState == i && !c.lastLevelLeft) {
+        ++unknown;
+        continue;
+      }
+      steps += c.steps[i][j];
+      frames += c.framesIn[i];
+    }
+    return std::pair{steps / frames / 0.1, unknown};
+  };
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_TRUE(session.Fit(i + 1, 2 - i).done);
+    const ClassUncertainty& u = session.FitOf(i + 1, 2 - i)->uncertainty;
+    const double count = pooled(i, 1 - i, false).first;
+    EXPECT_NEAR(*u.pooledRate, count, 1e-9 * count) << "from state " << i + 1;
+    EXPECT_EQ(u.framesUnknown, 0);
+    ASSERT_TRUE(u.Pooled());
+    EXPECT_LT(u.Pooled()->low, count);
+    EXPECT_GT(u.Pooled()->high, count);
+  }
+
+  std::filesystem::remove(dir / "reports/dwells.csv");
+  Session reportsAlone;
+  reportsAlone.SetPeaks(3);
+  std::vector<std::string> reports;
+  for (int m = 1; m <= kMolecules; ++m) {
+    char name[32];
+    std::snprintf(name, sizeof name, "reports/molecule_%04d.dat", m);
+    reports.push_back(dir / name);
+  }
+  ASSERT_TRUE(reportsAlone.Load(reports).done);
+  reportsAlone.SetStates(2);
+  reportsAlone.SetCutoffs(std::vector<double>{0.5});
+  ASSERT_TRUE(reportsAlone.Lock().done);
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_TRUE(reportsAlone.Fit(i + 1, 2 - i).done);
+    const ClassUncertainty& u = reportsAlone.FitOf(i + 1, 2 - i)->uncertainty;
+    const auto [count, unknown] = pooled(i, 1 - i, true);
+    EXPECT_NEAR(*u.pooledRate, count, 1e-9 * count) << "from state " << i + 1;
+    EXPECT_EQ(u.framesUnknown, unknown);
   }
 }
 

@@ -16,7 +16,7 @@
 
 namespace {
 
-// `molecules` molecules of two states with a record each way, rates spread about e^-4 and e^-3
+// `molecules` molecules of two states with a step each way, rates spread about e^-4 and e^-3
 // per frame, locked in two states.
 Session Locked(int molecules, bool background) {
   Session session;
@@ -24,8 +24,12 @@ Session Locked(int molecules, bool background) {
   std::vector<TransitionRecord> records;
   std::vector<std::string> files;
   for (int k = 0; k < molecules; ++k) {
-    records.push_back({0.2, 0.8, std::exp(-4.0 + 0.4 * std::sin(1.3 * k)), 0, 1.0 + k % 3});
-    records.push_back({0.8, 0.2, std::exp(-3.0 + 0.3 * std::cos(0.7 * k)), 0, 2.0});
+    // 2 x 2 records, each level's leaving record (a, a) beside its step.
+    const double up = std::exp(-4.0 + 0.4 * std::sin(1.3 * k)), down = std::exp(-3.0 + 0.3 * std::cos(0.7 * k));
+    records.push_back({0.2, 0.2, up, 0, 1.0 + k % 3});
+    records.push_back({0.2, 0.8, up, 0, 1.0 + k % 3});
+    records.push_back({0.8, 0.2, down, 0, 2.0});
+    records.push_back({0.8, 0.8, down, 0, 2.0});
     files.push_back("molecule" + std::to_string(k) + ".dat");
   }
   session.Adopt(TransitionRecords(records), files);

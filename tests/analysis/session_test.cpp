@@ -110,8 +110,12 @@ TEST(Session, AFitKeepsEverythingItWasMadeWith) {
   ASSERT_EQ(rows.size(), 1u);
   const std::vector<std::string> cells = ResultCells(rows[0]);
   EXPECT_EQ(cells[12], "0.05");
-  // Its rates lie within 0.1 of ln 0.018: narrower than the fit's least width.
-  EXPECT_EQ(cells[13], "width at bound: the class is narrower than the fit can show; the stdev is a limit");
+  // Its rates lie within 0.1 of ln 0.018: narrower than the fit's least width. Records that are
+  // not K x K a molecule say nothing of its frames, and the fit's interval stands without them.
+  EXPECT_EQ(cells[13], "width at bound: the class is narrower than the fit can show; the stdev is a limit | "
+                       "12 molecules left out of the pooled rate: frames in the initial state not known");
+  EXPECT_TRUE(fit->uncertainty.Rate());
+  EXPECT_FALSE(fit->uncertainty.pooledRate);
 }
 
 // `molecules` molecules whose 1->2 rates per frame spread about `typical`.

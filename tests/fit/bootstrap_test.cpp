@@ -30,16 +30,42 @@ void AddMolecule(TransitionRecords& records, double rate, double count) {
   records.push_back({0, 0, 0, 0, 0});
 }
 
-TEST(PooledRate, IsAllTransitionsOverAllFramesSpent) {
+// Four molecules of two states counted by hand, 2 x 2 records each, level a's row at a x 2:
+// 20 frames in state 1 with 2 steps to 2; 10 frames in state 1 left only for a level of no state
+// (1.2); a last stay in state 1 that was never left, 5 frames, which the records cannot know; and
+// a molecule only ever in state 2.
+TEST(PooledRate, IsAllTransitionsOverAllFramesSpentInTheInitialState) {
   TransitionRecords records;
-  AddMolecule(records, 0.1, 2);  // 2 transitions in 20 frames
-  AddMolecule(records, 0.5, 1);  // 1 in 2
-  AddMolecule(records, 0.0, 3);  // a rate of 0 takes no part
-  const auto pooled = PooledRate(records, OneToTwo(), kExposure);
-  ASSERT_TRUE(pooled);
-  EXPECT_DOUBLE_EQ(*pooled, 3.0 / 22.0 / kExposure);
-  EXPECT_EQ(ContributingMolecules(records, kPerMolecule, OneToTwo()), 3);
-  EXPECT_FALSE(PooledRate(records, {1, 1, 2, {0.5, 1.0}, true, {}}, kExposure));  // 2->2 holds nothing
+  for (const TransitionRecord& r : {TransitionRecord{0.2, 0.2, 0.1, 10, 2}, {0.2, 0.8, 0.1, 10, 2},
+                                    {0.8, 0.2, 0.5, 2, 1}, {0.8, 0.8, 0.5, 2, 1},      // 2 steps in 20 frames
+                                    {0.2, 0.2, 0.1, 10, 1}, {0.2, 1.2, 0.1, 10, 1},    // none in 10
+                                    {0, 0, 0, 0, 0}, {1.2, 1.2, 0, 3, 0},
+                                    {0.2, 0.2, 0, 6, 0}, {0, 0, 0, 0, 0},              // frames unknown
+                                    {0, 0, 0, 0, 0}, {0, 0, 0, 0, 0},
+                                    {0.8, 0.8, 0, 7, 0}, {0, 0, 0, 0, 0},              // never in state 1
+                                    {0, 0, 0, 0, 0}, {0, 0, 0, 0, 0}})
+    records.push_back(r);
+  const PooledCount count = PooledCountOf(records, kPerMolecule, OneToTwo());
+  EXPECT_EQ(count.transitions, 2.0);
+  EXPECT_DOUBLE_EQ(count.frames, 30.0);
+  EXPECT_EQ(count.unknown, 1);
+  EXPECT_DOUBLE_EQ(*PooledRate(records, kPerMolecule, OneToTwo(), kExposure), 2.0 / 30.0 / kExposure);
+  // What the dwells know: the third molecule's 5 frames count too.
+  const StateFrames known = {20.0, 10.0, 5.0, 0.0};
+  EXPECT_DOUBLE_EQ(*PooledRate(records, kPerMolecule, OneToTwo(), kExposure, &known), 2.0 / 35.0 / kExposure);
+  EXPECT_EQ(PooledCountOf(records, kPerMolecule, OneToTwo(), &known).unknown, 0);
+  // 2->1 counts the frames of state 2: the first molecule's 2 and the last's, which are unknown.
+  const ClassRule twoToOne{1, 0, 2, {0.5, 1.0}, true, {}};
+  EXPECT_DOUBLE_EQ(*PooledRate(records, kPerMolecule, twoToOne, kExposure), 1.0 / 2.0 / kExposure);
+  EXPECT_EQ(PooledCountOf(records, kPerMolecule, twoToOne).unknown, 1);
+  EXPECT_EQ(ContributingMolecules(records, kPerMolecule, OneToTwo()), 1);
+  // 2->2 holds the records that stand for leaving state 2: the exit rate.
+  EXPECT_DOUBLE_EQ(*PooledRate(records, kPerMolecule, {1, 1, 2, {0.5, 1.0}, true, {}}, kExposure), 0.5 / kExposure);
+  EXPECT_FALSE(PooledRate(records, kPerMolecule, {0, 1, 2, {0.1, 1.0}, true, {}}, kExposure));  // no 1->2 at all
+  // The interval's replicates count the same frames.
+  const ClassUncertainty u = EstimateUncertainty(records, kPerMolecule, OneToTwo(), kExposure, 10);
+  EXPECT_DOUBLE_EQ(*u.pooledRate, 2.0 / 30.0 / kExposure);
+  EXPECT_EQ(u.framesUnknown, 1);
 }
 
 // Molecules that are all alike give every replicate the very data of the fit: no spread.
@@ -56,7 +82,7 @@ TEST(Bootstrap, IdenticalMoleculesGiveAnIntervalOfNoWidth) {
   EXPECT_NEAR(u.Rate()->low, *fitted, kStartRoundingShare * *fitted);
   EXPECT_EQ(u.Pooled()->low, u.Pooled()->high);
   EXPECT_NEAR(u.Pooled()->low, *u.pooledRate, 1e-12 * *u.pooledRate);
-  EXPECT_DOUBLE_EQ(*u.pooledRate, 4.0 / (50.0 + 2 * 100.0 / 3 + 20.0) / kExposure);
+  EXPECT_DOUBLE_EQ(*u.pooledRate, 4.0 / (50.0 + 100.0 / 3) / kExposure);  // n / p of each level's (a, a)
   EXPECT_EQ(u.molecules, 30);
   // Both kinds: every replicate ties with the estimate (z0 = 0), and no molecule differs (a = 0).
   ASSERT_TRUE(u.rateKinds.bca && u.rateKinds.percentile && u.pooledKinds.bca);
@@ -131,7 +157,7 @@ TEST(Bootstrap, AReplicateIsTheClassListRebuiltFromItsDrawnMolecules) {
       const ReplicateRates replicate = ReplicateOf(records, kPerMolecule, rule, draws, kExposure);
       ASSERT_TRUE(replicate.fitted && replicate.pooled);
       EXPECT_NEAR(*replicate.fitted, rate, kStartRoundingShare * rate) << b;
-      EXPECT_NEAR(*replicate.pooled, *PooledRate(rebuilt, rule, kExposure), 1e-12 * *replicate.pooled) << b;
+      EXPECT_NEAR(*replicate.pooled, *PooledRate(rebuilt, kPerMolecule, rule, kExposure), 1e-12 * *replicate.pooled) << b;
     }
   }
   // Drawn so that the class would pass the class lists' limit, it is no replicate at all.
@@ -248,7 +274,7 @@ TEST(Bootstrap, TheBcaIntervalIsTheReplicatesMovedByTheirBiasAndAGroupedJackknif
       if (k % kJackknifeGroups != g)
         for (std::size_t r = 0; r < kPerMolecule; ++r) kept.push_back(records[inClass[k] * kPerMolecule + r]);
     fittedLeftOut.push_back(*FittedRate(kept, OneToTwo(), kExposure));
-    pooledLeftOut.push_back(*PooledRate(kept, OneToTwo(), kExposure));
+    pooledLeftOut.push_back(*PooledRate(kept, kPerMolecule, OneToTwo(), kExposure));
   }
   const double a = JackknifeAcceleration(fittedLeftOut);
   EXPECT_NEAR(u.rateAcceleration, a, 1e-3 * std::abs(a));

@@ -115,15 +115,16 @@ TEST_F(LogReportTest, TheResultsTableSaysWhatTheRatesComeFromAndHowSureTheyAre) 
   for (const std::string& comment : comments) EXPECT_EQ(comment.find(','), std::string::npos) << comment;
   EXPECT_EQ(std::count(rows[0].begin(), rows[0].end(), ','), std::count(rows[1].begin(), rows[1].end(), ','));
   EXPECT_EQ(rows[0], "class,rate,rate_low,rate_high,width,pooled_rate,pooled_low,pooled_high,transitions,molecules,"
-                     "replicates_used,source,exposure_s,flags,estimator,pooled_corrected_rate");
+                     "replicates_used,source,exposure_s,flags,estimator,pooled_corrected_rate,pooled_frames_unknown");
   std::vector<std::string> cells;
   std::istringstream row(rows[1]);
   for (std::string cell; std::getline(row, cell, ',');) cells.push_back(cell);
-  ASSERT_EQ(cells.size(), 16u);
+  ASSERT_EQ(cells.size(), 17u);
   EXPECT_EQ(cells[13], "");  // nothing to flag
   EXPECT_EQ(cells[14], "gaussian");
   // As a rate constant, the pooled rate per frame p becomes -ln(1 - P) p / P: more than p.
   EXPECT_GT(std::stod(cells[15]), std::stod(cells[5]));
+  EXPECT_EQ(cells[16], "0");  // every visited level of the demo's reports is left
   EXPECT_EQ(cells[0], "1->2");
   EXPECT_EQ(cells[1], "0.526166");  // as the log has it
   EXPECT_LT(std::stod(cells[2]), 0.526166);

@@ -242,7 +242,10 @@ int main(int argc, char** argv) {
             t.exitTerm[i][c].Add(Holds(term.rateInterval, terms[c]));
             t.exitBias[i][c].Add(term.rate / terms[c] - 1.0);
           }
-        // The reports' estimates of row i.
+        // The reports' estimates of row i, the pooled rate over the frames the dwells count.
+        StateFrames frames;
+        for (const MoleculeDwells& molecule : set.table)
+          frames.push_back(FramesInState(molecule, {i, i, kStates, kCutoffs, true, {}}));
         std::vector<double> pooled(kStates, 0.0);
         bool whole = true;
         for (int j = 0; j < kStates; ++j) {
@@ -250,7 +253,7 @@ int main(int argc, char** argv) {
           const ClassRule rule{i, j, kStates, kCutoffs, true, {}};
           const double k = truth.Rate(i, j);
           if (const auto fitted = FittedRate(set.records, rule, 1.0)) t.bias[0][i][j].Add(*fitted / k - 1.0);
-          if (const auto p = PooledRate(set.records, rule, 1.0)) {
+          if (const auto p = PooledRate(set.records, kStates * kStates, rule, 1.0, &frames)) {
             pooled[static_cast<std::size_t>(j)] = *p;
             t.bias[1][i][j].Add(*p / k - 1.0);
           } else {
