@@ -13,7 +13,8 @@ void AppendNumber(std::string& out, double value) {
 }
 
 // A molecule's rows; a name with a comma stands in quotes.
-void AppendRows(std::string& out, const FretTrace& trace, const std::vector<int>& path, const HmmModel& model) {
+void AppendRows(std::string& out, const FretTrace& trace, const std::vector<int>& path, const HmmModel& model,
+                const LevelStates* merged) {
   const bool quoted = trace.name.find(',') != std::string::npos;
   const std::string name = quoted ? "\"" + trace.name + "\"" : trace.name;
   for (std::size_t t = 0; t < trace.fret.size(); ++t) {
@@ -23,7 +24,8 @@ void AppendRows(std::string& out, const FretTrace& trace, const std::vector<int>
     out += ',';
     AppendNumber(out, trace.fret[t]);
     out += ',';
-    AppendNumber(out, model.means[static_cast<std::size_t>(path[t])]);
+    const double mean = model.means[static_cast<std::size_t>(path[t])];
+    AppendNumber(out, merged ? merged->ValueOf(mean) : mean);
     out += '\n';
   }
 }
@@ -36,20 +38,30 @@ std::string Formatted(const char* format, double value) {
 
 }  // namespace
 
-std::string IdealisedTableText(const std::vector<FretTrace>& traces, const Idealisation& idealisation) {
+LevelStates MergedStates(const Idealisation& idealisation, const StatesOption& option) {
+  const HmmModel& model = idealisation.Model();
+  std::vector<std::vector<Dwell>> molecules(idealisation.paths.size());
+  for (std::size_t m = 0; m < molecules.size(); ++m)
+    for (const int state : idealisation.paths[m]) AppendFrames(molecules[m], model.means[static_cast<std::size_t>(state)]);
+  return FindStates(molecules, option);
+}
+
+std::string IdealisedTableText(const std::vector<FretTrace>& traces, const Idealisation& idealisation,
+                               const LevelStates* merged) {
   std::string text = std::string(kIdealisedHeader) + "\n";
-  for (std::size_t m = 0; m < traces.size(); ++m) AppendRows(text, traces[m], idealisation.paths[m], idealisation.Model());
+  for (std::size_t m = 0; m < traces.size(); ++m)
+    AppendRows(text, traces[m], idealisation.paths[m], idealisation.Model(), merged);
   return text;
 }
 
 std::optional<std::string> WriteIdealisedTable(const std::string& path, const std::vector<FretTrace>& traces,
-                                               const Idealisation& idealisation) {
+                                               const Idealisation& idealisation, const LevelStates* merged) {
   OutputFile file(path);
   file.Write(std::string(kIdealisedHeader) + "\n");
   std::string rows;
   for (std::size_t m = 0; m < traces.size(); ++m) {
     rows.clear();
-    AppendRows(rows, traces[m], idealisation.paths[m], idealisation.Model());
+    AppendRows(rows, traces[m], idealisation.paths[m], idealisation.Model(), merged);
     file.Write(rows);
   }
   return file.Commit();

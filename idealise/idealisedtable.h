@@ -8,18 +8,26 @@
 
 #include "idealise/hmm.h"
 #include "idealise/rawtraces.h"
+#include "import/states.h"
 
 // The table's header; a row per frame kept: the molecule's name, the frame, its FRET value and
 // the mean of the state of the molecule's most likely path there.
 inline constexpr const char* kIdealisedHeader = "molecule,frame,fret,idealised";
 
+// The states the fitted states' means become when `option` merges them, over the frames of every
+// molecule's path, as an import merges levels (FindStates).
+LevelStates MergedStates(const Idealisation& idealisation, const StatesOption& option);
+
 // Writes the table of `traces`, idealised by `idealisation`, as the whole of the file at `path`
-// (the old file stays whole when that fails); nothing when it worked, otherwise why not.
+// (the old file stays whole when that fails); nothing when it worked, otherwise why not. With
+// `merged`, the idealised column holds the value of the merged state of each frame's state.
 std::optional<std::string> WriteIdealisedTable(const std::string& path, const std::vector<FretTrace>& traces,
-                                               const Idealisation& idealisation);
+                                               const Idealisation& idealisation,
+                                               const LevelStates* merged = nullptr);
 
 // The same table as text.
-std::string IdealisedTableText(const std::vector<FretTrace>& traces, const Idealisation& idealisation);
+std::string IdealisedTableText(const std::vector<FretTrace>& traces, const Idealisation& idealisation,
+                               const LevelStates* merged = nullptr);
 
 // The fits, a line for each number of states (log-likelihood, parameters, BIC, the chosen one
 // marked, or why it was not fitted), then the chosen model: each state's mean, width and share of

@@ -10,7 +10,7 @@ namespace {
 
 constexpr int kMostThreads = 64;
 
-enum class Kind { Column, Number, States, Sharing, Whole, Seed, File };
+enum class Kind { Column, Number, States, Merge, Sharing, Whole, Seed, File };
 
 struct OptionInfo {
   std::string_view name;
@@ -22,7 +22,7 @@ constexpr OptionInfo kOptions[] = {
     {"--molecule", Kind::Column}, {"--frame", Kind::Column},           {"--donor-background", Kind::Number},
     {"--acceptor-background", Kind::Number}, {"--gamma", Kind::Number}, {"--last-frame", Kind::Number},
     {"--states", Kind::States},   {"--transitions", Kind::Sharing},    {"--threads", Kind::Whole},
-    {"--seed", Kind::Seed},       {"--out", Kind::File},
+    {"--seed", Kind::Seed},       {"--out", Kind::File},               {"--merge", Kind::Merge},
 };
 
 std::optional<double> FiniteNumber(const std::string& text) {
@@ -92,6 +92,12 @@ std::optional<std::string> Apply(const OptionInfo& option, const std::string& va
       return ApplyNumber(option.name, value, arguments.raw);
     case Kind::States:
       return ApplyStates(value, arguments.hmm);
+    case Kind::Merge: {
+      std::string error;
+      arguments.merge = ParseStatesOption(name, value, error);
+      if (!arguments.merge) return error;
+      return std::nullopt;
+    }
     case Kind::Sharing:
       if (value != "shared" && value != "per-molecule")
         return name + " must be 'shared' or 'per-molecule', not '" + value + "'";

@@ -8,11 +8,13 @@
 
 #include "idealise/hmm.h"
 #include "idealise/rawtraces.h"
+#include "import/states.h"
 
 struct IdealiseArguments {
   RawOptions raw;
   HmmSettings hmm;
   std::optional<std::string> out;  // the table of idealised traces
+  std::optional<StatesOption> merge;  // the fitted states merged further, in the table
   std::vector<std::string> paths;
 };
 

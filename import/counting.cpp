@@ -4,8 +4,12 @@
 
 namespace {
 
-// Increasing level values: every value at least kLevelTolerance above the value before it
-// starts a level.
+std::size_t LevelOf(const std::vector<double>& levels, double value) {
+  return static_cast<std::size_t>(std::upper_bound(levels.begin(), levels.end(), value) - levels.begin()) - 1;
+}
+
+}  // namespace
+
 std::vector<double> LevelsOf(std::span<const Dwell> dwells) {
   std::vector<double> values;
   values.reserve(dwells.size());
@@ -17,12 +21,6 @@ std::vector<double> LevelsOf(std::span<const Dwell> dwells) {
     if (k == 0 || !(values[k] - values[k - 1] < kLevelTolerance)) levels.push_back(values[k]);
   return levels;
 }
-
-std::size_t LevelOf(const std::vector<double>& levels, double value) {
-  return static_cast<std::size_t>(std::upper_bound(levels.begin(), levels.end(), value) - levels.begin()) - 1;
-}
-
-}  // namespace
 
 void AppendFrames(std::vector<Dwell>& dwells, double value, std::int64_t frames) {
   if (!dwells.empty() && dwells.back().value == value)

@@ -23,6 +23,10 @@ struct Dwell {
 // very same value.
 void AppendFrames(std::vector<Dwell>& dwells, double value, std::int64_t frames = 1);
 
+// The increasing levels of the molecule whose frames make `dwells`: every value at least
+// kLevelTolerance above the value before it starts a level; each level is its smallest value.
+std::vector<double> LevelsOf(std::span<const Dwell> dwells);
+
 // What the frames of one molecule give, level by level, levels increasing.
 struct LevelCounts {
   std::vector<double> levels;  // each level's smallest value

@@ -20,6 +20,7 @@ struct OptionInfo {
 constexpr OptionInfo kOptions[] = {
     {"--column", true},  {"--molecule", true}, {"--value", true}, {"--frame", true},  {"--length", true},
     {"--dwells", false}, {"--peaks", true},    {"--out", true},   {"--prefix", true},
+    {"--states", true},
 };
 
 bool IsOption(std::string_view word) { return word.size() > 2 && word.substr(0, 2) == "--"; }
@@ -54,6 +55,11 @@ std::optional<std::string> Apply(std::string_view name, const std::string& value
       return option + " must be a whole number from 1 to " + std::to_string(kMaxPeaks) + ", not '" + value + "'";
     options.peaks = *peaks;
     return std::nullopt;
+  }
+  if (name == "--states") {
+    std::string error;
+    options.states = ParseStatesOption(option, value, error);
+    return options.states ? std::nullopt : std::optional<std::string>(error);
   }
   if (name == "--out") {
     if (value.empty()) return option + ": the folder has no name";
@@ -241,6 +247,12 @@ OptionsForm MakeImportForm() {
                          .hint = "K x K records per report; a molecule with more than K levels is skipped.",
                          .minimum = 1,
                          .maximum = kMaxPeaks});
+  form.fields.push_back({.name = "states",
+                         .option = "--states",
+                         .label = "States (bounds or auto)",
+                         .blank = "each level a state",
+                         .hint = "Levels merged into states: increasing upper bounds such as 0.3,0.6 (a last state "
+                                 "above them), or auto to find the states from the levels."});
   form.fields.push_back({.name = "out",
                          .option = "--out",
                          .label = "Folder for the reports",

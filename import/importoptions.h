@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "import/states.h"
+
 struct OptionsForm;
 
 // K, the slots of a report, when nothing else gives it.
@@ -39,6 +41,7 @@ struct ImportOptions {
   std::optional<ColumnRef> frame;  // table: orders the rows of a molecule
   ColumnRef length;                // dwells
   std::optional<int> peaks;        // K; the caller's own default when not given
+  std::optional<StatesOption> states;  // levels merged into states; each level its own without it
   std::optional<std::string> out;  // the folder for the reports
   std::string prefix = "molecule";
 };

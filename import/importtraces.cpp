@@ -12,6 +12,7 @@
 
 #include "import/counting.h"
 #include "import/dwelltable.h"
+#include "import/states.h"
 #include "import/tracefile.h"
 #include "platform/foldersystem.h"
 #include "reports/parallel.h"
@@ -189,6 +190,15 @@ ImportResult ImportTraces(const std::vector<std::string>& paths, const ImportOpt
   std::vector<Molecule> molecules = ReadMolecules(EachFileOnce(paths, result.repeated), options, result.error);
   if (!result.error.empty()) return result;
   result.molecules = molecules.size();
+  if (options.states) {
+    std::vector<std::vector<Dwell>> traces(molecules.size());
+    for (std::size_t m = 0; m < molecules.size(); ++m) traces[m].swap(molecules[m].dwells);
+    result.states = FindStates(traces, *options.states);
+    for (std::size_t m = 0; m < molecules.size(); ++m) {
+      molecules[m].dwells = InStates(traces[m], *result.states);
+      std::vector<Dwell>().swap(traces[m]);
+    }
+  }
   const std::unique_ptr<PendingFolder> pending = PendingFolder::Create(folder, kImportWriter, result.error);
   if (!pending) return result;
   result.stopped = pending->Stopped();
@@ -239,6 +249,7 @@ std::string ReportFolderFor(const ImportOptions& options, const std::vector<std:
 std::string ImportSummary(const ImportResult& result) {
   std::string text = Plural(result.molecules, "molecule", "molecules") + " read, " +
                      Plural(result.reports.size(), "report", "reports") + " written to " + result.folder;
+  if (result.states) text += "; " + StatesText(*result.states);
   if (!result.skipped.empty()) text += "; skipped: " + SkippedText(result);
   if (!result.repeated.empty()) text += "; named more than once, read once: " + RepeatedText(result.repeated);
   if (const std::string stopped = StoppedRunsText(result.stopped, kImportWriter.run); !stopped.empty())
@@ -247,7 +258,7 @@ std::string ImportSummary(const ImportResult& result) {
 }
 
 bool ImportHasNotices(const ImportResult& result) {
-  return !result.skipped.empty() || !result.repeated.empty() || !StoppedRunsText(result.stopped, "").empty();
+  return result.states || !result.skipped.empty() || !result.repeated.empty() || !StoppedRunsText(result.stopped, "").empty();
 }
 
 std::string CannotImportMessage(const std::string& why) {

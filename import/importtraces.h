@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,7 @@ struct ImportResult {
   std::vector<SkippedMolecule> skipped;
   std::vector<RepeatedFile> repeated;
   StoppedRuns stopped;  // what stopped imports into `folder` had left there
+  std::optional<LevelStates> states;  // with --states: the states the levels became
   std::string folder;
   int peaks = 0;
 };
@@ -46,7 +48,8 @@ inline constexpr FolderWriter kImportWriter{"import", "partial", "report", "repo
 // slots of each molecule into `folder` (which must not exist or be empty), named by the
 // molecule's number: `<prefix>_0001.dat` .... A file named more than once (by the same path, or
 // another one that leads to it) is read once. A molecule with more than K levels or fewer than
-// two frames gets no report. No report is written when a file cannot be read as the layout
+// two frames gets no report. With `options.states`, the levels of all molecules are first merged
+// into states (FindStates), and the reports and dwells count the states. No report is written when a file cannot be read as the layout
 // asks, when no molecule gets a report, or when the folder cannot be written. Before writing,
 // the hidden folders that stopped imports into `folder` left are removed.
 ImportResult ImportTraces(const std::vector<std::string>& paths, const ImportOptions& options, int peaks,
@@ -63,7 +66,8 @@ std::string CannotImportMessage(const std::string& why);
 // where in place of "Nothing was written".
 std::string CannotImportMessage(const ImportResult& result);
 
-// One line: the molecules read, the reports written and where, the molecules skipped and why,
+// One line: the molecules read, the reports written and where, the levels merged into states,
+// the molecules skipped and why,
 // the files read once that were named more than once, and the hidden folders of stopped
 // imports removed (or left).
 std::string ImportSummary(const ImportResult& result);

@@ -43,6 +43,12 @@ const char* const kUsage =
     "                     a table of many molecules, a row per frame, ordered by\n"
     "                     --frame or in file order; otherwise one molecule per file\n"
     "  --states MIN-MAX   numbers of states to fit, or one K (default 1-4, 1..10)\n"
+    "  --merge C1,...|auto\n"
+    "                     merges the chosen model's states further, as\n"
+    "                     varnel-import --states merges levels: increasing upper\n"
+    "                     bounds (a last state above them), or auto to find them\n"
+    "                     from the gaps between the states' means; the idealised\n"
+    "                     column holds the mean of each merged state's frames\n"
     "  --transitions shared|per-molecule\n"
     "                     one matrix of transition chances for all molecules, or\n"
     "                     one each (default shared); means and widths are shared\n"
@@ -81,8 +87,13 @@ int main(int argc, char** argv) {
   }
   std::cout << ModelSummary(idealisation) << molecules.size() << (molecules.size() == 1 ? " molecule, " : " molecules, ")
             << frames << " frames";
+  std::optional<LevelStates> merged;
+  if (arguments.merge) {
+    merged = MergedStates(idealisation, *arguments.merge);
+    std::cout << "; " << StatesText(*merged);
+  }
   if (arguments.out) {
-    if (const auto why = WriteIdealisedTable(*arguments.out, reading.traces, idealisation)) {
+    if (const auto why = WriteIdealisedTable(*arguments.out, reading.traces, idealisation, merged ? &*merged : nullptr)) {
       std::cout << std::endl;
       std::cerr << "varnel-idealise: cannot write " << *arguments.out << ": " << *why << "\n";
       return kExitFailure;

@@ -37,6 +37,10 @@ TEST(IdealiseProgram, BadCommandLinesAndBadFilesAreNamedAndWriteNothing) {
                       "Try 'varnel-idealise --help'.\n");
   EXPECT_EQ(RunProgram(VARNEL_IDEALISER, "--states 3-2 a.txt").status, 2);
   EXPECT_EQ(RunProgram(VARNEL_IDEALISER, "--help").status, 0);
+  const ProgramRun merge = RunProgram(VARNEL_IDEALISER, "--merge 0.6,0.2 a.txt");
+  EXPECT_EQ(merge.status, 2);
+  EXPECT_EQ(merge.err, "varnel-idealise: --merge: the bounds must increase, but in '0.6,0.2' 0.2 follows 0.6\n"
+                       "Try 'varnel-idealise --help'.\n");
 
   dir.Write("bad.txt", "frame fret\n1 0.2\n2 x\n");
   const ProgramRun bad = RunProgram(VARNEL_IDEALISER, "--fret fret --out ideal.csv bad.txt");

@@ -109,6 +109,20 @@ TEST(IdealiseRawTraces, TheTableOfIdealisedTracesIsReadBackByTheImportMoleculeBy
   EXPECT_EQ(back.molecules[0].dwells[1].frames, 2);
   EXPECT_EQ(back.molecules[1].dwells.size(), 1u);
 
+  // Merged, the idealised column holds each merged state's mean over the frames of the paths.
+  idealisation.fits[0].model.states = 3;
+  idealisation.fits[0].model.means = {0.125, 0.25, 0.75};
+  idealisation.paths = {{0, 1, 2}, {0, 0}};
+  // Bounded at 0.5 or found: 0.125 and 0.25 (gap 0.125) are one state beside 0.75 (gap 0.5),
+  // its value (3 * 0.125 + 0.25) / 4 = 0.15625.
+  for (const StatesOption& merge : {StatesOption{false, {0.5}}, StatesOption{true, {}}}) {
+    const LevelStates merged = MergedStates(idealisation, merge);
+    EXPECT_EQ(StatesText(merged), "3 levels became 2 states (0.15625, 0.75)");
+    EXPECT_EQ(IdealisedTableText(traces, idealisation, &merged),
+              "molecule,frame,fret,idealised\n\"a,1\",1,0.21,0.15625\n\"a,1\",2,0.79,0.15625\n\"a,1\",3,0.8,0.75\n"
+              "b,4,0.2,0.15625\nb,5,0.22,0.15625\n");
+  }
+
   // A table that cannot be written leaves nothing behind.
   EXPECT_NE(WriteIdealisedTable(dir / "no/such/folder.csv", traces, idealisation), std::nullopt);
 }

@@ -83,6 +83,14 @@ TEST(ImportForm, EachLayoutMakesWordsTheImportReadsAsTheSameOptions) {
                                        {"--dwells", "--value", "level", "--length", "4"});
   EXPECT_EQ(named.value.name, "level");
   EXPECT_EQ(named.length.number, 4);
+
+  const ImportOptions merged = Imported(Chosen({{"states", "auto"}}), {"--states", "auto"});
+  ASSERT_TRUE(merged.states);
+  EXPECT_TRUE(merged.states->automatic);
+  const ImportOptions bounded = Imported(Chosen({{"states", "0.3,0.6"}}), {"--states", "0.3,0.6"});
+  ASSERT_TRUE(bounded.states);
+  EXPECT_EQ(bounded.states->bounds, (std::vector<double>{0.3, 0.6}));
+  EXPECT_FALSE(plain.states);
 }
 
 TEST(ImportForm, ScriptWordsOpenTheFormOnTheirLayout) {
@@ -101,6 +109,8 @@ TEST(ImportForm, WhatTheImportWouldRefuseIsRefusedInTheForm) {
             "Peaks per report (K): enter a whole number from 1 to 1000, not \"1001\"");
   EXPECT_EQ(OptionValuesRefused(form, Chosen({{"prefix", "a/b"}})), "--prefix must be a name without '/', not 'a/b'");
   EXPECT_EQ(OptionValuesRefused(form, Chosen({{"column", "0"}})), "--column: columns are numbered from 1");
+  EXPECT_EQ(OptionValuesRefused(form, Chosen({{"states", "0.5,0.3"}})),
+            "--states: the bounds must increase, but in '0.5,0.3' 0.3 follows 0.5");
 }
 
 }  // namespace
