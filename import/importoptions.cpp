@@ -113,7 +113,7 @@ std::optional<std::string> SettleLayout(Given& given) {
   if (given.layout && given.dwells && *given.layout != TraceLayout::Dwells)
     return "--dwells does not go with --layout " + std::string(LayoutName(*given.layout));
   if (given.layout == TraceLayout::Dwells) given.dwells = true;
-  options.recognise = !given.layout && !given.dwells && !given.molecule && !given.value;
+  options.recognise = !given.layout && !given.dwells && !given.molecule && !given.value && !options.column;
   if (given.layout == TraceLayout::Dwt || given.layout == TraceLayout::Smd || given.layout == TraceLayout::Stacked) {
     // These files say where their values stand.
     if (options.column || options.frame || given.molecule || given.value || given.length)
@@ -264,7 +264,8 @@ OptionsForm MakeImportForm() {
   form.fields.push_back({.name = "layout",
                          .label = "Layout",
                          .kind = OptionKind::Choice,
-                         .choices = {{"one-per-file", "One molecule per file, a row per frame", ""},
+                         .choices = {{"one-per-file",
+                                      "One molecule per file, a row per frame (or another tool's file, recognised)", ""},
                                      {"table", "One table of many molecules, a row per frame", ""},
                                      {"dwells", "Dwell lists: molecule, level, frames", "--dwells"},
                                      {"dwt", "Dwell files (.dwt): class and dwell time", "--layout=dwt"},

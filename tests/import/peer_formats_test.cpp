@@ -224,6 +224,7 @@ TEST(PeerFormats, LayoutAndFrameTimeOptions) {
   EXPECT_TRUE(Options({"--frame-time", "1e-3"}).recognise);
   EXPECT_FALSE(Options({"--molecule", "1", "--value", "2"}).recognise);
   EXPECT_FALSE(ImportOptions{}.recognise);
+  EXPECT_FALSE(Options({"--column", "2"}).recognise);
   EXPECT_EQ(Options({"--layout", "dwells"}).layout, TraceLayout::Dwells);
   EXPECT_EQ(Refusal({"--layout", "hdf5"}), "--layout takes one-per-file, table, dwells, dwt, smd or stacked, not 'hdf5'");
   EXPECT_EQ(Refusal({"--layout", "stacked", "--value", "4"}), "--layout stacked takes no columns");
