@@ -68,6 +68,6 @@ std::optional<ImportArguments> ParseImportArguments(std::span<const std::string>
 // for one that takes none or carries it after '=', 0 for a word that is no option.
 std::size_t ImportOptionWords(std::string_view word);
 
-// The same options as a form for a person in the window: the layout and its columns, K, the
-// folder and the report names. The words it makes are words ParseImportArguments takes.
+// The same options as a form for a person in the window: the layout and its columns, the frame
+// time, K, the folder and the report names. The words it makes are words ParseImportArguments takes.
 const OptionsForm& ImportOptionsForm();
