@@ -242,7 +242,10 @@ Outcome Session::Import(const std::vector<std::string>& paths, const ImportOptio
   Outcome outcome;
   if (ImportHasNotices(result)) outcome.Notice(ImportSummary(result) + ".");
   peaks_ = peaks;
-  return outcome.Then(Load(result.reports));
+  Outcome loaded = Load(result.reports);
+  // The files' frame time is the exposure of their frames.
+  if (loaded.done && result.frameTime && FieldTakes(Field::Exposure, *result.frameTime)) exposure_ = *result.frameTime;
+  return outcome.Then(std::move(loaded));
 }
 
 Outcome Session::RebuildMap() {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 
 #include "app/analysis_types.h"
 #include "platform/host.h"
@@ -20,8 +21,15 @@ struct OptionInfo {
 constexpr OptionInfo kOptions[] = {
     {"--column", true},  {"--molecule", true}, {"--value", true}, {"--frame", true},  {"--length", true},
     {"--dwells", false}, {"--peaks", true},    {"--out", true},   {"--prefix", true},
-    {"--states", true},
+    {"--states", true},  {"--layout", true},  {"--frame-time", true},
 };
+
+constexpr TraceLayout kLayouts[] = {TraceLayout::OnePerFile, TraceLayout::Table, TraceLayout::Dwells,
+                                    TraceLayout::Dwt,        TraceLayout::Smd,   TraceLayout::Stacked};
+
+// No camera takes a frame in less than a nanosecond or more than an hour.
+constexpr double kShortestFrame = 1e-9;
+constexpr double kLongestFrame = 3600;
 
 bool IsOption(std::string_view word) { return word.size() > 2 && word.substr(0, 2) == "--"; }
 
@@ -43,6 +51,7 @@ struct Given {
   ImportOptions options;
   std::optional<ColumnRef> molecule, value, length;
   bool dwells = false;
+  std::optional<TraceLayout> layout;  // as --layout names it
 };
 
 // Takes one option's value into `given`; a message when the value is not one the option takes.
@@ -72,6 +81,23 @@ std::optional<std::string> Apply(std::string_view name, const std::string& value
     options.prefix = value;
     return std::nullopt;
   }
+  if (name == "--layout") {
+    const auto* found = std::find_if(std::begin(kLayouts), std::end(kLayouts),
+                                     [&](TraceLayout layout) { return LayoutName(layout) == value; });
+    if (found == std::end(kLayouts))
+      return option + " takes one-per-file, table, dwells, dwt, smd or stacked, not '" + value + "'";
+    given.layout = *found;
+    return std::nullopt;
+  }
+  if (name == "--frame-time") {
+    double seconds = 0;
+    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), seconds);
+    if (value.empty() || error != std::errc{} || end != value.data() + value.size() || !std::isfinite(seconds) ||
+        seconds < kShortestFrame || seconds > kLongestFrame)
+      return option + " must be the seconds per frame, from 1e-9 to 3600, not '" + value + "'";
+    options.frameTime = seconds;
+    return std::nullopt;
+  }
   std::string error;
   const std::optional<ColumnRef> read = ColumnOption(option, value, error);
   if (!read) return error;
@@ -89,6 +115,19 @@ std::optional<std::string> Apply(std::string_view name, const std::string& value
 std::optional<std::string> SettleLayout(Given& given) {
   ImportOptions& options = given.options;
   const auto numbered = [](const char* option, int number) { return ColumnRef{option, number, {}}; };
+  if (given.layout && given.dwells && *given.layout != TraceLayout::Dwells)
+    return "--dwells does not go with --layout " + std::string(LayoutName(*given.layout));
+  if (given.layout == TraceLayout::Dwells) given.dwells = true;
+  options.recognise = !given.layout && !given.dwells && !given.molecule && !given.value && !options.column;
+  if (given.layout == TraceLayout::Dwt || given.layout == TraceLayout::Smd || given.layout == TraceLayout::Stacked) {
+    // These files say where their values stand.
+    if (options.column || options.frame || given.molecule || given.value || given.length)
+      return "--layout " + std::string(LayoutName(*given.layout)) + " takes no columns";
+    options.layout = *given.layout;
+    return std::nullopt;
+  }
+  if (given.layout == TraceLayout::OnePerFile && (given.molecule || given.value || given.length))
+    return "--layout one-per-file takes --column, not --molecule, --value or --length";
   if (given.dwells) {
     if (options.column || options.frame) return "--column and --frame do not go with --dwells";
     options.layout = TraceLayout::Dwells;
@@ -107,10 +146,29 @@ std::optional<std::string> SettleLayout(Given& given) {
     return std::nullopt;
   }
   if (options.frame) return "--frame goes with --molecule and --value";
+  if (given.layout == TraceLayout::Table) return "a table needs both --molecule and --value";
   return std::nullopt;
 }
 
 }  // namespace
+
+std::string_view LayoutName(TraceLayout layout) {
+  switch (layout) {
+    case TraceLayout::OnePerFile:
+      return "one-per-file";
+    case TraceLayout::Table:
+      return "table";
+    case TraceLayout::Dwells:
+      return "dwells";
+    case TraceLayout::Dwt:
+      return "dwt";
+    case TraceLayout::Smd:
+      return "smd";
+    case TraceLayout::Stacked:
+      return "stacked";
+  }
+  return "";
+}
 
 std::optional<ColumnRef> ColumnOption(const std::string& option, const std::string& value, std::string& error) {
   ColumnRef column{option, 0, {}};
@@ -211,9 +269,14 @@ OptionsForm MakeImportForm() {
   form.fields.push_back({.name = "layout",
                          .label = "Layout",
                          .kind = OptionKind::Choice,
-                         .choices = {{"one-per-file", "One molecule per file, a row per frame", ""},
+                         .choices = {{"one-per-file",
+                                      "One molecule per file, a row per frame (or another tool's file, recognised)", ""},
                                      {"table", "One table of many molecules, a row per frame", ""},
-                                     {"dwells", "Dwell lists: molecule, level, frames", "--dwells"}},
+                                     {"dwells", "Dwell lists: molecule, level, frames", "--dwells"},
+                                     {"dwt", "Dwell files (.dwt): class and dwell time", "--layout=dwt"},
+                                     {"smd", "SMD JSON (.json, .json.gz)", "--layout=smd"},
+                                     {"stacked", "Stacked HMM export: trace, donor, acceptor, FRET, state, mean",
+                                      "--layout=stacked"}},
                          .defaultValue = "one-per-file",
                          .hint = "How the files hold the idealised traces."});
   OptionField value = ColumnField("column", "--column", "Value column", "one-per-file", "", kValueHint);
@@ -239,6 +302,13 @@ OptionsForm MakeImportForm() {
   form.fields.push_back(ColumnField("length", "--length", "Dwell length column", "dwells", "3",
                                     "The dwell's length in frames: a column number from 1 or a name."));
 
+  form.fields.push_back({.name = "frame-time",
+                         .option = "--frame-time",
+                         .label = "Frame time (s)",
+                         .kind = OptionKind::Number,
+                         .blank = "as the file holds it",
+                         .hint = "Seconds per frame: turns dwell times into frames and becomes the exposure; "
+                                 "a file that holds its own wins."});
   form.fields.push_back({.name = "peaks",
                          .option = "--peaks",
                          .label = "Peaks per report (K)",

@@ -27,7 +27,14 @@ enum class TraceLayout {
   OnePerFile,  // each file one molecule, a row per frame
   Table,       // many molecules in one table, a row per frame
   Dwells,      // rows of molecule, level value and dwell length in frames
+  // Other tools' files, read as import/peerformats.h describes them.
+  Dwt,      // segments of class and dwell time in ms
+  Smd,      // SMD JSON, plain or gzip
+  Stacked,  // rows of trace no., donor, acceptor, FRET, state no., state mean
 };
+
+// The word `--layout` takes for `layout`: "one-per-file", "table", "dwells", "dwt", "smd", "stacked".
+std::string_view LayoutName(TraceLayout layout);
 
 // The column that `value`, given to `option`, names: a number from 1 or a header name;
 // nothing, and a message in `error`, for an empty value or a number out of range.
@@ -44,6 +51,10 @@ struct ImportOptions {
   std::optional<StatesOption> states;  // levels merged into states; each level its own without it
   std::optional<std::string> out;  // the folder for the reports
   std::string prefix = "molecule";
+  // Whether each file's layout is recognised (peerformats.h) in place of `layout`: so the
+  // arguments say when they name no layout.
+  bool recognise = false;
+  std::optional<double> frameTime;  // seconds per frame; a file that holds its own wins
 };
 
 struct ImportArguments {
@@ -60,6 +71,6 @@ std::optional<ImportArguments> ParseImportArguments(std::span<const std::string>
 // for one that takes none or carries it after '=', 0 for a word that is no option.
 std::size_t ImportOptionWords(std::string_view word);
 
-// The same options as a form for a person in the window: the layout and its columns, K, the
-// folder and the report names. The words it makes are words ParseImportArguments takes.
+// The same options as a form for a person in the window: the layout and its columns, the frame
+// time, K, the folder and the report names. The words it makes are words ParseImportArguments takes.
 const OptionsForm& ImportOptionsForm();

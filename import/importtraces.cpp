@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <filesystem>
 #include <iterator>
 #include <map>
@@ -40,6 +41,20 @@ std::string ReportOf(const Molecule& molecule, const LevelCounts& counts, int pe
 }
 
 enum class Outcome { Written, TooManyLevels, TooFewFrames, Failed };
+
+std::string NumberText(double value) {
+  char text[32];
+  return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
+}
+
+// "a.dwt as dwt, b.json as smd"
+std::string RecognisedText(const std::vector<RecognisedFile>& recognised) {
+  std::string text;
+  for (std::size_t k = 0; k < recognised.size() && k < kNamesShown; ++k)
+    ((text += k ? ", " : "") += recognised[k].path + " as ") += LayoutName(recognised[k].layout);
+  if (recognised.size() > kNamesShown) text += ", and " + std::to_string(recognised.size() - kNamesShown) + " more";
+  return text;
+}
 
 std::string Plural(std::size_t count, const std::string& one, const std::string& more) {
   return std::to_string(count) + " " + (count == 1 ? one : more);
@@ -94,9 +109,11 @@ std::string SkippedText(const ImportResult& result) {
   return text;
 }
 
-// Every molecule of every file, in the order of the files; or the first file's error.
+// Every molecule of every file, in the order of the files; or the first file's error. The
+// layouts recognised and the frame time the files hold go into `result`.
 std::vector<Molecule> ReadMolecules(const std::vector<std::string>& paths, const ImportOptions& options,
-                                    std::string& error) {
+                                    ImportResult& result) {
+  std::string& error = result.error;
   std::vector<TraceReading> readings(paths.size());
   ForEachInParallel(paths.size(), [&](std::size_t f) {
     try {
@@ -106,10 +123,23 @@ std::vector<Molecule> ReadMolecules(const std::vector<std::string>& paths, const
     }
   });
   std::vector<Molecule> molecules;
-  for (TraceReading& reading : readings) {
+  result.frameTime = options.frameTime;
+  for (std::size_t f = 0; f < readings.size(); ++f) {
+    TraceReading& reading = readings[f];
     if (!reading.error.empty()) {
       error = reading.error;
       return {};
+    }
+    if (options.recognise && reading.layout != TraceLayout::OnePerFile)
+      result.recognised.push_back({paths[f], reading.layout});
+    if (reading.frameTime && !result.frameTimeFrom.empty() && *reading.frameTime != *result.frameTime) {
+      error = paths[f] + ": a frame time of " + NumberText(*reading.frameTime) + " s, where " + result.frameTimeFrom +
+              " holds " + NumberText(*result.frameTime) + " s";
+      return {};
+    }
+    if (reading.frameTime && result.frameTimeFrom.empty()) {
+      result.frameTime = reading.frameTime;
+      result.frameTimeFrom = paths[f];
     }
     std::move(reading.molecules.begin(), reading.molecules.end(), std::back_inserter(molecules));
   }
@@ -187,7 +217,7 @@ ImportResult ImportTraces(const std::vector<std::string>& paths, const ImportOpt
     result.error = "reports hold 1 to " + std::to_string(kMaxPeaks) + " peaks, not " + std::to_string(peaks);
     return result;
   }
-  std::vector<Molecule> molecules = ReadMolecules(EachFileOnce(paths, result.repeated), options, result.error);
+  std::vector<Molecule> molecules = ReadMolecules(EachFileOnce(paths, result.repeated), options, result);
   if (!result.error.empty()) return result;
   result.molecules = molecules.size();
   if (options.states) {
@@ -254,11 +284,15 @@ std::string ImportSummary(const ImportResult& result) {
   if (!result.repeated.empty()) text += "; named more than once, read once: " + RepeatedText(result.repeated);
   if (const std::string stopped = StoppedRunsText(result.stopped, kImportWriter.run); !stopped.empty())
     text += "; " + stopped;
+  if (!result.recognised.empty()) text += "; recognised: " + RecognisedText(result.recognised);
+  if (!result.frameTimeFrom.empty())
+    text += "; frame time " + NumberText(*result.frameTime) + " s, from " + result.frameTimeFrom;
   return text;
 }
 
 bool ImportHasNotices(const ImportResult& result) {
-  return result.states || !result.skipped.empty() || !result.repeated.empty() || !StoppedRunsText(result.stopped, "").empty();
+  return result.states || !result.skipped.empty() || !result.repeated.empty() ||
+         !StoppedRunsText(result.stopped, "").empty() || !result.recognised.empty() || !result.frameTimeFrom.empty();
 }
 
 std::string CannotImportMessage(const std::string& why) {

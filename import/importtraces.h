@@ -23,6 +23,12 @@ struct RepeatedFile {
   std::string first;  // as named first
 };
 
+// A file whose layout was recognised as another tool's.
+struct RecognisedFile {
+  std::string path;
+  TraceLayout layout;
+};
+
 struct ImportResult {
   std::string error;  // why no report was written; empty when the reports were
   // After an error: what of this import is left, and where ("" when nothing is). Only a
@@ -37,6 +43,11 @@ struct ImportResult {
   std::optional<LevelStates> states;  // with --states: the states the levels became
   std::string folder;
   int peaks = 0;
+  std::vector<RecognisedFile> recognised;
+  // Seconds per frame: what the files hold (they must agree), else --frame-time; `frameTimeFrom`
+  // is the file that gave it, empty when the option did.
+  std::optional<double> frameTime;
+  std::string frameTimeFrom;
 };
 
 // What an import writes into its hidden folder `.FOLDER.partial-PROCESS-N`: regular files
@@ -67,9 +78,9 @@ std::string CannotImportMessage(const std::string& why);
 std::string CannotImportMessage(const ImportResult& result);
 
 // One line: the molecules read, the reports written and where, the levels merged into states,
-// the molecules skipped and why,
-// the files read once that were named more than once, and the hidden folders of stopped
-// imports removed (or left).
+// the molecules skipped and why, the files read once that were named more than once, the hidden
+// folders of stopped imports removed (or left), the files recognised as other tools' and the
+// frame time a file gave.
 std::string ImportSummary(const ImportResult& result);
 
 // Whether the summary says more than how many reports were written where: whether a user

@@ -7,6 +7,7 @@
 #include <optional>
 #include <unordered_map>
 
+#include "import/peerformats.h"
 #include "import/tracetext.h"
 #include "platform/system.h"
 
@@ -345,10 +346,21 @@ std::vector<Molecule> DwellMolecules(Rows& rows, const ImportOptions& options) {
   return molecules.Take();
 }
 
+// The stacked export's columns: trace no., donor, acceptor, FRET, state no., state mean.
+constexpr int kStackedColumns = 6;
+
 TraceReading ReadTraceLines(TraceLines lines, const std::string& name, const ImportOptions& options) {
   try {
     Rows rows(std::move(lines), name, options);
     switch (options.layout) {
+      case TraceLayout::Stacked:
+        if (rows.GetShape().columns != kStackedColumns)
+          Fail(At(name, rows.GetShape().firstRow), "a stacked export has 6 columns, not " +
+                                                       std::to_string(rows.GetShape().columns));
+        return {TableMolecules(rows, options), {}, TraceLayout::Stacked, {}};
+      case TraceLayout::Dwt:
+      case TraceLayout::Smd:
+        break;
       case TraceLayout::OnePerFile:
         return {OneMolecule(rows, options), {}};
       case TraceLayout::Table:
@@ -362,10 +374,32 @@ TraceReading ReadTraceLines(TraceLines lines, const std::string& name, const Imp
   }
 }
 
+// `options` for a file of `layout`: the stacked export's columns are its own.
+ImportOptions LaidOut(const ImportOptions& options, TraceLayout layout) {
+  ImportOptions read = options;
+  read.layout = layout;
+  if (layout == TraceLayout::Stacked) {
+    read.molecule = {"--layout stacked", 1, {}};
+    read.value = {"--layout stacked", kStackedColumns, {}};
+    read.frame.reset();
+  }
+  return read;
+}
+
+// The first line of the file at `path`, for its layout to be recognised; nothing when it cannot
+// be read (the reading then says why).
+std::string StartOf(const std::string& path) {
+  std::string start;
+  ReadLinesOfFile(path, [&](TraceLines lines) {
+    if (lines.Next()) start.assign(lines.Line());
+  });
+  return start;
+}
+
 }  // namespace
 
 TraceReading ReadTraceText(std::string_view text, const std::string& name, const ImportOptions& options) {
-  return ReadTraceLines(TraceLines(text), name, options);
+  return ReadTraceLines(TraceLines(text), name, LaidOut(options, options.layout));
 }
 
 namespace {
@@ -427,7 +461,10 @@ std::vector<ColumnMolecule> ColumnMolecules(Rows& rows, const ImportOptions& opt
 
 ColumnReading ReadColumnLines(TraceLines lines, const std::string& name, const ImportOptions& options,
                               const std::vector<ColumnRef>& columns) {
-  if (options.layout == TraceLayout::Dwells) return {{}, name + ": dwell lists hold no frames to read"};
+  if (options.layout == TraceLayout::Dwells || options.layout == TraceLayout::Dwt)
+    return {{}, name + ": dwell lists hold no frames to read"};
+  if (options.layout == TraceLayout::Smd || options.layout == TraceLayout::Stacked)
+    return {{}, name + ": only the idealised values of this layout are read"};
   try {
     Rows rows(std::move(lines), name, options);
     return {ColumnMolecules(rows, options, columns), {}};
@@ -449,8 +486,14 @@ Reading ReadTraceLinesOf(const std::string& path, Read read) {
 }  // namespace
 
 TraceReading ReadTraceFile(const std::string& path, const ImportOptions& options) {
-  return ReadTraceLinesOf<TraceReading>(path,
-                                      [&](TraceLines lines) { return ReadTraceLines(std::move(lines), path, options); });
+  const TraceLayout layout = options.recognise ? RecogniseLayout(path, StartOf(path)) : options.layout;
+  if (layout == TraceLayout::Dwt) return ReadDwtFile(path, options.frameTime);
+  if (layout == TraceLayout::Smd) return ReadSmdFile(path);
+  const ImportOptions read = LaidOut(options, layout);
+  TraceReading reading = ReadTraceLinesOf<TraceReading>(
+      path, [&](TraceLines lines) { return ReadTraceLines(std::move(lines), path, read); });
+  reading.layout = layout;
+  return reading;
 }
 
 ColumnReading ReadTraceColumns(const std::string& path, const ImportOptions& options,

@@ -1,6 +1,7 @@
 // Reading the molecules of one trace file, in any of the layouts an import takes.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +18,8 @@ struct Molecule {
 struct TraceReading {
   std::vector<Molecule> molecules;  // in the order they first appear
   std::string error;                // "FILE:LINE: why", or "FILE: why"; then no molecules
+  TraceLayout layout = TraceLayout::OnePerFile;  // as the file was read
+  std::optional<double> frameTime{};              // seconds per frame, when the file holds it
 };
 
 // The molecules of the file at `path`, laid out as `options` say. The file is read piece by
@@ -30,6 +33,10 @@ struct TraceReading {
 // numbers (a molecule's name may be text); the values the layout reads must be finite. Numbers
 // with a decimal comma ("0,1" between semicolons, tabs or blanks) are refused as such, and no
 // line may be longer than kLongestTraceLine.
+//
+// With `options.recognise` the layout is recognised from the file (RecogniseLayout); the
+// files of other tools are read as peerformats.h says, the stacked export as a table of
+// molecule column 1 and value column 6.
 TraceReading ReadTraceFile(const std::string& path, const ImportOptions& options);
 
 // The same, for `text` read from a file called `name`.

@@ -1,0 +1,40 @@
+// Reading the idealised traces other single-molecule tools write, into the molecules the
+// import counts as it counts its own layouts (tracefile.h).
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "import/importoptions.h"
+#include "import/tracefile.h"
+
+// A dwell of a .dwt file lasts a whole number of frames when its time in frames lies this close
+// to one: the times are written in decimal milliseconds, rounded by the program that wrote them.
+inline constexpr double kWholeFrameTolerance = 1e-6;
+
+// A .dwt file: segments, each one molecule ("FILE, segment N", N from 1), each a header line
+// and then lines of `class<TAB>dwell time in ms`. The value of a dwell is its class number (a
+// whole number); its frames are its time over the frame time. The frame time is a segment
+// header's "Sampling(ms): T" (any case, ':' or '='), or else `frameTime` (seconds); every
+// segment of a file that gives one must give the same. The frame time the file gives, in
+// seconds, goes into `frameTime` of the reading.
+TraceReading ReadDwtText(std::string_view text, const std::string& name, std::optional<double> frameTime);
+TraceReading ReadDwtFile(const std::string& path, std::optional<double> frameTime);
+
+// Whether this build reads SMD JSON: it needs a JSON parser, which the Windows build has not.
+bool ReadsSmd();
+
+// An SMD JSON file, plain or gzip-compressed: an object whose "data" is an array of molecules
+// ("FILE, molecule ID", by its "id", or its place in "data" from 1), each an object whose
+// "values" is an array of rows, one per frame, each an array of numbers. The idealised value
+// is the column the top-level "columns" names with a name holding "ideal" (any case), or else
+// the last one. A syntax error names its line; others name the molecule and the frame.
+TraceReading ReadSmdText(std::string_view text, const std::string& name);
+TraceReading ReadSmdFile(const std::string& path);
+
+// The layout of a file, when the import is not told it: ".dwt" is dwt; ".json", ".json.gz" or
+// a first byte '{' or gzip's are SMD; a first line of names (no row of numbers) holding "fret"
+// and "mean" (any case) is the stacked export; anything else one molecule per file. `start` is
+// the file's first bytes.
+TraceLayout RecogniseLayout(const std::string& path, std::string_view start);
