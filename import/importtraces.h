@@ -60,8 +60,9 @@ inline constexpr FolderWriter kImportWriter{"import", "partial", "report", "repo
 // molecule's number: `<prefix>_0001.dat` .... A file named more than once (by the same path, or
 // another one that leads to it) is read once. A molecule with more than K levels or fewer than
 // two frames gets no report. With `options.states`, the levels of all molecules are first merged
-// into states (FindStates), and the reports and dwells count the states. No report is written when a file cannot be read as the layout
-// asks, when no molecule gets a report, or when the folder cannot be written. Before writing,
+// into states (FindStates), and the reports and dwells count the states. No report is written
+// when a file cannot be read as the layout asks, when no molecule gets a report, or when the
+// folder cannot be written. Before writing,
 // the hidden folders that stopped imports into `folder` left are removed.
 ImportResult ImportTraces(const std::vector<std::string>& paths, const ImportOptions& options, int peaks,
                           const std::string& folder);

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "analysis/session.h"
@@ -185,6 +186,57 @@ TEST(ImportStates, TheSessionsImportSaysWhatBecameOfTheLevelsAndLoadsTheStates) 
   EXPECT_EQ(leaving.rate, 0.5);
   ASSERT_EQ(session.Dwells().size(), 2u);
   EXPECT_EQ(session.Dwells()[1].dwells.size(), 3u);
+}
+
+// A stacked export of an HMM tool with six levels (each row: trace no., donor, acceptor, FRET,
+// state no., state mean), merged with the user's two cutoffs, gives the reports of the same
+// traces at their three states' means; and the pooled rate of those reports is the count of the
+// steps over the frames spent in the initial state, made here on the states' own path:
+// a = A A A A B B B B C C C C A A A and b = B B A C C give A 4 + 2 + 1 = 7 frames with a next
+// frame, and one step A -> B; B 4 + 2 = 6 frames, one step to C and one to A.
+TEST(ImportStates, AStackedExportOfSixLevelsWithTwoCutoffsGivesTheReportsOfThreeAndThePooledRateOfACount) {
+  TempDir dir;
+  const auto text = [](bool stacked) {
+    std::string table = stacked ? "trace donor acceptor FRET state mean\n" : "m,v\n";
+    for (const auto& [number, frames] : {std::pair{1, &kFirst}, std::pair{2, &kSecond}})
+      for (const double level : *frames) {
+        char row[96];
+        if (stacked)
+          std::snprintf(row, sizeof row, "%d 100 100 %.17g %d %.17g\n", number, level, level < 0.3 ? 1 : 2, level);
+        else
+          std::snprintf(row, sizeof row, "%d,%.17g\n", number, StateMean(level));
+        table += row;
+      }
+    return table;
+  };
+  const auto import = [](const std::vector<std::string>& words, const std::string& folder) {
+    std::string error;
+    const auto arguments = ParseImportArguments(words, error);
+    EXPECT_TRUE(arguments) << error;
+    return arguments ? ImportTraces({"t.txt"}, arguments->options, kPeaks, folder) : ImportResult{};
+  };
+  dir.Write("t.txt", text(true));
+  const ImportResult merged = import({"t.txt", "--states", "0.3,0.7"}, "merged");
+  dir.Write("t.txt", text(false));
+  const ImportResult three = import({"t.txt", "--molecule", "m", "--value", "v"}, "three");
+  ASSERT_EQ(merged.error, "");
+  ASSERT_EQ(three.error, "");
+  for (const std::string name : {"molecule_0001.dat", "molecule_0002.dat", "dwells.csv"})
+    EXPECT_EQ(dir.Read("merged/" + name), dir.Read("three/" + name)) << name;
+
+  Session session;
+  session.SetPeaks(kPeaks);
+  ASSERT_TRUE(session.Load(merged.reports).done);
+  ASSERT_TRUE(session.SetStates(3).done);
+  ASSERT_TRUE(session.SetCutoffs(std::vector<double>{0.3, 0.7}).done);
+  ASSERT_TRUE(session.Lock().done);
+  for (const auto& [from, to, steps, frames] : {std::tuple{1, 2, 1.0, 7.0}, {2, 3, 1.0, 6.0}, {2, 1, 1.0, 6.0}}) {
+    ASSERT_TRUE(session.Fit(from, to).done) << from << "->" << to;
+    const ClassUncertainty& u = session.FitOf(from, to)->uncertainty;
+    const double count = steps / frames / session.Exposure();
+    EXPECT_NEAR(*u.pooledRate, count, 1e-9 * count) << from << "->" << to;
+    EXPECT_EQ(u.framesUnknown, 0);
+  }
 }
 
 }  // namespace
