@@ -26,6 +26,8 @@
 
 struct ImportOptions;
 struct ExportOptions;
+struct IdealiseArguments;
+struct IdealisedTraces;
 
 // The member of a circle that one step moves.
 using CircleField = std::int32_t SelectionCircle::*;
@@ -74,6 +76,16 @@ class Session {
              DwellTable dwells = {});
   // Makes reports of idealised traces (K from the options, or Peaks()) and loads them.
   Outcome Import(const std::vector<std::string>& paths, const ImportOptions& options);
+  // Idealises the raw traces at `paths` by a hidden Markov model as `arguments` say, writes the
+  // table of idealised traces (`--out`, or "idealised.csv" beside the first file) and imports it
+  // into a new "varnel-reports" folder beside the table, K raised to the chosen number of states
+  // unless `--peaks` names it. Refused, nothing written and the records kept, when the traces
+  // cannot be read, no model can be fitted, or `progress` (a step a number of states) is asked
+  // to stop; a table whose import fails stays, and says so.
+  Outcome Idealise(const std::vector<std::string>& paths, const IdealiseArguments& arguments,
+                   WorkProgress* progress = nullptr);
+  // The last idealisation that was written: its molecules, models, paths and table; null before.
+  std::shared_ptr<const IdealisedTraces> Idealised() const { return idealised_; }
   const TransitionRecords& Records() const { return records_; }
   const std::vector<std::string>& Files() const { return files_; }
   // Every loaded report's dwells, in load order, from the "dwells.csv" beside the reports (an
@@ -204,6 +216,7 @@ class Session {
   // Per molecule (report), its dwells in dwells_, or none.
   std::vector<std::optional<std::size_t>> moleculeDwells_;
   std::optional<DwellTimes> dwellTimes_;
+  std::shared_ptr<const IdealisedTraces> idealised_;
   std::string outputFolder_;
   DensityGrid grid_;
 

@@ -85,6 +85,7 @@ struct SystemMenuEntry {
 };
 constexpr SystemMenuEntry kSystemMenuEntries[] = {
     {IDM_IMPORT_TRACES, IDS_IMPORT_TRACES, "import", &CVarnelDlg::OnImportTraces},
+    {IDM_IDEALISE_TRACES, IDS_IDEALISE_TRACES, "idealise", &CVarnelDlg::OnIdealiseTraces},
     {IDM_RESULTS, IDS_RESULTS, "results", &CVarnelDlg::OnResults},
     {IDM_EXPORT_FIGURES, IDS_EXPORT_FIGURES, "export", &CVarnelDlg::OnExportFigures},
     // Scripts fit the dwell times with options of their own: `dwell`.

@@ -84,6 +84,9 @@ class CVarnelDlg : public CDialog {
   void OnLockCutoffs();
   void OnLoadFiles();
   void OnImportTraces();
+  // "Idealise raw traces...": raw traces idealised by a hidden Markov model and imported, then
+  // each molecule's raw and idealised trace shown.
+  void OnIdealiseTraces();
   // "Results...": the table of every fitted class, to read and copy.
   void OnResults();
   // "Export figures and tables...": the figures and tables of the analysis, into a folder.

@@ -318,11 +318,24 @@ std::vector<std::size_t> ReplicateDraws(const ClassRule& rule, int replicate, st
   return draws;
 }
 
+namespace {
+
+// The caller's F_i when it gives them, else those of the records, held in `own`.
+const StateFrames& GivenOrOfRecords(const StateFrames* frames, StateFrames& own, const TransitionRecords& records,
+                                    std::size_t perMolecule, const ClassRule& rule) {
+  if (frames) return *frames;
+  own = StateFramesOfRecords(records, perMolecule, rule);
+  return own;
+}
+
+}  // namespace
+
 ReplicateRates ReplicateOf(const TransitionRecords& records, std::size_t perMolecule, const ClassRule& rule,
                            const std::vector<std::size_t>& draws, double exposureTime, const StateFrames* frames) {
   if (perMolecule == 0) return {};
-  const StateFrames own = frames ? StateFrames{} : StateFramesOfRecords(records, perMolecule, rule);
-  return RatesOfDraws(ClassParts(records, perMolecule, rule, frames ? *frames : own), draws, exposureTime);
+  StateFrames own;
+  return RatesOfDraws(ClassParts(records, perMolecule, rule, GivenOrOfRecords(frames, own, records, perMolecule, rule)),
+                      draws, exposureTime);
 }
 
 std::optional<int> StateOfLevel(double value, const ClassRule& rule) { return StateOf(value, rule.states, rule.cutoffs); }
@@ -349,8 +362,8 @@ PooledCount PooledCountOf(const TransitionRecords& records, std::size_t perMolec
                           const StateFrames* frames) {
   PooledCount count;
   if (perMolecule == 0) return count;
-  const StateFrames own = frames ? StateFrames{} : StateFramesOfRecords(records, perMolecule, rule);
-  const StateFrames& known = frames ? *frames : own;
+  StateFrames own;
+  const StateFrames& known = GivenOrOfRecords(frames, own, records, perMolecule, rule);
   for (std::size_t m = 0; m < records.size() / perMolecule; ++m) {
     if (m >= known.size() || !known[m]) {
       ++count.unknown;
@@ -389,8 +402,8 @@ UncertaintyTask::UncertaintyTask(const TransitionRecords& records, std::size_t p
                                  double exposureTime, int replicates, IntervalKind kind, const StateFrames* frames)
     : rule_(rule), exposureTime_(exposureTime) {
   known_.kind = kind;
-  const StateFrames own = frames || perMolecule == 0 ? StateFrames{} : StateFramesOfRecords(records, perMolecule, rule);
-  const StateFrames& known = frames ? *frames : own;
+  StateFrames own;
+  const StateFrames& known = GivenOrOfRecords(frames, own, records, perMolecule, rule);
   const PooledCount pooled = PooledCountOf(records, perMolecule, rule, &known);
   known_.pooledRate = pooled.Rate(exposureTime);
   known_.framesUnknown = pooled.unknown;

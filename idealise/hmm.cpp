@@ -472,8 +472,11 @@ HmmModel BestStart(const std::vector<std::span<const double>>& molecules, const 
   return best;
 }
 
+// Whether the caller asked the work to stop.
+bool Stopping(const WorkProgress* progress) { return progress && progress->StopRequested(); }
+
 StateCountFit FitPooled(const std::vector<std::span<const double>>& molecules, const Pool& pool, int states,
-                        const HmmSettings& settings) {
+                        const HmmSettings& settings, const WorkProgress* progress = nullptr) {
   StateCountFit fit;
   fit.states = states;
   const std::size_t matrices = settings.transitions == TransitionSharing::Shared ? 1 : molecules.size();
@@ -495,6 +498,10 @@ StateCountFit FitPooled(const std::vector<std::span<const double>>& molecules, c
   double previous = -std::numeric_limits<double>::infinity();
   bool converged = false;
   for (fit.iterations = 1; fit.iterations <= kMostIterations; ++fit.iterations) {
+    if (Stopping(progress)) {
+      fit.why = "stopped";
+      return fit;
+    }
     const double likelihood = ExpectAll(all, best);
     if (likelihood - previous <= tolerance) {
       fit.logLikelihood = likelihood;
@@ -545,13 +552,17 @@ StateCountFit FitHmm(const std::vector<std::span<const double>>& molecules, int 
   return FitPooled(molecules, PoolOf(molecules), states, settings);
 }
 
-Idealisation Idealise(const std::vector<std::span<const double>>& molecules, const HmmSettings& settings) {
+Idealisation Idealise(const std::vector<std::span<const double>>& molecules, const HmmSettings& settings,
+                      WorkProgress* progress) {
   Idealisation result;
   if (result.error = SettingsError(settings); !result.error.empty()) return result;
+  if (progress) progress->total = static_cast<std::size_t>(settings.mostStates - settings.leastStates + 2);
   const Pool pool = PoolOf(molecules);
   bool any = false;
   for (int states = settings.leastStates; states <= settings.mostStates; ++states) {
-    result.fits.push_back(FitPooled(molecules, pool, states, settings));
+    result.fits.push_back(FitPooled(molecules, pool, states, settings, progress));
+    if (Stopping(progress)) return Idealisation{.stopped = true};
+    if (progress) progress->Step();
     const StateCountFit& fit = result.fits.back();
     if (fit.fitted && (!any || fit.bic < result.fits[result.chosen].bic)) result.chosen = result.fits.size() - 1;
     any = any || fit.fitted;
@@ -569,6 +580,7 @@ Idealisation Idealise(const std::vector<std::span<const double>>& molecules, con
     for (std::size_t m = next++; m < molecules.size(); m = next++)
       result.paths[m] = ViterbiPath(molecules[m], result.Model(), m);
   });
+  if (progress) progress->Step();
   return result;
 }
 

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+struct WorkProgress;
+
 // The model takes at most this many states; the analysis handles no more.
 inline constexpr int kMostHmmStates = 10;
 
@@ -53,6 +55,7 @@ struct StateCountFit {
 
 struct Idealisation {
   std::string error;  // why no model could be fitted; then nothing else holds
+  bool stopped = false;  // asked to stop before it was done; then nothing else holds either
   std::vector<StateCountFit> fits;  // one per number of states, increasing
   std::size_t chosen = 0;           // the fit of least BIC
   std::vector<std::vector<int>> paths;  // each molecule's most likely states of the chosen model, from 0
@@ -64,7 +67,10 @@ struct Idealisation {
 StateCountFit FitHmm(const std::vector<std::span<const double>>& molecules, int states, const HmmSettings& settings);
 
 // Fits every number of states `settings` asks for, chooses one and finds the molecules' paths.
-Idealisation Idealise(const std::vector<std::span<const double>>& molecules, const HmmSettings& settings);
+// With `progress`, each number of states fitted is a step and the paths one more; asked to stop,
+// it stops within an iteration of EM and gives back nothing.
+Idealisation Idealise(const std::vector<std::span<const double>>& molecules, const HmmSettings& settings,
+                      WorkProgress* progress = nullptr);
 
 // The most likely states of the frames `frames` of molecule `molecule` under `model`.
 std::vector<int> ViterbiPath(std::span<const double> frames, const HmmModel& model, std::size_t molecule);

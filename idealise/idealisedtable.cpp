@@ -38,6 +38,11 @@ std::string Formatted(const char* format, double value) {
 
 }  // namespace
 
+double IdealisedTraces::IdealisedValue(std::size_t molecule, std::size_t frame) const {
+  const double mean = idealisation.Model().means[static_cast<std::size_t>(idealisation.paths[molecule][frame])];
+  return merged ? merged->ValueOf(mean) : mean;
+}
+
 LevelStates MergedStates(const Idealisation& idealisation, const StatesOption& option) {
   const HmmModel& model = idealisation.Model();
   std::vector<std::vector<Dwell>> molecules(idealisation.paths.size());

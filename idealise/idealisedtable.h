@@ -14,6 +14,19 @@
 // the mean of the state of the molecule's most likely path there.
 inline constexpr const char* kIdealisedHeader = "molecule,frame,fret,idealised";
 
+// What an idealisation of raw traces gave: the molecules' kept frames, the models fitted and the
+// paths, the states they were merged into, and the table written.
+struct IdealisedTraces {
+  std::vector<FretTrace> traces;
+  Idealisation idealisation;
+  std::optional<LevelStates> merged;
+  std::string table;
+
+  // The value the table gives frame `frame` of molecule `molecule`: its state's mean, or its
+  // merged state's value.
+  double IdealisedValue(std::size_t molecule, std::size_t frame) const;
+};
+
 // The states the fitted states' means become when `option` merges them, over the frames of every
 // molecule's path, as an import merges levels (FindStates).
 LevelStates MergedStates(const Idealisation& idealisation, const StatesOption& option);

@@ -5,12 +5,16 @@
 #include <cmath>
 #include <iterator>
 #include <string_view>
+#include <tuple>
+
+#include "app/analysis_types.h"
+#include "platform/host.h"
 
 namespace {
 
 constexpr int kMostThreads = 64;
 
-enum class Kind { Column, Number, States, Merge, Sharing, Whole, Seed, File };
+enum class Kind { Column, Number, States, Merge, Sharing, Whole, Seed, File, Peaks };
 
 struct OptionInfo {
   std::string_view name;
@@ -23,7 +27,16 @@ constexpr OptionInfo kOptions[] = {
     {"--acceptor-background", Kind::Number}, {"--gamma", Kind::Number}, {"--last-frame", Kind::Number},
     {"--states", Kind::States},   {"--transitions", Kind::Sharing},    {"--threads", Kind::Whole},
     {"--seed", Kind::Seed},       {"--out", Kind::File},               {"--merge", Kind::Merge},
+    {"--peaks", Kind::Peaks},
 };
+
+const OptionInfo* FindOption(std::string_view name) {
+  const auto option = std::find_if(std::begin(kOptions), std::end(kOptions),
+                                   [&](const OptionInfo& info) { return info.name == name; });
+  return option == std::end(kOptions) ? nullptr : option;
+}
+
+bool IsOption(std::string_view word) { return word.size() > 2 && word.substr(0, 2) == "--"; }
 
 std::optional<double> FiniteNumber(const std::string& text) {
   double value = 0;
@@ -120,6 +133,13 @@ std::optional<std::string> Apply(const OptionInfo& option, const std::string& va
       if (value.empty()) return name + ": the file has no name";
       arguments.out = value;
       return std::nullopt;
+    case Kind::Peaks: {
+      const auto peaks = Whole<int>(value);
+      if (!peaks || *peaks < 1 || *peaks > kMaxPeaks)
+        return name + " must be a whole number from 1 to " + std::to_string(kMaxPeaks) + ", not '" + value + "'";
+      arguments.peaks = *peaks;
+      return std::nullopt;
+    }
   }
   return std::nullopt;
 }
@@ -150,15 +170,14 @@ std::optional<IdealiseArguments> ParseIdealiseArguments(std::span<const std::str
   Given given;
   for (std::size_t k = 0; k < words.size(); ++k) {
     const std::string& word = words[k];
-    if (word.size() <= 2 || word.compare(0, 2, "--") != 0) {
+    if (!IsOption(word)) {
       given.arguments.paths.push_back(word);
       continue;
     }
     const std::size_t equals = word.find('=');
     const std::string_view name = std::string_view(word).substr(0, equals);
-    const auto option = std::find_if(std::begin(kOptions), std::end(kOptions),
-                                     [&](const OptionInfo& info) { return info.name == name; });
-    if (option == std::end(kOptions)) {
+    const OptionInfo* option = FindOption(name);
+    if (!option) {
       error = "unknown option '" + std::string(name) + "'";
       return std::nullopt;
     }
@@ -177,4 +196,120 @@ std::optional<IdealiseArguments> ParseIdealiseArguments(std::span<const std::str
     return std::nullopt;
   }
   return std::move(given.arguments);
+}
+
+std::size_t IdealiseOptionWords(std::string_view word) {
+  if (!IsOption(word)) return 0;
+  return word.find('=') == std::string_view::npos ? 2 : 1;
+}
+
+namespace {
+
+std::optional<std::string> IdealiseWordsRefused(const std::vector<std::string>& words) {
+  std::string error;
+  if (!ParseIdealiseArguments(words, error)) return error;
+  return std::nullopt;
+}
+
+// A text field that counts while the field `shownWith` holds `shownFor`.
+OptionField TextField(const char* name, const char* option, const char* label, std::string blank, const char* hint,
+                      const char* shownWith = "", const char* shownFor = "") {
+  OptionField field{.name = name, .option = option, .label = label, .kind = OptionKind::Text};
+  field.blank = std::move(blank);
+  field.hint = hint;
+  if (*shownWith) {
+    field.shownWith = shownWith;
+    field.shownFor = {shownFor};
+  }
+  return field;
+}
+
+OptionsForm MakeIdealiseForm() {
+  constexpr const char* kColumnHint = "A column number from 1, or the column's name in the header line.";
+  OptionsForm form;
+  form.title = "Idealise options";
+  form.check = IdealiseWordsRefused;
+  // A table is told by its molecule column, the signal by the columns it names.
+  form.fields.push_back({.name = "layout",
+                         .label = "Layout",
+                         .kind = OptionKind::Choice,
+                         .choices = {{"one-per-file", "One molecule per file, a row per frame", ""},
+                                     {"table", "One table of many molecules, a row per frame", ""}},
+                         .defaultValue = "one-per-file",
+                         .hint = "How the files hold the raw traces."});
+  OptionField molecule = TextField("molecule", "--molecule", "Molecule column", "needed",
+                                   "The column that tells the molecules apart: a number from 1 or a name.", "layout",
+                                   "table");
+  molecule.required = true;
+  form.fields.push_back(molecule);
+  form.fields.push_back(TextField("frame", "--frame", "Frame column", "the rows in file order",
+                                  "Orders the rows of each molecule: a column number from 1 or a name.", "layout",
+                                  "table"));
+  form.fields.push_back({.name = "signal",
+                         .label = "Signal",
+                         .kind = OptionKind::Choice,
+                         .choices = {{"intensities", "Donor and acceptor intensities", ""},
+                                     {"fret", "A ready FRET value", ""}},
+                         .defaultValue = "intensities",
+                         .hint = "FRET = A / (A + gamma D), or a column that holds it."});
+  form.fields.push_back(TextField("donor", "--donor", "Donor column", "the column named donor", kColumnHint,
+                                  "signal", "intensities"));
+  form.fields.push_back(TextField("acceptor", "--acceptor", "Acceptor column", "the column named acceptor",
+                                  kColumnHint, "signal", "intensities"));
+  OptionField fret = TextField("fret", "--fret", "FRET column", "needed", kColumnHint, "signal", "fret");
+  fret.required = true;
+  form.fields.push_back(fret);
+  for (const auto& [name, option, label] : {std::tuple{"donor-background", "--donor-background", "Donor background"},
+                                            std::tuple{"acceptor-background", "--acceptor-background",
+                                                       "Acceptor background"}}) {
+    OptionField background{.name = name, .option = option, .label = label, .kind = OptionKind::Number};
+    background.defaultValue = "0";
+    background.hint = "Subtracted from the channel's intensity.";
+    background.shownWith = "signal";
+    background.shownFor = {"intensities"};
+    form.fields.push_back(background);
+  }
+  OptionField gamma{.name = "gamma", .option = "--gamma", .label = "Gamma", .kind = OptionKind::Number};
+  gamma.defaultValue = "1";
+  gamma.hint = "The ratio of the acceptor's to the donor's detected intensity.";
+  gamma.shownWith = "signal";
+  gamma.shownFor = {"intensities"};
+  form.fields.push_back(gamma);
+  OptionField last{.name = "last-frame", .option = "--last-frame", .label = "Last frame", .kind = OptionKind::Number};
+  last.blank = "every frame";
+  last.hint = "Frames after this one are left out.";
+  form.fields.push_back(last);
+  OptionField states = TextField("states", "--states", "Numbers of states (MIN-MAX)", "",
+                                 "A model is fitted for each number, and BIC chooses among them.");
+  states.defaultValue = "1-4";
+  form.fields.push_back(states);
+  form.fields.push_back({.name = "transitions",
+                         .option = "--transitions",
+                         .label = "Transition chances",
+                         .kind = OptionKind::Choice,
+                         .choices = {{"shared", "One matrix for all molecules", ""},
+                                     {"per-molecule", "One matrix for each molecule", ""}},
+                         .defaultValue = "shared",
+                         .hint = "The states' means and widths are always shared."});
+  form.fields.push_back(TextField("merge", "--merge", "Merge states (bounds or auto)", "each state its own",
+                                  "The chosen model's states merged further: increasing upper bounds such as 0.3,0.6, "
+                                  "or auto."));
+  OptionField peaks{.name = "peaks", .option = "--peaks", .label = "Peaks per report (K)",
+                    .kind = OptionKind::WholeNumber};
+  peaks.blank = "as in \"Peaks in report\"";
+  peaks.hint = "K x K records per report; raised to the chosen number of states when that is more.";
+  peaks.minimum = 1;
+  peaks.maximum = kMaxPeaks;
+  form.fields.push_back(peaks);
+  form.fields.push_back(TextField("out", "--out", "Table of idealised traces", "idealised.csv beside the first file",
+                                  "The table molecule,frame,fret,idealised; the reports go into a new folder beside "
+                                  "it."));
+  return form;
+}
+
+}  // namespace
+
+const OptionsForm& IdealiseOptionsForm() {
+  static const OptionsForm form = MakeIdealiseForm();
+  return form;
 }

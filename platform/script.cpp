@@ -14,7 +14,7 @@ namespace {
 
 using C = ScriptCommand;
 
-constexpr std::array<ScriptCommandInfo, 28> kCommands = {{
+constexpr std::array<ScriptCommandInfo, 29> kCommands = {{
     {C::Type, "type", 2, 2, "type CONTROL TEXT",
      "the edit's text is replaced as if TEXT were typed after selecting all: after each keystroke the text is the "
      "next longer prefix of TEXT and `EN_CHANGE` is sent"},
@@ -31,6 +31,12 @@ constexpr std::array<ScriptCommandInfo, 28> kCommands = {{
     {C::Import, "import", 1, SIZE_MAX, "import [OPTIONS] PATH...",
      "\"Import idealised traces...\" of the system menu, its file dialog answered with the PATHs (as `files` gives "
      "them) and the OPTIONS of `varnel-import`; K is \"Peaks in report\" unless `--peaks` gives it"},
+    {C::Idealise, "idealise", 1, SIZE_MAX, "idealise [OPTIONS] PATH...",
+     "\"Idealise raw traces...\" of the system menu with these raw trace files and the OPTIONS of `varnel-idealise`: "
+     "the table of idealised traces (`--out FILE`, or `idealised.csv` beside the first file, `idealised-2.csv` ... "
+     "when taken) is written and imported into a new `varnel-reports` folder beside it; K is \"Peaks in report\", "
+     "raised to the chosen number of states, unless `--peaks K` gives it; prints the fits, a row per number of "
+     "states"},
     {C::Results, "results", 0, 0, "results",
      "\"Results...\" of the system menu: prints the results table as tab-separated lines, a header and a row per "
      "fitted class"},

@@ -26,6 +26,7 @@ enum class ScriptCommand {
   Paint,
   About,
   Import,
+  Idealise,
   Results,
   Export,
   Exposure,

@@ -95,6 +95,7 @@ constexpr DialogTemplate kAboutDialog = {IDD_ABOUTBOX, "About Varnel", 235, 55, 
 constexpr std::array<const DialogTemplate*, 2> kDialogs = {&kAboutDialog, &kMainDialog};
 constexpr StringResource kStrings[] = {{IDS_ABOUTBOX, "&About Varnel..."},
                                        {IDS_IMPORT_TRACES, "&Import idealised traces..."},
+                                       {IDS_IDEALISE_TRACES, "Idealise raw &traces..."},
                                        {IDS_RESULTS, "&Results..."},
                                        {IDS_EXPORT_FIGURES, "&Export figures and tables..."},
                                        {IDS_DWELL_TIMES, "&Dwell times..."},

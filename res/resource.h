@@ -18,6 +18,7 @@ inline constexpr int IDS_RESULTS = 104;
 inline constexpr int IDS_EXPORT_FIGURES = 105;
 inline constexpr int IDS_STOP_INTERVALS = 106;
 inline constexpr int IDS_DWELL_TIMES = 107;
+inline constexpr int IDS_IDEALISE_TRACES = 108;
 inline constexpr int IDR_MAINFRAME = 128;
 inline constexpr int IDB_HIST_PANEL = 131;
 inline constexpr unsigned IDM_ABOUTBOX = 0x0010;
@@ -26,6 +27,7 @@ inline constexpr unsigned IDM_RESULTS = 0x0030;
 inline constexpr unsigned IDM_EXPORT_FIGURES = 0x0040;
 inline constexpr unsigned IDM_STOP_INTERVALS = 0x0050;
 inline constexpr unsigned IDM_DWELL_TIMES = 0x0060;
+inline constexpr unsigned IDM_IDEALISE_TRACES = 0x0070;
 
 inline constexpr int IDC_LOAD_FILES = 1003;
 inline constexpr int IDC_LOCK_CUTOFFS = 1004;

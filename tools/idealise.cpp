@@ -68,6 +68,11 @@ const char* const kUsage =
 
 int main(int argc, char** argv) {
   const auto arguments = PathArguments("varnel-idealise", kUsage, argc, argv, ParseIdealiseArguments);
+  if (arguments.peaks) {
+    // K belongs to the reports, which this program does not write.
+    std::cerr << "varnel-idealise: --peaks is for the reports: varnel-import --peaks K\n";
+    return kExitUsage;
+  }
   const RawReading reading = ReadRawTraces(arguments.paths, arguments.raw);
   if (!reading.error.empty()) {
     std::cerr << "varnel-idealise: " << reading.error << "; nothing was written\n";

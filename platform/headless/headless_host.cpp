@@ -81,6 +81,7 @@ void HeadlessHost::Run(CDialog& dialog, const ScriptLine& line) {
     case ScriptCommand::About:
       return About(dialog, line);
     case ScriptCommand::Import:
+    case ScriptCommand::Idealise:
     case ScriptCommand::Results:
     case ScriptCommand::Export:
       return MenuCommand(dialog, line);

@@ -21,7 +21,8 @@ void QtHost::Replay(DialogWindow& window, const std::vector<ScriptLine>& lines) 
       if (!paths.empty()) *replayFiles_ = std::move(paths);
       continue;
     }
-    if (line.command == ScriptCommand::Import || line.command == ScriptCommand::Export) {
+    if (line.command == ScriptCommand::Import || line.command == ScriptCommand::Idealise ||
+        line.command == ScriptCommand::Export) {
       const std::string name = ScriptCommands()[static_cast<std::size_t>(line.command)].name;
       replayCommand_ = line.args;
       for (const MenuItem& item : dialog.SystemMenu().Items())

@@ -55,9 +55,9 @@ TEST_F(StartedDialog, RepaintRestoresAnEditThatNoHandlerHasRead) {
   EXPECT_EQ(dlg->m_exposureTime, 0.1);
 }
 
-TEST_F(StartedDialog, SystemMenuOffersTheAboutBoxTheImportTheResultsTheExportTheDwellTimesAndTheStopOfIntervals) {
+TEST_F(StartedDialog, SystemMenuOffersTheAboutBoxTheImportTheIdealisationTheResultsTheExportTheDwellTimesAndTheStop) {
   const auto& items = dlg->SystemMenu().Items();
-  ASSERT_EQ(items.size(), 7u);
+  ASSERT_EQ(items.size(), 8u);
   EXPECT_EQ(items[0].flags, MF_SEPARATOR);
   EXPECT_EQ(items[1].flags, MF_STRING);
   EXPECT_EQ(items[1].id, IDM_ABOUTBOX);
@@ -66,20 +66,23 @@ TEST_F(StartedDialog, SystemMenuOffersTheAboutBoxTheImportTheResultsTheExportThe
   EXPECT_EQ(items[2].id, IDM_IMPORT_TRACES);
   EXPECT_EQ(items[2].text, "&Import idealised traces...");
   EXPECT_EQ(items[2].scriptName, "import");
-  EXPECT_EQ(items[3].id, IDM_RESULTS);
-  EXPECT_EQ(items[3].text, "&Results...");
-  EXPECT_EQ(items[3].scriptName, "results");
-  EXPECT_EQ(items[4].id, IDM_EXPORT_FIGURES);
-  EXPECT_EQ(items[4].text, "&Export figures and tables...");
-  EXPECT_EQ(items[4].scriptName, "export");
+  EXPECT_EQ(items[3].id, IDM_IDEALISE_TRACES);
+  EXPECT_EQ(items[3].text, "Idealise raw &traces...");
+  EXPECT_EQ(items[3].scriptName, "idealise");
+  EXPECT_EQ(items[4].id, IDM_RESULTS);
+  EXPECT_EQ(items[4].text, "&Results...");
+  EXPECT_EQ(items[4].scriptName, "results");
+  EXPECT_EQ(items[5].id, IDM_EXPORT_FIGURES);
+  EXPECT_EQ(items[5].text, "&Export figures and tables...");
+  EXPECT_EQ(items[5].scriptName, "export");
   // A script fits the dwell times with the options of its own command, `dwell`.
-  EXPECT_EQ(items[5].id, IDM_DWELL_TIMES);
-  EXPECT_EQ(items[5].text, "&Dwell times...");
-  EXPECT_EQ(items[5].scriptName, "");
-  // A script waits for its intervals: it has none to stop.
-  EXPECT_EQ(items[6].id, IDM_STOP_INTERVALS);
-  EXPECT_EQ(items[6].text, "&Stop computing intervals");
+  EXPECT_EQ(items[6].id, IDM_DWELL_TIMES);
+  EXPECT_EQ(items[6].text, "&Dwell times...");
   EXPECT_EQ(items[6].scriptName, "");
+  // A script waits for its intervals: it has none to stop.
+  EXPECT_EQ(items[7].id, IDM_STOP_INTERVALS);
+  EXPECT_EQ(items[7].text, "&Stop computing intervals");
+  EXPECT_EQ(items[7].scriptName, "");
 
   dlg->SendMessage(WM_SYSCOMMAND, IDM_ABOUTBOX);
   EXPECT_EQ(host.modalRuns, 1);

@@ -122,6 +122,7 @@ int main(int argc, char** argv) {
           answer = ExpandScriptPaths(line.args);
           break;
         case ScriptCommand::Import:
+        case ScriptCommand::Idealise:
         case ScriptCommand::Results:
         case ScriptCommand::Export: {
           const std::string name = ScriptCommands()[static_cast<std::size_t>(line.command)].name;
