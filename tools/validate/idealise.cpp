@@ -5,12 +5,18 @@
 // read as varnel-idealise reads them and fitted for 1 ... K + 2 states; per case the share of
 // data sets in which BIC chooses K, and the share of all frames whose state on the most likely
 // path is their true state (each fitted state stands for the true level nearest its mean, so a
-// wrong K counts what it gets right). Run by `make validate`.
+// wrong K counts what it gets right). Where BIC chose K, the rates through the dwell estimator
+// as well: each state's dwells on the most likely path (one exponential, cut dwells censored),
+// k_ij with its bootstrap interval over molecules, against the rate constant of the simulated
+// chain. Run by `make validate`.
 //
 // The truth comes from the simulation, not from the model: the true path is written beside
-// each frame.
+// each frame, and the chain steps from state i to j with the chance P_ij = k_ij dt a frame, so
+// its rate constant is -ln(1 - P_i) P_ij / P_i per frame, P_i = sum_j P_ij (the dwell
+// estimator's own arithmetic, stated with the simulator's chances rather than taken from it).
 //
 // Usage: varnel-validate-idealise [DATA_SETS [MOLECULES [FRAMES]]]   (defaults 100; 20; 500)
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -18,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "dwell/dwelltimes.h"
 #include "idealise/hmm.h"
 #include "idealise/rawtraces.h"
 #include "import/tracefile.h"
@@ -45,17 +52,36 @@ constexpr Case kCases[] = {{0, 3, false}, {0, 6, false}, {0, 10, false}, {1, 3, 
 // Data set d of case c has seed c * kSeedStride + d + 1.
 constexpr std::uint64_t kSeedStride = 1'000'000;
 
+// The dwell estimator's intervals: bootstrap replicates over molecules.
+constexpr int kDwellReplicates = 1000;
+
 struct Tally {
   int sets = 0;
   int rightCount = 0;
   long frames = 0;
   long rightFrames = 0;
+  // Over every k_ij (i != j) of the data sets where BIC chose K: how many have an interval, how
+  // many of those hold the truth, and the sum of the relative errors of the estimates.
+  long rates = 0;
+  long intervals = 0;
+  long held = 0;
+  double relativeError = 0;
+  double worstShare = 1;  // the smallest share of data sets in which one k_ij's interval held it
 };
+
+// The rate constant per frame of the simulated chain from state i to j (i != j).
+double TrueRatePerFrame(const std::vector<double>& chances, std::size_t states, std::size_t i, std::size_t j) {
+  double leave = 0;
+  for (std::size_t to = 0; to < states; ++to)
+    if (to != i) leave += chances[i * states + to];
+  return -std::log1p(-leave) * chances[i * states + j] / leave;
+}
 
 // The true state of every frame kept, and the molecules' FRET values, of one data set.
 struct DataSet {
   std::vector<FretTrace> traces;
   std::vector<std::vector<int>> truth;  // from 0
+  std::vector<double> chances;          // P_ij, row-major
 };
 
 DataSet Simulate(const simulate::Options& options) {
@@ -65,6 +91,7 @@ DataSet Simulate(const simulate::Options& options) {
   ImportOptions layout;
   const std::vector<ColumnRef> columns = {{"--donor", 0, "donor"}, {"--acceptor", 0, "acceptor"}, {"--state", 0, "state"}};
   DataSet set;
+  set.chances = chances;
   for (long m = 1; m <= options.molecules; ++m) {
     const std::string text = simulate::simulateRawTrace(model, truth, chances, m);
     const ColumnReading reading = ReadTraceColumnsText(text, "molecule " + std::to_string(m), layout, columns);
@@ -102,6 +129,47 @@ std::vector<int> NearestLevels(const HmmModel& model, const std::vector<double>&
   return nearest;
 }
 
+// Every molecule's dwells on its path, each fitted state standing for the true one `nearest`
+// gives; the first dwell cut by the trace's start, the last by its end.
+StateDwells PathDwells(const std::vector<std::vector<int>>& paths, const std::vector<int>& nearest) {
+  StateDwells dwells(paths.size());
+  for (std::size_t m = 0; m < paths.size(); ++m) {
+    std::vector<StateDwell>& own = dwells[m];
+    for (std::size_t t = 0; t < paths[m].size(); ++t) {
+      const int state = nearest[static_cast<std::size_t>(paths[m][t])];
+      if (!own.empty() && own.back().state == state) {
+        ++own.back().frames;
+        continue;
+      }
+      if (!own.empty()) own.back().next = state;
+      own.push_back({state, 1, own.empty(), false, -1});
+    }
+    if (!own.empty()) own.back().cutAtEnd = true;
+  }
+  return dwells;
+}
+
+// Adds the dwell estimator's k_ij of one data set to `tally`, and to `heldBy` the data sets
+// whose interval held each k_ij.
+void TallyDwellRates(const DataSet& set, const Idealisation& result, const std::vector<int>& nearest, int states,
+                     Tally& tally, std::vector<int>& heldBy) {
+  const auto matrix = DwellRateMatrix(PathDwells(result.paths, nearest), states, CutDwells::kCensor,
+                                      kDwellReplicates, nullptr, 0, 1, true);
+  if (!matrix) return;
+  for (const DwellRate& rate : *matrix) {
+    if (rate.from == rate.to) continue;
+    const auto i = static_cast<std::size_t>(rate.from), j = static_cast<std::size_t>(rate.to);
+    const double truth = TrueRatePerFrame(set.chances, static_cast<std::size_t>(states), i, j);
+    ++tally.rates;
+    tally.relativeError += rate.rate / truth - 1.0;
+    if (!rate.interval) continue;
+    ++tally.intervals;
+    const bool held = rate.interval->low <= truth && truth <= rate.interval->high;
+    tally.held += held;
+    heldBy[i * static_cast<std::size_t>(states) + j] += held;
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -116,12 +184,15 @@ int main(int argc, char** argv) {
   std::printf("Idealisation of simulated raw traces: %d data sets per case, %ld molecules of %ld frames each,\n"
               "1 to K + 2 states fitted, BIC choosing.\n\n",
               dataSets, molecules, frames);
-  std::printf("| K | signal-to-noise | noise | BIC picks K | frames in their true state |\n|---|---|---|---|---|\n");
+  std::printf("| K | signal-to-noise | noise | BIC picks K | frames in their true state | dwell k_ij: intervals that "
+              "hold the truth (all; the worst k_ij) | dwell k_ij: mean bias |\n|---|---|---|---|---|---|---|\n");
   for (std::size_t c = 0; c < std::size(kCases); ++c) {
     const Case& one = kCases[c];
     const std::vector<double>& levels = kLevels[one.levels];
     const int states = static_cast<int>(levels.size());
     Tally tally;
+    std::vector<int> heldBy(static_cast<std::size_t>(states * states), 0);
+    int rightSets = 0;
     for (int d = 0; d < dataSets; ++d) {
       simulate::Options options;
       options.raw = true;
@@ -141,15 +212,26 @@ int main(int argc, char** argv) {
       if (!result.error.empty()) continue;
       tally.rightCount += result.Model().states == states;
       const std::vector<int> nearest = NearestLevels(result.Model(), levels);
+      if (result.Model().states == states) {
+        ++rightSets;
+        TallyDwellRates(set, result, nearest, states, tally, heldBy);
+      }
       for (std::size_t m = 0; m < set.truth.size(); ++m)
         for (std::size_t t = 0; t < set.truth[m].size(); ++t) {
           ++tally.frames;
           tally.rightFrames += nearest[static_cast<std::size_t>(result.paths[m][t])] == set.truth[m][t];
         }
     }
-    std::printf("| %d | %g | %s | %.1f %% | %.2f %% |\n", states, one.snr, one.poisson ? "shot" : "Gaussian",
-                100.0 * tally.rightCount / tally.sets,
-                100.0 * static_cast<double>(tally.rightFrames) / static_cast<double>(tally.frames));
+    for (int i = 0; i < states; ++i)
+      for (int j = 0; j < states; ++j)
+        if (i != j && rightSets > 0)
+          tally.worstShare = std::min(tally.worstShare, heldBy[static_cast<std::size_t>(i * states + j)] /
+                                                            static_cast<double>(rightSets));
+    std::printf("| %d | %g | %s | %.1f %% | %.2f %% | %.1f %% (%.0f %%) | %+.1f %% |\n", states, one.snr,
+                one.poisson ? "shot" : "Gaussian", 100.0 * tally.rightCount / tally.sets,
+                100.0 * static_cast<double>(tally.rightFrames) / static_cast<double>(tally.frames),
+                tally.intervals ? 100.0 * static_cast<double>(tally.held) / static_cast<double>(tally.intervals) : 0.0,
+                100.0 * tally.worstShare, tally.rates ? 100.0 * tally.relativeError / static_cast<double>(tally.rates) : 0.0);
     std::fflush(stdout);
   }
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
