@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,6 +31,30 @@ std::string FreeTableBeside(const std::string& first) {
         folder / (number == 1 ? std::string("idealised.csv") : "idealised-" + std::to_string(number) + ".csv");
     if (!std::filesystem::exists(std::filesystem::symlink_status(candidate, error))) return candidate.string();
   }
+}
+
+// Whether the file at `path` begins with the header of a table of idealised traces.
+bool IsIdealisedTable(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::string first;
+  return std::getline(file, first) && (first == kIdealisedHeader || first == std::string(kIdealisedHeader) + "\r");
+}
+
+// The files at `paths` but the tables of idealised traces among files of one molecule each, which
+// would be read as one molecule of all their frames (a pattern such as raw/*.csv takes the table
+// of the last idealisation up again); those left out are said in `outcome`.
+std::vector<std::string> LeaveOutTables(const std::vector<std::string>& paths, TraceLayout layout, Outcome& outcome) {
+  std::vector<std::string> raw;
+  std::string tables;
+  for (const std::string& path : paths) {
+    if (layout == TraceLayout::OnePerFile && IsIdealisedTable(path))
+      tables += "\n" + path;
+    else
+      raw.push_back(path);
+  }
+  if (!tables.empty())
+    outcome.Notice("Left out of the idealisation, as tables of idealised traces and no raw traces:" + tables);
+  return raw;
 }
 
 // The import of the table: one table, its molecules, frames and idealised values by name.
@@ -62,13 +87,14 @@ std::string Counted(std::size_t count, const char* one, const char* many) {
 
 Outcome Session::Idealise(const std::vector<std::string>& paths, const IdealiseArguments& arguments,
                           WorkProgress* progress) {
-  if (paths.empty()) return Outcome::Refused(CannotIdealise("no trace file was given"));
   if (arguments.peaks && !FieldTakes(Field::ImportPeaks, *arguments.peaks))
     return Outcome::Refused(FieldRuleText(Field::ImportPeaks));
-  auto result = std::make_shared<IdealisedTraces>();
-  RawReading reading = ReadRawTraces(paths, arguments.raw);
-  if (!reading.error.empty()) return Outcome::Refused(CannotIdealise(reading.error));
   Outcome outcome;
+  const std::vector<std::string> raw = LeaveOutTables(paths, arguments.raw.layout.layout, outcome);
+  if (raw.empty()) return outcome.Then(Outcome::Refused(CannotIdealise("no raw trace file was given")));
+  auto result = std::make_shared<IdealisedTraces>();
+  RawReading reading = ReadRawTraces(raw, arguments.raw);
+  if (!reading.error.empty()) return outcome.Then(Outcome::Refused(CannotIdealise(reading.error)));
   if (!reading.left.empty()) {
     std::string text = "Left out of the idealisation:";
     for (const std::string& left : reading.left) text += "\n" + left;
@@ -79,14 +105,16 @@ Outcome Session::Idealise(const std::vector<std::string>& paths, const IdealiseA
   for (const FretTrace& trace : result->traces) molecules.emplace_back(trace.fret);
   result->idealisation = ::Idealise(molecules, arguments.hmm, progress);
   if (result->idealisation.stopped)
-    return Outcome::Refused("Stopped idealising the traces." + std::string(kNothingWritten), Severity::Notice);
-  if (!result->idealisation.error.empty()) return Outcome::Refused(CannotIdealise(result->idealisation.error));
+    return outcome.Then(
+        Outcome::Refused("Stopped idealising the traces." + std::string(kNothingWritten), Severity::Notice));
+  if (!result->idealisation.error.empty())
+    return outcome.Then(Outcome::Refused(CannotIdealise(result->idealisation.error)));
   if (arguments.merge) result->merged = MergedStates(result->idealisation, *arguments.merge);
 
-  result->table = arguments.out.value_or(FreeTableBeside(paths.front()));
+  result->table = arguments.out.value_or(FreeTableBeside(raw.front()));
   if (const auto why = WriteIdealisedTable(result->table, result->traces, result->idealisation,
                                            result->merged ? &*result->merged : nullptr))
-    return Outcome::Refused(CannotIdealise("cannot write " + result->table + ": " + *why));
+    return outcome.Then(Outcome::Refused(CannotIdealise("cannot write " + result->table + ": " + *why)));
   std::size_t frames = 0;
   for (const FretTrace& trace : result->traces) frames += trace.fret.size();
   const HmmModel& model = result->idealisation.Model();

@@ -33,27 +33,20 @@ std::vector<std::string> ChooseReports() {
   return file_names;
 }
 
-struct TraceChoice {
-  std::vector<std::string> paths;
-  std::vector<std::string> optionWords;  // the options chosen with them (in the window's form or a script's line)
-};
+}  // namespace
 
-// The trace files the user picked, in the dialog's order; nothing when the dialog was cancelled.
-std::optional<TraceChoice> ChooseTraces() {
-  static constexpr char szFilter[] =
-      "Idealised traces (*.txt;*.csv;*.tsv;*.dat)|*.txt;*.csv;*.tsv;*.dat|All Files (*)|*||";
-  CFileDialog dlg(TRUE, nullptr, nullptr, OFN_ALLOWMULTISELECT | OFN_HIDEREADONLY, szFilter, nullptr);
+std::optional<FilesWithOptions> ChooseFilesWithOptions(const char* filter, OptionWordCount optionWords,
+                                                       const OptionsForm& form) {
+  CFileDialog dlg(TRUE, nullptr, nullptr, OFN_ALLOWMULTISELECT | OFN_HIDEREADONLY, filter, nullptr);
   dlg.m_ofn.lpstrInitialDir = g_outputDir;
-  dlg.m_ofn.optionWords = ImportOptionWords;
-  dlg.m_ofn.optionsForm = &ImportOptionsForm();
+  dlg.m_ofn.optionWords = optionWords;
+  dlg.m_ofn.optionsForm = &form;
   if (dlg.DoModal() == IDCANCEL) return std::nullopt;
-  TraceChoice choice{{}, dlg.GetOptionWords()};
+  FilesWithOptions choice{{}, dlg.GetOptionWords()};
   POSITION current_pos = dlg.GetStartPosition();
   while (current_pos != 0) choice.paths.push_back(dlg.GetNextPathName(current_pos));
   return choice;
 }
-
-}  // namespace
 
 LongWork StoppableWork(std::string what, WorkProgress& progress, std::function<void()> run) {
   return {std::move(what), std::move(run), [&progress] { return progress.Share(); },
@@ -90,7 +83,9 @@ void CVarnelDlg::ShowLoad() {
 }
 
 void CVarnelDlg::OnImportTraces() {
-  const std::optional<TraceChoice> choice = ChooseTraces();
+  static constexpr char szFilter[] =
+      "Idealised traces (*.txt;*.csv;*.tsv;*.dat)|*.txt;*.csv;*.tsv;*.dat|All Files (*)|*||";
+  const std::optional<FilesWithOptions> choice = ChooseFilesWithOptions(szFilter, ImportOptionWords, ImportOptionsForm());
   if (!choice) return;
   std::string error;
   const auto arguments = ParseImportArguments(choice->optionWords, error);

@@ -11,33 +11,11 @@
 #include "fit/results.h"
 #include "idealise/idealisedtable.h"
 #include "idealise/idealiseoptions.h"
-#include "platform/filedialog.h"
 #include "platform/host.h"
-#include "reports/outputdir.h"
 #include "reports/parallel.h"
 #include "res/resource.h"
 
 namespace {
-
-struct RawChoice {
-  std::vector<std::string> paths;
-  std::vector<std::string> optionWords;
-};
-
-// The raw trace files the user picked, in the dialog's order, with the options chosen with them;
-// nothing when the dialog was cancelled.
-std::optional<RawChoice> ChooseRawTraces() {
-  static constexpr char szFilter[] = "Raw traces (*.txt;*.csv;*.tsv;*.dat)|*.txt;*.csv;*.tsv;*.dat|All Files (*)|*||";
-  CFileDialog dlg(TRUE, nullptr, nullptr, OFN_ALLOWMULTISELECT | OFN_HIDEREADONLY, szFilter, nullptr);
-  dlg.m_ofn.lpstrInitialDir = g_outputDir;
-  dlg.m_ofn.optionWords = IdealiseOptionWords;
-  dlg.m_ofn.optionsForm = &IdealiseOptionsForm();
-  if (dlg.DoModal() == IDCANCEL) return std::nullopt;
-  RawChoice choice{{}, dlg.GetOptionWords()};
-  POSITION current_pos = dlg.GetStartPosition();
-  while (current_pos != 0) choice.paths.push_back(dlg.GetNextPathName(current_pos));
-  return choice;
-}
 
 // `value` with three decimals, as the table shows it.
 std::string Decimals3(double value) {
@@ -69,7 +47,9 @@ std::vector<std::vector<std::string>> FitRows(const Idealisation& idealisation) 
 }  // namespace
 
 void CVarnelDlg::OnIdealiseTraces() {
-  const std::optional<RawChoice> choice = ChooseRawTraces();
+  static constexpr char szFilter[] = "Raw traces (*.txt;*.csv;*.tsv;*.dat)|*.txt;*.csv;*.tsv;*.dat|All Files (*)|*||";
+  const std::optional<FilesWithOptions> choice =
+      ChooseFilesWithOptions(szFilter, IdealiseOptionWords, IdealiseOptionsForm());
   if (!choice) return;
   std::string error;
   auto arguments = ParseIdealiseArguments(choice->optionWords, error);

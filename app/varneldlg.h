@@ -180,3 +180,13 @@ class CVarnelDlg : public CDialog {
 
 // Work that `progress` follows, and that the person may stop while it writes nothing.
 LongWork StoppableWork(std::string what, WorkProgress& progress, std::function<void()> run);
+
+// Files picked with the options chosen with them (in the window's form, or on a script's line).
+struct FilesWithOptions {
+  std::vector<std::string> paths;  // in the dialog's order
+  std::vector<std::string> optionWords;
+};
+// The files the user picks in a dialog of `filter` that opens in the folder of the last load and
+// asks for the options of `form`, whose words `optionWords` counts; nothing when it was cancelled.
+std::optional<FilesWithOptions> ChooseFilesWithOptions(const char* filter, OptionWordCount optionWords,
+                                                       const OptionsForm& form);

@@ -215,27 +215,46 @@ struct LeftOut {
   std::vector<double> pooled;
 };
 
-LeftOut Jackknife(const ClassParts& parts, double exposureTime, int threads) {
-  std::vector<std::size_t> inClass;
-  for (std::size_t m = 0; m < parts.Molecules(); ++m)
-    if (parts.Sums(m).inClass) inClass.push_back(m);
-  const std::size_t groups = std::min<std::size_t>(inClass.size(), kJackknifeGroups);
+// The estimates with each group of `members` left out (the k-th member in group k mod the
+// groups) and every other molecule kept, in group order.
+std::vector<ReplicateRates> LeaveGroupsOut(const ClassParts& parts, const std::vector<std::size_t>& members,
+                                           double exposureTime, int threads) {
+  const std::size_t groups = std::min<std::size_t>(members.size(), kJackknifeGroups);
   std::vector<ReplicateRates> rates(groups);
+  if (groups == 0) return rates;
   const int used = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(ThreadCount(threads)), groups));
   RunOnThreads(used, [&](int t) {
+    std::vector<bool> out(parts.Molecules());
     std::vector<std::size_t> kept;
     for (std::size_t g = static_cast<std::size_t>(t); g < groups; g += static_cast<std::size_t>(used)) {
+      std::fill(out.begin(), out.end(), false);
+      for (std::size_t k = g; k < members.size(); k += groups) out[members[k]] = true;
       kept.clear();
-      for (std::size_t k = 0; k < inClass.size(); ++k)
-        if (k % groups != g) kept.push_back(inClass[k]);
+      for (std::size_t m = 0; m < parts.Molecules(); ++m)
+        if (!out[m]) kept.push_back(m);
       rates[g] = RatesOfDraws(parts, kept, exposureTime);
     }
   });
-  LeftOut out;
-  for (const ReplicateRates& r : rates) {
-    if (r.fitted) out.fitted.push_back(*r.fitted);
-    if (r.pooled) out.pooled.push_back(*r.pooled);
+  return rates;
+}
+
+// The fit's groups are of the molecules in the class, the only ones it sees; the pooled rate's
+// of every molecule whose frames in the initial state it counts, steps or not, as a replicate
+// draws them.
+LeftOut Jackknife(const ClassParts& parts, double exposureTime, int threads) {
+  std::vector<std::size_t> inClass, counted;
+  for (std::size_t m = 0; m < parts.Molecules(); ++m) {
+    if (parts.Sums(m).inClass) inClass.push_back(m);
+    if (parts.Sums(m).pooled.frames > 0.0) counted.push_back(m);
   }
+  const std::vector<ReplicateRates> byClass = LeaveGroupsOut(parts, inClass, exposureTime, threads);
+  const std::vector<ReplicateRates> byFrames =
+      counted == inClass ? byClass : LeaveGroupsOut(parts, counted, exposureTime, threads);
+  LeftOut out;
+  for (const ReplicateRates& r : byClass)
+    if (r.fitted) out.fitted.push_back(*r.fitted);
+  for (const ReplicateRates& r : byFrames)
+    if (r.pooled) out.pooled.push_back(*r.pooled);
   return out;
 }
 

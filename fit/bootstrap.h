@@ -36,7 +36,8 @@ inline constexpr int kLeastMoleculesForInterval = 10;
 
 // The jackknife behind the BCa interval's acceleration leaves out one molecule of the class at
 // a time when it has at most this many, and otherwise one of this many groups: the class's
-// k-th molecule (in report order) is in group k mod kJackknifeGroups. Each group left out costs
+// k-th molecule (in report order) is in group k mod kJackknifeGroups. The pooled rate's
+// jackknife does the same over the molecules whose frames in the initial state it counts. Each group left out costs
 // a fit, as a replicate does; leaving out each of 10,000 molecules would cost ten times the
 // bootstrap itself. The grouped jackknife (delete-a-group; Efron & Tibshirani 1993, ch. 11)
 // estimates the same acceleration: a group's influence is the sum of its molecules', and

@@ -20,6 +20,8 @@
 #include "analysis/session.h"
 #include "export/exportoptions.h"
 #include "fit/results.h"
+#include "idealise/idealisedtable.h"
+#include "idealise/idealiseoptions.h"
 #include "import/importoptions.h"
 #include "import/importtraces.h"
 #include "platform/script.h"
@@ -294,6 +296,57 @@ before kept) when no file could be read as a report.)")
   peaks=K            the slots of a report (the session's peaks otherwise; it becomes them)
   out=FOLDER         where the reports go; prefix=TEXT  how they are named ("molecule")
 Options that do not go together raise varnel.Error with the program's message.)")
+      .def(
+          "idealise_traces",
+          [](PySession& self, const py::object& paths, const py::kwargs& options) {
+            const std::vector<std::string> words = OptionWords(options);
+            std::string error;
+            const std::optional<IdealiseArguments> arguments = ParseIdealiseArguments(words, error);
+            if (!arguments) throw Refusal("Cannot idealise the traces: " + error + ".");
+            const std::vector<std::string> files = ExpandScriptPaths(PathList(paths));
+            std::shared_ptr<const IdealisedTraces> idealised;
+            Report(Run(self, [&](Session& s) {
+              Outcome outcome = s.Idealise(files, *arguments);
+              idealised = s.Idealised();
+              return outcome;
+            }));
+            py::list fits;
+            for (std::size_t f = 0; f < idealised->idealisation.fits.size(); ++f) {
+              const StateCountFit& fit = idealised->idealisation.fits[f];
+              py::dict row;
+              row["states"] = fit.states;
+              row["fitted"] = fit.fitted;
+              row["chosen"] = f == idealised->idealisation.chosen;
+              row["log_likelihood"] = fit.fitted ? py::object(py::float_(fit.logLikelihood)) : py::none();
+              row["parameters"] = fit.parameters;
+              row["bic"] = fit.fitted ? py::object(py::float_(fit.bic)) : py::none();
+              row["iterations"] = fit.iterations;
+              row["why"] = fit.why;
+              fits.append(row);
+            }
+            const HmmModel& model = idealised->idealisation.Model();
+            py::dict result;
+            result["fits"] = fits;
+            result["means"] = model.means;
+            result["widths"] = model.widths;
+            result["table"] = idealised->table;
+            return result;
+          },
+          py::arg("paths"),
+          R"(Idealises raw traces by a hidden Markov model and loads the reports of the idealised
+traces, as a script's `idealise` does.
+
+`paths` as for load(). The keywords are the options of varnel-idealise, '_' for '-':
+  donor=COL, acceptor=COL   the intensities (default the columns named so), or fret=COL
+  molecule=COL, frame=COL   a table of many molecules; otherwise one molecule per file
+  states="1-4"              the numbers of states fitted, BIC choosing
+  transitions="per-molecule", merge="auto", gamma=, last_frame=, seed=, threads=
+  peaks=K                   the reports' K (the session's, raised to the states chosen)
+  out=FILE                  the table of idealised traces (idealised.csv beside the first file)
+Returns a dict: "fits" (a dict per number of states: states, fitted, chosen, log_likelihood,
+parameters, bic, iterations, why), the chosen model's "means" and "widths", and the "table"
+written. Refused (varnel.Error, nothing written) when the traces cannot be read or no model
+can be fitted.)")
       .def_property_readonly(
           "files", [](PySession& self) { return Run(self, [](Session& s) { return s.Files(); }); },
           "The reports of the last load, in the order their records are held.")

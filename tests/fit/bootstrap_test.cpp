@@ -239,13 +239,20 @@ TEST(JackknifeAcceleration, OfTheMeanIsTheSamplesSkewnessOverSixRootN) {
 
 // The BCa interval of a class, made again by hand: the replicates' rates from their drawn
 // molecules, the estimate on all of them, and the jackknife of 100 groups, the k-th molecule of
-// the class (molecules outside it skipped) in group k mod 100, each group's estimate the class
-// rebuilt from the records of the molecules left.
+// the class in group k mod 100, each group's estimate the class rebuilt from the records of the
+// molecules left. The pooled rate's groups are of every molecule with frames in state 1: also
+// those that stay in it, stepping between two of its levels, and never step to 2.
 TEST(Bootstrap, TheBcaIntervalIsTheReplicatesMovedByTheirBiasAndAGroupedJackknife) {
   TransitionRecords records;
   for (int m = 0; m < 230; ++m) {
     if (m % 9 == 4) {  // in no 1->2 record
       for (int r = 0; r < 4; ++r) records.push_back({0.8, 0.8, 0.05, 0, 1});
+      continue;
+    }
+    if (m % 9 == 7) {  // 1/0.1 + 1/0.2 = 15 frames in state 1, at levels 0.2 and 0.3, and no step to 2
+      for (const TransitionRecord& r : {TransitionRecord{0.2, 0.2, 0.1, 0, 1}, {0.2, 0.3, 0.1, 0, 1},
+                                        {0.3, 0.2, 0.2, 0, 1}, {0.3, 0.3, 0.2, 0, 1}})
+        records.push_back(r);
       continue;
     }
     AddMolecule(records, 0.03 * std::exp(0.5 * std::sin(2.3 * m) + 0.3 * (m % 7 == 0)), 1 + m % 4);
@@ -264,17 +271,26 @@ TEST(Bootstrap, TheBcaIntervalIsTheReplicatesMovedByTheirBiasAndAGroupedJackknif
     fitted.push_back(*r.fitted);
     pooled.push_back(*r.pooled);
   }
-  std::vector<std::size_t> inClass;
-  for (std::size_t m = 0; m < molecules; ++m)
+  std::vector<std::size_t> inClass, inState1;
+  for (std::size_t m = 0; m < molecules; ++m) {
     if (InClass(records[m * kPerMolecule + 1], OneToTwo())) inClass.push_back(m);
+    if (records[m * kPerMolecule].initial == 0.2) inState1.push_back(m);
+  }
+  ASSERT_GT(inState1.size(), inClass.size());
+  // Every molecule but those of group g of `members`.
+  const auto without = [&](const std::vector<std::size_t>& members, std::size_t g) {
+    std::vector<bool> out(molecules);
+    for (std::size_t k = g; k < members.size(); k += kJackknifeGroups) out[members[k]] = true;
+    TransitionRecords kept;
+    for (std::size_t m = 0; m < molecules; ++m)
+      if (!out[m])
+        for (std::size_t r = 0; r < kPerMolecule; ++r) kept.push_back(records[m * kPerMolecule + r]);
+    return kept;
+  };
   std::vector<double> fittedLeftOut, pooledLeftOut;
   for (std::size_t g = 0; g < kJackknifeGroups; ++g) {
-    TransitionRecords kept;
-    for (std::size_t k = 0; k < inClass.size(); ++k)
-      if (k % kJackknifeGroups != g)
-        for (std::size_t r = 0; r < kPerMolecule; ++r) kept.push_back(records[inClass[k] * kPerMolecule + r]);
-    fittedLeftOut.push_back(*FittedRate(kept, OneToTwo(), kExposure));
-    pooledLeftOut.push_back(*PooledRate(kept, kPerMolecule, OneToTwo(), kExposure));
+    fittedLeftOut.push_back(*FittedRate(without(inClass, g), OneToTwo(), kExposure));
+    pooledLeftOut.push_back(*PooledRate(without(inState1, g), kPerMolecule, OneToTwo(), kExposure));
   }
   const double a = JackknifeAcceleration(fittedLeftOut);
   EXPECT_NEAR(u.rateAcceleration, a, 1e-3 * std::abs(a));

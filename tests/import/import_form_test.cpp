@@ -7,23 +7,14 @@
 
 #include "import/importoptions.h"
 #include "platform/optionsform.h"
+#include "tests/support/options_form.h"
 
 namespace {
 
 using Words = std::vector<std::string>;
 
 // The form's defaults with the fields named in `set` changed.
-OptionValues Chosen(const std::map<std::string, std::string>& set) {
-  const OptionsForm& form = ImportOptionsForm();
-  OptionValues values = DefaultOptionValues(form);
-  for (const auto& [name, value] : set) {
-    const auto field =
-        std::find_if(form.fields.begin(), form.fields.end(), [&](const OptionField& f) { return f.name == name; });
-    EXPECT_NE(field, form.fields.end()) << name;
-    if (field != form.fields.end()) values[static_cast<std::size_t>(field - form.fields.begin())] = value;
-  }
-  return values;
-}
+OptionValues Chosen(const std::map<std::string, std::string>& set) { return ChosenIn(ImportOptionsForm(), set); }
 
 // The options the import reads from the words the values make, after checking that the words
 // read back as the same values and that the words stand apart from a path after them.

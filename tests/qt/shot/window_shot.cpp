@@ -1,7 +1,8 @@
 // Drives the real window with the user actions of a script (type, paste, click, select, files)
 // and saves a picture of it: `varnel-window-shot SCRIPT OUT.png`. The pictures in docs/ are
-// made with it. The options dialog of an `import` or `export` line shows that line's options
-// and is photographed too, as OUT-import-options.png or OUT-export-options.png.
+// made with it. The options dialog of an `import`, `idealise` or `export` line shows that line's
+// options and is photographed too, as OUT-import-options.png, OUT-idealise-options.png or
+// OUT-export-options.png.
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
@@ -84,6 +85,15 @@ int main(int argc, char** argv) {
                   << std::endl;
       return control;
     };
+    // The shown window called `title`, photographed as OUT with `suffix` before the extension.
+    const auto photographWindow = [&](const char* title, const char* suffix) {
+      for (QWidget* top : QApplication::topLevelWidgets())
+        if (top->isVisible() && top->windowTitle() == QLatin1String(title) && QTest::qWaitForWindowExposed(top)) {
+          QString out = QString::fromLocal8Bit(argv[2]);
+          out.insert(out.lastIndexOf(QLatin1Char('.')), QLatin1String(suffix));
+          top->grab().save(out);
+        }
+    };
     for (const ScriptLine& line : *lines) {
       switch (line.command) {
         case ScriptCommand::Type:
@@ -130,6 +140,8 @@ int main(int argc, char** argv) {
           if (line.command == ScriptCommand::Results) PhotographNextBox(argv[2], "-results");
           for (const MenuItem& item : dlg.SystemMenu().Items())
             if (item.scriptName == name) host.UserSystemCommand(*window, item.id);
+          // The idealised traces open a window of their own, photographed as OUT-idealised-traces.png.
+          if (line.command == ScriptCommand::Idealise) photographWindow("Idealised traces", "-idealised-traces");
           break;
         }
         // What the program does itself, as a replayed session does it.
@@ -149,13 +161,7 @@ int main(int argc, char** argv) {
         // The dwell times open a window of their own, photographed as OUT-dwell-times.png.
         case ScriptCommand::Dwell:
           host.Replay(*window, {line});
-          for (QWidget* top : QApplication::topLevelWidgets())
-            if (top->isVisible() && top->windowTitle() == QStringLiteral("Dwell times") &&
-                QTest::qWaitForWindowExposed(top)) {
-              QString out = QString::fromLocal8Bit(argv[2]);
-              out.insert(out.lastIndexOf(QLatin1Char('.')), QLatin1String("-dwell-times"));
-              top->grab().save(out);
-            }
+          photographWindow("Dwell times", "-dwell-times");
           break;
         // Not user actions: what they print, check or save belongs to script mode.
         case ScriptCommand::Paint:

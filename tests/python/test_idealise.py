@@ -1,0 +1,44 @@
+"""Raw traces idealised from Python: the fits and the chosen model come back, the reports of
+the idealised traces are loaded, and what cannot be idealised raises the program's message."""
+import random
+
+import pytest
+
+import varnel
+
+
+def write_molecules(folder):
+    """Three molecules of two FRET levels 0.5 apart, 0.03 of noise, in blocks of known length."""
+    chance = random.Random(11)
+    paths = []
+    for m, blocks in enumerate([[40, 25, 60], [35, 50, 20, 30], [70, 45]]):
+        values = [(0.25 if b % 2 == 0 else 0.75) + chance.gauss(0.0, 0.03)
+                  for b, length in enumerate(blocks) for _ in range(length)]
+        path = folder / f"m{m + 1}.txt"
+        path.write_text("fret\n" + "\n".join(f"{v:.6f}" for v in values) + "\n")
+        paths.append(path)
+    return paths
+
+
+class TestAnIdealisation:
+    def test_returns_every_fit_and_loads_the_reports_of_the_chosen_paths(self, tmp_path):
+        write_molecules(tmp_path)
+        s = varnel.Session(peaks=1)
+        with pytest.warns(varnel.Notice, match="BIC chooses 2 states"):
+            result = s.idealise_traces(str(tmp_path / "m*.txt"), fret="fret", states="1-3")
+        assert [fit["states"] for fit in result["fits"]] == [1, 2, 3]
+        assert [fit["chosen"] for fit in result["fits"]] == [False, True, False]
+        assert result["means"] == pytest.approx([0.25, 0.75], abs=0.01)
+        assert result["table"] == str(tmp_path / "idealised.csv")
+        # K became the two states; each molecule's 2 x 2 report counts its steps off the diagonal.
+        assert s.peaks == 2 and len(s.files) == 3
+        assert (tmp_path / "idealised.csv").read_text().startswith("molecule,frame,fret,idealised\n")
+
+    def test_refuses_a_flat_trace_and_options_that_do_not_go_together(self, tmp_path):
+        (tmp_path / "flat.txt").write_text("0.5\n0.5\n0.5\n")
+        s = varnel.Session()
+        with pytest.raises(varnel.Error, match="every frame holds the one value 0.5"):
+            s.idealise_traces(tmp_path / "flat.txt", fret=1)
+        with pytest.raises(varnel.Error, match="--fret does not go with --donor and --acceptor"):
+            s.idealise_traces(tmp_path / "flat.txt", fret=1, donor=2, acceptor=3)
+        assert not (tmp_path / "idealised.csv").exists()
