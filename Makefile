@@ -58,7 +58,7 @@ VALIDATE_HMM_MOLECULES ?= 20
 VALIDATE_HMM_FRAMES ?= 500
 # Then how close the dwell-time rates come to simulated truth and how often their intervals hold
 # it: VALIDATE_DWELL_SETS data sets of each of VALIDATE_DWELL_MOLECULES molecules; the README's
-# table took 200, 24 minutes on 2 cores beside a build, and 100 take half that.
+# table took 200, 13 minutes on 2 cores beside a build, and 100 take half that.
 VALIDATE_DWELL_SETS ?= 100
 VALIDATE_DWELL_MOLECULES ?= 30 100 300
 validate: build
