@@ -47,7 +47,7 @@ bench: build
 
 # How often the rates' 95 % intervals of both kinds (percentile, BCa) hold the simulated truth,
 # and how far the estimates lie from it: VALIDATE_SETS data sets of each of VALIDATE_MOLECULES
-# molecules; 13 to 17 minutes on 2 cores.
+# molecules; about 20 minutes on 2 cores.
 VALIDATE_SETS ?= 200
 VALIDATE_MOLECULES ?= 30 100 300
 # Then how well raw traces of known truth are idealised, and how close the dwell rates of their

@@ -24,10 +24,10 @@
 // Diagonal classes are left out: a diagonal record's rate is its molecule's exit rate to the
 // states it happens to visit, a mixture with no one true rate.
 //
-// Run time on 2 cores: 13 to 17 minutes for 200 data sets of each size (12.5 minutes of
-// processor time; the longer with another build beside it), two thirds of it for the 300
-// molecules: per data set the simulator's files, and 6 classes x 1,000 replicates and the
-// jackknife.
+// Run time on 2 cores: about 20 minutes for 200 data sets of each size, two thirds of it for
+// the 300 molecules: per data set the simulator's files, and 6 classes x 1,000 replicates and
+// the jackknifes (the pooled rate's apart from the fit's, since molecules that visit i but not
+// j count their frames).
 //
 // Usage: varnel-validate [DATA_SETS [MOLECULES ...]]   (defaults 200; 30 100 300)
 #include <algorithm>
