@@ -52,8 +52,11 @@ constexpr Case kCases[] = {{0, 3, false}, {0, 6, false}, {0, 10, false}, {1, 3, 
 // Data set d of case c has seed c * kSeedStride + d + 1.
 constexpr std::uint64_t kSeedStride = 1'000'000;
 
-// The dwell estimator's intervals: bootstrap replicates over molecules.
+// The dwell estimator's intervals: bootstrap replicates over molecules. Each simulated state is
+// left at one rate: its dwells are fitted with exactly one exponential.
 constexpr int kDwellReplicates = 1000;
+constexpr int kExponentials = 1;
+constexpr bool kExactly = true;
 
 struct Tally {
   int sets = 0;
@@ -154,7 +157,7 @@ StateDwells PathDwells(const std::vector<std::vector<int>>& paths, const std::ve
 void TallyDwellRates(const DataSet& set, const Idealisation& result, const std::vector<int>& nearest, int states,
                      Tally& tally, std::vector<int>& heldBy) {
   const auto matrix = DwellRateMatrix(PathDwells(result.paths, nearest), states, CutDwells::kCensor,
-                                      kDwellReplicates, nullptr, 0, 1, true);
+                                      kDwellReplicates, /*progress=*/nullptr, /*threads=*/0, kExponentials, kExactly);
   if (!matrix) return;
   for (const DwellRate& rate : *matrix) {
     if (rate.from == rate.to) continue;
