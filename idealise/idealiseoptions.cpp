@@ -5,7 +5,6 @@
 #include <cmath>
 #include <iterator>
 #include <string_view>
-#include <tuple>
 
 #include "app/analysis_types.h"
 #include "platform/host.h"
@@ -224,6 +223,17 @@ OptionField TextField(const char* name, const char* option, const char* label, s
   return field;
 }
 
+// A number of the intensities' arithmetic, which counts while the signal is donor and acceptor.
+OptionField IntensityNumber(const char* name, const char* option, const char* label, const char* value,
+                            const char* hint) {
+  OptionField field{.name = name, .option = option, .label = label, .kind = OptionKind::Number};
+  field.defaultValue = value;
+  field.hint = hint;
+  field.shownWith = "signal";
+  field.shownFor = {"intensities"};
+  return field;
+}
+
 OptionsForm MakeIdealiseForm() {
   constexpr const char* kColumnHint = "A column number from 1, or the column's name in the header line.";
   OptionsForm form;
@@ -259,22 +269,12 @@ OptionsForm MakeIdealiseForm() {
   OptionField fret = TextField("fret", "--fret", "FRET column", "needed", kColumnHint, "signal", "fret");
   fret.required = true;
   form.fields.push_back(fret);
-  for (const auto& [name, option, label] : {std::tuple{"donor-background", "--donor-background", "Donor background"},
-                                            std::tuple{"acceptor-background", "--acceptor-background",
-                                                       "Acceptor background"}}) {
-    OptionField background{.name = name, .option = option, .label = label, .kind = OptionKind::Number};
-    background.defaultValue = "0";
-    background.hint = "Subtracted from the channel's intensity.";
-    background.shownWith = "signal";
-    background.shownFor = {"intensities"};
-    form.fields.push_back(background);
-  }
-  OptionField gamma{.name = "gamma", .option = "--gamma", .label = "Gamma", .kind = OptionKind::Number};
-  gamma.defaultValue = "1";
-  gamma.hint = "The ratio of the acceptor's to the donor's detected intensity.";
-  gamma.shownWith = "signal";
-  gamma.shownFor = {"intensities"};
-  form.fields.push_back(gamma);
+  form.fields.push_back(IntensityNumber("donor-background", "--donor-background", "Donor background", "0",
+                                        "Subtracted from the donor's intensity."));
+  form.fields.push_back(IntensityNumber("acceptor-background", "--acceptor-background", "Acceptor background", "0",
+                                        "Subtracted from the acceptor's intensity."));
+  form.fields.push_back(IntensityNumber("gamma", "--gamma", "Gamma", "1",
+                                        "The ratio of the acceptor's to the donor's detected intensity."));
   OptionField last{.name = "last-frame", .option = "--last-frame", .label = "Last frame", .kind = OptionKind::Number};
   last.blank = "every frame";
   last.hint = "Frames after this one are left out.";
@@ -297,7 +297,8 @@ OptionsForm MakeIdealiseForm() {
   OptionField peaks{.name = "peaks", .option = "--peaks", .label = "Peaks per report (K)",
                     .kind = OptionKind::WholeNumber};
   peaks.blank = "as in \"Peaks in report\"";
-  peaks.hint = "K x K records per report; raised to the chosen number of states when that is more.";
+  peaks.hint = "K x K records per report. Left blank: \"Peaks in report\", raised to the chosen number of states "
+               "when that is more.";
   peaks.minimum = 1;
   peaks.maximum = kMaxPeaks;
   form.fields.push_back(peaks);
