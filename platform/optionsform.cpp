@@ -184,11 +184,15 @@ OptionValues OptionValuesOf(const OptionsForm& form, const std::vector<std::stri
     for (std::size_t i = 0; i < words.size(); ++i) {
       const auto option = FindOptionWord(form, words[i]);
       if (!option) {
-        const auto choice = FindChoiceWord(form, words[i]);
+        // A choice's own word with a value, "--layout=dwt", may come as two, "--layout dwt".
+        auto choice = FindChoiceWord(form, words[i]);
+        const bool split = !choice && i + 1 < words.size() &&
+                           (choice = FindChoiceWord(form, words[i] + "=" + words[i + 1])).has_value();
         if (choice && choices) {
           values[choice->first] = choice->second;
           given[choice->first] = true;
         }
+        if (split) ++i;
         continue;
       }
       const bool hasValue = option->inlineValue || (option->takesValue && i + 1 < words.size());

@@ -26,7 +26,8 @@ bool OptionFieldCounts(const OptionsForm& form, const OptionValues& values, std:
 std::vector<std::string> OptionWordsOf(const OptionsForm& form, const OptionValues& values);
 
 // The values words make, so that OptionWordsOf gives the same options back. An option word takes
-// the word after it, or its value after '=' ("--peaks=3"); a later one wins. A field that
+// the word after it, or its value after '=' ("--peaks=3"); a later one wins. A choice's own word
+// with a value after '=' ("--layout=dwt") is known in two words too ("--layout dwt"). A field that
 // counts only with some entries of a choice brings the first of them that writes no word of its
 // own, when the words have not chosen one. Words the form does not know are passed over.
 OptionValues OptionValuesOf(const OptionsForm& form, const std::vector<std::string>& words);

@@ -90,6 +90,11 @@ TEST(ImportForm, ScriptWordsOpenTheFormOnTheirLayout) {
             Chosen({{"layout", "table"}, {"table-molecule", "id"}, {"table-value", "state"}}));
   EXPECT_EQ(OptionValuesOf(form, {"--length", "4", "--dwells", "--peaks", "3"}),
             Chosen({{"layout", "dwells"}, {"length", "4"}, {"peaks", "3"}}));
+  // A layout named as a script names it, in one word or two.
+  for (const std::vector<std::string>& words : {std::vector<std::string>{"--layout=dwt", "--peaks", "3"},
+                                                std::vector<std::string>{"--layout", "dwt", "--peaks", "3"}})
+    EXPECT_EQ(OptionValuesOf(form, words), Chosen({{"layout", "dwt"}, {"peaks", "3"}}))
+        << ::testing::PrintToString(words);
 }
 
 TEST(ImportForm, WhatTheImportWouldRefuseIsRefusedInTheForm) {
