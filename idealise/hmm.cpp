@@ -561,7 +561,11 @@ Idealisation Idealise(const std::vector<std::span<const double>>& molecules, con
   bool any = false;
   for (int states = settings.leastStates; states <= settings.mostStates; ++states) {
     result.fits.push_back(FitPooled(molecules, pool, states, settings, progress));
-    if (Stopping(progress)) return Idealisation{.stopped = true};
+    if (Stopping(progress)) {
+      Idealisation stopped;
+      stopped.stopped = true;
+      return stopped;
+    }
     if (progress) progress->Step();
     const StateCountFit& fit = result.fits.back();
     if (fit.fitted && (!any || fit.bic < result.fits[result.chosen].bic)) result.chosen = result.fits.size() - 1;
