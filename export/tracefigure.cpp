@@ -144,11 +144,11 @@ std::string Heading(const IdealisedTraces& idealised, std::size_t molecule) {
   return text;
 }
 
-void DrawFigure(cairo_t* cr, double width, double height, const IdealisedTraces& idealised, std::size_t molecule) {
+void DrawFigure(cairo_t* cr, double width, double height, const IdealisedTraces& idealised, std::size_t molecule,
+                const std::string& heading) {
   const FretTrace& trace = idealised.traces[molecule];
   const HmmModel& model = idealised.idealisation.Model();
   SetColour(cr, kInk);
-  const std::string heading = Heading(idealised, molecule);
   SetFont(cr, FittingFontSize(cr, heading, kHeadingFontPt, width - 2 * kMarginPt, true), true);
   DrawText(cr, heading, width / 2, kMarginPt, {0.5, 0.0});
   const double top = kHeadingRoomPt + kLegendRoomPt;
@@ -190,9 +190,10 @@ std::string TraceFigureFile(FigureFormat format, const IdealisedTraces& idealise
   if (molecule >= idealised.traces.size() || molecule >= idealised.idealisation.paths.size() ||
       idealised.traces[molecule].frames.empty())
     return {};
-  const FigureText text{Heading(idealised, molecule),
+  const std::string heading = Heading(idealised, molecule);
+  const FigureText text{heading,
                         "A molecule's raw trace: its FRET value in every frame kept, the idealised value of its most "
                         "likely path of states, and the mean of each state of the chosen model (dashed)."};
   return RenderFigure(format, {kTraceFigureWidthMm, kTraceFigureHeightMm}, text,
-                      [&](cairo_t* cr, double w, double h) { DrawFigure(cr, w, h, idealised, molecule); });
+                      [&](cairo_t* cr, double w, double h) { DrawFigure(cr, w, h, idealised, molecule, heading); });
 }

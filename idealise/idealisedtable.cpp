@@ -12,6 +12,13 @@ void AppendNumber(std::string& out, double value) {
   out.append(text, std::to_chars(text, text + sizeof text, value).ptr);
 }
 
+// The table's idealised value of a frame in state `state` of `model`: the state's mean, or the
+// value of the merged state it went into.
+double IdealisedValueOf(const HmmModel& model, int state, const LevelStates* merged) {
+  const double mean = model.means[static_cast<std::size_t>(state)];
+  return merged ? merged->ValueOf(mean) : mean;
+}
+
 // A molecule's rows; a name with a comma stands in quotes.
 void AppendRows(std::string& out, const FretTrace& trace, const std::vector<int>& path, const HmmModel& model,
                 const LevelStates* merged) {
@@ -24,8 +31,7 @@ void AppendRows(std::string& out, const FretTrace& trace, const std::vector<int>
     out += ',';
     AppendNumber(out, trace.fret[t]);
     out += ',';
-    const double mean = model.means[static_cast<std::size_t>(path[t])];
-    AppendNumber(out, merged ? merged->ValueOf(mean) : mean);
+    AppendNumber(out, IdealisedValueOf(model, path[t], merged));
     out += '\n';
   }
 }
@@ -39,8 +45,7 @@ std::string Formatted(const char* format, double value) {
 }  // namespace
 
 double IdealisedTraces::IdealisedValue(std::size_t molecule, std::size_t frame) const {
-  const double mean = idealisation.Model().means[static_cast<std::size_t>(idealisation.paths[molecule][frame])];
-  return merged ? merged->ValueOf(mean) : mean;
+  return IdealisedValueOf(idealisation.Model(), idealisation.paths[molecule][frame], merged ? &*merged : nullptr);
 }
 
 LevelStates MergedStates(const Idealisation& idealisation, const StatesOption& option) {
