@@ -5,7 +5,7 @@
 #include <iterator>
 #include <limits>
 
-#include "app/analysis_types.h"
+#include "domain/analysis_types.h"
 
 namespace {
 

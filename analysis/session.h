@@ -13,7 +13,7 @@
 
 #include "analysis/intervalqueue.h"
 #include "analysis/outcome.h"
-#include "app/analysis_types.h"
+#include "domain/analysis_types.h"
 #include "display/colortable.h"
 #include "dwell/dwellreport.h"
 #include "export/figuredata.h"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "analysis/session.h"
-#include "app/analysis_types.h"
+#include "domain/analysis_types.h"
 #include "display/colortable.h"
 #include "platform/afxwin.h"
 

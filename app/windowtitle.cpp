@@ -4,12 +4,6 @@
 #include <cmath>
 #include <cstdlib>
 
-std::string WithThousands(long long number) {
-  std::string digits = std::to_string(std::llabs(number));
-  for (std::size_t k = digits.size(); k > 3; k -= 3) digits.insert(k - 3, ",");
-  return number < 0 ? "-" + digits : digits;
-}
-
 long long TransitionsOf(const TransitionRecords& records, int peaks) {
   if (peaks <= 0) return 0;
   const auto k = static_cast<std::size_t>(peaks);

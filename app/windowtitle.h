@@ -4,10 +4,8 @@
 #include <cstddef>
 #include <string>
 
+#include "domain/numbertext.h"
 #include "reports/records.h"
-
-// A whole number with a comma between every three digits: "1,914".
-std::string WithThousands(long long number);
 
 // The transitions that reports of K x K records (K = `peaks`) stand for, each once: the sum of
 // the numbers of transitions above 0 of the records (i, j) with i != j, rounded to a whole

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/analysis_types.h"
+#include "domain/analysis_types.h"
 
 using ColorTable = std::array<ColorEntry, kColorEntries>;
 

@@ -3,7 +3,7 @@
 
 #include <optional>
 
-#include "app/analysis_types.h"
+#include "domain/analysis_types.h"
 
 // The map row or column of a value: trunc(value x 200), or nothing when that falls outside
 // 0 ... 200 (or the value is not a number).

@@ -1,7 +1,7 @@
 // The map's pixels: the start-up test image and the overlays every redraw puts on the base image.
 #pragma once
 
-#include "app/analysis_types.h"
+#include "domain/analysis_types.h"
 
 // The start-up picture: a blue spot in the middle fading to black, 100 e^(-d^2 / 1000) at d cells
 // from the centre.

@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "app/analysis_types.h"
+#include "domain/analysis_types.h"
 #include "fit/bootstrap.h"
 #include "import/dwelltable.h"
 #include "reports/parallel.h"

@@ -7,7 +7,7 @@
 #include <sstream>
 #include <vector>
 
-#include "app/windowtitle.h"
+#include "domain/numbertext.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <numbers>
 #include <vector>
 
-#include "app/windowtitle.h"
+#include "domain/numbertext.h"
 #include "export/figurefile.h"
 #include "export/plotting.h"
 #include "idealise/idealisedtable.h"

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "app/analysis_types.h"
+#include "domain/analysis_types.h"
 #include "fit/bootstrap.h"
 #include "fit/fitparams.h"
 #include "selection/classlists.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/analysis_types.h"
+#include "domain/analysis_types.h"
 #include "fit/bootstrap.h"
 #include "fit/classfit.h"
 #include "selection/classlists.h"

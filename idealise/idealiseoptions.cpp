@@ -6,7 +6,7 @@
 #include <iterator>
 #include <string_view>
 
-#include "app/analysis_types.h"
+#include "domain/analysis_types.h"
 #include "platform/host.h"
 
 namespace {

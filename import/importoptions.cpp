@@ -4,7 +4,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "app/analysis_types.h"
+#include "domain/analysis_types.h"
 #include "platform/host.h"
 #include "platform/system.h"
 

@@ -9,7 +9,7 @@
 #include <memory>
 #include <new>
 
-#include "app/analysis_types.h"
+#include "domain/analysis_types.h"
 
 #include "import/counting.h"
 #include "import/dwelltable.h"

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "app/analysis_types.h"
+#include "domain/analysis_types.h"
 #include "reports/records.h"
 
 inline constexpr double kSpotSpread = 0.0005;  // 2 sigma^2 of every spot

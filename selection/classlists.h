@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/analysis_types.h"
+#include "domain/analysis_types.h"
 #include "reports/records.h"
 
 // "I->J", the name of class I -> J (1-based), as every message, table and file gives it.

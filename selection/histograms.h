@@ -6,7 +6,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/analysis_types.h"
+#include "domain/analysis_types.h"
 
 struct ClassHistogram {
   std::array<double, kHistogramBins> counts{};

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "app/analysis_types.h"
+#include "domain/analysis_types.h"
 
 namespace {
 

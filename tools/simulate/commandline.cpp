@@ -13,7 +13,7 @@
 #include <vector>
 
 // The analysis handles at most kMaxStates states and reads reports of at most kMaxPeaks peaks.
-#include "app/analysis_types.h"
+#include "domain/analysis_types.h"
 #include "platform/system.h"
 
 namespace simulate {
