@@ -9,10 +9,8 @@
 
 namespace {
 
-constexpr double kNoLimit = std::numeric_limits<double>::infinity();
-
 constexpr FieldRule kRules[] = {
-    {Field::Exposure, "Exposure time (s)", kLeastExposure, kNoLimit, false, "0.05", nullptr},
+    {Field::Exposure, "Exposure time (s)", kLeastExposure, kMostExposure, false, "0.05", nullptr},
     {Field::States, "Number of states", 1, kMaxStates, true, nullptr, nullptr},
     {Field::Cutoff, "Cutoff", 0, 1, false, "0.5", nullptr},
     {Field::Peaks, "Peaks in report", 0, kMaxPeaks, true, nullptr, nullptr},
@@ -41,6 +39,7 @@ const FieldRule& RuleOf(Field field) { return kRules[static_cast<std::size_t>(fi
 
 bool FieldTakes(Field field, double value) {
   const FieldRule& rule = RuleOf(field);
+  // A comparison with a non-number is false: no field takes one.
   return value >= rule.least && value <= rule.most && (!rule.whole || std::floor(value) == value);
 }
 

@@ -21,5 +21,5 @@ const FieldRule& RuleOf(Field field);
 // Whether `value` is one the field takes (a non-number never is).
 bool FieldTakes(Field field, double value);
 
-// "Exposure time (s): enter a number of at least 1e-9, for example 0.05."
+// "Exposure time (s): enter a number from 1e-9 to 3600, for example 0.05."
 std::string FieldRuleText(Field field);

@@ -122,15 +122,42 @@ std::vector<std::pair<int, int>> Session::TakeAnswers(std::vector<IntervalQueue:
   return classes;
 }
 
-int Session::StopIntervals() {
-  int stopped = 0;
+namespace {
+
+// An interval stopped before it came: what the fit knew without replicates, and no interval.
+void DropInterval(ClassUncertainty& u) {
+  u.state = IntervalState::kStopped;
+  u.rateKinds = {};
+  u.pooledKinds = {};
+  u.rateAcceleration = 0.0;
+  u.pooledAcceleration = 0.0;
+  u.failed = 0;
+}
+
+}  // namespace
+
+std::vector<std::pair<int, int>> Session::StopIntervals() {
+  std::vector<std::pair<int, int>> stopped;
   intervals_->CancelAll();
   for (std::size_t i = 0; i < kMaxStates; ++i)
     for (std::size_t j = 0; j < kMaxStates; ++j)
       if (std::exchange(intervalTickets_[i][j], std::nullopt) && fits_[i][j]) {
-        fits_[i][j]->uncertainty.state = IntervalState::kStopped;
-        ++stopped;
+        DropInterval(fits_[i][j]->uncertainty);
+        stopped.emplace_back(static_cast<int>(i) + 1, static_cast<int>(j) + 1);
       }
+  return stopped;
+}
+
+std::vector<std::pair<int, int>> Session::StopIntervals(const std::vector<std::pair<int, int>>& classes) {
+  std::vector<std::pair<int, int>> stopped;
+  for (const auto& [from, to] : classes) {
+    if (!InClassTables(from, to)) continue;
+    const auto i = static_cast<std::size_t>(from - 1), j = static_cast<std::size_t>(to - 1);
+    if (!fits_[i][j]) continue;
+    CancelInterval(i, j);
+    DropInterval(fits_[i][j]->uncertainty);
+    stopped.emplace_back(from, to);
+  }
   return stopped;
 }
 

@@ -146,8 +146,11 @@ class Session {
   // nothing in (CollectIntervals does). Whether none is computing.
   bool WaitForIntervals(std::stop_token stop) const { return intervals_->WaitUntilIdle(std::move(stop)); }
   // Stops computing intervals: every fit still waiting for one keeps none, and says so. Returns
-  // how many fits that were.
-  int StopIntervals();
+  // the classes of those fits (1-based).
+  std::vector<std::pair<int, int>> StopIntervals();
+  // The fits of `classes` (1-based) keep no interval, computed or not, as if stopped while
+  // computing; returns those that have a fit.
+  std::vector<std::pair<int, int>> StopIntervals(const std::vector<std::pair<int, int>>& classes);
   // How far the intervals being computed are; nothing when none is.
   struct IntervalProgress {
     int from = 0, to = 0;  // the class computing now, 1-based

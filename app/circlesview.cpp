@@ -1,29 +1,22 @@
 // Circle selection of one class on the map.
 #include "app/varneldlg.h"
 
-void CVarnelDlg::MoveShownCircle(CircleField field, int step) {
+void CVarnelDlg::MoveShownCircle(const char* direction) {
   UpdateData(TRUE);
-  if (!Show(m_session.MoveCircle(m_pickFrom, m_pickTo, field, step))) return;
-  MirrorSession();
-  RedrawMap();
+  Execute({"circle-move", std::to_string(m_pickFrom), std::to_string(m_pickTo), direction});
 }
 
-void CVarnelDlg::OnCircleUp() { MoveShownCircle(&SelectionCircle::row, -1); }
-void CVarnelDlg::OnCircleDown() { MoveShownCircle(&SelectionCircle::row, +1); }
-void CVarnelDlg::OnCircleLeft() { MoveShownCircle(&SelectionCircle::col, -1); }
-void CVarnelDlg::OnCircleRight() { MoveShownCircle(&SelectionCircle::col, +1); }
-void CVarnelDlg::OnRadiusDown() { MoveShownCircle(&SelectionCircle::radius, -1); }
-void CVarnelDlg::OnRadiusUp() { MoveShownCircle(&SelectionCircle::radius, +1); }
+void CVarnelDlg::OnCircleUp() { MoveShownCircle("up"); }
+void CVarnelDlg::OnCircleDown() { MoveShownCircle("down"); }
+void CVarnelDlg::OnCircleLeft() { MoveShownCircle("left"); }
+void CVarnelDlg::OnCircleRight() { MoveShownCircle("right"); }
+void CVarnelDlg::OnRadiusDown() { MoveShownCircle("smaller"); }
+void CVarnelDlg::OnRadiusUp() { MoveShownCircle("larger"); }
 
 // The box only decides whether the map draws the circle, from its next redraw on.
 void CVarnelDlg::OnUseCircles() { UpdateData(TRUE); }
 
 void CVarnelDlg::OnSetCircle() {
   UpdateData(TRUE);
-  SyncSettings();
-  if (!Show(m_session.SetCircle(m_pickFrom, m_pickTo))) return;
-  MirrorSession();
-  UpdateData(FALSE);
-  RedrawMap();
-  DrawPanel();
+  Execute({"circle-set", std::to_string(m_pickFrom), std::to_string(m_pickTo)});
 }

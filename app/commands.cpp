@@ -1,187 +1,195 @@
-// The analysis commands of scripts: what a batch user writes (`exposure 0.1`, `load reports/*.dat`,
-// `states 3`, `lock`, `fit all`, `log`) instead of the clicks that do the same. Each goes through
-// the same session operations and the same view updates as the controls, with the same messages.
+// Every action of the window is a command of the session: the buttons, the menus and a script's
+// lines run one through Execute, which shows what it said, tells the host what was done, and
+// redraws from the session what it changed.
 #include <algorithm>
 #include <charconv>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <system_error>
 #include <utility>
 #include <vector>
 
+#include "app/varnel.h"
 #include "app/varneldlg.h"
+#include "export/exportoptions.h"
+#include "idealise/idealiseoptions.h"
+#include "import/importoptions.h"
 #include "platform/script.h"
+#include "reports/parallel.h"
 #include "res/resource.h"
 
 namespace {
 
-// The whole text of `word` as a number of type T, or nothing.
-template <class T>
-std::optional<T> NumberOf(const std::string& word) {
-  T value{};
+using Words = std::vector<std::string>;
+
+// What long work says while it runs: "Reading 60 reports".
+std::string WorkCaption(const Words& words) {
+  const std::string& name = words.front();
+  const Words args(words.begin() + 1, words.end());
+  const auto files = [&](OptionWordCount optionWords) {
+    const Words answer = ScriptFileAnswer(args, optionWords);
+    const std::size_t n = answer.size() - LeadingOptionWords(answer, optionWords);
+    return std::to_string(n) + (n == 1 ? " trace file" : " trace files");
+  };
+  if (name == "load") {
+    const std::size_t n = ExpandScriptPaths(args).size();
+    return "Reading " + std::to_string(n) + (n == 1 ? " report" : " reports");
+  }
+  if (name == "import") return "Importing " + files(ImportOptionWords);
+  if (name == "idealise") return "Idealising " + files(IdealiseOptionWords);
+  if (name == "dwell") return "Fitting the dwell times";
+  return "Exporting figures and tables";
+}
+
+// Whether the words give `--peaks` (then "Peaks in report" is not what the command reads).
+bool NamesPeaks(const Words& words) {
+  return std::any_of(words.begin(), words.end(), [](const std::string& w) { return w.starts_with("--peaks"); });
+}
+
+// The whole text of `word` as a whole number, or nothing.
+std::optional<int> WholeNumber(const std::string& word) {
+  int value = 0;
   const char* end = word.data() + word.size();
   const auto [ptr, ec] = std::from_chars(word.data(), end, value);
   if (ec != std::errc() || ptr != end || word.empty()) return std::nullopt;
   return value;
 }
 
-using Words = std::vector<std::string>;
-// What is wrong with a command's words; nothing when it ran (its refusals shown to the user).
-using Wrong = std::optional<std::string>;
-
-// Runs `command` on the numbers of type T that all of `words` spell; what is wrong otherwise.
-template <class T, class Command>
-Wrong WithNumbers(const Words& words, Command command) {
-  std::vector<T> values;
-  for (const std::string& word : words) {
-    const auto value = NumberOf<T>(word);
-    if (!value) return "'" + word + "' is not " + (std::is_integral_v<T> ? "a whole number" : "a number");
-    values.push_back(*value);
-  }
-  command(values);
-  return std::nullopt;
-}
-
-Wrong Load(CVarnelDlg& dlg, const Words& args) {
-  if (!dlg.FieldRefused(IDC_PEAKS_IN_REPORT)) dlg.LoadReports(ExpandScriptPaths(args));
-  return std::nullopt;
-}
-
-Wrong Lock(CVarnelDlg& dlg, const Words&) {
-  dlg.OnLockCutoffs();
-  return std::nullopt;
-}
-
-Wrong Log(CVarnelDlg& dlg, const Words&) {
-  dlg.OnDumpLog();
-  return std::nullopt;
-}
-
-Wrong Circles(CVarnelDlg& dlg, const Words& args) {
-  if (args[0] != "on" && args[0] != "off") return "circles takes on or off, not '" + args[0] + "'";
-  dlg.m_useCircles = args[0] == "on";
-  dlg.RedrawMap();
-  return std::nullopt;
-}
-
-Wrong Exposure(CVarnelDlg& dlg, const Words& args) {
-  return WithNumbers<double>(args, [&](const std::vector<double>& seconds) {
-    if (!dlg.Show(dlg.m_session.SetExposure(seconds[0]))) return;
-    dlg.m_exposureTime = dlg.m_session.Exposure();
-    dlg.RedrawMap();
-    dlg.ShowRateTip();
-  });
-}
-
-Wrong CutoffValues(CVarnelDlg& dlg, const Words& args) {
-  return WithNumbers<double>(args, [&](const std::vector<double>& values) {
-    if (!dlg.Show(dlg.m_session.SetCutoffs(values))) return;
-    dlg.m_cutoffs = dlg.m_session.CutoffValues();
-    if (const int slot = dlg.m_cutoffList.GetCurSel(); slot >= 0 && slot < kMaxStates)
-      dlg.m_cutoffValue = dlg.m_cutoffs[static_cast<std::size_t>(slot)];
-    dlg.RedrawMap();
-  });
-}
-
-Wrong Peaks(CVarnelDlg& dlg, const Words& args) {
-  return WithNumbers<int>(args, [&](const std::vector<int>& peaks) {
-    if (!dlg.Show(dlg.m_session.SetPeaks(peaks[0]))) return;
-    dlg.m_peaksInReport = dlg.m_session.Peaks();
-    dlg.UpdateData(FALSE);
-  });
-}
-
-Wrong States(CVarnelDlg& dlg, const Words& args) {
-  return WithNumbers<int>(args, [&](const std::vector<int>& states) {
-    if (!dlg.Show(dlg.m_session.SetStates(states[0]))) return;
-    dlg.m_stateCount = dlg.m_session.States();
-    dlg.m_cutoffs = dlg.m_session.CutoffValues();
-    dlg.ShowCutoffList();
-    dlg.RedrawMap();
-  });
-}
-
-Wrong Pick(CVarnelDlg& dlg, const Words& args) {
-  return WithNumbers<int>(args, [&](const std::vector<int>& v) {
-    const int from = v[0], to = v[1], states = dlg.m_stateCount;
-    // The picker's classes: those of the number of states the window shows.
-    if (from < 1 || to < 1 || from > states || to > states)
-      AfxMessageBox("Class " + ClassName(from, to) + " is not among the classes of " + std::to_string(states) +
-                    " states.");
-    else
-      dlg.ShowClass(from - 1, to - 1);
-  });
-}
-
-Wrong Circle(CVarnelDlg& dlg, const Words& args) {
-  return WithNumbers<int>(args, [&](const std::vector<int>& v) {
-    const int from = v[0], to = v[1];
-    // X across (the final value, a column), Y down (the initial value, a row), all in map cells.
-    if (!dlg.Show(dlg.m_session.PlaceCircle(from, to, v[3], v[2], v[4]))) return;
-    dlg.ShowClass(from - 1, to - 1);
-    if (!dlg.Show(dlg.m_session.SetCircle(from, to))) return;
-    dlg.MirrorSession();
-    dlg.DrawPanel();
-  });
-}
-
-// Shows each class and fits it, as "Fit Gaussian" does for the shown class.
-void FitClasses(CVarnelDlg& dlg, const std::vector<std::pair<int, int>>& classes) {
-  if (dlg.FieldRefused(IDC_EXPOSURE_TIME)) return;
-  for (const auto& [from, to] : classes) {
-    if (!dlg.Show(dlg.m_session.CheckLockedClass(from, to))) return;
-    dlg.ShowClass(from - 1, to - 1);
-    dlg.FitClass(from, to);
-  }
-}
-
-// `fit I J`: class I->J; `fit all`: every class of the lock in row-major order, as the picker
-// steps through them, 1->1, 1->2, ..., N->N (before a lock: "Lock cutoffs first.").
-Wrong Fit(CVarnelDlg& dlg, const Words& args) {
-  if (args.size() == 2)
-    return WithNumbers<int>(args, [&](const std::vector<int>& v) { FitClasses(dlg, {{v[0], v[1]}}); });
-  if (args[0] != "all") return "fit takes a class I J or all, not '" + args[0] + "'";
-  const int states = std::max(dlg.m_session.LockedStates(), 1);
-  std::vector<std::pair<int, int>> classes;
-  for (int i = 1; i <= states; ++i)
-    for (int j = 1; j <= states; ++j) classes.emplace_back(i, j);
-  FitClasses(dlg, classes);
-  return std::nullopt;
-}
-
-// `dwell STATE|all [OPTIONS]`: every state's dwell times fitted, STATE's (or all) shown.
-Wrong Dwell(CVarnelDlg& dlg, const Words& args) {
-  std::optional<int> state;
-  if (args[0] != "all") {
-    state = NumberOf<int>(args[0]);
-    if (!state) return "dwell takes a state or all, not '" + args[0] + "'";
-  }
-  std::string error;
-  const std::optional<DwellOptions> options = ParseDwellOptions(Words(args.begin() + 1, args.end()), error);
-  if (!options) return error;
-  dlg.AnalyseDwells(*options, state);
-  return std::nullopt;
-}
-
-struct AnalysisCommand {
-  const char* name;
-  Wrong (*run)(CVarnelDlg&, const Words&);
-};
-
-constexpr AnalysisCommand kCommands[] = {
-    {"exposure", Exposure}, {"peaks", Peaks}, {"load", Load}, {"states", States}, {"cutoffs", CutoffValues},
-    {"lock", Lock},         {"pick", Pick},   {"circle", Circle}, {"circles", Circles}, {"fit", Fit},
-    {"dwell", Dwell},       {"log", Log},
+// The window's own commands: what it shows, which the session does not hold.
+const CommandWords kWindowCommands[] = {
+    {"pick", 2, 2, "pick I J", "shows class I->J in the panel, as the picker steps to it"},
+    {"circles", 1, 1, "circles on, or circles off", "ticks or unticks \"Use circles\": whether the map draws them"},
 };
 
 }  // namespace
 
-std::optional<std::string> CVarnelDlg::OnCommand(const std::string& name, const std::vector<std::string>& args) {
-  const auto command = std::find_if(std::begin(kCommands), std::end(kCommands),
-                                    [&](const AnalysisCommand& c) { return name == c.name; });
-  if (command == std::end(kCommands)) return CDialog::OnCommand(name, args);
-  // What the controls hold now is what the command's operation uses, as a click would.
-  SyncSettings();
-  return command->run(*this, args);
+std::span<const CommandWords> CVarnelApp::ProgramCommands() const {
+  static const std::vector<CommandWords> all = [] {
+    std::vector<CommandWords> words(SessionCommands().begin(), SessionCommands().end());
+    words.insert(words.end(), std::begin(kWindowCommands), std::end(kWindowCommands));
+    return words;
+  }();
+  return all;
+}
+
+bool CVarnelDlg::Execute(const Words& words, std::optional<std::string>* wrong) {
+  const std::string& name = words.front();
+  // An action never runs on a refused value: the edits it reads must hold what their fields take.
+  if ((name == "load" || ((name == "import" || name == "idealise") && !NamesPeaks(words))) &&
+      FieldRefused(IDC_PEAKS_IN_REPORT))
+    return false;
+  if (name == "fit" && FieldRefused(IDC_EXPOSURE_TIME)) return false;
+  // The figures of an export show every interval: they are waited for, or nothing is written.
+  if (name == "export" && !AwaitIntervalsShown()) return false;
+
+  CommandContext context;
+  context.shownCircle = ShownCircle();
+  context.awaitIntervals = AfxGetHost().AwaitsWorkers();
+  CommandResult result;
+  {
+    CWaitCursor wait;
+    if (IsLongCommand(name)) {
+      WorkProgress progress;
+      context.progress = &progress;
+      AfxGetHost().RunLongWork(
+          StoppableWork(WorkCaption(words), progress, [&] { result = RunCommand(m_session, words, context); }));
+    } else {
+      result = RunCommand(m_session, words, context);
+    }
+  }
+  if (result.wrongWords) {
+    if (wrong)
+      *wrong = *result.wrongWords;
+    else
+      AfxMessageBox(*result.wrongWords);
+    return false;
+  }
+  if (result.outcome.done) AfxGetHost().CommandDone(result.asDone);
+  Refresh(name, result);
+  Show(result.outcome);
+  ShowTables(words, result);
+  return result.outcome.done;
+}
+
+void CVarnelDlg::Refresh(const std::string& name, const CommandResult& result) {
+  const Changes changed = result.changed;
+  if (changed & change::kRecords) {
+    ShowLoad();
+  } else if (changed & change::kMap) {
+    ShowGrid();
+  }
+  if (changed & change::kStates) {
+    // A new number of states lists its cutoffs anew; a moved cutoff keeps the one selected.
+    if (name == "states") {
+      ShowCutoffList();
+    } else if (const int slot = m_cutoffList.GetCurSel(); slot >= 0 && slot < kMaxStates) {
+      m_cutoffValue = m_cutoffs[static_cast<std::size_t>(slot)];
+    }
+  }
+  if (name == "lock" && (changed & change::kLock)) {
+    m_shownFrom = 0;
+    m_shownTo = 0;
+  }
+  const ClassFit* fit = result.shownClass ? m_session.FitOf(result.shownClass->first, result.shownClass->second) : nullptr;
+  if (name == "fit" && (changed & change::kFits) && fit) {
+    m_kineticRate = fit->rate;
+    m_rateStdev = fit->stdev;
+    m_gaussAmplitude = fit->gaussian.amplitude;
+    m_rateClass = result.shownClass;
+    m_drawFitCurve = true;
+  }
+  if (changed & change::kFits) WatchIntervals();
+  if (result.shownClass)
+    ShowClass(result.shownClass->first - 1, result.shownClass->second - 1);
+  else if (name == "lock" && (changed & change::kLock))
+    DrawPanel();
+  else
+    RedrawMap();
+  if (changed & (change::kFits | change::kDwells | change::kSettings)) ShowArrivedIntervals();
+  ShowIntervalProgress();
+}
+
+void CVarnelDlg::ShowTables(const Words& words, const CommandResult& result) {
+  const std::string& name = words.front();
+  if (!result.outcome.done || !result.table) return;
+  if (name == "dwell") {
+    const std::optional<int> state = words[1] == "all" ? std::nullopt : WholeNumber(words[1]);
+    ShowDwellFigures(state ? std::optional(*state - 1) : std::nullopt);
+  } else if (name == "idealise") {
+    ShowIdealisedFigures();
+  } else {
+    AfxGetHost().ShowTable(*result.table);
+  }
+}
+
+std::optional<std::string> CVarnelDlg::OnCommand(const std::string& name, const Words& args) {
+  const auto usage = [&](const std::string& wrong, const char* usageText) -> std::optional<std::string> {
+    return wrong.starts_with("usage: ") ? wrong : wrong + " (usage: " + usageText + ")";
+  };
+  if (name == "circles") {
+    if (args[0] != "on" && args[0] != "off") return usage("circles takes on or off, not '" + args[0] + "'", kWindowCommands[1].usage);
+    m_useCircles = args[0] == "on";
+    RedrawMap();
+    return std::nullopt;
+  }
+  if (name == "pick") {
+    const auto from = WholeNumber(args[0]), to = WholeNumber(args[1]);
+    if (!from || !to) return usage("'" + args[from ? 1 : 0] + "' is not a whole number", kWindowCommands[0].usage);
+    // The picker's classes: those of the number of states the window shows.
+    const int states = m_stateCount;
+    if (*from < 1 || *to < 1 || *from > states || *to > states)
+      AfxMessageBox("Class " + ClassName(*from, *to) + " is not among the classes of " + std::to_string(states) +
+                    " states.");
+    else
+      ShowClass(*from - 1, *to - 1);
+    return std::nullopt;
+  }
+  const CommandWords* command = FindSessionCommand(name);
+  if (!command) return CDialog::OnCommand(name, args);
+  Words words{name};
+  words.insert(words.end(), args.begin(), args.end());
+  std::optional<std::string> wrong;
+  Execute(words, &wrong);
+  if (wrong) return usage(*wrong, command->usage);
+  return std::nullopt;
 }

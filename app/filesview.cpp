@@ -8,24 +8,23 @@
 #include <vector>
 
 #include "app/varneldlg.h"
-#include "app/windowtitle.h"
+#include "analysis/fields.h"
+#include "platform/ddx.h"
+#include "platform/script.h"
 #include "export/exportoptions.h"
 #include "import/importoptions.h"
 #include "import/importtraces.h"
 #include "platform/filedialog.h"
 #include "reports/parallel.h"
-#include "reports/outputdir.h"
 #include "res/resource.h"
 
 namespace {
 
-// The paths the user picked, in the dialog's order; none when the dialog was cancelled. The
-// dialog opens in the folder of the last load.
-std::vector<std::string> ChooseReports() {
+// The dialog opens in the folder of the last load.
+std::vector<std::string> ChooseReports(const std::string& folder) {
   static constexpr char szFilter[] = "DAT Files (*.dat)|*.dat||";
   CFileDialog dlg(TRUE, nullptr, nullptr, OFN_ALLOWMULTISELECT | OFN_HIDEREADONLY, szFilter, nullptr);
-  const std::string directory = g_outputDir;
-  dlg.m_ofn.lpstrInitialDir = directory;
+  dlg.m_ofn.lpstrInitialDir = folder;
   std::vector<std::string> file_names;
   if (dlg.DoModal() == IDCANCEL) return file_names;
   POSITION current_pos = dlg.GetStartPosition();
@@ -33,19 +32,27 @@ std::vector<std::string> ChooseReports() {
   return file_names;
 }
 
+// A command's words for paths that a dialog chose: each as a pattern that names just that file.
+void AddPaths(std::vector<std::string>& words, const std::vector<std::string>& paths) {
+  for (const std::string& path : paths) words.push_back(FilesArgument(path));
+}
+
 }  // namespace
 
-std::optional<FilesWithOptions> ChooseFilesWithOptions(const char* filter, OptionWordCount optionWords,
-                                                       const OptionsForm& form) {
+std::optional<std::vector<std::string>> CVarnelDlg::ChooseFilesWithOptions(const char* filter,
+                                                                           OptionWordCount optionWords,
+                                                                           const OptionsForm& form) const {
   CFileDialog dlg(TRUE, nullptr, nullptr, OFN_ALLOWMULTISELECT | OFN_HIDEREADONLY, filter, nullptr);
-  dlg.m_ofn.lpstrInitialDir = g_outputDir;
+  dlg.m_ofn.lpstrInitialDir = m_session.OutputFolder();
   dlg.m_ofn.optionWords = optionWords;
   dlg.m_ofn.optionsForm = &form;
   if (dlg.DoModal() == IDCANCEL) return std::nullopt;
-  FilesWithOptions choice{{}, dlg.GetOptionWords()};
+  std::vector<std::string> words = dlg.GetOptionWords();
+  std::vector<std::string> paths;
   POSITION current_pos = dlg.GetStartPosition();
-  while (current_pos != 0) choice.paths.push_back(dlg.GetNextPathName(current_pos));
-  return choice;
+  while (current_pos != 0) paths.push_back(dlg.GetNextPathName(current_pos));
+  AddPaths(words, paths);
+  return words;
 }
 
 LongWork StoppableWork(std::string what, WorkProgress& progress, std::function<void()> run) {
@@ -55,94 +62,35 @@ LongWork StoppableWork(std::string what, WorkProgress& progress, std::function<v
 
 void CVarnelDlg::OnLoadFiles() {
   if (FieldRefused(IDC_PEAKS_IN_REPORT)) return;
-  LoadReports(ChooseReports());
-}
-
-void CVarnelDlg::LoadReports(const std::vector<std::string>& chosen) {
-  SyncSettings();
-  Outcome outcome;
-  {
-    CWaitCursor wait;
-    WorkProgress progress;
-    AfxGetHost().RunLongWork(
-        StoppableWork("Reading " + std::to_string(chosen.size()) + (chosen.size() == 1 ? " report" : " reports"),
-                      progress, [&] { outcome = m_session.Load(chosen, &progress); }));
-    if (outcome.done) ShowLoad();
-  }
-  Show(outcome);
-}
-
-void CVarnelDlg::ShowLoad() {
-  g_outputDir = m_session.OutputFolder();
-  m_loadedTitle = LoadedTitle(m_session.Files().size(), TransitionsOf(m_session.Records(), m_session.Peaks()));
-  // A load forgets the fits, and every interval they waited for.
-  ShowIntervalProgress();
-  MirrorSession();
-  ClearShownResults();
-  ShowGrid();
+  const std::vector<std::string> chosen = ChooseReports(m_session.OutputFolder());
+  std::vector<std::string> words{"load"};
+  AddPaths(words, chosen);
+  // Cancel: nothing to load.
+  if (!chosen.empty()) Execute(words);
 }
 
 void CVarnelDlg::OnImportTraces() {
   static constexpr char szFilter[] =
       "Idealised traces (*.txt;*.csv;*.tsv;*.dat)|*.txt;*.csv;*.tsv;*.dat|All Files (*)|*||";
-  const std::optional<FilesWithOptions> choice = ChooseFilesWithOptions(szFilter, ImportOptionWords, ImportOptionsForm());
-  if (!choice) return;
-  std::string error;
-  const auto arguments = ParseImportArguments(choice->optionWords, error);
-  if (!arguments) {
-    AfxMessageBox(CannotImportMessage(error));
-    return;
-  }
-  if (!arguments->options.peaks && FieldRefused(IDC_PEAKS_IN_REPORT)) return;
-  SyncSettings();
-  Outcome outcome;
-  {
-    CWaitCursor wait;
-    LongWork work;
-    work.what = "Importing " + std::to_string(choice->paths.size()) +
-                (choice->paths.size() == 1 ? " trace file" : " trace files");
-    work.run = [&] { outcome = m_session.Import(choice->paths, arguments->options); };
-    AfxGetHost().RunLongWork(work);
-    m_peaksInReport = m_session.Peaks();
-    UpdateData(FALSE);
-    if (outcome.done) ShowLoad();
-  }
-  Show(outcome);
+  auto words = ChooseFilesWithOptions(szFilter, ImportOptionWords, ImportOptionsForm());
+  if (!words) return;
+  words->insert(words->begin(), "import");
+  Execute(*words);
 }
 
-void CVarnelDlg::OnDumpLog() {
-  TakeIntervals();
-  Outcome outcome = m_session.WriteLog();
-  if (const auto progress = m_session.IntervalsProgress())
-    outcome.Notice("Some intervals are still being computed: \"results.csv\" says \"computing...\" for them. "
-                   "Dump the log again once the title no longer counts their replicates.");
-  Show(outcome);
-}
+void CVarnelDlg::OnDumpLog() { Execute({"log"}); }
 
 void CVarnelDlg::OnExportFigures() {
-  CFolderPickerDialog dlg(g_outputDir.empty() ? nullptr : g_outputDir.c_str());
+  const std::string& folder = m_session.OutputFolder();
+  CFolderPickerDialog dlg(folder.empty() ? nullptr : folder.c_str());
   dlg.m_ofn.lpstrTitle = "Export figures and tables to...";
   dlg.m_ofn.optionWords = ExportOptionWords;
   dlg.m_ofn.optionsForm = &ExportOptionsForm();
   if (dlg.DoModal() == IDCANCEL) return;
-  const auto options = ExportOptionsOf(dlg.GetOptionWords());
-  if (const auto* refusal = std::get_if<std::string>(&options)) {
-    AfxMessageBox(*refusal);
-    return;
-  }
-  // The figures show every interval: they are waited for, or nothing is written.
-  if (!AwaitIntervalsShown()) return;
-  Outcome outcome;
-  const std::string folder = dlg.GetFolderPath();
-  const std::optional<SelectionCircle> circle = ShownCircle();
-  WorkProgress progress;
-  {
-    CWaitCursor wait;
-    AfxGetHost().RunLongWork(StoppableWork("Exporting figures and tables", progress, [&] {
-      outcome = m_session.Export(folder, std::get<ExportOptions>(options), circle, &progress);
-    }));
-  }
-  Show(outcome);
+  std::vector<std::string> words{"export", FilesArgument(dlg.GetFolderPath())};
+  const std::vector<std::string> options = dlg.GetOptionWords();
+  words.insert(words.end(), options.begin(), options.end());
+  Execute(words);
 }
 
 std::optional<SelectionCircle> CVarnelDlg::ShownCircle() const {
@@ -151,4 +99,14 @@ std::optional<SelectionCircle> CVarnelDlg::ShownCircle() const {
   return circle.visible ? std::optional(circle) : std::nullopt;
 }
 
-void CVarnelDlg::OnChangePeaksInReport() { UpdateData(TRUE); }
+// Each whole number the field takes reaches the session as it is typed: the next load reads
+// reports of that many peaks.
+void CVarnelDlg::OnChangePeaksInReport() {
+  UpdateData(TRUE);
+  const int peaks = m_peaksInReport;
+  const Control* edit = FindControl(IDC_PEAKS_IN_REPORT);
+  if (!edit || HoldsRefusedText(IDC_PEAKS_IN_REPORT)) return;
+  const std::optional<double> typed = ParseDouble(edit->text);
+  if (typed && FieldTakes(Field::Peaks, *typed) && static_cast<int>(*typed) != peaks)
+    Show(RunCommand(m_session, {"peaks", std::to_string(static_cast<int>(*typed))}).outcome);
+}

@@ -1,60 +1,32 @@
 // "Fit Gaussian": the shown class fitted by the session, its rate shown, the panel drawn with the
-// fitted curve.
+// fitted curve; and the exposure that the fits divide by.
 #include "app/varneldlg.h"
 
+#include "analysis/fields.h"
 #include "fit/fitparams.h"
 #include "platform/ddx.h"
 #include "res/resource.h"
 
 void CVarnelDlg::OnFitGaussian() {
   UpdateData(TRUE);
-  if (FieldRefused(IDC_EXPOSURE_TIME)) return;
-  FitClass(m_pickFrom, m_pickTo);
+  Execute({"fit", std::to_string(m_pickFrom), std::to_string(m_pickTo)});
 }
 
-void CVarnelDlg::FitClass(int from, int to) {
-  SyncSettings();
-  Outcome outcome;
-  {
-    // A large class takes a moment to fit and to write.
-    CWaitCursor wait;
-    outcome = m_session.Fit(from, to);
-  }
-  const ClassFit* fit = m_session.FitOf(from, to);
-  if (outcome.done && fit) {
-    g_fitAmplitude = fit->lastEvaluated.amplitude;
-    g_fitCentre = fit->lastEvaluated.centre;
-    g_fitWidth = fit->lastEvaluated.width;
-    m_kineticRate = fit->rate;
-    m_rateStdev = fit->stdev;
-    m_gaussAmplitude = fit->gaussian.amplitude;
-    m_rateClass = {from, to};
-    ShowRateTip();
-    m_drawFitCurve = true;
-    DrawPanel();
-    UpdateData(FALSE);
-  }
-  WatchIntervals();
-  Show(outcome);
-}
-
-namespace {
-
-// The exposure the edit shows now, typed or written, read as the data exchange reads it;
-// nothing while it holds no number.
-std::optional<double> ShownExposure(const Control& edit) {
-  if (edit.text == edit.lastWritten) return edit.lastValue;
-  return ParseDouble(edit.text);
-}
-
-}  // namespace
+void CVarnelDlg::OnFitAll() { Execute({"fit", "all"}); }
 
 void CVarnelDlg::ShowRateTip() {
   if (!m_rateClass) return;
   const ClassFit* fit = m_session.FitOf(m_rateClass->first, m_rateClass->second);
-  const Control* edit = FindControl(IDC_EXPOSURE_TIME);
-  const std::optional<double> exposure = edit ? ShownExposure(*edit) : std::nullopt;
-  SetControlTip(IDC_KINETIC_RATE, fit ? RateTip(*fit, exposure.value_or(fit->exposureTime)) : std::string());
+  SetControlTip(IDC_KINETIC_RATE, fit ? RateTip(*fit, m_session.Exposure()) : std::string());
 }
 
-void CVarnelDlg::OnExposureChange() { ShowRateTip(); }
+// Each number the field takes reaches the session as it is typed, so that whatever the user does
+// next uses what the edit shows. The edit is left as typed ("0.10" stays "0.10" until the next
+// redraw writes the value); text the field refuses is marked, and the session keeps its value.
+void CVarnelDlg::OnExposureChange() {
+  const Control* edit = FindControl(IDC_EXPOSURE_TIME);
+  const std::optional<double> typed = edit ? ParseDouble(edit->text) : std::nullopt;
+  if (typed && FieldTakes(Field::Exposure, *typed) && *typed != m_session.Exposure())
+    Show(RunCommand(m_session, {"exposure", ExactWord(*typed)}).outcome);
+  ShowRateTip();
+}

@@ -8,6 +8,7 @@
 
 #include "app/varneldlg.h"
 #include "app/windowtitle.h"
+#include "domain/numbertext.h"
 #include "platform/host.h"
 
 namespace {
@@ -31,7 +32,7 @@ void CVarnelDlg::OnTimer(UINT_PTR id) {
   if (id != kIntervalTimer) return;
   // Asked before the answers are taken: once none computes, the last answer is among them.
   const bool computing = m_session.IntervalsProgress().has_value();
-  ShowArrivedIntervals(m_session.CollectIntervals());
+  CollectIntervals();
   if (!computing) {
     KillTimer(kIntervalTimer);
     m_watchingIntervals = false;
@@ -51,22 +52,17 @@ void CVarnelDlg::ShowIntervalProgress() {
   if (title != GetWindowText()) SetWindowText(title);
 }
 
-void CVarnelDlg::ShowArrivedIntervals(const std::vector<std::pair<int, int>>& classes) {
-  if (classes.empty()) return;
+void CVarnelDlg::ShowArrivedIntervals() {
   ShowRateTip();
-  AfxGetHost().UpdateTable(ResultsTable());
+  AfxGetHost().UpdateTable(ResultsTable(m_session));
 }
 
-void CVarnelDlg::TakeIntervals() {
-  ShowArrivedIntervals(AfxGetHost().AwaitsWorkers() ? m_session.AwaitIntervals() : m_session.CollectIntervals());
-  ShowIntervalProgress();
+void CVarnelDlg::CollectIntervals() {
+  if (!m_session.CollectIntervals().empty()) ShowArrivedIntervals();
 }
 
 bool CVarnelDlg::AwaitIntervalsShown() {
-  if (AfxGetHost().AwaitsWorkers() || !m_session.IntervalsProgress()) {
-    TakeIntervals();
-    return true;
-  }
+  if (AfxGetHost().AwaitsWorkers() || !m_session.IntervalsProgress()) return true;
   std::stop_source stop;
   bool all = false;
   LongWork wait;
@@ -82,19 +78,9 @@ bool CVarnelDlg::AwaitIntervalsShown() {
   };
   wait.stop = [&] { stop.request_stop(); };
   AfxGetHost().RunLongWork(wait);
-  TakeIntervals();
+  CollectIntervals();
+  ShowIntervalProgress();
   return all;
 }
 
-void CVarnelDlg::OnStopIntervals() {
-  const int stopped = m_session.StopIntervals();
-  // Every fit that waited now says it has no interval: the tip and the table show that.
-  ShowRateTip();
-  AfxGetHost().UpdateTable(ResultsTable());
-  ShowIntervalProgress();
-  AfxMessageBox(stopped == 0 ? std::string("No interval is being computed.")
-                             : "Stopped computing " + std::to_string(stopped) +
-                                   (stopped == 1 ? " interval" : " intervals") +
-                                   "; fit the class again for one.",
-                MB_ICONINFORMATION);
-}
+void CVarnelDlg::OnStopIntervals() { Execute({"stop-intervals"}); }

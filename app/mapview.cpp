@@ -15,7 +15,7 @@ void CVarnelDlg::DrawTestImage() {
 
 void CVarnelDlg::RedrawMap() {
   m_displayPixels = m_basePixels;
-  const int states = m_stateCount;
+  const int states = m_session.States();
   const Pixel line = GetColor(255);
   DrawCutoffLines(m_displayPixels, states, m_cutoffs, m_cutoffsLocked, line);
   if (InClassTables(m_pickFrom, m_pickTo)) {
@@ -45,17 +45,6 @@ void CVarnelDlg::ShowMap() {
   UpdateData(FALSE);
 }
 
-void CVarnelDlg::RebuildTransitionMap() {
-  SyncSettings();
-  Outcome outcome;
-  {
-    CWaitCursor wait;
-    outcome = m_session.RebuildMap();
-    ShowGrid();
-  }
-  Show(outcome);
-}
-
 void CVarnelDlg::ShowGrid() {
   const DensityGrid& grid = m_session.Grid();
   for (int i = 0; i < kMapCells; ++i)
@@ -63,9 +52,10 @@ void CVarnelDlg::ShowGrid() {
   RedrawMap();
 }
 
+// The box is ticked or not already: the map is rebuilt, weighted as it says.
 void CVarnelDlg::OnWeightByCount() {
-  UpdateData(TRUE);
-  RebuildTransitionMap();
+  const Control* box = FindControl(IDC_WEIGHT_BY_COUNT);
+  Execute({"weight", box && box->check ? "on" : "off"});
 }
 
 // The histogram panel's bitmap: white with a light grey grid.
@@ -98,7 +88,6 @@ void CVarnelDlg::DrawPanelGrid(CDC& memDC) {
 
 void CVarnelDlg::LoadColorTable() {
   const FoundColorTable found = FindColorTable(AfxGetModuleDirectory());
-  m_colorTable = found.table;
   m_session.SetColours(found.table);
   if (found.unreadableHere)
     AfxMessageBox("The colour table \"shrcol.tbl\" in the current folder cannot be read; the map uses the "

@@ -1,6 +1,8 @@
 // The states on screen: the state count and the cutoffs, the lock, the picker and the histogram
 // panel of the shown class.
 #include <algorithm>
+#include <charconv>
+#include <system_error>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -8,7 +10,6 @@
 #include "app/varneldlg.h"
 #include "fit/fitparams.h"
 #include "res/resource.h"
-#include "selection/histograms.h"
 #include "selection/panelpoints.h"
 #include "selection/picker.h"
 
@@ -30,23 +31,37 @@ std::optional<int> SelectedSlot(const CComboBox& list) {
 
 bool ValidCount(int states) { return states >= 1 && states <= kMaxStates; }
 
+// The whole text of `text` as a whole number, blanks around it allowed, as the data exchange reads it.
+std::optional<int> ParseWhole(const std::string& text) {
+  const auto first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return std::nullopt;
+  const std::string t = text.substr(first, text.find_last_not_of(" \t") - first + 1);
+  int value = 0;
+  const auto [ptr, ec] = std::from_chars(t.data(), t.data() + t.size(), value);
+  if (ec != std::errc() || ptr != t.data() + t.size()) return std::nullopt;
+  return value;
+}
+
 }  // namespace
 
 void CVarnelDlg::OnStateCountChange() {
   UpdateData(TRUE);
-  // Text that is no count changes nothing: the cutoffs the user has set stay.
-  if (HoldsRefusedText(IDC_STATE_COUNT)) return;
-  // The exchange keeps N within 1 ... 10 once the user has entered one; before that it is 0,
-  // and there is nothing to space out.
-  if (!m_session.SetStates(m_stateCount).done) return;
-  m_cutoffs = m_session.CutoffValues();
+  // Text that is no count changes nothing: the cutoffs the user has set stay. N is 0 until the
+  // user has entered one, and there is nothing to space out.
+  const Control* edit = FindControl(IDC_STATE_COUNT);
+  const std::optional<int> typed = edit ? ParseWhole(edit->text) : std::nullopt;
+  if (HoldsRefusedText(IDC_STATE_COUNT) || !typed || !ValidCount(*typed)) return;
+  // Every count entered, the same one again too, spaces its cutoffs evenly. The map shows them
+  // at its next redraw.
+  const CommandResult result = RunCommand(m_session, {"states", std::to_string(*typed)});
+  Show(result.outcome);
   ShowCutoffList();
   UpdateData(FALSE);
 }
 
 void CVarnelDlg::ShowCutoffList() {
   m_cutoffList.ResetContent();
-  for (int k = 0; k <= m_stateCount - 2; ++k) m_cutoffList.InsertString(k, CutoffEntryText(k));
+  for (int k = 0; k <= m_session.States() - 2; ++k) m_cutoffList.InsertString(k, CutoffEntryText(k));
   m_cutoffList.SetCurSel(0);
   if (const auto slot = SelectedSlot(m_cutoffList)) m_cutoffValue = m_cutoffs[static_cast<std::size_t>(*slot)];
 }
@@ -57,60 +72,47 @@ void CVarnelDlg::OnCutoffSelChange() {
   RedrawMap();
 }
 
-namespace {
-
 // A step starts from the stored cutoff, not from what the edit holds: a typed value is dropped.
-void StepCutoff(CVarnelDlg& dlg, double step) {
-  const auto slot = SelectedSlot(dlg.m_cutoffList);
-  if (slot) dlg.m_cutoffValue = dlg.m_cutoffs[static_cast<std::size_t>(*slot)];
-  dlg.UpdateData(FALSE);
-  if (slot) {
-    dlg.m_cutoffValue = dlg.m_session.SetCutoff(*slot, dlg.m_cutoffValue + step);
-    dlg.m_cutoffs = dlg.m_session.CutoffValues();
-  }
-  dlg.UpdateData(FALSE);
-  dlg.RedrawMap();
+void CVarnelDlg::StepCutoff(double step) {
+  const auto slot = SelectedSlot(m_cutoffList);
+  if (slot) m_cutoffValue = m_cutoffs[static_cast<std::size_t>(*slot)];
+  UpdateData(FALSE);
+  if (slot) Execute({"cutoff", std::to_string(*slot + 1), ExactWord(m_cutoffValue + step)});
+  UpdateData(FALSE);
+  RedrawMap();
 }
 
-}  // namespace
-
 // A step moves a cutoff by one map cell.
-void CVarnelDlg::OnCutoffUp() { StepCutoff(*this, +kCellStep); }
+void CVarnelDlg::OnCutoffUp() { StepCutoff(+kCellStep); }
 
-void CVarnelDlg::OnCutoffDown() { StepCutoff(*this, -kCellStep); }
+void CVarnelDlg::OnCutoffDown() { StepCutoff(-kCellStep); }
 
 void CVarnelDlg::OnRefreshCutoffs() {
   UpdateData(TRUE);
   if (FieldRefused(IDC_CUTOFF_VALUE)) return;
-  if (const auto slot = SelectedSlot(m_cutoffList)) {
-    m_cutoffValue = m_session.SetCutoff(*slot, m_cutoffValue);
-    m_cutoffs = m_session.CutoffValues();
-  }
+  if (const auto slot = SelectedSlot(m_cutoffList))
+    Execute({"cutoff", std::to_string(*slot + 1), ExactWord(m_cutoffValue)});
   RedrawMap();
 }
 
 void CVarnelDlg::OnLockCutoffs() {
   if (FieldRefused(IDC_STATE_COUNT)) return;
-  SyncSettings();
-  if (!Show(m_session.Lock())) return;
-  MirrorSession();
-  RedrawMap();
-  m_shownFrom = 0;
-  m_shownTo = 0;
-  DrawPanel();
+  Execute({"lock"});
 }
 
 // Both use N as last read: the picker does not read the controls. Without a number of states
 // there is no class to step to, and nothing is drawn.
 void CVarnelDlg::OnPickNext() {
-  if (!ValidCount(m_stateCount)) return;
-  const ClassIndex next = NextClass({m_shownFrom, m_shownTo}, m_stateCount);
+  const int states = m_stateCount;
+  if (!ValidCount(states)) return;
+  const ClassIndex next = NextClass({m_shownFrom, m_shownTo}, states);
   ShowClass(next.from, next.to);
 }
 
 void CVarnelDlg::OnPickPrev() {
-  if (!ValidCount(m_stateCount)) return;
-  const ClassIndex previous = PreviousClass({m_shownFrom, m_shownTo}, m_stateCount);
+  const int states = m_stateCount;
+  if (!ValidCount(states)) return;
+  const ClassIndex previous = PreviousClass({m_shownFrom, m_shownTo}, states);
   ShowClass(previous.from, previous.to);
 }
 
@@ -125,7 +127,7 @@ void CVarnelDlg::DrawPanel() {
   m_shownFrom = std::clamp(m_shownFrom, 0, kMaxStates - 1);
   m_shownTo = std::clamp(m_shownTo, 0, kMaxStates - 1);
   const int i = m_shownFrom, j = m_shownTo;
-  const ClassHistogram histogram = StoredHistogram(i, j);
+  const ClassHistogram& histogram = m_session.Histogram(i, j);
   const double max = HistogramMax(histogram);
   {
     CClientDC dc(this);
@@ -136,13 +138,14 @@ void CVarnelDlg::DrawPanel() {
     const PanelPoints datapoints = HistogramPoints(histogram, max);
     memDC.Polyline(datapoints.data(), kHistogramBins);
     CPen penBlue(PS_SOLID, 1, RGB(0, 0, 200));
-    if (m_drawFitCurve) {
+    // Once after a fit: the Gaussian the fit evaluated last, of the class it fitted.
+    const ClassFit* fit = m_rateClass ? m_session.FitOf(m_rateClass->first, m_rateClass->second) : nullptr;
+    if (m_drawFitCurve && fit) {
       memDC.SelectObject(&penBlue);
-      const PanelPoints gaussianpoints =
-          FittedCurvePoints(histogram, {g_fitAmplitude, g_fitCentre, g_fitWidth}, max);
+      const PanelPoints gaussianpoints = FittedCurvePoints(histogram, fit->lastEvaluated, max);
       memDC.Polyline(gaussianpoints.data(), kHistogramBins);
-      m_drawFitCurve = false;
     }
+    m_drawFitCurve = false;
     memDC.SelectObject(oldPen);
   }
   m_histPanel.SetBitmap(&m_panelBitmap);

@@ -6,8 +6,10 @@
 
 #include "analysis/fields.h"
 #include "app/aboutdlg.h"
+#include "app/windowtitle.h"
+#include "platform/ddx.h"
+#include "reports/parallel.h"
 #include "res/resource.h"
-#include "selection/histograms.h"
 
 namespace {
 
@@ -19,7 +21,15 @@ IntLimits IntLimitsOf(Field field) {
 
 }  // namespace
 
-CVarnelDlg::CVarnelDlg() : CDialog(IDD_VARNEL_DIALOG), m_hIcon(AfxGetApp()->LoadIcon(IDR_MAINFRAME)) {
+// Each view reads the session; what the user changes reaches the session through the handler of
+// the control's change, as a command, so the views themselves write nothing.
+CVarnelDlg::CVarnelDlg()
+    : CDialog(IDD_VARNEL_DIALOG),
+      m_exposureTime([this] { return m_session.Exposure(); }),
+      m_stateCount([this] { return m_session.States(); }),
+      m_peaksInReport([this] { return m_session.Peaks(); }),
+      m_hIcon(AfxGetApp()->LoadIcon(IDR_MAINFRAME)),
+      m_weightByCount([this] { return m_session.Weighted() ? 1 : 0; }) {
   // A fit is shown at once; its interval follows.
   m_session.SetIntervalsInBackground(true);
 }
@@ -28,7 +38,8 @@ void CVarnelDlg::DoDataExchange(CDataExchange* dx) {
   CDialog::DoDataExchange(dx);
   DDX_Control(dx, IDC_HIST_PANEL, m_histPanel);
   DDX_Control(dx, IDC_CUTOFF_LIST, m_cutoffList);
-  DDX_Text(dx, IDC_EXPOSURE_TIME, m_exposureTime, DoubleLimits{RuleOf(Field::Exposure).least, false});
+  const FieldRule& exposure = RuleOf(Field::Exposure);
+  DDX_Text(dx, IDC_EXPOSURE_TIME, m_exposureTime, DoubleLimits{exposure.least, false, exposure.most});
   DDX_Text(dx, IDC_RATE_STDEV, m_rateStdev);
   DDX_Text(dx, IDC_GAUSS_AMPLITUDE, m_gaussAmplitude);
   DDX_Text(dx, IDC_STATE_COUNT, m_stateCount, IntLimitsOf(Field::States));
@@ -76,22 +87,31 @@ bool CVarnelDlg::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* r
 
 namespace {
 
-// The program's own entries of the system menu; scripts choose each with the command named beside it.
-struct SystemMenuEntry {
+// The program's own menu entries: in the system menu, and in the menu bar's File or Analysis menu.
+enum class BarMenu { None, File, Analysis };
+struct MenuEntry {
   UINT id;
   int text;
-  const char* command;
+  BarMenu bar;
+  bool systemMenu;
   void (CVarnelDlg::*handler)();
 };
-constexpr SystemMenuEntry kSystemMenuEntries[] = {
-    {IDM_IMPORT_TRACES, IDS_IMPORT_TRACES, "import", &CVarnelDlg::OnImportTraces},
-    {IDM_IDEALISE_TRACES, IDS_IDEALISE_TRACES, "idealise", &CVarnelDlg::OnIdealiseTraces},
-    {IDM_RESULTS, IDS_RESULTS, "results", &CVarnelDlg::OnResults},
-    {IDM_EXPORT_FIGURES, IDS_EXPORT_FIGURES, "export", &CVarnelDlg::OnExportFigures},
-    // Scripts fit the dwell times with options of their own: `dwell`.
-    {IDM_DWELL_TIMES, IDS_DWELL_TIMES, "", &CVarnelDlg::OnDwellTimes},
-    // Scripts wait for their intervals: they have none to stop.
-    {IDM_STOP_INTERVALS, IDS_STOP_INTERVALS, "", &CVarnelDlg::OnStopIntervals}};
+constexpr MenuEntry kMenuEntries[] = {
+    {IDM_LOAD_FILES, IDS_LOAD_FILES, BarMenu::File, false, &CVarnelDlg::OnLoadFiles},
+    {IDM_IMPORT_TRACES, IDS_IMPORT_TRACES, BarMenu::File, true, &CVarnelDlg::OnImportTraces},
+    {IDM_IDEALISE_TRACES, IDS_IDEALISE_TRACES, BarMenu::File, true, &CVarnelDlg::OnIdealiseTraces},
+    {IDM_EXPORT_FIGURES, IDS_EXPORT_FIGURES, BarMenu::File, true, &CVarnelDlg::OnExportFigures},
+    {IDM_DUMP_LOG, IDS_DUMP_LOG, BarMenu::File, false, &CVarnelDlg::OnDumpLog},
+    {IDM_FIT_ALL, IDS_FIT_ALL, BarMenu::Analysis, false, &CVarnelDlg::OnFitAll},
+    {IDM_DWELL_TIMES, IDS_DWELL_TIMES, BarMenu::Analysis, true, &CVarnelDlg::OnDwellTimes},
+    {IDM_RESULTS, IDS_RESULTS, BarMenu::Analysis, true, &CVarnelDlg::OnResults},
+    {IDM_STOP_INTERVALS, IDS_STOP_INTERVALS, BarMenu::Analysis, true, &CVarnelDlg::OnStopIntervals}};
+
+std::string StringOf(int id) {
+  std::string text;
+  AfxLoadString(id, text);
+  return text;
+}
 
 }  // namespace
 
@@ -99,18 +119,21 @@ BOOL CVarnelDlg::OnInitDialog() {
   CDialog::OnInitDialog();
 
   if (CMenu* systemMenu = GetSystemMenu(FALSE)) {
-    std::string strAboutMenu;
-    AfxLoadString(IDS_ABOUTBOX, strAboutMenu);
+    const std::string strAboutMenu = StringOf(IDS_ABOUTBOX);
     if (!strAboutMenu.empty()) {
       systemMenu->AppendMenu(MF_SEPARATOR);
       systemMenu->AppendMenu(MF_STRING, IDM_ABOUTBOX, strAboutMenu);
     }
-    for (const SystemMenuEntry& entry : kSystemMenuEntries) {
-      std::string text;
-      AfxLoadString(entry.text, text);
-      if (!text.empty()) systemMenu->AppendMenu(MF_STRING, entry.id, text, entry.command);
-    }
+    for (const MenuEntry& entry : kMenuEntries)
+      if (entry.systemMenu) systemMenu->AppendMenu(MF_STRING, entry.id, StringOf(entry.text));
   }
+  // The same entries, easy to find, in a menu bar above the dialog.
+  CMenu& file = AddMenuBarMenu("&File");
+  CMenu& analysis = AddMenuBarMenu("&Analysis");
+  for (const MenuEntry& entry : kMenuEntries)
+    (entry.bar == BarMenu::File ? file : analysis).AppendMenu(MF_STRING, entry.id, StringOf(entry.text));
+  AddMenuBarMenu("&Help").AppendMenu(MF_STRING, IDM_ABOUTBOX, StringOf(IDS_ABOUTBOX));
+
   SetIcon(m_hIcon, TRUE);
   SetIcon(m_hIcon, FALSE);
 
@@ -121,15 +144,10 @@ BOOL CVarnelDlg::OnInitDialog() {
   m_cutoffList.InsertString(0, "Null");
   m_cutoffList.SetCurSel(0);
 
-  m_cutoffsLocked = false;
   m_showPick = false;
   m_drawFitCurve = false;
-
-  // The session's start values; they reach the controls at the first paint, whose map redraw
-  // ends with a transfer.
-  m_exposureTime = m_session.Exposure();
-  m_peaksInReport = m_session.Peaks();
-  m_weightByCount = m_session.Weighted() ? 1 : 0;
+  // The session's start values (exposure, peaks, weighting) reach the controls at the first
+  // paint, whose map redraw ends with a transfer.
   return TRUE;
 }
 
@@ -137,9 +155,9 @@ void CVarnelDlg::OnSysCommand(UINT id, LPARAM lParam) {
   if ((id & 0xFFF0u) == IDM_ABOUTBOX) {
     CAboutDlg dlgAbout;
     dlgAbout.DoModal();
-  } else if (const auto entry = std::find_if(std::begin(kSystemMenuEntries), std::end(kSystemMenuEntries),
-                                             [&](const SystemMenuEntry& e) { return e.id == (id & 0xFFF0u); });
-             entry != std::end(kSystemMenuEntries)) {
+  } else if (const auto entry = std::find_if(std::begin(kMenuEntries), std::end(kMenuEntries),
+                                             [&](const MenuEntry& e) { return e.id == (id & 0xFFF0u); });
+             entry != std::end(kMenuEntries)) {
     (this->*entry->handler)();
   } else {
     CDialog::OnSysCommand(id, lParam);
@@ -176,36 +194,7 @@ bool CVarnelDlg::Show(const Outcome& outcome) {
   return outcome.done;
 }
 
-void CVarnelDlg::SyncSettings() {
-  // The data exchange keeps each within what the session takes; a start value of 0 before the
-  // first transfer is left out.
-  m_session.SetExposure(m_exposureTime);
-  m_session.SetPeaks(m_peaksInReport);
-  m_session.SetWeighted(m_weightByCount != FALSE);
-}
-
-void CVarnelDlg::MirrorSession() {
-  m_cutoffs = m_session.CutoffValues();
-  m_cutoffsLocked = m_session.Locked();
-  for (int i = 0; i < kMaxStates; ++i)
-    for (int j = 0; j < kMaxStates; ++j) {
-      m_circles[i][j] = m_session.Circles()[i][j];
-      StoreHistogram(i, j, m_session.Histogram(i, j));
-    }
-}
-
-void CVarnelDlg::OnResults() {
-  TakeIntervals();
-  AfxGetHost().ShowTable(ResultsTable());
-}
-
-TableView CVarnelDlg::ResultsTable() const {
-  TableView table{"Results", ResultColumns(), {}, {}};
-  for (const ResultRow& row : m_session.Results()) table.rows.push_back(ResultCells(row));
-  for (const DwellResultRow& row : m_session.DwellResults()) table.rows.push_back(ResultCells(row));
-  table.copyText = TabSeparated(table.columns, table.rows);
-  return table;
-}
+void CVarnelDlg::OnResults() { Execute({"results"}); }
 
 void CVarnelDlg::ClearShownResults() {
   m_kineticRate = 0;
@@ -227,4 +216,12 @@ void CVarnelDlg::ClearShownResults() {
     DrawPanelGrid(memDC);
   }
   m_histPanel.SetBitmap(&m_panelBitmap);
+}
+
+void CVarnelDlg::ShowLoad() {
+  m_loadedTitle = LoadedTitle(m_session.Files().size(), TransitionsOf(m_session.Records(), m_session.Peaks()));
+  // A load forgets the fits, and every interval they waited for.
+  ShowIntervalProgress();
+  ClearShownResults();
+  ShowGrid();
 }

@@ -1,17 +1,22 @@
-// The main dialog: the view of one analysis. A handler reads its controls, asks the Session to do
-// what the user asked, shows what it says and draws; the analysis itself is the Session's.
+// The main dialog: the view of one analysis. The analysis is the Session's, and the dialog keeps
+// no copy of it: a field bound to a control that the Session owns is a view of the Session, every
+// action goes to the Session as one of its commands (analysis/commands.h), and what a command
+// changed is redrawn from the Session in one place, Refresh.
 #pragma once
 
-#include <array>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "analysis/commands.h"
 #include "analysis/session.h"
-#include "domain/analysis_types.h"
 #include "display/colortable.h"
+#include "domain/analysis_types.h"
 #include "platform/afxwin.h"
+
+struct WorkProgress;
 
 class CVarnelDlg : public CDialog {
  public:
@@ -25,30 +30,33 @@ class CVarnelDlg : public CDialog {
   CBitmap m_panelBitmap;
   MapImage m_displayPixels;
   MapImage m_basePixels;
-  ColorTable m_colorTable{};
-  // The session's cutoffs, lock and circles as the map draws them.
-  Cutoffs m_cutoffs{};  // no state count yet: every slot 0.0
-  bool m_cutoffsLocked = false;
-  CircleTable m_circles;
+  // The colours the map is drawn in: the session's, which its exports use too.
+  const ColorTable& m_colorTable = m_session.Colours();
+  // The session's cutoffs, lock and circles, as the map draws them.
+  const Cutoffs& m_cutoffs = m_session.CutoffValues();
+  FieldView<bool> m_cutoffsLocked{[this] { return m_session.Locked(); }};
+  const CircleTable& m_circles = m_session.Circles();
+  // The class the panel shows, 0-based.
   int m_shownFrom = 0;
   int m_shownTo = 0;
   bool m_showPick = false;
   bool m_drawFitCurve = false;
   CStatic m_histPanel;
   CComboBox m_cutoffList;
-  double m_exposureTime = 0;
+  FieldView<double> m_exposureTime;
   double m_rateStdev = 0;
   double m_gaussAmplitude = 0;
-  int m_stateCount = 0;
+  FieldView<int> m_stateCount;
+  // The selected cutoff as shown, or as typed before "Refresh Cutoffs" takes it.
   double m_cutoffValue = 0;
   double m_histMax = 0;
   int m_pickFrom = 0;
   int m_pickTo = 0;
   double m_kineticRate = 0;
-  int m_peaksInReport = 0;
+  FieldView<int> m_peaksInReport;
   BOOL m_useCircles = FALSE;
   HICON m_hIcon = nullptr;
-  BOOL m_weightByCount = FALSE;
+  FieldView<int> m_weightByCount;
 
   // --- Operations ---------------------------------------------------------------------------
   void DrawTestImage();
@@ -57,24 +65,22 @@ class CVarnelDlg : public CDialog {
   void RedrawMap();
   void LoadColorTable();
   Pixel GetColor(int index) const;
-  // Rebuilds the session's map, weighted as the box says, and colours it into the base image.
-  void RebuildTransitionMap();
   void DrawPanel();
   // Whether edit `id` holds text that its field refuses (the field keeps its value before).
   bool HoldsRefusedText(int id) const;
   // The same, for an action that reads the field: it then tells the user what the field takes,
   // and the action does nothing else.
   bool FieldRefused(int id);
-  // Reads the reports at `chosen`, K x K records each, as "Load Files" does with what the user
-  // picked; the program's own output files among them are left out.
-  void LoadReports(const std::vector<std::string>& chosen);
-  // Fits class from->to (1-based) and shows it with its fitted curve, as "Fit Gaussian" does
-  // for the shown class.
-  void FitClass(int from, int to);
   // The circle the map shows: the shown class's, while circles are in use and it is placed.
   std::optional<SelectionCircle> ShownCircle() const;
   // Shows class [from][to] (0-based) in the panel, as the picker does.
   void ShowClass(int from, int to);
+
+  // Runs one analysis command on the session, as every control, menu entry and script line does:
+  // a long one with the window painted, its progress shown and a Stop. Then shows the user what it
+  // said, tells the host what was done (the session record), and redraws what it changed.
+  // Whether it was done; what was wrong with its words, in `wrong` where given (else shown).
+  bool Execute(const std::vector<std::string>& words, std::optional<std::string>* wrong = nullptr);
 
   // --- Message handlers ---------------------------------------------------------------------
   BOOL OnInitDialog() override;
@@ -92,6 +98,8 @@ class CVarnelDlg : public CDialog {
   // "Export figures and tables...": the figures and tables of the analysis, into a folder.
   void OnExportFigures();
   void OnFitGaussian();
+  // "Fit all classes": every class of the lock, as `fit all`.
+  void OnFitAll();
   void OnCutoffDown();
   void OnCutoffSelChange();
   void OnStateCountChange();
@@ -109,7 +117,7 @@ class CVarnelDlg : public CDialog {
   void OnRadiusDown();
   void OnRadiusUp();
   void OnWeightByCount();
-  // The exposure's edit changed: the rate's tip says whether it is still the rate's exposure.
+  // The exposure's edit changed: a number it takes goes to the session at once.
   void OnExposureChange();
   // "Stop computing intervals": the fits still waiting for theirs keep none.
   void OnStopIntervals();
@@ -118,75 +126,69 @@ class CVarnelDlg : public CDialog {
   // The intervals' timer: takes in what has come, and shows how far the rest is.
   void OnTimer(UINT_PTR id);
 
-  // A script's analysis command (exposure, peaks, load, states, cutoffs, lock, pick, circle,
-  // circles, fit, log), carried out through the same operations as the controls.
+  // A script's command: the session's (analysis/commands.h), or the window's own `pick I J` and
+  // `circles on|off`.
   std::optional<std::string> OnCommand(const std::string& name, const std::vector<std::string>& args) override;
-
-  // --- Between the view and the session ------------------------------------------------------
-  // Shows every message of `outcome` to the user; whether the operation was done.
-  bool Show(const Outcome& outcome);
-  // The settings the controls hold (exposure, peaks, weighting) into the session.
-  void SyncSettings();
-  // The session's cutoffs, lock, circles and histograms into what the map and the panel draw.
-  void MirrorSession();
-  // After a load: the title, the emptied results and panel, and the new map.
-  void ShowLoad();
-  // The rate edit's tip: how sure the rate of the class fitted last is, and whether the exposure
-  // the window shows is still the one that rate was divided by.
-  void ShowRateTip();
-  // The cutoff list's entries and selection for N states.
-  void ShowCutoffList();
-  // After a fit: looks out for its interval while it is computed, the title saying how far.
-  void WatchIntervals();
-  // Before what reads the intervals (the log, the results, an export): a script waits for
-  // them all; a window takes in those that have come.
-  void TakeIntervals();
-  // In a window, waits for every interval with the window painted and the wait shown; whether
-  // they all came (the person may stop waiting).
-  bool AwaitIntervalsShown();
-  // The table "Results..." shows.
-  TableView ResultsTable() const;
-  // Fits the dwell times of the lock's states as `options` say, with the window painted and the
-  // work shown, then shows the figures and the table of fits of `state` (1-based), or of every
-  // state; an open results table gains the rates.
-  void AnalyseDwells(const DwellOptions& options, std::optional<int> state);
 
  protected:
   void DoDataExchange(CDataExchange* dx) override;
   bool OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 
  private:
+  // Shows every message of `outcome` to the user; whether the operation was done.
+  bool Show(const Outcome& outcome);
+  // Redraws from the session what command `name` changed, as `result` says; the class it worked
+  // on is then the one the panel shows.
+  void Refresh(const std::string& name, const CommandResult& result);
+  // What a command showed besides its messages: the tables it prints, the figures of the dwell
+  // times and of an idealisation.
+  void ShowTables(const std::vector<std::string>& words, const CommandResult& result);
+  // The dwell times' figures and table of fits, of `state` (0-based) or of every state.
+  void ShowDwellFigures(std::optional<int> state);
+  // Each molecule's raw and idealised trace above the table of fits of the last idealisation.
+  void ShowIdealisedFigures();
+  // The title, the emptied results and panel, and the new map, after a load.
+  void ShowLoad();
+  // The rate edit's tip: how sure the rate of the class fitted last is, and whether the exposure
+  // the session will use is still the one that rate was divided by.
+  void ShowRateTip();
+  // The cutoff list's entries and selection for N states.
+  void ShowCutoffList();
   // Puts m_displayPixels on the screen through the map bitmap and writes the controls.
   void ShowMap();
   // Forgets the shown class, its fit and the panel, as a load does.
   void ClearShownResults();
   // Colours the session's map into the base image and shows it.
   void ShowGrid();
-  // Moves the shown class's circle one step, as its buttons do.
-  void MoveShownCircle(CircleField field, int step);
+  // The shown class's circle one step further, as its buttons move it.
+  void MoveShownCircle(const char* direction);
+  // Moves the selected cutoff by `step` from its stored value, as the step buttons do.
+  void StepCutoff(double step);
+  // After a fit: looks out for its interval while it is computing, the title saying how far.
+  void WatchIntervals();
+  // In a window, waits for every interval with the window painted and the wait shown; whether
+  // they all came (the person may stop waiting).
+  bool AwaitIntervalsShown();
+  // The intervals that have come in: the rate's tip and an open results table show them.
+  void ShowArrivedIntervals();
+  // Takes in the intervals that have come, and shows them.
+  void CollectIntervals();
+  // The title: the load's, and how far the intervals are while any is computing.
+  void ShowIntervalProgress();
+  // The files the user picks in a dialog of `filter` that opens in the folder of the last load
+  // and asks for the options of `form`, whose words `optionWords` counts: the option words,
+  // then the paths as a command takes them; nothing when it was cancelled.
+  std::optional<std::vector<std::string>> ChooseFilesWithOptions(const char* filter, OptionWordCount optionWords,
+                                                                 const OptionsForm& form) const;
 
   // The class whose rate the rate edit shows, 1-based; none before a fit.
   std::optional<std::pair<int, int>> m_rateClass;
   // The title after the last load, before what the intervals' progress adds to it.
   std::string m_loadedTitle = "Varnel";
   bool m_watchingIntervals = false;
-  // The intervals that have come in: the rate's tip and an open results table show them.
-  void ShowArrivedIntervals(const std::vector<std::pair<int, int>>& classes);
-  // The title: the load's, and how far the intervals are while any is computing.
-  void ShowIntervalProgress();
 
   static const MessageMapEntry<CVarnelDlg> kMessageMap[];
 };
 
 // Work that `progress` follows, and that the person may stop while it writes nothing.
 LongWork StoppableWork(std::string what, WorkProgress& progress, std::function<void()> run);
-
-// Files picked with the options chosen with them (in the window's form, or on a script's line).
-struct FilesWithOptions {
-  std::vector<std::string> paths;  // in the dialog's order
-  std::vector<std::string> optionWords;
-};
-// The files the user picks in a dialog of `filter` that opens in the folder of the last load and
-// asks for the options of `form`, whose words `optionWords` counts; nothing when it was cancelled.
-std::optional<FilesWithOptions> ChooseFilesWithOptions(const char* filter, OptionWordCount optionWords,
-                                                       const OptionsForm& form);

@@ -21,6 +21,9 @@ inline constexpr int kMaxPeaks = 1000;
 
 // The shortest exposure time per frame, in seconds, that a rate is divided by: rates stay finite.
 inline constexpr double kLeastExposure = 1e-9;
+// The longest: an hour a frame. Beyond it every rate in s^-1 would print as 0 (and an infinite
+// exposure makes every rate exactly 0), which no camera records.
+inline constexpr double kMostExposure = 3600;
 
 // The class histogram: ln(rate per frame) over [-10, 0) in 50 bins of 0.2. Bin k is centred at
 // k x 0.2 + -10 + 0.1.

@@ -21,8 +21,3 @@ inline double GaussianAt(const GaussianParams& g, double x) {
   const double u = (x - g.centre) / g.width;
   return (g.amplitude / (std::sqrt(kHalfPi) * g.width)) * std::exp(-2.0 * (u * u));
 }
-
-// The last evaluated Gaussian of the window's last fit, which its panel draws once.
-extern double g_fitAmplitude;
-extern double g_fitCentre;
-extern double g_fitWidth;

@@ -100,13 +100,42 @@ void DDX_Text(CDataExchange* dx, int id, double& value, std::optional<DoubleLimi
   Control* control = EditOf(dx, id);
   if (!control) return;
   if (!dx->m_bSaveAndValidate) return WriteText(dx, *control, value);
-  const std::string rule = limits ? std::string("Please enter a number ") +
-                                        (limits->minExclusive ? "greater than " : "of at least ") +
-                                        FormatField(limits->min) + "."
-                                  : "Please enter a number.";
+  std::string rule = "Please enter a number";
+  if (limits) {
+    rule += (limits->minExclusive ? " greater than " : " of at least ") + FormatField(limits->min);
+    if (std::isfinite(limits->max)) rule += " and at most " + FormatField(limits->max);
+  }
+  rule += ".";
   ReadText(
       dx, *control, value, ParseDouble,
-      [&](double v) { return !limits || (limits->minExclusive ? v > limits->min : v >= limits->min); }, rule);
+      [&](double v) {
+        return !limits || ((limits->minExclusive ? v > limits->min : v >= limits->min) && v <= limits->max);
+      },
+      rule);
+}
+
+namespace {
+
+// Exchanges a view as its value's own field would be exchanged.
+template <class T, class Exchange>
+void ExchangeView(CDataExchange* dx, FieldView<T>& view, Exchange exchange) {
+  T value = view();
+  exchange(value);
+  if (dx->m_bSaveAndValidate && !dx->ValidatesOnly()) view.Set(value);
+}
+
+}  // namespace
+
+void DDX_Text(CDataExchange* dx, int id, FieldView<int>& view, std::optional<IntLimits> limits) {
+  ExchangeView(dx, view, [&](int& value) { DDX_Text(dx, id, value, limits); });
+}
+
+void DDX_Text(CDataExchange* dx, int id, FieldView<double>& view, std::optional<DoubleLimits> limits) {
+  ExchangeView(dx, view, [&](double& value) { DDX_Text(dx, id, value, limits); });
+}
+
+void DDX_Check(CDataExchange* dx, int id, FieldView<int>& view) {
+  ExchangeView(dx, view, [&](int& value) { DDX_Check(dx, id, value); });
 }
 
 void DDX_Check(CDataExchange* dx, int id, int& value) {

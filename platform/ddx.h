@@ -1,7 +1,10 @@
 // Dialog data exchange: moving values between a dialog's fields and its controls.
 #pragma once
 
+#include <functional>
+#include <limits>
 #include <optional>
+#include <utility>
 
 #include "platform/dialog.h"
 
@@ -32,12 +35,35 @@ struct IntLimits {
 struct DoubleLimits {
   double min;
   bool minExclusive;
+  double max = std::numeric_limits<double>::infinity();  // inclusive
+};
+
+// A field that keeps no value of its own: a dialog's view of a value that something else owns.
+// Reading it asks `get`; the exchange hands a value the user changed to `set`.
+template <class T>
+class FieldView {
+ public:
+  FieldView(std::function<T()> get, std::function<void(T)> set = {}) : get_(std::move(get)), set_(std::move(set)) {}
+  operator T() const { return get_(); }
+  T operator()() const { return get_(); }
+  void Set(T value) {
+    if (set_ && value != get_()) set_(value);
+  }
+
+ private:
+  std::function<T()> get_;
+  std::function<void(T)> set_;
 };
 
 void DDX_Control(CDataExchange* dx, int id, CWndControl& control);
 void DDX_Text(CDataExchange* dx, int id, int& value, std::optional<IntLimits> limits = std::nullopt);
 void DDX_Text(CDataExchange* dx, int id, double& value, std::optional<DoubleLimits> limits = std::nullopt);
 void DDX_Check(CDataExchange* dx, int id, int& value);
+// The same for a view: what the control shows is what the owner holds, and a value taken from
+// the control goes to the owner.
+void DDX_Text(CDataExchange* dx, int id, FieldView<int>& view, std::optional<IntLimits> limits = std::nullopt);
+void DDX_Text(CDataExchange* dx, int id, FieldView<double>& view, std::optional<DoubleLimits> limits = std::nullopt);
+void DDX_Check(CDataExchange* dx, int id, FieldView<int>& view);
 
 // The number an edit's text gives a double field: blanks around it ignored, finite, nothing else
 // after it; nothing for text the exchange would refuse.

@@ -1,6 +1,7 @@
 // Modal dialogs built from templates, their controls held in memory, and data exchange.
 #pragma once
 
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -48,6 +49,13 @@ class CMenu {
 
  private:
   std::vector<MenuItem> items_;
+};
+
+// One menu of a dialog's menu bar; its entries send WM_SYSCOMMAND with their id, as the system
+// menu's do.
+struct MenuBarMenu {
+  std::string title;
+  CMenu menu;
 };
 
 // Base of control objects that data exchange attaches to a dialog's child window.
@@ -115,6 +123,9 @@ class CDialog {
   LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
 
   CMenu* GetSystemMenu(BOOL revert);
+  // A menu at the end of the dialog's menu bar, above its client area (which it does not move).
+  CMenu& AddMenuBarMenu(const std::string& title) { return menuBar_.emplace_back(MenuBarMenu{title, {}}).menu; }
+  const std::deque<MenuBarMenu>& MenuBar() const { return menuBar_; }
   HICON SetIcon(HICON icon, BOOL bigIcon);
   HICON GetIcon(BOOL bigIcon) const { return bigIcon ? bigIcon_ : smallIcon_; }
   void GetClientRect(CRect* rect) const;
@@ -170,6 +181,7 @@ class CDialog {
   std::vector<Control> controls_;
   PixelSurface client_;
   CMenu systemMenu_;
+  std::deque<MenuBarMenu> menuBar_;  // a deque: a menu added keeps those before it in place
   std::string title_;
   HICON bigIcon_ = nullptr;
   HICON smallIcon_ = nullptr;

@@ -156,6 +156,9 @@ class Host {
   // Whether a command waits for what worker threads compute before it reads it (a script, so
   // that a batch writes the same files on every run), rather than showing it as still to come.
   virtual bool AwaitsWorkers() const { return true; }
+  // The program carried out one of its commands: `words` say it as a script line does, so that
+  // a record of the session can replay it.
+  virtual void CommandDone(const std::vector<std::string>& /*words*/) {}
 };
 
 // The host of this process: set by the program's entry, or a quiet one for tests.

@@ -40,7 +40,8 @@ std::optional<std::vector<ScriptLine>> ReadScript(const std::string& path) {
     }
   }
   std::string error;
-  auto lines = ParseScript(path == "-" ? std::cin : file, path == "-" ? "<stdin>" : path, error);
+  auto lines = ParseScript(path == "-" ? std::cin : file, path == "-" ? "<stdin>" : path, error,
+                           AfxGetApp()->ProgramCommands());
   if (!lines) std::cerr << "varnel: " << error << std::endl;
   return lines;
 }

@@ -14,7 +14,7 @@ namespace {
 
 using C = ScriptCommand;
 
-constexpr std::array<ScriptCommandInfo, 29> kCommands = {{
+constexpr std::array<ScriptCommandInfo, 13> kCommands = {{
     {C::Type, "type", 2, 2, "type CONTROL TEXT",
      "the edit's text is replaced as if TEXT were typed after selecting all: after each keystroke the text is the "
      "next longer prefix of TEXT and `EN_CHANGE` is sent"},
@@ -28,49 +28,6 @@ constexpr std::array<ScriptCommandInfo, 29> kCommands = {{
      "script's working directory); `files` alone makes the next file dialog return Cancel"},
     {C::Paint, "paint", 0, 0, "paint", "the window is uncovered: a paint message"},
     {C::About, "about", 0, 0, "about", "the About entry of the system menu (the box opens and closes)"},
-    {C::Import, "import", 1, SIZE_MAX, "import [OPTIONS] PATH...",
-     "\"Import idealised traces...\" of the system menu, its file dialog answered with the PATHs (as `files` gives "
-     "them) and the OPTIONS of `varnel-import`; K is \"Peaks in report\" unless `--peaks` gives it"},
-    {C::Idealise, "idealise", 1, SIZE_MAX, "idealise [OPTIONS] PATH...",
-     "\"Idealise raw traces...\" of the system menu with these raw trace files and the OPTIONS of `varnel-idealise`: "
-     "the table of idealised traces (`--out FILE`, or `idealised.csv` beside the first file, `idealised-2.csv` ... "
-     "when taken) is written and imported into a new `varnel-reports` folder beside it; K is \"Peaks in report\", "
-     "raised to the chosen number of states, unless `--peaks K` gives it; prints the fits, a row per number of "
-     "states"},
-    {C::Results, "results", 0, 0, "results",
-     "\"Results...\" of the system menu: prints the results table as tab-separated lines, a header and a row per "
-     "fitted class"},
-    {C::Export, "export", 1, SIZE_MAX, "export DIR [--format FORMAT] [--as-on-screen] [OPTIONS]",
-     "\"Export figures and tables...\" of the system menu into the folder DIR (made when missing; a relative DIR "
-     "lies in the folder of the loaded reports, where every output goes): the map, "
-     "each fitted class and an overview in FORMAT `svg`, `pdf`, `png` (300 dpi) or `all` (the default), with "
-     "`density.csv`, `histograms.csv` and `results.csv`; `--as-on-screen` lays the map as the window shows it; "
-     "OPTIONS `--colours`, `--colour-scale`, `--initial-name`, `--final-name`, `--histogram-range` and `--digits` "
-     "choose colours, scale, axis names, range and digits as \"Figures and tables for a paper\" says"},
-    {C::Exposure, "exposure", 1, 1, "exposure SECONDS",
-     "the exposure time per frame that the next fits divide by, as \"Exposure time (s)\" takes it"},
-    {C::Peaks, "peaks", 1, 1, "peaks K", "K, the records of a report are K x K, as \"Peaks in report\" takes it"},
-    {C::Load, "load", 1, SIZE_MAX, "load PATH...",
-     "loads the reports at the PATHs (globs expanded as `files` expands them) as \"Load Files\" does"},
-    {C::States, "states", 1, 1, "states N",
-     "N states with evenly spaced cutoffs, as typing N into \"Number of states\" gives them"},
-    {C::CutoffValues, "cutoffs", 1, 9, "cutoffs C1 ... C(N-1)",
-     "the upper bounds of states 1 ... N-1, each as \"Refresh Cutoffs\" sets it (held within 0 ... 1)"},
-    {C::Lock, "lock", 0, 0, "lock", "\"Lock cutoffs\": every transition into the class of its states"},
-    {C::Pick, "pick", 2, 2, "pick I J", "shows class I->J in the panel, as the picker steps to it"},
-    {C::Circle, "circle", 5, 5, "circle I J X Y R",
-     "the circle of class I->J of the lock at column X (final value) and row Y (initial value) with radius R, "
-     "in map cells of 0.005; then \"Set Circle\" builds the class from the transitions inside it"},
-    {C::Circles, "circles", 1, 1, "circles on, or circles off", "ticks or unticks \"Use circles\": whether the map draws them"},
-    {C::Fit, "fit", 1, 2, "fit I J, or fit all",
-     "shows class I->J and fits it, as \"Fit Gaussian\" does; `fit all` fits every class of the lock in "
-     "row-major order (a class with nothing to fit is noticed, not an error)"},
-    {C::Dwell, "dwell", 1, 5, "dwell STATE|all [--exponentials 1|2|3|auto] [--cut censor|drop]",
-     "\"Dwell times...\" of the system menu: fits the dwells of every state of the lock with 1 to 3 exponentials "
-     "(`auto`, the default: BIC chooses) or exactly as many as `--exponentials` says, the dwells cut by a trace's "
-     "start or end censored (`--cut censor`, the default) or left out (`--cut drop`); prints the table of STATE's "
-     "fits (or every state's), and the rates they give stand in the results table"},
-    {C::Log, "log", 0, 0, "log", "\"Dump Log\": writes \"log.dat\" and \"results.csv\""},
     {C::Show, "show", 1, 1, "show CONTROL",
      "prints `NAME: text` (check box: 0 or 1; combo box: its entries, the selected one marked)"},
     {C::Expect, "expect", 2, 2, "expect CONTROL TEXT",
@@ -117,8 +74,6 @@ std::string Unescaped(const std::string& pattern) {
 
 std::span<const ScriptCommandInfo> ScriptCommands() { return kCommands; }
 
-bool IsAnalysisCommand(ScriptCommand command) { return command >= C::Exposure && command <= C::Log; }
-
 std::optional<ScriptCommand> FindScriptCommand(const std::string& name) {
   const ScriptCommandInfo* command = FindCommand(name);
   return command ? std::optional(command->command) : std::nullopt;
@@ -145,7 +100,8 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 }  // namespace
 
-std::optional<std::vector<ScriptLine>> ParseScript(std::istream& in, const std::string& name, std::string& error) {
+std::optional<std::vector<ScriptLine>> ParseScript(std::istream& in, const std::string& name, std::string& error,
+                                                   std::span<const CommandWords> program) {
   std::vector<ScriptLine> lines;
   std::string text;
   for (int number = 1; ReadLine(in, text, kMostScriptLineBytes); ++number) {
@@ -159,12 +115,17 @@ std::optional<std::vector<ScriptLine>> ParseScript(std::istream& in, const std::
     auto words = SplitScriptLine(text, why);
     if (!words) return fail(why);
     if (words->empty()) continue;
-    const ScriptCommandInfo* command = FindCommand(words->front());
-    if (!command) return fail("unknown command '" + words->front() + "'");
+    const std::string& first = words->front();
+    const ScriptCommandInfo* verb = FindCommand(first);
+    const auto own = std::find_if(program.begin(), program.end(), [&](const CommandWords& c) { return first == c.name; });
+    if (!verb && own == program.end()) return fail("unknown command '" + first + "'");
+    const std::size_t least = verb ? verb->minArgs : own->minArgs, most = verb ? verb->maxArgs : own->maxArgs;
     const std::size_t args = words->size() - 1;
-    if (args < command->minArgs || args > command->maxArgs) return fail(std::string("usage: ") + command->usage);
+    if (args < least || args > most) return fail(std::string("usage: ") + (verb ? verb->usage : own->usage));
+    ScriptLine line{verb ? std::optional(verb->command) : std::nullopt, first, number, {}};
     words->erase(words->begin());
-    lines.push_back({command->command, number, std::move(*words)});
+    line.args = std::move(*words);
+    lines.push_back(std::move(line));
   }
   return lines;
 }
@@ -175,6 +136,12 @@ std::string FormatScriptLine(ScriptCommand command, const std::vector<std::strin
     line += ' ';
     line += QuoteScriptWord(arg);
   }
+  return line;
+}
+
+std::string FormatScriptLine(const std::vector<std::string>& words) {
+  std::string line;
+  for (const std::string& word : words) line += (line.empty() ? "" : " ") + QuoteScriptWord(word);
   return line;
 }
 

@@ -16,7 +16,9 @@
 class CDialog;
 struct Control;
 
-// In the order of ScriptCommands().
+// The window's own verbs: what a person does to the controls and what a test looks at. Every
+// other command of a script is the program's (ProgramCommands()), which the program carries out
+// itself. In the order of ScriptCommands().
 enum class ScriptCommand {
   Type,
   Paste,
@@ -25,22 +27,6 @@ enum class ScriptCommand {
   Files,
   Paint,
   About,
-  Import,
-  Idealise,
-  Results,
-  Export,
-  Exposure,
-  Peaks,
-  Load,
-  States,
-  CutoffValues,
-  Lock,
-  Pick,
-  Circle,
-  Circles,
-  Fit,
-  Dwell,
-  Log,
   Show,
   Expect,
   SaveMap,
@@ -58,28 +44,38 @@ struct ScriptCommandInfo {
   const char* description;  // one line, the README's words
 };
 
-// Every command, in the order the README lists them.
+// Every window verb, in the order the README lists them.
 std::span<const ScriptCommandInfo> ScriptCommands();
 
-// Whether the program carries the command out itself (exposure, load, lock, fit ...), rather
-// than the host acting on a control or on what the window shows.
-bool IsAnalysisCommand(ScriptCommand command);
+// The words of one of the program's own commands (exposure, load, lock, fit ...): its name and
+// how many words it takes, for the parser; its usage and description, for the user.
+struct CommandWords {
+  const char* name;
+  std::size_t minArgs;
+  std::size_t maxArgs;
+  const char* usage;
+  const char* description;
+};
 
-// The command of this name, if there is one.
+// The window verb of this name, if there is one.
 std::optional<ScriptCommand> FindScriptCommand(const std::string& name);
 
 struct ScriptLine {
-  ScriptCommand command{};
-  int number = 0;                 // 1-based line number in the script
-  std::vector<std::string> args;  // the words after the command
+  std::optional<ScriptCommand> command;  // a window verb; none for a program's command
+  std::string name;                      // the command's name, as written
+  int number = 0;                        // 1-based line number in the script
+  std::vector<std::string> args;         // the words after the command
 };
 
-// Reads a script, leaving out blank and comment lines; on a line it cannot read, nothing and a
-// message "NAME:LINE: why" in `error`.
-std::optional<std::vector<ScriptLine>> ParseScript(std::istream& in, const std::string& name, std::string& error);
+// Reads a script of window verbs and the `program`'s commands, leaving out blank and comment
+// lines; on a line it cannot read, nothing and a message "NAME:LINE: why" in `error`.
+std::optional<std::vector<ScriptLine>> ParseScript(std::istream& in, const std::string& name, std::string& error,
+                                                   std::span<const CommandWords> program = {});
 
 // The line that ParseScript reads back as `command` with `args`.
 std::string FormatScriptLine(ScriptCommand command, const std::vector<std::string>& args = {});
+// The line of a program's command: its name, then its words, each quoted as it needs.
+std::string FormatScriptLine(const std::vector<std::string>& words);
 
 // A number argument (a control's number, a list index): up to six digits, nothing else.
 std::optional<int> ScriptNumber(const std::string& word);

@@ -1,8 +1,11 @@
 // The application object.
 #pragma once
 
+#include <span>
+
 #include "platform/dialog.h"
 #include "platform/resources.h"
+#include "platform/script.h"
 
 class CWinApp {
  public:
@@ -14,6 +17,9 @@ class CWinApp {
   // Returns FALSE to end the application without a message loop of its own.
   virtual BOOL InitInstance();
   HICON LoadIcon(UINT id) const { return FindIcon(id); }
+  // The program's own commands, which scripts may name beside the window's verbs; its main
+  // dialog carries them out (CDialog::OnCommand).
+  virtual std::span<const CommandWords> ProgramCommands() const { return {}; }
 
   CDialog* m_pMainWnd = nullptr;
 };

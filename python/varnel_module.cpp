@@ -17,6 +17,7 @@
 #include <variant>
 #include <vector>
 
+#include "analysis/commands.h"
 #include "analysis/session.h"
 #include "export/exportoptions.h"
 #include "fit/results.h"
@@ -238,6 +239,24 @@ session reads, sorts, fits, bootstraps, imports and exports: other Python thread
 transitions. Values outside what the program takes raise varnel.Error.)")
 
       // --- settings ---
+      .def(
+          "run",
+          [](PySession& self, const std::string& line) -> py::object {
+            std::string error;
+            const auto words = SplitScriptLine(line, error);
+            if (!words) throw py::value_error(error);
+            if (words->empty()) throw py::value_error("no command in '" + line + "'");
+            const CommandResult result = Run(self, [&](Session& s) { return RunCommand(s, *words); });
+            if (result.wrongWords) throw py::value_error(*result.wrongWords);
+            Report(result.outcome);
+            if (!result.table) return py::none();
+            return RowDicts(result.table->columns, result.table->rows);
+          },
+          py::arg("line"),
+          "Runs one analysis command as a script line says it (`run(\"fit all\")`, `run(\"load reports/*.dat\")`): "
+          "the same command table the window and scripts use. Returns the rows of what the command prints "
+          "(`results`, `dwell`, `idealise`) as dicts, else None; raises varnel.Error for a refusal and "
+          "ValueError for words the command does not take.")
       .def_property(
           "exposure", [](PySession& self) { return Run(self, [](Session& s) { return s.Exposure(); }); },
           [](PySession& self, double seconds) { Report(Run(self, [&](Session& s) { return s.SetExposure(seconds); })); },

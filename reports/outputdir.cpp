@@ -1,7 +1,5 @@
 #include "reports/outputdir.h"
 
-std::string g_outputDir;
-
 namespace {
 
 // One or more decimal digits from `at` on; returns the position after them, or npos.

@@ -3,10 +3,6 @@
 
 #include <string>
 
-// The window's output folder: the session's, the folder of the first file of the last load with
-// its final '/', where the file dialogs open; empty before the first load (the current directory).
-extern std::string g_outputDir;
-
 // Whether a file name (without its folder) is one the program writes itself: "3dgrid.dat",
 // "log.dat" or a class rate file "I,Jrates.dat". Such a file is never read as a report.
 bool IsOwnOutputName(const std::string& name);

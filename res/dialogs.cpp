@@ -99,7 +99,10 @@ constexpr StringResource kStrings[] = {{IDS_ABOUTBOX, "&About Varnel..."},
                                        {IDS_RESULTS, "&Results..."},
                                        {IDS_EXPORT_FIGURES, "&Export figures and tables..."},
                                        {IDS_DWELL_TIMES, "&Dwell times..."},
-                                       {IDS_STOP_INTERVALS, "&Stop computing intervals"}};
+                                       {IDS_STOP_INTERVALS, "&Stop computing intervals"},
+                                       {IDS_FIT_ALL, "&Fit all classes"},
+                                       {IDS_LOAD_FILES, "&Load reports..."},
+                                       {IDS_DUMP_LOG, "&Write the log"}};
 constexpr std::array<const IconResource*, 1> kIcons = {&kMainIcon};
 
 constexpr ResourceTable kResources = {kDialogs, kStrings, kIcons};

@@ -3,9 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-double g_histCounts[kMaxStates][kMaxStates][kHistogramBins];
-double g_histCentres[kMaxStates][kMaxStates][kHistogramBins];
-
 double HistogramBinCentre(int bin) { return bin * kBinWidth + kHistogramStart + kHalfBin; }
 
 std::optional<int> HistogramBinOf(double rate) {
@@ -22,21 +19,4 @@ ClassHistogram HistogramOf(const std::vector<double>& list) {
   for (double t : list)
     if (const auto k = HistogramBinOf(t)) histogram.counts[static_cast<std::size_t>(*k)] += 1.0;
   return histogram;
-}
-
-void ClearHistograms() {
-  std::fill_n(&g_histCounts[0][0][0], kMaxStates * kMaxStates * kHistogramBins, 0.0);
-  std::fill_n(&g_histCentres[0][0][0], kMaxStates * kMaxStates * kHistogramBins, 0.0);
-}
-
-ClassHistogram StoredHistogram(int from, int to) {
-  ClassHistogram histogram;
-  std::copy_n(g_histCounts[from][to], kHistogramBins, histogram.counts.begin());
-  std::copy_n(g_histCentres[from][to], kHistogramBins, histogram.centres.begin());
-  return histogram;
-}
-
-void StoreHistogram(int from, int to, const ClassHistogram& histogram) {
-  std::copy(histogram.counts.begin(), histogram.counts.end(), g_histCounts[from][to]);
-  std::copy(histogram.centres.begin(), histogram.centres.end(), g_histCentres[from][to]);
 }

@@ -1,5 +1,4 @@
-// The class histograms of ln(rate per frame): the pure routine that bins one class list, and the
-// process-wide tables the window copies the session's histograms into for its panel.
+// The class histograms of ln(rate per frame): the pure routine that bins one class list.
 #pragma once
 
 #include <array>
@@ -13,10 +12,6 @@ struct ClassHistogram {
   std::array<double, kHistogramBins> centres{};
 };
 
-// Counts and bin centres per class [from][to][bin], 0-based states.
-extern double g_histCounts[kMaxStates][kMaxStates][kHistogramBins];
-extern double g_histCentres[kMaxStates][kMaxStates][kHistogramBins];
-
 // Centre of bin k on the ln(rate per frame) axis: k x 0.2, plus -10.0, plus 0.1, in that order.
 double HistogramBinCentre(int bin);
 
@@ -27,10 +22,3 @@ std::optional<int> HistogramBinOf(double rate);
 
 // The histogram of one class list, the values counted in list order.
 ClassHistogram HistogramOf(const std::vector<double>& list);
-
-// Every class's counts and centres back to 0, as at program start.
-void ClearHistograms();
-
-// The histogram of class [from][to] in the tables, and storing one there.
-ClassHistogram StoredHistogram(int from, int to);
-void StoreHistogram(int from, int to, const ClassHistogram& histogram);

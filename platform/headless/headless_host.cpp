@@ -64,8 +64,9 @@ void HeadlessHost::SaveImage(const ScriptLine& line, const std::string& path, co
 }
 
 void HeadlessHost::Run(CDialog& dialog, const ScriptLine& line) {
-  // No default: the compiler names a command that has no function here.
-  switch (line.command) {
+  if (!line.command) return ProgramCommand(dialog, line);
+  // No default: the compiler names a verb that has no function here.
+  switch (*line.command) {
     case ScriptCommand::Type:
       return Type(dialog, line);
     case ScriptCommand::Paste:
@@ -80,24 +81,6 @@ void HeadlessHost::Run(CDialog& dialog, const ScriptLine& line) {
       return Paint(dialog, line);
     case ScriptCommand::About:
       return About(dialog, line);
-    case ScriptCommand::Import:
-    case ScriptCommand::Idealise:
-    case ScriptCommand::Results:
-    case ScriptCommand::Export:
-      return MenuCommand(dialog, line);
-    case ScriptCommand::Exposure:
-    case ScriptCommand::Peaks:
-    case ScriptCommand::Load:
-    case ScriptCommand::States:
-    case ScriptCommand::CutoffValues:
-    case ScriptCommand::Lock:
-    case ScriptCommand::Pick:
-    case ScriptCommand::Circle:
-    case ScriptCommand::Circles:
-    case ScriptCommand::Fit:
-    case ScriptCommand::Dwell:
-    case ScriptCommand::Log:
-      return AnalysisCommand(dialog, line);  // IsAnalysisCommand
     case ScriptCommand::Show:
       return Show(dialog, line);
     case ScriptCommand::Expect:
@@ -155,24 +138,8 @@ void HeadlessHost::About(CDialog& dialog, const ScriptLine& line) {
   dialog.SendMessage(WM_SYSCOMMAND, about->id);
 }
 
-void HeadlessHost::MenuCommand(CDialog& dialog, const ScriptLine& line) {
-  const ScriptCommandInfo& info = ScriptCommands()[static_cast<std::size_t>(line.command)];
-  const auto& items = dialog.SystemMenu().Items();
-  const auto entry =
-      std::find_if(items.begin(), items.end(), [&](const MenuItem& m) { return m.scriptName == info.name; });
-  if (entry == items.end()) Fail(line, std::string("the system menu has no entry for ") + info.name);
-  commandWords_ = line.args;
-  commandNamedFiles_ = true;
-  dialog.SendMessage(WM_SYSCOMMAND, entry->id);
-  // Words that no file dialog asked for (the program refused first) go with the command.
-  commandWords_.reset();
-  if (!commandNamedFiles_) Fail(line, std::string("usage: ") + info.usage);
-}
-
-void HeadlessHost::AnalysisCommand(CDialog& dialog, const ScriptLine& line) {
-  const ScriptCommandInfo& info = ScriptCommands()[static_cast<std::size_t>(line.command)];
-  if (const auto wrong = dialog.OnCommand(info.name, line.args))
-    Fail(line, *wrong + " (usage: " + info.usage + ")");
+void HeadlessHost::ProgramCommand(CDialog& dialog, const ScriptLine& line) {
+  if (const auto wrong = dialog.OnCommand(line.name, line.args)) Fail(line, *wrong);
 }
 
 void HeadlessHost::Show(CDialog& dialog, const ScriptLine& line) {
@@ -215,16 +182,7 @@ void HeadlessHost::SaveWindow(CDialog& dialog, const ScriptLine& line) {
 
 void HeadlessHost::Close(CDialog& dialog, const ScriptLine&) { dialog.SendMessage(WM_SYSCOMMAND, SC_CLOSE); }
 
-std::optional<std::vector<std::string>> HeadlessHost::ChooseFiles(const FileDialogRequest& request) {
-  if (commandWords_) {
-    // A folder dialog opens in the folder of the loaded reports, where every output goes: a
-    // relative folder is taken there.
-    std::vector<std::string> answer =
-        ScriptFileAnswer(*commandWords_, request.optionWords, request.folder ? request.initialDir : std::string());
-    commandWords_.reset();
-    commandNamedFiles_ = LeadingOptionWords(answer, request.optionWords) < answer.size();
-    return answer;
-  }
+std::optional<std::vector<std::string>> HeadlessHost::ChooseFiles(const FileDialogRequest&) {
   // Answered by the last `files` line; without one the dialog is cancelled.
   auto answer = std::move(pendingFiles_);
   pendingFiles_.reset();

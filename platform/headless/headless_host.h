@@ -52,11 +52,8 @@ class HeadlessHost final : public Host {
   void SaveWindow(CDialog& dialog, const ScriptLine& line);
   void Close(CDialog& dialog, const ScriptLine& line);
 
-  // Chooses the system menu entry named as the line's command; the line's words answer the
-  // file dialog the entry opens.
-  void MenuCommand(CDialog& dialog, const ScriptLine& line);
   // A command the program carries out itself: `exposure`, `load`, `lock`, `fit` ...
-  void AnalysisCommand(CDialog& dialog, const ScriptLine& line);
+  void ProgramCommand(CDialog& dialog, const ScriptLine& line);
   // The control the line's first argument names.
   const Control& ControlArgument(const CDialog& dialog, const ScriptLine& line);
   // Fails unless the user could act on `control`: enabled, and of the kind the command needs
@@ -73,6 +70,4 @@ class HeadlessHost final : public Host {
   bool errorShown_ = false;
   int depth_ = 0;
   std::optional<std::vector<std::string>> pendingFiles_;
-  std::optional<std::vector<std::string>> commandWords_;  // for the file dialog of a menu command
-  bool commandNamedFiles_ = false;
 };

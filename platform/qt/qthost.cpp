@@ -197,21 +197,22 @@ void QtHost::UserSelected(DialogWindow& window, int id, int index) {
 
 void QtHost::UserSystemCommand(DialogWindow& window, UINT command) {
   const bool about = command != 0 && command == window.AboutCommand();
-  const auto& items = window.Dialog().SystemMenu().Items();
-  const auto entry = std::find_if(items.begin(), items.end(), [&](const MenuItem& m) { return m.id == command; });
-  menuCommand_ = entry != items.end() && IsMain(window) ? entry->scriptName : std::string();
-  menuCommandFiles_.reset();
-  menuCommandOptions_.clear();
+  // The commands a menu entry runs are recorded as they were done: its file dialog's answer
+  // and its options are words of the command, not `files` lines of their own.
+  menuAction_ = IsMain(window);
   Act(
       window, [&] { window.Dialog().SendMessage(WM_SYSCOMMAND, command); },
       [&](SessionRecord& record) {
-        // Closing needs no line: the end of a script closes the dialog; a cancelled file dialog
-        // leaves nothing to do again.
+        // Closing needs no line: the end of a script closes the dialog.
         if (about) record.AboutOpened();
-        if (!menuCommand_.empty() && menuCommandFiles_)
-          record.MenuCommand(menuCommand_, menuCommandOptions_, *menuCommandFiles_);
+        for (const auto& words : std::exchange(menuCommands_, {})) record.Command(words);
       });
-  menuCommand_.clear();
+  menuAction_ = false;
+  menuCommands_.clear();
+}
+
+void QtHost::CommandDone(const std::vector<std::string>& words) {
+  if (menuAction_) menuCommands_.push_back(words);
 }
 
 void QtHost::Exposed(DialogWindow& window) {
@@ -249,11 +250,7 @@ void QtHost::SaveRecord() {
 
 std::optional<std::vector<std::string>> QtHost::ChooseFiles(const FileDialogRequest& request) {
   std::optional<std::vector<std::string>> answer;
-  // A replayed line brings its options (or none, for the defaults): nobody is asked.
-  if (replayCommand_) {
-    answer = ScriptFileAnswer(*std::exchange(replayCommand_, std::nullopt), request.optionWords,
-                              request.folder ? request.initialDir : std::string());
-  } else if (replayFiles_) {
+  if (replayFiles_) {
     answer = *std::exchange(replayFiles_, std::nullopt);
   } else {
     answer = fileAnswer_ ? fileAnswer_(request) : RunFileDialog(request);
@@ -266,17 +263,9 @@ std::optional<std::vector<std::string>> QtHost::ChooseFiles(const FileDialogRequ
              : std::vector<std::string>();
   if (answer && request.optionsForm && options < answer->size())
     chosenOptions_[request.optionsForm->title] = optionWords;
-  // Only the main dialog's file dialogs belong to the session.
-  if (record_ && windows_.size() == 1) {
-    if (menuCommand_.empty()) {
-      record_->FilesChosen(answer);
-    } else if (answer) {
-      menuCommandOptions_ = optionWords;
-      menuCommandFiles_.emplace(answer->begin() + static_cast<std::ptrdiff_t>(options), answer->end());
-    } else {
-      menuCommandFiles_.reset();
-    }
-  }
+  // Only the main dialog's file dialogs belong to the session; a menu entry's answer is
+  // recorded with the command it runs.
+  if (record_ && windows_.size() == 1 && !menuAction_) record_->FilesChosen(answer);
   return answer;
 }
 

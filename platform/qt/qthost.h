@@ -76,6 +76,7 @@ class QtHost final : public Host {
   void SetTimer(CDialog& dialog, UINT_PTR id, UINT milliseconds) override;
   void KillTimer(CDialog& dialog, UINT_PTR id) override;
   bool AwaitsWorkers() const override { return false; }
+  void CommandDone(const std::vector<std::string>& words) override;
 
   // --- What the windows report ---------------------------------------------------------------
   void UserEdited(DialogWindow& window, int id, const std::string& text);
@@ -118,17 +119,13 @@ class QtHost final : public Host {
   std::vector<ScriptLine> startLines_;
   // The answer of the next file dialog while a session is replayed (a `files` line).
   std::optional<std::optional<std::vector<std::string>>> replayFiles_;
-  // The words of an `import` or `export` line, which answer that command's file dialog.
-  std::optional<std::vector<std::string>> replayCommand_;
   OptionsAnswer optionsAnswer_;
   // Per options form (by title): the option words last chosen in this session, which the form
   // shows the next time.
   std::map<std::string, std::vector<std::string>> chosenOptions_;
   std::function<void(const std::string&)> messageSink_;
   std::function<void(const TableView&)> tableSink_;
-  // While a system command that scripts choose by name runs: its name, and its file dialog's
-  // answer, which the record writes with the command rather than as a `files` line.
-  std::string menuCommand_;
-  std::optional<std::vector<std::string>> menuCommandFiles_;
-  std::vector<std::string> menuCommandOptions_;  // the option words of that answer
+  // While a menu entry of the main window runs: the commands it ran, which the record writes.
+  bool menuAction_ = false;
+  std::vector<std::vector<std::string>> menuCommands_;
 };

@@ -52,23 +52,13 @@ void SessionRecord::FilesChosen(const std::optional<std::vector<std::string>>& p
   Add(FormatScriptLine(ScriptCommand::Files, args));
 }
 
-void SessionRecord::MenuCommand(const std::string& name, const std::vector<std::string>& options,
-                                const std::vector<std::string>& paths) {
-  const auto command = FindScriptCommand(name);
-  if (!command) return;
-  // Option words are read as they are written, paths as patterns: only paths are escaped.
-  std::vector<std::string> args;
-  for (const std::string& path : paths) args.push_back(FilesArgument(path));
-  // `export DIR [OPTIONS]` and `import [OPTIONS] PATH...`, as scripts write them.
-  args.insert(*command == ScriptCommand::Export ? args.end() : args.begin(), options.begin(), options.end());
-  // An export writes into its folder; the record stays with the analysis it replays.
-  if (*command != ScriptCommand::Export) FollowFiles(paths);
-  Add(FormatScriptLine(*command, args));
-}
-
-void SessionRecord::AnalysisCommand(ScriptCommand command, const std::vector<std::string>& args) {
-  if (command == ScriptCommand::Load) FollowFiles(ExpandScriptPaths(args));
-  Add(FormatScriptLine(command, args));
+void SessionRecord::Command(const std::vector<std::string>& words) {
+  if (words.empty()) return;
+  const std::string& name = words.front();
+  // The paths of a load are all its words; an import's and an idealisation's follow their options.
+  if (name == "load") FollowFiles(ExpandScriptPaths({words.begin() + 1, words.end()}));
+  if ((name == "import" || name == "idealise") && words.size() > 1) FollowFiles(ExpandScriptPaths({words.back()}));
+  Add(FormatScriptLine(words));
 }
 
 void SessionRecord::AboutOpened() { Add(FormatScriptLine(ScriptCommand::About)); }

@@ -24,14 +24,10 @@ class SessionRecord {
   // for Cancel. A load moves the record into the folder of its first file.
   void FilesChosen(const std::optional<std::vector<std::string>>& paths);
   void AboutOpened();
-  // A system menu entry that scripts choose with the command `name`, and the answer of the file
-  // dialog it opened: the option words chosen with it, as they are, and the paths; the record
-  // moves as for a load.
-  void MenuCommand(const std::string& name, const std::vector<std::string>& options,
-                   const std::vector<std::string>& paths);
-  // An analysis command of a replayed script (`load`, `lock`, `fit` ...), as it was written; a
-  // `load` moves the record as a load of files does.
-  void AnalysisCommand(ScriptCommand command, const std::vector<std::string>& args);
+  // A command of the program's, its name and its words as a script writes them: one a menu
+  // entry ran, or a replayed script's line. A `load`, `import` or `idealise` moves the record as
+  // a load of files does; an export writes into its folder, and the record stays.
+  void Command(const std::vector<std::string>& words);
   // The window was uncovered and the program repainted it. The first one is the paint every
   // shown dialog gets; one after no other action changes nothing and is left out.
   void Painted();

@@ -21,24 +21,17 @@ void QtHost::Replay(DialogWindow& window, const std::vector<ScriptLine>& lines) 
       if (!paths.empty()) *replayFiles_ = std::move(paths);
       continue;
     }
-    if (line.command == ScriptCommand::Import || line.command == ScriptCommand::Idealise ||
-        line.command == ScriptCommand::Export) {
-      const std::string name = ScriptCommands()[static_cast<std::size_t>(line.command)].name;
-      replayCommand_ = line.args;
-      for (const MenuItem& item : dialog.SystemMenu().Items())
-        if (item.scriptName == name) UserSystemCommand(window, item.id);
-      replayCommand_.reset();
-      continue;
-    }
-    if (IsAnalysisCommand(line.command)) {
-      // Carried out as the script says, and recorded as it was written, so that the record
-      // of the session that goes on from here replays it too.
-      const char* name = ScriptCommands()[static_cast<std::size_t>(line.command)].name;
+    if (!line.command) {
+      // A command of the program's, carried out as the script says, and recorded as it was
+      // written, so that the record of the session that goes on from here replays it too.
       std::optional<std::string> wrong;
       Act(
-          window, [&] { wrong = dialog.OnCommand(name, line.args); },
+          window, [&] { wrong = dialog.OnCommand(line.name, line.args); },
           [&](SessionRecord& record) {
-            if (!wrong) record.AnalysisCommand(line.command, line.args);
+            if (wrong) return;
+            std::vector<std::string> words{line.name};
+            words.insert(words.end(), line.args.begin(), line.args.end());
+            record.Command(words);
           });
       if (wrong) std::cerr << "varnel: line " << line.number << ": " << *wrong << "; left out" << std::endl;
       if (!dialog.HasEnded())
@@ -54,7 +47,7 @@ void QtHost::Replay(DialogWindow& window, const std::vector<ScriptLine>& lines) 
       continue;
     }
     const int id = control->Id();
-    switch (line.command) {
+    switch (*line.command) {
       case ScriptCommand::Type:
         for (const std::size_t length : KeystrokeLengths(line.args[1])) UserEdited(window, id, line.args[1].substr(0, length));
         break;

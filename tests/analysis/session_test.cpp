@@ -38,7 +38,7 @@ Session TwoStates() {
 
 TEST(Session, RefusesSettingsOutsideTheirFieldsInTheWordsOfTheWindow) {
   Session session;
-  EXPECT_EQ(Said(session.SetExposure(0)), "Exposure time (s): enter a number of at least 1e-9, for example 0.05.");
+  EXPECT_EQ(Said(session.SetExposure(0)), "Exposure time (s): enter a number from 1e-9 to 3600, for example 0.05.");
   EXPECT_EQ(Said(session.SetExposure(std::nan(""))), Said(session.SetExposure(0)));
   EXPECT_EQ(Said(session.SetStates(11)), "Number of states: enter a whole number from 1 to 10.");
   EXPECT_EQ(Said(session.SetPeaks(1001)), "Peaks in report: enter a whole number from 0 to 1000.");

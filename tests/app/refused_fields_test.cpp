@@ -30,7 +30,7 @@ TEST_F(RefusedFieldsTest, ActionsThatReadARefusedFieldOnlySayWhatItTakes) {
   host.fileAnswers.push_back(std::vector<std::string>{dir / "one.dat"});
   for (int id : {IDC_FIT_GAUSSIAN, IDC_REFRESH_CUTOFFS, IDC_LOAD_FILES, IDC_LOCK_CUTOFFS}) Click(id);
   EXPECT_EQ(host.errors, (std::vector<std::string>{
-                             "Exposure time (s): enter a number of at least 1e-9, for example 0.05.",
+                             "Exposure time (s): enter a number from 1e-9 to 3600, for example 0.05.",
                              "Cutoff: enter a number from 0 to 1, for example 0.5.",
                              "Peaks in report: enter a whole number from 0 to 1000.",
                              "Number of states: enter a whole number from 1 to 10.",
