@@ -52,6 +52,8 @@ void CVarnelDlg::ShowGrid() {
   RedrawMap();
 }
 
+void CVarnelDlg::RebuildTransitionMap() { Execute({"weight", m_session.Weighted() ? "on" : "off"}); }
+
 // The box is ticked or not already: the map is rebuilt, weighted as it says.
 void CVarnelDlg::OnWeightByCount() {
   const Control* box = FindControl(IDC_WEIGHT_BY_COUNT);

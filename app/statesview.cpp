@@ -138,8 +138,8 @@ void CVarnelDlg::DrawPanel() {
     const PanelPoints datapoints = HistogramPoints(histogram, max);
     memDC.Polyline(datapoints.data(), kHistogramBins);
     CPen penBlue(PS_SOLID, 1, RGB(0, 0, 200));
-    // Once after a fit: the Gaussian the fit evaluated last, of the class it fitted.
-    const ClassFit* fit = m_rateClass ? m_session.FitOf(m_rateClass->first, m_rateClass->second) : nullptr;
+    // Once after a fit: the Gaussian the fit of the shown class evaluated last.
+    const ClassFit* fit = m_session.FitOf(i + 1, j + 1);
     if (m_drawFitCurve && fit) {
       memDC.SelectObject(&penBlue);
       const PanelPoints gaussianpoints = FittedCurvePoints(histogram, fit->lastEvaluated, max);

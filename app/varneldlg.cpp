@@ -100,11 +100,11 @@ constexpr MenuEntry kMenuEntries[] = {
     {IDM_LOAD_FILES, IDS_LOAD_FILES, BarMenu::File, false, &CVarnelDlg::OnLoadFiles},
     {IDM_IMPORT_TRACES, IDS_IMPORT_TRACES, BarMenu::File, true, &CVarnelDlg::OnImportTraces},
     {IDM_IDEALISE_TRACES, IDS_IDEALISE_TRACES, BarMenu::File, true, &CVarnelDlg::OnIdealiseTraces},
+    {IDM_RESULTS, IDS_RESULTS, BarMenu::Analysis, true, &CVarnelDlg::OnResults},
     {IDM_EXPORT_FIGURES, IDS_EXPORT_FIGURES, BarMenu::File, true, &CVarnelDlg::OnExportFigures},
     {IDM_DUMP_LOG, IDS_DUMP_LOG, BarMenu::File, false, &CVarnelDlg::OnDumpLog},
     {IDM_FIT_ALL, IDS_FIT_ALL, BarMenu::Analysis, false, &CVarnelDlg::OnFitAll},
     {IDM_DWELL_TIMES, IDS_DWELL_TIMES, BarMenu::Analysis, true, &CVarnelDlg::OnDwellTimes},
-    {IDM_RESULTS, IDS_RESULTS, BarMenu::Analysis, true, &CVarnelDlg::OnResults},
     {IDM_STOP_INTERVALS, IDS_STOP_INTERVALS, BarMenu::Analysis, true, &CVarnelDlg::OnStopIntervals}};
 
 std::string StringOf(int id) {

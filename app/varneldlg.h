@@ -65,6 +65,8 @@ class CVarnelDlg : public CDialog {
   void RedrawMap();
   void LoadColorTable();
   Pixel GetColor(int index) const;
+  // Rebuilds the session's map, weighted as the session says, and colours it into the base image.
+  void RebuildTransitionMap();
   void DrawPanel();
   // Whether edit `id` holds text that its field refuses (the field keeps its value before).
   bool HoldsRefusedText(int id) const;

@@ -21,6 +21,42 @@ std::string FileIn(const TempDir& dir, const std::string& folder, const std::str
   return dir.Read(folder + "/" + name);
 }
 
+// The exposure a user types is the one the fits divide by, wherever in the analysis it is typed
+// or pasted, before or after the peaks, and the edit shows it throughout.
+TEST(AnalysisCommands, AnExposureTypedAtAnyPointIsTheOneTheFitsUse) {
+  TempDir dir;
+  const ProgramRun simulated = RunProgram(VARNEL_SIMULATOR, "--out reference --molecules 12 --seed 3 --peaks 3");
+  ASSERT_EQ(simulated.status, 0) << simulated.err;
+  std::ofstream("reference.vsc") << "exposure 0.05\npeaks 3\nload reference/*.dat\nstates 3\nlock\nfit all\nlog\n";
+  ASSERT_EQ(RunProgram(VARNEL_PROGRAM, "--script reference.vsc").status, 0);
+  // results.csv from its exposure on: the lines before it date it and name its folder.
+  const auto rows = [&](const std::string& folder) {
+    const std::string text = FileIn(dir, folder, "results.csv");
+    return text.substr(text.find("# exposure"));
+  };
+  const std::string typed = "type IDC_EXPOSURE_TIME 0.05\n", pasted = "paste IDC_EXPOSURE_TIME 0.05\n";
+  const std::string peaks = "type IDC_PEAKS_IN_REPORT 3\n", load = "click IDC_LOAD_FILES\n";
+  const std::string states = "type IDC_STATE_COUNT 3\n", lock = "click IDC_LOCK_CUTOFFS\n";
+  const std::string fit = "fit all\nexpect IDC_EXPOSURE_TIME 0.05\nclick IDC_DUMP_LOG\n";
+  const std::vector<std::string> orders = {
+      typed + peaks + load + states + lock,  pasted + peaks + load + states + lock,
+      peaks + typed + load + states + lock,  peaks + load + typed + states + lock,
+      peaks + load + states + pasted + lock, peaks + load + states + lock + typed,
+  };
+  for (std::size_t k = 0; k < orders.size(); ++k) {
+    const std::string folder = "order" + std::to_string(k);
+    std::filesystem::create_directory(dir / folder);
+    for (const auto& report : std::filesystem::directory_iterator(dir / "reference"))
+      if (report.path().filename().string().starts_with("molecule_"))
+        std::filesystem::copy(report.path(), dir / folder / report.path().filename());
+    const std::string script = folder + ".vsc";
+    std::ofstream(script) << "files " << folder << "/molecule_*.dat\n" << orders[k] << fit;
+    const ProgramRun run = RunProgram(VARNEL_PROGRAM, "--script " + script);
+    ASSERT_EQ(run.status, 0) << k << ": " << run.err;
+    EXPECT_EQ(rows(folder), rows("reference")) << "order " << k;
+  }
+}
+
 TEST(AnalysisCommands, WriteTheFilesTheClicksWrite) {
   TempDir dir;
   const ProgramRun simulated = RunProgram(VARNEL_SIMULATOR, "--out clicks --molecules 16 --seed 8 --peaks 3");

@@ -105,7 +105,7 @@ TEST(BackgroundIntervals, NoIntervalReachesAFitItWasNotComputedFor) {
   ASSERT_TRUE(behind.SetStates(2).done);
   ASSERT_TRUE(behind.Lock().done);
   ASSERT_TRUE(behind.Fit(1, 2).done);
-  const int stopped = behind.StopIntervals();
+  const int stopped = static_cast<int>(behind.StopIntervals().size());
   EXPECT_TRUE(behind.AwaitIntervals().empty());
   const ClassFit& fit = *behind.FitOf(1, 2);
   if (stopped == 1) {

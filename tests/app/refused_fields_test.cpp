@@ -10,7 +10,7 @@ namespace {
 using RefusedFieldsTest = MapTest;
 
 TEST_F(RefusedFieldsTest, ActionsThatReadARefusedFieldOnlySayWhatItTakes) {
-  dlg->m_peaksInReport = 1;
+  dlg->m_session.SetPeaks(1);
   dir.Write("one.dat", ReportText({{0.25, 0.75, 0.01, 0, 3}}));
   host.fileAnswers.push_back(std::vector<std::string>{dir / "one.dat"});
   Click(IDC_LOAD_FILES);

@@ -14,12 +14,12 @@ TEST(StartUp, BeforeTheFirstPaintTheEditsShowTheConstructionValues) {
   TestHost host;
   CVarnelDlg dlg;
   dlg.Realise();
-  EXPECT_EQ(dlg.FindControl(IDC_EXPOSURE_TIME)->text, "0");
-  EXPECT_EQ(dlg.FindControl(IDC_PEAKS_IN_REPORT)->text, "0");
-  EXPECT_EQ(dlg.FindControl(IDC_WEIGHT_BY_COUNT)->check, 0);
+  // The edits are views of the session: they never show a value it does not hold.
+  EXPECT_EQ(dlg.FindControl(IDC_EXPOSURE_TIME)->text, "0.1");
+  EXPECT_EQ(dlg.FindControl(IDC_PEAKS_IN_REPORT)->text, "10");
+  EXPECT_EQ(dlg.FindControl(IDC_WEIGHT_BY_COUNT)->check, 1);
   EXPECT_EQ(dlg.FindControl(IDC_STATE_COUNT)->text, "0");
   EXPECT_EQ(dlg.FindControl(IDC_CUTOFF_LIST)->Describe(), "[Null]");
-  // The fields already hold the start values; the first paint brings them into view.
   EXPECT_EQ(dlg.m_exposureTime, 0.1);
   EXPECT_EQ(dlg.m_peaksInReport, 10);
   EXPECT_EQ(dlg.m_weightByCount, 1);
@@ -47,12 +47,21 @@ TEST_F(StartedDialog, FirstPaintShowsTheStartValues) {
   EXPECT_TRUE(host.invalid.empty());
 }
 
-TEST_F(StartedDialog, RepaintRestoresAnEditThatNoHandlerHasRead) {
+// What is typed is what the analysis uses: a repaint (or any action after it) keeps it, and a
+// text the field refuses leaves the value before it, which the repaint then shows.
+TEST_F(StartedDialog, ATypedValueReachesTheSessionAndARepaintKeepsIt) {
   Type(IDC_EXPOSURE_TIME, "0.25");
-  EXPECT_EQ(Text(IDC_EXPOSURE_TIME), "0.25");
+  EXPECT_EQ(dlg->m_session.Exposure(), 0.25);
   dlg->SendMessage(WM_PAINT);
-  EXPECT_EQ(Text(IDC_EXPOSURE_TIME), "0.1");
-  EXPECT_EQ(dlg->m_exposureTime, 0.1);
+  EXPECT_EQ(Text(IDC_EXPOSURE_TIME), "0.25");
+  Type(IDC_EXPOSURE_TIME, "0,3");
+  EXPECT_EQ(dlg->m_session.Exposure(), 0.25);
+  dlg->SendMessage(WM_PAINT);
+  EXPECT_EQ(Text(IDC_EXPOSURE_TIME), "0.25");
+  Type(IDC_PEAKS_IN_REPORT, "4");
+  Click(IDC_LOCK_CUTOFFS);
+  EXPECT_EQ(dlg->m_session.Peaks(), 4);
+  EXPECT_EQ(Text(IDC_PEAKS_IN_REPORT), "4");
 }
 
 TEST_F(StartedDialog, SystemMenuOffersTheAboutBoxTheImportTheIdealisationTheResultsTheExportTheDwellTimesAndTheStop) {
@@ -62,27 +71,18 @@ TEST_F(StartedDialog, SystemMenuOffersTheAboutBoxTheImportTheIdealisationTheResu
   EXPECT_EQ(items[1].flags, MF_STRING);
   EXPECT_EQ(items[1].id, IDM_ABOUTBOX);
   EXPECT_EQ(items[1].text, "&About Varnel...");
-  // Scripts choose the import by its command's name.
   EXPECT_EQ(items[2].id, IDM_IMPORT_TRACES);
   EXPECT_EQ(items[2].text, "&Import idealised traces...");
-  EXPECT_EQ(items[2].scriptName, "import");
   EXPECT_EQ(items[3].id, IDM_IDEALISE_TRACES);
   EXPECT_EQ(items[3].text, "Idealise raw &traces...");
-  EXPECT_EQ(items[3].scriptName, "idealise");
   EXPECT_EQ(items[4].id, IDM_RESULTS);
   EXPECT_EQ(items[4].text, "&Results...");
-  EXPECT_EQ(items[4].scriptName, "results");
   EXPECT_EQ(items[5].id, IDM_EXPORT_FIGURES);
   EXPECT_EQ(items[5].text, "&Export figures and tables...");
-  EXPECT_EQ(items[5].scriptName, "export");
-  // A script fits the dwell times with the options of its own command, `dwell`.
   EXPECT_EQ(items[6].id, IDM_DWELL_TIMES);
   EXPECT_EQ(items[6].text, "&Dwell times...");
-  EXPECT_EQ(items[6].scriptName, "");
-  // A script waits for its intervals: it has none to stop.
   EXPECT_EQ(items[7].id, IDM_STOP_INTERVALS);
   EXPECT_EQ(items[7].text, "&Stop computing intervals");
-  EXPECT_EQ(items[7].scriptName, "");
 
   dlg->SendMessage(WM_SYSCOMMAND, IDM_ABOUTBOX);
   EXPECT_EQ(host.modalRuns, 1);

@@ -14,15 +14,15 @@ class MapDrawTest : public DialogTest {
  protected:
   void SetUp() override {
     DialogTest::SetUp();
-    dlg->m_colorTable[255] = {0x12, 0x34, 0x56};
+    SessionTestPeer::Colours(dlg->m_session)[255] = {0x12, 0x34, 0x56};
     for (int r = 0; r < kMapCells; ++r)
       for (int c = 0; c < kMapCells; ++c) dlg->m_basePixels[r][c] = 0;
   }
   void ThreeEvenStates() {
-    dlg->m_stateCount = 3;
-    dlg->m_cutoffs[0] = 1.0 / 3 * 1;
-    dlg->m_cutoffs[1] = 1.0 / 3 * 2;
-    dlg->m_cutoffs[2] = 1.0;
+    SessionTestPeer::SetStates(dlg->m_session, 3);
+    SessionTestPeer::CutoffSlots(dlg->m_session)[0] = 1.0 / 3 * 1;
+    SessionTestPeer::CutoffSlots(dlg->m_session)[1] = 1.0 / 3 * 2;
+    SessionTestPeer::CutoffSlots(dlg->m_session)[2] = 1.0;
   }
   void Pick(int from, int to) {
     dlg->m_showPick = true;
@@ -78,7 +78,7 @@ TEST_F(MapDrawTest, CutoffsAreVerticalLinesBeforeTheLockAndAGridAfter) {
   EXPECT_EQ(Shown(10, 200), 0u);  // the last cutoff, 1.0, is not drawn
   ExpectOnScreen(5, 66, kOverlay);
 
-  dlg->m_cutoffsLocked = true;
+  SessionTestPeer::SetLocked(dlg->m_session, std::max(dlg->m_session.States(), 1));
   dlg->RedrawMap();
   for (int c = 0; c < kMapCells; ++c) {
     EXPECT_EQ(Shown(66, c), kOverlay);
@@ -88,9 +88,9 @@ TEST_F(MapDrawTest, CutoffsAreVerticalLinesBeforeTheLockAndAGridAfter) {
 }
 
 TEST_F(MapDrawTest, ACutoffOf0_7IsColumn140) {
-  dlg->m_stateCount = 2;
-  dlg->m_cutoffs[0] = 0.7;
-  dlg->m_cutoffs[1] = 1.0;
+  SessionTestPeer::SetStates(dlg->m_session, 2);
+  SessionTestPeer::CutoffSlots(dlg->m_session)[0] = 0.7;
+  SessionTestPeer::CutoffSlots(dlg->m_session)[1] = 1.0;
   dlg->RedrawMap();
   EXPECT_EQ(Shown(0, 140), kOverlay);
   EXPECT_EQ(Shown(0, 139), 0u);
@@ -99,7 +99,7 @@ TEST_F(MapDrawTest, ACutoffOf0_7IsColumn140) {
 TEST_F(MapDrawTest, OverlaysNeverAccumulate) {
   ThreeEvenStates();
   dlg->RedrawMap();
-  dlg->m_cutoffs[0] = 0.5;
+  SessionTestPeer::CutoffSlots(dlg->m_session)[0] = 0.5;
   dlg->RedrawMap();
   EXPECT_EQ(Shown(3, 66), 0u);
   EXPECT_EQ(Shown(3, 100), kOverlay);
@@ -127,8 +127,8 @@ TEST_F(MapDrawTest, PickedClassRectangleAddsTwoHundred) {
 }
 
 TEST_F(MapDrawTest, OneStateMarksAllButTheLastRowAndColumn) {
-  dlg->m_stateCount = 1;
-  dlg->m_cutoffs[0] = 1.0;
+  SessionTestPeer::SetStates(dlg->m_session, 1);
+  SessionTestPeer::CutoffSlots(dlg->m_session)[0] = 1.0;
   Pick(1, 1);
   dlg->RedrawMap();
   EXPECT_EQ(Shown(199, 199), 200u);
@@ -151,7 +151,7 @@ TEST_F(MapDrawTest, CircleOfTheShownClass) {
   dlg->m_useCircles = TRUE;
   dlg->m_pickFrom = 1;
   dlg->m_pickTo = 2;
-  dlg->m_circles[0][1] = {true, 100, 100, 10};
+  SessionTestPeer::Circles(dlg->m_session)[0][1] = {true, 100, 100, 10};
   dlg->RedrawMap();
   for (auto [r, c] : {std::pair{90, 100}, {110, 100}, {100, 90}, {100, 110}, {92, 106}})
     EXPECT_EQ(Shown(r, c), kOverlay);
@@ -168,14 +168,14 @@ TEST_F(MapDrawTest, CircleOfTheShownClass) {
 TEST_F(MapDrawTest, CircleNeedsTheBoxTheClassAndItsVisibleFlag) {
   dlg->m_pickFrom = 1;
   dlg->m_pickTo = 1;
-  dlg->m_circles[0][0] = {true, 50, 50, 5};
+  SessionTestPeer::Circles(dlg->m_session)[0][0] = {true, 50, 50, 5};
   dlg->RedrawMap();
   EXPECT_EQ(Shown(45, 50), 0u);
   dlg->m_useCircles = TRUE;
-  dlg->m_circles[0][0].visible = false;
+  SessionTestPeer::Circles(dlg->m_session)[0][0].visible = false;
   dlg->RedrawMap();
   EXPECT_EQ(Shown(45, 50), 0u);
-  dlg->m_circles[0][0].visible = true;
+  SessionTestPeer::Circles(dlg->m_session)[0][0].visible = true;
   dlg->RedrawMap();
   EXPECT_EQ(Shown(45, 50), kOverlay);
 }
@@ -183,26 +183,26 @@ TEST_F(MapDrawTest, CircleNeedsTheBoxTheClassAndItsVisibleFlag) {
 TEST_F(MapDrawTest, RadiusZeroDrawsTheCentreAndNegativeNothing) {
   dlg->m_useCircles = TRUE;
   dlg->m_pickFrom = dlg->m_pickTo = 1;
-  dlg->m_circles[0][0] = {true, 20, 30, 0};
+  SessionTestPeer::Circles(dlg->m_session)[0][0] = {true, 20, 30, 0};
   dlg->RedrawMap();
   EXPECT_EQ(Shown(20, 30), kOverlay);
-  dlg->m_circles[0][0].radius = -3;
+  SessionTestPeer::Circles(dlg->m_session)[0][0].radius = -3;
   dlg->RedrawMap();
   for (int r = 0; r < kMapCells; ++r)
     for (int c = 0; c < kMapCells; ++c) ASSERT_EQ(Shown(r, c), 0u);
 }
 
 TEST_F(MapDrawTest, OverlaysOutsideTheMapAreSkipped) {
-  dlg->m_stateCount = 3;
-  dlg->m_cutoffs = {-0.3, 1.7, 1.0};
-  dlg->m_cutoffsLocked = true;
+  SessionTestPeer::SetStates(dlg->m_session, 3);
+  SessionTestPeer::CutoffSlots(dlg->m_session) = {-0.3, 1.7, 1.0};
+  SessionTestPeer::SetLocked(dlg->m_session, std::max(dlg->m_session.States(), 1));
   Pick(2, 2);
   dlg->m_useCircles = TRUE;
-  dlg->m_circles[1][1] = {true, 195, -3, 12};
+  SessionTestPeer::Circles(dlg->m_session)[1][1] = {true, 195, -3, 12};
   dlg->RedrawMap();                    // under the sanitizers: no write outside the image
   EXPECT_EQ(Shown(100, 100), 200u);    // the span of state 2 is clamped to the whole map
   EXPECT_EQ(Shown(195, 9), kOverlay);  // the circle's right edge is inside, drawn over the rectangle
-  dlg->m_circles[1][1] = {true, 2000000000, 2000000000, 2000000000};
+  SessionTestPeer::Circles(dlg->m_session)[1][1] = {true, 2000000000, 2000000000, 2000000000};
   dlg->RedrawMap();
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/winapp.h"
 #include "platform/resources.h"
 #include "platform/script.h"
 #include "res/resource.h"
@@ -40,12 +41,15 @@ TEST(Guide, ListsEveryNamedControlOfTheWindowWithItsNumberAndCaption) {
 
 TEST(Guide, ListsEveryScriptCommandAsTheParserTakesIt) {
   const auto rows = MarkdownTable(kGuide, "## 6. The script commands", "| command | what happens |");
-  const auto commands = ScriptCommands();
-  ASSERT_EQ(rows.size(), commands.size());
+  // The program's commands first, then the window's verbs.
+  std::vector<std::string> usages;
+  for (const CommandWords& command : AfxGetApp()->ProgramCommands()) usages.push_back(command.usage);
+  for (const ScriptCommandInfo& verb : ScriptCommands()) usages.push_back(verb.usage);
+  ASSERT_EQ(rows.size(), usages.size());
   for (std::size_t k = 0; k < rows.size(); ++k) {
     ASSERT_EQ(rows[k].size(), 2u);
-    EXPECT_EQ(rows[k][0], commands[k].usage);
-    EXPECT_FALSE(rows[k][1].empty()) << commands[k].usage;
+    EXPECT_EQ(rows[k][0], usages[k]);
+    EXPECT_FALSE(rows[k][1].empty()) << usages[k];
   }
 }
 

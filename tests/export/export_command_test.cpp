@@ -23,7 +23,7 @@ class ExportMenuTest : public DialogTest {};
 
 TEST_F(ExportMenuTest, TheSystemMenuEntryAsksForAFolderAndWritesEveryFileThere) {
   const auto& items = dlg->SystemMenu().Items();
-  const auto entry = std::find_if(items.begin(), items.end(), [](const MenuItem& m) { return m.scriptName == "export"; });
+  const auto entry = std::find_if(items.begin(), items.end(), [](const MenuItem& m) { return m.id == IDM_EXPORT_FIGURES; });
   ASSERT_NE(entry, items.end());
   EXPECT_EQ(entry->text, "&Export figures and tables...");
 

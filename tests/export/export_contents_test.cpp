@@ -47,8 +47,7 @@ class ExportDialogTest : public DialogTest {
     DialogTest::SetUp();
     dlg->m_session = FittedSession(dir);
     dlg->LoadColorTable();
-    dlg->MirrorSession();
-    dlg->ShowClass(0, 1);
+        dlg->ShowClass(0, 1);
   }
 };
 
@@ -156,7 +155,7 @@ TEST_F(ExportDialogTest, TheMapHasTheCutoffsOfTheLockAndTheShownCircleOnlyWhileC
   EXPECT_EQ(data.map.cutoffs[0], 0.5);
   EXPECT_TRUE(data.map.locked);
   EXPECT_FALSE(data.map.circle);
-  EXPECT_EQ(data.map.colours[255].red, dlg->m_colorTable[255].red);
+  EXPECT_EQ(data.map.colours[255].red, SessionTestPeer::Colours(dlg->m_session)[255].red);
   // A moved circle is shown: class 1->2 of 2 states is placed at values (0.25, 0.75), radius 10.
   Click(IDC_USE_CIRCLES);
   Click(IDC_RADIUS_UP);

@@ -115,8 +115,7 @@ class FitTest : public DialogTest {
       const double bin = (std::log(v) + 10.0) / 0.2;
       if (bin > -1.0 && bin < 50.0) counts[static_cast<std::size_t>(bin)] += 1.0;
     }
-    dlg->MirrorSession();
-    while (dlg->m_pickFrom != from || dlg->m_pickTo != to) Click(IDC_PICK_NEXT);
+        while (dlg->m_pickFrom != from || dlg->m_pickTo != to) Click(IDC_PICK_NEXT);
   }
   // Values scattered around exp(centre) on the log axis, symmetric so that the fitted
   // centre is the centre: centre + 0.3 d for d = -3 ... 3, with counts 1, 4, 9, 12, 9, 4, 1.

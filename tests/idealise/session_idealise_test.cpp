@@ -181,7 +181,7 @@ TEST_F(IdealiseMenuTest, TheMenuEntryLoadsTheReportsAndShowsEveryFitBesideEachMo
   EXPECT_EQ(host.lastFileRequest->optionsForm, &IdealiseOptionsForm());
   EXPECT_TRUE(host.errors.empty()) << host.errors.front();
   EXPECT_EQ(dlg->m_session.Files().size(), kDwells.size());
-  EXPECT_EQ(g_outputDir, (dir.path() / "varnel-reports" / "").string());
+  EXPECT_EQ(dlg->m_session.OutputFolder(), (dir.path() / "varnel-reports" / "").string());
   ASSERT_FALSE(host.tables.empty());
   const TableView& fits = host.tables.back();
   EXPECT_EQ(fits.title, "Idealised traces");

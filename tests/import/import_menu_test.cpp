@@ -32,7 +32,7 @@ TEST_F(ImportMenuTest, ReportsGoIntoANewFolderBesideTheTracesAndAreLoaded) {
   EXPECT_EQ(dlg->m_session.Records()[1].initial, 0.2);
   EXPECT_EQ(dlg->m_session.Records()[1].final, 0.8);
   EXPECT_EQ(dlg->m_session.Records()[1].rate, 0.5);
-  EXPECT_EQ(g_outputDir, (dir.path() / "traces" / "varnel-reports" / "").string());
+  EXPECT_EQ(dlg->m_session.OutputFolder(), (dir.path() / "traces" / "varnel-reports" / "").string());
   EXPECT_TRUE(std::filesystem::exists(dir / "traces/varnel-reports/3dgrid.dat"));
 
   // Options that came with the files (a script's, or those chosen in the window) set K, and the
@@ -40,7 +40,7 @@ TEST_F(ImportMenuTest, ReportsGoIntoANewFolderBesideTheTracesAndAreLoaded) {
   Import({"--peaks", "2", dir / "traces/b.txt"});
   EXPECT_EQ(Text(IDC_PEAKS_IN_REPORT), "2");
   EXPECT_EQ(dlg->m_session.Records().size(), 4u);
-  EXPECT_EQ(g_outputDir, (dir.path() / "traces" / "varnel-reports-2" / "").string());
+  EXPECT_EQ(dlg->m_session.OutputFolder(), (dir.path() / "traces" / "varnel-reports-2" / "").string());
 }
 
 TEST_F(ImportMenuTest, ARefusedImportKeepsTheRecordsAndSkippedMoleculesAreTold) {

@@ -8,6 +8,7 @@
 
 #include "app/varneldlg.h"
 #include "platform/script.h"
+#include "platform/winapp.h"
 #include "res/resource.h"
 #include "tests/support/markdown_table.h"
 #include "tests/support/temp_dir.h"
@@ -53,19 +54,19 @@ TEST(ScriptWords, TypingGivesOnePrefixPerCharacter) {
 TEST(ScriptParse, NamesTheLineOfABadCommand) {
   std::istringstream in("paint\n\n# note\nfrobnicate 3\n");
   std::string error;
-  EXPECT_FALSE(ParseScript(in, "s.vsc", error));
+  EXPECT_FALSE(ParseScript(in, "s.vsc", error, AfxGetApp()->ProgramCommands()));
   EXPECT_EQ(error, "s.vsc:4: unknown command 'frobnicate'");
 
   std::istringstream wrongCount("click\n");
-  EXPECT_FALSE(ParseScript(wrongCount, "s.vsc", error));
+  EXPECT_FALSE(ParseScript(wrongCount, "s.vsc", error, AfxGetApp()->ProgramCommands()));
   EXPECT_EQ(error, "s.vsc:1: usage: click CONTROL");
 
   std::istringstream unclosed("paint\nexpect x \"open\n");
-  EXPECT_FALSE(ParseScript(unclosed, "s.vsc", error));
+  EXPECT_FALSE(ParseScript(unclosed, "s.vsc", error, AfxGetApp()->ProgramCommands()));
   EXPECT_EQ(error, "s.vsc:2: unclosed quote");
 
   std::istringstream good("paint\n  \nfiles\nsave-map \"a b.png\" # two\n");
-  const auto lines = ParseScript(good, "s.vsc", error);
+  const auto lines = ParseScript(good, "s.vsc", error, AfxGetApp()->ProgramCommands());
   ASSERT_TRUE(lines);
   ASSERT_EQ(lines->size(), 3u);
   EXPECT_EQ((*lines)[1].command, ScriptCommand::Files);
@@ -81,22 +82,22 @@ TEST(ScriptParse, NamesTheLineOfABadCommand) {
 TEST(ScriptParse, TakesAByteOrderMarkAndRefusesUnknownEscapesAndEndlessLines) {
   std::string error;
   std::istringstream marked("\xEF\xBB\xBFpaint\nshow \"\xEF\xBB\xBF\"\n");
-  const auto lines = ParseScript(marked, "s.vsc", error);
+  const auto lines = ParseScript(marked, "s.vsc", error, AfxGetApp()->ProgramCommands());
   ASSERT_TRUE(lines) << error;
   EXPECT_EQ((*lines)[0].command, ScriptCommand::Paint);
   EXPECT_EQ((*lines)[1].args, std::vector<std::string>{"\xEF\xBB\xBF"});  // only the first line's is a mark
 
   std::istringstream slip("paint\nfiles \"C:\\data\\x.dat\"\n");
-  EXPECT_FALSE(ParseScript(slip, "s.vsc", error));
+  EXPECT_FALSE(ParseScript(slip, "s.vsc", error, AfxGetApp()->ProgramCommands()));
   EXPECT_EQ(error, "s.vsc:2: unknown escape '\\d' in quotes (a backslash is written \\\\)");
   EXPECT_EQ(Split("files \"run\\*1.dat\" \"a\\[1\\].dat\""),
             (std::vector<std::string>{"files", "run\\*1.dat", "a\\[1\\].dat"}));  // a pattern's escapes stay
 
   std::istringstream endless("paint\ntype IDC_STATE_COUNT " + std::string(kMostScriptLineBytes, '7') + "\npaint\n");
-  EXPECT_FALSE(ParseScript(endless, "s.vsc", error));
+  EXPECT_FALSE(ParseScript(endless, "s.vsc", error, AfxGetApp()->ProgramCommands()));
   EXPECT_EQ(error, "s.vsc:2: the line is longer than 1 MiB (1,048,576 bytes)");
   std::istringstream longest("type IDC_STATE_COUNT " + std::string(kMostScriptLineBytes - 21, '7'));
-  EXPECT_TRUE(ParseScript(longest, "s.vsc", error)) << error;
+  EXPECT_TRUE(ParseScript(longest, "s.vsc", error, AfxGetApp()->ProgramCommands())) << error;
 
   EXPECT_EQ(KeystrokeLengths(std::string(kMostTypedKeystrokes, 'x')).size(), kMostTypedKeystrokes);
   EXPECT_EQ(KeystrokeLengths(std::string(kMostTypedKeystrokes + 1, 'x')), std::vector<std::size_t>{kMostTypedKeystrokes + 1});
@@ -112,11 +113,23 @@ TEST(ScriptParse, FormattedLinesReadBack) {
     const std::vector<std::string> args(info.minArgs, "say \"#1\" \\ ");
     std::istringstream in(FormatScriptLine(info.command, args));
     std::string error;
-    const auto lines = ParseScript(in, "f.vsc", error);
+    const auto lines = ParseScript(in, "f.vsc", error, AfxGetApp()->ProgramCommands());
     ASSERT_TRUE(lines) << error;
     ASSERT_EQ(lines->size(), 1u);
     EXPECT_EQ((*lines)[0].command, info.command);
     EXPECT_EQ((*lines)[0].args, args);
+  }
+  for (const CommandWords& own : AfxGetApp()->ProgramCommands()) {
+    std::vector<std::string> words(own.minArgs + 1, "say \"#1\" \\ ");
+    words[0] = own.name;
+    std::istringstream in(FormatScriptLine(words));
+    std::string error;
+    const auto lines = ParseScript(in, "f.vsc", error, AfxGetApp()->ProgramCommands());
+    ASSERT_TRUE(lines) << error;
+    ASSERT_EQ(lines->size(), 1u);
+    EXPECT_FALSE((*lines)[0].command);
+    EXPECT_EQ((*lines)[0].name, own.name);
+    EXPECT_EQ((*lines)[0].args, std::vector<std::string>(words.begin() + 1, words.end()));
   }
 }
 
@@ -169,19 +182,23 @@ TEST(ScriptPaths, AFolderAnswerTakesRelativePathsInTheDialogsFolder) {
 #endif
 }
 
-// The README's table of commands is the user's reference: it must list what the parser takes.
-TEST(ScriptCommands, AreTheReadmesTable) {
-  const auto rows = MarkdownTable(std::string(VARNEL_SOURCE_DIR) + "/README.md", "## Script mode",
-                                  "| command | what happens |");
-  const auto commands = ScriptCommands();
-  ASSERT_EQ(rows.size(), commands.size());
-  for (std::size_t k = 0; k < rows.size(); ++k) {
-    const std::string name = commands[k].name;
-    ASSERT_EQ(rows[k].size(), 2u) << name;
-    EXPECT_EQ(rows[k][0], commands[k].usage);
-    EXPECT_EQ(rows[k][0].substr(0, rows[k][0].find(' ')), name);
-    EXPECT_EQ(rows[k][1], commands[k].description) << name;
-  }
+// The README's tables of commands are the user's reference: they must list what the parser takes,
+// the program's commands and then the window's verbs.
+TEST(ScriptCommands, AreTheReadmesTables) {
+  const std::string readme = std::string(VARNEL_SOURCE_DIR) + "/README.md";
+  const auto expectTable = [&](const char* header, auto commands) {
+    const auto rows = MarkdownTable(readme, "## Script mode", header);
+    ASSERT_EQ(rows.size(), commands.size()) << header;
+    for (std::size_t k = 0; k < rows.size(); ++k) {
+      const std::string name = commands[k].name;
+      ASSERT_EQ(rows[k].size(), 2u) << name;
+      EXPECT_EQ(rows[k][0], commands[k].usage);
+      EXPECT_EQ(rows[k][0].substr(0, rows[k][0].find(' ')), name);
+      EXPECT_EQ(rows[k][1], commands[k].description) << name;
+    }
+  };
+  expectTable("| command | what it does |", AfxGetApp()->ProgramCommands());
+  expectTable("| command | what happens |", ScriptCommands());
 }
 
 }  // namespace

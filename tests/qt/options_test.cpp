@@ -14,6 +14,7 @@
 #include "export/exportoptions.h"
 #include "import/importoptions.h"
 #include "platform/script.h"
+#include "platform/winapp.h"
 #include "res/resource.h"
 #include "tests/qt/window_fixture.h"
 #include "tests/support/run_program.h"
@@ -162,7 +163,7 @@ void OptionsTest::anExportsOptionsAreRecordedAfterItsFolderAndReplayWithoutTheDi
   // without any with the defaults; neither asks the person.
   std::istringstream text(shown.host.Record()->Text() + "export \"" + (shown.dir.path() / "all").string() + "\"\n");
   std::string error;
-  const auto lines = ParseScript(text, "record", error);
+  const auto lines = ParseScript(text, "record", error, AfxGetApp()->ProgramCommands());
   QVERIFY2(lines.has_value(), error.c_str());
   ShownDialog again;
   again.host.Replay(*again.window, *lines);

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "platform/script.h"
+#include "platform/winapp.h"
 #include "res/resource.h"
 #include "tests/qt/window_fixture.h"
 #include "tests/support/run_program.h"
@@ -109,7 +110,7 @@ void RecordTest::theRecordIsAScriptThatReadsBackAsWritten() {
   record.AboutOpened();
   std::istringstream text(record.Text());
   std::string error;
-  const auto lines = ParseScript(text, "record", error);
+  const auto lines = ParseScript(text, "record", error, AfxGetApp()->ProgramCommands());
   QVERIFY2(lines.has_value(), error.c_str());
   QCOMPARE(lines->size(), 5u);
   QVERIFY((*lines)[0].command == ScriptCommand::Paste);
@@ -223,7 +224,7 @@ void RecordTest::aRecordReplayedInTheWindowWritesTheSameFilesAndGoesOnRecording(
   ShownDialog again;
   std::istringstream text(recorded);
   std::string error;
-  const auto lines = ParseScript(text, "record", error);
+  const auto lines = ParseScript(text, "record", error, AfxGetApp()->ProgramCommands());
   QVERIFY2(lines.has_value(), error.c_str());
   again.host.Replay(*again.window, *lines);
   QVERIFY2(again.messages.empty(), again.messages.empty() ? "" : again.messages.front().c_str());
@@ -306,7 +307,7 @@ void RecordTest::analysisCommandsReplayedInTheWindowAreCarriedOutAndRecorded() {
                              "\"\nstates 3\nlock\nfit 1 2\nstates eleven\nlog\n";
   std::istringstream text(script);
   std::string error;
-  const auto lines = ParseScript(text, "batch", error);
+  const auto lines = ParseScript(text, "batch", error, AfxGetApp()->ProgramCommands());
   QVERIFY2(lines.has_value(), error.c_str());
   shown.host.Replay(*shown.window, *lines);
   QVERIFY2(shown.messages.empty(), shown.messages.empty() ? "" : shown.messages.front().c_str());
@@ -318,7 +319,7 @@ void RecordTest::analysisCommandsReplayedInTheWindowAreCarriedOutAndRecorded() {
   for (const std::string& line : shown.host.Record()->Lines())
     if (line != "paint") commands.push_back(line);
   // The line whose words were wrong is left out of the record as it was of the analysis.
-  const std::string load = FormatScriptLine(ScriptCommand::Load, {(reports / "*.dat").string()});
+  const std::string load = FormatScriptLine({"load", (reports / "*.dat").string()});
   QCOMPARE(commands, (Lines{"peaks 3", load, "states 3", "lock", "fit 1 2", "log"}));
   QCOMPARE(shown.host.Record()->Path(), reports / SessionRecord::kFileName);
 }

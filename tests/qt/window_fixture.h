@@ -22,7 +22,6 @@
 #include "platform/qt/dialogwindow.h"
 #include "platform/qt/optionsdialog.h"
 #include "platform/qt/qthost.h"
-#include "reports/outputdir.h"
 #include "res/resource.h"
 #include "tests/support/temp_dir.h"
 
@@ -31,7 +30,6 @@ class ShownDialog {
   ShownDialog() {
     // Our own colour table, in the working directory as a user keeps it.
     std::filesystem::copy_file(VARNEL_COLOR_TABLE, dir.path() / "shrcol.tbl");
-    g_outputDir.clear();
     AfxSetHost(&host);
     host.SetMessageSink([this](const std::string& text) { messages.push_back(text); });
     host.SetFileAnswer([this](const FileDialogRequest& request) {
@@ -51,7 +49,6 @@ class ShownDialog {
   ~ShownDialog() {
     window.reset();
     AfxSetHost(nullptr);
-    g_outputDir.clear();
   }
   ShownDialog(const ShownDialog&) = delete;
   ShownDialog& operator=(const ShownDialog&) = delete;

@@ -94,7 +94,7 @@ TEST_P(ExactnessTest, FileAndImageMatchTheDirectSums) {
   for (const RecordSet& set : RecordSets()) {
     SCOPED_TRACE(set.name);
     SetRecords(set.records);
-    dlg->m_weightByCount = GetParam();
+    dlg->m_session.SetWeighted(GetParam());
     dlg->RebuildTransitionMap();
     const ReferenceMap reference = ComputeReferenceMap(set.records, GetParam() != 0);
     const std::string file = dir.Read("3dgrid.dat");
@@ -165,7 +165,7 @@ TEST_F(MapTest, CellsOnTheEdgeOfADecisionComeOutAsTheDirectSums) {
       records.push_back({a, b, 0.1, 0, CountLanding(SpotAt(i, j, a, b), targets[k])});
     }
     SetRecords(records);
-    dlg->m_weightByCount = 1;
+    dlg->m_session.SetWeighted(1);
     dlg->RebuildTransitionMap();
     const ReferenceMap reference = ComputeReferenceMap(records, true);
     EXPECT_TRUE(dir.Read("3dgrid.dat") == reference.file);

@@ -57,7 +57,7 @@ class SmallDisk {
 TEST_F(FileSafetyTest, OnAFullDiskEveryOutputStaysWholeAndTheReasonIsShown) {
   SmallDisk disk(dir.path() / "disk");
   if (!disk.Mounted()) GTEST_SKIP() << "needs to mount a small file system (runs as root in CI)";
-  dlg->m_peaksInReport = 2;
+  dlg->m_session.SetPeaks(2);
   dir.Write("disk/a.dat", ReportText({{0.2, 0.2, 0.5, 0, 2}, {0.2, 0.8, 0.05, 0, 3}, {0.8, 0.2, 0.1, 0, 1},
                                       {0.8, 0.8, 0.3, 0, 4}}));
   Load({dir / "disk/a.dat"});
@@ -92,7 +92,7 @@ TEST_F(FileSafetyTest, OnAFullDiskEveryOutputStaysWholeAndTheReasonIsShown) {
 }
 
 TEST_F(FileSafetyTest, APlantedLinkIsReplacedAndWhatItPointsToIsUntouched) {
-  dlg->m_peaksInReport = 1;
+  dlg->m_session.SetPeaks(1);
   dir.Write("precious.txt", "the user's own words\n");
   std::filesystem::create_symlink(dir / "precious.txt", dir / "3dgrid.dat");
   std::filesystem::create_symlink(dir / "created-by-a-link.txt", dir / "1,1rates.dat");
@@ -130,7 +130,7 @@ TEST(KilledWrite, WhatAStoppedWriterLeftBesideAFileGoesWithTheNextWriteOfThatFil
 }
 
 TEST_F(FileSafetyTest, APipeOrAFolderChosenAsAReportIsNamedAndPassedOver) {
-  dlg->m_peaksInReport = 1;
+  dlg->m_session.SetPeaks(1);
   ASSERT_EQ(mkfifo((dir / "pipe.dat").c_str(), 0600), 0);
   std::filesystem::create_directory(dir / "folder.dat");
   dir.Write("one.dat", ReportText({{0.25, 0.75, 0.01, 0, 3}}));
@@ -146,7 +146,7 @@ TEST_F(FileSafetyTest, APipeOrAFolderChosenAsAReportIsNamedAndPassedOver) {
 // A load of many reports that fall short names twenty and counts the rest; a lock refused for
 // too many transitions names the report that holds them and says what to do.
 TEST_F(FileSafetyTest, MessagesAboutManyFilesOrTransitionsSayWhereToLook) {
-  dlg->m_peaksInReport = 1;
+  dlg->m_session.SetPeaks(1);
   dir.Write("one.dat", ReportText({{0.25, 0.75, 0.01, 0, 3}}));
   dir.Write("huge.dat", ReportText({{0.75, 0.25, 0.01, 0, 1e12}}));
   std::vector<std::string> chosen = {dir / "one.dat", dir / "huge.dat"};

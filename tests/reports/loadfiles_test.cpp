@@ -45,7 +45,7 @@ TEST_F(LoadFilesTest, CancelChangesNothing) {
   const MapImage testImage = dlg->m_basePixels;
   Click(IDC_LOAD_FILES);
   EXPECT_TRUE(dlg->m_session.Records().empty());
-  EXPECT_EQ(g_outputDir, "");
+  EXPECT_EQ(dlg->m_session.OutputFolder(), "");
   EXPECT_FALSE(std::filesystem::exists(dir / "3dgrid.dat"));
   EXPECT_EQ(std::memcmp(dlg->m_basePixels.data(), testImage.data(), testImage.ByteSize()), 0);
 }
@@ -65,7 +65,7 @@ TEST_F(LoadFilesTest, ReportsFillTheArraysInSelectionOrder) {
   ASSERT_EQ(dlg->m_session.Records().size(), 300u);
   for (int f = 0; f < 3; ++f)
     for (int r : {0, 57, 99}) ExpectRecord(*dlg, f * 100 + r, NumberedRecords(f, 100)[static_cast<std::size_t>(r)]);
-  EXPECT_EQ(g_outputDir, dir / "first/");
+  EXPECT_EQ(dlg->m_session.OutputFolder(), dir / "first/");
   const std::string file = dir.Read("first/3dgrid.dat");
   EXPECT_EQ(Lines(file).size(), 300u + 201u);
   EXPECT_EQ(Lines(file)[100], Padded("0.2", 20) + Padded("0.9", 20) + Padded("0.01", 20));
@@ -78,7 +78,7 @@ TEST_F(LoadFilesTest, ReportsFillTheArraysInSelectionOrder) {
 // However the numbers are spread over lines, the records are the same; what follows the
 // K x K-th record is not read; header lines of any length are skipped.
 TEST_F(LoadFilesTest, LayoutsOfAReport) {
-  dlg->m_peaksInReport = 2;
+  dlg->m_session.SetPeaks(2);
   const auto records = NumberedRecords(3, 4);
   const std::string header = std::string(998, 'h') + "\n" + std::string(5000, 'x') + "\n\n" + "1 2 3 4 5\n";
   std::string oneLine, onePerLine;
@@ -101,7 +101,7 @@ TEST_F(LoadFilesTest, LayoutsOfAReport) {
 }
 
 TEST_F(LoadFilesTest, NoPeaksLoadNoRecords) {
-  dlg->m_peaksInReport = 0;
+  dlg->m_session.SetPeaks(0);
   dir.Write("a.dat", ReportText(NumberedRecords(0, 4)));
   Load({dir / "a.dat", dir / "missing.dat"});
   EXPECT_EQ(dlg->m_session.Records().size(), 0u);
@@ -116,7 +116,7 @@ TEST_F(LoadFilesTest, NoPeaksLoadNoRecords) {
 // A report that cannot be opened, ends early or holds text where a number belongs gives zeros
 // for the records it lacks; the later reports are still read, and one message names them all.
 TEST_F(LoadFilesTest, ShortReportsGiveZerosAndOneMessage) {
-  dlg->m_peaksInReport = 2;
+  dlg->m_session.SetPeaks(2);
   const auto records = NumberedRecords(4, 4);
   const std::string full = ReportText(records);
   const auto lines = Lines(full);  // four header lines, then one record per line
@@ -148,7 +148,7 @@ TEST_F(LoadFilesTest, ShortReportsGiveZerosAndOneMessage) {
   ExpectEmptyRecord(*dlg, 9);
   for (int r = 10; r < 16; ++r) ExpectEmptyRecord(*dlg, r);
   for (int r = 0; r < 4; ++r) ExpectRecord(*dlg, 16 + r, records[static_cast<std::size_t>(r)]);
-  EXPECT_EQ(g_outputDir, (dir.path() / "").string());
+  EXPECT_EQ(dlg->m_session.OutputFolder(), (dir.path() / "").string());
 
   ASSERT_EQ(host.messages.size(), 1u);
   EXPECT_EQ(host.messages[0], "Some reports did not hold all their records; the missing records count as zeros:\n" +
@@ -164,12 +164,12 @@ TEST_F(LoadFilesTest, ShortReportsGiveZerosAndOneMessage) {
 // 2,148 reports of 1000 x 1000 records are more than the record count can hold: the load is
 // refused before anything is read, and the records, the output folder and the map stay.
 TEST_F(LoadFilesTest, LoadTooLargeIsRefusedAndTheOldRecordsStay) {
-  dlg->m_peaksInReport = 1;
+  dlg->m_session.SetPeaks(1);
   dir.Write("one.dat", ReportText({{0.25, 0.75, 0.01, 0, 3}}));
   Load({dir / "one.dat"});
   const std::string file = dir.Read("3dgrid.dat");
 
-  dlg->m_peaksInReport = 1000;
+  dlg->m_session.SetPeaks(1000);
   std::vector<std::string> many;
   for (int f = 0; f < 2148; ++f) many.push_back(dir / ("elsewhere/" + std::to_string(f) + ".dat"));
   Load(many);
@@ -179,7 +179,7 @@ TEST_F(LoadFilesTest, LoadTooLargeIsRefusedAndTheOldRecordsStay) {
             "The records loaded before are kept.");
   EXPECT_EQ(dlg->m_session.Records().size(), 1u);
   ExpectRecord(*dlg, 0, {0.25, 0.75, 0.01, 0, 3});
-  EXPECT_EQ(g_outputDir, (dir.path() / "").string());
+  EXPECT_EQ(dlg->m_session.OutputFolder(), (dir.path() / "").string());
   EXPECT_EQ(dir.Read("3dgrid.dat"), file);
   EXPECT_EQ(dlg->m_basePixels[50][150], ColorOf(255));
 }
@@ -187,7 +187,7 @@ TEST_F(LoadFilesTest, LoadTooLargeIsRefusedAndTheOldRecordsStay) {
 // Results belong to their data: a new load ends the lock and forgets the classes, histograms
 // and fits of the old records; the cutoffs and N are the user's settings and stay.
 TEST_F(LoadFilesTest, ASecondLoadEndsTheLockAndForgetsItsResults) {
-  dlg->m_peaksInReport = 1;
+  dlg->m_session.SetPeaks(1);
   dir.Write("one.dat", ReportText({{0.25, 0.75, 0.01, 0, 3}}));
   dir.Write("two.dat", ReportText({{0.6, 0.3, 0.01, 0, 2}}));
   Load({dir / "one.dat"});
@@ -207,7 +207,7 @@ TEST_F(LoadFilesTest, ASecondLoadEndsTheLockAndForgetsItsResults) {
   EXPECT_FALSE(dlg->m_cutoffsLocked);
   EXPECT_EQ(dlg->m_basePixels[100][10], dlg->m_displayPixels[100][10]);  // no horizontal cutoff line
   EXPECT_TRUE(dlg->m_session.Lists().empty());
-  EXPECT_EQ(g_histCounts[0][1][26], 0.0);
+  EXPECT_EQ(dlg->m_session.Histogram(0, 1).counts[26], 0.0);
   for (int id : {IDC_KINETIC_RATE, IDC_RATE_STDEV, IDC_GAUSS_AMPLITUDE, IDC_HIST_MAX, IDC_PICK_FROM, IDC_PICK_TO})
     EXPECT_EQ(Text(id), "0") << id;
   EXPECT_EQ(dlg->m_cutoffs, cutoffs);
@@ -224,7 +224,7 @@ TEST_F(LoadFilesTest, ASecondLoadEndsTheLockAndForgetsItsResults) {
 // Loads take reports only: the program's own files are left out with one notice, and a load in
 // which no file is a report is refused as a whole.
 TEST_F(LoadFilesTest, TheProgramsOwnFilesAreLeftOutAndALoadWithoutReportsIsRefused) {
-  dlg->m_peaksInReport = 1;
+  dlg->m_session.SetPeaks(1);
   dir.Write("one.dat", ReportText({{0.25, 0.75, 0.01, 0, 3}}));
   Load({dir / "one.dat"});
   const std::string grid = dir.Read("3dgrid.dat");

@@ -92,10 +92,10 @@ TEST_F(CirclesTest, SetCircleRebuildsTheShownClassFromTheRecordsInside) {
   EXPECT_THAT(ClassList(1, 2), ElementsAre(0.5, 0.3, 0.3, 0.3, 0.6));
   EXPECT_EQ(ClassList(1, 1), before11);
   // ln 0.5 -> bin 46, ln 0.3 -> bin 43, ln 0.6 -> bin 47.
-  EXPECT_EQ(g_histCounts[0][1][46], 1.0);
-  EXPECT_EQ(g_histCounts[0][1][43], 3.0);
-  EXPECT_EQ(g_histCounts[0][1][47], 1.0);
-  EXPECT_EQ(g_histCounts[0][1][45], 0.0);  // 0.4 went with the rebuild
+  EXPECT_EQ(dlg->m_session.Histogram(0, 1).counts[46], 1.0);
+  EXPECT_EQ(dlg->m_session.Histogram(0, 1).counts[43], 3.0);
+  EXPECT_EQ(dlg->m_session.Histogram(0, 1).counts[47], 1.0);
+  EXPECT_EQ(dlg->m_session.Histogram(0, 1).counts[45], 0.0);  // 0.4 went with the rebuild
   EXPECT_EQ(Text(IDC_HIST_MAX), "3");
   EXPECT_EQ(Text(IDC_PICK_TO), "2");
 

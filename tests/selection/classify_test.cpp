@@ -107,20 +107,21 @@ TEST_F(ClassificationTest, TheLockStoresTheListsAndTheirHistograms) {
   EXPECT_THAT(ClassList(1, 1), ElementsAre(0.5, 0.5));
   EXPECT_THAT(ClassList(1, 2), ElementsAre(0.5));
   EXPECT_THAT(ClassList(2, 1), ElementsAre(1.0));  // in the list, in no bin
-  EXPECT_EQ(g_histCounts[0][0][46], 2.0);
-  EXPECT_EQ(g_histCounts[0][1][46], 1.0);
-  for (double count : g_histCounts[1][0]) EXPECT_EQ(count, 0.0);
-  EXPECT_NEAR(g_histCentres[1][1][0], -9.9, 1e-12);
+  EXPECT_EQ(dlg->m_session.Histogram(0, 0).counts[46], 2.0);
+  EXPECT_EQ(dlg->m_session.Histogram(0, 1).counts[46], 1.0);
+  for (double count : dlg->m_session.Histogram(1, 0).counts) EXPECT_EQ(count, 0.0);
+  EXPECT_NEAR(dlg->m_session.Histogram(1, 1).centres[0], -9.9, 1e-12);
   EXPECT_EQ(dlg->m_circles[1][0].row, 150);
 }
 
 TEST_F(ClassificationTest, LockDrawsTheGridAndShowsClassOneToOne) {
   Type(IDC_STATE_COUNT, "3");
-  Type(IDC_EXPOSURE_TIME, "0.5");  // unread: the lock does not read the controls
+  Type(IDC_EXPOSURE_TIME, "0.5");  // taken as typed: the lock's redraw keeps it
   Click(IDC_LOCK_CUTOFFS);
   EXPECT_TRUE(dlg->m_cutoffsLocked);
   EXPECT_EQ(dlg->m_session.LockedStates(), 3);
-  EXPECT_EQ(dlg->m_exposureTime, 0.1);
+  EXPECT_EQ(dlg->m_exposureTime, 0.5);
+  EXPECT_EQ(Text(IDC_EXPOSURE_TIME), "0.5");
   EXPECT_EQ(Text(IDC_PICK_FROM), "1");
   EXPECT_EQ(Text(IDC_PICK_TO), "1");
   EXPECT_EQ(Text(IDC_HIST_MAX), "0");
@@ -168,16 +169,16 @@ TEST_F(ClassificationTest, ATableTooLargeForMemoryIsRefusedAndTheOldOneStays) {
   // Counted once each, the records fit; weighted by their transitions, they do not.
   SetRecords({{0.3, 0.8, 0.11, 0, 1}, {0.3, 0.3, 0.2, 0, 1e12}});
   Type(IDC_STATE_COUNT, "2");
-  dlg->m_weightByCount = 0;  // as last read: the lock does not read the controls
+  dlg->m_session.SetWeighted(0);  // as last read: the lock does not read the controls
   Click(IDC_LOCK_CUTOFFS);
   Type(IDC_STATE_COUNT, "3");
-  dlg->m_weightByCount = 1;
+  dlg->m_session.SetWeighted(1);
   Click(IDC_LOCK_CUTOFFS);
   ASSERT_EQ(host.messages.size(), 1u);
   EXPECT_EQ(dlg->m_session.LockedStates(), 2);
   EXPECT_THAT(ClassList(1, 2), ElementsAre(0.11));
   // Without weighting the same records fit.
-  dlg->m_weightByCount = 0;
+  dlg->m_session.SetWeighted(0);
   Click(IDC_LOCK_CUTOFFS);
   EXPECT_EQ(dlg->m_session.LockedStates(), 3);
   EXPECT_THAT(ClassList(1, 1), ElementsAre(0.2));
@@ -189,17 +190,17 @@ TEST_F(ClassificationTest, TheTableKeepsTheCountOfItsLockAndNothingBeyondIt) {
   SetRecords({{0.9, 0.9, 0.5, 0, 1}, {0.1, 0.9, 0.5, 0, 1}});
   Type(IDC_STATE_COUNT, "3");
   Click(IDC_LOCK_CUTOFFS);
-  EXPECT_EQ(g_histCounts[2][2][46], 1.0);
+  EXPECT_EQ(dlg->m_session.Histogram(2, 2).counts[46], 1.0);
   ASSERT_TRUE(dlg->m_session.Fit(3, 3).done);  // as if fitted by the user
   Type(IDC_STATE_COUNT, "2");
   EXPECT_EQ(dlg->m_session.LockedStates(), 3);  // changing N changes no class
   EXPECT_EQ(dlg->m_session.Lists().size(), 9u);
   Click(IDC_LOCK_CUTOFFS);
   EXPECT_EQ(dlg->m_session.Lists().size(), 4u);
-  EXPECT_EQ(g_histCounts[1][1][46], 1.0);
-  EXPECT_EQ(g_histCounts[0][1][46], 1.0);
-  EXPECT_EQ(g_histCounts[2][2][46], 0.0);
-  EXPECT_EQ(g_histCounts[0][2][46], 0.0);
+  EXPECT_EQ(dlg->m_session.Histogram(1, 1).counts[46], 1.0);
+  EXPECT_EQ(dlg->m_session.Histogram(0, 1).counts[46], 1.0);
+  EXPECT_EQ(dlg->m_session.Histogram(2, 2).counts[46], 0.0);
+  EXPECT_EQ(dlg->m_session.Histogram(0, 2).counts[46], 0.0);
   EXPECT_FALSE((dlg->m_session.FitOf(3, 3) != nullptr));
   Type(IDC_STATE_COUNT, "3");
   for (int n = 0; n < 8; ++n) Click(IDC_PICK_NEXT);

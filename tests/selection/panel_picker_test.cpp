@@ -23,7 +23,7 @@ int BinX(int k) {
 TEST_F(HistogramPanelTest, CountsAreScaledToTheFullestBin) {
   Type(IDC_STATE_COUNT, "1");
   Click(IDC_LOCK_CUTOFFS);
-  double* counts = g_histCounts[0][0];
+  auto& counts = SessionTestPeer::Histogram(dlg->m_session, 0, 0).counts;
   counts[10] = 12;
   counts[20] = 6;
   counts[21] = 3;        // 198 - trunc(49.0) = 149
@@ -71,14 +71,12 @@ TEST_F(HistogramPanelTest, TheFittedCurveIsDrawnOnceAfterAFit) {
   Click(IDC_LOCK_CUTOFFS);
   ASSERT_EQ(Text(IDC_HIST_MAX), "10");
 
-  g_fitAmplitude = 8.0;
-  g_fitCentre = -4.9;
-  g_fitWidth = 1.2;
+  SessionTestPeer::Fit(dlg->m_session, 0, 0).emplace().lastEvaluated = {8.0, -4.9, 1.2};
   dlg->m_drawFitCurve = true;
   dlg->DrawPanel();  // as the fit does
   EXPECT_FALSE(dlg->m_drawFitCurve);
   for (int k = 0; k < kHistogramBins - 1; ++k) {
-    const double c = g_histCentres[0][0][k];
+    const double c = dlg->m_session.Histogram(0, 0).centres[k];
     const double g = 8.0 / (std::sqrt(1.5707963267945) * 1.2) * std::exp(-2.0 * std::pow((c + 4.9) / 1.2, 2));
     const int y = 198 - static_cast<int>(g / 10.0 * 196.0);
     EXPECT_EQ(Panel(BinX(k), y), kPanelBlue) << k;
@@ -93,9 +91,9 @@ TEST_F(HistogramPanelTest, ACurveFarAboveThePanelIsClippedNotConverted) {
   SetRecords({{0.1, 0.1, 0.5, 0, 1}});
   Type(IDC_STATE_COUNT, "1");
   Click(IDC_LOCK_CUTOFFS);
-  g_fitAmplitude = 1e308;
-  g_fitCentre = -0.7;
-  g_fitWidth = 1e-3;  // A / w overflows: infinity at the centre, inf x 0 (no number) elsewhere
+  // A / w overflows: infinity at the centre, inf x 0 (no number) elsewhere
+  std::optional<ClassFit>& fit = SessionTestPeer::Fit(dlg->m_session, 0, 0);
+  fit.emplace().lastEvaluated = {1e308, -0.7, 1e-3};
   dlg->m_drawFitCurve = true;
   dlg->DrawPanel();
   // Bin 46 holds the centre, far above the panel: the segment from bin 45 on the base line
@@ -105,8 +103,7 @@ TEST_F(HistogramPanelTest, ACurveFarAboveThePanelIsClippedNotConverted) {
   EXPECT_EQ(Panel(BinX(45), 0), kPanelBlue);
   EXPECT_EQ(Panel(BinX(10), 198), kPanelBlue);
 
-  g_fitAmplitude = 0.0;
-  g_fitWidth = 0.0;  // 0 / 0: no number, drawn on the base line
+  fit->lastEvaluated = {0.0, -0.7, 0.0};  // 0 / 0: no number, drawn on the base line
   dlg->m_drawFitCurve = true;
   dlg->DrawPanel();
   EXPECT_EQ(Panel(BinX(20), 198), kPanelBlue);
@@ -176,7 +173,7 @@ TEST_F(PickerTest, BeforeAnyCountThePickerDoesNothing) {
   EXPECT_EQ(Text(IDC_PICK_FROM), "0");
   EXPECT_EQ(Text(IDC_PICK_TO), "0");
   EXPECT_FALSE(dlg->m_showPick);
-  EXPECT_EQ(dlg->m_exposureTime, 0.1);  // the picker does not read the controls
+  EXPECT_EQ(dlg->m_exposureTime, 0.5);  // taken as it was typed, whatever is clicked next
 }
 
 }  // namespace

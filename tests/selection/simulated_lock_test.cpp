@@ -87,7 +87,7 @@ TEST_F(SimulatedLockTest, ClassListsHoldTheRecordsOfEachTruePairOfStates) {
       EXPECT_EQ(static_cast<double>(list.size()), weighted[i][j]) << i + 1 << "->" << j + 1;
       // Every simulated rate lies well inside the histogram range, so every entry is counted.
       double counted = 0;
-      for (int k = 0; k < kHistogramBins; ++k) counted += g_histCounts[i][j][k];
+      for (int k = 0; k < kHistogramBins; ++k) counted += dlg->m_session.Histogram(i, j).counts[k];
       EXPECT_EQ(counted, weighted[i][j]) << i + 1 << "->" << j + 1;
       ASSERT_GT(plain[i][j], 0) << "40 molecules visit every pair of states";
       if (i == j) continue;
@@ -96,7 +96,7 @@ TEST_F(SimulatedLockTest, ClassListsHoldTheRecordsOfEachTruePairOfStates) {
       EXPECT_NEAR(logSum[i][j] / weighted[i][j], std::log(rates.at(name) * 0.1), 0.3) << name;
     }
 
-  dlg->m_weightByCount = 0;
+  dlg->m_session.SetWeighted(0);
   Click(IDC_LOCK_CUTOFFS);
   for (int i = 0; i < 3; ++i)
     for (int j = 0; j < 3; ++j) EXPECT_EQ(ClassList(i + 1, j + 1).size(), static_cast<std::size_t>(plain[i][j]));

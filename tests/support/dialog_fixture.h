@@ -10,31 +10,18 @@
 #include <vector>
 
 #include "app/varneldlg.h"
-#include "fit/fitparams.h"
 #include "platform/script.h"
-#include "reports/outputdir.h"
-#include "selection/histograms.h"
+#include "tests/support/session_peer.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_host.h"
-
-// The process-wide state as a program starts with it: no output folder, no histograms, no fit.
-inline void ResetProcessState() {
-  g_outputDir.clear();
-  ClearHistograms();
-  g_fitAmplitude = 0.0;
-  g_fitCentre = 0.0;
-  g_fitWidth = 0.0;
-}
 
 class DialogTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetProcessState();
     dlg = std::make_unique<CVarnelDlg>();
     dlg->Realise();
     dlg->SendMessage(WM_PAINT);
   }
-  void TearDown() override { ResetProcessState(); }
 
   // The records, straight into the analysis state, as a load leaves them.
   void SetRecords(const std::vector<TransitionRecord>& records) { dlg->m_session.Adopt(TransitionRecords(records)); }

@@ -3,6 +3,7 @@
 // made with it. The options dialog of an `import`, `idealise` or `export` line shows that line's
 // options and is photographed too, as OUT-import-options.png, OUT-idealise-options.png or
 // OUT-export-options.png.
+#include <map>
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
@@ -17,10 +18,12 @@
 #include <utility>
 
 #include "app/varneldlg.h"
+#include "res/resource.h"
 #include "platform/qt/dialogwindow.h"
 #include "platform/qt/optionsdialog.h"
 #include "platform/qt/qthost.h"
 #include "platform/script.h"
+#include "platform/winapp.h"
 
 namespace {
 
@@ -45,7 +48,7 @@ int main(int argc, char** argv) {
   }
   std::ifstream file(argv[1]);
   std::string error;
-  const auto lines = ParseScript(file, argv[1], error);
+  const auto lines = ParseScript(file, argv[1], error, AfxGetApp()->ProgramCommands());
   if (!file.is_open() || !lines) {
     std::cerr << "varnel-window-shot: cannot read " << argv[1] << " " << error << std::endl;
     return 2;
@@ -94,8 +97,28 @@ int main(int argc, char** argv) {
           top->grab().save(out);
         }
     };
+    // The menu entries whose file dialog and options form the pictures show.
+    const std::map<std::string, UINT> menuEntries = {{"import", IDM_IMPORT_TRACES},
+                                                     {"idealise", IDM_IDEALISE_TRACES},
+                                                     {"export", IDM_EXPORT_FIGURES},
+                                                     {"results", IDM_RESULTS}};
     for (const ScriptLine& line : *lines) {
-      switch (line.command) {
+      if (!line.command) {
+        if (const auto entry = menuEntries.find(line.name); entry != menuEntries.end()) {
+          if (line.name != "results") importWords = line.args;
+          if (line.name == "results") PhotographNextBox(argv[2], "-results");
+          host.UserSystemCommand(*window, entry->second);
+          // The idealised traces open a window of their own, photographed as OUT-idealised-traces.png.
+          if (line.name == "idealise") photographWindow("Idealised traces", "-idealised-traces");
+          continue;
+        }
+        // What the program does itself, as a replayed session does it.
+        host.Replay(*window, {line});
+        // The dwell times open a window of their own, photographed as OUT-dwell-times.png.
+        if (line.name == "dwell") photographWindow("Dwell times", "-dwell-times");
+        continue;
+      }
+      switch (*line.command) {
         case ScriptCommand::Type:
         case ScriptCommand::Paste: {
           const Control* control = controlOf(line);
@@ -130,38 +153,6 @@ int main(int argc, char** argv) {
           break;
         case ScriptCommand::Files:
           answer = ExpandScriptPaths(line.args);
-          break;
-        case ScriptCommand::Import:
-        case ScriptCommand::Idealise:
-        case ScriptCommand::Results:
-        case ScriptCommand::Export: {
-          const std::string name = ScriptCommands()[static_cast<std::size_t>(line.command)].name;
-          if (line.command != ScriptCommand::Results) importWords = line.args;
-          if (line.command == ScriptCommand::Results) PhotographNextBox(argv[2], "-results");
-          for (const MenuItem& item : dlg.SystemMenu().Items())
-            if (item.scriptName == name) host.UserSystemCommand(*window, item.id);
-          // The idealised traces open a window of their own, photographed as OUT-idealised-traces.png.
-          if (line.command == ScriptCommand::Idealise) photographWindow("Idealised traces", "-idealised-traces");
-          break;
-        }
-        // What the program does itself, as a replayed session does it.
-        case ScriptCommand::Exposure:
-        case ScriptCommand::Peaks:
-        case ScriptCommand::Load:
-        case ScriptCommand::States:
-        case ScriptCommand::CutoffValues:
-        case ScriptCommand::Lock:
-        case ScriptCommand::Pick:
-        case ScriptCommand::Circle:
-        case ScriptCommand::Circles:
-        case ScriptCommand::Fit:
-        case ScriptCommand::Log:
-          host.Replay(*window, {line});
-          break;
-        // The dwell times open a window of their own, photographed as OUT-dwell-times.png.
-        case ScriptCommand::Dwell:
-          host.Replay(*window, {line});
-          photographWindow("Dwell times", "-dwell-times");
           break;
         // Not user actions: what they print, check or save belongs to script mode.
         case ScriptCommand::Paint:
