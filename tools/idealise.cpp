@@ -2,6 +2,7 @@
 // as one table, ready for varnel-import.
 
 #include <iostream>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "idealise/idealiseoptions.h"
 #include "idealise/idealisedtable.h"
 #include "idealise/rawtraces.h"
+#include "import/importtraces.h"
 #include "tools/pathwords.h"
 
 namespace {
@@ -64,10 +66,8 @@ const char* const kUsage =
     "Exit status: 0 done, 1 nothing written (a file that cannot be read, no model\n"
     "that can be fitted, a table that cannot be written), 2 bad command line.\n";
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  const auto arguments = PathArguments("varnel-idealise", kUsage, argc, argv, ParseIdealiseArguments);
+// Reads, fits and writes what `arguments` ask for; the exit status.
+int Idealise(const IdealiseArguments& arguments) {
   if (arguments.peaks) {
     // K belongs to the reports, which this program does not write.
     std::cerr << "varnel-idealise: --peaks is for the reports: varnel-import --peaks K\n";
@@ -78,6 +78,8 @@ int main(int argc, char** argv) {
     std::cerr << "varnel-idealise: " << reading.error << "; nothing was written\n";
     return kExitFailure;
   }
+  if (!reading.repeated.empty())
+    std::cerr << "varnel-idealise: named more than once, read once: " << RepeatedText(reading.repeated) << "\n";
   for (const std::string& left : reading.left) std::cerr << "varnel-idealise: left out: " << left << "\n";
   std::vector<std::span<const double>> molecules;
   std::size_t frames = 0;
@@ -107,4 +109,18 @@ int main(int argc, char** argv) {
   }
   std::cout << std::endl;
   return std::cout ? 0 : kExitFailure;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return Idealise(PathArguments("varnel-idealise", kUsage, argc, argv, ParseIdealiseArguments));
+  } catch (const std::bad_alloc&) {
+    // Unwound to here, every new file is gone again: an old table stays as it was.
+    std::cout << std::endl;
+    std::cerr << "varnel-idealise: there is not enough memory for these traces (the fits hold every frame of "
+                 "every molecule for each state); nothing was written\n";
+    return kExitFailure;
+  }
 }
