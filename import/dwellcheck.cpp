@@ -68,9 +68,11 @@ std::string DwellsDisagreement(std::span<const LevelDwell> dwells, const Transit
     if (from) held[*from] = true;
     if (to) held[*to] = true;
     if (!(record.count > 0)) continue;
+    const bool exits = SameValue(record.initial, record.final);
     const std::string between = " from " + Text(record.initial) + " to " + Text(record.final);
     if (!from || !to)
-      return "the report counts " + Transitions(record.count) + between + ", values at which the dwells are not";
+      return "the report counts " + Transitions(record.count) +
+             (exits ? " out of " + Text(record.initial) + ", a value" : between + ", values") + " at which the dwells are not";
     // A level's exits.
     if (*from == *to) continue;
     const std::size_t pair = *from * levels + *to;

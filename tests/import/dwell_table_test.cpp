@@ -113,7 +113,7 @@ TEST(DwellCheck, AMoleculesOwnDwellsAgreeWithItsReportAndThoseOfAnotherOrLengthe
   EXPECT_EQ(DwellsDisagreement(read.table[1].dwells, records, 0, 9),
             "the report counts 2 transitions from 0.2 to 0.8, the dwells 1");
   EXPECT_EQ(DwellsDisagreement(read.table[2].dwells, records, 0, 9),
-            "the dwells are at 0.5, a value of no record of the report");
+            "the report counts 2 transitions out of 0.2, a value at which the dwells are not");
   // Every dwell ten times as long: the same steps, in ten times the frames.
   std::vector<LevelDwell> longer = read.table[0].dwells;
   for (LevelDwell& dwell : longer) dwell.frames *= 10;
