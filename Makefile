@@ -86,7 +86,7 @@ fuzz:
 	@scripts/install-deps --fuzz
 	CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNEL_SANITIZE=ON \
 	  -DVARNEL_BUILD_FUZZ=ON -DVARNEL_BUILD_TESTS=OFF -DVARNEL_BUILD_PYTHON=OFF
-	cmake --build build-fuzz -j $(JOBS) --target fuzz_report fuzz_script fuzz_colortable fuzz_traces
+	cmake --build build-fuzz -j $(JOBS) --target fuzz_report fuzz_script fuzz_colortable fuzz_traces fuzz_dwells
 	@scripts/fuzz build-fuzz $(FUZZ_SECONDS)
 
 # The toolkit-free core and its unit tests, built for Windows with mingw-w64 and run under Wine.

@@ -412,7 +412,8 @@ constexpr SessionCommand kCommands[] = {
      Results, false},
     {{"export", 1, SIZE_MAX, "export DIR [--format FORMAT] [--as-on-screen] [OPTIONS]",
       "\"Export figures and tables...\" into the folder DIR (made when missing; a relative DIR lies in the folder "
-      "of the loaded reports, where every output goes): the map, each fitted class and an overview in FORMAT "
+      "of the loaded reports, where every output goes; a DIR that holds other files than an export's gets the set in "
+      "its folder `figures`): the map, each fitted class and an overview in FORMAT "
       "`svg`, `pdf`, `png` (300 dpi) or `all` (the default), with `density.csv`, `histograms.csv` and "
       "`results.csv`; `--as-on-screen` lays the map as the window shows it; OPTIONS `--colours`, "
       "`--colour-scale`, `--initial-name`, `--final-name`, `--histogram-range` and `--digits` choose colours, "

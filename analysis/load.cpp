@@ -11,6 +11,7 @@
 
 #include "analysis/fields.h"
 #include "analysis/session.h"
+#include "import/dwellcheck.h"
 #include "import/dwelltable.h"
 #include "import/importoptions.h"
 #include "import/importtraces.h"
@@ -136,7 +137,10 @@ std::string ShortfallMessage(const std::vector<Shortfall>& shortfalls, std::size
 // The dwells of the reports at `file_names`, in their order, from the "dwells.csv" in each
 // report's folder; a report's molecule is its file name without ".dat". Reports without dwells
 // (no table beside them, or none of theirs in it) are said in `outcome` when others have them.
-DwellTable DwellsBeside(const std::vector<std::string>& file_names, Outcome& outcome) {
+// Dwells that are not those the report's records (`perFile` of them from report f's place f x
+// perFile in `records`) were counted from are left out, and the molecules named.
+DwellTable DwellsBeside(const std::vector<std::string>& file_names, const TransitionRecords& records,
+                        std::size_t perFile, Outcome& outcome) {
   std::map<std::string, std::map<std::string, std::vector<LevelDwell>, std::less<>>> folders;
   std::vector<std::string> unreadable;
   for (const std::string& path : file_names) {
@@ -144,7 +148,8 @@ DwellTable DwellsBeside(const std::vector<std::string>& file_names, Outcome& out
     if (folders.contains(folder)) continue;
     auto& molecules = folders[folder];
     const std::string table = folder + std::string(kDwellsFileName);
-    if (std::error_code missing; !std::filesystem::exists(table, missing)) continue;
+    // A link that leads nowhere, or round in a loop, is a table that cannot be read, not none.
+    if (std::error_code missing; !std::filesystem::exists(std::filesystem::symlink_status(table, missing))) continue;
     DwellsReading reading = ReadDwellsCsv(table);
     if (!reading.error.empty()) {
       unreadable.push_back(reading.error);
@@ -154,7 +159,9 @@ DwellTable DwellsBeside(const std::vector<std::string>& file_names, Outcome& out
   }
   DwellTable dwells;
   std::size_t without = 0;
-  for (const std::string& path : file_names) {
+  std::vector<std::string> disagreeing;
+  for (std::size_t f = 0; f < file_names.size(); ++f) {
+    const std::string& path = file_names[f];
     std::string name = FileNameOf(path);
     if (name.size() > 4 && name.ends_with(".dat")) name.resize(name.size() - 4);
     auto& molecules = folders[DirectoryOf(path)];
@@ -163,8 +170,20 @@ DwellTable DwellsBeside(const std::vector<std::string>& file_names, Outcome& out
       ++without;
       continue;
     }
-    dwells.push_back({std::move(name), std::move(found->second)});
+    if (const std::string why = DwellsDisagreement(found->second, records, f * perFile, perFile); !why.empty())
+      disagreeing.push_back(path + ": " + why);
+    else
+      dwells.push_back({std::move(name), std::move(found->second)});
     molecules.erase(found);
+  }
+  if (!disagreeing.empty()) {
+    std::string text = "The dwells in \"" + std::string(kDwellsFileName) + "\" of " +
+                       std::to_string(disagreeing.size()) + " of the " + std::to_string(file_names.size()) +
+                       " reports are not those their reports were counted from (a table of another import, or "
+                       "changed since); the dwell times leave them out:";
+    for (std::size_t k = 0; k < disagreeing.size() && k < kNamesShown; ++k) text += "\n" + disagreeing[k];
+    if (disagreeing.size() > kNamesShown) text += "\nand " + std::to_string(disagreeing.size() - kNamesShown) + " more";
+    outcome.Notice(std::move(text));
   }
   for (const std::string& error : unreadable)
     outcome.Notice("The dwells beside the reports cannot be read, and the dwell times leave them out: " + error);
@@ -208,7 +227,8 @@ Outcome Session::Load(const std::vector<std::string>& chosen, WorkProgress* prog
         NameList(file_names));
 
   // New records: what was computed from the old ones goes with them.
-  Adopt(std::move(*loaded), file_names, DirectoryOf(file_names.front()), DwellsBeside(file_names, outcome));
+  DwellTable dwells = DwellsBeside(file_names, *loaded, perFile, outcome);
+  Adopt(std::move(*loaded), file_names, DirectoryOf(file_names.front()), std::move(dwells));
   outcome.done = true;
   outcome.Then(RebuildMap());
   const std::vector<Shortfall> shortfalls = ShortfallsOf(file_names, readings, perFile);

@@ -73,6 +73,17 @@ SurvivalCurve SurvivalOf(const dwell::LengthCounts& counts) {
   return curve;
 }
 
+// Whether the molecule's dwells could be a trace: none of negative length, and no more frames
+// in all than a trace holds, so that joining them cannot overflow the count.
+bool FitsATrace(const MoleculeDwells& molecule) {
+  std::int64_t total = 0;
+  for (const LevelDwell& level : molecule.dwells) {
+    if (level.frames < 0 || level.frames > kMostTraceFrames - total) return false;
+    total += level.frames;
+  }
+  return true;
+}
+
 }  // namespace
 
 double ExponentialFit::MeanRate() const {
@@ -100,6 +111,10 @@ StateDwells DwellsInStates(const DwellTable& table, int states, const Cutoffs& c
   all.reserve(table.size());
   for (const MoleculeDwells& molecule : table) {
     std::vector<StateDwell> found;
+    if (!FitsATrace(molecule)) {
+      all.emplace_back();
+      continue;
+    }
     bool open = false;        // whether found.back() may still grow
     bool afterGap = false;    // a level of no state came just before: the next dwell is cut there
     for (const LevelDwell& level : molecule.dwells) {

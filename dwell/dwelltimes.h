@@ -43,7 +43,9 @@ using StateDwells = std::vector<std::vector<StateDwell>>;
 // The dwells of `table` in the `states` states of `cutoffs` (StateOf): back-to-back dwells at
 // levels of one state are one dwell, since a step between two levels of one state is no
 // transition. A level of no state (above every cutoff) ends the dwells beside it as the trace's
-// end does: they are cut there, and it is no dwell of any state.
+// end does: they are cut there, and it is no dwell of any state. A molecule whose dwells could
+// be no trace (one of negative length, or more than kMostTraceFrames frames in all, which no
+// table read from a file holds) has none.
 StateDwells DwellsInStates(const DwellTable& table, int states, const Cutoffs& cutoffs);
 
 // F_i of the molecule for the pooled rate of the class `rule`: the frames of its dwells whose

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <memory>
 #include <system_error>
+#include <variant>
 
 #include "export/tables.h"
 #include "platform/outputfile.h"
@@ -67,14 +68,76 @@ bool IsExportEntry(const HeldFolder::Entry& entry) {
   return !entry.folder && (IsExportName(entry.name) || (written && IsExportName(*written)));
 }
 
+namespace {
+
+namespace fs = std::filesystem;
+
+// The name NAME of a new file ".NAME.PROCESS.N.new", whichever process writes it.
+std::optional<std::string_view> NewFileOf(std::string_view name) {
+  constexpr std::string_view kNew = ".new";
+  if (!name.starts_with('.') || !name.ends_with(kNew)) return std::nullopt;
+  std::string_view rest = name.substr(1, name.size() - 1 - kNew.size());
+  for (int part = 0; part < 2; ++part) {
+    const std::size_t dot = rest.rfind('.');
+    if (dot == std::string_view::npos || dot == 0 || !AllDigits(rest.substr(dot + 1))) return std::nullopt;
+    rest = rest.substr(0, dot);
+  }
+  return rest;
+}
+
+// A file no other part of the program writes: a figure, or the map's or the histograms' table.
+// An import writes a dwells.csv beside its reports, "Dump Log" a results.csv.
+bool OnlyAnExportWrites(std::string_view name) {
+  return IsExportName(name) && name != kDwellsFileName && name != "results.csv";
+}
+
+enum class Holds { Nothing, ASet, More };
+
+// What the folder at `path` holds: nothing, an export's set and nothing else (every entry one an
+// export writes or a new file of one, and one of them a file only an export writes), or more.
+Holds WhatFolderHolds(const fs::path& path, std::error_code& error) {
+  const std::optional<HeldFolder> folder = HeldFolder::Open(path.string(), error);
+  if (!folder) return Holds::More;
+  const std::vector<HeldFolder::Entry> entries = folder->Entries();
+  if (entries.empty()) return Holds::Nothing;
+  bool exportsOwn = false;
+  for (const HeldFolder::Entry& entry : entries) {
+    const std::string_view name = NewFileOf(entry.name).value_or(entry.name);
+    if (entry.folder || !IsExportName(name)) return Holds::More;
+    exportsOwn = exportsOwn || OnlyAnExportWrites(name);
+  }
+  return exportsOwn ? Holds::ASet : Holds::More;
+}
+
+// The folder the set goes in for the folder `target` the user named: the target itself when it
+// is missing, empty or holds a set alone; otherwise, so that neither the folder nor anything
+// the user keeps there is ever moved (a shell or a program may stand in it, a disk may be
+// mounted inside), the folder "figures" in it, which must itself be missing, empty or a set.
+std::variant<fs::path, std::string> SetFolderFor(const fs::path& target) {
+  std::error_code error;
+  if (!fs::exists(fs::symlink_status(target, error))) return target;
+  if (WhatFolderHolds(target, error) != Holds::More) return target;
+  if (error) return error.message();
+  const fs::path inside = target / kSetFolderName;
+  const fs::file_status status = fs::symlink_status(inside, error);
+  if (!fs::exists(status)) return inside;
+  const std::string named = "it holds files that are no export's, and its \"" + std::string(kSetFolderName) + "\" ";
+  if (!fs::is_directory(status)) return named + "is no folder";
+  if (WhatFolderHolds(inside, error) == Holds::More)
+    return named + (error ? "cannot be read (" + error.message() + ")" : "too: name a folder for the set");
+  return inside;
+}
+
+}  // namespace
+
 std::optional<std::string> WriteExport(const std::string& folder, const std::vector<ExportFile>& files,
                                        std::string* notice) {
-  namespace fs = std::filesystem;
   if (folder.empty()) return CannotExport(folder, "no folder was named");
   std::error_code error;
   // A link to a folder stays: the set goes where it leads.
   fs::path target = fs::absolute(folder, error).lexically_normal();
   if (error) return CannotExport(folder, error.message());
+  if (!target.has_filename() && target.has_parent_path()) target = target.parent_path();
   if (fs::is_symlink(fs::symlink_status(target, error))) {
     target = fs::canonical(target, error);
     if (error) return CannotExport(folder, error.message());
@@ -89,16 +152,19 @@ std::optional<std::string> WriteExport(const std::string& folder, const std::vec
   } else if (!fs::is_directory(status)) {
     return CannotExport(folder, "it is not a folder");
   }
+  const std::variant<fs::path, std::string> chosen = SetFolderFor(target);
+  if (const std::string* why = std::get_if<std::string>(&chosen)) return CannotExport(folder, *why);
+  const fs::path set = std::get<fs::path>(chosen);
   // A folder in a file's place belongs to the user, not to the old set.
   for (const ExportFile& file : files)
-    if (fs::is_directory(fs::symlink_status(target / file.name, error)))
+    if (fs::is_directory(fs::symlink_status(set / file.name, error)))
       return CannotExport(folder, "\"" + file.name + "\" there is a folder");
-  // A process that works in the folder it replaces goes on in the new one.
+  // A process that works in the folder of the set goes on in the new one.
   const std::optional<FileIdentity> here = IdentityOf(".");
-  const bool workingThere = here && here == IdentityOf(target.string());
+  const bool workingThere = here && here == IdentityOf(set.string());
 
   std::string why;
-  std::unique_ptr<PendingFolder> pending = PendingFolder::Create(target.string(), kExportWriter, why);
+  std::unique_ptr<PendingFolder> pending = PendingFolder::Create(set.string(), kExportWriter, why);
   if (!pending) return CannotExport(folder, why);
   const auto failed = [&] {
     const std::string left = pending->Discard();
@@ -108,11 +174,16 @@ std::optional<std::string> WriteExport(const std::string& folder, const std::vec
   for (const ExportFile& file : files)
     if (!pending->Write(file.name, file.bytes, why)) return failed();
   if (!pending->Commit(why)) return failed();
-  if (workingThere) fs::current_path(target, error);
+  if (workingThere) fs::current_path(set, error);
   if (notice) {
-    std::string text = StoppedRunsText(pending->Stopped(), kExportWriter.run);
-    if (!pending->LeftOfOld().empty())
-      text += (text.empty() ? "of the files it replaced, " : "; of the files it replaced, ") + pending->LeftOfOld();
+    std::string text;
+    if (set != target)
+      text = "they are in its folder \"" + std::string(kSetFolderName) + "\", beside files that are no export's";
+    const auto add = [&](const std::string& part) {
+      if (!part.empty()) text += (text.empty() ? "" : "; ") + part;
+    };
+    add(StoppedRunsText(pending->Stopped(), kExportWriter.run));
+    if (!pending->LeftOfOld().empty()) add("of the files it replaced, " + pending->LeftOfOld());
     *notice = std::move(text);
   }
   return std::nullopt;

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "export/figuredata.h"
@@ -60,12 +61,19 @@ bool IsExportEntry(const HeldFolder::Entry& entry);
 inline constexpr FolderWriter kExportWriter{"export", "export", "file of an export", "files of an export",
                                           IsExportEntry, true};
 
-// Writes the files as the set in `folder`, which is made when it is missing. They are written
-// and synced into a hidden folder beside it, which then takes the folder's place in one step;
-// the folder's entries that are no file of an export go over into the new one, the old set goes.
-// A stop at any moment leaves the old set or the new, never a mix, and a folder that cannot be
-// written, or a disk that fills up, leaves the old one as it was. Nothing when the files were
-// written, otherwise the message for the user; `notice`, when given, gets what was cleared of
-// stopped exports into the same folder and what is left of the old one ("" when nothing).
+// The folder of the set inside a folder the user keeps other things in.
+inline constexpr std::string_view kSetFolderName = "figures";
+
+// Writes the files as the set in `folder`, made when it is missing, or, when `folder` holds
+// anything but an export's set (the user's notes, the reports, a subfolder), in its folder
+// "figures" (kSetFolderName): a folder the user keeps things in, or stands in, is never replaced
+// and nothing of it is moved. The files are written and synced into a hidden folder beside the
+// set's, which then takes its place in one step; the old set goes. A stop at any moment leaves
+// the old set or the new, never a mix, and a folder that cannot be written, or a disk that
+// fills up, leaves the old one as it was. An export never replaces a folder whose only file of
+// an export's names is a dwells.csv or a results.csv (an import and "Dump Log" write those).
+// Nothing when the files were written, otherwise the message for the user; `notice`, when given,
+// gets where the set went when it is not `folder`, what was cleared of stopped exports into the
+// same place and what is left of the old set ("" when nothing).
 std::optional<std::string> WriteExport(const std::string& folder, const std::vector<ExportFile>& files,
                                        std::string* notice = nullptr);

@@ -17,7 +17,9 @@
 #include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <exception>
 #include <limits>
+#include <mutex>
 #include <numbers>
 #include <random>
 #include <utility>
@@ -242,6 +244,24 @@ void Expect(std::span<const double> x, const HmmModel& model, const Emissions& e
   kExpect[static_cast<std::size_t>(model.states - 1)](x, model, emissions, molecule, w, stats);
 }
 
+// RunOnThreads for work that may run out of memory: the first exception a thread meets is thrown
+// again on the calling thread once every thread has ended, where one escaping a thread would end
+// the process.
+template <class Body>
+void RunCarryingFailure(int threads, Body body) {
+  std::mutex guard;
+  std::exception_ptr failure;
+  RunOnThreads(threads, [&](int thread) {
+    try {
+      body(thread);
+    } catch (...) {
+      const std::lock_guard<std::mutex> lock(guard);
+      if (!failure) failure = std::current_exception();
+    }
+  });
+  if (failure) std::rethrow_exception(failure);
+}
+
 // The molecules an iteration runs on, and the room of its threads.
 struct Run {
   const std::vector<std::span<const double>>& molecules;
@@ -269,7 +289,7 @@ double ExpectAll(Run& run, const HmmModel& model) {
   run.stats.resize(run.chosen.size() * at.Size());
   const Emissions emissions(model);
   std::atomic<std::size_t> next{0};
-  RunOnThreads(run.threads, [&](int thread) {
+  RunCarryingFailure(run.threads, [&](int thread) {
     Workspace& w = run.workspaces[static_cast<std::size_t>(thread)];
     for (std::size_t c = next++; c < run.chosen.size(); c = next++) {
       const std::size_t m = run.chosen[c];
@@ -580,7 +600,7 @@ Idealisation Idealise(const std::vector<std::span<const double>>& molecules, con
   result.paths.resize(molecules.size());
   std::atomic<std::size_t> next{0};
   const int threads = std::max(1, std::min(ThreadCount(settings.threads), static_cast<int>(molecules.size())));
-  RunOnThreads(threads, [&](int) {
+  RunCarryingFailure(threads, [&](int) {
     for (std::size_t m = next++; m < molecules.size(); m = next++)
       result.paths[m] = ViterbiPath(molecules[m], result.Model(), m);
   });

@@ -68,7 +68,8 @@ StateCountFit FitHmm(const std::vector<std::span<const double>>& molecules, int 
 
 // Fits every number of states `settings` asks for, chooses one and finds the molecules' paths.
 // With `progress`, each number of states fitted is a step and the paths one more; asked to stop,
-// it stops within an iteration of EM and gives back nothing.
+// it stops within an iteration of EM and gives back nothing. Out of memory on any thread, it
+// throws std::bad_alloc on the caller's, once every thread has ended.
 Idealisation Idealise(const std::vector<std::span<const double>>& molecules, const HmmSettings& settings,
                       WorkProgress* progress = nullptr);
 

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdio>
+#include <string_view>
 
 #include "platform/outputfile.h"
 
@@ -19,20 +20,25 @@ double IdealisedValueOf(const HmmModel& model, int state, const LevelStates* mer
   return merged ? merged->ValueOf(mean) : mean;
 }
 
-// A molecule's rows; a name with a comma stands in quotes.
-void AppendRows(std::string& out, const FretTrace& trace, const std::vector<int>& path, const HmmModel& model,
-                const LevelStates* merged) {
+// Gives `emit` a molecule's rows one at a time, so that what is held is a row, not the molecule;
+// a name with a comma stands in quotes.
+template <typename Emit>
+void EmitRows(const Emit& emit, const FretTrace& trace, const std::vector<int>& path, const HmmModel& model,
+              const LevelStates* merged) {
   const bool quoted = trace.name.find(',') != std::string::npos;
   const std::string name = quoted ? "\"" + trace.name + "\"" : trace.name;
+  std::string row;
   for (std::size_t t = 0; t < trace.fret.size(); ++t) {
-    out += name;
-    out += ',';
-    AppendNumber(out, trace.frames[t]);
-    out += ',';
-    AppendNumber(out, trace.fret[t]);
-    out += ',';
-    AppendNumber(out, IdealisedValueOf(model, path[t], merged));
-    out += '\n';
+    row.clear();
+    row += name;
+    row += ',';
+    AppendNumber(row, trace.frames[t]);
+    row += ',';
+    AppendNumber(row, trace.fret[t]);
+    row += ',';
+    AppendNumber(row, IdealisedValueOf(model, path[t], merged));
+    row += '\n';
+    emit(std::string_view(row));
   }
 }
 
@@ -59,8 +65,9 @@ LevelStates MergedStates(const Idealisation& idealisation, const StatesOption& o
 std::string IdealisedTableText(const std::vector<FretTrace>& traces, const Idealisation& idealisation,
                                const LevelStates* merged) {
   std::string text = std::string(kIdealisedHeader) + "\n";
+  const auto append = [&](std::string_view row) { text += row; };
   for (std::size_t m = 0; m < traces.size(); ++m)
-    AppendRows(text, traces[m], idealisation.paths[m], idealisation.Model(), merged);
+    EmitRows(append, traces[m], idealisation.paths[m], idealisation.Model(), merged);
   return text;
 }
 
@@ -68,12 +75,10 @@ std::optional<std::string> WriteIdealisedTable(const std::string& path, const st
                                                const Idealisation& idealisation, const LevelStates* merged) {
   OutputFile file(path);
   file.Write(std::string(kIdealisedHeader) + "\n");
-  std::string rows;
-  for (std::size_t m = 0; m < traces.size(); ++m) {
-    rows.clear();
-    AppendRows(rows, traces[m], idealisation.paths[m], idealisation.Model(), merged);
-    file.Write(rows);
-  }
+  // The file buffers what it is given: the rows go to the disk as they are made.
+  const auto write = [&](std::string_view row) { file.Write(row); };
+  for (std::size_t m = 0; m < traces.size(); ++m)
+    EmitRows(write, traces[m], idealisation.paths[m], idealisation.Model(), merged);
   return file.Commit();
 }
 

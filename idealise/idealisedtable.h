@@ -32,7 +32,9 @@ struct IdealisedTraces {
 LevelStates MergedStates(const Idealisation& idealisation, const StatesOption& option);
 
 // Writes the table of `traces`, idealised by `idealisation`, as the whole of the file at `path`
-// (the old file stays whole when that fails); nothing when it worked, otherwise why not. With
+// (the old file stays whole when that fails, and an exception, out of memory say, leaves no new
+// file beside it); nothing when it worked, otherwise why not. The rows go out as they are made:
+// the memory it takes does not grow with the file. With
 // `merged`, the idealised column holds the value of the merged state of each frame's state.
 std::optional<std::string> WriteIdealisedTable(const std::string& path, const std::vector<FretTrace>& traces,
                                                const Idealisation& idealisation,

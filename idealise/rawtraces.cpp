@@ -56,13 +56,15 @@ FretTrace KeptFrames(std::string name, std::string source, const std::vector<dou
   return trace;
 }
 
-RawReading ReadRawTraces(const std::vector<std::string>& paths, const RawOptions& options) {
+RawReading ReadRawTraces(const std::vector<std::string>& given, const RawOptions& options) {
   RawReading result;
-  if (paths.empty()) {
+  if (given.empty()) {
     result.error = "no trace files were given";
     return result;
   }
   const std::vector<ColumnRef> columns = ColumnsOf(options);
+  const std::vector<std::string> once = EachFileOnce(given, result.repeated);
+  const std::vector<std::string>& paths = once;
   std::vector<ColumnReading> readings(paths.size());
   ForEachInParallel(paths.size(), [&](std::size_t f) {
     try {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "import/importoptions.h"
+#include "import/importtraces.h"
 
 struct RawOptions {
   // One molecule per file, or a table (its molecule column, and a frame column that orders it).
@@ -36,6 +37,7 @@ struct FretTrace {
 struct RawReading {
   std::vector<FretTrace> traces;      // the molecules with frames to fit, in the order of the files
   std::vector<std::string> left;      // the molecules left out and why
+  std::vector<RepeatedFile> repeated; // files named again, by the same path or through a link
   std::string error;                  // "FILE:LINE: why" or "FILE: why"; then nothing else holds
 };
 
@@ -45,8 +47,10 @@ struct RawReading {
 inline constexpr double kBackgroundShare = 0.5;
 inline constexpr double kBrightQuantile = 0.9;
 
-// The molecules of the files at `paths`, each file read once, their frames at background and
-// after `lastFrame` left out, and a molecule with fewer than two frames left out.
+// The molecules of the files at `paths`, each file read once (where it is first named: a file
+// named again, through a link too, holds the same molecules, which fitted twice would weigh
+// twice), their frames at background and after `lastFrame` left out, and a molecule with fewer
+// than two frames left out.
 RawReading ReadRawTraces(const std::vector<std::string>& paths, const RawOptions& options);
 
 // The frames to fit of a molecule whose rows hold `values` (donor and acceptor, or FRET).

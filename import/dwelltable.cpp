@@ -53,6 +53,10 @@ LevelDwell RowDwell(const std::array<std::string_view, kNumberFields>& fields) {
   if (ReadField(fields[0], dwell.level) != FieldKind::Number) throw BadRow{"the level is no finite number"};
   if (!ReadWhole(fields[1], dwell.start) || dwell.start < 1) throw BadRow{"the start frame is no whole number from 1"};
   if (!ReadWhole(fields[2], dwell.frames) || dwell.frames < 1) throw BadRow{"the frames are no whole number from 1"};
+  // Both are at least 1, so the difference cannot overflow, and the end of one dwell, the
+  // start of the next, stays a count.
+  if (dwell.start > kMostTraceFrames || dwell.frames > kMostTraceFrames - dwell.start + 1)
+    throw BadRow{"the dwell runs past frame " + std::to_string(kMostTraceFrames) + ", further than any trace"};
   const auto cut = [](std::string_view field, const char* which) {
     if (field == "0") return false;
     if (field == "1") return true;
@@ -86,6 +90,12 @@ std::string DwellsCsv(const DwellTable& table) {
 
 namespace {
 
+// A table saved on Windows ends its lines in CR LF; the lines come without the LF.
+std::string_view WithoutReturn(std::string_view line) {
+  if (line.ends_with('\r')) line.remove_suffix(1);
+  return line;
+}
+
 DwellsReading ReadDwellLines(TraceLines& lines, const std::string& name) {
   DwellsReading reading;
   const auto fail = [&](std::size_t line, const std::string& why) {
@@ -98,12 +108,12 @@ DwellsReading ReadDwellLines(TraceLines& lines, const std::string& name) {
     reading.error = name + ": is empty; a dwell table starts with the line " + std::string(kHeader);
     return reading;
   }
-  if (lines.Line() != kHeader) return fail(lines.Number(), "the first line must be " + std::string(kHeader));
+  if (WithoutReturn(lines.Line()) != kHeader) return fail(lines.Number(), "the first line must be " + std::string(kHeader));
   std::set<std::string, std::less<>> ended;  // molecules whose rows are behind
   std::string storage;
   while (lines.Next()) {
     // The name may hold commas: the numbers are the last fields.
-    std::string_view line = lines.Line();
+    std::string_view line = WithoutReturn(lines.Line());
     std::array<std::string_view, kNumberFields> fields;
     for (std::size_t k = kNumberFields; k-- > 0;) {
       const std::size_t comma = line.rfind(',');

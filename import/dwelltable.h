@@ -27,6 +27,10 @@ using DwellTable = std::vector<MoleculeDwells>;
 // The file an import writes into its report folder beside the reports.
 inline constexpr std::string_view kDwellsFileName = "dwells.csv";
 
+// No trace is longer: a table whose dwells run past this frame is refused. It keeps every sum
+// of a molecule's frames far from the end of a 64-bit count.
+inline constexpr std::int64_t kMostTraceFrames = 1'000'000'000'000'000;
+
 // "dwells.csv": the header `molecule,level,start_frame,frames,cut_at_start,cut_at_end`, then a
 // row per dwell, molecule by molecule in table order; the level in the fewest digits that read
 // back as the very same double, the cuts as 0 or 1; a name with a comma or a quote in quotes.
@@ -37,7 +41,8 @@ struct DwellsReading {
   std::string error;  // "FILE:LINE: why"; then an empty table
 };
 
-// The table of `text` as DwellsCsv writes it, read from a file called `name`. A molecule's rows
-// must stand together, in frame order, back to back from frame 1.
+// The table of `text` as DwellsCsv writes it, read from a file called `name`; lines end in LF or
+// CR LF. A molecule's rows must stand together, in frame order, back to back from frame 1, and
+// end by frame kMostTraceFrames.
 DwellsReading ReadDwellsCsvText(std::string_view text, const std::string& name);
 DwellsReading ReadDwellsCsv(const std::string& path);

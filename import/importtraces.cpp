@@ -72,34 +72,6 @@ std::string SkippedOfKind(const std::vector<SkippedMolecule>& skipped, SkipReaso
   return text + ")";
 }
 
-// "a.txt (again as ./a.txt), b.txt (again as link.txt)"
-std::string RepeatedText(const std::vector<RepeatedFile>& repeated) {
-  std::string text;
-  for (std::size_t k = 0; k < repeated.size() && k < kNamesShown; ++k)
-    text += (k ? ", " : "") + repeated[k].first + " (again as " + repeated[k].path + ")";
-  if (repeated.size() > kNamesShown) text += ", and " + std::to_string(repeated.size() - kNamesShown) + " more";
-  return text;
-}
-
-// The paths to read, each file once, where it is first named; the others in `repeated`.
-std::vector<std::string> EachFileOnce(const std::vector<std::string>& paths, std::vector<RepeatedFile>& repeated) {
-  std::vector<std::string> once;
-  std::map<FileIdentity, std::size_t> seen;
-  for (const std::string& path : paths) {
-    // A path that leads nowhere is read, and named in the error that follows.
-    const std::optional<FileIdentity> identity = IdentityOf(path);
-    if (identity) {
-      const auto [at, added] = seen.try_emplace(*identity, once.size());
-      if (!added) {
-        repeated.push_back({path, once[at->second]});
-        continue;
-      }
-    }
-    once.push_back(path);
-  }
-  return once;
-}
-
 std::string SkippedText(const ImportResult& result) {
   std::string text;
   for (const std::string& part : {SkippedOfKind(result.skipped, SkipReason::TooManyLevels,
@@ -203,6 +175,32 @@ std::vector<Outcome> CountAndWrite(std::vector<Molecule>& molecules, const std::
 }
 
 }  // namespace
+
+std::string RepeatedText(const std::vector<RepeatedFile>& repeated) {
+  std::string text;
+  for (std::size_t k = 0; k < repeated.size() && k < kNamesShown; ++k)
+    text += (k ? ", " : "") + repeated[k].first + " (again as " + repeated[k].path + ")";
+  if (repeated.size() > kNamesShown) text += ", and " + std::to_string(repeated.size() - kNamesShown) + " more";
+  return text;
+}
+
+std::vector<std::string> EachFileOnce(const std::vector<std::string>& paths, std::vector<RepeatedFile>& repeated) {
+  std::vector<std::string> once;
+  std::map<FileIdentity, std::size_t> seen;
+  for (const std::string& path : paths) {
+    // A path that leads nowhere is read, and named in the error that follows.
+    const std::optional<FileIdentity> identity = IdentityOf(path);
+    if (identity) {
+      const auto [at, added] = seen.try_emplace(*identity, once.size());
+      if (!added) {
+        repeated.push_back({path, once[at->second]});
+        continue;
+      }
+    }
+    once.push_back(path);
+  }
+  return once;
+}
 
 ImportResult ImportTraces(const std::vector<std::string>& paths, const ImportOptions& options, int peaks,
                           const std::string& folder) {

@@ -23,6 +23,14 @@ struct RepeatedFile {
   std::string first;  // as named first
 };
 
+// The paths to read, each file once, where it is first named; the others, named again by the
+// same path or by another that leads to the same file (a link), go into `repeated`. A path that
+// leads nowhere is kept, for the reading to name.
+std::vector<std::string> EachFileOnce(const std::vector<std::string>& paths, std::vector<RepeatedFile>& repeated);
+
+// "a.txt (again as ./a.txt), b.txt (again as link.txt)", the first few, and how many more.
+std::string RepeatedText(const std::vector<RepeatedFile>& repeated);
+
 // A file whose layout was recognised as another tool's.
 struct RecognisedFile {
   std::string path;

@@ -1,7 +1,9 @@
 // varnel-idealise: fits a hidden Markov model to raw traces and writes the idealised traces
 // as one table, ready for varnel-import.
 
+#include <exception>
 #include <iostream>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -9,6 +11,7 @@
 #include "idealise/idealiseoptions.h"
 #include "idealise/idealisedtable.h"
 #include "idealise/rawtraces.h"
+#include "import/importtraces.h"
 #include "tools/pathwords.h"
 
 namespace {
@@ -64,10 +67,8 @@ const char* const kUsage =
     "Exit status: 0 done, 1 nothing written (a file that cannot be read, no model\n"
     "that can be fitted, a table that cannot be written), 2 bad command line.\n";
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  const auto arguments = PathArguments("varnel-idealise", kUsage, argc, argv, ParseIdealiseArguments);
+// Reads, fits and writes what `arguments` ask for; the exit status.
+int RunIdealise(const IdealiseArguments& arguments) {
   if (arguments.peaks) {
     // K belongs to the reports, which this program does not write.
     std::cerr << "varnel-idealise: --peaks is for the reports: varnel-import --peaks K\n";
@@ -78,6 +79,8 @@ int main(int argc, char** argv) {
     std::cerr << "varnel-idealise: " << reading.error << "; nothing was written\n";
     return kExitFailure;
   }
+  if (!reading.repeated.empty())
+    std::cerr << "varnel-idealise: named more than once, read once: " << RepeatedText(reading.repeated) << "\n";
   for (const std::string& left : reading.left) std::cerr << "varnel-idealise: left out: " << left << "\n";
   std::vector<std::span<const double>> molecules;
   std::size_t frames = 0;
@@ -90,21 +93,40 @@ int main(int argc, char** argv) {
     std::cerr << "varnel-idealise: " << idealisation.error << "; nothing was written\n";
     return kExitFailure;
   }
-  std::cout << ModelSummary(idealisation) << molecules.size() << (molecules.size() == 1 ? " molecule, " : " molecules, ")
-            << frames << " frames";
+  // The line goes out whole once the table is written, or could not be: nothing half-said when
+  // memory runs out on the way.
+  std::string line = ModelSummary(idealisation) + std::to_string(molecules.size()) +
+                     (molecules.size() == 1 ? " molecule, " : " molecules, ") + std::to_string(frames) + " frames";
   std::optional<LevelStates> merged;
   if (arguments.merge) {
     merged = MergedStates(idealisation, *arguments.merge);
-    std::cout << "; " << StatesText(*merged);
+    line += "; " + StatesText(*merged);
   }
   if (arguments.out) {
     if (const auto why = WriteIdealisedTable(*arguments.out, reading.traces, idealisation, merged ? &*merged : nullptr)) {
-      std::cout << std::endl;
+      std::cout << line << std::endl;
       std::cerr << "varnel-idealise: cannot write " << *arguments.out << ": " << *why << "\n";
       return kExitFailure;
     }
-    std::cout << "; idealised traces written to " << *arguments.out;
+    line += "; idealised traces written to " + *arguments.out;
   }
-  std::cout << std::endl;
+  std::cout << line << std::endl;
   return std::cout ? 0 : kExitFailure;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return RunIdealise(PathArguments("varnel-idealise", kUsage, argc, argv, ParseIdealiseArguments));
+  } catch (const std::bad_alloc&) {
+    // Unwound to here, every new file is gone again: an old table stays as it was.
+    std::cerr << "varnel-idealise: there is not enough memory for these traces (the fits hold every frame of "
+                 "every molecule for each state); nothing was written\n";
+    return kExitFailure;
+  } catch (const std::exception& error) {
+    // A thread the system would not start, say.
+    std::cerr << "varnel-idealise: " << error.what() << "; nothing was written\n";
+    return kExitFailure;
+  }
 }

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <limits>
 
 #include "dwell/dwelltimes.h"
 
@@ -62,12 +64,17 @@ TEST(DwellsInStates, ALevelOfNoStateCutsTheDwellsOnBothSidesAndIsNoDwellItself) 
 }
 
 TEST(DwellsInStates, KeepsEveryMoleculeInTableOrderEvenOneWithNoDwellInAnyState) {
-  const DwellTable table = {Molecule({{0.9, 0, 5, true, true}}), Molecule({{0.2, 0, 5, true, true}})};
+  // The third molecule's two levels of one state would make one dwell longer than any count
+  // holds: it is no trace, and gets no dwells rather than a wrapped length.
+  constexpr std::int64_t kHalf = std::numeric_limits<std::int64_t>::max() / 2 + 1;
+  const DwellTable table = {Molecule({{0.9, 0, 5, true, true}}), Molecule({{0.2, 0, 5, true, true}}),
+                            {"huge", {{0.2, 1, kHalf, true, false}, {0.3, 1, kHalf, false, true}}}};
   const StateDwells dwells = DwellsInStates(table, 1, CutoffsOf({0.5}));
-  ASSERT_EQ(dwells.size(), 2u);
+  ASSERT_EQ(dwells.size(), 3u);
   EXPECT_TRUE(dwells[0].empty());
   ASSERT_EQ(dwells[1].size(), 1u);
   ExpectDwell(dwells[1][0], 0, 5, true, true, -1);
+  EXPECT_TRUE(dwells[2].empty());
 }
 
 // State 0's dwells: whole 1, 2, 2, 3 and one cut after 2 frames.

@@ -36,12 +36,11 @@ TEST(WriteExportTest, WritesEveryFileAndReplacesWhatWasThere) {
   TempDir dir;
   std::filesystem::create_directory(dir / "out");
   dir.Write("out/map.svg", "old");
-  dir.Write("out/notes.txt", "mine");
+  dir.Write("out/overview.svg", "old");
   EXPECT_EQ(WriteExport(dir / "out", kFiles), std::nullopt);
   EXPECT_EQ(dir.Read("out/map.svg"), "<svg/>");
   EXPECT_EQ(dir.Read("out/density.csv"), "0\n");
-  EXPECT_EQ(dir.Read("out/notes.txt"), "mine");
-  EXPECT_EQ(Names(dir.path() / "out"), (std::set<std::string>{"map.svg", "density.csv", "results.csv", "notes.txt"}));
+  EXPECT_EQ(Names(dir.path() / "out"), (std::set<std::string>{"map.svg", "density.csv", "results.csv"}));
 }
 
 TEST(WriteExportTest, MakesAMissingFolder) {
@@ -65,15 +64,14 @@ TEST(WriteExportTest, AFolderThatCannotBeWrittenGetsAMessageAndNothingChanges) {
   EXPECT_TRUE(WriteExport("", kFiles));
 }
 
-TEST(WriteExportTest, AFolderInTheWayOfOneFileStopsTheWholeExportBeforeAnyFileIsReplaced) {
+TEST(WriteExportTest, AFolderInTheWayOfOneFileIsTheUsersAndStaysWithTheOldSet) {
   TempDir dir;
   std::filesystem::create_directories(dir / "out/results.csv");
   dir.Write("out/map.svg", "old");
-  const auto message = WriteExport(dir / "out", kFiles);
-  ASSERT_TRUE(message);
-  EXPECT_NE(message->find("\"results.csv\" there is a folder"), std::string::npos) << *message;
+  EXPECT_EQ(WriteExport(dir / "out", kFiles), std::nullopt);
   EXPECT_EQ(dir.Read("out/map.svg"), "old");
-  EXPECT_EQ(Names(dir.path() / "out"), (std::set<std::string>{"map.svg", "results.csv"}));
+  EXPECT_EQ(Names(dir.path() / "out"), (std::set<std::string>{"figures", "map.svg", "results.csv"}));
+  EXPECT_EQ(Names(dir.path() / "out/figures"), (std::set<std::string>{"map.svg", "density.csv", "results.csv"}));
 }
 
 TEST(WriteExportTest, AReadOnlyFolderKeepsItsFilesAndGetsNoTemporaryFile) {

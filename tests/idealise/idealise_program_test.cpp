@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "tests/support/run_program.h"
 #include "tests/support/temp_dir.h"
@@ -51,6 +52,27 @@ TEST(IdealiseProgram, BadCommandLinesAndBadFilesAreNamedAndWriteNothing) {
   EXPECT_EQ(flat.status, 1);
   EXPECT_NE(flat.err.find("every frame holds the one value 0.5"), std::string::npos) << flat.err;
   EXPECT_FALSE(std::filesystem::exists(dir / "ideal.csv"));
+}
+
+// Too little memory for the fits: the program says so and ends with status 1, the old table as
+// it was and no new file beside it. Only a build without AddressSanitizer can be given too
+// little: the sanitizer reserves terabytes of address space at the start and itself ends a
+// process whose memory runs out.
+TEST(IdealiseProgram, TooLittleMemoryIsSaidAndLeavesTheOldTableAndNoNewFile) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "a build with AddressSanitizer cannot be run with little address space";
+#else
+  TempDir dir;
+  const ProgramRun simulated = RunProgram(VARNEL_SIMULATOR, "--raw --out raw --molecules 2 --frames 400000 --seed 4");
+  ASSERT_EQ(simulated.status, 0) << simulated.err;
+  dir.Write("ideal.csv", "the old table\n");
+  const ProgramRun run = RunProgram("/bin/sh", std::string("-c 'ulimit -v 150000 && exec \"") + VARNEL_IDEALISER +
+                                                   "\" --states 1-4 --out ideal.csv raw/*.txt'");
+  EXPECT_EQ(run.status, 1) << run.err;
+  EXPECT_NE(run.err.find("varnel-idealise: there is not enough memory"), std::string::npos) << run.err;
+  EXPECT_EQ(dir.Read("ideal.csv"), "the old table\n");
+  EXPECT_EQ(Listing(dir.path()), (std::vector<std::string>{"ideal.csv", "raw"}));
+#endif
 }
 
 }  // namespace

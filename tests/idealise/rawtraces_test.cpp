@@ -79,6 +79,17 @@ TEST(IdealiseRawTraces, FilesAreNamedByTheirStemAndTwoMoleculesOfOneNameAreRefus
   dir.Write("short.txt", "donor acceptor\n50 50\n60\n");
   EXPECT_EQ(ReadRawTraces({dir / "short.txt"}, RawOptions{}).error,
             dir / "short.txt" + ":3: 1 value where the rows above have 2");
+
+  // One file named again, by its path and through a link: one molecule, and the others said.
+  if (kWindows) return;
+  std::filesystem::create_symlink(dir / "one.txt", dir / "link.txt");
+  const RawReading once = ReadRawTraces({dir / "one.txt", dir / "link.txt", dir / "one.txt"}, RawOptions{});
+  ASSERT_TRUE(once.error.empty()) << once.error;
+  ASSERT_EQ(once.traces.size(), 1u);
+  EXPECT_EQ(once.traces[0].name, "one");
+  ASSERT_EQ(once.repeated.size(), 2u);
+  EXPECT_EQ(once.repeated[0].path, dir / "link.txt");
+  EXPECT_EQ(once.repeated[0].first, dir / "one.txt");
 }
 
 TEST(IdealiseRawTraces, TheTableOfIdealisedTracesIsReadBackByTheImportMoleculeByMolecule) {
