@@ -5,6 +5,8 @@
 #include <cmath>
 
 #include "dwell/dwelltimes.h"
+#include "dwell/exponentials.h"
+#include "dwell/ratematrix.h"
 #include "dwell_simulation.h"
 #include "import/counting.h"
 
@@ -237,6 +239,43 @@ TEST(DwellRateMatrix, CountsItsReplicatesAndGivesNothingWhenAskedToStop) {
   WorkProgress stopped;
   stopped.stop.request_stop();
   EXPECT_FALSE(DwellRateMatrix(dwells, 3, CutDwells::kCensor, 10, &stopped));
+}
+
+TEST(DwellRateMatrix, NeverTakesATermOnlyCutDwellsHoldUpAndSaysWhenABetterFitHadOne) {
+  // 30 molecules of nine whole dwells, each geometric at 0.2 a frame, alternating between two
+  // states, then a last dwell of 300 frames that the trace's end cuts. The whole dwells say
+  // -ln(0.8) / 0.1 s = 2.23 s^-1; a second term at the fit's least chance (1e-12 a frame) takes
+  // the cut dwells, and its mean rate once gave both rows 1e-10 s^-1 without a word.
+  std::mt19937_64 random(2024);
+  StateDwells dwells;
+  for (int m = 0; m < 30; ++m) {
+    std::vector<StateDwell> trace;
+    int state = m % 2;
+    for (int k = 0; k < 9; ++k, state = 1 - state)
+      trace.push_back({state, dwelltest::GeometricLength(random, 0.2), false, false, 1 - state});
+    trace.push_back({state, 300, false, true, -1});
+    dwells.push_back(trace);
+  }
+  const double exposure = 0.1, whole = -std::log(0.8) / exposure;
+  // No fit of several terms reaches below one exit over the longest trace (about 350 frames).
+  EXPECT_GT(dwell::SlowestShowableRate(dwells), 1.0 / 400);
+  EXPECT_LT(dwell::SlowestShowableRate(dwells), 1.0 / 300);
+  for (int s = 0; s < 2; ++s) {
+    const StateDwellTimes times = AnalyseState(dwells, s, CutDwells::kCensor);
+    ASSERT_GE(times.chosen, 0);
+    for (const ExponentialTerm& term : times.fits[static_cast<std::size_t>(times.chosen)].terms)
+      EXPECT_FALSE(dwell::AtFitBound(term)) << s;
+  }
+  const auto matrix = DwellRateMatrixWithBasis(dwells, 2, CutDwells::kCensor, 40);
+  ASSERT_TRUE(matrix);
+  ASSERT_EQ(matrix->rates.size(), 2u);
+  for (const DwellRate& rate : matrix->rates) {
+    const DwellRowBasis& row = matrix->rows[static_cast<std::size_t>(rate.from)];
+    const double perSecond = rate.rate / exposure;
+    EXPECT_TRUE(std::fabs(perSecond / whole - 1) < 0.25 || (row.passedOver && !DwellRowFlags(row).empty()))
+        << rate.from << "->" << rate.to << ": " << perSecond << " s^-1";
+    EXPECT_GT(perSecond, 0.1) << rate.from << "->" << rate.to;
+  }
 }
 
 }  // namespace

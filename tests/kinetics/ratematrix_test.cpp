@@ -185,7 +185,7 @@ TEST(RateMatrixFit, WhereNoGeneratorGivesTheCountsTheUncountedDirectPathStopsAtZ
   ASSERT_TRUE(direct.upperLimit);
   Matrix atLimit = best;
   atLimit[0][2] = *direct.upperLimit;
-  EXPECT_GT(top - LogLikelihood(counts, atLimit), 2.7055 / 2);
+  EXPECT_GT(top - LogLikelihood(counts, atLimit), 0.99 * 2.7055 / 2);
   EXPECT_LT(*direct.upperLimit, 1e-3);
 }
 
@@ -236,8 +236,8 @@ TEST(RateMatrixBootstrap, IntervalsAreTheSameOnOneThreadAndOnThreeAndFewMolecule
     EXPECT_GE(a.interval->high, a.rate);
   }
   // 37 molecules of 2,000 frames: each rate of the three states lies within its interval's
-  // width (about 4 standard errors) of the truth; the first-order rate of steps over frames lies
-  // 10 to 15 % low here, 4 to 6 of them.
+  // width (about 4 standard errors) of the truth; the first-order rate of steps over frames,
+  // P_ij / T, lies 14 to 31 % off here (1->3 29 % high, by the two-step path 1->2->3).
   for (int i = 0; i < 3; ++i)
     for (int j = 0; j < 3; ++j) {
       if (i == j) continue;
@@ -263,7 +263,7 @@ TEST(RateMatrixFit, RefusesPathsThatCannotMakeTheCountedStepsAndReadsPathLists) 
   EXPECT_FALSE(m->trouble.empty());
 }
 
-TEST(HmmStepMatrix, GivesTheClosedFormGeneratorAndHoldsAnUnembeddableOneAtTheBound) {
+TEST(HmmStepMatrix, GivesTheClosedFormGeneratorAndTheNearestGeneratorOfAnUnembeddableOne) {
   // A = [[0.8, 0.2], [0.1, 0.9]] whatever the frames: the same closed form as counts give.
   const double T = 0.05, s = -std::log(0.7);
   const RateMatrix m = kinetics::GeneratorOfStepMatrix(std::vector<double>{0.8, 0.2, 0.1, 0.9},
@@ -272,13 +272,19 @@ TEST(HmmStepMatrix, GivesTheClosedFormGeneratorAndHoldsAnUnembeddableOneAtTheBou
   EXPECT_NEAR(m.Rate(0, 1).rate, 0.2 / 0.3 * s / T, 1e-9);
   EXPECT_NEAR(m.Rate(1, 0).rate, 0.1 / 0.3 * s / T, 1e-9);
   EXPECT_EQ(m.replicates, 0);
-  // 1 - p - q < 0: a chain that switches more often than it stays has no generator; the nearest
-  // is as fast as the fit allows.
+  // 1 - p - q < 0: a chain that switches more often than it stays has no generator, whose
+  // frames have 1 - p - q = exp(-(k12 + k21) T) > 0. With x = P_12 and y = P_21 the likelihood
+  // 30 ln(1 - x) + 70 ln x + 60 ln y + 40 ln(1 - y) wants x + y = 1.3; on generators it is
+  // largest as x + y goes to 1, so y = 1 - x and 90 ln(1 - x) + 110 ln x: x = 0.55. The fit goes
+  // as fast as frames forget their start, with k12 : k21 = 0.55 : 0.45.
   const RateMatrix flipping = kinetics::GeneratorOfStepMatrix(std::vector<double>{0.3, 0.7, 0.6, 0.4},
                                                               std::vector<double>{100, 100}, {T, {}, 0});
   ASSERT_TRUE(flipping.trouble.empty()) << flipping.trouble;
+  EXPECT_TRUE(flipping.converged);
   EXPECT_FALSE(flipping.fromLogarithm);
-  EXPECT_TRUE(flipping.Rate(0, 1).flags.atBound || flipping.Rate(1, 0).flags.atBound);
+  const double a = flipping.Rate(0, 1).rate * T, b = flipping.Rate(1, 0).rate * T;
+  EXPECT_GT(a + b, 10.0);
+  EXPECT_NEAR(a / (a + b), 0.55, 1e-3);
   EXPECT_FALSE(kinetics::GeneratorOfStepMatrix(std::vector<double>{0.5, 0.4, 0.1, 0.9}, std::vector<double>{1, 1}, {T})
                    .trouble.empty());
 }
