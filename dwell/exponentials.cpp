@@ -473,8 +473,8 @@ BicChoice ChooseFit(const std::vector<ExponentialFit>& fits, double slowest) {
   };
   BicChoice choice;
   choice.chosen = choose(true);
-  const int unrestricted = choose(false);
-  choice.passedOver = unrestricted >= 0 && unrestricted != choice.chosen;
+  choice.best = choose(false);
+  choice.passedOver = choice.best >= 0 && choice.best != choice.chosen;
   return choice;
 }
 

@@ -92,6 +92,7 @@ bool AtFitBound(const ExponentialTerm& term);
 struct BicChoice {
   int chosen = -1;
   bool passedOver = false;
+  int best = -1;  // what BIC would choose without the restriction (equal to chosen unless passed over)
 };
 BicChoice ChooseFit(const std::vector<ExponentialFit>& fits, double slowest);
 

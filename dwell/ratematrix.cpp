@@ -74,7 +74,10 @@ Row RowOf(const StateDwells& dwells, int state, int states, CutDwells cut, int m
   // BIC's choice among the fits whose terms the data can show: never a term at the fit's bound,
   // nor, among several, one slower than one exit over the longest trace.
   const dwell::BicChoice choice = dwell::ChooseFit(times.fits, slowest);
-  row.basis = {state, choice.chosen, slowest, choice.passedOver};
+  row.basis = {state, choice.chosen, slowest, choice.passedOver, false};
+  if (choice.best >= 0)
+    for (const ExponentialTerm& term : times.fits[static_cast<std::size_t>(choice.best)].terms)
+      row.basis.atBound = row.basis.atBound || dwell::AtFitBound(term);
   if (choice.chosen >= 0) {
     const ExponentialFit& fit = times.fits[static_cast<std::size_t>(choice.chosen)];
     row.terms = static_cast<int>(fit.terms.size());
@@ -134,9 +137,13 @@ std::optional<std::vector<DwellRate>> DwellRateMatrix(const StateDwells& dwells,
 
 std::vector<std::string> DwellRowFlags(const DwellRowBasis& row) {
   std::vector<std::string> flags;
-  if (row.passedOver)
-    flags.push_back("a better fit had a term slower than one exit over the longest trace: long cut dwells slow "
-                    "this exit rate");
+  if (row.atBound && row.chosen < 0)
+    flags.push_back("the state's dwells give a rate on the fit's bound alone: no rates");
+  else if (row.atBound)
+    flags.push_back("the best fit had a rate on the fit's bound: these rates are a simpler fit's");
+  else if (row.passedOver)
+    flags.push_back("the best fit had a term slower than one exit over the longest trace: these rates are a "
+                    "simpler fit's, slowed by long cut dwells");
   return flags;
 }
 

@@ -19,6 +19,10 @@ struct DwellRowBasis {
   // row's rates come from a simpler fit, which gives those dwells its own terms: its exit rate
   // lies below that of the state's whole dwells.
   bool passedOver = false;
+  // The fit BIC would choose had a rate on the fit's bound (a chance of 1e-12 a frame, which only
+  // cut dwells hold up, or of 1 - 1e-9, every dwell one frame long): a rate the fit cannot give.
+  // It is never taken; with one term only, the state has no rates.
+  bool atBound = false;
 };
 
 struct DwellRatesWithBasis {

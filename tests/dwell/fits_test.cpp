@@ -194,11 +194,18 @@ StateDwells SplitExits(int molecules) {
 TEST(DwellRateMatrix, SplitsTheExitRateByWhereTheExitsWentAndSkipsPairsNeverSeen) {
   // One molecule: state 0 has 4 whole dwells of 2 frames and one cut after 3: p = 4 / (4 + 4 + 2),
   // k_0 = -ln(1 - p); n_01 = 3, n_02 = 1 of n_0 = 4. States 1 and 2 are left after one frame.
-  const auto matrix = DwellRateMatrix(SplitExits(1), 3, CutDwells::kCensor, 20);
-  ASSERT_TRUE(matrix);
+  const auto withBasis = DwellRateMatrixWithBasis(SplitExits(1), 3, CutDwells::kCensor, 20);
+  ASSERT_TRUE(withBasis);
+  const std::vector<DwellRate>* matrix = &withBasis->rates;
   const double k0 = -std::log1p(-0.4);
-  // State 2's one whole dwell is too few for a fit: it has no rates.
-  ASSERT_EQ(matrix->size(), 3u);  // 0->1, 0->2, 1->0
+  // State 2's one whole dwell is too few for a fit; state 1's three dwells of one frame put its
+  // rate on the fit's upper bound (a chance of 1 a frame), which is no rate: neither has rates,
+  // and state 1's row says why.
+  ASSERT_EQ(matrix->size(), 2u);  // 0->1, 0->2
+  EXPECT_TRUE(withBasis->rows[1].atBound);
+  EXPECT_EQ(withBasis->rows[1].chosen, -1);
+  EXPECT_FALSE(DwellRowFlags(withBasis->rows[1]).empty());
+  EXPECT_FALSE(withBasis->rows[0].atBound || withBasis->rows[0].passedOver);
   const DwellRate& toOne = (*matrix)[0];
   EXPECT_EQ(toOne.from, 0);
   EXPECT_EQ(toOne.to, 1);
@@ -206,8 +213,6 @@ TEST(DwellRateMatrix, SplitsTheExitRateByWhereTheExitsWentAndSkipsPairsNeverSeen
   EXPECT_EQ(toOne.exits, 4);
   EXPECT_NEAR(toOne.rate, k0 * 3 / 4, 1e-14);
   EXPECT_NEAR((*matrix)[1].rate, k0 / 4, 1e-14);
-  EXPECT_EQ((*matrix)[2].from, 1);
-  EXPECT_EQ((*matrix)[2].to, 0);
   // One molecule is too few for an interval.
   EXPECT_FALSE(toOne.interval);
 }
@@ -234,8 +239,10 @@ TEST(DwellRateMatrix, CountsItsReplicatesAndGivesNothingWhenAskedToStop) {
   const StateDwells dwells = SplitExits(12);
   WorkProgress progress;
   ASSERT_TRUE(DwellRateMatrix(dwells, 3, CutDwells::kCensor, 10, &progress));
-  EXPECT_EQ(progress.total.load(), 30u);  // three states with exits, 10 replicates each
-  EXPECT_EQ(progress.done.load(), 30u);
+  // Only state 0 has rates (states 1 and 2 are left after every frame, a rate on the fit's
+  // bound): 10 replicates.
+  EXPECT_EQ(progress.total.load(), 10u);
+  EXPECT_EQ(progress.done.load(), 10u);
   WorkProgress stopped;
   stopped.stop.request_stop();
   EXPECT_FALSE(DwellRateMatrix(dwells, 3, CutDwells::kCensor, 10, &stopped));
@@ -272,7 +279,7 @@ TEST(DwellRateMatrix, NeverTakesATermOnlyCutDwellsHoldUpAndSaysWhenABetterFitHad
   for (const DwellRate& rate : matrix->rates) {
     const DwellRowBasis& row = matrix->rows[static_cast<std::size_t>(rate.from)];
     const double perSecond = rate.rate / exposure;
-    EXPECT_TRUE(std::fabs(perSecond / whole - 1) < 0.25 || (row.passedOver && !DwellRowFlags(row).empty()))
+    EXPECT_TRUE(std::fabs(perSecond / whole - 1) < 0.25 || ((row.passedOver || row.atBound) && !DwellRowFlags(row).empty()))
         << rate.from << "->" << rate.to << ": " << perSecond << " s^-1";
     EXPECT_GT(perSecond, 0.1) << rate.from << "->" << rate.to;
   }
