@@ -61,6 +61,9 @@ constexpr int kMostBisections = 100;
 constexpr double kNegligibleAmplitude = 1e-3;
 constexpr double kCoincidentRates = 1e-3;
 
+// A rate within this share of the rate of the least or the most chance is on the fit's bound.
+constexpr double kAtBound = 1e-6;
+
 // A fit with more terms must beat the best BIC by more than this share of its size: BIC is a
 // sum of ln L over every dwell, and EM's tolerance leaves its last digits uncertain.
 constexpr double kBicRelativeMargin = 1e-9;
@@ -233,6 +236,16 @@ MixtureFit OneTerm(const LengthCounts& counts) {
 bool Better(const MixtureFit& a, const MixtureFit& b) {
   if (a.converged != b.converged) return a.converged;
   return a.logLikelihood > b.logLikelihood;
+}
+
+// Whether BIC may choose `fit`: one term always (but on the fit's bound), several only when
+// none is on the bound or slower than `slowest` per frame.
+bool Showable(const ExponentialFit& fit, double slowest) {
+  for (const ExponentialTerm& term : fit.terms) {
+    if (AtFitBound(term)) return false;
+    if (fit.terms.size() > 1 && term.rate < slowest) return false;
+  }
+  return true;
 }
 
 bool Degenerate(const ExponentialFit& fit) {
@@ -422,22 +435,49 @@ void AddProfileIntervals(const LengthCounts& counts, const MixtureFit& best, Exp
   }
 }
 
-int ChooseByBic(const std::vector<ExponentialFit>& fits) {
-  int best = -1;
-  for (std::size_t i = 0; i < fits.size(); ++i) {
-    const ExponentialFit& fit = fits[i];
-    if (!fit.converged || !std::isfinite(fit.bic)) continue;
-    if (best < 0) {
-      best = static_cast<int>(i);
-      continue;
-    }
-    const ExponentialFit& chosen = fits[static_cast<std::size_t>(best)];
-    const bool moreTerms = fit.terms.size() > chosen.terms.size();
-    if (moreTerms && Degenerate(fit)) continue;
-    const double margin = moreTerms ? kBicRelativeMargin * std::fabs(chosen.bic) : 0.0;
-    if (fit.bic < chosen.bic - margin) best = static_cast<int>(i);
+double SlowestShowableRate(const StateDwells& dwells) {
+  std::int64_t longest = 0;
+  for (const std::vector<StateDwell>& molecule : dwells) {
+    std::int64_t frames = 0;
+    for (const StateDwell& dwell : molecule) frames += std::max<std::int64_t>(dwell.frames, 1);
+    longest = std::max(longest, frames);
   }
-  return best;
+  return longest > 0 ? 1.0 / static_cast<double>(longest) : 0.0;
 }
+
+bool AtFitBound(const ExponentialTerm& term) {
+  return term.rate <= RateOfChance(kLeastChance) * (1.0 + kAtBound) ||
+         term.rate >= RateOfChance(kMostChance) * (1.0 - kAtBound);
+}
+
+BicChoice ChooseFit(const std::vector<ExponentialFit>& fits, double slowest) {
+  // BIC's choice among the fits it may take, and among all of them: where the two differ, a fit
+  // with a term beyond the data was the better one.
+  auto choose = [&](bool onlyShowable) {
+    int best = -1;
+    for (std::size_t i = 0; i < fits.size(); ++i) {
+      const ExponentialFit& fit = fits[i];
+      if (!fit.converged || !std::isfinite(fit.bic)) continue;
+      if (onlyShowable && !Showable(fit, slowest)) continue;
+      if (best < 0) {
+        best = static_cast<int>(i);
+        continue;
+      }
+      const ExponentialFit& chosen = fits[static_cast<std::size_t>(best)];
+      const bool moreTerms = fit.terms.size() > chosen.terms.size();
+      if (moreTerms && Degenerate(fit)) continue;
+      const double margin = moreTerms ? kBicRelativeMargin * std::fabs(chosen.bic) : 0.0;
+      if (fit.bic < chosen.bic - margin) best = static_cast<int>(i);
+    }
+    return best;
+  };
+  BicChoice choice;
+  choice.chosen = choose(true);
+  choice.best = choose(false);
+  choice.passedOver = choice.best >= 0 && choice.best != choice.chosen;
+  return choice;
+}
+
+int ChooseByBic(const std::vector<ExponentialFit>& fits, double slowest) { return ChooseFit(fits, slowest).chosen; }
 
 }  // namespace dwell

@@ -75,10 +75,32 @@ std::string FitTrouble(const LengthCounts& counts, int terms);
 // ToExponentialFit from `best`).
 void AddProfileIntervals(const LengthCounts& counts, const MixtureFit& best, ExponentialFit& fit);
 
+// The slowest rate per frame the dwells can show: one exit over the longest trace,
+// 1 / (its frames), a trace's frames those of all its dwells. A slower term of a fit is held up
+// by the cut dwells alone: a fit that gives a term to dwells cut at the trace's end puts it at
+// the fit's lower bound (a chance of 1e-12 a frame), where they are likeliest.
+double SlowestShowableRate(const StateDwells& dwells);
+
+// Whether a term's rate lies on a bound of the fit (its chance at 1e-12 or at 1 - 1e-9 a
+// frame, within 1e-6 of it): such a rate is no estimate, only where the fit stopped.
+bool AtFitBound(const ExponentialTerm& term);
+
+// What BIC chooses: the index in `fits` (-1 when none converged), and whether a fit of lower
+// BIC was passed over because it had more than one term and a term at the fit's bound or slower
+// than `slowest` per frame (a rate the data cannot show): the chosen fit then describes the
+// state's dwells less well than that one did, and its rates are to be read with that in mind.
+struct BicChoice {
+  int chosen = -1;
+  bool passedOver = false;
+  int best = -1;  // what BIC would choose without the restriction (equal to chosen unless passed over)
+};
+BicChoice ChooseFit(const std::vector<ExponentialFit>& fits, double slowest);
+
 // The index, in `fits`, that BIC chooses among converged fits; -1 when none converged. A fit
 // whose terms coincide or carry no weight is no more than a simpler fit and is not chosen over
-// a converged simpler one.
-int ChooseByBic(const std::vector<ExponentialFit>& fits);
+// a converged simpler one; nor is a fit of several terms with a term at the fit's bound or
+// slower than `slowest` per frame (ChooseFit).
+int ChooseByBic(const std::vector<ExponentialFit>& fits, double slowest = 0);
 
 // AnalyseState, with the profile intervals only when `intervals`.
 StateDwellTimes AnalyseStateFits(const StateDwells& dwells, int state, CutDwells cut, int mostTerms, bool exactly,

@@ -1,7 +1,10 @@
+#include "dwell/ratematrix.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
 #include <random>
+#include <utility>
 
 #include "dwell/dwelltimes.h"
 #include "dwell/exponentials.h"
@@ -31,9 +34,11 @@ struct Row {
   std::vector<std::int64_t> exits;    // n_ij of all molecules
   std::int64_t left = 0;              // n_i
   double rate = 0;                    // k_i
+  DwellRowBasis basis;
 };
 
-Row RowOf(const StateDwells& dwells, int state, int states, CutDwells cut, int mostTerms, bool exactly) {
+Row RowOf(const StateDwells& dwells, int state, int states, CutDwells cut, int mostTerms, bool exactly,
+          double slowest) {
   Row row;
   row.state = state;
   row.exits.assign(static_cast<std::size_t>(states), 0);
@@ -66,8 +71,15 @@ Row RowOf(const StateDwells& dwells, int state, int states, CutDwells cut, int m
     }
     if (any) row.molecules.push_back(std::move(part));
   }
-  if (times.chosen >= 0) {
-    const ExponentialFit& fit = times.fits[static_cast<std::size_t>(times.chosen)];
+  // BIC's choice among the fits whose terms the data can show: never a term at the fit's bound,
+  // nor, among several, one slower than one exit over the longest trace.
+  const dwell::BicChoice choice = dwell::ChooseFit(times.fits, slowest);
+  row.basis = {state, choice.chosen, slowest, choice.passedOver, false};
+  if (choice.best >= 0)
+    for (const ExponentialTerm& term : times.fits[static_cast<std::size_t>(choice.best)].terms)
+      row.basis.atBound = row.basis.atBound || dwell::AtFitBound(term);
+  if (choice.chosen >= 0) {
+    const ExponentialFit& fit = times.fits[static_cast<std::size_t>(choice.chosen)];
     row.terms = static_cast<int>(fit.terms.size());
     row.rate = fit.MeanRate();
     for (const ExponentialTerm& term : fit.terms) {
@@ -117,10 +129,32 @@ std::vector<double> ReplicateOfRow(const Row& row, int replicate) {
 std::optional<std::vector<DwellRate>> DwellRateMatrix(const StateDwells& dwells, int states, CutDwells cut,
                                                       int replicates, WorkProgress* progress, int threads,
                                                       int mostTerms, bool exactly) {
+  std::optional<DwellRatesWithBasis> matrix =
+      DwellRateMatrixWithBasis(dwells, states, cut, replicates, progress, threads, mostTerms, exactly);
+  if (!matrix) return std::nullopt;
+  return std::move(matrix->rates);
+}
+
+std::vector<std::string> DwellRowFlags(const DwellRowBasis& row) {
+  std::vector<std::string> flags;
+  if (row.atBound && row.chosen < 0)
+    flags.push_back("the state's dwells give a rate on the fit's bound alone: no rates");
+  else if (row.atBound)
+    flags.push_back("the best fit had a rate on the fit's bound: these rates are a simpler fit's");
+  else if (row.passedOver)
+    flags.push_back("the best fit had a term slower than one exit over the longest trace: these rates are a "
+                    "simpler fit's, slowed by long cut dwells");
+  return flags;
+}
+
+std::optional<DwellRatesWithBasis> DwellRateMatrixWithBasis(const StateDwells& dwells, int states, CutDwells cut,
+                                                            int replicates, WorkProgress* progress, int threads,
+                                                            int mostTerms, bool exactly) {
   states = std::clamp(states, 0, kMaxStates);
   replicates = std::max(replicates, 0);
+  const double slowest = dwell::SlowestShowableRate(dwells);
   std::vector<Row> rows;
-  for (int i = 0; i < states; ++i) rows.push_back(RowOf(dwells, i, states, cut, mostTerms, exactly));
+  for (int i = 0; i < states; ++i) rows.push_back(RowOf(dwells, i, states, cut, mostTerms, exactly, slowest));
   if (progress && progress->StopRequested()) return std::nullopt;
 
   // The rows that get intervals, and their replicates as jobs row x replicate.
@@ -143,7 +177,9 @@ std::optional<std::vector<DwellRate>> DwellRateMatrix(const StateDwells& dwells,
   });
   if (stopped()) return std::nullopt;
 
-  std::vector<DwellRate> matrix;
+  DwellRatesWithBasis result;
+  for (const Row& row : rows) result.rows.push_back(row.basis);
+  std::vector<DwellRate>& matrix = result.rates;
   for (std::size_t i = 0; i < rows.size(); ++i) {
     const Row& row = rows[i];
     if (row.terms == 0 || row.left == 0) continue;
@@ -170,5 +206,5 @@ std::optional<std::vector<DwellRate>> DwellRateMatrix(const StateDwells& dwells,
       matrix.push_back(rate);
     }
   }
-  return matrix;
+  return result;
 }

@@ -5,6 +5,8 @@
 #include <cmath>
 
 #include "dwell/dwelltimes.h"
+#include "dwell/exponentials.h"
+#include "dwell/ratematrix.h"
 #include "dwell_simulation.h"
 #include "import/counting.h"
 
@@ -192,11 +194,18 @@ StateDwells SplitExits(int molecules) {
 TEST(DwellRateMatrix, SplitsTheExitRateByWhereTheExitsWentAndSkipsPairsNeverSeen) {
   // One molecule: state 0 has 4 whole dwells of 2 frames and one cut after 3: p = 4 / (4 + 4 + 2),
   // k_0 = -ln(1 - p); n_01 = 3, n_02 = 1 of n_0 = 4. States 1 and 2 are left after one frame.
-  const auto matrix = DwellRateMatrix(SplitExits(1), 3, CutDwells::kCensor, 20);
-  ASSERT_TRUE(matrix);
+  const auto withBasis = DwellRateMatrixWithBasis(SplitExits(1), 3, CutDwells::kCensor, 20);
+  ASSERT_TRUE(withBasis);
+  const std::vector<DwellRate>* matrix = &withBasis->rates;
   const double k0 = -std::log1p(-0.4);
-  // State 2's one whole dwell is too few for a fit: it has no rates.
-  ASSERT_EQ(matrix->size(), 3u);  // 0->1, 0->2, 1->0
+  // State 2's one whole dwell is too few for a fit; state 1's three dwells of one frame put its
+  // rate on the fit's upper bound (a chance of 1 a frame), which is no rate: neither has rates,
+  // and state 1's row says why.
+  ASSERT_EQ(matrix->size(), 2u);  // 0->1, 0->2
+  EXPECT_TRUE(withBasis->rows[1].atBound);
+  EXPECT_EQ(withBasis->rows[1].chosen, -1);
+  EXPECT_FALSE(DwellRowFlags(withBasis->rows[1]).empty());
+  EXPECT_FALSE(withBasis->rows[0].atBound || withBasis->rows[0].passedOver);
   const DwellRate& toOne = (*matrix)[0];
   EXPECT_EQ(toOne.from, 0);
   EXPECT_EQ(toOne.to, 1);
@@ -204,8 +213,6 @@ TEST(DwellRateMatrix, SplitsTheExitRateByWhereTheExitsWentAndSkipsPairsNeverSeen
   EXPECT_EQ(toOne.exits, 4);
   EXPECT_NEAR(toOne.rate, k0 * 3 / 4, 1e-14);
   EXPECT_NEAR((*matrix)[1].rate, k0 / 4, 1e-14);
-  EXPECT_EQ((*matrix)[2].from, 1);
-  EXPECT_EQ((*matrix)[2].to, 0);
   // One molecule is too few for an interval.
   EXPECT_FALSE(toOne.interval);
 }
@@ -232,11 +239,50 @@ TEST(DwellRateMatrix, CountsItsReplicatesAndGivesNothingWhenAskedToStop) {
   const StateDwells dwells = SplitExits(12);
   WorkProgress progress;
   ASSERT_TRUE(DwellRateMatrix(dwells, 3, CutDwells::kCensor, 10, &progress));
-  EXPECT_EQ(progress.total.load(), 30u);  // three states with exits, 10 replicates each
-  EXPECT_EQ(progress.done.load(), 30u);
+  // Only state 0 has rates (states 1 and 2 are left after every frame, a rate on the fit's
+  // bound): 10 replicates.
+  EXPECT_EQ(progress.total.load(), 10u);
+  EXPECT_EQ(progress.done.load(), 10u);
   WorkProgress stopped;
   stopped.stop.request_stop();
   EXPECT_FALSE(DwellRateMatrix(dwells, 3, CutDwells::kCensor, 10, &stopped));
+}
+
+TEST(DwellRateMatrix, NeverTakesATermOnlyCutDwellsHoldUpAndSaysWhenABetterFitHadOne) {
+  // 30 molecules of nine whole dwells, each geometric at 0.2 a frame, alternating between two
+  // states, then a last dwell of 300 frames that the trace's end cuts. The whole dwells say
+  // -ln(0.8) / 0.1 s = 2.23 s^-1; a second term at the fit's least chance (1e-12 a frame) takes
+  // the cut dwells, and its mean rate once gave both rows 1e-10 s^-1 without a word.
+  std::mt19937_64 random(2024);
+  StateDwells dwells;
+  for (int m = 0; m < 30; ++m) {
+    std::vector<StateDwell> trace;
+    int state = m % 2;
+    for (int k = 0; k < 9; ++k, state = 1 - state)
+      trace.push_back({state, dwelltest::GeometricLength(random, 0.2), false, false, 1 - state});
+    trace.push_back({state, 300, false, true, -1});
+    dwells.push_back(trace);
+  }
+  const double exposure = 0.1, whole = -std::log(0.8) / exposure;
+  // No fit of several terms reaches below one exit over the longest trace (about 350 frames).
+  EXPECT_GT(dwell::SlowestShowableRate(dwells), 1.0 / 400);
+  EXPECT_LT(dwell::SlowestShowableRate(dwells), 1.0 / 300);
+  for (int s = 0; s < 2; ++s) {
+    const StateDwellTimes times = AnalyseState(dwells, s, CutDwells::kCensor);
+    ASSERT_GE(times.chosen, 0);
+    for (const ExponentialTerm& term : times.fits[static_cast<std::size_t>(times.chosen)].terms)
+      EXPECT_FALSE(dwell::AtFitBound(term)) << s;
+  }
+  const auto matrix = DwellRateMatrixWithBasis(dwells, 2, CutDwells::kCensor, 40);
+  ASSERT_TRUE(matrix);
+  ASSERT_EQ(matrix->rates.size(), 2u);
+  for (const DwellRate& rate : matrix->rates) {
+    const DwellRowBasis& row = matrix->rows[static_cast<std::size_t>(rate.from)];
+    const double perSecond = rate.rate / exposure;
+    EXPECT_TRUE(std::fabs(perSecond / whole - 1) < 0.25 || ((row.passedOver || row.atBound) && !DwellRowFlags(row).empty()))
+        << rate.from << "->" << rate.to << ": " << perSecond << " s^-1";
+    EXPECT_GT(perSecond, 0.1) << rate.from << "->" << rate.to;
+  }
 }
 
 }  // namespace

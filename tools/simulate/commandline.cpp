@@ -51,7 +51,13 @@ const char* const kUsage =
     "  --poisson          raw: shot noise in each channel, not Gaussian FRET noise\n"
     "  --brightness I     raw, Gaussian: total intensity (default 1000)\n"
     "  --background B     raw: each channel's background (default 0)\n"
-    "  --bleach F         raw: mean frame of photobleaching (default 0: none)\n"
+    "  --bleach F         raw, continuous: mean frame of photobleaching (default 0:\n"
+    "                     none)\n"
+    "  --continuous       a continuous-time chain: idealised traces (as --traces),\n"
+    "                     or with --raw raw traces, or with --dwells a dwell list\n"
+    "  --rates LIST       continuous: rates in s^-1 as I-J=K,... (states from 1;\n"
+    "                     paths not named are 0); default the model's below\n"
+    "  --dwells           continuous: write DIR/dwells.txt, every molecule's dwells\n"
     "  --help             show this text\n"
     "\n"
     "Each molecule visits 2 up to min(states, K) of the states, chosen at random,\n"
@@ -74,6 +80,16 @@ const char* const kUsage =
     "split into the channels of a total of I + sqrt(I) e counts; with --poisson\n"
     "each channel counts photons and I is the least brightness that gives no\n"
     "state a wider FRET width. The rate table names the widths and brightness.\n"
+    "\n"
+    "With --continuous, each molecule is a Markov chain in continuous time: it\n"
+    "stays in state a for an exponential time of rate k(a) = sum of k(a->b), then\n"
+    "steps to b with the chance k(a->b) / k(a); every step happens, several in a\n"
+    "frame too. A frame records the state at its start. The first state is drawn\n"
+    "from the chain's stationary distribution; the dye bleaches at an exponential\n"
+    "time of mean --bleach frames, and a trace holds the frames that end before\n"
+    "it (2 to --frames). --scatter W multiplies each molecule's rates by\n"
+    "exp(W e), e standard normal (default 0). The dwell list has the columns\n"
+    "molecule, level (the state's value) and frames, for varnel-import --dwells.\n"
     "\n"
     "True rates: any three-state model uses\n"
     "    1->2 0.5   1->3 0.1   2->1 0.3   2->3 0.8   3->1 0.05   3->2 0.2\n"
@@ -201,6 +217,9 @@ const OptionEntry kOptionTable[] = {
      [](Options& o, std::string_view option, const std::string& v) {
        o.bleach = parseDoubleIn(option, v, 0.0, 1e9, "[0, 1e9] frames");
      }},
+    {"--continuous", false, [](Options& o, std::string_view, const std::string&) { o.continuous = true; }},
+    {"--dwells", false, [](Options& o, std::string_view, const std::string&) { o.dwellList = true; }},
+    {"--rates", true, [](Options& o, std::string_view, const std::string& v) { o.ratesText = v; }},
     {"--prefix", true,
      [](Options& o, std::string_view, const std::string& v) {
        if (v.empty() || v.find_first_of("/\\") != std::string::npos)
@@ -243,14 +262,27 @@ Options parseArguments(int argc, char** argv) {
   }
   for (const std::string_view required : {"--out", "--molecules"})
     if (!given.contains(required)) usageError(std::string(required) + " is required");
-  if (options.traces && (given.contains("--peaks") || given.contains("--scatter")))
-    usageError("--peaks and --scatter do not apply to --traces");
+  if (options.continuous) {
+    if (given.contains("--peaks")) usageError("--peaks does not apply to --continuous");
+    if (options.raw && options.dwellList) usageError("--raw and --dwells write different files: choose one");
+    if (options.traces && (options.raw || options.dwellList)) usageError("--traces goes with neither --raw nor --dwells");
+    if (!given.contains("--scatter")) options.scatter = 0;
+    if (given.contains("--rates")) options.rates = parseRates(options.ratesText, static_cast<int>(options.states.size()));
+    if (!options.raw && !options.dwellList) options.traces = true;
+  } else {
+    for (const std::string_view other : {"--rates", "--dwells"})
+      if (given.contains(other)) usageError(std::string(other) + " goes with --continuous");
+    if (options.traces && (given.contains("--peaks") || given.contains("--scatter")))
+      usageError("--peaks and --scatter do not apply to --traces");
+  }
   if (options.raw) {
     for (const std::string_view other : {"--traces", "--peaks", "--scatter", "--noise", "--signal-noise"})
-      if (given.contains(other)) usageError(std::string(other) + " does not apply to --raw");
+      if (given.contains(other) && !(options.continuous && other == "--scatter"))
+        usageError(std::string(other) + " does not apply to --raw");
   } else {
-    for (const std::string_view other : {"--snr", "--poisson", "--brightness", "--background", "--bleach"})
+    for (const std::string_view other : {"--snr", "--poisson", "--brightness", "--background"})
       if (given.contains(other)) usageError(std::string(other) + " goes with --raw");
+    if (given.contains("--bleach") && !options.continuous) usageError("--bleach goes with --raw or --continuous");
   }
   if (options.poisson && given.contains("--brightness"))
     usageError("--brightness is for Gaussian noise; with --poisson --snr sets it");

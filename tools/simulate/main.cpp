@@ -1,6 +1,7 @@
 // varnel-simulate: writes transition reports of simulated molecules with known
 // states and rates, for tests, benchmarks and the bundled examples, or with
-// --traces their idealised traces. Every number it writes is the same on
+// --traces their idealised traces, with --raw raw traces, and with --continuous those of a
+// continuous-time chain. Every number it writes is the same on
 // every build (tools/simulate/arithmetic.h).
 
 #include <cstdio>
@@ -26,6 +27,10 @@ void writeFile(const std::filesystem::path& path, const std::string& text) {
 
 void printTrueRates(const Model& model, const RawTruth& raw) {
   std::printf("# varnel-simulate true rates (s^-1), seed %llu\n", static_cast<unsigned long long>(model.options.seed));
+  if (model.options.continuous)
+    std::printf("# continuous-time chain, the state at each frame's start; at most %ld frames, bleach %.8g, "
+                "rate scatter %.8g\n",
+                model.options.frames, model.options.bleach, model.options.scatter);
   if (model.options.raw) {
     std::printf("# exposure %.8g s, %ld frames per trace, %s noise, brightness %.8g, background %.8g, bleach %.8g\n",
                 model.options.exposure, model.options.frames, model.options.poisson ? "Poisson" : "Gaussian",
@@ -54,8 +59,9 @@ void printTrueRates(const Model& model, const RawTruth& raw) {
 int main(int argc, char** argv) {
   using namespace simulate;
   const Options options = parseArguments(argc, argv);
-  const Model model{options, trueRates(static_cast<int>(options.states.size()))};
-  const std::vector<double> chances = options.traces || options.raw ? stepChances(model) : std::vector<double>{};
+  const Model model{options, options.rates.empty() ? trueRates(static_cast<int>(options.states.size())) : options.rates};
+  const std::vector<double> chances =
+      !options.continuous && (options.traces || options.raw) ? stepChances(model) : std::vector<double>{};
   const RawTruth raw = options.raw ? rawTruth(options) : RawTruth{};
 
   std::error_code error;
@@ -63,8 +69,17 @@ int main(int argc, char** argv) {
   if (error || !std::filesystem::is_directory(options.outDir))
     runtimeError("cannot create directory " + options.outDir.string());
 
+  std::string dwells = "molecule level frames\n";
   for (long molecule = 1; molecule <= options.molecules; ++molecule) {
-    if (options.raw)
+    if (options.continuous && options.dwellList)
+      dwells += continuousDwells(model, molecule);
+    else if (options.continuous && options.raw)
+      writeFile(options.outDir / NumberedName(options.prefix, molecule, options.molecules, ".txt"),
+                continuousRawTrace(model, raw, molecule));
+    else if (options.continuous)
+      writeFile(options.outDir / NumberedName(options.prefix, molecule, options.molecules, ".txt"),
+                continuousTrace(model, molecule));
+    else if (options.raw)
       writeFile(options.outDir / NumberedName(options.prefix, molecule, options.molecules, ".txt"),
                 simulateRawTrace(model, raw, chances, molecule));
     else if (options.traces)
@@ -74,6 +89,8 @@ int main(int argc, char** argv) {
       writeFile(options.outDir / NumberedName(options.prefix, molecule, options.molecules, ".dat"),
                 simulateMolecule(model, molecule));
   }
+
+  if (options.continuous && options.dwellList) writeFile(options.outDir / "dwells.txt", dwells);
 
   printTrueRates(model, raw);
   if (std::fflush(stdout) != 0) runtimeError("cannot write the rate table");

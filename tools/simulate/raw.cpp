@@ -73,6 +73,39 @@ RawTruth rawTruth(const Options& options) {
   return truth;
 }
 
+void appendRawFrame(std::string& text, const Options& options, const RawTruth& truth, Random& random, long frame,
+                    int state) {
+  const double background = options.background;
+  const bool dark = state < 0;
+  double donor = 0, acceptor = 0;
+  if (dark && options.poisson) {
+    donor = poissonCount(random, background);
+    acceptor = poissonCount(random, background);
+  } else if (dark) {
+    donor = background + std::sqrt(background) * random.normal();
+    acceptor = background + std::sqrt(background) * random.normal();
+  } else if (options.poisson) {
+    const double level = options.states[static_cast<std::size_t>(state)];
+    donor = poissonCount(random, truth.brightness * (1.0 - level) + background);
+    acceptor = poissonCount(random, truth.brightness * level + background);
+  } else {
+    const double level = options.states[static_cast<std::size_t>(state)];
+    const double fret = level + truth.widths[static_cast<std::size_t>(state)] * random.normal();
+    const double total = truth.brightness + std::sqrt(truth.brightness) * random.normal();
+    acceptor = total * fret + background;
+    donor = total * (1.0 - fret) + background;
+  }
+  char number[24];
+  text.append(number, std::to_chars(number, number + sizeof number, frame).ptr);
+  text += ' ';
+  appendNumber(text, donor);
+  text += ' ';
+  appendNumber(text, acceptor);
+  text += ' ';
+  text += dark ? "0" : std::to_string(state + 1);
+  text += '\n';
+}
+
 std::string simulateRawTrace(const Model& model, const RawTruth& truth, const std::vector<double>& chances,
                              long molecule) {
   const Options& options = model.options;
@@ -81,42 +114,20 @@ std::string simulateRawTrace(const Model& model, const RawTruth& truth, const st
   // The frame after which the molecule is dark: exponential with the mean --bleach.
   const double bleached = options.bleach > 0 ? -options.bleach * portableLog(random.uniform())
                                              : static_cast<double>(options.frames) + 1.0;
-  std::string text = "# varnel-simulate raw trace\n# seed " + std::to_string(options.seed) + ", molecule " +
-                     std::to_string(molecule) + "\nframe donor acceptor state\n";
+  std::string text = rawTraceHeader(options, molecule);
   text.reserve(text.size() + 32 * static_cast<std::size_t>(options.frames));
-  const double background = options.background;
   int state = static_cast<int>(random.below(static_cast<std::uint64_t>(n)));
   for (long frame = 1; frame <= options.frames; ++frame) {
     const bool dark = static_cast<double>(frame) > bleached;
-    const double level = options.states[static_cast<std::size_t>(state)];
-    double donor = 0, acceptor = 0;
-    if (dark && options.poisson) {
-      donor = poissonCount(random, background);
-      acceptor = poissonCount(random, background);
-    } else if (dark) {
-      donor = background + std::sqrt(background) * random.normal();
-      acceptor = background + std::sqrt(background) * random.normal();
-    } else if (options.poisson) {
-      donor = poissonCount(random, truth.brightness * (1.0 - level) + background);
-      acceptor = poissonCount(random, truth.brightness * level + background);
-    } else {
-      const double fret = level + truth.widths[static_cast<std::size_t>(state)] * random.normal();
-      const double total = truth.brightness + std::sqrt(truth.brightness) * random.normal();
-      acceptor = total * fret + background;
-      donor = total * (1.0 - fret) + background;
-    }
-    char number[24];
-    text.append(number, std::to_chars(number, number + sizeof number, frame).ptr);
-    text += ' ';
-    appendNumber(text, donor);
-    text += ' ';
-    appendNumber(text, acceptor);
-    text += ' ';
-    text += dark ? "0" : std::to_string(state + 1);
-    text += '\n';
+    appendRawFrame(text, options, truth, random, frame, dark ? -1 : state);
     state = nextState(random, chances, n, state);
   }
   return text;
+}
+
+std::string rawTraceHeader(const Options& options, long molecule) {
+  return "# varnel-simulate raw trace\n# seed " + std::to_string(options.seed) + ", molecule " +
+         std::to_string(molecule) + "\nframe donor acceptor state\n";
 }
 
 }  // namespace simulate

@@ -30,6 +30,10 @@ struct Options {
   double brightness = 1000;   // Gaussian noise: the total intensity before bleaching
   double background = 0;      // each channel's background
   double bleach = 0;          // the mean frame of photobleaching; 0: none
+  bool continuous = false;    // a continuous-time chain, seen at each frame's start
+  bool dwellList = false;     // continuous: one list of every molecule's dwells instead of traces
+  std::string ratesText;      // continuous: --rates as given; empty: the model's rates
+  std::vector<double> rates;  // continuous: the rates of --rates, s^-1, row-major; empty: the model's
 };
 
 // Values and rates keep eight significant digits, the dwell six: the reports in examples/ and
@@ -91,5 +95,36 @@ RawTruth rawTruth(const Options& options);
 // intensities and the true state (from 1; 0 once the molecule has bleached).
 std::string simulateRawTrace(const Model& model, const RawTruth& truth, const std::vector<double>& chances,
                              long molecule);
+
+// A raw trace's three header lines, and one frame's line: its number, the channels drawn from
+// `random` for the 0-based `state` (-1: bleached, the backgrounds alone) and the state from 1.
+std::string rawTraceHeader(const Options& options, long molecule);
+void appendRawFrame(std::string& text, const Options& options, const RawTruth& truth, Random& random, long frame,
+                    int state);
+
+// ---- the continuous-time chain (continuous.cpp) ---------------------------------
+
+// The rates of --rates among `states` states: "I-J=K,...", 1-based, s^-1, every path not named
+// 0; row-major with the diagonal 0. Exits with status 2 (usageError) on a malformed list.
+std::vector<double> parseRates(const std::string& text, int states);
+
+// One molecule's chain as the camera sees it.
+struct ContinuousPath {
+  std::vector<int> frames;    // the state (0-based) at the start of every frame before bleaching
+  std::vector<double> rates;  // the molecule's own rates, s^-1, row-major (scattered)
+  long steps = 0;             // every step the chain took during those frames
+};
+
+// The molecule's chain, drawn from `random` in this order: its rates (each k_ij > 0 times
+// exp(scatter e), e standard normal, for every i != j in row-major order), the time it bleaches
+// (exponential with the mean --bleach frames; never without it), its state at the first frame's
+// start (from the stationary distribution of its rates), then the chain itself.
+ContinuousPath simulateContinuous(const Model& model, Random& random);
+
+// The idealised trace (as simulateTrace writes one), raw trace (as simulateRawTrace) and dwell
+// list rows ("molecule level frames", the true level) of one molecule (numbered from 1).
+std::string continuousTrace(const Model& model, long molecule);
+std::string continuousRawTrace(const Model& model, const RawTruth& truth, long molecule);
+std::string continuousDwells(const Model& model, long molecule);
 
 }  // namespace simulate

@@ -1,0 +1,226 @@
+// How close the rate matrix comes to the rate constants of a continuous-time chain, and how
+// often its 95 % intervals hold them, beside the rates of the dwell times and the frame-corrected
+// pooled rate: data sets of simulated molecules at four frame lengths, run by `make validate`.
+//
+// The chain (s^-1): 1->2 1.0, 1->3 0.1 (the rare path, a tenth of 1->2), 2->1 0.6, 2->3 0.8,
+// 3->1 0.3, 3->2 0.5. Each molecule is simulated by varnel-simulate's continuous-time chain
+// (tools/simulate/continuous.cpp: exponential waits and the jump chain, every step inside a frame
+// made, the state at each frame's start recorded, the first state from the stationary
+// distribution), and bleaches at an exponential time of mean 100 s (the trace at most four times
+// that). The frame time T is 0.005, 0.05, 0.3 and 0.5 s: k12 T, the regime, from rare steps to
+// frames that often hold two. Per data set of 100 molecules, from the true state of every frame:
+//   - the rate matrix (kinetics/ratematrix.h): every path free, its bootstrap intervals;
+//   - the dwell k_ij (DwellRateMatrix): the molecules' runs of frames as dwells, the first cut at
+//     the trace's start, the last at its end (censored), BIC choosing up to three exponentials,
+//     its bootstrap intervals;
+//   - the pooled rate n_ij / F_i (steps over the frames in i with a next frame) corrected for
+//     sampling once per frame (FrameCorrectedRates), without an interval.
+// The truth is the chain's k_ij, the very numbers the simulator draws with.
+//
+// Usage: varnel-validate-rates [DATA_SETS [REPLICATES [MOLECULES]]]   (defaults 200, 1000, 100)
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "dwell/dwelltimes.h"
+#include "kinetics/ratematrix.h"
+#include "tools/simulate/arithmetic.h"
+#include "tools/simulate/simulation.h"
+#include "tools/validate/study.h"
+
+namespace {
+
+constexpr int kStates = 3;
+constexpr double kRates[kStates * kStates] = {0, 1.0, 0.1,  //
+                                              0.6, 0, 0.8,  //
+                                              0.3, 0.5, 0};
+constexpr double kFrameTimes[] = {0.005, 0.05, 0.3, 0.5};
+constexpr int kRegimes = 4;
+constexpr double kBleachSeconds = 100;
+constexpr double kLongestTraceInBleaches = 4;
+// Data set d of regime r has seed (r + 1) * kSeedStride + d + 1.
+constexpr std::uint64_t kSeedStride = 1'000'000;
+
+const char* const kEstimators[] = {"rate matrix", "dwell k_ij", "pooled, frame-corrected"};
+constexpr int kEstimatorCount = 3;
+
+struct Mean {
+  double sum = 0, squares = 0;
+  int count = 0;
+  void Add(double x) {
+    sum += x;
+    squares += x * x;
+    ++count;
+  }
+  double Value() const { return count ? sum / count : NAN; }
+  double Error() const {
+    if (count < 2) return NAN;
+    const double m = Value();
+    return std::sqrt(std::max(squares / count - m * m, 0.0) / (count - 1));
+  }
+};
+
+struct Share {
+  int hits = 0, of = 0;
+  void Add(bool hit) {
+    hits += hit ? 1 : 0;
+    ++of;
+  }
+};
+
+struct Tally {
+  Mean bias[kEstimatorCount][kStates][kStates];
+  Share held[2][kStates][kStates];  // rate matrix, dwell
+  int unconverged = 0, failedReplicates = 0;
+};
+
+using Clock = std::chrono::steady_clock;
+double Since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+std::string Percent(const Mean& mean) {
+  if (mean.count == 0) return "n/a";
+  char text[48];
+  std::snprintf(text, sizeof text, "%+.1f ± %.1f", 100.0 * mean.Value(), 100.0 * mean.Error());
+  return text;
+}
+
+std::string Text(const Share& share) {
+  if (share.of == 0) return "n/a";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f", 100.0 * share.hits / share.of);
+  return text;
+}
+
+// The molecules' true states per frame, as the simulator's continuous-time chain gives them.
+std::vector<std::vector<int>> Simulate(const simulate::Model& model, std::uint64_t seed, int molecules) {
+  std::vector<std::vector<int>> traces;
+  for (int m = 1; m <= molecules; ++m) {
+    simulate::Random random(seed, static_cast<std::uint64_t>(m));
+    traces.push_back(simulate::simulateContinuous(model, random).frames);
+  }
+  return traces;
+}
+
+// A trace's runs of frames as dwells, the first cut at the start and the last at the end.
+std::vector<StateDwell> DwellsOf(const std::vector<int>& frames) {
+  std::vector<StateDwell> dwells;
+  for (std::size_t f = 0; f < frames.size();) {
+    std::size_t end = f;
+    while (end < frames.size() && frames[end] == frames[f]) ++end;
+    if (!dwells.empty()) dwells.back().next = frames[f];
+    dwells.push_back({frames[f], static_cast<std::int64_t>(end - f), f == 0, end == frames.size(), -1});
+    f = end;
+  }
+  return dwells;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int dataSets = argc > 1 ? std::atoi(argv[1]) : 200;
+  const int replicates = argc > 2 ? std::atoi(argv[2]) : kDefaultReplicates;
+  const int molecules = argc > 3 ? std::atoi(argv[3]) : 100;
+  if (dataSets <= 0 || replicates <= 0 || molecules <= 0) {
+    std::fprintf(stderr, "Usage: varnel-validate-rates [DATA_SETS [REPLICATES [MOLECULES]]]\n");
+    return 2;
+  }
+  const auto began = Clock::now();
+  double simulating = 0, fitting = 0, dwelling = 0;
+  std::vector<Tally> tallies(kRegimes);
+  for (int r = 0; r < kRegimes; ++r) {
+    simulate::Options options;
+    options.states = {0.2, 0.5, 0.8};
+    options.exposure = kFrameTimes[r];
+    options.continuous = true;
+    options.scatter = 0;
+    options.bleach = kBleachSeconds / kFrameTimes[r];
+    options.frames = static_cast<long>(kLongestTraceInBleaches * options.bleach);
+    const simulate::Model model{options, std::vector<double>(std::begin(kRates), std::end(kRates))};
+    Tally& t = tallies[static_cast<std::size_t>(r)];
+    for (int d = 0; d < dataSets; ++d) {
+      auto start = Clock::now();
+      const auto traces = Simulate(model, static_cast<std::uint64_t>(r + 1) * kSeedStride + d + 1, molecules);
+      std::vector<kinetics::FrameCounts> counts;
+      StateDwells dwells;
+      std::vector<double> steps(kStates * kStates, 0.0);
+      for (const std::vector<int>& trace : traces) {
+        counts.push_back(kinetics::CountFrames(trace, kStates));
+        dwells.push_back(DwellsOf(trace));
+        for (std::size_t c = 0; c < steps.size(); ++c) steps[c] += counts.back().steps[c];
+      }
+      simulating += Since(start);
+      start = Clock::now();
+      const auto matrix = kinetics::FitRateMatrix(counts, {options.exposure, {}, replicates, 0});
+      fitting += Since(start);
+      if (!matrix->converged) ++t.unconverged;
+      t.failedReplicates += matrix->failedReplicates;
+      for (const kinetics::PathRate& rate : matrix->rates) {
+        const double k = kRates[rate.from * kStates + rate.to];
+        t.bias[0][rate.from][rate.to].Add(rate.rate / k - 1.0);
+        t.held[0][rate.from][rate.to].Add(Holds(rate.interval, k));
+      }
+      start = Clock::now();
+      const auto dwell = DwellRateMatrix(dwells, kStates, CutDwells::kCensor, replicates);
+      dwelling += Since(start);
+      for (const DwellRate& rate : *dwell) {
+        const double k = kRates[rate.from * kStates + rate.to] * options.exposure;
+        t.bias[1][rate.from][rate.to].Add(rate.rate / k - 1.0);
+        t.held[1][rate.from][rate.to].Add(Holds(rate.interval, k));
+      }
+      for (int i = 0; i < kStates; ++i) {
+        double frames = 0;
+        for (int j = 0; j < kStates; ++j) frames += steps[static_cast<std::size_t>(i * kStates + j)];
+        std::vector<double> perFrame(kStates, 0.0);
+        for (int j = 0; j < kStates; ++j)
+          if (j != i) perFrame[static_cast<std::size_t>(j)] = steps[static_cast<std::size_t>(i * kStates + j)] / frames;
+        if (const auto corrected = FrameCorrectedRates(perFrame))
+          for (int j = 0; j < kStates; ++j)
+            if (j != i)
+              t.bias[2][i][j].Add((*corrected)[static_cast<std::size_t>(j)] /
+                                      (kRates[i * kStates + j] * options.exposure) -
+                                  1.0);
+      }
+    }
+  }
+  const double seconds = Since(began);
+
+  std::printf("%d data sets of %d molecules in each regime, %d bootstrap replicates; %.0f s (simulating %.0f s, the "
+              "rate matrix %.0f s, the dwell rates %.0f s).\n\n",
+              dataSets, molecules, replicates, seconds, simulating, fitting, dwelling);
+  std::printf("Mean bias (%% of the true k_ij, ± its standard error).\n\n| k12 T | estimate |");
+  for (int i = 0; i < kStates; ++i)
+    for (int j = 0; j < kStates; ++j)
+      if (i != j) std::printf(" %d->%d |", i + 1, j + 1);
+  std::printf("\n|---|---|---|---|---|---|---|---|\n");
+  for (int r = 0; r < kRegimes; ++r)
+    for (int e = 0; e < kEstimatorCount; ++e) {
+      std::printf("| %g | %s |", kFrameTimes[r] * kRates[1], kEstimators[e]);
+      for (int i = 0; i < kStates; ++i)
+        for (int j = 0; j < kStates; ++j)
+          if (i != j) std::printf(" %s |", Percent(tallies[static_cast<std::size_t>(r)].bias[e][i][j]).c_str());
+      std::printf("\n");
+    }
+  std::printf("\nShare (%%) of 95 %% bootstrap intervals that hold the true k_ij.\n\n| k12 T | estimate |");
+  for (int i = 0; i < kStates; ++i)
+    for (int j = 0; j < kStates; ++j)
+      if (i != j) std::printf(" %d->%d |", i + 1, j + 1);
+  std::printf("\n|---|---|---|---|---|---|---|---|\n");
+  for (int r = 0; r < kRegimes; ++r)
+    for (int e = 0; e < 2; ++e) {
+      std::printf("| %g | %s |", kFrameTimes[r] * kRates[1], kEstimators[e]);
+      for (int i = 0; i < kStates; ++i)
+        for (int j = 0; j < kStates; ++j)
+          if (i != j) std::printf(" %s |", Text(tallies[static_cast<std::size_t>(r)].held[e][i][j]).c_str());
+      std::printf("\n");
+    }
+  std::printf("\n");
+  for (int r = 0; r < kRegimes; ++r)
+    std::printf("k12 T = %g: %d fits of the rate matrix did not converge; %d replicates failed\n",
+                kFrameTimes[r] * kRates[1], tallies[static_cast<std::size_t>(r)].unconverged,
+                tallies[static_cast<std::size_t>(r)].failedReplicates);
+  return 0;
+}
