@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ddx.h"
 #include "res/resource.h"
 #include "tests/reports/reference_map.h"
 #include "tests/support/dialog_fixture.h"
@@ -105,6 +106,25 @@ TEST_F(SoakTest, ARandomSessionKeepsTheAnalysisWhole) {
     const auto locked = static_cast<std::size_t>(dlg->m_session.LockedStates());
     ASSERT_EQ(dlg->m_session.Lists().size(), locked * locked) << "action " << n;
     ASSERT_EQ(dlg->m_cutoffsLocked, locked > 0) << "action " << n;
+    // What the controls show is what the session will use: an edit shows the session's value,
+    // or text its field refuses (which leaves the value before it), never another number.
+    const auto showsSessions = [&](int id, double used) {
+      const Control& edit = *dlg->FindControl(id);
+      const std::optional<double> shown = ParseDouble(edit.text);
+      return !edit.invalidMessage.empty() || !shown || *shown == used ||
+             (edit.text == edit.lastWritten && edit.lastValue == used);
+    };
+    ASSERT_TRUE(showsSessions(IDC_EXPOSURE_TIME, dlg->m_session.Exposure()))
+        << "action " << n << ": " << Text(IDC_EXPOSURE_TIME) << " for " << dlg->m_session.Exposure();
+    ASSERT_TRUE(showsSessions(IDC_PEAKS_IN_REPORT, dlg->m_session.Peaks())) << "action " << n;
+    ASSERT_TRUE(showsSessions(IDC_STATE_COUNT, dlg->m_session.States())) << "action " << n;
+    ASSERT_EQ(dlg->FindControl(IDC_WEIGHT_BY_COUNT)->check, dlg->m_session.Weighted() ? 1 : 0) << "action " << n;
+    // The cutoff list has an entry per movable cutoff of the session's N ("Null" before one).
+    const int states = dlg->m_session.States();
+    ASSERT_EQ(dlg->FindControl(IDC_CUTOFF_LIST)->items.size(), static_cast<std::size_t>(states == 0 ? 1 : states - 1))
+        << "action " << n;
+    // The cutoff edit is the one input that waits for its button: "Refresh Cutoffs" takes what
+    // it holds, and a step or a redraw puts the stored cutoff back.
   }
 }
 
