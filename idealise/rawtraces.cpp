@@ -63,8 +63,7 @@ RawReading ReadRawTraces(const std::vector<std::string>& given, const RawOptions
     return result;
   }
   const std::vector<ColumnRef> columns = ColumnsOf(options);
-  const std::vector<std::string> once = EachFileOnce(given, result.repeated);
-  const std::vector<std::string>& paths = once;
+  const std::vector<std::string> paths = EachFileOnce(given, result.repeated);
   std::vector<ColumnReading> readings(paths.size());
   ForEachInParallel(paths.size(), [&](std::size_t f) {
     try {
