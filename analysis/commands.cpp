@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <system_error>
@@ -176,7 +177,7 @@ void Cutoff(Session& s, const Words& args, const CommandContext&, const CommandW
   const auto slot = NumberOf<int>(args[0]);
   const auto value = NumberOf<double>(args[1]);
   if (!slot) return void(r.wrongWords = NotANumber<int>(args[0]));
-  if (!value) return void(r.wrongWords = NotANumber<double>(args[1]));
+  if (!value || std::isnan(*value)) return void(r.wrongWords = NotANumber<double>(args[1]));
   // The movable cutoffs: 1 ... N - 1; before a number of states, the one slot its list shows.
   const int movable = std::max(s.States() - 1, s.States() == 0 ? 1 : 0);
   if (*slot < 1 || *slot > movable) {

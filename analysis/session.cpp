@@ -1,6 +1,7 @@
 // The session's settings, its states and cutoffs, the lock and the circles.
 #include "analysis/session.h"
 
+#include <cmath>
 #include <cstdio>
 #include <limits>
 #include <string>
@@ -59,6 +60,10 @@ Outcome Session::SetCutoffs(std::span<const double> values) {
     return Outcome::Refused(std::to_string(states_) + " states have " + std::to_string(wanted) + " cutoffs (" +
                             std::to_string(values.size()) + " given): the upper bounds of states 1 to " +
                             std::to_string(states_ - 1) + ".");
+  // A non-number is no place on the value axis: refused, not pulled to 0.
+  for (std::size_t k = 0; k < values.size(); ++k)
+    if (std::isnan(values[k]))
+      return Outcome::Refused("Cutoff " + std::to_string(k + 1) + " is not a number: " + FieldRuleText(Field::Cutoff));
   for (std::size_t k = 0; k < values.size(); ++k) SetCutoff(static_cast<int>(k), values[k]);
   return {};
 }

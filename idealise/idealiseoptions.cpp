@@ -87,6 +87,8 @@ std::optional<std::string> ApplyNumber(std::string_view name, const std::string&
   const std::optional<double> number = FiniteNumber(value);
   if (!number) return std::string(name) + " must be a finite number, not '" + value + "'";
   if (name == "--gamma" && !(*number > 0)) return "--gamma must be above 0, not '" + value + "'";
+  // Frames count from 1: a last frame before the first would leave every trace empty.
+  if (name == "--last-frame" && !(*number >= 1)) return "--last-frame must be at least 1, not '" + value + "'";
   if (name == "--donor-background") raw.donorBackground = *number;
   if (name == "--acceptor-background") raw.acceptorBackground = *number;
   if (name == "--gamma") raw.gamma = *number;

@@ -9,7 +9,11 @@
 #include <algorithm>
 #include <charconv>
 #include <filesystem>
+#include <chrono>
+#include <condition_variable>
+#include <exception>
 #include <mutex>
+#include <thread>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -26,6 +30,7 @@
 #include "import/importoptions.h"
 #include "import/importtraces.h"
 #include "platform/script.h"
+#include "reports/parallel.h"
 
 namespace py = pybind11;
 
@@ -74,14 +79,69 @@ auto Run(PySession& self, Work work) {
   return work(self.session);
 }
 
-// The paths or patterns of `paths`, one or a sequence of them (str or os.PathLike), as text. A
-// script's `load` and `files` expand them (ExpandScriptPaths): each pattern's matches sorted,
-// every path made absolute.
+// A path (str, bytes or os.PathLike) as the system's bytes: a name that is no UTF-8 (bytes, or
+// a str with the surrogates os.fsdecode gives such names) passes through as it is.
+std::string PathBytes(const py::handle& path) {
+  const py::module_ os = py::module_::import("os");
+  return py::bytes(os.attr("fsencode")(os.attr("fspath")(path))).cast<std::string>();
+}
+
+// Runs `work(session, progress)` on a thread of its own while this one looks out for signals
+// every 50 ms: Ctrl-C asks the work to stop, as the window's Stop does, and KeyboardInterrupt is
+// raised once the work has returned, having kept or left what a stop keeps or leaves.
+template <class Work>
+auto RunStoppable(PySession& self, Work work) {
+  WorkProgress progress;
+  using Result = decltype(work(self.session, progress));
+  std::optional<Result> result;
+  std::exception_ptr failure;
+  std::mutex doneMutex;
+  std::condition_variable doneChanged;
+  bool finished = false;
+  bool interrupted = false;
+  {
+    py::gil_scoped_release release;
+    std::thread worker([&] {
+      try {
+        std::lock_guard<std::mutex> lock(self.busy);
+        result.emplace(work(self.session, progress));
+      } catch (...) {
+        failure = std::current_exception();
+      }
+      std::lock_guard<std::mutex> lock(doneMutex);
+      finished = true;
+      doneChanged.notify_all();
+    });
+    for (;;) {
+      {
+        std::unique_lock<std::mutex> lock(doneMutex);
+        if (doneChanged.wait_for(lock, std::chrono::milliseconds(50), [&] { return finished; })) break;
+      }
+      py::gil_scoped_acquire acquire;
+      if (!interrupted && PyErr_CheckSignals() != 0) {
+        interrupted = true;
+        progress.stop.request_stop();
+      }
+    }
+    worker.join();
+  }
+  if (interrupted) throw py::error_already_set();
+  if (failure) std::rethrow_exception(failure);
+  return std::move(*result);
+}
+
+// The system's bytes of a path as Python's str, as os.fsdecode gives it: a name that is no UTF-8
+// keeps its bytes as surrogates, and os.fsencode gives them back.
+py::object PathText(const std::string& path) { return py::module_::import("os").attr("fsdecode")(py::bytes(path)); }
+
+// The paths or patterns of `paths`, one or a sequence of them, as text. A script's `load` and
+// `files` expand them (ExpandScriptPaths): each pattern's matches sorted, every path made absolute.
 std::vector<std::string> PathList(const py::object& paths) {
-  if (py::isinstance<py::str>(paths) || py::isinstance(paths, py::module_::import("os").attr("PathLike")))
-    return {py::str(py::module_::import("os").attr("fspath")(paths)).cast<std::string>()};
+  if (py::isinstance<py::str>(paths) || py::isinstance<py::bytes>(paths) ||
+      py::isinstance(paths, py::module_::import("os").attr("PathLike")))
+    return {PathBytes(paths)};
   std::vector<std::string> list;
-  for (const py::handle path : paths) list.push_back(py::str(py::module_::import("os").attr("fspath")(path)));
+  for (const py::handle path : paths) list.push_back(PathBytes(path));
   return list;
 }
 
@@ -246,7 +306,11 @@ transitions. Values outside what the program takes raise varnel.Error.)")
             const auto words = SplitScriptLine(line, error);
             if (!words) throw py::value_error(error);
             if (words->empty()) throw py::value_error("no command in '" + line + "'");
-            const CommandResult result = Run(self, [&](Session& s) { return RunCommand(s, *words); });
+            const CommandResult result = RunStoppable(self, [&](Session& s, WorkProgress& p) {
+              CommandContext context;
+              context.progress = &p;
+              return RunCommand(s, *words, context);
+            });
             if (result.wrongWords) throw py::value_error(*result.wrongWords);
             Report(result.outcome);
             if (!result.table) return py::none();
@@ -284,7 +348,7 @@ lock and circle sort by it.)")
           [](PySession& self, const py::object& paths) {
             const std::vector<std::string> chosen = ExpandScriptPaths(PathList(paths));
             if (chosen.empty()) throw py::value_error("load() takes at least one path");
-            Report(Run(self, [&](Session& s) { return s.Load(chosen); }));
+            Report(RunStoppable(self, [&](Session& s, WorkProgress& p) { return s.Load(chosen, &p); }));
           },
           py::arg("paths"),
           R"(Reads transition reports, `peaks` x `peaks` records each, as a script's `load` does.
@@ -324,8 +388,8 @@ Options that do not go together raise varnel.Error with the program's message.)"
             if (!arguments) throw Refusal("Cannot idealise the traces: " + error + ".");
             const std::vector<std::string> files = ExpandScriptPaths(PathList(paths));
             std::shared_ptr<const IdealisedTraces> idealised;
-            Report(Run(self, [&](Session& s) {
-              Outcome outcome = s.Idealise(files, *arguments);
+            Report(RunStoppable(self, [&](Session& s, WorkProgress& p) {
+              Outcome outcome = s.Idealise(files, *arguments, &p);
               idealised = s.Idealised();
               return outcome;
             }));
@@ -367,10 +431,16 @@ parameters, bic, iterations, why), the chosen model's "means" and "widths", and 
 written. Refused (varnel.Error, nothing written) when the traces cannot be read or no model
 can be fitted.)")
       .def_property_readonly(
-          "files", [](PySession& self) { return Run(self, [](Session& s) { return s.Files(); }); },
+          "files",
+          [](PySession& self) {
+            py::list files;
+            for (const std::string& file : Run(self, [](Session& s) { return s.Files(); })) files.append(PathText(file));
+            return files;
+          },
           "The reports of the last load, in the order their records are held.")
       .def_property_readonly(
-          "output_folder", [](PySession& self) { return Run(self, [](Session& s) { return s.OutputFolder(); }); },
+          "output_folder",
+          [](PySession& self) { return PathText(Run(self, [](Session& s) { return s.OutputFolder(); })); },
           "The folder every output file goes to (the first report's, with its separator).")
       .def(
           "rebuild_map",
@@ -479,11 +549,14 @@ the previous fit kept) when the class has no rates to fit or the fit does not co
           [](PySession& self) {
             std::vector<std::pair<int, int>> fitted;
             std::optional<Outcome> stop;  // a class that is none of a lock's ends the run, as in a script
-            std::vector<Outcome> outcomes = Run(self, [&](Session& s) {
+            std::vector<Outcome> outcomes = RunStoppable(self, [&](Session& s, WorkProgress& p) {
               std::vector<Outcome> all;
+              // The intervals are computed as the window computes them, so that a stop ends
+              // them: the fits made before it stand, those still without one keep none.
+              s.SetIntervalsInBackground(true);
               const int states = std::max(s.LockedStates(), 1);
-              for (int i = 1; i <= states && !stop; ++i)
-                for (int j = 1; j <= states && !stop; ++j) {
+              for (int i = 1; i <= states && !stop && !p.StopRequested(); ++i)
+                for (int j = 1; j <= states && !stop && !p.StopRequested(); ++j) {
                   if (Outcome check = s.CheckLockedClass(i, j); !check.done) {
                     stop = std::move(check);
                   } else {
@@ -491,6 +564,9 @@ the previous fit kept) when the class has no rates to fit or the fit does not co
                     if (all.back().done) fitted.emplace_back(i, j);
                   }
                 }
+              if (!s.WaitForIntervals(p.stop.get_token())) s.StopIntervals();
+              s.CollectIntervals();
+              s.SetIntervalsInBackground(false);
               return all;
             });
             // A class that cannot be fitted is passed over: the others are fitted all the same.
@@ -570,8 +646,8 @@ frame=True gives a pandas DataFrame (pandas must be installed).)")
             if (!options) throw Refusal(error);
             options->exponentials = exponentials;
             std::vector<std::vector<std::string>> rows;
-            Report(Run(self, [&](Session& s) {
-              Outcome outcome = s.AnalyseDwells(*options);
+            Report(RunStoppable(self, [&](Session& s, WorkProgress& p) {
+              Outcome outcome = s.AnalyseDwells(*options, &p);
               if (outcome.done) rows = DwellFitRows(*s.DwellAnalysis());
               return outcome;
             }));
@@ -596,7 +672,7 @@ it, as a script's `log`.)")
              const py::kwargs& options) {
             const std::variant<ExportOptions, std::string> chosen = ExportOptionsOf(OptionWords(options));
             if (const auto* refusal = std::get_if<std::string>(&chosen)) throw Refusal(*refusal);
-            Report(Run(self, [&](Session& s) {
+            Report(RunStoppable(self, [&](Session& s, WorkProgress& p) {
               // A relative folder is taken in the output folder, as the script's folder picker does.
               const bool relative = !folder.empty() && std::filesystem::path(folder).is_relative();
               const std::string pattern = relative ? FilesArgument(s.OutputFolder()) + FilesArgument(folder)
@@ -607,7 +683,7 @@ it, as a script's `log`.)")
                 const SelectionCircle& c = s.Circles()[circle->first - 1][circle->second - 1];
                 if (c.visible) shown = c;
               }
-              return s.Export(expanded.empty() ? folder : expanded.front(), std::get<ExportOptions>(chosen), shown);
+              return s.Export(expanded.empty() ? folder : expanded.front(), std::get<ExportOptions>(chosen), shown, &p);
             }));
           },
           py::arg("folder"), py::arg("circle") = py::none(),

@@ -49,6 +49,29 @@ class TestRefusals:
             "the records loaded before are kept.")
         assert "--format" in refusal(lambda: s.export(str(tmp_path), format="gif"))
 
+    def test_of_values_that_would_make_every_rate_0_or_a_cutoff_of_nothing(self, tmp_path):
+        s = varnel.Session()
+        for exposure in (float("inf"), 1e308, float("nan")):
+            assert refusal(lambda: setattr(s, "exposure", exposure)) == (
+                "Exposure time (s): enter a number from 1e-9 to 3600, for example 0.05.")
+        assert s.exposure == 0.1
+        s.states(3)
+        assert "Cutoff 1 is not a number" in refusal(lambda: s.cutoffs([float("nan"), 0.6]))
+        assert s.cutoffs() == pytest.approx([1 / 3, 2 / 3])
+        for last in (-5, 0):
+            assert "--last-frame must be at least 1" in refusal(
+                lambda: s.idealise_traces(str(tmp_path / "t.txt"), last_frame=last))
+
+    def test_of_a_name_that_is_no_utf8_name_the_file_itself(self, tmp_path):
+        # Bytes are the system's name of a file: they reach it as they are, not as "b'...'".
+        path = bytes(tmp_path) + b"/r\xff.dat"
+        with open(path, "wb") as report:
+            report.write(b"h\nh\nh\nh\n0.2 0.8 0.05 0 3\n")
+        s = varnel.Session(peaks=1)
+        s.load(path)
+        assert len(s.files) == 1 and s.files[0].encode("utf-8", "surrogateescape") == path
+
+
 class TestWarnings:
     def test_tell_of_own_files_left_out_of_a_load(self, demo):
         session, reports = demo
