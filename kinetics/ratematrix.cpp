@@ -75,6 +75,19 @@ FrameCounts CountRuns(std::span<const StateRun> runs, int states) {
   return counts;
 }
 
+FrameCounts CountDwells(std::span<const StateDwell> dwells, int states) {
+  FrameCounts counts = Empty(states);
+  const int n = counts.states;
+  for (const StateDwell& dwell : dwells) {
+    if (!InStates(dwell.state, n) || dwell.frames <= 0) continue;
+    const auto frames = static_cast<double>(dwell.frames);
+    counts.frames[static_cast<std::size_t>(dwell.state)] += frames;
+    counts.steps[static_cast<std::size_t>(dwell.state * n + dwell.state)] += frames - 1;
+    if (InStates(dwell.next, n)) counts.steps[static_cast<std::size_t>(dwell.state * n + dwell.next)] += 1;
+  }
+  return counts;
+}
+
 std::optional<std::vector<std::pair<int, int>>> ParsePaths(const std::string& text, int states, std::string& error) {
   std::vector<std::pair<int, int>> paths;
   std::size_t start = 0;
@@ -84,12 +97,9 @@ std::optional<std::vector<std::pair<int, int>>> ParsePaths(const std::string& te
     const std::size_t dash = item.find('-');
     const std::optional<int> from = dash == std::string_view::npos ? std::nullopt : StateNumber(item.substr(0, dash), states);
     const std::optional<int> to = dash == std::string_view::npos ? std::nullopt : StateNumber(item.substr(dash + 1), states);
-    if (!from || !to) {
-      error = "'" + std::string(item) + "' is no path I-J of states 1 ... " + std::to_string(states);
-      return std::nullopt;
-    }
-    if (*from == *to) {
-      error = "'" + std::string(item) + "' goes nowhere: a path joins two states";
+    if (!from || !to || *from == *to) {
+      error = std::string("'").append(item).append(!from || !to ? "' is no path I-J of states 1 ... " + std::to_string(states)
+                                                                 : std::string("' goes nowhere: a path joins two states"));
       return std::nullopt;
     }
     if (std::find(paths.begin(), paths.end(), std::pair{*from, *to}) == paths.end()) paths.emplace_back(*from, *to);

@@ -22,6 +22,7 @@
 #include <utility>
 #include <vector>
 
+#include "dwell/dwelltimes.h"
 #include "fit/bootstrap.h"
 #include "reports/parallel.h"
 
@@ -54,8 +55,12 @@ struct FrameCounts {
 
 // The counts of one molecule from its state in every frame (0-based; others are no state) ...
 FrameCounts CountFrames(std::span<const int> statePerFrame, int states);
-// ... or from its runs of frames.
+// ... or from its runs of frames ...
 FrameCounts CountRuns(std::span<const StateRun> runs, int states);
+// ... or from its dwells in the states of a lock (DwellsInStates): a dwell of l frames stays
+// l - 1 times, and steps into the next dwell's state where it has one (`next`; none across a
+// gap or at the trace's end).
+FrameCounts CountDwells(std::span<const StateDwell> dwells, int states);
 
 // What the fit is asked.
 struct RateOptions {
