@@ -252,7 +252,14 @@ RateMatrix GeneratorOfStepMatrix(std::span<const double> stepMatrix, std::span<c
   }
   RateOptions once = options;
   once.replicates = 0;
-  return *FitRateMatrix({expected}, once);
+  // The model's counts are not those of molecules: no rate rests on a number of them.
+  RateMatrix matrix = *FitRateMatrix({expected}, once);
+  matrix.molecules = 0;
+  for (PathRate& rate : matrix.rates) {
+    rate.molecules = 0;
+    rate.flags.fewMolecules = false;
+  }
+  return matrix;
 }
 
 std::vector<std::string> RateFlagPhrases(const RateMatrix& matrix, const PathRate& rate) {
@@ -266,7 +273,7 @@ std::vector<std::string> RateFlagPhrases(const RateMatrix& matrix, const PathRat
     phrases.push_back("few molecules made the step (" + std::to_string(rate.molecules) + " of at least " +
                       std::to_string(kFewMolecules) + ")");
   if (!matrix.converged) phrases.push_back("the fit did not converge");
-  if (matrix.replicates == 0 && !f.fixed && !f.noTransition)
+  if (matrix.molecules > 0 && matrix.molecules < kLeastMoleculesForInterval && !f.fixed && !f.noTransition)
     phrases.push_back("too few molecules for an interval (" + std::to_string(matrix.molecules) + " of at least " +
                       std::to_string(kLeastMoleculesForInterval) + ")");
   if (matrix.failedReplicates > 0)

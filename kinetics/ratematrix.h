@@ -126,7 +126,8 @@ std::optional<RateMatrix> FitRateMatrix(const std::vector<FrameCounts>& molecule
 // The generator of a hidden Markov model's own per-frame transition matrix A (row-stochastic,
 // row-major) with the expected frames in each state that have a next frame, n_i: fitted the same
 // way to the expected counts C_ij = n_i A_ij, with no intervals (the counts of molecules are not
-// known here; FitRateMatrix takes expected counts per molecule for those).
+// known here, and its rates rest on no number of them; FitRateMatrix takes expected counts per
+// molecule for intervals).
 RateMatrix GeneratorOfStepMatrix(std::span<const double> stepMatrix, std::span<const double> framesWithNext,
                                  const RateOptions& options);
 
