@@ -61,10 +61,17 @@ VALIDATE_HMM_FRAMES ?= 500
 # table took 200, 13 minutes on 2 cores beside a build, and 100 take half that.
 VALIDATE_DWELL_SETS ?= 100
 VALIDATE_DWELL_MOLECULES ?= 30 100 300
+# Then how close the rate matrix comes to the rate constants of a chain that steps inside frames,
+# beside the dwell rates and the frame-corrected pooled rate, and how often their intervals hold
+# them: VALIDATE_RATES_SETS data sets of 100 molecules at each of four frame times, with
+# VALIDATE_RATES_REPLICATES bootstrap replicates.
+VALIDATE_RATES_SETS ?= 200
+VALIDATE_RATES_REPLICATES ?= 1000
 validate: build
 	$(BUILD_DIR)/bench/varnel-validate $(VALIDATE_SETS) $(VALIDATE_MOLECULES)
 	$(BUILD_DIR)/bench/varnel-validate-idealise $(VALIDATE_HMM_SETS) $(VALIDATE_HMM_MOLECULES) $(VALIDATE_HMM_FRAMES)
 	$(BUILD_DIR)/bench/varnel-validate-dwell $(VALIDATE_DWELL_SETS) $(VALIDATE_DWELL_MOLECULES)
+	$(BUILD_DIR)/bench/varnel-validate-rates $(VALIDATE_RATES_SETS) $(VALIDATE_RATES_REPLICATES)
 
 # The picture of the window in docs/ is taken by a test tool, built with the tests.
 screenshot: deps

@@ -295,6 +295,33 @@ void Dwell(Session& s, const Words& args, const CommandContext& context, const C
   r.table = DwellFitsTable(s, state ? std::optional(*state - 1) : std::nullopt);
 }
 
+// `rates [--paths LIST]`: the paths are 1-based as the user writes them, and only the lock
+// knows how many states they are among.
+void Rates(Session& s, const Words& args, const CommandContext& context, const CommandWords& command,
+           CommandResult& r) {
+  std::optional<std::string> list;
+  for (std::size_t k = 0; k < args.size(); ++k) {
+    if (args[k] == "--paths" && k + 1 < args.size() && !list) {
+      list = args[++k];
+    } else if (args[k].rfind("--paths=", 0) == 0 && !list) {
+      list = args[k].substr(8);
+    } else {
+      return void(r.wrongWords = std::string("usage: ") + command.usage);
+    }
+  }
+  std::vector<std::pair<int, int>> paths;
+  if (list && s.Locked()) {
+    std::string error;
+    const auto parsed = kinetics::ParsePaths(*list, s.LockedStates(), error);
+    if (!parsed) return void(r.outcome = Outcome::Refused(error));
+    paths = *parsed;
+  }
+  r.outcome = s.AnalyseRates(paths, context.progress);
+  if (!r.outcome.done) return;
+  r.changed = change::kDwells;
+  r.table = RatesTable(s);
+}
+
 // `stop-intervals`: every interval still computing; `stop-intervals I-J ...`: those classes',
 // computed or not, as a replay of a window's stop must drop them.
 void StopIntervals(Session& s, const Words& args, const CommandContext&, const CommandWords& command,
@@ -403,6 +430,12 @@ constexpr SessionCommand kCommands[] = {
       "censored (`--cut censor`, the default) or left out (`--cut drop`); prints the table of STATE's fits (or "
       "every state's), and the rates they give stand in the results table"},
      Dwell, true},
+    {{"rates", 0, 2, "rates [--paths LIST]",
+      "the rate matrix: counts how often a frame in each state of the lock is followed by one in each other, from "
+      "the dwells, and fits the rate constants whose matrix exponential over one exposure gives those counts, every "
+      "path free or only those of LIST (`1-2,2-1`, the others held at 0), with bootstrap intervals over the "
+      "molecules; prints the table of rates, which come first in the results table"},
+     Rates, true},
     {{"stop-intervals", 0, SIZE_MAX, "stop-intervals [I-J...]",
       "\"Stop computing intervals\": the fits still waiting for their intervals keep none; with classes I-J, those "
       "classes' fits keep none, as the window's record says which were stopped"},
@@ -474,8 +507,16 @@ std::string ExactWord(double value) {
 
 TableView ResultsTable(const Session& session) {
   TableView table{"Results", ResultColumns(), {}, {}};
+  for (const DwellResultRow& row : session.RateResults()) table.rows.push_back(ResultCells(row));
   for (const ResultRow& row : session.Results()) table.rows.push_back(ResultCells(row));
   for (const DwellResultRow& row : session.DwellResults()) table.rows.push_back(ResultCells(row));
+  table.copyText = TabSeparated(table.columns, table.rows);
+  return table;
+}
+
+TableView RatesTable(const Session& session) {
+  TableView table{"Rate matrix", ResultColumns(), {}, {}};
+  for (const DwellResultRow& row : session.RateResults()) table.rows.push_back(ResultCells(row));
   table.copyText = TabSeparated(table.columns, table.rows);
   return table;
 }

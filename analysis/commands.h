@@ -30,7 +30,7 @@ inline constexpr Changes kStates = 1u << 3;     // N and the cutoffs
 inline constexpr Changes kLock = 1u << 4;       // the lock's class lists and histograms
 inline constexpr Changes kCircles = 1u << 5;
 inline constexpr Changes kFits = 1u << 6;       // a class's fit, or every class's intervals
-inline constexpr Changes kDwells = 1u << 7;     // the analysis of the dwell times
+inline constexpr Changes kDwells = 1u << 7;     // the analysis of the dwell times, or their rate matrix
 inline constexpr Changes kIdealised = 1u << 8;  // a new idealisation of raw traces
 }  // namespace change
 
@@ -39,7 +39,7 @@ std::span<const CommandWords> SessionCommands();
 // The command of this name, or null.
 const CommandWords* FindSessionCommand(std::string_view name);
 // Whether the command runs long enough that a window runs it as long work, with its progress
-// and a Stop (load, import, idealise, dwell, export).
+// and a Stop (load, import, idealise, dwell, rates, export).
 bool IsLongCommand(std::string_view name);
 
 // What a command is run with besides its words.
@@ -74,9 +74,11 @@ CommandResult RunCommand(Session& session, const std::vector<std::string>& words
 // A number as a command's word that reads back as exactly the same double.
 std::string ExactWord(double value);
 
-// The table of every fitted class, the Gaussian fits' rows and then the dwell rates', as
+// The table of every fitted class: the rate matrix's rows first, the Gaussian fits' and then the dwell rates', as
 // "Results..." and `results` show it.
 TableView ResultsTable(const Session& session);
+// The rates of the last rate matrix, as `rates` prints them, in the columns of the results.
+TableView RatesTable(const Session& session);
 // The table of the fits of the last dwell-time analysis: of state `state` (0-based), or of all.
 TableView DwellFitsTable(const Session& session, std::optional<int> state);
 // The table of the fits of the last idealisation: a row per number of states.

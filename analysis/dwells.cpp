@@ -22,11 +22,12 @@ Outcome Session::AnalyseDwells(const DwellOptions& options, WorkProgress* progre
   times.options = options;
   for (int state = 0; state < lockedStates_; ++state)
     times.perState.push_back(AnalyseState(inStates, state, options.cut, mostTerms, options.exponentials.has_value()));
-  std::optional<std::vector<DwellRate>> rates =
-      DwellRateMatrix(inStates, lockedStates_, options.cut, kDefaultReplicates, progress, 0, mostTerms,
+  std::optional<DwellRatesWithBasis> rates =
+      DwellRateMatrixWithBasis(inStates, lockedStates_, options.cut, kDefaultReplicates, progress, 0, mostTerms,
                       options.exponentials.has_value());
   if (!rates) return Outcome::Refused("The dwell times were stopped; the last ones are kept.", Severity::Notice);
-  times.rates = std::move(*rates);
+  times.rates = std::move(rates->rates);
+  times.rows = std::move(rates->rows);
   dwellTimes_ = std::move(times);
   return {};
 }

@@ -219,7 +219,7 @@ Outcome Session::WriteLog() const {
     outcome.Error(CannotWriteMessage(path, *failure));
   // Beside it, the table with intervals and where the numbers come from.
   const std::string table = OutputPath("results.csv");
-  if (const auto failure = WriteWholeFile(table, ResultsCsv(Source(LocalDateTime()), Results(), DwellResults())))
+  if (const auto failure = WriteWholeFile(table, ResultsCsv(Source(LocalDateTime()), Results(), DwellResults(), RateResults())))
     outcome.Error(CannotWriteMessage(table, *failure));
   return outcome;
 }
@@ -230,6 +230,7 @@ ExportData Session::ExportContents(std::optional<SelectionCircle> shownCircle) c
   data.map = {grid_, colours_, states_, cutoffs_, Locked(), weighted_, shownCircle};
   data.results = Results();
   data.dwellResults = DwellResults();
+  data.rateResults = RateResults();
   if (dwellTimes_ && dwellTimes_->states == states_) data.dwells = *dwellTimes_;
   data.dwellTable = dwells_;
   data.source = Source(LocalDateTime());

@@ -71,6 +71,7 @@ Outcome Session::SetCutoffs(std::span<const double> values) {
 void Session::ClearResults() {
   lockedStates_ = 0;
   dwellTimes_.reset();
+  rateMatrix_.reset();
   classLists_.clear();
   for (auto& row : histograms_) row.fill(ClassHistogram{});
   for (std::size_t i = 0; i < kMaxStates; ++i)
@@ -110,6 +111,7 @@ Outcome Session::Lock() {
   classLists_ = std::move(*lists);
   lockedStates_ = states;
   dwellTimes_.reset();  // the dwells' states were the last lock's
+  rateMatrix_.reset();
   for (int i = 0; i < states; ++i)
     for (int j = 0; j < states; ++j)
       rules_[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)] = {i, j, states, cutoffs_, weighted_, {}};

@@ -19,6 +19,7 @@
 #include "export/figuredata.h"
 #include "fit/classfit.h"
 #include "fit/results.h"
+#include "kinetics/ratematrix.h"
 #include "reports/densitygrid.h"
 #include "reports/records.h"
 #include "selection/classlists.h"
@@ -176,6 +177,18 @@ class Session {
   // The last analysis of the dwells, until the next load or lock; null when there is none.
   const DwellTimes* DwellAnalysis() const { return dwellTimes_ ? &*dwellTimes_ : nullptr; }
 
+  // --- The rate matrix ----------------------------------------------------------------------------
+  // Counts each molecule's frames from its dwells in the states of the lock and fits the rate
+  // constants behind them at the current exposure, `paths` (0-based i -> j) free and the others
+  // held at 0, every path when empty; `progress` counts the bootstrap replicates. Refused before
+  // a lock, without dwells, or when `progress` is asked to stop; the last matrix is kept then.
+  Outcome AnalyseRates(const std::vector<std::pair<int, int>>& paths = {}, WorkProgress* progress = nullptr);
+  // The last rate matrix, until the next load or lock; null when there is none.
+  const kinetics::RateMatrix* RateAnalysis() const { return rateMatrix_ ? &*rateMatrix_ : nullptr; }
+  // Its rates as rows of the results, estimator "rate-matrix"; none when it was not made for
+  // the current N.
+  std::vector<DwellResultRow> RateResults() const;
+
   // --- Reports -----------------------------------------------------------------------------------
   // "log.dat" with every fitted class of the current N, and "results.csv" beside it.
   Outcome WriteLog() const;
@@ -219,6 +232,7 @@ class Session {
   // Per molecule (report), its dwells in dwells_, or none.
   std::vector<std::optional<std::size_t>> moleculeDwells_;
   std::optional<DwellTimes> dwellTimes_;
+  std::optional<kinetics::RateMatrix> rateMatrix_;
   std::shared_ptr<const IdealisedTraces> idealised_;
   std::string outputFolder_;
   DensityGrid grid_;

@@ -114,5 +114,8 @@ std::vector<std::string> DwellRateFlags(const DwellTimes& times, const DwellRate
     flags.push_back("too few molecules for an interval (" + std::to_string(from.molecules) + " of at least " +
                     std::to_string(kLeastMoleculesForInterval) + ")");
   if (rate.replicates == 0 && from.molecules >= kLeastMoleculesForInterval) flags.push_back("no replicate gave an interval");
+  if (static_cast<std::size_t>(rate.from) < times.rows.size())
+    for (std::string& flag : DwellRowFlags(times.rows[static_cast<std::size_t>(rate.from)]))
+      flags.push_back(std::move(flag));
   return flags;
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "dwell/dwelltimes.h"
+#include "dwell/ratematrix.h"
 
 // How the dwell times are fitted.
 struct DwellOptions {
@@ -21,6 +22,7 @@ struct DwellTimes {
   DwellOptions options;
   std::vector<StateDwellTimes> perState;  // state k (0-based) at k
   std::vector<DwellRate> rates;           // per frame, i -> j with n_ij > 0, row-major
+  std::vector<DwellRowBasis> rows;        // what state k's rates rest on, at k (empty: not known)
 };
 
 // Reads the option words of `dwell` after the state (`--exponentials 1|2|3|auto`, `--cut

@@ -177,7 +177,9 @@ StateDwellTimes AnalyseStateFits(const StateDwells& dwells, int state, CutDwells
     }
     if (!exactly || terms == mostTerms) result.fits.push_back(std::move(shown));
   }
-  result.chosen = dwell::ChooseByBic(result.fits);
+  // The same choice as the dwell rate matrix makes for this state's row, so that the table of
+  // fits marks the fit whose rates the matrix reports.
+  result.chosen = dwell::ChooseFit(result.fits, dwell::SlowestShowableRate(dwells)).chosen;
   return result;
 }
 

@@ -31,7 +31,7 @@ std::optional<std::vector<ExportFile>> ExportFiles(const ExportData& data, const
   if (!files) return std::nullopt;
   files->push_back({"density.csv", DensityCsv(data.map.grid)});
   files->push_back({"histograms.csv", HistogramsCsv(data.classes)});
-  files->push_back({"results.csv", ResultsCsv(data.source, data.results, data.dwellResults)});
+  files->push_back({"results.csv", ResultsCsv(data.source, data.results, data.dwellResults, data.rateResults)});
   if (!data.dwellTable.empty()) files->push_back({std::string(kDwellsFileName), DwellsCsv(data.dwellTable)});
   return files;
 }

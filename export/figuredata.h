@@ -50,6 +50,7 @@ struct ExportData {
   ResultsSource source;                  // where the numbers come from, for results.csv
   std::vector<ResultRow> results;
   std::vector<DwellResultRow> dwellResults;  // the rates of the dwell times, for results.csv
+  std::vector<DwellResultRow> rateResults;   // the rate matrix's rates, first in results.csv
   std::optional<DwellTimes> dwells;          // the last analysis of the dwell times, when it holds
   DwellTable dwellTable;                     // the loaded reports' dwells, for dwells.csv
 };

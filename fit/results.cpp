@@ -88,7 +88,8 @@ std::vector<std::string> ResultCells(const ResultRow& row) {
 
 std::vector<std::string> ResultCells(const DwellResultRow& row) {
   const auto end = [&](bool high) {
-    return row.interval ? Number(high ? row.interval->high : row.interval->low) : std::string();
+    if (row.interval) return Number(high ? row.interval->high : row.interval->low);
+    return high && row.upperLimit ? Number(*row.upperLimit) : std::string();
   };
   return {ClassName(row.from, row.to),
           Number(row.rate),
@@ -104,13 +105,13 @@ std::vector<std::string> ResultCells(const DwellResultRow& row) {
           "dwells",
           Number(row.exposureTime),
           JoinedFlags(row.flags),
-          "dwell",
+          row.estimator,
           "",
           ""};
 }
 
 std::string ResultsCsv(const ResultsSource& source, const std::vector<ResultRow>& rows,
-                       const std::vector<DwellResultRow>& dwellRows) {
+                       const std::vector<DwellResultRow>& dwellRows, const std::vector<DwellResultRow>& rateRows) {
   // No "#" line holds the separator: a reader that skips them finds one table.
   std::string text = "# Varnel " VARNEL_VERSION " results of " + source.dateTime + "\n";
   text += "# reports: " + std::to_string(source.reports) + " in " + (source.folder.empty() ? "." : source.folder) + "\n";
@@ -155,7 +156,12 @@ std::string ResultsCsv(const ResultsSource& source, const std::vector<ResultRow>
   if (!dwellRows.empty())
     text += "# estimator dwell: the exit rate of each state from the maximum-likelihood fit of its dwell times "
             "split by where its transitions go; intervals from a bootstrap over the molecules\n";
+  if (!rateRows.empty())
+    text += "# estimator rate-matrix: the rate constants whose matrix exponential over one exposure best gives "
+            "how often a frame in each state is followed by one in each other (maximum likelihood); intervals from "
+            "a bootstrap over the molecules; a path never seen has its one-sided 95 % upper limit as rate_high\n";
   text += Joined(ResultColumns(), ',');
+  for (const DwellResultRow& row : rateRows) text += Joined(ResultCells(row), ',');
   for (const ResultRow& row : rows) text += Joined(ResultCells(row), ',');
   for (const DwellResultRow& row : dwellRows) text += Joined(ResultCells(row), ',');
   return text;
@@ -167,8 +173,10 @@ std::string TabSeparated(const std::vector<std::string>& columns, const std::vec
   return text;
 }
 
-std::string ResultsTabText(const std::vector<ResultRow>& rows, const std::vector<DwellResultRow>& dwellRows) {
+std::string ResultsTabText(const std::vector<ResultRow>& rows, const std::vector<DwellResultRow>& dwellRows,
+                           const std::vector<DwellResultRow>& rateRows) {
   std::vector<std::vector<std::string>> cells;
+  for (const DwellResultRow& row : rateRows) cells.push_back(ResultCells(row));
   for (const ResultRow& row : rows) cells.push_back(ResultCells(row));
   for (const DwellResultRow& row : dwellRows) cells.push_back(ResultCells(row));
   return TabSeparated(ResultColumns(), cells);

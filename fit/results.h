@@ -22,17 +22,22 @@ struct ResultRow {
   std::optional<double> pooledCorrected = std::nullopt;
 };
 
-// One rate of the dwell times' rate matrix.
+// One rate of a rate matrix: the dwell times' (estimator "dwell"), or the frame-to-frame one
+// of the lock's dwells (estimator "rate-matrix").
 struct DwellResultRow {
   int from = 0;  // 1-based
   int to = 0;
   double rate = 0;  // s^-1
   std::optional<Interval> interval;
-  std::int64_t transitions = 0;  // the dwells in `from` left for `to`
-  std::int64_t molecules = 0;    // with a dwell in `from`
+  // A path with no counted step has no interval but a one-sided 95 % limit, s^-1: the row
+  // shows it as the high end with an empty low end.
+  std::optional<double> upperLimit;
+  std::int64_t transitions = 0;  // the dwells in `from` left for `to` (rate-matrix: frames in i followed by j)
+  std::int64_t molecules = 0;    // with a dwell in `from` (rate-matrix: that made the step)
   int replicates = 0;            // that gave the interval
   double exposureTime = 0;
   std::vector<std::string> flags;
+  std::string estimator = "dwell";
 };
 
 // What data and settings the rows come from.
@@ -58,17 +63,20 @@ std::vector<std::string> ResultFlags(const ClassFit& fit);
 std::vector<std::string> ResultCells(const ResultRow& row);
 std::vector<std::string> ResultCells(const DwellResultRow& row);
 
-// "results.csv": `#` lines saying where the numbers come from, a header row, one row per class,
-// then a row per rate of the dwell times.
+// "results.csv": `#` lines saying where the numbers come from, a header row, a row per rate of
+// the rate matrix (the rates to report, first), one row per class, then a row per rate of the
+// dwell times.
 std::string ResultsCsv(const ResultsSource& source, const std::vector<ResultRow>& rows,
-                       const std::vector<DwellResultRow>& dwellRows = {});
+                       const std::vector<DwellResultRow>& dwellRows = {},
+                       const std::vector<DwellResultRow>& rateRows = {});
 
 // `columns` and the cells of `rows` as tab-separated lines, as a spreadsheet takes them from
 // the clipboard.
 std::string TabSeparated(const std::vector<std::string>& columns, const std::vector<std::vector<std::string>>& rows);
 
 // The header and the rows as tab-separated lines, as a spreadsheet takes them from the clipboard.
-std::string ResultsTabText(const std::vector<ResultRow>& rows, const std::vector<DwellResultRow>& dwellRows = {});
+std::string ResultsTabText(const std::vector<ResultRow>& rows, const std::vector<DwellResultRow>& dwellRows = {},
+                           const std::vector<DwellResultRow>& rateRows = {});
 
 // What the rate's edit says of its fit, in one line: how sure the rate is, and the exposure it
 // was divided by when that is no longer `exposureNow`, the exposure the window shows.

@@ -75,6 +75,19 @@ FrameCounts CountRuns(std::span<const StateRun> runs, int states) {
   return counts;
 }
 
+FrameCounts CountDwells(std::span<const StateDwell> dwells, int states) {
+  FrameCounts counts = Empty(states);
+  const int n = counts.states;
+  for (const StateDwell& dwell : dwells) {
+    if (!InStates(dwell.state, n) || dwell.frames <= 0) continue;
+    const auto frames = static_cast<double>(dwell.frames);
+    counts.frames[static_cast<std::size_t>(dwell.state)] += frames;
+    counts.steps[static_cast<std::size_t>(dwell.state * n + dwell.state)] += frames - 1;
+    if (InStates(dwell.next, n)) counts.steps[static_cast<std::size_t>(dwell.state * n + dwell.next)] += 1;
+  }
+  return counts;
+}
+
 std::optional<std::vector<std::pair<int, int>>> ParsePaths(const std::string& text, int states, std::string& error) {
   std::vector<std::pair<int, int>> paths;
   std::size_t start = 0;
@@ -84,12 +97,9 @@ std::optional<std::vector<std::pair<int, int>>> ParsePaths(const std::string& te
     const std::size_t dash = item.find('-');
     const std::optional<int> from = dash == std::string_view::npos ? std::nullopt : StateNumber(item.substr(0, dash), states);
     const std::optional<int> to = dash == std::string_view::npos ? std::nullopt : StateNumber(item.substr(dash + 1), states);
-    if (!from || !to) {
-      error = "'" + std::string(item) + "' is no path I-J of states 1 ... " + std::to_string(states);
-      return std::nullopt;
-    }
-    if (*from == *to) {
-      error = "'" + std::string(item) + "' goes nowhere: a path joins two states";
+    if (!from || !to || *from == *to) {
+      error = std::string("'").append(item).append(!from || !to ? "' is no path I-J of states 1 ... " + std::to_string(states)
+                                                                 : std::string("' goes nowhere: a path joins two states"));
       return std::nullopt;
     }
     if (std::find(paths.begin(), paths.end(), std::pair{*from, *to}) == paths.end()) paths.emplace_back(*from, *to);
@@ -242,7 +252,14 @@ RateMatrix GeneratorOfStepMatrix(std::span<const double> stepMatrix, std::span<c
   }
   RateOptions once = options;
   once.replicates = 0;
-  return *FitRateMatrix({expected}, once);
+  // The model's counts are not those of molecules: no rate rests on a number of them.
+  RateMatrix matrix = *FitRateMatrix({expected}, once);
+  matrix.molecules = 0;
+  for (PathRate& rate : matrix.rates) {
+    rate.molecules = 0;
+    rate.flags.fewMolecules = false;
+  }
+  return matrix;
 }
 
 std::vector<std::string> RateFlagPhrases(const RateMatrix& matrix, const PathRate& rate) {
@@ -256,7 +273,7 @@ std::vector<std::string> RateFlagPhrases(const RateMatrix& matrix, const PathRat
     phrases.push_back("few molecules made the step (" + std::to_string(rate.molecules) + " of at least " +
                       std::to_string(kFewMolecules) + ")");
   if (!matrix.converged) phrases.push_back("the fit did not converge");
-  if (matrix.replicates == 0 && !f.fixed && !f.noTransition)
+  if (matrix.molecules > 0 && matrix.molecules < kLeastMoleculesForInterval && !f.fixed && !f.noTransition)
     phrases.push_back("too few molecules for an interval (" + std::to_string(matrix.molecules) + " of at least " +
                       std::to_string(kLeastMoleculesForInterval) + ")");
   if (matrix.failedReplicates > 0)

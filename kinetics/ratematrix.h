@@ -22,6 +22,7 @@
 #include <utility>
 #include <vector>
 
+#include "dwell/dwelltimes.h"
 #include "fit/bootstrap.h"
 #include "reports/parallel.h"
 
@@ -54,8 +55,12 @@ struct FrameCounts {
 
 // The counts of one molecule from its state in every frame (0-based; others are no state) ...
 FrameCounts CountFrames(std::span<const int> statePerFrame, int states);
-// ... or from its runs of frames.
+// ... or from its runs of frames ...
 FrameCounts CountRuns(std::span<const StateRun> runs, int states);
+// ... or from its dwells in the states of a lock (DwellsInStates): a dwell of l frames stays
+// l - 1 times, and steps into the next dwell's state where it has one (`next`; none across a
+// gap or at the trace's end).
+FrameCounts CountDwells(std::span<const StateDwell> dwells, int states);
 
 // What the fit is asked.
 struct RateOptions {
@@ -121,7 +126,8 @@ std::optional<RateMatrix> FitRateMatrix(const std::vector<FrameCounts>& molecule
 // The generator of a hidden Markov model's own per-frame transition matrix A (row-stochastic,
 // row-major) with the expected frames in each state that have a next frame, n_i: fitted the same
 // way to the expected counts C_ij = n_i A_ij, with no intervals (the counts of molecules are not
-// known here; FitRateMatrix takes expected counts per molecule for those).
+// known here, and its rates rest on no number of them; FitRateMatrix takes expected counts per
+// molecule for intervals).
 RateMatrix GeneratorOfStepMatrix(std::span<const double> stepMatrix, std::span<const double> framesWithNext,
                                  const RateOptions& options);
 

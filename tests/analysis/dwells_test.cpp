@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/commands.h"
 #include "analysis/session.h"
 #include "export/exportset.h"
 #include "import/importoptions.h"
@@ -259,6 +260,64 @@ TEST(SessionDwells, AScriptPrintsTheTableOfAStatesFitsAndNamesAWrongOption) {
   const ProgramRun wrong = RunProgram(VARNEL_PROGRAM, "--script wrong.vsc");
   EXPECT_NE(wrong.status, 0);
   EXPECT_NE(wrong.err.find("--cut takes censor or drop, not 'sideways'"), std::string::npos) << wrong.err;
+}
+
+// Two states seen once a frame: the counted chance of leaving each, a = C_12 / n_1 and
+// b = C_21 / n_2 (n_i the frames in i with a next frame), is the unconstrained maximum of the
+// likelihood, and P = I + M with M = [[-a, a], [b, -b]]. M^2 = -(a + b) M, so ln P is
+// ln(1 - a - b) / -(a + b) times M, and Q = ln P / T. Counted here from the frames themselves,
+// state 2's two levels one state.
+TEST(SessionRates, TheRateMatrixIsTheLogarithmOfTheCountedStepMatrixAndHeadsTheResults) {
+  TempDir dir;
+  Session before;
+  EXPECT_EQ(RunCommand(before, {"rates"}).outcome.messages.at(0).text, "Lock cutoffs first.");
+
+  Session session = ImportedAndLocked(dir);
+  double steps[2] = {}, framesIn[2] = {};
+  for (int m = 0; m < kMolecules; ++m) {
+    const std::vector<double> frames = Frames(m);
+    for (std::size_t f = 0; f + 1 < frames.size(); ++f) {
+      const int from = frames[f] < 0.5 ? 0 : 1, to = frames[f + 1] < 0.5 ? 0 : 1;
+      framesIn[from] += 1;
+      steps[from] += from != to;
+    }
+  }
+  const double a = steps[0] / framesIn[0], b = steps[1] / framesIn[1];
+  const double scale = std::log(1 - a - b) / -(a + b) / 0.1;
+  const double truth[2] = {scale * a, scale * b};
+
+  const CommandResult run = RunCommand(session, {"rates"});
+  ASSERT_TRUE(run.outcome.done);
+  ASSERT_TRUE(run.table);
+  ASSERT_EQ(run.table->rows.size(), 2u);
+  const std::vector<DwellResultRow> rows = session.RateResults();
+  ASSERT_EQ(rows.size(), 2u);
+  for (const DwellResultRow& row : rows) {
+    const double k = truth[row.from - 1];
+    EXPECT_NEAR(row.rate, k, 1e-6 * k) << row.from << "->" << row.to;
+    EXPECT_EQ(row.to, 3 - row.from);
+    EXPECT_EQ(row.transitions, static_cast<std::int64_t>(steps[row.from - 1]));
+    ASSERT_TRUE(row.interval);
+    EXPECT_LT(row.interval->low, row.rate);
+    EXPECT_GT(row.interval->high, row.rate);
+  }
+
+  ASSERT_TRUE(session.Fit(1, 2).done);
+  ASSERT_TRUE(session.WriteLog().done);
+  const std::string csv = dir.Read("reports/results.csv");
+  const std::size_t header = csv.find("class,rate,");
+  ASSERT_NE(header, std::string::npos) << csv;
+  std::size_t line = csv.find('\n', header) + 1;
+  for (const char* name : {"1->2,", "2->1,"}) {
+    const std::string row = csv.substr(line, csv.find('\n', line) - line);
+    EXPECT_EQ(row.rfind(name, 0), 0u) << csv;
+    EXPECT_NE(row.find(",rate-matrix,"), std::string::npos) << row;
+    line += row.size() + 1;
+  }
+  EXPECT_NE(csv.substr(line, csv.find('\n', line) - line).find(",gaussian,"), std::string::npos) << csv;
+
+  ASSERT_TRUE(session.Lock().done);
+  EXPECT_TRUE(session.RateResults().empty());
 }
 
 }  // namespace

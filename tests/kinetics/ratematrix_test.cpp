@@ -101,9 +101,13 @@ TEST(RateMatrixCounts, RunsAndFramesGiveTheHandCountsAndAFrameInNoStateBreaksThe
   // 0 0 1 1 1 | gap | 2 0: stays 0->0 once, 1->1 twice; steps 0->1 and 2->0.
   const std::vector<int> frames = {0, 0, 1, 1, 1, -1, 2, 0};
   const std::vector<kinetics::StateRun> runs = {{0, 2}, {1, 3}, {-1, 1}, {2, 1}, {1, 0}, {0, 1}};
+  // The lock's dwells of the same frames: the gap cuts the dwell before it and the one after.
+  const std::vector<StateDwell> dwells = {
+      {0, 2, true, false, 1}, {1, 3, false, true, -1}, {2, 1, true, false, 0}, {0, 1, false, true, -1}};
   const std::vector<double> steps = {1, 1, 0, 0, 2, 0, 1, 0, 0};
   const std::vector<double> inState = {3, 3, 1};
-  for (const FrameCounts& c : {kinetics::CountFrames(frames, 3), kinetics::CountRuns(runs, 3)}) {
+  for (const FrameCounts& c :
+       {kinetics::CountFrames(frames, 3), kinetics::CountRuns(runs, 3), kinetics::CountDwells(dwells, 3)}) {
     EXPECT_EQ(c.steps, steps);
     EXPECT_EQ(c.frames, inState);
   }
@@ -144,8 +148,10 @@ TEST(RateMatrixFit, RecoversAKnownChainFromItsExpectedCountsWithAndWithoutThePat
     EXPECT_TRUE(m->converged);
     const Matrix k = PerFrame(*m);
     for (int i = 0; i < 3; ++i)
-      for (int j = 0; j < 3; ++j)
-        if (i != j) EXPECT_NEAR(k[i][j], kLinear[i][j], 1e-7) << held << " " << i << "->" << j;
+      for (int j = 0; j < 3; ++j) {
+        if (i == j) continue;
+        EXPECT_NEAR(k[i][j], kLinear[i][j], 1e-7) << held << " " << i << "->" << j;
+      }
     EXPECT_EQ(m->Rate(0, 2).flags.fixed, held);
     EXPECT_EQ(m->Rate(0, 1).flags.fixed, false);
   }
@@ -285,7 +291,7 @@ TEST(HmmStepMatrix, GivesTheClosedFormGeneratorAndTheNearestGeneratorOfAnUnembed
   const double a = flipping.Rate(0, 1).rate * T, b = flipping.Rate(1, 0).rate * T;
   EXPECT_GT(a + b, 10.0);
   EXPECT_NEAR(a / (a + b), 0.55, 1e-3);
-  EXPECT_FALSE(kinetics::GeneratorOfStepMatrix(std::vector<double>{0.5, 0.4, 0.1, 0.9}, std::vector<double>{1, 1}, {T})
+  EXPECT_FALSE(kinetics::GeneratorOfStepMatrix(std::vector<double>{0.5, 0.4, 0.1, 0.9}, std::vector<double>{1, 1}, {T, {}, 0})
                    .trouble.empty());
 }
 

@@ -1,0 +1,51 @@
+// The rate matrix of the lock's dwells: the rate constants behind the frame-to-frame counts.
+#include <cmath>
+#include <string>
+
+#include "analysis/session.h"
+
+Outcome Session::AnalyseRates(const std::vector<std::pair<int, int>>& paths, WorkProgress* progress) {
+  if (!Locked()) return Outcome::Refused("Lock cutoffs first.");
+  if (dwells_.empty())
+    return Outcome::Refused("The loaded reports have no dwells: the rate matrix needs the \"" +
+                            std::string(kDwellsFileName) +
+                            "\" that an import of traces writes beside its reports. Import the traces again.");
+  // The same states as the dwell times: the lock's cutoffs stand in every rule it made.
+  const Cutoffs& cutoffs = rules_[0][0].cutoffs;
+  const StateDwells inStates = DwellsInStates(dwells_, lockedStates_, cutoffs);
+  std::vector<kinetics::FrameCounts> molecules;
+  molecules.reserve(inStates.size());
+  for (const std::vector<StateDwell>& molecule : inStates)
+    molecules.push_back(kinetics::CountDwells(molecule, lockedStates_));
+  kinetics::RateOptions options;
+  options.exposure = exposure_;
+  options.paths = paths;
+  std::optional<kinetics::RateMatrix> matrix = kinetics::FitRateMatrix(molecules, options, progress);
+  if (!matrix) return Outcome::Refused("The rate matrix was stopped; the last one is kept.", Severity::Notice);
+  if (!matrix->trouble.empty()) return Outcome::Refused("No rate matrix: " + matrix->trouble);
+  rateMatrix_ = std::move(*matrix);
+  return {};
+}
+
+std::vector<DwellResultRow> Session::RateResults() const {
+  std::vector<DwellResultRow> rows;
+  if (!rateMatrix_ || rateMatrix_->states != states_) return rows;
+  const kinetics::RateMatrix& matrix = *rateMatrix_;
+  for (const kinetics::PathRate& rate : matrix.rates) {
+    DwellResultRow row;
+    row.estimator = "rate-matrix";
+    row.from = rate.from + 1;
+    row.to = rate.to + 1;
+    row.rate = rate.rate;
+    row.interval = rate.interval;
+    row.upperLimit = rate.upperLimit;
+    // Counted from whole frames, so C_ij is a whole number here.
+    row.transitions = std::llround(rate.transitions);
+    row.molecules = rate.molecules;
+    row.replicates = rate.replicates;
+    row.exposureTime = matrix.exposure;
+    row.flags = kinetics::RateFlagPhrases(matrix, rate);
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
