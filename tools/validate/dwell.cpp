@@ -157,44 +157,6 @@ DataSet Simulate(int molecules, std::uint64_t seed, const std::array<double, kHi
   return set;
 }
 
-// Mean and its standard error of what was added.
-struct Mean {
-  double sum = 0, squares = 0;
-  int count = 0;
-  void Add(double x) {
-    sum += x;
-    squares += x * x;
-    ++count;
-  }
-  double Value() const { return count ? sum / count : NAN; }
-  double Error() const {
-    if (count < 2) return NAN;
-    const double m = Value();
-    return std::sqrt(std::max(squares / count - m * m, 0.0) / (count - 1));
-  }
-};
-
-struct Share {
-  int hits = 0, of = 0;
-  void Add(bool hit) {
-    hits += hit ? 1 : 0;
-    ++of;
-  }
-  std::string Text() const {
-    if (of == 0) return "n/a";
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f", 100.0 * hits / of);
-    return text;
-  }
-};
-
-std::string Percent(const Mean& mean) {
-  if (mean.count == 0) return "n/a";
-  char text[48];
-  std::snprintf(text, sizeof text, "%+.1f ± %.1f", 100.0 * mean.Value(), 100.0 * mean.Error());
-  return text;
-}
-
 const char* kEstimators[] = {"Gaussian fit", "pooled", "pooled, frame-corrected", "dwell k_ij"};
 constexpr int kEstimatorCount = 4;
 

@@ -48,30 +48,6 @@ constexpr std::uint64_t kSeedStride = 1'000'000;
 const char* const kEstimators[] = {"rate matrix", "dwell k_ij", "pooled, frame-corrected"};
 constexpr int kEstimatorCount = 3;
 
-struct Mean {
-  double sum = 0, squares = 0;
-  int count = 0;
-  void Add(double x) {
-    sum += x;
-    squares += x * x;
-    ++count;
-  }
-  double Value() const { return count ? sum / count : NAN; }
-  double Error() const {
-    if (count < 2) return NAN;
-    const double m = Value();
-    return std::sqrt(std::max(squares / count - m * m, 0.0) / (count - 1));
-  }
-};
-
-struct Share {
-  int hits = 0, of = 0;
-  void Add(bool hit) {
-    hits += hit ? 1 : 0;
-    ++of;
-  }
-};
-
 struct Tally {
   Mean bias[kEstimatorCount][kStates][kStates];
   Share held[2][kStates][kStates];  // rate matrix, dwell
@@ -80,20 +56,6 @@ struct Tally {
 
 using Clock = std::chrono::steady_clock;
 double Since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
-
-std::string Percent(const Mean& mean) {
-  if (mean.count == 0) return "n/a";
-  char text[48];
-  std::snprintf(text, sizeof text, "%+.1f ± %.1f", 100.0 * mean.Value(), 100.0 * mean.Error());
-  return text;
-}
-
-std::string Text(const Share& share) {
-  if (share.of == 0) return "n/a";
-  char text[32];
-  std::snprintf(text, sizeof text, "%.1f", 100.0 * share.hits / share.of);
-  return text;
-}
 
 // The molecules' true states per frame, as the simulator's continuous-time chain gives them.
 std::vector<std::vector<int>> Simulate(const simulate::Model& model, std::uint64_t seed, int molecules) {
@@ -214,7 +176,7 @@ int main(int argc, char** argv) {
       std::printf("| %g | %s |", kFrameTimes[r] * kRates[1], kEstimators[e]);
       for (int i = 0; i < kStates; ++i)
         for (int j = 0; j < kStates; ++j)
-          if (i != j) std::printf(" %s |", Text(tallies[static_cast<std::size_t>(r)].held[e][i][j]).c_str());
+          if (i != j) std::printf(" %s |", tallies[static_cast<std::size_t>(r)].held[e][i][j].Text().c_str());
       std::printf("\n");
     }
   std::printf("\n");

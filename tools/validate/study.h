@@ -3,9 +3,12 @@
 #pragma once
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <iterator>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "fit/bootstrap.h"
@@ -31,4 +34,44 @@ std::optional<StudySize> StudySizeOf(int argc, char** argv, int defaultDataSets,
 // Whether `interval` is there and holds `truth`, its ends included.
 inline bool Holds(const std::optional<Interval>& interval, double truth) {
   return interval && interval->low <= truth && truth <= interval->high;
+}
+
+// Mean and its standard error of what was added.
+struct Mean {
+  double sum = 0, squares = 0;
+  int count = 0;
+  void Add(double x) {
+    sum += x;
+    squares += x * x;
+    ++count;
+  }
+  double Value() const { return count ? sum / count : NAN; }
+  double Error() const {
+    if (count < 2) return NAN;
+    const double m = Value();
+    return std::sqrt(std::max(squares / count - m * m, 0.0) / (count - 1));
+  }
+};
+
+// How often what was asked held, and that share in per cent with one decimal.
+struct Share {
+  int hits = 0, of = 0;
+  void Add(bool hit) {
+    hits += hit ? 1 : 0;
+    ++of;
+  }
+  std::string Text() const {
+    if (of == 0) return "n/a";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", 100.0 * hits / of);
+    return text;
+  }
+};
+
+// A mean of fractions in per cent with its standard error: "+1.2 ± 0.3".
+inline std::string Percent(const Mean& mean) {
+  if (mean.count == 0) return "n/a";
+  char text[48];
+  std::snprintf(text, sizeof text, "%+.1f ± %.1f", 100.0 * mean.Value(), 100.0 * mean.Error());
+  return text;
 }
