@@ -113,6 +113,8 @@ bool CVarnelDlg::Execute(const Words& words, std::optional<std::string>* wrong) 
 
 void CVarnelDlg::Refresh(const std::string& name, const CommandResult& result) {
   const Changes changed = result.changed;
+  // A new map is drawn with every overlay and the controls: no second redraw below.
+  const bool mapShown = (changed & (change::kRecords | change::kMap)) != 0;
   if (changed & change::kRecords) {
     ShowLoad();
   } else if (changed & change::kMap) {
@@ -143,7 +145,7 @@ void CVarnelDlg::Refresh(const std::string& name, const CommandResult& result) {
     ShowClass(result.shownClass->first - 1, result.shownClass->second - 1);
   else if (name == "lock" && (changed & change::kLock))
     DrawPanel();
-  else
+  else if (!mapShown)
     RedrawMap();
   if (changed & (change::kFits | change::kDwells | change::kSettings)) ShowArrivedIntervals();
   ShowIntervalProgress();

@@ -77,8 +77,8 @@ void CVarnelDlg::StepCutoff(double step) {
   const auto slot = SelectedSlot(m_cutoffList);
   if (slot) m_cutoffValue = m_cutoffs[static_cast<std::size_t>(*slot)];
   UpdateData(FALSE);
-  if (slot) Execute({"cutoff", std::to_string(*slot + 1), ExactWord(m_cutoffValue + step)});
-  UpdateData(FALSE);
+  // The command redraws the map, with the controls; without a selected cutoff nothing moves.
+  if (slot) return void(Execute({"cutoff", std::to_string(*slot + 1), ExactWord(m_cutoffValue + step)}));
   RedrawMap();
 }
 
@@ -91,8 +91,9 @@ void CVarnelDlg::OnRefreshCutoffs() {
   UpdateData(TRUE);
   if (FieldRefused(IDC_CUTOFF_VALUE)) return;
   if (const auto slot = SelectedSlot(m_cutoffList))
-    Execute({"cutoff", std::to_string(*slot + 1), ExactWord(m_cutoffValue)});
-  RedrawMap();
+    Execute({"cutoff", std::to_string(*slot + 1), ExactWord(m_cutoffValue)});  // redraws the map
+  else
+    RedrawMap();
 }
 
 void CVarnelDlg::OnLockCutoffs() {
