@@ -129,8 +129,9 @@ TEST(DwellCheck, ALoadBesideAnotherImportsTableNamesTheReportsAndLeavesTheirDwel
   TempDir dir;
   Import(dir, "first", kTraces);
   Import(dir, "second", {kTraces[1], kTraces[0]});
-  std::filesystem::copy_file(dir / "second/dwells.csv", dir / "first/dwells.csv",
-                             std::filesystem::copy_options::overwrite_existing);
+  // Removed first: the Windows library's copy refuses to overwrite.
+  std::filesystem::remove(dir / "first/dwells.csv");
+  std::filesystem::copy_file(dir / "second/dwells.csv", dir / "first/dwells.csv");
   Session session;
   session.SetPeaks(3);
   const Outcome loaded = session.Load({dir / "first/molecule_0001.dat", dir / "first/molecule_0002.dat"});
