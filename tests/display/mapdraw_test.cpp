@@ -1,7 +1,12 @@
-// The map on screen: the start-up test image, the overlays and the histogram panel grid.
+// The map's pixels: the start-up test image, the cutoff lines, the picked class's rectangle and
+// the circle, drawn into an image; and the window putting them on screen over its base image.
+#include "display/mapdraw.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "res/resource.h"
 #include "tests/support/dialog_fixture.h"
@@ -10,7 +15,130 @@ namespace {
 
 constexpr Pixel kOverlay = 0x123456;
 
-class MapDrawTest : public DialogTest {
+constexpr Cutoffs kThreeEven = {1.0 / 3, 2.0 / 3, 1.0};
+
+// Whether every pixel of `image` is `value`.
+bool AllPixels(const MapImage& image, Pixel value) {
+  for (int r = 0; r < kMapCells; ++r)
+    for (int c = 0; c < kMapCells; ++c)
+      if (image[r][c] != value) return false;
+  return true;
+}
+
+TEST(MapDraw, TheTestImageIsABlueSpotFadingToBlack) {
+  MapImage image;
+  DrawTestImage(image);
+  EXPECT_EQ(image[100][100], 100u);
+  EXPECT_EQ(image[100][110], 90u);  // 100 exp(-0.1)
+  EXPECT_EQ(image[100][150], 8u);   // 100 exp(-2.5)
+  EXPECT_EQ(image[100][167], 1u);   // 100 exp(-4.489)
+  EXPECT_EQ(image[100][168], 0u);   // 100 exp(-4.624)
+  EXPECT_EQ(image[150][100], 8u);
+  for (int r : {0, 200})
+    for (int c : {0, 200}) EXPECT_EQ(image[r][c], 0u);
+}
+
+TEST(MapDraw, CutoffsAreVerticalLinesBeforeTheLockAndAGridAfter) {
+  MapImage image;
+  DrawCutoffLines(image, 3, kThreeEven, false, kOverlay);
+  for (int r = 0; r < kMapCells; ++r) {
+    EXPECT_EQ(image[r][66], kOverlay);
+    EXPECT_EQ(image[r][133], kOverlay);
+  }
+  EXPECT_EQ(image[66][10], 0u);
+  EXPECT_EQ(image[10][200], 0u);  // the last cutoff, 1.0, is not drawn
+
+  MapImage locked;
+  DrawCutoffLines(locked, 3, kThreeEven, true, kOverlay);
+  for (int c = 0; c < kMapCells; ++c) {
+    EXPECT_EQ(locked[66][c], kOverlay);
+    EXPECT_EQ(locked[133][c], kOverlay);
+  }
+  EXPECT_EQ(locked[200][10], 0u);
+
+  // 0.7 x 200 is column 140.
+  MapImage seven;
+  DrawCutoffLines(seven, 2, {0.7, 1.0}, false, kOverlay);
+  EXPECT_EQ(seven[0][140], kOverlay);
+  EXPECT_EQ(seven[0][139], 0u);
+  // Cutoffs off the axis draw no line; no count draws none.
+  MapImage off;
+  DrawCutoffLines(off, 3, {-0.3, 1.7, 1.0}, true, kOverlay);
+  DrawCutoffLines(off, 0, kThreeEven, true, kOverlay);
+  EXPECT_TRUE(AllPixels(off, 0));
+}
+
+TEST(MapDraw, ThePickedClassRectangleAddsTwoHundredWithItsCarry) {
+  MapImage image;
+  DrawCutoffLines(image, 3, kThreeEven, false, kOverlay);
+  MarkPickedClass(image, StateSpanOf(1, 3, kThreeEven), StateSpanOf(1, 3, kThreeEven));
+  EXPECT_EQ(image[0][0], 200u);
+  EXPECT_EQ(image[65][65], 200u);
+  EXPECT_EQ(image[65][10], 200u);
+  EXPECT_EQ(image[66][10], 0u);
+  EXPECT_EQ(image[10][66], kOverlay);  // the line lies outside the span
+  EXPECT_EQ(image[67][67], 0u);
+
+  MapImage lower;
+  DrawCutoffLines(lower, 3, kThreeEven, false, kOverlay);
+  MarkPickedClass(lower, StateSpanOf(3, 3, kThreeEven), StateSpanOf(2, 3, kThreeEven));
+  EXPECT_EQ(lower[133][66], kOverlay + 200u);  // a line pixel inside is raised too
+  EXPECT_EQ(lower[200][132], 200u);
+  EXPECT_EQ(lower[140][100], 200u);
+  EXPECT_EQ(lower[132][100], 0u);
+  EXPECT_EQ(lower[140][133], kOverlay);
+  EXPECT_EQ(lower[140][65], 0u);
+
+  // One state: every row and column but the last (the span ends at the cell of 1.0).
+  MapImage one;
+  MarkPickedClass(one, StateSpanOf(1, 1, {1.0}), StateSpanOf(1, 1, {1.0}));
+  EXPECT_EQ(one[199][199], 200u);
+  EXPECT_EQ(one[200][0], 0u);
+  EXPECT_EQ(one[0][200], 0u);
+
+  // The carry runs on into green, red and the unused byte.
+  MapImage carry;
+  carry[10][10] = 0xFFFFFF;
+  carry[10][11] = 0x000038;
+  MarkPickedClass(carry, StateSpanOf(1, 3, kThreeEven), StateSpanOf(1, 3, kThreeEven));
+  EXPECT_EQ(carry[10][10], 0x010000C7u);
+  EXPECT_EQ(carry[10][11], 0x00000100u);
+
+  // Cutoffs off the axis: the span of state 2 is clamped to the whole map.
+  const Cutoffs off = {-0.3, 1.7, 1.0};
+  EXPECT_EQ(StateSpanOf(2, 3, off).begin, 0);
+  EXPECT_EQ(StateSpanOf(2, 3, off).end, kMapCells);
+}
+
+TEST(MapDraw, ACircleIsAnOutlineAtItsRadiusClippedToTheMap) {
+  MapImage image;
+  DrawCircle(image, {true, 100, 100, 10}, kOverlay);
+  for (auto [r, c] : {std::pair{90, 100}, {110, 100}, {100, 90}, {100, 110}, {92, 106}})
+    EXPECT_EQ(image[r][c], kOverlay) << r << "," << c;
+  EXPECT_EQ(image[100][100], 0u);
+  for (int r = 0; r < kMapCells; ++r)
+    for (int c = 0; c < kMapCells; ++c)
+      if (image[r][c] == kOverlay) {
+        EXPECT_NEAR(std::hypot(r - 100, c - 100), 10.0, 1.5) << r << "," << c;
+      }
+
+  MapImage centre;
+  DrawCircle(centre, {true, 20, 30, 0}, kOverlay);
+  EXPECT_EQ(centre[20][30], kOverlay);
+  MapImage none;
+  DrawCircle(none, {true, 20, 30, -3}, kOverlay);
+  EXPECT_TRUE(AllPixels(none, 0));
+
+  // Under the sanitizers: no write outside the image, the part inside drawn.
+  MapImage edge;
+  DrawCircle(edge, {true, 195, -3, 12}, kOverlay);
+  EXPECT_EQ(edge[195][9], kOverlay);
+  DrawCircle(edge, {true, 2000000000, 2000000000, 2000000000}, kOverlay);
+}
+
+// The window draws the overlays afresh over its base image at every redraw, and shows the result
+// on screen, a 2 x 2 block of client pixels a cell; the panel beside it is white with a grid.
+class MapOnScreenTest : public DialogTest {
  protected:
   void SetUp() override {
     DialogTest::SetUp();
@@ -18,19 +146,7 @@ class MapDrawTest : public DialogTest {
     for (int r = 0; r < kMapCells; ++r)
       for (int c = 0; c < kMapCells; ++c) dlg->m_basePixels[r][c] = 0;
   }
-  void ThreeEvenStates() {
-    SessionTestPeer::SetStates(dlg->m_session, 3);
-    SessionTestPeer::CutoffSlots(dlg->m_session)[0] = 1.0 / 3 * 1;
-    SessionTestPeer::CutoffSlots(dlg->m_session)[1] = 1.0 / 3 * 2;
-    SessionTestPeer::CutoffSlots(dlg->m_session)[2] = 1.0;
-  }
-  void Pick(int from, int to) {
-    dlg->m_showPick = true;
-    dlg->m_pickFrom = from;
-    dlg->m_pickTo = to;
-  }
   Pixel Shown(int r, int c) const { return dlg->m_displayPixels[r][c]; }
-  // The pixels of cell (r, c) on the client surface: a 2 x 2 block at (1 + 2c, 1 + 2r).
   void ExpectOnScreen(int r, int c, Pixel value) const {
     const PixelSurface& s = dlg->ClientSurface();
     for (int dy = 0; dy < 2; ++dy)
@@ -38,136 +154,55 @@ class MapDrawTest : public DialogTest {
   }
 };
 
-TEST_F(MapDrawTest, TestImageIsABlueSpotFadingToBlack) {
-  CVarnelDlg fresh;
-  fresh.Realise();
-  EXPECT_EQ(fresh.m_basePixels[100][100], 100u);
-  EXPECT_EQ(fresh.m_basePixels[100][110], 90u);  // 100 exp(-0.1)
-  EXPECT_EQ(fresh.m_basePixels[100][150], 8u);   // 100 exp(-2.5)
-  EXPECT_EQ(fresh.m_basePixels[100][167], 1u);   // 100 exp(-4.489)
-  EXPECT_EQ(fresh.m_basePixels[100][168], 0u);   // 100 exp(-4.624)
-  EXPECT_EQ(fresh.m_basePixels[150][100], 8u);
-  for (int r : {0, 200})
-    for (int c : {0, 200}) EXPECT_EQ(fresh.m_basePixels[r][c], 0u);
-  for (int r = 0; r < kMapCells; ++r)
-    for (int c = 0; c < kMapCells; ++c) ASSERT_EQ(fresh.m_displayPixels[r][c], fresh.m_basePixels[r][c]);
-  // Shown before the first paint already, without the colour table.
-  const PixelSurface& s = fresh.ClientSurface();
-  EXPECT_EQ(s.At(201, 201), 100u);
-  EXPECT_EQ(s.At(202, 202), 100u);
-  EXPECT_EQ(s.At(0, 0), kDialogFace);
-  EXPECT_EQ(s.At(403, 403), kDialogFace);
-}
-
-TEST_F(MapDrawTest, NoOverlaysAtStartUp) {
+TEST_F(MapOnScreenTest, RedrawsPutTheOverlaysOfTheSessionOverTheBaseImageOnScreen) {
+  {
+    // Before the first paint already, the test image shows, without the colour table.
+    CVarnelDlg fresh;
+    fresh.Realise();
+    MapImage expected;
+    DrawTestImage(expected);
+    for (int r = 0; r < kMapCells; ++r)
+      for (int c = 0; c < kMapCells; ++c) {
+        ASSERT_EQ(fresh.m_basePixels[r][c], expected[r][c]) << r << "," << c;
+        ASSERT_EQ(fresh.m_displayPixels[r][c], expected[r][c]) << r << "," << c;
+      }
+    const PixelSurface& s = fresh.ClientSurface();
+    EXPECT_EQ(s.At(201, 201), 100u);
+    EXPECT_EQ(s.At(202, 202), 100u);
+    EXPECT_EQ(s.At(0, 0), kDialogFace);
+    EXPECT_EQ(s.At(403, 403), kDialogFace);
+  }
+  // No overlay at start-up.
   dlg->m_basePixels[7][9] = 0x445566;
   dlg->RedrawMap();
   for (int r = 0; r < kMapCells; ++r)
     for (int c = 0; c < kMapCells; ++c) ASSERT_EQ(Shown(r, c), dlg->m_basePixels[r][c]);
   ExpectOnScreen(7, 9, 0x445566);
-}
 
-TEST_F(MapDrawTest, CutoffsAreVerticalLinesBeforeTheLockAndAGridAfter) {
-  ThreeEvenStates();
+  // The session's cutoffs in entry 255; a moved cutoff leaves no line behind.
+  SessionTestPeer::SetStates(dlg->m_session, 3);
+  SessionTestPeer::CutoffSlots(dlg->m_session) = kThreeEven;
   dlg->RedrawMap();
-  for (int r = 0; r < kMapCells; ++r) {
-    EXPECT_EQ(Shown(r, 66), kOverlay);
-    EXPECT_EQ(Shown(r, 133), kOverlay);
-  }
-  EXPECT_EQ(Shown(66, 10), 0u);
-  EXPECT_EQ(Shown(10, 200), 0u);  // the last cutoff, 1.0, is not drawn
   ExpectOnScreen(5, 66, kOverlay);
-
-  SessionTestPeer::SetLocked(dlg->m_session, std::max(dlg->m_session.States(), 1));
-  dlg->RedrawMap();
-  for (int c = 0; c < kMapCells; ++c) {
-    EXPECT_EQ(Shown(66, c), kOverlay);
-    EXPECT_EQ(Shown(133, c), kOverlay);
-  }
-  EXPECT_EQ(Shown(200, 10), 0u);
-}
-
-TEST_F(MapDrawTest, ACutoffOf0_7IsColumn140) {
-  SessionTestPeer::SetStates(dlg->m_session, 2);
-  SessionTestPeer::CutoffSlots(dlg->m_session)[0] = 0.7;
-  SessionTestPeer::CutoffSlots(dlg->m_session)[1] = 1.0;
-  dlg->RedrawMap();
-  EXPECT_EQ(Shown(0, 140), kOverlay);
-  EXPECT_EQ(Shown(0, 139), 0u);
-}
-
-TEST_F(MapDrawTest, OverlaysNeverAccumulate) {
-  ThreeEvenStates();
-  dlg->RedrawMap();
   SessionTestPeer::CutoffSlots(dlg->m_session)[0] = 0.5;
   dlg->RedrawMap();
   EXPECT_EQ(Shown(3, 66), 0u);
   EXPECT_EQ(Shown(3, 100), kOverlay);
-}
-
-TEST_F(MapDrawTest, PickedClassRectangleAddsTwoHundred) {
-  ThreeEvenStates();
-  Pick(1, 1);
+  SessionTestPeer::SetLocked(dlg->m_session, 3);
   dlg->RedrawMap();
-  EXPECT_EQ(Shown(0, 0), 200u);
-  EXPECT_EQ(Shown(65, 65), 200u);
-  EXPECT_EQ(Shown(65, 10), 200u);
-  EXPECT_EQ(Shown(66, 10), 0u);        // before the lock there are no horizontal lines
-  EXPECT_EQ(Shown(10, 66), kOverlay);  // the line lies outside the span
-  EXPECT_EQ(Shown(67, 67), 0u);
+  EXPECT_EQ(Shown(133, 10), kOverlay);
 
-  Pick(3, 2);
-  dlg->RedrawMap();
-  EXPECT_EQ(Shown(133, 66), kOverlay + 200u);  // a line pixel inside is raised too
-  EXPECT_EQ(Shown(200, 132), 200u);
-  EXPECT_EQ(Shown(140, 100), 200u);
-  EXPECT_EQ(Shown(132, 100), 0u);
-  EXPECT_EQ(Shown(140, 133), kOverlay);
-  EXPECT_EQ(Shown(140, 65), 0u);
-}
-
-TEST_F(MapDrawTest, OneStateMarksAllButTheLastRowAndColumn) {
-  SessionTestPeer::SetStates(dlg->m_session, 1);
-  SessionTestPeer::CutoffSlots(dlg->m_session)[0] = 1.0;
-  Pick(1, 1);
-  dlg->RedrawMap();
-  EXPECT_EQ(Shown(199, 199), 200u);
-  EXPECT_EQ(Shown(200, 0), 0u);
-  EXPECT_EQ(Shown(0, 200), 0u);
-}
-
-TEST_F(MapDrawTest, RectangleCarryRunsIntoGreenRedAndTheUnusedByte) {
-  ThreeEvenStates();
+  // The picked class, with its carry: the screen shows (0, 0, 199).
+  SessionTestPeer::CutoffSlots(dlg->m_session) = kThreeEven;
   dlg->m_basePixels[10][10] = 0xFFFFFF;
-  dlg->m_basePixels[10][11] = 0x000038;
-  Pick(1, 1);
+  dlg->m_showPick = true;
+  dlg->m_pickFrom = dlg->m_pickTo = 1;
   dlg->RedrawMap();
   EXPECT_EQ(Shown(10, 10), 0x010000C7u);
-  EXPECT_EQ(Shown(10, 11), 0x00000100u);
-  ExpectOnScreen(10, 10, 0x010000C7u);  // the screen shows (0, 0, 199)
-}
+  ExpectOnScreen(10, 10, 0x010000C7u);
+  dlg->m_showPick = false;
 
-TEST_F(MapDrawTest, CircleOfTheShownClass) {
-  dlg->m_useCircles = TRUE;
-  dlg->m_pickFrom = 1;
-  dlg->m_pickTo = 2;
-  SessionTestPeer::Circles(dlg->m_session)[0][1] = {true, 100, 100, 10};
-  dlg->RedrawMap();
-  for (auto [r, c] : {std::pair{90, 100}, {110, 100}, {100, 90}, {100, 110}, {92, 106}})
-    EXPECT_EQ(Shown(r, c), kOverlay);
-  EXPECT_EQ(Shown(100, 100), 0u);
-
-  // Every outline cell is at distance close to the radius.
-  for (int r = 0; r < kMapCells; ++r)
-    for (int c = 0; c < kMapCells; ++c)
-      if (Shown(r, c) == kOverlay) {
-        EXPECT_NEAR(std::hypot(r - 100, c - 100), 10.0, 1.5) << r << "," << c;
-      }
-}
-
-TEST_F(MapDrawTest, CircleNeedsTheBoxTheClassAndItsVisibleFlag) {
-  dlg->m_pickFrom = 1;
-  dlg->m_pickTo = 1;
+  // The circle of the shown class needs the box, its class in the tables and its visible flag.
   SessionTestPeer::Circles(dlg->m_session)[0][0] = {true, 50, 50, 5};
   dlg->RedrawMap();
   EXPECT_EQ(Shown(45, 50), 0u);
@@ -176,37 +211,16 @@ TEST_F(MapDrawTest, CircleNeedsTheBoxTheClassAndItsVisibleFlag) {
   dlg->RedrawMap();
   EXPECT_EQ(Shown(45, 50), 0u);
   SessionTestPeer::Circles(dlg->m_session)[0][0].visible = true;
+  dlg->m_pickFrom = 0;
+  dlg->RedrawMap();
+  EXPECT_EQ(Shown(45, 50), 0u);
+  dlg->m_pickFrom = 1;
   dlg->RedrawMap();
   EXPECT_EQ(Shown(45, 50), kOverlay);
+  ExpectOnScreen(45, 50, kOverlay);
 }
 
-TEST_F(MapDrawTest, RadiusZeroDrawsTheCentreAndNegativeNothing) {
-  dlg->m_useCircles = TRUE;
-  dlg->m_pickFrom = dlg->m_pickTo = 1;
-  SessionTestPeer::Circles(dlg->m_session)[0][0] = {true, 20, 30, 0};
-  dlg->RedrawMap();
-  EXPECT_EQ(Shown(20, 30), kOverlay);
-  SessionTestPeer::Circles(dlg->m_session)[0][0].radius = -3;
-  dlg->RedrawMap();
-  for (int r = 0; r < kMapCells; ++r)
-    for (int c = 0; c < kMapCells; ++c) ASSERT_EQ(Shown(r, c), 0u);
-}
-
-TEST_F(MapDrawTest, OverlaysOutsideTheMapAreSkipped) {
-  SessionTestPeer::SetStates(dlg->m_session, 3);
-  SessionTestPeer::CutoffSlots(dlg->m_session) = {-0.3, 1.7, 1.0};
-  SessionTestPeer::SetLocked(dlg->m_session, std::max(dlg->m_session.States(), 1));
-  Pick(2, 2);
-  dlg->m_useCircles = TRUE;
-  SessionTestPeer::Circles(dlg->m_session)[1][1] = {true, 195, -3, 12};
-  dlg->RedrawMap();                    // under the sanitizers: no write outside the image
-  EXPECT_EQ(Shown(100, 100), 200u);    // the span of state 2 is clamped to the whole map
-  EXPECT_EQ(Shown(195, 9), kOverlay);  // the circle's right edge is inside, drawn over the rectangle
-  SessionTestPeer::Circles(dlg->m_session)[1][1] = {true, 2000000000, 2000000000, 2000000000};
-  dlg->RedrawMap();
-}
-
-TEST_F(MapDrawTest, PanelIsWhiteWithAGreyGridOfWidthTwo) {
+TEST_F(MapOnScreenTest, ThePanelIsWhiteWithAGreyGridOfWidthTwo) {
   const PixelSurface& panel = dlg->m_panelBitmap.Surface();
   ASSERT_EQ(panel.Width(), 400);
   ASSERT_EQ(panel.Height(), 200);

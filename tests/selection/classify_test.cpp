@@ -1,16 +1,16 @@
-// "Lock cutoffs": states of values, weights, the ln-rate bins, the default circles, and what
-// the map and panel show afterwards.
+// "Lock cutoffs": states of values, weights, the ln-rate bins, the default circles, and what a
+// lock of the session keeps and refuses.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "selection/classlists.h"
-#include "tests/selection/selection_fixture.h"
+#include "tests/support/session_setup.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
-using ClassificationTest = SelectionTest;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
@@ -100,112 +100,69 @@ TEST(Classification, DefaultCirclesSitInTheMiddleOfEvenCells) {
 }
 
 // The lock stores what it classified: the lists, and their histograms for the panel and the fit.
-TEST_F(ClassificationTest, TheLockStoresTheListsAndTheirHistograms) {
-  SetRecords({{0.1, 0.1, 0.5, 0, 2}, {0.1, 0.9, 0.5, 0, 1}, {0.9, 0.1, 1.0, 0, 1}});
-  Type(IDC_STATE_COUNT, "2");
-  Click(IDC_LOCK_CUTOFFS);
-  EXPECT_THAT(ClassList(1, 1), ElementsAre(0.5, 0.5));
-  EXPECT_THAT(ClassList(1, 2), ElementsAre(0.5));
-  EXPECT_THAT(ClassList(2, 1), ElementsAre(1.0));  // in the list, in no bin
-  EXPECT_EQ(dlg->m_session.Histogram(0, 0).counts[46], 2.0);
-  EXPECT_EQ(dlg->m_session.Histogram(0, 1).counts[46], 1.0);
-  for (double count : dlg->m_session.Histogram(1, 0).counts) EXPECT_EQ(count, 0.0);
-  EXPECT_NEAR(dlg->m_session.Histogram(1, 1).centres[0], -9.9, 1e-12);
-  EXPECT_EQ(dlg->m_circles[1][0].row, 150);
+TEST(SessionLock, StoresTheListsTheirHistogramsAndTheDefaultCircles) {
+  Session session = SessionOf({{0.1, 0.1, 0.5, 0, 2}, {0.1, 0.9, 0.5, 0, 1}, {0.9, 0.1, 1.0, 0, 1}}, 2);
+  ASSERT_TRUE(session.Lock().done);
+  EXPECT_TRUE(session.Locked());
+  EXPECT_THAT(*session.ClassList(1, 1), ElementsAre(0.5, 0.5));
+  EXPECT_THAT(*session.ClassList(1, 2), ElementsAre(0.5));
+  EXPECT_THAT(*session.ClassList(2, 1), ElementsAre(1.0));  // in the list, in no bin
+  EXPECT_EQ(session.Histogram(0, 0).counts[46], 2.0);     // ln 0.5 = -0.693: bin 46
+  EXPECT_EQ(session.Histogram(0, 1).counts[46], 1.0);
+  for (double count : session.Histogram(1, 0).counts) EXPECT_EQ(count, 0.0);
+  EXPECT_NEAR(session.Histogram(1, 1).centres[0], -9.9, 1e-12);
+  EXPECT_EQ(session.Circles()[1][0].row, 150);
+  EXPECT_EQ(session.Circles()[1][0].col, 50);
 }
 
-TEST_F(ClassificationTest, LockDrawsTheGridAndShowsClassOneToOne) {
-  Type(IDC_STATE_COUNT, "3");
-  Type(IDC_EXPOSURE_TIME, "0.5");  // taken as typed: the lock's redraw keeps it
-  Click(IDC_LOCK_CUTOFFS);
-  EXPECT_TRUE(dlg->m_cutoffsLocked);
-  EXPECT_EQ(dlg->m_session.LockedStates(), 3);
-  EXPECT_EQ(dlg->m_exposureTime, 0.5);
-  EXPECT_EQ(Text(IDC_EXPOSURE_TIME), "0.5");
-  EXPECT_EQ(Text(IDC_PICK_FROM), "1");
-  EXPECT_EQ(Text(IDC_PICK_TO), "1");
-  EXPECT_EQ(Text(IDC_HIST_MAX), "0");
-
-  for (int k = 0; k <= 200; k += 50) {
-    EXPECT_EQ(Shown(66, k), Line()) << k;
-    EXPECT_EQ(Shown(133, k), Line()) << k;
-    EXPECT_EQ(Shown(k, 133), Line()) << k;
-  }
-  // Class 1->1: rows and columns 0 ... 65 are lifted by 200.
-  for (int r : {0, 30, 65})
-    for (int c : {0, 30, 65}) EXPECT_EQ(Shown(r, c), Base(r, c) + 200u) << r << "," << c;
-  EXPECT_EQ(Shown(10, 67), Base(10, 67));
-  EXPECT_EQ(Shown(67, 10), Base(67, 10));
+TEST(SessionLock, WithoutAStateCountOnlyAsksForOne) {
+  Session session = SessionOf({{0.3, 0.8, 0.11, 0, 1}});
+  EXPECT_THAT(Said(session, {"lock"}), ElementsAre("Enter the number of states first."));
+  EXPECT_FALSE(session.Locked());
+  EXPECT_TRUE(session.Lists().empty());
+  EXPECT_EQ(session.LockedStates(), 0);
 }
 
-TEST_F(ClassificationTest, PickedClassThreeToTwoMarksItsRectangle) {
-  Type(IDC_STATE_COUNT, "3");
-  Click(IDC_LOCK_CUTOFFS);
-  for (int n = 0; n < 7; ++n) Click(IDC_PICK_NEXT);
-  EXPECT_EQ(Text(IDC_PICK_FROM), "3");
-  EXPECT_EQ(Text(IDC_PICK_TO), "2");
-  for (int r : {134, 170, 200})
-    for (int c : {67, 100, 132}) EXPECT_EQ(Shown(r, c), Base(r, c) + 200u) << r << "," << c;
-  EXPECT_EQ(Shown(133, 100), Line() + 200u);  // the line is drawn first, then lifted
-  EXPECT_EQ(Shown(150, 66), Line() + 200u);
-  EXPECT_EQ(Shown(132, 100), Base(132, 100));
-  EXPECT_EQ(Shown(150, 65), Base(150, 65));
-  EXPECT_EQ(Shown(150, 133), Line());
-  EXPECT_EQ(Shown(150, 134), Base(150, 134));
-}
-
-TEST_F(ClassificationTest, LockWithoutAStateCountOnlyAsksForOne) {
-  SetRecords({{0.3, 0.8, 0.11, 0, 1}});
-  Click(IDC_LOCK_CUTOFFS);
-  EXPECT_THAT(host.messages, ElementsAre("Enter the number of states first."));
-  EXPECT_FALSE(dlg->m_cutoffsLocked);
-  EXPECT_FALSE(dlg->m_showPick);
-  EXPECT_TRUE(dlg->m_session.Lists().empty());
-  EXPECT_EQ(dlg->m_session.LockedStates(), 0);
-  EXPECT_EQ(Text(IDC_PICK_FROM), "0");
-}
-
-TEST_F(ClassificationTest, ATableTooLargeForMemoryIsRefusedAndTheOldOneStays) {
+TEST(SessionLock, ATableTooLargeForMemoryIsRefusedAndTheOldOneStays) {
   // Counted once each, the records fit; weighted by their transitions, they do not.
-  SetRecords({{0.3, 0.8, 0.11, 0, 1}, {0.3, 0.3, 0.2, 0, 1e12}});
-  Type(IDC_STATE_COUNT, "2");
-  dlg->m_session.SetWeighted(0);  // as last read: the lock does not read the controls
-  Click(IDC_LOCK_CUTOFFS);
-  Type(IDC_STATE_COUNT, "3");
-  dlg->m_session.SetWeighted(1);
-  Click(IDC_LOCK_CUTOFFS);
-  ASSERT_EQ(host.messages.size(), 1u);
-  EXPECT_EQ(dlg->m_session.LockedStates(), 2);
-  EXPECT_THAT(ClassList(1, 2), ElementsAre(0.11));
+  Session session = SessionOf({{0.3, 0.8, 0.11, 0, 1}, {0.3, 0.3, 0.2, 0, 1e12}}, 2);
+  session.SetWeighted(false);
+  ASSERT_TRUE(session.Lock().done);
+  ASSERT_TRUE(session.SetStates(3).done);
+  session.SetWeighted(true);
+  const Outcome refused = session.Lock();
+  EXPECT_FALSE(refused.done);
+  ASSERT_EQ(refused.messages.size(), 1u);
+  EXPECT_EQ(refused.messages[0].severity, Severity::Error);
+  EXPECT_EQ(session.LockedStates(), 2);
+  EXPECT_THAT(*session.ClassList(1, 2), ElementsAre(0.11));
   // Without weighting the same records fit.
-  dlg->m_session.SetWeighted(0);
-  Click(IDC_LOCK_CUTOFFS);
-  EXPECT_EQ(dlg->m_session.LockedStates(), 3);
-  EXPECT_THAT(ClassList(1, 1), ElementsAre(0.2));
+  session.SetWeighted(false);
+  ASSERT_TRUE(session.Lock().done);
+  EXPECT_EQ(session.LockedStates(), 3);
+  EXPECT_THAT(*session.ClassList(1, 1), ElementsAre(0.2));
 }
 
-// A lock for 3 states, then one for 2: class 3->3 no longer shows the first lock's histogram
-// or fit, even with N back at 3.
-TEST_F(ClassificationTest, TheTableKeepsTheCountOfItsLockAndNothingBeyondIt) {
-  SetRecords({{0.9, 0.9, 0.5, 0, 1}, {0.1, 0.9, 0.5, 0, 1}});
-  Type(IDC_STATE_COUNT, "3");
-  Click(IDC_LOCK_CUTOFFS);
-  EXPECT_EQ(dlg->m_session.Histogram(2, 2).counts[46], 1.0);
-  ASSERT_TRUE(dlg->m_session.Fit(3, 3).done);  // as if fitted by the user
-  Type(IDC_STATE_COUNT, "2");
-  EXPECT_EQ(dlg->m_session.LockedStates(), 3);  // changing N changes no class
-  EXPECT_EQ(dlg->m_session.Lists().size(), 9u);
-  Click(IDC_LOCK_CUTOFFS);
-  EXPECT_EQ(dlg->m_session.Lists().size(), 4u);
-  EXPECT_EQ(dlg->m_session.Histogram(1, 1).counts[46], 1.0);
-  EXPECT_EQ(dlg->m_session.Histogram(0, 1).counts[46], 1.0);
-  EXPECT_EQ(dlg->m_session.Histogram(2, 2).counts[46], 0.0);
-  EXPECT_EQ(dlg->m_session.Histogram(0, 2).counts[46], 0.0);
-  EXPECT_FALSE((dlg->m_session.FitOf(3, 3) != nullptr));
-  Type(IDC_STATE_COUNT, "3");
-  for (int n = 0; n < 8; ++n) Click(IDC_PICK_NEXT);
-  EXPECT_EQ(Text(IDC_PICK_FROM) + "->" + Text(IDC_PICK_TO), "3->3");
-  EXPECT_EQ(Text(IDC_HIST_MAX), "0");
+// A lock for 3 states, then one for 2: class 3->3 no longer has the first lock's histogram or
+// fit, even with N back at 3; a new N alone changes no class.
+TEST(SessionLock, TheTableKeepsTheCountOfItsLockAndNothingBeyondIt) {
+  TempDir dir;  // where the fit's rate file goes
+  Session session = SessionOf({{0.9, 0.9, 0.5, 0, 1}, {0.1, 0.9, 0.5, 0, 1}}, 3);
+  ASSERT_TRUE(session.Lock().done);
+  EXPECT_EQ(session.Histogram(2, 2).counts[46], 1.0);
+  ASSERT_TRUE(session.Fit(3, 3).done);
+  ASSERT_TRUE(session.SetStates(2).done);
+  EXPECT_EQ(session.LockedStates(), 3);
+  EXPECT_EQ(session.Lists().size(), 9u);
+  ASSERT_TRUE(session.Lock().done);
+  EXPECT_EQ(session.Lists().size(), 4u);
+  EXPECT_EQ(session.Histogram(1, 1).counts[46], 1.0);
+  EXPECT_EQ(session.Histogram(0, 1).counts[46], 1.0);
+  EXPECT_EQ(session.Histogram(2, 2).counts[46], 0.0);
+  EXPECT_EQ(session.Histogram(0, 2).counts[46], 0.0);
+  EXPECT_EQ(session.FitOf(3, 3), nullptr);
+  ASSERT_TRUE(session.SetStates(3).done);
+  for (double count : session.Histogram(2, 2).counts) EXPECT_EQ(count, 0.0);
 }
 
 }  // namespace

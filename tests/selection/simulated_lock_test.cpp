@@ -10,12 +10,11 @@
 #include <sstream>
 #include <string>
 
-#include "tests/selection/selection_fixture.h"
 #include "tests/support/run_program.h"
+#include "tests/support/session_setup.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
-
-using SimulatedLockTest = SelectionTest;
 
 constexpr std::array<double, 3> kTrueStates = {0.2, 0.5, 0.8};  // the simulator's default states
 
@@ -52,7 +51,8 @@ int TrueState(double value) {
   return nearest;
 }
 
-TEST_F(SimulatedLockTest, ClassListsHoldTheRecordsOfEachTruePairOfStates) {
+TEST(SimulatedLock, ClassListsHoldTheRecordsOfEachTruePairOfStates) {
+  TempDir dir;
   const auto rates = Simulate("--out '" + dir / "reports" + "' --molecules 40 --seed 11 --peaks 4");
   ASSERT_EQ(rates.size(), 6u);
 
@@ -64,7 +64,7 @@ TEST_F(SimulatedLockTest, ClassListsHoldTheRecordsOfEachTruePairOfStates) {
     ASSERT_EQ(records.size(), 16u) << name;
     all.insert(all.end(), records.begin(), records.end());
   }
-  SetRecords(all);
+  Session session = SessionOf(all, 3);
 
   // Expected: per true pair, the sum of the weights and the number of records; unvisited
   // slots are all zero and take no part.
@@ -79,15 +79,14 @@ TEST_F(SimulatedLockTest, ClassListsHoldTheRecordsOfEachTruePairOfStates) {
     logSum[i][j] += r.count * std::log(r.rate);
   }
 
-  Type(IDC_STATE_COUNT, "3");
-  Click(IDC_LOCK_CUTOFFS);
+  ASSERT_TRUE(session.Lock().done);
   for (int i = 0; i < 3; ++i)
     for (int j = 0; j < 3; ++j) {
-      const auto& list = ClassList(i + 1, j + 1);
+      const std::vector<double>& list = *session.ClassList(i + 1, j + 1);
       EXPECT_EQ(static_cast<double>(list.size()), weighted[i][j]) << i + 1 << "->" << j + 1;
       // Every simulated rate lies well inside the histogram range, so every entry is counted.
       double counted = 0;
-      for (int k = 0; k < kHistogramBins; ++k) counted += dlg->m_session.Histogram(i, j).counts[k];
+      for (int k = 0; k < kHistogramBins; ++k) counted += session.Histogram(i, j).counts[k];
       EXPECT_EQ(counted, weighted[i][j]) << i + 1 << "->" << j + 1;
       ASSERT_GT(plain[i][j], 0) << "40 molecules visit every pair of states";
       if (i == j) continue;
@@ -96,10 +95,10 @@ TEST_F(SimulatedLockTest, ClassListsHoldTheRecordsOfEachTruePairOfStates) {
       EXPECT_NEAR(logSum[i][j] / weighted[i][j], std::log(rates.at(name) * 0.1), 0.3) << name;
     }
 
-  dlg->m_session.SetWeighted(0);
-  Click(IDC_LOCK_CUTOFFS);
+  session.SetWeighted(false);
+  ASSERT_TRUE(session.Lock().done);
   for (int i = 0; i < 3; ++i)
-    for (int j = 0; j < 3; ++j) EXPECT_EQ(ClassList(i + 1, j + 1).size(), static_cast<std::size_t>(plain[i][j]));
+    for (int j = 0; j < 3; ++j) EXPECT_EQ(session.ClassList(i + 1, j + 1)->size(), static_cast<std::size_t>(plain[i][j]));
 }
 
 
