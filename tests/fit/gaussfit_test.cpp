@@ -1,17 +1,20 @@
 // The Gaussian fit of a class: its objective, the rate file, the results and the refusals.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <numbers>
 #include <string>
 #include <vector>
 
 #include "fit/fitparams.h"
 #include "fit/gaussfit.h"
-#include "res/resource.h"
 #include "selection/histograms.h"
-#include "tests/support/dialog_fixture.h"
 #include "tests/support/session_peer.h"
+#include "tests/support/session_setup.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -99,26 +102,26 @@ TEST_F(GaussObjectiveTest, TheFitKeepsTheLastPointTried) {
   EXPECT_NEAR(fit->lastEvaluated.width, fit->fitted.width, 1e-4);
 }
 
-// A dialog locked into `states` states whose class lists the tests fill directly.
-class FitTest : public DialogTest {
+// A session locked into `states` states whose class lists the tests fill directly; its files go
+// to a folder of the test's own.
+class SessionFitTest : public ::testing::Test {
  protected:
   void Lock(int states) {
-    Type(IDC_STATE_COUNT, std::to_string(states));
-    Click(IDC_LOCK_CUTOFFS);
+    ASSERT_TRUE(session.SetStates(states).done);
+    ASSERT_TRUE(session.Lock().done);
   }
-  // Shows class from->to with the histogram of its list, as "Set Circle" would leave it.
-  void ShowWithValues(int from, int to, const std::vector<double>& values) {
-    SessionTestPeer::List(dlg->m_session, from, to) = values;
-    auto& counts = SessionTestPeer::Histogram(dlg->m_session, from - 1, to - 1).counts;
+  // Class from->to with the histogram of its list, as "Set Circle" would leave it.
+  void SetValues(int from, int to, const std::vector<double>& values) {
+    SessionTestPeer::List(session, from, to) = values;
+    auto& counts = SessionTestPeer::Histogram(session, from - 1, to - 1).counts;
     counts.fill(0.0);
     for (double v : values) {
       const double bin = (std::log(v) + 10.0) / 0.2;
       if (bin > -1.0 && bin < 50.0) counts[static_cast<std::size_t>(bin)] += 1.0;
     }
-        while (dlg->m_pickFrom != from || dlg->m_pickTo != to) Click(IDC_PICK_NEXT);
   }
-  // Values scattered around exp(centre) on the log axis, symmetric so that the fitted
-  // centre is the centre: centre + 0.3 d for d = -3 ... 3, with counts 1, 4, 9, 12, 9, 4, 1.
+  // Values scattered around exp(centre) on the log axis, symmetric so that the fitted centre is
+  // the centre: centre + 0.2 d for d = -3 ... 3, with counts 1, 4, 9, 12, 9, 4, 1.
   static std::vector<double> Peak(double centre) {
     std::vector<double> values;
     const int counts[7] = {1, 4, 9, 12, 9, 4, 1};
@@ -126,187 +129,127 @@ class FitTest : public DialogTest {
       for (int n = 0; n < counts[d + 3]; ++n) values.push_back(std::exp(centre + 0.2 * d));
     return values;
   }
+  static int LineCount(const std::string& text) { return static_cast<int>(std::count(text.begin(), text.end(), '\n')); }
+
+  TempDir dir;  // the current directory, where the files go before a load
+  Session session;
 };
 
-TEST_F(FitTest, RefusedBeforeTheFirstLock) {
-  Click(IDC_FIT_GAUSSIAN);
-  ASSERT_EQ(host.messages.size(), 1u);
-  EXPECT_EQ(host.messages[0], "Lock cutoffs first.");
-  EXPECT_FALSE(dlg->m_drawFitCurve);
-}
-
-TEST_F(FitTest, FitsAPeakAndWritesTheClassRateFile) {
+TEST_F(SessionFitTest, FitsAPeakAndWritesTheRatesInRangeToTheClassRateFile) {
   Lock(3);
   // ln v = -2.95 + 0.2 d falls into bin 35 + d: counts symmetric about bin 35, centre -2.9.
   std::vector<double> values = Peak(-2.95);
   values.push_back(0.0);     // not a rate: in the list, not in the file
   values.push_back(1.0);     // ln 1 = 0 is out of range
   values.push_back(3.0e-5);  // ln below -10
-  ShowWithValues(3, 2, values);
-  const int busyBefore = host.busyCalls;
-  Click(IDC_FIT_GAUSSIAN);
-  EXPECT_TRUE(host.messages.empty());
-  EXPECT_GT(host.busyCalls, busyBefore);  // the busy pointer while it fits
-
-  const ClassFit& result = *dlg->m_session.FitOf(3, 2);
+  SetValues(3, 2, values);
+  EXPECT_THAT(Said(session, {"fit", "3", "2"}), ::testing::IsEmpty());
+  const ClassFit& result = *session.FitOf(3, 2);
   EXPECT_EQ(result.transitions, 43);  // every value of the list, in range or not
-  EXPECT_EQ(result.rate, dlg->m_kineticRate);
-  EXPECT_EQ(result.stdev, dlg->m_rateStdev);
-  // The histogram is symmetric about the centre of bin 35 (-2.9): rate exp(-2.9) / 0.1.
-  EXPECT_NEAR(dlg->m_kineticRate, std::exp(-2.9) / 0.1, 1e-3 * dlg->m_kineticRate);
-  EXPECT_GT(dlg->m_rateStdev, 0.0);
-  EXPECT_EQ(Text(IDC_KINETIC_RATE), FormatField(dlg->m_kineticRate));
-  EXPECT_EQ(Text(IDC_GAUSS_AMPLITUDE), FormatField(dlg->m_gaussAmplitude));
+  EXPECT_NEAR(result.rate, std::exp(-2.9) / 0.1, 1e-3 * result.rate);
+  EXPECT_GT(result.stdev, 0.0);
 
   // 40 in-range values, six significant digits each.
   const std::string file = dir.Read("3,2rates.dat");
-  char expected[32];
-  std::snprintf(expected, sizeof expected, "%g\n", std::exp(-2.95 + 0.2 * -3));
-  EXPECT_EQ(file.substr(0, std::string(expected).size()), expected);
-  EXPECT_EQ(std::count(file.begin(), file.end(), '\n'), 40);
+  const std::string first = FormatRate(std::exp(-2.95 + 0.2 * -3)) + "\n";
+  EXPECT_EQ(file.substr(0, first.size()), first);
+  EXPECT_EQ(LineCount(file), 40);
   EXPECT_EQ(file.find("e-05"), std::string::npos);
-}
 
-TEST_F(FitTest, RateFileUsesGeneralNotationWithSixDigits) {
-  Lock(2);
-  ShowWithValues(1, 2, {5e-5, 0.123456789, 1.5e-4, 0.5});
-  Click(IDC_FIT_GAUSSIAN);
+  // General notation with six digits.
+  SetValues(1, 2, {5e-5, 0.123456789, 1.5e-4, 0.5});
+  ASSERT_TRUE(session.Fit(1, 2).done);
   EXPECT_EQ(dir.Read("1,2rates.dat"), "5e-05\n0.123457\n0.00015\n0.5\n");
 }
 
-TEST_F(FitTest, CurveIsDrawnOnceAfterAFit) {
+TEST_F(SessionFitTest, ARefitReplacesTheFitAndTheFileAtTheExposureSetThen) {
   Lock(2);
-  ShowWithValues(1, 1, Peak(-4.1));
-  Click(IDC_FIT_GAUSSIAN);
-  const auto blueCount = [&] {
-    int n = 0;
-    const PixelSurface& panel = dlg->m_panelBitmap.Surface();
-    for (Pixel p : panel.Pixels()) n += p == 0x0000C8;
-    return n;
-  };
-  EXPECT_GT(blueCount(), 50);
-  EXPECT_FALSE(dlg->m_drawFitCurve);
-  Click(IDC_PICK_NEXT);
-  Click(IDC_PICK_PREV);
-  EXPECT_EQ(blueCount(), 0);
-}
-
-TEST_F(FitTest, RefittingOverwritesTheRecordAndTheFile) {
-  Lock(2);
-  ShowWithValues(2, 2, Peak(-3.5));
-  Click(IDC_FIT_GAUSSIAN);
-  const double first = dlg->m_session.FitOf(2, 2)->rate;
-  ShowWithValues(2, 2, Peak(-6.1));
-  Click(IDC_FIT_GAUSSIAN);
-  EXPECT_NEAR(dlg->m_session.FitOf(2, 2)->rate, std::exp(-6.1) / 0.1, 1e-3 * std::exp(-6.1) / 0.1);
-  EXPECT_NE(dlg->m_session.FitOf(2, 2)->rate, first);
+  SetValues(2, 2, Peak(-3.5));
+  ASSERT_TRUE(session.Fit(2, 2).done);
+  const double first = session.FitOf(2, 2)->rate;
+  SetValues(2, 2, Peak(-6.1));
+  ASSERT_TRUE(session.Fit(2, 2).done);
+  EXPECT_NEAR(session.FitOf(2, 2)->rate, std::exp(-6.1) / 0.1, 1e-3 * std::exp(-6.1) / 0.1);
+  EXPECT_NE(session.FitOf(2, 2)->rate, first);
   const std::string file = dir.Read("2,2rates.dat");
-  EXPECT_EQ(std::count(file.begin(), file.end(), '\n'), 40);
+  EXPECT_EQ(LineCount(file), 40);
   EXPECT_EQ(file.substr(0, file.find('\n')), FormatRate(std::exp(-6.1 - 0.6)));
+
+  ASSERT_TRUE(session.SetExposure(0.05).done);
+  ASSERT_TRUE(session.Fit(2, 2).done);
+  EXPECT_NEAR(session.FitOf(2, 2)->rate, std::exp(-6.1) / 0.05, 1e-3 * std::exp(-6.1) / 0.05);
+  EXPECT_EQ(session.FitOf(2, 2)->exposureTime, 0.05);
 }
 
-TEST_F(FitTest, ExposureTimeTypedBeforeTheFitIsUsed) {
+// A class without a rate to fit, or whose fit does not converge, keeps what it had and gets no
+// file; the next fit that works stands.
+TEST_F(SessionFitTest, AFitThatCannotBeMadeIsRefusedAndKeepsThePreviousResult) {
   Lock(2);
-  ShowWithValues(1, 1, Peak(-4.1));
-  Type(IDC_EXPOSURE_TIME, "0.05");
-  Click(IDC_FIT_GAUSSIAN);
-  EXPECT_NEAR(dlg->m_kineticRate, std::exp(-4.1) / 0.05, 1e-3 * std::exp(-4.1) / 0.05);
-}
+  SetValues(1, 2, Peak(-4.1));
+  ASSERT_TRUE(session.Fit(1, 2).done);
+  const ClassFit before = *session.FitOf(1, 2);
+  std::filesystem::remove(dir.path() / "1,2rates.dat");
+  SetValues(1, 2, {0.0, -1.0, 2.0, 1e-6});
+  const Outcome none = session.Fit(1, 2);
+  EXPECT_FALSE(none.done);
+  EXPECT_EQ(Texts(none), std::vector<std::string>{"Class 1->2 has no rates to fit."});
+  EXPECT_EQ(session.FitOf(1, 2)->rate, before.rate);
+  EXPECT_EQ(session.FitOf(1, 2)->transitions, before.transitions);
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "1,2rates.dat"));
 
-// A rate is divided by the exposure it was fitted with; once the edit shows another, the rate's
-// tip says so until the class is fitted again.
-TEST_F(FitTest, TheRateSaysWhenTheExposureShownIsNotTheOneItWasFittedWith) {
-  Lock(2);
-  ShowWithValues(1, 1, Peak(-4.1));
-  Click(IDC_FIT_GAUSSIAN);
-  const double rate = dlg->m_kineticRate;
-  const auto tip = [&] { return dlg->FindControl(IDC_KINETIC_RATE)->tip; };
-  EXPECT_EQ(tip().find("fitted with exposure"), std::string::npos) << tip();
-  Type(IDC_EXPOSURE_TIME, "0.05");
-  EXPECT_NE(tip().find("fitted with exposure 0.1 s, not the 0.05 s shown now"), std::string::npos) << tip();
-  EXPECT_EQ(dlg->m_kineticRate, rate);
-  Type(IDC_EXPOSURE_TIME, "0.1");
-  EXPECT_EQ(tip().find("fitted with exposure"), std::string::npos) << tip();
-  Type(IDC_EXPOSURE_TIME, "0.05");
-  Click(IDC_FIT_GAUSSIAN);
-  EXPECT_EQ(tip().find("fitted with exposure"), std::string::npos) << tip();
-  EXPECT_NEAR(dlg->m_kineticRate, 2 * rate, 1e-12 * rate);
-}
-
-TEST_F(FitTest, ClassWithoutRatesInRangeIsNotFitted) {
-  Lock(2);
-  ShowWithValues(1, 2, Peak(-4.1));
-  Click(IDC_FIT_GAUSSIAN);
-  const ClassFit before = *dlg->m_session.FitOf(1, 2);
-  std::remove((dir / "1,2rates.dat").c_str());
-  ShowWithValues(1, 2, {0.0, -1.0, 2.0, 1e-6});
-  Click(IDC_FIT_GAUSSIAN);
-  ASSERT_EQ(host.messages.size(), 1u);
-  EXPECT_EQ(host.messages[0], "Class 1->2 has no rates to fit.");
-  EXPECT_EQ(dlg->m_session.FitOf(1, 2)->rate, before.rate);
-  EXPECT_EQ(dlg->m_session.FitOf(1, 2)->transitions, before.transitions);
-  EXPECT_FALSE(std::filesystem::exists(dir / "1,2rates.dat"));
-}
-
-// A fit stands when its rate file cannot be written, and so does the log; the user is told
-// which file is missing.
-TEST_F(FitTest, FilesThatCannotBeWrittenAreReported) {
-  Lock(2);
-  ShowWithValues(1, 1, Peak(-4.1));
-  dlg->m_session.SetOutputFolder(dir / "gone/");
-  Click(IDC_FIT_GAUSSIAN);
-  EXPECT_TRUE((dlg->m_session.FitOf(1, 1) != nullptr));
-  EXPECT_GT(dlg->m_kineticRate, 0.0);
-  Click(IDC_DUMP_LOG);
-  const std::string why = "\": No such file or directory.";
-  EXPECT_EQ(host.messages, (std::vector<std::string>{"Cannot write \"" + dir / "gone/1,1rates.dat" + why,
-                                                     "Cannot write \"" + dir / "gone/log.dat" + why,
-                                                     "Cannot write \"" + dir / "gone/results.csv" + why}));
-}
-
-// A small class on which the minimiser reaches its iteration limit: the fit is refused, nothing
-// of it is stored or written, and the program goes on.
-TEST_F(FitTest, AFitThatDoesNotConvergeIsRefusedAndTheProgramGoesOn) {
-  Lock(1);
-  ShowWithValues(1, 1, {0.9122420136067972, 5.0295025199729035e-05});
-  Click(IDC_FIT_GAUSSIAN);
-  EXPECT_EQ(host.errors, std::vector<std::string>{"The fit of class 1->1 did not converge; no result was stored."});
-  EXPECT_FALSE((dlg->m_session.FitOf(1, 1) != nullptr));
-  EXPECT_EQ(Text(IDC_KINETIC_RATE), "0");
-  EXPECT_FALSE(std::filesystem::exists(dir / "1,1rates.dat"));
-  ShowWithValues(1, 1, Peak(-4.1));
-  Click(IDC_FIT_GAUSSIAN);
-  EXPECT_TRUE((dlg->m_session.FitOf(1, 1) != nullptr));
+  // A small class on which the minimiser reaches its iteration limit.
+  SetValues(1, 1, {0.9122420136067972, 5.0295025199729035e-05});
+  const Outcome stuck = session.Fit(1, 1);
+  EXPECT_FALSE(stuck.done);
+  EXPECT_EQ(Texts(stuck, Severity::Error),
+            std::vector<std::string>{"The fit of class 1->1 did not converge; no result was stored."});
+  EXPECT_EQ(session.FitOf(1, 1), nullptr);
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "1,1rates.dat"));
+  SetValues(1, 1, Peak(-4.1));
+  EXPECT_TRUE(session.Fit(1, 1).done);
+  EXPECT_NE(session.FitOf(1, 1), nullptr);
 }
 
 // Rates near 1 per frame: their mean ln lies above -1, where the objective is flat. The fit
 // starts from -1 instead, says so, and its rate is held at that end of the range.
-TEST_F(FitTest, AClassBeyondTheFitsRangeStartsFromItsEndWithANotice) {
+TEST_F(SessionFitTest, AClassBeyondTheFitsRangeStartsFromItsEndWithANotice) {
   Lock(2);
   std::vector<double> values;
   for (int k = 0; k < 100; ++k) values.push_back(0.95 * std::exp(0.02 * (k % 5 - 2)));
-  ShowWithValues(2, 2, values);
-  Click(IDC_FIT_GAUSSIAN);
-  EXPECT_TRUE(host.errors.empty());
-  ASSERT_EQ(host.notices.size(), 1u);
-  EXPECT_NE(host.notices[0].find("Class 2->2: its rates lie outside the range the fit takes"), std::string::npos);
-  ASSERT_TRUE((dlg->m_session.FitOf(2, 2) != nullptr));
-  EXPECT_LE(dlg->m_kineticRate, std::exp(-1.0) / 0.1 * (1 + 1e-12));
+  SetValues(2, 2, values);
+  const Outcome outcome = session.Fit(2, 2);
+  EXPECT_TRUE(Texts(outcome, Severity::Error).empty());
+  ASSERT_EQ(Texts(outcome, Severity::Notice).size(), 1u);
+  EXPECT_NE(Texts(outcome, Severity::Notice)[0].find("Class 2->2: its rates lie outside the range the fit takes"),
+            std::string::npos);
+  ASSERT_NE(session.FitOf(2, 2), nullptr);
+  EXPECT_LE(session.FitOf(2, 2)->rate, std::exp(-1.0) / 0.1 * (1 + 1e-12));
 }
 
-TEST_F(FitTest, ClassOutsideTheLockedTableIsRefused) {
+// A fit stands when its rate file cannot be written, and so does the log; the user is told
+// which file is missing.
+TEST_F(SessionFitTest, FilesThatCannotBeWrittenAreReportedAndTheFitStands) {
   Lock(2);
-  ShowWithValues(2, 2, Peak(-4.1));
-  // Three states now, but the lists are those of two: class 2->2 sits at another place.
-  Type(IDC_STATE_COUNT, "3");
-  Click(IDC_FIT_GAUSSIAN);
-  EXPECT_TRUE((dlg->m_session.FitOf(2, 2) != nullptr));  // looked up with the N of the lock
-  dlg->m_pickFrom = 3;                          // as if the picker stood on a class the lock never built
-  dlg->UpdateData(FALSE);
-  Click(IDC_FIT_GAUSSIAN);
-  ASSERT_EQ(host.messages.size(), 1u);
-  EXPECT_NE(host.messages[0].find("3->2"), std::string::npos);
-  EXPECT_FALSE((dlg->m_session.FitOf(3, 2) != nullptr));
+  SetValues(1, 1, Peak(-4.1));
+  const std::filesystem::path gone = dir.path() / "gone";
+  session.SetOutputFolder((gone / "").string());
+  const std::string why = "\": No such file or directory.";
+  EXPECT_EQ(Texts(session.Fit(1, 1)), std::vector<std::string>{"Cannot write \"" + (gone / "1,1rates.dat").string() + why});
+  ASSERT_NE(session.FitOf(1, 1), nullptr);
+  EXPECT_GT(session.FitOf(1, 1)->rate, 0.0);
+  EXPECT_EQ(Texts(session.WriteLog()), (std::vector<std::string>{"Cannot write \"" + (gone / "log.dat").string() + why,
+                                                                  "Cannot write \"" + (gone / "results.csv").string() + why}));
+}
+
+// Three states now, but the lists are those of two: class 2->2 is the lock's, 3->2 is none.
+TEST_F(SessionFitTest, AClassIsLookedUpInTheTableOfTheLock) {
+  Lock(2);
+  SetValues(2, 2, Peak(-4.1));
+  ASSERT_TRUE(session.SetStates(3).done);
+  EXPECT_TRUE(session.Fit(2, 2).done);
+  EXPECT_EQ(Said(session, {"fit", "3", "2"}),
+            std::vector<std::string>{"Class 3->2 is not among the classes of the last lock (2 states). Lock cutoffs again."});
+  EXPECT_EQ(session.FitOf(3, 2), nullptr);
 }
 
 }  // namespace

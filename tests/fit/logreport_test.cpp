@@ -9,8 +9,8 @@
 #include "analysis/session.h"
 #include "fit/logreport.h"
 #include "fit/results.h"
-#include "res/resource.h"
-#include "tests/support/dialog_fixture.h"
+#include "analysis/commands.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -61,13 +61,14 @@ TEST(LogReport, StateTenWidensTheFrontOnly) {
                 "10->9                  1.5e-07              1.23457e+08                  1000000\n");
 }
 
-class LogReportTest : public DialogTest {};
-
-TEST_F(LogReportTest, GoesToTheOutputFolderAndIsReplacedNotExtended) {
+// K is no part of the log.
+TEST(SessionLog, GoesToTheOutputFolderAndIsReplacedNotExtended) {
+  TempDir dir;
   std::filesystem::create_directory(dir.path() / "out");
   Session session;
   session.Adopt({}, {}, (dir.path() / "out").string() + "/");
   ASSERT_TRUE(session.SetStates(3).done);
+  ASSERT_TRUE(session.SetPeaks(4).done);
   EXPECT_TRUE(session.WriteLog().messages.empty());
   EXPECT_TRUE(session.WriteLog().messages.empty());
   EXPECT_EQ(dir.Read("out/log.dat"), "Assumed there were 3 real states\n\n" + kHeader);
@@ -75,37 +76,29 @@ TEST_F(LogReportTest, GoesToTheOutputFolderAndIsReplacedNotExtended) {
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "log.dat"));
 }
 
-TEST_F(LogReportTest, PeaksInReportIsTakenAtOnceButDoesNotChangeTheReport) {
-  Type(IDC_PEAKS_IN_REPORT, "4");
-  EXPECT_EQ(dlg->m_peaksInReport, 4);
-  Click(IDC_DUMP_LOG);
-  EXPECT_EQ(dir.Read("log.dat"), "Assumed there were 0 real states\n\n" + kHeader);
-}
-
 }  // namespace
 
 namespace {
 
-// "Dump Log" writes the results table beside the log: where the numbers come from, then one
-// row per fitted class with its interval, pooled rate and molecules.
-TEST_F(LogReportTest, TheResultsTableSaysWhatTheRatesComeFromAndHowSureTheyAre) {
+// The log writes the results table beside it: where the numbers come from, then one row per
+// fitted class with its interval, pooled rate and molecules.
+TEST(SessionLog, TheResultsTableSaysWhatTheRatesComeFromAndHowSureTheyAre) {
+  TempDir dir;
   // A copy of the example reports: the files go beside them.
   std::filesystem::copy(VARNEL_SOURCE_DIR "/examples/reports", dir / "reports");
   std::vector<std::string> reports;
   for (const auto& entry : std::filesystem::directory_iterator(dir / "reports")) reports.push_back(entry.path().string());
   std::sort(reports.begin(), reports.end());
-  host.fileAnswers.push_back(reports);
-  Click(IDC_LOAD_FILES);
-  Type(IDC_STATE_COUNT, "3");
-  Click(IDC_LOCK_CUTOFFS);
-  Click(IDC_PICK_NEXT);
-  Click(IDC_FIT_GAUSSIAN);
-  // The interval follows the fit; the log waits for it, and the tip then shows it.
-  EXPECT_EQ(dlg->FindControl(IDC_KINETIC_RATE)->tip.rfind("95 % interval computing... (bootstrap over ", 0), 0u);
-  Click(IDC_DUMP_LOG);
-  ASSERT_TRUE(host.errors.empty()) << host.errors.front();
-  EXPECT_EQ(dlg->FindControl(IDC_KINETIC_RATE)->tip.find("computing"), std::string::npos);
-  EXPECT_NE(dlg->FindControl(IDC_KINETIC_RATE)->tip.find(" replicates, percentile)"), std::string::npos);
+  Session session;
+  ASSERT_TRUE(session.Load(reports).done);
+  ASSERT_TRUE(session.SetStates(3).done);
+  ASSERT_TRUE(session.Lock().done);
+  // The interval follows the fit in the background; the log waits for it.
+  session.SetIntervalsInBackground(true);
+  ASSERT_TRUE(session.Fit(1, 2).done);
+  const CommandResult log = RunCommand(session, {"log"});
+  ASSERT_TRUE(log.outcome.messages.empty()) << log.outcome.messages.front().text;
+  EXPECT_NE(RateTip(*session.FitOf(1, 2), 0.1).find(" replicates, percentile)"), std::string::npos);
 
   std::istringstream table(dir.Read("reports/results.csv"));
   std::vector<std::string> comments, rows;
@@ -140,9 +133,7 @@ TEST_F(LogReportTest, TheResultsTableSaysWhatTheRatesComeFromAndHowSureTheyAre) 
   EXPECT_EQ(comments[6], "# intervals: 95 % percentile intervals from a bootstrap over the reports as molecules");
 
   // "Results..." shows the same rows, and copies them tab-separated.
-  dlg->SendMessage(WM_SYSCOMMAND, IDM_RESULTS);
-  ASSERT_EQ(host.tables.size(), 1u);
-  const TableView& shown = host.tables.front();
+  const TableView shown = ResultsTable(session);
   EXPECT_EQ(shown.rows, std::vector<std::vector<std::string>>{cells});
   std::string copied = rows[0] + '\n' + rows[1] + '\n';
   std::replace(copied.begin(), copied.end(), ',', '\t');
