@@ -1,6 +1,7 @@
 // The map as the program builds it, against the plain one-exponential-per-record-and-cell sums:
-// "3dgrid.dat" byte for byte and every pixel of the base image, on record sets made to sit on
+// "3dgrid.dat" byte for byte and the colour index of every cell, on record sets made to sit on
 // the decisions (the 0.01 threshold, the fourth digit, the colour steps, ties for the maximum).
+// Every pixel on screen is a cell's colour index in the table, which the window's tests show.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,6 +14,8 @@
 #include "reports/densitygrid.h"
 #include "reports/spotexp.h"
 #include "tests/reports/map_fixture.h"
+#include "tests/support/session_setup.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -88,21 +91,30 @@ std::vector<RecordSet> RecordSets() {
   return sets;
 }
 
-class ExactnessTest : public MapTest, public ::testing::WithParamInterface<int> {};
+class ExactnessTest : public ::testing::TestWithParam<int> {
+ protected:
+  TempDir dir;  // the current directory, where the map's file goes
+};
+
+// The map of `records`, weighted or not, written to "3dgrid.dat".
+Session MapOf(const std::vector<TransitionRecord>& records, bool weighted) {
+  Session session = SessionOf(records);
+  session.SetWeighted(weighted);
+  EXPECT_TRUE(session.RebuildMap().messages.empty());
+  return session;
+}
 
 TEST_P(ExactnessTest, FileAndImageMatchTheDirectSums) {
   for (const RecordSet& set : RecordSets()) {
     SCOPED_TRACE(set.name);
-    SetRecords(set.records);
-    dlg->m_session.SetWeighted(GetParam());
-    dlg->RebuildTransitionMap();
+    const Session session = MapOf(set.records, GetParam() != 0);
     const ReferenceMap reference = ComputeReferenceMap(set.records, GetParam() != 0);
     const std::string file = dir.Read("3dgrid.dat");
     ASSERT_EQ(file.size(), reference.file.size());
     EXPECT_TRUE(file == reference.file) << "first difference at byte "
                                         << std::mismatch(file.begin(), file.end(), reference.file.begin()).first -
                                                file.begin();
-    ExpectBaseImage(reference.colorIndices);
+    ExpectColourIndices(session.Grid(), reference.colorIndices);
   }
 }
 
@@ -144,7 +156,8 @@ double LastSame(double from, double to, Same same) {
 // one side of a decision: the 0.01 threshold, the rounding of the fourth digit and a colour step
 // (a maximum of exactly 255 sets the steps). Summed any other way such a cell may fall on the
 // other side. Records 0.65 apart add exact zeros to each other's cells.
-TEST_F(MapTest, CellsOnTheEdgeOfADecisionComeOutAsTheDirectSums) {
+TEST(MapExactness, CellsOnTheEdgeOfADecisionComeOutAsTheDirectSums) {
+  TempDir dir;
   std::mt19937_64 random(6);
   std::uniform_real_distribution<double> offset(-0.0024, 0.0024);
   const double threshold[2] = {0.01, std::nextafter(0.01, 1.0)};
@@ -164,12 +177,10 @@ TEST_F(MapTest, CellsOnTheEdgeOfADecisionComeOutAsTheDirectSums) {
       const int i = static_cast<int>(std::lround(a / 0.005)), j = static_cast<int>(std::lround(b / 0.005));
       records.push_back({a, b, 0.1, 0, CountLanding(SpotAt(i, j, a, b), targets[k])});
     }
-    SetRecords(records);
-    dlg->m_session.SetWeighted(1);
-    dlg->RebuildTransitionMap();
+    const Session session = MapOf(records, true);
     const ReferenceMap reference = ComputeReferenceMap(records, true);
     EXPECT_TRUE(dir.Read("3dgrid.dat") == reference.file);
-    ExpectBaseImage(reference.colorIndices);
+    ExpectColourIndices(session.Grid(), reference.colorIndices);
   }
 }
 

@@ -10,11 +10,19 @@
 
 #include "platform/outputfile.h"
 #include "tests/reports/map_fixture.h"
+#include "tests/support/session_setup.h"
 #include "tests/support/ended_process.h"
 
 namespace {
 
-using FileSafetyTest = MapTest;
+class FileSafetyTest : public ::testing::Test {
+ protected:
+  void Load(const std::vector<std::string>& paths) { told(session.Load(paths)); }
+
+  TempDir dir;  // the current directory while the test runs
+  Session session;
+  Told told;
+};
 
 // Every file in `folder` with its bytes.
 std::map<std::string, std::string> Contents(const std::filesystem::path& folder) {
@@ -57,51 +65,50 @@ class SmallDisk {
 TEST_F(FileSafetyTest, OnAFullDiskEveryOutputStaysWholeAndTheReasonIsShown) {
   SmallDisk disk(dir.path() / "disk");
   if (!disk.Mounted()) GTEST_SKIP() << "needs to mount a small file system (runs as root in CI)";
-  dlg->m_session.SetPeaks(2);
+  session.SetPeaks(2);
   dir.Write("disk/a.dat", ReportText({{0.2, 0.2, 0.5, 0, 2}, {0.2, 0.8, 0.05, 0, 3}, {0.8, 0.2, 0.1, 0, 1},
                                       {0.8, 0.8, 0.3, 0, 4}}));
   Load({dir / "disk/a.dat"});
-  Type(IDC_STATE_COUNT, "2");
-  Click(IDC_LOCK_CUTOFFS);
-  Click(IDC_PICK_NEXT);
-  Click(IDC_FIT_GAUSSIAN);
-  Click(IDC_DUMP_LOG);
-  ASSERT_TRUE(host.errors.empty()) << host.errors.front();
+  ASSERT_TRUE(session.SetStates(2).done);
+  told(session.Lock());
+  told(session.Fit(1, 2));
+  told(session.WriteLog());
+  ASSERT_TRUE(told.errors.empty()) << told.errors.front();
   const auto before = Contents(dir.path() / "disk");
   ASSERT_EQ(before.size(), 5u);  // the report, the map, the rate file, the log, the results table
 
   disk.Fill();
-  Click(IDC_WEIGHT_BY_COUNT);  // a new map
-  Click(IDC_FIT_GAUSSIAN);
-  Click(IDC_DUMP_LOG);
+  told(RunCommand(session, {"weight", "off"}).outcome);  // a new map
+  told(session.Fit(1, 2));
+  told(session.WriteLog());
   Load({dir / "disk/a.dat"});
-  ASSERT_EQ(host.errors.size(), 5u);
+  ASSERT_EQ(told.errors.size(), 5u);
   for (const char* name : {"3dgrid.dat", "1,2rates.dat", "log.dat", "results.csv"}) {
     const std::string path = dir / ("disk/" + std::string(name));
-    EXPECT_NE(std::find(host.errors.begin(), host.errors.end(),
+    EXPECT_NE(std::find(told.errors.begin(), told.errors.end(),
                         "Cannot write \"" + path + "\": No space left on device."),
-              host.errors.end())
+              told.errors.end())
         << name;
   }
   // The load is refused before it writes anything: its map file would not fit.
-  EXPECT_NE(host.errors[4].find("their \"3dgrid.dat\" would take 1 MB, and 0 MB are free"), std::string::npos)
-      << host.errors[4];
+  EXPECT_NE(told.errors[4].find("their \"3dgrid.dat\" would take 1 MB, and 0 MB are free"), std::string::npos)
+      << told.errors[4];
   auto after = Contents(dir.path() / "disk");
   after.erase("filler");
   EXPECT_EQ(after, before);  // no file cut short, no new file half written, none left behind
 }
 
 TEST_F(FileSafetyTest, APlantedLinkIsReplacedAndWhatItPointsToIsUntouched) {
-  dlg->m_session.SetPeaks(1);
+  session.SetPeaks(1);
   dir.Write("precious.txt", "the user's own words\n");
   std::filesystem::create_symlink(dir / "precious.txt", dir / "3dgrid.dat");
   std::filesystem::create_symlink(dir / "created-by-a-link.txt", dir / "1,1rates.dat");
   dir.Write("one.dat", ReportText({{0.25, 0.75, 0.01, 0, 3}}));
   Load({dir / "one.dat"});
-  Type(IDC_STATE_COUNT, "1");
-  Click(IDC_LOCK_CUTOFFS);
-  Click(IDC_FIT_GAUSSIAN);
-  ASSERT_TRUE((dlg->m_session.FitOf(1, 1) != nullptr));
+  ASSERT_TRUE(session.SetStates(1).done);
+  told(session.Lock());
+  told(session.Fit(1, 1));
+  ASSERT_NE(session.FitOf(1, 1), nullptr);
   EXPECT_EQ(dir.Read("precious.txt"), "the user's own words\n");
   EXPECT_FALSE(std::filesystem::exists(dir / "created-by-a-link.txt"));
   for (const char* name : {"3dgrid.dat", "1,1rates.dat"})
@@ -130,36 +137,36 @@ TEST(KilledWrite, WhatAStoppedWriterLeftBesideAFileGoesWithTheNextWriteOfThatFil
 }
 
 TEST_F(FileSafetyTest, APipeOrAFolderChosenAsAReportIsNamedAndPassedOver) {
-  dlg->m_session.SetPeaks(1);
+  session.SetPeaks(1);
   ASSERT_EQ(mkfifo((dir / "pipe.dat").c_str(), 0600), 0);
   std::filesystem::create_directory(dir / "folder.dat");
   dir.Write("one.dat", ReportText({{0.25, 0.75, 0.01, 0, 3}}));
   Load({dir / "pipe.dat", dir / "one.dat", dir / "folder.dat"});
-  ASSERT_EQ(host.errors.size(), 1u);
-  EXPECT_EQ(host.errors[0],
+  ASSERT_EQ(told.errors.size(), 1u);
+  EXPECT_EQ(told.errors[0],
             "Some reports did not hold all their records; the missing records count as zeros:\n" + dir / "pipe.dat" +
                 ": cannot be opened (a pipe or a device, not a file), 1 of 1 records missing\n" + dir / "folder.dat" +
                 ": cannot be opened (a folder, not a file), 1 of 1 records missing");
-  EXPECT_EQ(dlg->m_session.Records()[1].final, 0.75);
+  EXPECT_EQ(session.Records()[1].final, 0.75);
 }
 
 // A load of many reports that fall short names twenty and counts the rest; a lock refused for
 // too many transitions names the report that holds them and says what to do.
 TEST_F(FileSafetyTest, MessagesAboutManyFilesOrTransitionsSayWhereToLook) {
-  dlg->m_session.SetPeaks(1);
+  session.SetPeaks(1);
   dir.Write("one.dat", ReportText({{0.25, 0.75, 0.01, 0, 3}}));
   dir.Write("huge.dat", ReportText({{0.75, 0.25, 0.01, 0, 1e12}}));
   std::vector<std::string> chosen = {dir / "one.dat", dir / "huge.dat"};
   for (int f = 0; f < 25; ++f) chosen.push_back(dir / ("gone" + std::to_string(f) + ".dat"));
   Load(chosen);
-  ASSERT_EQ(host.errors.size(), 1u);
-  EXPECT_EQ(Lines(host.errors[0]).size(), 1u + 20u + 1u);
-  EXPECT_EQ(Lines(host.errors[0]).back(), "and 5 more reports");
+  ASSERT_EQ(told.errors.size(), 1u);
+  EXPECT_EQ(Lines(told.errors[0]).size(), 1u + 20u + 1u);
+  EXPECT_EQ(Lines(told.errors[0]).back(), "and 5 more reports");
 
-  Type(IDC_STATE_COUNT, "2");
-  Click(IDC_LOCK_CUTOFFS);
-  ASSERT_EQ(host.errors.size(), 2u);
-  EXPECT_EQ(host.errors[1], "Too many transitions: the class lists would hold more than 50000000 entries. The "
+  ASSERT_TRUE(session.SetStates(2).done);
+  told(session.Lock());
+  ASSERT_EQ(told.errors.size(), 2u);
+  EXPECT_EQ(told.errors[1], "Too many transitions: the class lists would hold more than 50000000 entries. The "
                             "largest number of transitions, 1000000000000, is in \"" +
                                 dir / "huge.dat" + "\". Untick \"Weight by # transitions\" to count every record once.");
 }

@@ -1,10 +1,11 @@
-// "Load Files": the file dialog, where each report's records land, the layouts a report may
-// have, and what a report that falls short or a load too large for memory does.
+// A load: where each report's records land, the layouts a report may have, and what a report
+// that falls short or a load too large for memory does.
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 #include "tests/reports/map_fixture.h"
+#include "tests/support/session_setup.h"
 
 namespace {
 
@@ -19,8 +20,8 @@ std::vector<TransitionRecord> NumberedRecords(int file, int count) {
   return records;
 }
 
-void ExpectRecord(const CVarnelDlg& dlg, int index, const TransitionRecord& r) {
-  const TransitionRecord loaded = dlg.m_session.Records()[static_cast<std::size_t>(index)];
+void ExpectRecord(const Session& session, int index, const TransitionRecord& r) {
+  const TransitionRecord loaded = session.Records()[static_cast<std::size_t>(index)];
   EXPECT_EQ(loaded.initial, r.initial) << index;
   EXPECT_EQ(loaded.final, r.final) << index;
   EXPECT_EQ(loaded.rate, r.rate) << index;
@@ -28,27 +29,26 @@ void ExpectRecord(const CVarnelDlg& dlg, int index, const TransitionRecord& r) {
   EXPECT_EQ(loaded.count, r.count) << index;
 }
 
-void ExpectEmptyRecord(const CVarnelDlg& dlg, int index) { ExpectRecord(dlg, index, {0, 0, 0, 0, 0}); }
+void ExpectRecord(const CVarnelDlg& dlg, int index, const TransitionRecord& r) { ExpectRecord(dlg.m_session, index, r); }
 
-TEST_F(LoadFilesTest, AsksForReportsInOneMultipleSelection) {
-  Click(IDC_LOAD_FILES);  // no answer queued: the user cancels
-  ASSERT_TRUE(host.lastFileRequest);
-  EXPECT_TRUE(host.lastFileRequest->open);
-  EXPECT_TRUE(host.lastFileRequest->multiSelect);
-  EXPECT_EQ(host.lastFileRequest->initialDir, "");
-  ASSERT_EQ(host.lastFileRequest->filters.size(), 1u);
-  EXPECT_EQ(host.lastFileRequest->filters[0].first, "DAT Files (*.dat)");
-  EXPECT_EQ(host.lastFileRequest->filters[0].second, "*.dat");
-}
+void ExpectEmptyRecord(const Session& session, int index) { ExpectRecord(session, index, {0, 0, 0, 0, 0}); }
 
-TEST_F(LoadFilesTest, CancelChangesNothing) {
-  const MapImage testImage = dlg->m_basePixels;
-  Click(IDC_LOAD_FILES);
-  EXPECT_TRUE(dlg->m_session.Records().empty());
-  EXPECT_EQ(dlg->m_session.OutputFolder(), "");
-  EXPECT_FALSE(std::filesystem::exists(dir / "3dgrid.dat"));
-  EXPECT_EQ(std::memcmp(dlg->m_basePixels.data(), testImage.data(), testImage.ByteSize()), 0);
-}
+// A session whose files go to a folder of the test's own.
+class SessionLoadTest : public ::testing::Test {
+ protected:
+  // Loads `paths` as "Load Files" does; what it says is kept as the window would show it.
+  void Load(const std::vector<std::string>& paths) {
+    const Outcome outcome = session.Load(paths);
+    for (const Message& m : outcome.messages) {
+      messages.push_back(m.text);
+      (m.severity == Severity::Error ? errors : notices).push_back(m.text);
+    }
+  }
+
+  TempDir dir;  // the current directory while the test runs
+  Session session;
+  std::vector<std::string> messages, errors, notices;  // every one, in order
+};
 
 // K = 10 and three reports: 300 records, the second report's at 100 ... 199, the output folder
 // that of the first report, where the map's file appears.
@@ -77,8 +77,8 @@ TEST_F(LoadFilesTest, ReportsFillTheArraysInSelectionOrder) {
 
 // However the numbers are spread over lines, the records are the same; what follows the
 // K x K-th record is not read; header lines of any length are skipped.
-TEST_F(LoadFilesTest, LayoutsOfAReport) {
-  dlg->m_session.SetPeaks(2);
+TEST_F(SessionLoadTest, LayoutsOfAReport) {
+  session.SetPeaks(2);
   const auto records = NumberedRecords(3, 4);
   const std::string header = std::string(998, 'h') + "\n" + std::string(5000, 'x') + "\n\n" + "1 2 3 4 5\n";
   std::string oneLine, onePerLine;
@@ -94,29 +94,29 @@ TEST_F(LoadFilesTest, LayoutsOfAReport) {
   dir.Write("longer.dat", ReportText(NumberedRecords(3, 6)) + "not a number\n");
   Load({dir / "line.dat", dir / "column.dat", dir / "longer.dat"});
 
-  EXPECT_TRUE(host.messages.empty()) << host.messages[0];
-  ASSERT_EQ(dlg->m_session.Records().size(), 12u);
+  EXPECT_TRUE(messages.empty()) << messages[0];
+  ASSERT_EQ(session.Records().size(), 12u);
   for (int f = 0; f < 3; ++f)
-    for (int r = 0; r < 4; ++r) ExpectRecord(*dlg, f * 4 + r, records[static_cast<std::size_t>(r)]);
+    for (int r = 0; r < 4; ++r) ExpectRecord(session, f * 4 + r, records[static_cast<std::size_t>(r)]);
 }
 
-TEST_F(LoadFilesTest, NoPeaksLoadNoRecords) {
-  dlg->m_session.SetPeaks(0);
+TEST_F(SessionLoadTest, NoPeaksLoadNoRecords) {
+  session.SetPeaks(0);
   dir.Write("a.dat", ReportText(NumberedRecords(0, 4)));
   Load({dir / "a.dat", dir / "missing.dat"});
-  EXPECT_EQ(dlg->m_session.Records().size(), 0u);
-  EXPECT_TRUE(host.messages.empty());
+  EXPECT_EQ(session.Records().size(), 0u);
+  EXPECT_TRUE(messages.empty());
   const auto lines = Lines(dir.Read("3dgrid.dat"));
   ASSERT_EQ(lines.size(), 201u);
   EXPECT_EQ(lines[0], lines[200]);
   EXPECT_EQ(lines[0].find_first_not_of(" 0"), std::string::npos);
-  ExpectBaseImage(std::vector<int>(201 * 201, 0));
+  ExpectColourIndices(session.Grid(), std::vector<int>(201 * 201, 0));
 }
 
 // A report that cannot be opened, ends early or holds text where a number belongs gives zeros
 // for the records it lacks; the later reports are still read, and one message names them all.
-TEST_F(LoadFilesTest, ShortReportsGiveZerosAndOneMessage) {
-  dlg->m_session.SetPeaks(2);
+TEST_F(SessionLoadTest, ShortReportsGiveZerosAndOneMessage) {
+  session.SetPeaks(2);
   const auto records = NumberedRecords(4, 4);
   const std::string full = ReportText(records);
   const auto lines = Lines(full);  // four header lines, then one record per line
@@ -138,20 +138,20 @@ TEST_F(LoadFilesTest, ShortReportsGiveZerosAndOneMessage) {
   dir.Write("headers-only.dat", "1\n2\n3\n");
   Load({dir / "missing.dat", dir / "cut.dat", dir / "text.dat", dir / "headers-only.dat", dir / "good.dat"});
 
-  ASSERT_EQ(dlg->m_session.Records().size(), 20u);
-  for (int r = 0; r < 4; ++r) ExpectEmptyRecord(*dlg, r);
-  ExpectRecord(*dlg, 4, records[0]);
-  ExpectRecord(*dlg, 5, records[1]);
-  ExpectEmptyRecord(*dlg, 6);  // three of its five numbers were there: not a record
-  ExpectEmptyRecord(*dlg, 7);
-  ExpectRecord(*dlg, 8, records[0]);
-  ExpectEmptyRecord(*dlg, 9);
-  for (int r = 10; r < 16; ++r) ExpectEmptyRecord(*dlg, r);
-  for (int r = 0; r < 4; ++r) ExpectRecord(*dlg, 16 + r, records[static_cast<std::size_t>(r)]);
-  EXPECT_EQ(dlg->m_session.OutputFolder(), (dir.path() / "").string());
+  ASSERT_EQ(session.Records().size(), 20u);
+  for (int r = 0; r < 4; ++r) ExpectEmptyRecord(session, r);
+  ExpectRecord(session, 4, records[0]);
+  ExpectRecord(session, 5, records[1]);
+  ExpectEmptyRecord(session, 6);  // three of its five numbers were there: not a record
+  ExpectEmptyRecord(session, 7);
+  ExpectRecord(session, 8, records[0]);
+  ExpectEmptyRecord(session, 9);
+  for (int r = 10; r < 16; ++r) ExpectEmptyRecord(session, r);
+  for (int r = 0; r < 4; ++r) ExpectRecord(session, 16 + r, records[static_cast<std::size_t>(r)]);
+  EXPECT_EQ(session.OutputFolder(), (dir.path() / "").string());
 
-  ASSERT_EQ(host.messages.size(), 1u);
-  EXPECT_EQ(host.messages[0], "Some reports did not hold all their records; the missing records count as zeros:\n" +
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0], "Some reports did not hold all their records; the missing records count as zeros:\n" +
                                   (dir / "missing.dat") +
                                   ": cannot be opened (No such file or directory), 4 of 4 records missing\n" +
                                   (dir / "cut.dat") + ": 2 of 4 records missing\n" + (dir / "text.dat") +
@@ -163,68 +163,62 @@ TEST_F(LoadFilesTest, ShortReportsGiveZerosAndOneMessage) {
 
 // 2,148 reports of 1000 x 1000 records are more than the record count can hold: the load is
 // refused before anything is read, and the records, the output folder and the map stay.
-TEST_F(LoadFilesTest, LoadTooLargeIsRefusedAndTheOldRecordsStay) {
-  dlg->m_session.SetPeaks(1);
+TEST_F(SessionLoadTest, LoadTooLargeIsRefusedAndTheOldRecordsStay) {
+  session.SetPeaks(1);
   dir.Write("one.dat", ReportText({{0.25, 0.75, 0.01, 0, 3}}));
   Load({dir / "one.dat"});
   const std::string file = dir.Read("3dgrid.dat");
 
-  dlg->m_session.SetPeaks(1000);
+  session.SetPeaks(1000);
   std::vector<std::string> many;
   for (int f = 0; f < 2148; ++f) many.push_back(dir / ("elsewhere/" + std::to_string(f) + ".dat"));
   Load(many);
-  ASSERT_EQ(host.messages.size(), 1u);
-  EXPECT_EQ(host.messages[0],
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0],
             "Cannot load 2148 files of 1000 x 1000 records: 2148000000 records are more than Varnel can hold. "
             "The records loaded before are kept.");
-  EXPECT_EQ(dlg->m_session.Records().size(), 1u);
-  ExpectRecord(*dlg, 0, {0.25, 0.75, 0.01, 0, 3});
-  EXPECT_EQ(dlg->m_session.OutputFolder(), (dir.path() / "").string());
+  EXPECT_EQ(session.Records().size(), 1u);
+  ExpectRecord(session, 0, {0.25, 0.75, 0.01, 0, 3});
+  EXPECT_EQ(session.OutputFolder(), (dir.path() / "").string());
   EXPECT_EQ(dir.Read("3dgrid.dat"), file);
-  EXPECT_EQ(dlg->m_basePixels[50][150], ColorOf(255));
+  EXPECT_EQ(IndexAt(session.Grid(), 50, 150), 255);
 }
 
 // Results belong to their data: a new load ends the lock and forgets the classes, histograms
 // and fits of the old records; the cutoffs and N are the user's settings and stay.
-TEST_F(LoadFilesTest, ASecondLoadEndsTheLockAndForgetsItsResults) {
-  dlg->m_session.SetPeaks(1);
+TEST_F(SessionLoadTest, ASecondLoadEndsTheLockAndForgetsItsResults) {
+  session.SetPeaks(1);
   dir.Write("one.dat", ReportText({{0.25, 0.75, 0.01, 0, 3}}));
   dir.Write("two.dat", ReportText({{0.6, 0.3, 0.01, 0, 2}}));
   Load({dir / "one.dat"});
-  Type(IDC_STATE_COUNT, "2");
-  Click(IDC_LOCK_CUTOFFS);
-  Click(IDC_PICK_NEXT);
-  Click(IDC_FIT_GAUSSIAN);
-  ASSERT_TRUE((dlg->m_session.FitOf(1, 2) != nullptr));
-  ASSERT_NE(Text(IDC_KINETIC_RATE), "0");
-  const Cutoffs cutoffs = dlg->m_cutoffs;
+  ASSERT_TRUE(session.SetStates(2).done);
+  ASSERT_TRUE(session.SetCutoff(0, 0.4) == 0.4);
+  ASSERT_TRUE(session.Lock().done);
+  ASSERT_TRUE(session.Fit(1, 2).done);
+  const Cutoffs cutoffs = session.CutoffValues();
 
   Load({dir / "two.dat"});
-  ASSERT_EQ(dlg->m_session.Records().size(), 1u);
-  ExpectRecord(*dlg, 0, {0.6, 0.3, 0.01, 0, 2});
-  EXPECT_EQ(dlg->m_basePixels[120][60], ColorOf(255));
-  EXPECT_EQ(dlg->m_basePixels[50][150], ColorOf(0));
-  EXPECT_FALSE(dlg->m_cutoffsLocked);
-  EXPECT_EQ(dlg->m_basePixels[100][10], dlg->m_displayPixels[100][10]);  // no horizontal cutoff line
-  EXPECT_TRUE(dlg->m_session.Lists().empty());
-  EXPECT_EQ(dlg->m_session.Histogram(0, 1).counts[26], 0.0);
-  for (int id : {IDC_KINETIC_RATE, IDC_RATE_STDEV, IDC_GAUSS_AMPLITUDE, IDC_HIST_MAX, IDC_PICK_FROM, IDC_PICK_TO})
-    EXPECT_EQ(Text(id), "0") << id;
-  EXPECT_EQ(dlg->m_cutoffs, cutoffs);
-  EXPECT_EQ(dlg->m_stateCount, 2);
+  ASSERT_EQ(session.Records().size(), 1u);
+  ExpectRecord(session, 0, {0.6, 0.3, 0.01, 0, 2});
+  EXPECT_EQ(IndexAt(session.Grid(), 120, 60), 255);
+  EXPECT_EQ(IndexAt(session.Grid(), 50, 150), 0);
+  EXPECT_FALSE(session.Locked());
+  EXPECT_TRUE(session.Lists().empty());
+  EXPECT_EQ(session.Histogram(0, 1).counts[26], 0.0);
+  EXPECT_EQ(session.CutoffValues(), cutoffs);
+  EXPECT_EQ(session.States(), 2);
+  EXPECT_EQ(session.FitOf(1, 2), nullptr);
 
-  host.messages.clear();
-  Click(IDC_FIT_GAUSSIAN);
-  Click(IDC_SET_CIRCLE);
-  EXPECT_EQ(host.messages, std::vector<std::string>(2, "Lock cutoffs first."));
-  Click(IDC_DUMP_LOG);
+  EXPECT_EQ(Texts(session.Fit(1, 2)), std::vector<std::string>{"Lock cutoffs first."});
+  EXPECT_EQ(Texts(session.SetCircle(1, 2)), std::vector<std::string>{"Lock cutoffs first."});
+  EXPECT_TRUE(session.WriteLog().done);
   EXPECT_EQ(Lines(dir.Read("log.dat")).size(), 3u);  // the states, a blank line and the header
 }
 
 // Loads take reports only: the program's own files are left out with one notice, and a load in
 // which no file is a report is refused as a whole.
-TEST_F(LoadFilesTest, TheProgramsOwnFilesAreLeftOutAndALoadWithoutReportsIsRefused) {
-  dlg->m_session.SetPeaks(1);
+TEST_F(SessionLoadTest, TheProgramsOwnFilesAreLeftOutAndALoadWithoutReportsIsRefused) {
+  session.SetPeaks(1);
   dir.Write("one.dat", ReportText({{0.25, 0.75, 0.01, 0, 3}}));
   Load({dir / "one.dat"});
   const std::string grid = dir.Read("3dgrid.dat");
@@ -232,41 +226,25 @@ TEST_F(LoadFilesTest, TheProgramsOwnFilesAreLeftOutAndALoadWithoutReportsIsRefus
   dir.Write("12,3rates.dat", "0.5\n0.25\n0.125\n0.0625\n0.03\n");
   dir.Write("b.dat", ReportText({{0.6, 0.3, 0.01, 0, 2}}));
   Load({dir / "3dgrid.dat", dir / "b.dat", dir / "log.dat", dir / "12,3rates.dat"});
-  ASSERT_EQ(host.notices.size(), 1u);
-  EXPECT_EQ(host.notices[0],
+  ASSERT_EQ(notices.size(), 1u);
+  EXPECT_EQ(notices[0],
             "Left out 3 files that Varnel writes itself and that are no reports:\n3dgrid.dat\nlog.dat\n12,3rates.dat");
-  EXPECT_TRUE(host.errors.empty());
-  ASSERT_EQ(dlg->m_session.Records().size(), 1u);
-  ExpectRecord(*dlg, 0, {0.6, 0.3, 0.01, 0, 2});
+  EXPECT_TRUE(errors.empty());
+  ASSERT_EQ(session.Records().size(), 1u);
+  ExpectRecord(session, 0, {0.6, 0.3, 0.01, 0, 2});
 
   // A table of numbers renamed to .dat, and a report too short for its header: nothing to load.
   dir.Write("table.dat", "a,b,c\n1,2,3\n4,5,6\n");
   dir.Write("short.dat", "only\na header\n");
   const std::string before = dir.Read("3dgrid.dat");
   Load({dir / "table.dat", dir / "short.dat", dir / "missing.dat"});
-  ASSERT_EQ(host.errors.size(), 1u);
-  EXPECT_EQ(host.errors[0],
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0],
             "None of the chosen files could be read as a report (four header lines, then records of five "
             "numbers). The records loaded before are kept:\ntable.dat\nshort.dat\nmissing.dat");
-  ExpectRecord(*dlg, 0, {0.6, 0.3, 0.01, 0, 2});
+  ExpectRecord(session, 0, {0.6, 0.3, 0.01, 0, 2});
   EXPECT_EQ(dir.Read("3dgrid.dat"), before);
   EXPECT_NE(before, grid);
-}
-
-// The data exchange keeps K within 0 ... 1000: every keystroke is taken, a text outside the
-// range is refused and K stays what the last accepted text gave.
-TEST_F(LoadFilesTest, PeaksOutsideTheirRangeAreRefusedByTheExchange) {
-  Type(IDC_PEAKS_IN_REPORT, "1001");  // "100" is taken, "1001" refused
-  EXPECT_EQ(dlg->m_peaksInReport, 100);
-  EXPECT_FALSE(host.invalid.empty());
-  for (const char* text : {"-1", "ten", ""}) {
-    Type(IDC_PEAKS_IN_REPORT, text);
-    EXPECT_EQ(dlg->m_peaksInReport, 100) << text;
-  }
-  Type(IDC_PEAKS_IN_REPORT, "1000");
-  EXPECT_EQ(dlg->m_peaksInReport, 1000);
-  Type(IDC_PEAKS_IN_REPORT, "0");
-  EXPECT_EQ(dlg->m_peaksInReport, 0);
 }
 
 }  // namespace

@@ -1,11 +1,12 @@
-// The main dialog with a colour table whose 256 entries all differ, so that a pixel tells its
-// colour index; and helpers to read "3dgrid.dat".
+// The colour indices of a session's map and helpers to read "3dgrid.dat"; and the main dialog
+// with a colour table whose 256 entries all differ, so that a pixel on screen tells its index.
 #pragma once
 
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "analysis/session.h"
 #include "res/resource.h"
 #include "tests/reports/reference_map.h"
 #include "tests/support/dialog_fixture.h"
@@ -40,6 +41,19 @@ class MapTest : public DialogTest {
     EXPECT_EQ(wrong, 0);
   }
 };
+
+// The colour index of map cell (i, j).
+inline int IndexAt(const DensityGrid& grid, int i, int j) { return ColorIndexOf(grid.at(i, j), grid.maximum); }
+
+// Every cell's colour index is `colorIndices[i * 201 + j]`.
+inline void ExpectColourIndices(const DensityGrid& grid, const std::vector<int>& colorIndices) {
+  int wrong = 0;
+  for (int i = 0; i < kMapCells; ++i)
+    for (int j = 0; j < kMapCells; ++j)
+      if (IndexAt(grid, i, j) != colorIndices[static_cast<std::size_t>(i * kMapCells + j)] && ++wrong <= 5)
+        ADD_FAILURE() << "cell (" << i << ", " << j << ")";
+  EXPECT_EQ(wrong, 0);
+}
 
 // The lines of a text.
 inline std::vector<std::string> Lines(const std::string& text) {

@@ -39,3 +39,16 @@ inline std::vector<std::string> Said(Session& session, const std::vector<std::st
   if (result.wrongWords) return {*result.wrongWords};
   return Texts(result.outcome);
 }
+
+// What a run of operations told the user, every message in order and by severity, as a window
+// would show them.
+struct Told {
+  std::vector<std::string> messages, errors, notices;
+  const Outcome& operator()(const Outcome& outcome) {
+    for (const Message& m : outcome.messages) {
+      messages.push_back(m.text);
+      (m.severity == Severity::Error ? errors : notices).push_back(m.text);
+    }
+    return outcome;
+  }
+};
