@@ -1,13 +1,12 @@
-// "Export figures and tables..." in the system menu and the script command `export`: the folder
-// comes from a folder dialog, the options from the script, and every refusal is said.
+// The script command `export`: the folder and the options from the script, and every refusal is
+// said. (The system menu's entry, with its folder dialog, is the window's tests'.)
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <set>
 
-#include "res/resource.h"
-#include "tests/support/dialog_fixture.h"
 #include "tests/support/run_program.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -17,41 +16,7 @@ std::set<std::string> Names(const std::filesystem::path& folder) {
   return names;
 }
 
-class ExportMenuTest : public DialogTest {};
-
 }  // namespace
-
-TEST_F(ExportMenuTest, TheSystemMenuEntryAsksForAFolderAndWritesEveryFileThere) {
-  const auto& items = dlg->SystemMenu().Items();
-  const auto entry = std::find_if(items.begin(), items.end(), [](const MenuItem& m) { return m.id == IDM_EXPORT_FIGURES; });
-  ASSERT_NE(entry, items.end());
-  EXPECT_EQ(entry->text, "&Export figures and tables...");
-
-  Type(IDC_PEAKS_IN_REPORT, "1");
-  dir.Write("a.dat", "h\nh\nh\nh\n0.2 0.8 0.05 0 3\n");
-  host.fileAnswers.push_back(std::vector<std::string>{dir / "a.dat"});
-  Click(IDC_LOAD_FILES);
-  host.fileAnswers.push_back(std::vector<std::string>{dir / "figures"});
-  dlg->SendMessage(WM_SYSCOMMAND, entry->id);
-  ASSERT_TRUE(host.lastFileRequest);
-  EXPECT_TRUE(host.lastFileRequest->folder);
-  EXPECT_EQ(host.lastFileRequest->title, "Export figures and tables to...");
-  EXPECT_TRUE(host.errors.empty()) << host.errors.front();
-  EXPECT_EQ(host.notices, std::vector<std::string>{"Exported 6 figures and tables into \"" + dir / "figures" + "\"."});
-  // No class is fitted: the map and the tables.
-  EXPECT_EQ(Names(dir.path() / "figures"), (std::set<std::string>{"map.svg", "map.pdf", "map.png", "density.csv",
-                                                                   "histograms.csv", "results.csv"}));
-  // A cancelled folder dialog does nothing.
-  dlg->SendMessage(WM_SYSCOMMAND, entry->id);
-  EXPECT_TRUE(host.errors.empty());
-}
-
-TEST_F(ExportMenuTest, BeforeALoadThereIsNothingToExport) {
-  host.fileAnswers.push_back(std::vector<std::string>{dir / "figures"});
-  dlg->SendMessage(WM_SYSCOMMAND, IDM_EXPORT_FIGURES);
-  EXPECT_EQ(host.errors, std::vector<std::string>{"Load reports first: there is nothing to export yet."});
-  EXPECT_FALSE(std::filesystem::exists(dir / "figures"));
-}
 
 TEST(ExportScript, WritesTheChosenFormatIntoTheFolderAndRefusesBadOptionsAndFolders) {
   TempDir dir;

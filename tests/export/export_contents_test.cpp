@@ -9,9 +9,8 @@
 #include <sstream>
 
 #include "export/tables.h"
-#include "res/resource.h"
 #include "analysis/session.h"
-#include "tests/support/dialog_fixture.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -39,20 +38,6 @@ Session FittedSession(const TempDir& dir, double transitions = 1, bool weighted 
   EXPECT_TRUE(fit.done && fit.messages.empty()) << (fit.messages.empty() ? "" : fit.messages.front().text);
   return session;
 }
-
-// The window's export: the session's analysis with the circle the map shows.
-class ExportDialogTest : public DialogTest {
- protected:
-  void SetUp() override {
-    DialogTest::SetUp();
-    dlg->m_session = FittedSession(dir);
-    dlg->LoadColorTable();
-        dlg->ShowClass(0, 1);
-  }
-};
-
-// What an export of the window draws: the session's analysis with the circle the map shows.
-ExportData ExportDataOf(const CVarnelDlg& dlg) { return dlg.m_session.ExportContents(dlg.ShownCircle()); }
 
 // The numbers of a CSV row.
 std::vector<std::string> Cells(const std::string& line) {
@@ -149,21 +134,23 @@ TEST(ExportContents, AFittedClassSaysHowManyMoleculesAndTransitionsItHolds) {
   EXPECT_TRUE(FittedSession(dir).ExportContents(std::nullopt).map.weighted);
 }
 
-TEST_F(ExportDialogTest, TheMapHasTheCutoffsOfTheLockAndTheShownCircleOnlyWhileCirclesAreUsed) {
-  ExportData data = ExportDataOf(*dlg);
+// The map of an export has the cutoffs and colours of the session and the circle it is given.
+TEST(ExportContents, TheMapHasTheCutoffsOfTheLockAndTheCircleItIsGiven) {
+  TempDir dir;
+  Session session = FittedSession(dir);
+  ColorTable colours = session.Colours();
+  colours[255] = {1, 2, 3};
+  session.SetColours(colours);
+  ExportData data = session.ExportContents(std::nullopt);
   EXPECT_EQ(data.map.states, 2);
   EXPECT_EQ(data.map.cutoffs[0], 0.5);
   EXPECT_TRUE(data.map.locked);
   EXPECT_FALSE(data.map.circle);
-  EXPECT_EQ(data.map.colours[255].red, SessionTestPeer::Colours(dlg->m_session)[255].red);
-  // A moved circle is shown: class 1->2 of 2 states is placed at values (0.25, 0.75), radius 10.
-  Click(IDC_USE_CIRCLES);
-  Click(IDC_RADIUS_UP);
-  data = ExportDataOf(*dlg);
+  EXPECT_EQ(data.map.colours[255].red, 1u);
+  EXPECT_EQ(data.map.colours[255].blue, 3u);
+  data = session.ExportContents(SelectionCircle{true, 50, 150, 11});
   ASSERT_TRUE(data.map.circle);
   EXPECT_EQ(data.map.circle->row, 50);
   EXPECT_EQ(data.map.circle->col, 150);
   EXPECT_EQ(data.map.circle->radius, 11);
-  Click(IDC_USE_CIRCLES);
-  EXPECT_FALSE(ExportDataOf(*dlg).map.circle);
 }
