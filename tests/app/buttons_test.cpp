@@ -112,4 +112,20 @@ TEST_F(ButtonsTest, LoadLockFitAndLogGoThroughTheSessionAndTheFieldsShowWhatItKe
   EXPECT_EQ(dlg->m_stateCount, 3);
 }
 
+TEST_F(ButtonsTest, ALoadPutsItsReportsAndTransitionsInTheTitleAndARefusedOneLeavesIt) {
+  EXPECT_EQ(dlg->GetWindowText(), "Varnel");
+  Type(IDC_PEAKS_IN_REPORT, "2");
+  dir.Write("a.dat", "h\nh\nh\nh\n0.2 0.2 0.05 0 3\n0.2 0.8 0.05 0 3\n0 0 0 0 0\n0.8 0.8 0 0 0\n");
+  dir.Write("b.dat", "h\nh\nh\nh\n0.2 0.2 0 0 0\n0 0 0 0 0\n0.8 0.2 0.05 0 1999\n0.8 0.8 0.05 0 1999\n");
+  host.fileAnswers.push_back(std::vector<std::string>{dir / "a.dat", dir / "b.dat"});
+  Click(IDC_LOAD_FILES);
+  EXPECT_EQ(dlg->GetWindowText(), "Varnel - 2 reports, 2,002 transitions");
+  EXPECT_EQ(host.titles, std::vector<std::string>{"Varnel - 2 reports, 2,002 transitions"});
+  // A load of which nothing could be read keeps the records and the title.
+  dir.Write("empty.dat", "");
+  host.fileAnswers.push_back(std::vector<std::string>{dir / "empty.dat"});
+  Click(IDC_LOAD_FILES);
+  EXPECT_EQ(dlg->GetWindowText(), "Varnel - 2 reports, 2,002 transitions");
+}
+
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/aboutdlg.h"
+#include "display/colortable.h"
 #include "fit/minimiser.h"
 #include "res/resource.h"
 #include "tests/support/dialog_fixture.h"
@@ -45,6 +46,14 @@ TEST_F(StartedDialog, FirstPaintShowsTheStartValues) {
   EXPECT_EQ(Text(IDC_CUTOFF_LIST), "[Null]");
   EXPECT_TRUE(host.messages.empty());
   EXPECT_TRUE(host.invalid.empty());
+  // The map's colours are the session's table; one in the current folder that cannot be read (a
+  // folder of that name) is not passed over in silence.
+  EXPECT_EQ(dlg->GetColor(100), TablePixel(DefaultColorTable(), 100));
+  std::filesystem::create_directory(dir.path() / "shrcol.tbl");
+  dlg->LoadColorTable();
+  EXPECT_EQ(host.notices, std::vector<std::string>{"The colour table \"shrcol.tbl\" in the current folder cannot be "
+                                                   "read; the map uses the program's own colours."});
+  EXPECT_EQ(dlg->GetColor(100), TablePixel(DefaultColorTable(), 100));
 }
 
 // What is typed is what the analysis uses: a repaint (or any action after it) keeps it, and a
@@ -62,6 +71,20 @@ TEST_F(StartedDialog, ATypedValueReachesTheSessionAndARepaintKeepsIt) {
   Click(IDC_LOCK_CUTOFFS);
   EXPECT_EQ(dlg->m_session.Peaks(), 4);
   EXPECT_EQ(Text(IDC_PEAKS_IN_REPORT), "4");
+  // The exchange keeps K within 0 ... 1000: every keystroke is taken, a text outside the range
+  // is refused and K stays what the last accepted text gave.
+  Type(IDC_PEAKS_IN_REPORT, "1001");  // "100" is taken, "1001" refused
+  EXPECT_EQ(dlg->m_peaksInReport, 100);
+  EXPECT_EQ(dlg->m_session.Peaks(), 100);
+  EXPECT_FALSE(host.invalid.empty());
+  for (const char* text : {"-1", "ten", ""}) {
+    Type(IDC_PEAKS_IN_REPORT, text);
+    EXPECT_EQ(dlg->m_peaksInReport, 100) << text;
+  }
+  Type(IDC_PEAKS_IN_REPORT, "1000");
+  EXPECT_EQ(dlg->m_peaksInReport, 1000);
+  Type(IDC_PEAKS_IN_REPORT, "0");
+  EXPECT_EQ(dlg->m_session.Peaks(), 0);
 }
 
 TEST_F(StartedDialog, SystemMenuOffersTheAboutBoxTheImportTheIdealisationTheResultsTheExportTheDwellTimesAndTheStop) {

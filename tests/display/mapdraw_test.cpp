@@ -1,5 +1,5 @@
 // The map's pixels: the start-up test image, the cutoff lines, the picked class's rectangle and
-// the circle, drawn into an image; and the window putting them on screen over its base image.
+// the circle, drawn into an image.
 #include "display/mapdraw.h"
 
 #include <gtest/gtest.h>
@@ -8,8 +8,6 @@
 #include <cmath>
 #include <utility>
 
-#include "res/resource.h"
-#include "tests/support/dialog_fixture.h"
 
 namespace {
 
@@ -134,105 +132,6 @@ TEST(MapDraw, ACircleIsAnOutlineAtItsRadiusClippedToTheMap) {
   DrawCircle(edge, {true, 195, -3, 12}, kOverlay);
   EXPECT_EQ(edge[195][9], kOverlay);
   DrawCircle(edge, {true, 2000000000, 2000000000, 2000000000}, kOverlay);
-}
-
-// The window draws the overlays afresh over its base image at every redraw, and shows the result
-// on screen, a 2 x 2 block of client pixels a cell; the panel beside it is white with a grid.
-class MapOnScreenTest : public DialogTest {
- protected:
-  void SetUp() override {
-    DialogTest::SetUp();
-    SessionTestPeer::Colours(dlg->m_session)[255] = {0x12, 0x34, 0x56};
-    for (int r = 0; r < kMapCells; ++r)
-      for (int c = 0; c < kMapCells; ++c) dlg->m_basePixels[r][c] = 0;
-  }
-  Pixel Shown(int r, int c) const { return dlg->m_displayPixels[r][c]; }
-  void ExpectOnScreen(int r, int c, Pixel value) const {
-    const PixelSurface& s = dlg->ClientSurface();
-    for (int dy = 0; dy < 2; ++dy)
-      for (int dx = 0; dx < 2; ++dx) EXPECT_EQ(s.At(1 + 2 * c + dx, 1 + 2 * r + dy), value) << r << "," << c;
-  }
-};
-
-TEST_F(MapOnScreenTest, RedrawsPutTheOverlaysOfTheSessionOverTheBaseImageOnScreen) {
-  {
-    // Before the first paint already, the test image shows, without the colour table.
-    CVarnelDlg fresh;
-    fresh.Realise();
-    MapImage expected;
-    DrawTestImage(expected);
-    for (int r = 0; r < kMapCells; ++r)
-      for (int c = 0; c < kMapCells; ++c) {
-        ASSERT_EQ(fresh.m_basePixels[r][c], expected[r][c]) << r << "," << c;
-        ASSERT_EQ(fresh.m_displayPixels[r][c], expected[r][c]) << r << "," << c;
-      }
-    const PixelSurface& s = fresh.ClientSurface();
-    EXPECT_EQ(s.At(201, 201), 100u);
-    EXPECT_EQ(s.At(202, 202), 100u);
-    EXPECT_EQ(s.At(0, 0), kDialogFace);
-    EXPECT_EQ(s.At(403, 403), kDialogFace);
-  }
-  // No overlay at start-up.
-  dlg->m_basePixels[7][9] = 0x445566;
-  dlg->RedrawMap();
-  for (int r = 0; r < kMapCells; ++r)
-    for (int c = 0; c < kMapCells; ++c) ASSERT_EQ(Shown(r, c), dlg->m_basePixels[r][c]);
-  ExpectOnScreen(7, 9, 0x445566);
-
-  // The session's cutoffs in entry 255; a moved cutoff leaves no line behind.
-  SessionTestPeer::SetStates(dlg->m_session, 3);
-  SessionTestPeer::CutoffSlots(dlg->m_session) = kThreeEven;
-  dlg->RedrawMap();
-  ExpectOnScreen(5, 66, kOverlay);
-  SessionTestPeer::CutoffSlots(dlg->m_session)[0] = 0.5;
-  dlg->RedrawMap();
-  EXPECT_EQ(Shown(3, 66), 0u);
-  EXPECT_EQ(Shown(3, 100), kOverlay);
-  SessionTestPeer::SetLocked(dlg->m_session, 3);
-  dlg->RedrawMap();
-  EXPECT_EQ(Shown(133, 10), kOverlay);
-
-  // The picked class, with its carry: the screen shows (0, 0, 199).
-  SessionTestPeer::CutoffSlots(dlg->m_session) = kThreeEven;
-  dlg->m_basePixels[10][10] = 0xFFFFFF;
-  dlg->m_showPick = true;
-  dlg->m_pickFrom = dlg->m_pickTo = 1;
-  dlg->RedrawMap();
-  EXPECT_EQ(Shown(10, 10), 0x010000C7u);
-  ExpectOnScreen(10, 10, 0x010000C7u);
-  dlg->m_showPick = false;
-
-  // The circle of the shown class needs the box, its class in the tables and its visible flag.
-  SessionTestPeer::Circles(dlg->m_session)[0][0] = {true, 50, 50, 5};
-  dlg->RedrawMap();
-  EXPECT_EQ(Shown(45, 50), 0u);
-  dlg->m_useCircles = TRUE;
-  SessionTestPeer::Circles(dlg->m_session)[0][0].visible = false;
-  dlg->RedrawMap();
-  EXPECT_EQ(Shown(45, 50), 0u);
-  SessionTestPeer::Circles(dlg->m_session)[0][0].visible = true;
-  dlg->m_pickFrom = 0;
-  dlg->RedrawMap();
-  EXPECT_EQ(Shown(45, 50), 0u);
-  dlg->m_pickFrom = 1;
-  dlg->RedrawMap();
-  EXPECT_EQ(Shown(45, 50), kOverlay);
-  ExpectOnScreen(45, 50, kOverlay);
-}
-
-TEST_F(MapOnScreenTest, ThePanelIsWhiteWithAGreyGridOfWidthTwo) {
-  const PixelSurface& panel = dlg->m_panelBitmap.Surface();
-  ASSERT_EQ(panel.Width(), 400);
-  ASSERT_EQ(panel.Height(), 200);
-  constexpr Pixel kGrey = 0xC8C8C8, kWhite = 0xFFFFFF;
-  for (int x : {40, 41, 80, 81, 360, 361}) EXPECT_EQ(panel.At(x, 150), kGrey) << x;
-  for (int y : {33, 34, 66, 67, 100, 101, 133, 134, 166, 167}) EXPECT_EQ(panel.At(20, y), kGrey) << y;
-  EXPECT_EQ(panel.At(40, 199), kGrey);
-  EXPECT_EQ(panel.At(398, 33), kGrey);
-  EXPECT_EQ(panel.At(399, 33), kWhite);  // the lines stop before their end point
-  for (int y : {32, 35, 99, 102, 198}) EXPECT_EQ(panel.At(20, y), kWhite) << y;
-  for (int x : {0, 39, 42, 399}) EXPECT_EQ(panel.At(x, 10), kWhite) << x;
-  EXPECT_EQ(dlg->FindControl(IDC_HIST_PANEL)->bitmap, &dlg->m_panelBitmap);
 }
 
 }  // namespace
