@@ -1,14 +1,16 @@
 // The system menu's entries of an analysis, each reaching the session: "Export figures and
 // tables..." with its folder dialog and the circle the map shows, "Import idealised traces..."
-// with its file dialog and the peaks field.
+// with its file dialog and the peaks field, "Idealise raw traces..." with its form and table.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <set>
 
+#include "idealise/idealiseoptions.h"
 #include "res/resource.h"
 #include "tests/support/dialog_fixture.h"
+#include "tests/support/raw_traces.h"
 
 namespace {
 
@@ -89,6 +91,34 @@ TEST_F(MenusTest, ImportAsksForTracesWithOptionsAndTheFieldShowsItsPeaks) {
   Choose(IDM_IMPORT_TRACES, std::vector<std::string>{a});
   EXPECT_EQ(host.errors, std::vector<std::string>{"Peaks in report: enter a whole number from 0 to 1000."});
   EXPECT_EQ(dlg->m_session.Records().size(), 4u);
+}
+
+TEST_F(MenusTest, TheMenuEntryLoadsTheReportsAndShowsEveryFitBesideEachMoleculesTrace) {
+  std::vector<std::string> answer = {"--fret", "1", "--states", "1-3"};
+  for (std::size_t m = 0; m < kRawDwells.size(); ++m) {
+    dir.Write("m" + std::to_string(m + 1) + ".txt", RawTrace(kRawDwells[m], static_cast<unsigned>(m + 7)));
+    answer.push_back(dir / ("m" + std::to_string(m + 1) + ".txt"));
+  }
+  host.fileAnswers.push_back(answer);
+  dlg->SendMessage(WM_SYSCOMMAND, IDM_IDEALISE_TRACES);
+  ASSERT_TRUE(host.lastFileRequest);
+  EXPECT_EQ(host.lastFileRequest->optionsForm, &IdealiseOptionsForm());
+  EXPECT_TRUE(host.errors.empty()) << host.errors.front();
+  EXPECT_EQ(dlg->m_session.Files().size(), kRawDwells.size());
+  EXPECT_EQ(dlg->m_session.OutputFolder(), (dir.path() / "varnel-reports" / "").string());
+  ASSERT_FALSE(host.tables.empty());
+  const TableView& fits = host.tables.back();
+  EXPECT_EQ(fits.title, "Idealised traces");
+  ASSERT_EQ(fits.rows.size(), 3u);
+  EXPECT_EQ(fits.rows[1].front(), "2");
+  EXPECT_EQ(fits.rows[1].back(), "chosen");
+  EXPECT_EQ(fits.rows[0].back(), "");
+
+  // A cancelled dialog does nothing.
+  host.fileAnswers.push_back(std::nullopt);
+  const std::size_t shown = host.tables.size();
+  dlg->SendMessage(WM_SYSCOMMAND, IDM_IDEALISE_TRACES);
+  EXPECT_EQ(host.tables.size(), shown);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // Start-up of the main dialog: the values before and after the first paint, the system menu,
-// the About box and repaints.
+// the About box, repaints and the names a script finds its controls by.
 #include <gtest/gtest.h>
 
 #include "app/aboutdlg.h"
@@ -139,6 +139,17 @@ TEST(AboutBox, ShowsTheVersionAndTheLicenceAndClosesWithOk) {
   about.UserClick(IDOK);
   EXPECT_TRUE(about.HasEnded());
   EXPECT_EQ(about.Result(), IDOK);
+}
+
+TEST(ScriptControls, NamesInAnyCaseWithOrWithoutThePrefixOrNumbers) {
+  TestHost host;
+  CVarnelDlg dlg;
+  dlg.Realise();
+  const Control* exposure = dlg.FindControl(IDC_EXPOSURE_TIME);
+  for (const std::string word : {"IDC_EXPOSURE_TIME", "exposure_time", "Idc_Exposure_Time", "1006", "001006"})
+    EXPECT_EQ(FindScriptControl(dlg, word), exposure) << word;
+  for (const std::string word : {"", "IDC_", "IDC_IDC_EXPOSURE_TIME", "EXPOSURE", "0001006", "99", "-1"})
+    EXPECT_EQ(FindScriptControl(dlg, word), nullptr) << word;
 }
 
 // The minimiser ends the process on its own; the application makes the host show its report first.

@@ -1,12 +1,11 @@
-// Raw traces idealised through the session, and through "Idealise raw traces..." of the window:
-// the table written beside them, its reports loaded with the transitions of the most likely
-// path, the figure of a molecule, and what is refused with nothing left behind.
+// Raw traces idealised through the session (the window's "Idealise raw traces..." is the window's
+// tests'): the table written beside them, its reports loaded with the transitions of the most
+// likely path, the figure of a molecule, and what is refused with nothing left behind.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <map>
-#include <random>
 
 #include "analysis/session.h"
 #include "export/tracefigure.h"
@@ -14,28 +13,14 @@
 #include "idealise/idealiseoptions.h"
 #include "platform/optionsform.h"
 #include "reports/parallel.h"
-#include "res/resource.h"
-#include "tests/support/dialog_fixture.h"
 #include "tests/support/options_form.h"
+#include "tests/support/raw_traces.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
-constexpr double kLow = 0.25, kHigh = 0.75;
-constexpr double kNoise = 0.03;  // the levels lie 0.5 apart: no frame is in doubt
-
-// A molecule of dwells `lengths` frames long, alternating between the two levels from the low
-// one, with Gaussian noise; one FRET value a line.
-std::string RawTrace(const std::vector<int>& lengths, unsigned seed) {
-  std::mt19937_64 engine(seed);
-  std::normal_distribution<double> noise(0.0, kNoise);
-  std::string text = "fret\n";
-  for (std::size_t d = 0; d < lengths.size(); ++d)
-    for (int t = 0; t < lengths[d]; ++t) text += std::to_string((d % 2 ? kHigh : kLow) + noise(engine)) + "\n";
-  return text;
-}
-
-const std::vector<std::vector<int>> kDwells = {{40, 25, 60, 30}, {35, 50, 20}, {70, 45, 30, 25, 40}};
+const std::vector<std::vector<int>>& kDwells = kRawDwells;
+constexpr double kLow = kLowLevel, kHigh = kHighLevel;
 
 IdealiseArguments Arguments(std::vector<std::string> words) {
   std::string error;
@@ -165,36 +150,6 @@ TEST(IdealiseForm, ItsChoicesMakeWordsTheIdealisationReadsAndRefusesWhatDoesNotG
   // The intensities' columns go in pairs; a state count beyond the model's is no choice.
   EXPECT_EQ(OptionValuesRefused(form, Chosen({{"donor", "2"}})), "--donor and --acceptor go together");
   EXPECT_TRUE(OptionValuesRefused(form, Chosen({{"states", "1-11"}})));
-}
-
-class IdealiseMenuTest : public DialogTest {};
-
-TEST_F(IdealiseMenuTest, TheMenuEntryLoadsTheReportsAndShowsEveryFitBesideEachMoleculesTrace) {
-  std::vector<std::string> answer = {"--fret", "1", "--states", "1-3"};
-  for (std::size_t m = 0; m < kDwells.size(); ++m) {
-    dir.Write("m" + std::to_string(m + 1) + ".txt", RawTrace(kDwells[m], static_cast<unsigned>(m + 7)));
-    answer.push_back(dir / ("m" + std::to_string(m + 1) + ".txt"));
-  }
-  host.fileAnswers.push_back(answer);
-  dlg->SendMessage(WM_SYSCOMMAND, IDM_IDEALISE_TRACES);
-  ASSERT_TRUE(host.lastFileRequest);
-  EXPECT_EQ(host.lastFileRequest->optionsForm, &IdealiseOptionsForm());
-  EXPECT_TRUE(host.errors.empty()) << host.errors.front();
-  EXPECT_EQ(dlg->m_session.Files().size(), kDwells.size());
-  EXPECT_EQ(dlg->m_session.OutputFolder(), (dir.path() / "varnel-reports" / "").string());
-  ASSERT_FALSE(host.tables.empty());
-  const TableView& fits = host.tables.back();
-  EXPECT_EQ(fits.title, "Idealised traces");
-  ASSERT_EQ(fits.rows.size(), 3u);
-  EXPECT_EQ(fits.rows[1].front(), "2");
-  EXPECT_EQ(fits.rows[1].back(), "chosen");
-  EXPECT_EQ(fits.rows[0].back(), "");
-
-  // A cancelled dialog does nothing.
-  host.fileAnswers.push_back(std::nullopt);
-  const std::size_t shown = host.tables.size();
-  dlg->SendMessage(WM_SYSCOMMAND, IDM_IDEALISE_TRACES);
-  EXPECT_EQ(host.tables.size(), shown);
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/varneldlg.h"
 #include "platform/script.h"
 #include "platform/winapp.h"
 #include "res/resource.h"
@@ -131,17 +130,6 @@ TEST(ScriptParse, FormattedLinesReadBack) {
     EXPECT_EQ((*lines)[0].name, own.name);
     EXPECT_EQ((*lines)[0].args, std::vector<std::string>(words.begin() + 1, words.end()));
   }
-}
-
-TEST(ScriptControls, NamesInAnyCaseWithOrWithoutThePrefixOrNumbers) {
-  TestHost host;
-  CVarnelDlg dlg;
-  dlg.Realise();
-  const Control* exposure = dlg.FindControl(IDC_EXPOSURE_TIME);
-  for (const std::string word : {"IDC_EXPOSURE_TIME", "exposure_time", "Idc_Exposure_Time", "1006", "001006"})
-    EXPECT_EQ(FindScriptControl(dlg, word), exposure) << word;
-  for (const std::string word : {"", "IDC_", "IDC_IDC_EXPOSURE_TIME", "EXPOSURE", "0001006", "99", "-1"})
-    EXPECT_EQ(FindScriptControl(dlg, word), nullptr) << word;
 }
 
 TEST(ScriptPaths, PatternsExpandSortedAndAbsoluteAndRealNamesStayThemselves) {

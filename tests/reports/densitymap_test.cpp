@@ -11,7 +11,7 @@
 
 namespace {
 
-class DensityMapTest : public ::testing::Test {
+class DensityMapCase : public ::testing::Test {
  protected:
   // The map of `records`, weighted or not, rebuilt and written as the weight box does it.
   const DensityGrid& Map(const std::vector<TransitionRecord>& records, bool weighted = true) {
@@ -27,7 +27,7 @@ class DensityMapTest : public ::testing::Test {
 
 // One record at (0.25, 0.75) with 3 transitions: 3 at cell (50, 150), 3 e^-0.05 = 2.854 at its
 // four neighbours; weighting off: 1 and e^-0.05 = 0.9512. Index 255 and trunc(255 e^-0.05) = 242.
-TEST_F(DensityMapTest, SingleRecordWithAndWithoutWeighting) {
+TEST_F(DensityMapCase, SingleRecordWithAndWithoutWeighting) {
   const DensityGrid& grid = Map({{0.25, 0.75, 0.01, 7, 3}});
   std::string file = File();
   const auto lines = Lines(file);
@@ -53,7 +53,7 @@ TEST_F(DensityMapTest, SingleRecordWithAndWithoutWeighting) {
 }
 
 // Equal values, no transitions, or a rate at or below 0.00001: listed, but no spot.
-TEST_F(DensityMapTest, FilteredRecordsAreListedButAddNothing) {
+TEST_F(DensityMapCase, FilteredRecordsAreListedButAddNothing) {
   const DensityGrid& grid =
       Map({{0.4, 0.4, 0.5, 0, 9}, {0.2, 0.6, 0.5, 0, 0}, {0.3, 0.7, 0.00001, 0, 5}, {0.3, 0.7, -1, 0, 5}});
   const auto lines = Lines(File());
@@ -71,7 +71,7 @@ TEST_F(DensityMapTest, FilteredRecordsAreListedButAddNothing) {
 
 // A sum of exactly 0.01 is written as 0, but its colour still comes from 0.01; counts weigh as
 // they are, fractional or large.
-TEST_F(DensityMapTest, TheThresholdAppliesToTheFileOnlyAndCountsWeighAsTheyAre) {
+TEST_F(DensityMapCase, TheThresholdAppliesToTheFileOnlyAndCountsWeighAsTheyAre) {
   const DensityGrid& grid = Map({{0.25, 0.75, 0.01, 0, 0.01}, {0.6, 0.1, 0.01, 0, 0.02}});
   std::string file = File();
   EXPECT_EQ(GridField(file, 2, 50, 150), Padded("0", 15));
@@ -91,7 +91,7 @@ TEST_F(DensityMapTest, TheThresholdAppliesToTheFileOnlyAndCountsWeighAsTheyAre) 
 
 // Values outside [0, 1] reach the grid only with the tails of their spots; negative counts (with
 // weighting) give negative sums, colour 0 there, never an index below it.
-TEST_F(DensityMapTest, TailsFromOffTheAxesAndNegativeSums) {
+TEST_F(DensityMapCase, TailsFromOffTheAxesAndNegativeSums) {
   const DensityGrid& grid = Map({{1.01, -0.01, 0.2, 0, 1}});
   std::string file = File();
   EXPECT_EQ(GridField(file, 1, 200, 0), Padded("0.6703", 15));  // e^-((0.01^2 + 0.01^2) / 0.0005)
@@ -112,7 +112,7 @@ TEST_F(DensityMapTest, TailsFromOffTheAxesAndNegativeSums) {
 
 // Before any load the file goes to the current directory; when it cannot be written the map is
 // still built and the user is told.
-TEST_F(DensityMapTest, AnUnwritableFileIsReportedAndTheMapStillBuilt) {
+TEST_F(DensityMapCase, AnUnwritableFileIsReportedAndTheMapStillBuilt) {
   session = SessionOf({{0.25, 0.75, 0.01, 0, 3}});
   const std::filesystem::path gone = dir.path() / "no-such-folder";
   session.SetOutputFolder((gone / "").string());
