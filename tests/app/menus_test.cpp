@@ -25,7 +25,8 @@ class MenusTest : public DialogTest {
 
 TEST_F(MenusTest, ExportAsksForAFolderAndWritesWhatTheWindowShows) {
   const auto& items = dlg->SystemMenu().Items();
-  const auto entry = std::find_if(items.begin(), items.end(), [](const MenuItem& m) { return m.id == IDM_EXPORT_FIGURES; });
+  const auto entry =
+      std::find_if(items.begin(), items.end(), [](const MenuItem& m) { return m.id == IDM_EXPORT_FIGURES; });
   ASSERT_NE(entry, items.end());
   EXPECT_EQ(entry->text, "&Export figures and tables...");
   const std::filesystem::path figures = dir.path() / "figures";
@@ -48,8 +49,8 @@ TEST_F(MenusTest, ExportAsksForAFolderAndWritesWhatTheWindowShows) {
   // No class is fitted: the map and the tables.
   std::set<std::string> names;
   for (const auto& file : std::filesystem::directory_iterator(figures)) names.insert(file.path().filename().string());
-  EXPECT_EQ(names, (std::set<std::string>{"map.svg", "map.pdf", "map.png", "density.csv", "histograms.csv",
-                                          "results.csv"}));
+  EXPECT_EQ(names,
+            (std::set<std::string>{"map.svg", "map.pdf", "map.png", "density.csv", "histograms.csv", "results.csv"}));
   // A cancelled folder dialog does nothing.
   Choose(IDM_EXPORT_FIGURES, std::nullopt);
   EXPECT_TRUE(host.errors.empty());

@@ -112,7 +112,6 @@ TEST_F(MapOnScreenTest, ThePanelIsWhiteWithAGreyGridOfWidthTwo) {
   EXPECT_EQ(dlg->FindControl(IDC_HIST_PANEL)->bitmap, &dlg->m_panelBitmap);
 }
 
-
 using MapScreenTest = MapTest;
 
 // One record at (0.25, 0.75) with 3 transitions: index 255 at cell (50, 150), 242 beside it,
@@ -139,7 +138,6 @@ TEST_F(MapScreenTest, TheWeightBoxRebuildsTheMapAndEveryCellShowsItsColour) {
   EXPECT_EQ(dir.Read("3dgrid.dat"), file);
   EXPECT_TRUE(std::equal(image.data(), image.data() + kMapCells * kMapCells, dlg->m_basePixels.data()));
 }
-
 
 TEST_F(MapScreenTest, TheColourBarBesideTheMapRunsFromTheFirstColourAtTheBottomToTheLastAtTheTop) {
   const PixelSurface& s = dlg->ClientSurface();

@@ -8,7 +8,6 @@
 #include <cmath>
 #include <utility>
 
-
 namespace {
 
 constexpr Pixel kOverlay = 0x123456;
@@ -127,7 +126,7 @@ TEST(MapDraw, ACircleIsAnOutlineAtItsRadiusClippedToTheMap) {
   DrawCircle(none, {true, 20, 30, -3}, kOverlay);
   EXPECT_TRUE(AllPixels(none, 0));
 
-  // Under the sanitizers: no write outside the image, the part inside drawn.
+  // Under the sanitizers: no write outside the image, what lies inside drawn.
   MapImage edge;
   DrawCircle(edge, {true, 195, -3, 12}, kOverlay);
   EXPECT_EQ(edge[195][9], kOverlay);

@@ -31,8 +31,9 @@ TEST(ExportScript, WritesTheChosenFormatIntoTheFolderAndRefusesBadOptionsAndFold
   const ProgramRun run = RunProgram(VARNEL_PROGRAM, "--script run.vsc");
   ASSERT_EQ(run.status, 0) << run.err;
   // "out" lies beside the reports, where every output of the analysis goes.
-  EXPECT_EQ(Names(dir.path() / "reports" / "out"), (std::set<std::string>{"map.svg", "class-1-2.svg", "overview.svg", "density.csv",
-                                                               "histograms.csv", "results.csv"}));
+  EXPECT_EQ(Names(dir.path() / "reports" / "out"),
+            (std::set<std::string>{"map.svg", "class-1-2.svg", "overview.svg", "density.csv", "histograms.csv",
+                                   "results.csv"}));
 
   dir.Write("bad.vsc", "type IDC_PEAKS_IN_REPORT 1\nfiles a.dat\nclick IDC_LOAD_FILES\nexport new --format jpg\n");
   const ProgramRun badFormat = RunProgram(VARNEL_PROGRAM, "--script bad.vsc");
@@ -43,7 +44,8 @@ TEST(ExportScript, WritesTheChosenFormatIntoTheFolderAndRefusesBadOptionsAndFold
   dir.Write("file.vsc", "type IDC_PEAKS_IN_REPORT 1\nfiles a.dat\nclick IDC_LOAD_FILES\nexport a-file\n");
   const ProgramRun intoFile = RunProgram(VARNEL_PROGRAM, "--script file.vsc");
   EXPECT_EQ(intoFile.status, 4);
-  EXPECT_EQ(intoFile.err, "varnel: Cannot export into \"" + (dir / "a-file") + "\": it is not a folder. Nothing was written.\n");
+  EXPECT_EQ(intoFile.err,
+            "varnel: Cannot export into \"" + (dir / "a-file") + "\": it is not a folder. Nothing was written.\n");
   EXPECT_EQ(dir.Read("a-file"), "mine");
 
   dir.Write("none.vsc", "export\n");

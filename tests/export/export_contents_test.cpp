@@ -8,8 +8,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "export/tables.h"
 #include "analysis/session.h"
+#include "export/tables.h"
 #include "tests/support/temp_dir.h"
 
 namespace {

@@ -234,11 +234,13 @@ TEST_F(SessionFitTest, FilesThatCannotBeWrittenAreReportedAndTheFitStands) {
   const std::filesystem::path gone = dir.path() / "gone";
   session.SetOutputFolder((gone / "").string());
   const std::string why = "\": No such file or directory.";
-  EXPECT_EQ(Texts(session.Fit(1, 1)), std::vector<std::string>{"Cannot write \"" + (gone / "1,1rates.dat").string() + why});
+  EXPECT_EQ(Texts(session.Fit(1, 1)),
+            std::vector<std::string>{"Cannot write \"" + (gone / "1,1rates.dat").string() + why});
   ASSERT_NE(session.FitOf(1, 1), nullptr);
   EXPECT_GT(session.FitOf(1, 1)->rate, 0.0);
-  EXPECT_EQ(Texts(session.WriteLog()), (std::vector<std::string>{"Cannot write \"" + (gone / "log.dat").string() + why,
-                                                                  "Cannot write \"" + (gone / "results.csv").string() + why}));
+  EXPECT_EQ(Texts(session.WriteLog()),
+            (std::vector<std::string>{"Cannot write \"" + (gone / "log.dat").string() + why,
+                                      "Cannot write \"" + (gone / "results.csv").string() + why}));
 }
 
 // Three states now, but the lists are those of two: class 2->2 is the lock's, 3->2 is none.
@@ -247,8 +249,9 @@ TEST_F(SessionFitTest, AClassIsLookedUpInTheTableOfTheLock) {
   SetValues(2, 2, Peak(-4.1));
   ASSERT_TRUE(session.SetStates(3).done);
   EXPECT_TRUE(session.Fit(2, 2).done);
-  EXPECT_EQ(Said(session, {"fit", "3", "2"}),
-            std::vector<std::string>{"Class 3->2 is not among the classes of the last lock (2 states). Lock cutoffs again."});
+  EXPECT_EQ(
+      Said(session, {"fit", "3", "2"}),
+      std::vector<std::string>{"Class 3->2 is not among the classes of the last lock (2 states). Lock cutoffs again."});
   EXPECT_EQ(session.FitOf(3, 2), nullptr);
 }
 

@@ -6,10 +6,10 @@
 #include <sstream>
 #include <string>
 
+#include "analysis/commands.h"
 #include "analysis/session.h"
 #include "fit/logreport.h"
 #include "fit/results.h"
-#include "analysis/commands.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -61,7 +61,7 @@ TEST(LogReport, StateTenWidensTheFrontOnly) {
                 "10->9                  1.5e-07              1.23457e+08                  1000000\n");
 }
 
-// K is no part of the log.
+// The log does not depend on K.
 TEST(SessionLog, GoesToTheOutputFolderAndIsReplacedNotExtended) {
   TempDir dir;
   std::filesystem::create_directory(dir.path() / "out");
@@ -87,7 +87,8 @@ TEST(SessionLog, TheResultsTableSaysWhatTheRatesComeFromAndHowSureTheyAre) {
   // A copy of the example reports: the files go beside them.
   std::filesystem::copy(VARNEL_SOURCE_DIR "/examples/reports", dir / "reports");
   std::vector<std::string> reports;
-  for (const auto& entry : std::filesystem::directory_iterator(dir / "reports")) reports.push_back(entry.path().string());
+  for (const auto& entry : std::filesystem::directory_iterator(dir / "reports"))
+    reports.push_back(entry.path().string());
   std::sort(reports.begin(), reports.end());
   Session session;
   ASSERT_TRUE(session.Load(reports).done);
@@ -107,8 +108,9 @@ TEST(SessionLog, TheResultsTableSaysWhatTheRatesComeFromAndHowSureTheyAre) {
   // A reader that skips the "#" lines finds one table: no "#" line holds the separator.
   for (const std::string& comment : comments) EXPECT_EQ(comment.find(','), std::string::npos) << comment;
   EXPECT_EQ(std::count(rows[0].begin(), rows[0].end(), ','), std::count(rows[1].begin(), rows[1].end(), ','));
-  EXPECT_EQ(rows[0], "class,rate,rate_low,rate_high,width,pooled_rate,pooled_low,pooled_high,transitions,molecules,"
-                     "replicates_used,source,exposure_s,flags,estimator,pooled_corrected_rate,pooled_frames_unknown");
+  EXPECT_EQ(rows[0],
+            "class,rate,rate_low,rate_high,width,pooled_rate,pooled_low,pooled_high,transitions,molecules,"
+            "replicates_used,source,exposure_s,flags,estimator,pooled_corrected_rate,pooled_frames_unknown");
   std::vector<std::string> cells;
   std::istringstream row(rows[1]);
   for (std::string cell; std::getline(row, cell, ',');) cells.push_back(cell);

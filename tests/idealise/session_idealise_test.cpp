@@ -134,8 +134,12 @@ OptionValues Chosen(const std::map<std::string, std::string>& set) { return Chos
 
 TEST(IdealiseForm, ItsChoicesMakeWordsTheIdealisationReadsAndRefusesWhatDoesNotGoTogether) {
   const OptionsForm& form = IdealiseOptionsForm();
-  const auto words = OptionWordsOf(form, Chosen({{"layout", "table"}, {"molecule", "trace"}, {"signal", "fret"},
-                                                 {"fret", "E"}, {"states", "2-3"}, {"peaks", "4"}}));
+  const auto words = OptionWordsOf(form, Chosen({{"layout", "table"},
+                                                 {"molecule", "trace"},
+                                                 {"signal", "fret"},
+                                                 {"fret", "E"},
+                                                 {"states", "2-3"},
+                                                 {"peaks", "4"}}));
   EXPECT_EQ(words, (std::vector<std::string>{"--molecule", "trace", "--fret", "E", "--states", "2-3", "--peaks", "4"}));
   EXPECT_EQ(OptionWordsOf(form, OptionValuesOf(form, words)), words);
   std::vector<std::string> answer = words;

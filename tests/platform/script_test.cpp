@@ -99,7 +99,8 @@ TEST(ScriptParse, TakesAByteOrderMarkAndRefusesUnknownEscapesAndEndlessLines) {
   EXPECT_TRUE(ParseScript(longest, "s.vsc", error, AfxGetApp()->ProgramCommands())) << error;
 
   EXPECT_EQ(KeystrokeLengths(std::string(kMostTypedKeystrokes, 'x')).size(), kMostTypedKeystrokes);
-  EXPECT_EQ(KeystrokeLengths(std::string(kMostTypedKeystrokes + 1, 'x')), std::vector<std::size_t>{kMostTypedKeystrokes + 1});
+  EXPECT_EQ(KeystrokeLengths(std::string(kMostTypedKeystrokes + 1, 'x')),
+            std::vector<std::size_t>{kMostTypedKeystrokes + 1});
   std::string accents;
   for (std::size_t k = 0; k < kMostTypedKeystrokes; ++k) accents += "\xC3\xA9";  // 2,000 bytes, 1,000 keystrokes
   EXPECT_EQ(KeystrokeLengths(accents).size(), kMostTypedKeystrokes);
@@ -136,9 +137,9 @@ TEST(ScriptPaths, PatternsExpandSortedAndAbsoluteAndRealNamesStayThemselves) {
   TempDir dir;
   for (const char* name : {"b.dat", "a.dat", "cX1Y.dat"}) dir.Write(name, "");
   const std::filesystem::path here = std::filesystem::current_path();
-  EXPECT_EQ(ExpandScriptPaths({"?.dat", "gone/../none.dat"}),
-            (std::vector<std::string>{(here / "a.dat").string(), (here / "b.dat").string(),
-                                      (here / "none.dat").string()}));
+  EXPECT_EQ(
+      ExpandScriptPaths({"?.dat", "gone/../none.dat"}),
+      (std::vector<std::string>{(here / "a.dat").string(), (here / "b.dat").string(), (here / "none.dat").string()}));
   EXPECT_TRUE(ExpandScriptPaths({""}).empty());
 #ifndef _WIN32
   // The recorded name of a file with pattern characters loads that file, not its look-alikes.

@@ -116,8 +116,8 @@ TEST_F(DensityMapCase, AnUnwritableFileIsReportedAndTheMapStillBuilt) {
   session = SessionOf({{0.25, 0.75, 0.01, 0, 3}});
   const std::filesystem::path gone = dir.path() / "no-such-folder";
   session.SetOutputFolder((gone / "").string());
-  EXPECT_EQ(Texts(session.RebuildMap()),
-            std::vector<std::string>{"Cannot write \"" + (gone / "3dgrid.dat").string() + "\": No such file or directory."});
+  EXPECT_EQ(Texts(session.RebuildMap()), std::vector<std::string>{"Cannot write \"" + (gone / "3dgrid.dat").string() +
+                                                                  "\": No such file or directory."});
   EXPECT_EQ(IndexAt(session.Grid(), 50, 150), 255);
 
   session.SetOutputFolder("");

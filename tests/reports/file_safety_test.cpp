@@ -10,8 +10,8 @@
 
 #include "platform/outputfile.h"
 #include "tests/reports/map_fixture.h"
-#include "tests/support/session_setup.h"
 #include "tests/support/ended_process.h"
+#include "tests/support/session_setup.h"
 
 namespace {
 
@@ -66,8 +66,8 @@ TEST_F(FileSafetyTest, OnAFullDiskEveryOutputStaysWholeAndTheReasonIsShown) {
   SmallDisk disk(dir.path() / "disk");
   if (!disk.Mounted()) GTEST_SKIP() << "needs to mount a small file system (runs as root in CI)";
   session.SetPeaks(2);
-  dir.Write("disk/a.dat", ReportText({{0.2, 0.2, 0.5, 0, 2}, {0.2, 0.8, 0.05, 0, 3}, {0.8, 0.2, 0.1, 0, 1},
-                                      {0.8, 0.8, 0.3, 0, 4}}));
+  dir.Write("disk/a.dat",
+            ReportText({{0.2, 0.2, 0.5, 0, 2}, {0.2, 0.8, 0.05, 0, 3}, {0.8, 0.2, 0.1, 0, 1}, {0.8, 0.8, 0.3, 0, 4}}));
   Load({dir / "disk/a.dat"});
   ASSERT_TRUE(session.SetStates(2).done);
   told(session.Lock());
@@ -85,9 +85,9 @@ TEST_F(FileSafetyTest, OnAFullDiskEveryOutputStaysWholeAndTheReasonIsShown) {
   ASSERT_EQ(told.errors.size(), 5u);
   for (const char* name : {"3dgrid.dat", "1,2rates.dat", "log.dat", "results.csv"}) {
     const std::string path = dir / ("disk/" + std::string(name));
-    EXPECT_NE(std::find(told.errors.begin(), told.errors.end(),
-                        "Cannot write \"" + path + "\": No space left on device."),
-              told.errors.end())
+    EXPECT_NE(
+        std::find(told.errors.begin(), told.errors.end(), "Cannot write \"" + path + "\": No space left on device."),
+        told.errors.end())
         << name;
   }
   // The load is refused before it writes anything: its map file would not fit.
@@ -166,9 +166,10 @@ TEST_F(FileSafetyTest, MessagesAboutManyFilesOrTransitionsSayWhereToLook) {
   ASSERT_TRUE(session.SetStates(2).done);
   told(session.Lock());
   ASSERT_EQ(told.errors.size(), 2u);
-  EXPECT_EQ(told.errors[1], "Too many transitions: the class lists would hold more than 50000000 entries. The "
-                            "largest number of transitions, 1000000000000, is in \"" +
-                                dir / "huge.dat" + "\". Untick \"Weight by # transitions\" to count every record once.");
+  EXPECT_EQ(told.errors[1],
+            "Too many transitions: the class lists would hold more than 50000000 entries. The "
+            "largest number of transitions, 1000000000000, is in \"" +
+                dir / "huge.dat" + "\". Untick \"Weight by # transitions\" to count every record once.");
 }
 
 }  // namespace

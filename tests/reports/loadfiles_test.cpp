@@ -29,7 +29,9 @@ void ExpectRecord(const Session& session, int index, const TransitionRecord& r) 
   EXPECT_EQ(loaded.count, r.count) << index;
 }
 
-void ExpectRecord(const CVarnelDlg& dlg, int index, const TransitionRecord& r) { ExpectRecord(dlg.m_session, index, r); }
+void ExpectRecord(const CVarnelDlg& dlg, int index, const TransitionRecord& r) {
+  ExpectRecord(dlg.m_session, index, r);
+}
 
 void ExpectEmptyRecord(const Session& session, int index) { ExpectRecord(session, index, {0, 0, 0, 0, 0}); }
 
@@ -152,11 +154,10 @@ TEST_F(SessionLoadTest, ShortReportsGiveZerosAndOneMessage) {
 
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0], "Some reports did not hold all their records; the missing records count as zeros:\n" +
-                                  (dir / "missing.dat") +
-                                  ": cannot be opened (No such file or directory), 4 of 4 records missing\n" +
-                                  (dir / "cut.dat") + ": 2 of 4 records missing\n" + (dir / "text.dat") +
-                                  ": 3 of 4 records missing\n" + (dir / "headers-only.dat") +
-                                  ": 4 of 4 records missing");
+                             (dir / "missing.dat") +
+                             ": cannot be opened (No such file or directory), 4 of 4 records missing\n" +
+                             (dir / "cut.dat") + ": 2 of 4 records missing\n" + (dir / "text.dat") +
+                             ": 3 of 4 records missing\n" + (dir / "headers-only.dat") + ": 4 of 4 records missing");
   // The map was rebuilt from what was read.
   EXPECT_EQ(Lines(dir.Read("3dgrid.dat")).size(), 20u + 201u);
 }

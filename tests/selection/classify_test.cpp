@@ -46,22 +46,24 @@ TEST(Classification, CutoffsOutOfOrderAreTestedInSlotOrder) {
 }
 
 TEST(Classification, WeightsCountEveryStartedTransitionOnlyWhenWeighting) {
-  const TransitionRecords records = {
-      {0.1, 0.1, 0.3, 0, 3}, {0.1, 0.1, 0.25, 0, 2.5}, {0.1, 0.1, 0.04, 0, 0.4}, {0.1, 0.1, 0.5, 0, 0},
-      {0.1, 0.1, 0.6, 0, -2}};
+  const TransitionRecords records = {{0.1, 0.1, 0.3, 0, 3},
+                                     {0.1, 0.1, 0.25, 0, 2.5},
+                                     {0.1, 0.1, 0.04, 0, 0.4},
+                                     {0.1, 0.1, 0.5, 0, 0},
+                                     {0.1, 0.1, 0.6, 0, -2}};
   EXPECT_THAT(Classify(records, 1, {1.0}, true)[0], ElementsAre(0.3, 0.3, 0.3, 0.25, 0.25, 0.25, 0.04));
   EXPECT_THAT(Classify(records, 1, {1.0}, false)[0], ElementsAre(0.3, 0.25, 0.04));
 }
 
 TEST(Classification, RatesFallIntoTheBinsOfTheirLogarithm) {
-  const ClassHistogram histogram = HistogramOf({0.5,               // ln = -0.693: bin trunc(46.53) = 46
-                                                1.0,               // bin 50: no bin
-                                                0.999,             // bin 49
-                                                4.0e-5,            // ln = -10.13: truncated toward zero into bin 0
-                                                3.0e-5,            // ln = -10.41: below bin 0
-                                                0.0,               // no logarithm
-                                                -0.2, 2.5,         //
-                                                std::exp(-9.85),   // bin 0 reaches up to -9.8
+  const ClassHistogram histogram = HistogramOf({0.5,              // ln = -0.693: bin trunc(46.53) = 46
+                                                1.0,              // bin 50: no bin
+                                                0.999,            // bin 49
+                                                4.0e-5,           // ln = -10.13: truncated toward zero into bin 0
+                                                3.0e-5,           // ln = -10.41: below bin 0
+                                                0.0,              // no logarithm
+                                                -0.2, 2.5,        //
+                                                std::exp(-9.85),  // bin 0 reaches up to -9.8
                                                 std::exp(-9.75)});
   const auto& counts = histogram.counts;
   EXPECT_EQ(counts[46], 1.0);
@@ -107,7 +109,7 @@ TEST(SessionLock, StoresTheListsTheirHistogramsAndTheDefaultCircles) {
   EXPECT_THAT(*session.ClassList(1, 1), ElementsAre(0.5, 0.5));
   EXPECT_THAT(*session.ClassList(1, 2), ElementsAre(0.5));
   EXPECT_THAT(*session.ClassList(2, 1), ElementsAre(1.0));  // in the list, in no bin
-  EXPECT_EQ(session.Histogram(0, 0).counts[46], 2.0);     // ln 0.5 = -0.693: bin 46
+  EXPECT_EQ(session.Histogram(0, 0).counts[46], 2.0);       // ln 0.5 = -0.693: bin 46
   EXPECT_EQ(session.Histogram(0, 1).counts[46], 1.0);
   for (double count : session.Histogram(1, 0).counts) EXPECT_EQ(count, 0.0);
   EXPECT_NEAR(session.Histogram(1, 1).centres[0], -9.9, 1e-12);

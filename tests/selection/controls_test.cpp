@@ -221,8 +221,8 @@ TEST_F(ControlsTest, ThePickerStepsThroughTheCountAsLastRead) {
 // refused; after it each moves the circle, which the map draws while "Use circles" is ticked.
 TEST_F(ControlsTest, TheCircleButtonsWorkOnTheShownClass) {
   SetRecords({{0.27, 0.78, 0.5, 0, 1}, {0.30, 0.80, 0.4, 0, 1}, {0.25, 0.75, 0.3, 0, 2.5}, {0.26, 0.74, 0.6, 0, 1}});
-  const std::vector<int> buttons = {IDC_CIRCLE_UP,   IDC_CIRCLE_DOWN, IDC_CIRCLE_LEFT, IDC_CIRCLE_RIGHT,
-                                    IDC_RADIUS_UP,   IDC_RADIUS_DOWN, IDC_SET_CIRCLE};
+  const std::vector<int> buttons = {IDC_CIRCLE_UP, IDC_CIRCLE_DOWN, IDC_CIRCLE_LEFT, IDC_CIRCLE_RIGHT,
+                                    IDC_RADIUS_UP, IDC_RADIUS_DOWN, IDC_SET_CIRCLE};
   Type(IDC_STATE_COUNT, "2");
   Click(IDC_PICK_NEXT);
   for (int id : buttons) Click(id);

@@ -39,7 +39,8 @@ std::vector<TransitionRecord> ReadReport(const std::string& path) {
   for (int n = 0; n < 4; ++n) std::getline(in, line);
   std::vector<TransitionRecord> records;
   double initial, final, rate, spare, transitions;
-  while (in >> initial >> final >> rate >> spare >> transitions) records.push_back({initial, final, rate, spare, transitions});
+  while (in >> initial >> final >> rate >> spare >> transitions)
+    records.push_back({initial, final, rate, spare, transitions});
   return records;
 }
 
@@ -98,8 +99,8 @@ TEST(SimulatedLock, ClassListsHoldTheRecordsOfEachTruePairOfStates) {
   session.SetWeighted(false);
   ASSERT_TRUE(session.Lock().done);
   for (int i = 0; i < 3; ++i)
-    for (int j = 0; j < 3; ++j) EXPECT_EQ(session.ClassList(i + 1, j + 1)->size(), static_cast<std::size_t>(plain[i][j]));
+    for (int j = 0; j < 3; ++j)
+      EXPECT_EQ(session.ClassList(i + 1, j + 1)->size(), static_cast<std::size_t>(plain[i][j]));
 }
-
 
 }  // namespace

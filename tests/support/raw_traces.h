@@ -15,7 +15,8 @@ inline std::string RawTrace(const std::vector<int>& lengths, unsigned seed) {
   std::normal_distribution<double> noise(0.0, kLevelNoise);
   std::string text = "fret\n";
   for (std::size_t d = 0; d < lengths.size(); ++d)
-    for (int t = 0; t < lengths[d]; ++t) text += std::to_string((d % 2 ? kHighLevel : kLowLevel) + noise(engine)) + "\n";
+    for (int t = 0; t < lengths[d]; ++t)
+      text += std::to_string((d % 2 ? kHighLevel : kLowLevel) + noise(engine)) + "\n";
   return text;
 }
 

@@ -10,8 +10,7 @@
 #include "analysis/session.h"
 
 // The records, in a fresh session, with `states` states (none for 0) and the reports `files`.
-inline Session SessionOf(std::vector<TransitionRecord> records, int states = 0,
-                         std::vector<std::string> files = {}) {
+inline Session SessionOf(std::vector<TransitionRecord> records, int states = 0, std::vector<std::string> files = {}) {
   Session session;
   session.Adopt(TransitionRecords(std::move(records)), std::move(files));
   if (states > 0) session.SetStates(states);
