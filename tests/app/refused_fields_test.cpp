@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "res/resource.h"
-#include "tests/reports/map_fixture.h"
+#include "tests/reports/map_dialog.h"
 
 namespace {
 

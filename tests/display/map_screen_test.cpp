@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "display/mapdraw.h"
-#include "tests/reports/map_fixture.h"
+#include "tests/reports/map_dialog.h"
 
 namespace {
 

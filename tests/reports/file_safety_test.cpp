@@ -12,6 +12,7 @@
 #include "tests/reports/map_fixture.h"
 #include "tests/support/ended_process.h"
 #include "tests/support/session_setup.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
