@@ -12,6 +12,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <exception>
+#include <limits>
 #include <mutex>
 #include <thread>
 #include <optional>
@@ -225,6 +226,54 @@ py::dict UncertaintyDict(const ClassUncertainty& u) {
   d["pooled_frames_unknown"] = u.framesUnknown;
   d["replicates"] = u.replicates;
   d["failed"] = u.failed;
+  return d;
+}
+
+// A K x K numpy array of `value(i, j)` for i != j, NaN on the diagonal and where there is none.
+template <class Value>
+py::array_t<double> PathArray(const kinetics::RateMatrix& m, Value value) {
+  const py::ssize_t k = m.states;
+  py::array_t<double> array({k, k});
+  auto cells = array.mutable_unchecked<2>();
+  for (py::ssize_t i = 0; i < k; ++i)
+    for (py::ssize_t j = 0; j < k; ++j) cells(i, j) = std::numeric_limits<double>::quiet_NaN();
+  for (const kinetics::PathRate& rate : m.rates)
+    if (const std::optional<double> v = value(rate)) cells(rate.from, rate.to) = *v;
+  return array;
+}
+
+py::array_t<double> SquareArray(const std::vector<double>& values, int states) {
+  return py::array_t<double>({static_cast<py::ssize_t>(states), static_cast<py::ssize_t>(states)}, values.data());
+}
+
+py::dict RateMatrixDict(const kinetics::RateMatrix& m) {
+  py::dict d;
+  d["states"] = m.states;
+  d["exposure"] = m.exposure;
+  d["rates"] = PathArray(m, [](const kinetics::PathRate& r) { return std::optional<double>(r.rate); });
+  d["low"] = PathArray(m, [](const kinetics::PathRate& r) {
+    return r.interval ? std::optional<double>(r.interval->low) : std::nullopt;
+  });
+  d["high"] = PathArray(m, [](const kinetics::PathRate& r) {
+    return r.interval ? std::optional<double>(r.interval->high) : std::nullopt;
+  });
+  d["upper_limit"] = PathArray(m, [](const kinetics::PathRate& r) { return r.upperLimit; });
+  d["generator"] = SquareArray(m.generator, m.states);
+  d["counts"] = SquareArray(m.counts, m.states);
+  d["occupancy"] = py::array_t<double>(static_cast<py::ssize_t>(m.occupancy.size()), m.occupancy.data());
+  py::dict flags;
+  for (const kinetics::PathRate& rate : m.rates) {
+    py::list phrases;
+    for (const std::string& phrase : kinetics::RateFlagPhrases(m, rate)) phrases.append(phrase);
+    flags[py::str(std::to_string(rate.from + 1) + "->" + std::to_string(rate.to + 1))] = phrases;
+  }
+  d["flags"] = flags;
+  d["molecules"] = m.molecules;
+  d["replicates"] = m.replicates;
+  d["failed_replicates"] = m.failedReplicates;
+  d["log_likelihood"] = m.logLikelihood;
+  d["converged"] = m.converged;
+  d["from_logarithm"] = m.fromLogarithm;
   return d;
 }
 
@@ -622,6 +671,8 @@ varnel.Error when the class has no fit.)")
           [](PySession& self, bool frame) {
             std::vector<std::vector<std::string>> table;
             Run(self, [&](Session& s) {
+              // In the order of results.csv: the rate matrix first.
+              for (const DwellResultRow& row : s.RateResults()) table.push_back(ResultCells(row));
               for (const ResultRow& row : s.Results()) table.push_back(ResultCells(row));
               for (const DwellResultRow& row : s.DwellResults()) table.push_back(ResultCells(row));
             });
@@ -634,9 +685,40 @@ varnel.Error when the class has no fit.)")
           R"(Every fitted class of the states in force, in the log's order, with the columns of
 "results.csv" (class, rate, rate_low, rate_high, width, pooled_rate, pooled_low, pooled_high,
 transitions, molecules, replicates_used, source, exposure_s, flags, estimator,
-pooled_corrected_rate, pooled_frames_unknown), then the rates of the last dwell_times() (estimator "dwell"): a list
+pooled_corrected_rate, pooled_frames_unknown), after the rates of the last rate_matrix() (estimator
+"rate-matrix") and before those of the last dwell_times() (estimator "dwell"): a list
 of dicts whose numbers are the table's, to 6 significant digits, None for an empty cell.
 frame=True gives a pandas DataFrame (pandas must be installed).)")
+      .def(
+          "rate_matrix",
+          [](PySession& self, std::optional<std::string> paths) {
+            // Through the command table, so that the paths are read, and refused, as a script's.
+            std::vector<std::string> words = {"rates"};
+            if (paths) words.insert(words.end(), {"--paths", *paths});
+            const CommandResult result = RunStoppable(self, [&](Session& s, WorkProgress& p) {
+              CommandContext context;
+              context.progress = &p;
+              return RunCommand(s, words, context);
+            });
+            if (result.wrongWords) throw py::value_error(*result.wrongWords);
+            Report(result.outcome);
+            const auto matrix = Run(self, [](Session& s) {
+              const kinetics::RateMatrix* m = s.RateAnalysis();
+              return m ? std::optional<kinetics::RateMatrix>(*m) : std::nullopt;
+            });
+            if (!matrix) throw Refusal("No rate matrix was fitted.");
+            return RateMatrixDict(*matrix);
+          },
+          py::arg("paths") = py::none(),
+          R"(Fits the rate matrix of the states of the lock, as a script's `rates`: the rate constants
+k_ij (s^-1) of the continuous-time chain whose matrix exponential over one exposure gives how
+often a frame in state i is followed by one in state j, with 95 % bootstrap intervals over the
+molecules. paths="1-2,2-1" leaves only those paths free (1-based), the others held at 0.
+Returns a dict: rates, low, high, upper_limit (K x K numpy arrays, [i, j] for i->j 0-based,
+NaN on the diagonal and where there is none; upper_limit for a path never seen), generator
+(Q, s^-1), counts (the counted frame-to-frame steps), occupancy, flags ({"1->2": [phrases]}),
+states, exposure, molecules, replicates, failed_replicates, log_likelihood, converged,
+from_logarithm. Its rates join results() first. Needs reports made by an import.)")
       .def(
           "dwell_times",
           [](PySession& self, std::optional<int> exponentials, const std::string& cut) {

@@ -1,4 +1,5 @@
 """An import from Python writes the reports the import tool writes, and loads them."""
+import math
 import random
 import subprocess
 
@@ -75,3 +76,40 @@ class TestTheDwellTimes:
         assert {row["state"] for row in table if row["chosen"] == "yes"} == {"1", "2"}
         dwell_rows = [row for row in s.results() if row["estimator"] == "dwell"]
         assert [row["class"] for row in dwell_rows] == ["1->2", "2->1"]
+
+
+class TestTheRateMatrix:
+    def test_is_the_logarithm_of_the_counted_steps_and_heads_the_results(self, tmp_path):
+        # Twelve molecules of alternating dwells between two levels. A dwell of l frames stays
+        # l - 1 times and then steps into the next dwell's state; the last dwell steps nowhere.
+        chance = random.Random(11)
+        rows, stays, steps = ["molecule level frames"], [0, 0], [0, 0]
+        for m in range(12):
+            lengths = [chance.randint(1, 12) for _ in range(15)]
+            for d, frames in enumerate(lengths):
+                rows.append(f"{m} {0.2 if d % 2 == 0 else 0.8} {frames}")
+                stays[d % 2] += frames - 1
+                steps[d % 2] += d + 1 < len(lengths)
+        dwells = tmp_path / "alternating.txt"
+        dwells.write_text("\n".join(rows) + "\n")
+        s = varnel.Session(exposure=0.1, peaks=3)
+        s.import_traces(dwells, dwells=True, out=tmp_path / "reports")
+        s.states(2)
+        s.lock()
+        with pytest.raises(varnel.Error):
+            s.rate_matrix(paths="1-1")
+        m = s.rate_matrix()
+
+        # Two states: P = expm(Q T) has the closed-form logarithm
+        # k_12 = -ln(1 - p_12 - p_21) p_12 / ((p_12 + p_21) T), and k_21 alike.
+        p12 = steps[0] / (steps[0] + stays[0])
+        p21 = steps[1] / (steps[1] + stays[1])
+        total = -math.log(1 - p12 - p21) / (p12 + p21) / 0.1
+        assert m["rates"][0, 1] == pytest.approx(p12 * total, rel=1e-6)
+        assert m["rates"][1, 0] == pytest.approx(p21 * total, rel=1e-6)
+        assert math.isnan(m["rates"][0, 0]) and m["counts"][0, 1] == steps[0]
+        assert m["low"][0, 1] < m["rates"][0, 1] < m["high"][0, 1]
+        assert m["molecules"] == 12 and m["flags"]["1->2"] == []
+        first = s.results()[:2]
+        assert [(row["estimator"], row["class"]) for row in first] == [("rate-matrix", "1->2"), ("rate-matrix", "2->1")]
+        assert first[0]["rate"] == pytest.approx(p12 * total, rel=1e-5)
