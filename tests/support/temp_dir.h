@@ -15,6 +15,12 @@ inline constexpr bool kWindows = true;
 #else
 inline constexpr bool kWindows = false;
 #endif
+// The core's cross build has no Cairo and draws no figures.
+#ifdef VARNEL_TESTS_WITHOUT_FIGURES
+inline constexpr bool kDrawsFigures = false;
+#else
+inline constexpr bool kDrawsFigures = true;
+#endif
 
 class TempDir {
  public:
