@@ -105,6 +105,7 @@ constexpr MenuEntry kMenuEntries[] = {
     {IDM_DUMP_LOG, IDS_DUMP_LOG, BarMenu::File, false, &CVarnelDlg::OnDumpLog},
     {IDM_FIT_ALL, IDS_FIT_ALL, BarMenu::Analysis, false, &CVarnelDlg::OnFitAll},
     {IDM_DWELL_TIMES, IDS_DWELL_TIMES, BarMenu::Analysis, true, &CVarnelDlg::OnDwellTimes},
+    {IDM_RATES, IDS_RATES, BarMenu::Analysis, false, &CVarnelDlg::OnRates},
     {IDM_STOP_INTERVALS, IDS_STOP_INTERVALS, BarMenu::Analysis, true, &CVarnelDlg::OnStopIntervals}};
 
 std::string StringOf(int id) {
@@ -195,6 +196,8 @@ bool CVarnelDlg::Show(const Outcome& outcome) {
 }
 
 void CVarnelDlg::OnResults() { Execute({"results"}); }
+
+void CVarnelDlg::OnRates() { Execute({"rates"}); }
 
 void CVarnelDlg::ClearShownResults() {
   m_kineticRate = 0;

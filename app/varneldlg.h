@@ -125,6 +125,8 @@ class CVarnelDlg : public CDialog {
   void OnStopIntervals();
   // "Dwell times...": every state's dwell times fitted as BIC chooses, shown state by state.
   void OnDwellTimes();
+  // "Rate matrix...": the rate constants of every path between the lock's states, as `rates`.
+  void OnRates();
   // The intervals' timer: takes in what has come, and shows how far the rest is.
   void OnTimer(UINT_PTR id);
 

@@ -102,7 +102,8 @@ constexpr StringResource kStrings[] = {{IDS_ABOUTBOX, "&About Varnel..."},
                                        {IDS_STOP_INTERVALS, "&Stop computing intervals"},
                                        {IDS_FIT_ALL, "&Fit all classes"},
                                        {IDS_LOAD_FILES, "&Load reports..."},
-                                       {IDS_DUMP_LOG, "&Write the log"}};
+                                       {IDS_DUMP_LOG, "&Write the log"},
+                                       {IDS_RATES, "Rate &matrix..."}};
 constexpr std::array<const IconResource*, 1> kIcons = {&kMainIcon};
 
 constexpr ResourceTable kResources = {kDialogs, kStrings, kIcons};

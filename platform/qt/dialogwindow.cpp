@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPainter>
 #include <QSignalBlocker>
 #include <QStyle>
@@ -111,6 +112,23 @@ QRect Widened(const QRect& base, int needed, int leftmost, int rightmost) {
 
 bool SameLine(const QRect& a, const QRect& b) { return a.top() <= b.bottom() && b.top() <= a.bottom(); }
 
+// The client area paints the dialog's surface at its own origin; the controls are its children,
+// so the menu bar above moves all of it at once and nothing inside moves against the rest.
+class ClientArea final : public QWidget {
+ public:
+  ClientArea(const QImage& surface, QWidget* parent) : QWidget(parent), surface_(surface) {}
+
+ protected:
+  void paintEvent(QPaintEvent* event) override {
+    QPainter painter(this);
+    const QRect area = event->rect().intersected(surface_.rect());
+    painter.drawImage(area.topLeft(), surface_, area);
+  }
+
+ private:
+  const QImage& surface_;
+};
+
 }  // namespace
 
 DialogWindow::DialogWindow(QtHost& host, CDialog& dialog, QWidget* parent)
@@ -121,7 +139,6 @@ DialogWindow::DialogWindow(QtHost& host, CDialog& dialog, QWidget* parent)
   // its own (with its own task-bar entry); nested ones belong to their parent.
   setWindowFlags((parent ? Qt::Dialog : Qt::Window) | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-  setFixedSize(tmpl.PixelWidth(), tmpl.PixelHeight());
   setSizeGripEnabled(false);
   QPalette face = palette();
   face.setColor(QPalette::Window, QColor::fromRgb(kDialogFace));
@@ -130,6 +147,13 @@ DialogWindow::DialogWindow(QtHost& host, CDialog& dialog, QWidget* parent)
   setWindowIcon(WindowIcon(dialog.GetIcon(TRUE), dialog.GetIcon(FALSE)));
 
   surface_ = ImageOf(dialog.ClientSurface());
+  client_ = new ClientArea(surface_, this);
+  MakeMenuBar();
+  // The window is the client area and the bar above it, and keeps that size.
+  const int barHeight = menuBar_ ? menuBar_->sizeHint().height() : 0;
+  if (menuBar_) menuBar_->setGeometry(0, 0, tmpl.PixelWidth(), barHeight);
+  client_->setGeometry(0, barHeight, tmpl.PixelWidth(), tmpl.PixelHeight());
+  setFixedSize(tmpl.PixelWidth(), barHeight + tmpl.PixelHeight());
   for (const Control& control : dialog.Controls()) widgets_.push_back(MakeWidget(control));
   // Group boxes only frame the controls inside them: keep them below, and let clicks through.
   for (std::size_t k = 0; k < widgets_.size(); ++k)
@@ -144,6 +168,25 @@ DialogWindow::DialogWindow(QtHost& host, CDialog& dialog, QWidget* parent)
 
 DialogWindow::~DialogWindow() { host_.Forget(*this); }
 
+void DialogWindow::MakeMenuBar() {
+  if (dialog_.MenuBar().empty()) return;
+  menuBar_ = new QMenuBar(this);
+  // Our bar is ours to draw even where the desktop would take menus into a global bar: the
+  // window's size and the place of the client below it must not depend on the desktop.
+  menuBar_->setNativeMenuBar(false);
+  for (const MenuBarMenu& bar : dialog_.MenuBar()) {
+    QMenu* menu = menuBar_->addMenu(Text(bar.title));
+    for (const MenuItem& item : bar.menu.Items()) {
+      if (item.flags & MF_SEPARATOR) {
+        menu->addSeparator();
+        continue;
+      }
+      const UINT command = item.id;
+      menu->addAction(Text(item.text), this, [this, command] { SystemCommand(command); });
+    }
+  }
+}
+
 QWidget* DialogWindow::MakeWidget(const Control& control) {
   const ControlTemplate& t = *control.tmpl;
   const int id = control.Id();
@@ -151,14 +194,14 @@ QWidget* DialogWindow::MakeWidget(const Control& control) {
   QWidget* widget = nullptr;
   switch (t.kind) {
     case ControlKind::PushButton: {
-      auto* button = new DialogButton(Text(control.text), this);
+      auto* button = new DialogButton(Text(control.text), client_);
       button->setAutoDefault(false);
       connect(button, &QAbstractButton::clicked, this, [this, id] { host_.UserClicked(*this, id); });
       widget = button;
       break;
     }
     case ControlKind::CheckBox: {
-      auto* box = new QCheckBox(Text(control.text), this);
+      auto* box = new QCheckBox(Text(control.text), client_);
       box->setChecked(control.check != 0);
       // The box has toggled itself; the layer toggles its check the same way and notifies.
       connect(box, &QAbstractButton::clicked, this, [this, id] { host_.UserClicked(*this, id); });
@@ -166,7 +209,7 @@ QWidget* DialogWindow::MakeWidget(const Control& control) {
       break;
     }
     case ControlKind::Edit: {
-      auto* edit = new QLineEdit(Text(control.text), this);
+      auto* edit = new QLineEdit(Text(control.text), client_);
       edit->setCursorPosition(0);
       connect(edit, &QLineEdit::textEdited, this,
               [this, id](const QString& text) { host_.UserEdited(*this, id, text.toStdString()); });
@@ -175,7 +218,7 @@ QWidget* DialogWindow::MakeWidget(const Control& control) {
       break;
     }
     case ControlKind::ComboBox: {
-      auto* combo = new QComboBox(this);
+      auto* combo = new QComboBox(client_);
       for (const std::string& item : control.items) combo->addItem(Text(item));
       combo->setCurrentIndex(control.curSel);
       // The template's height is that of the opened list; closed, the box is one line high.
@@ -188,16 +231,16 @@ QWidget* DialogWindow::MakeWidget(const Control& control) {
       break;
     }
     case ControlKind::Picture:
-      widget = new PictureWidget(control, this);
+      widget = new PictureWidget(control, client_);
       break;
     case ControlKind::Icon: {
-      widget = new IconWidget(FindIcon(t.resourceId), this);
+      widget = new IconWidget(FindIcon(t.resourceId), client_);
       rect.setSize(rect.size().expandedTo(QSize(32, 32)));  // an icon is shown at its own size
       break;
     }
     case ControlKind::Label: {
-      auto* label = (t.style & kStyleVertical) ? new VerticalLabel(Text(control.text), this)
-                                                : new QLabel(Text(control.text), this);
+      auto* label = (t.style & kStyleVertical) ? new VerticalLabel(Text(control.text), client_)
+                                                : new QLabel(Text(control.text), client_);
       label->setTextFormat(Qt::PlainText);
       label->setAlignment(((t.style & kStyleCenter) ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop);
       label->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -205,7 +248,7 @@ QWidget* DialogWindow::MakeWidget(const Control& control) {
       break;
     }
     case ControlKind::GroupBox: {
-      auto* group = new GroupFrame(Text(control.text), this);
+      auto* group = new GroupFrame(Text(control.text), client_);
       group->setAttribute(Qt::WA_TransparentForMouseEvents);
       widget = group;
       break;
@@ -222,7 +265,7 @@ void DialogWindow::FindValueEditRoom() {
   const auto& controls = dialog_.Controls();
   for (std::size_t k = 0; k < controls.size(); ++k) {
     if (controls[k].Kind() == ControlKind::Edit && (controls[k].tmpl->style & kStyleDisabled))
-      valueEdits_.push_back({k, widgets_[k]->geometry(), kWindowMarginPx, width() - 1 - kWindowMarginPx});
+      valueEdits_.push_back({k, widgets_[k]->geometry(), kWindowMarginPx, client_->width() - 1 - kWindowMarginPx});
   }
   for (ValueEditRoom& room : valueEdits_) {
     const QRect& base = room.base;
@@ -231,7 +274,7 @@ void DialogWindow::FindValueEditRoom() {
       if (j == room.edit || !SameLine(other, base)) continue;
       if (controls[j].Kind() == ControlKind::GroupBox && other.contains(base)) {
         // The frame moves with the edit, up to the window's edge; it keeps its inset on the left.
-        room.rightmost = std::min(room.rightmost, width() - 1 - kWindowMarginPx - kGroupInsetPx);
+        room.rightmost = std::min(room.rightmost, client_->width() - 1 - kWindowMarginPx - kGroupInsetPx);
         room.leftmost = std::max(room.leftmost, other.left() + kGroupInsetPx);
         continue;
       }
@@ -334,13 +377,7 @@ void DialogWindow::SurfaceChanged(const CRect& rect) {
   const QRect changed = QRect(rect.left, rect.top, rect.Width(), rect.Height()).intersected(surface_.rect());
   if (changed.isEmpty()) return;
   CopyInto(surface_, dialog_.ClientSurface(), changed);
-  update(changed);
-}
-
-void DialogWindow::paintEvent(QPaintEvent* event) {
-  QPainter painter(this);
-  const QRect area = event->rect().intersected(surface_.rect());
-  painter.drawImage(area.topLeft(), surface_, area);
+  client_->update(changed);
 }
 
 bool DialogWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -380,6 +417,11 @@ QMenu* DialogWindow::SystemMenu() {
 void DialogWindow::SystemCommand(UINT id) { host_.UserSystemCommand(*this, id); }
 
 void DialogWindow::contextMenuEvent(QContextMenuEvent* event) {
+  // The background menu belongs to the client area; the menu bar above has menus of its own.
+  if (!client_->geometry().contains(event->pos())) {
+    event->ignore();
+    return;
+  }
   SystemMenu()->popup(event->globalPos());
   event->accept();
 }

@@ -1,5 +1,5 @@
 // A dialog of the layer shown as a real window: its controls as widgets at their template
-// rectangles, its client surface painted underneath.
+// rectangles, its client surface painted underneath, and its menu bar, if it has one, above.
 #pragma once
 
 #include <QDialog>
@@ -12,6 +12,7 @@ class CDialog;
 struct Control;
 class QtHost;
 class QMenu;
+class QMenuBar;
 
 class DialogWindow : public QDialog {
   Q_OBJECT
@@ -21,6 +22,11 @@ class DialogWindow : public QDialog {
   ~DialogWindow() override;
 
   CDialog& Dialog() const { return dialog_; }
+  // The dialog's client area: the surface and every control, in the dialog's own coordinates.
+  // It sits below the menu bar when the dialog has one, at the window's top-left otherwise.
+  QWidget* Client() const { return client_; }
+  // The menu bar of the dialog, or null when it has none.
+  QMenuBar* MenuBar() const { return menuBar_; }
   // The widget of the control with this id (the first, for unnamed ones), or null.
   QWidget* WidgetOf(int id) const;
   QWidget* WidgetOf(const Control& control) const;
@@ -45,7 +51,6 @@ class DialogWindow : public QDialog {
   void CloseIfEnded();
 
  protected:
-  void paintEvent(QPaintEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
@@ -54,6 +59,7 @@ class DialogWindow : public QDialog {
 
  private:
   QWidget* MakeWidget(const Control& control);
+  void MakeMenuBar();
   // An edit that shows a value (one the template disables) grows to show it whole, where its
   // line has room: FindValueEditRoom finds that room once, FitValueEdits sizes the edits (and
   // the group frames around them) to their texts.
@@ -65,6 +71,8 @@ class DialogWindow : public QDialog {
   QtHost& host_;
   CDialog& dialog_;
   QImage surface_;
+  QMenuBar* menuBar_ = nullptr;
+  QWidget* client_ = nullptr;  // the surface's painter and every control's parent
   std::vector<QWidget*> widgets_;  // one per control, in template order
   struct ValueEditRoom {
     std::size_t edit;  // the index of its control

@@ -17,6 +17,36 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
+// An idealised trace of three levels whose dwells run from 1 to 12 frames, in an order that
+// only looks random: enough dwells of every state, and of every pair, to fit.
+std::string IdealisedTrace(unsigned seed, int frames) {
+  const double levels[] = {0.2, 0.5, 0.8};
+  std::string text = "frame idealised\n";
+  unsigned state = seed % 3, next = seed;
+  for (int frame = 1; frame <= frames;) {
+    next = next * 1103515245u + 12345u;
+    const int dwell = 1 + static_cast<int>((next >> 16) % 12);
+    for (int k = 0; k < dwell && frame <= frames; ++k, ++frame)
+      text += std::to_string(frame) + ' ' + std::to_string(levels[state]).substr(0, 3) + '\n';
+    state = (state + 1 + (next >> 24) % 2) % 3;
+  }
+  return text;
+}
+
+// Every occurrence of `from` in `text` made `to`.
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+  for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+    text.replace(at, from.size(), to);
+  return text;
+}
+
+// The results table from its line "# exposure" on: what comes before dates the table.
+std::string Undated(const std::string& results) {
+  if (results.rfind("# exposure", 0) == 0) return results;
+  const std::size_t at = results.find("\n# exposure");
+  return at == std::string::npos ? std::string() : results.substr(at + 1);
+}
+
 }  // namespace
 
 class RecordTest : public QObject {
@@ -34,6 +64,7 @@ class RecordTest : public QObject {
   void anImportFromTheBackgroundMenuIsRecordedAndReplays();
   void analysisCommandsReplayedInTheWindowAreCarriedOutAndRecorded();
   void anExportIsRecordedWithItsFolderAndTheRecordStaysWithTheReports();
+  void aSessionRunFromTheMenuBarReplaysToTheSameFiles();
 };
 
 void RecordTest::keystrokesAtTheEndOfOneEditMakeOneLine() {
@@ -287,6 +318,79 @@ void RecordTest::anExportIsRecordedWithItsFolderAndTheRecordStaysWithTheReports(
   QVERIFY(std::filesystem::exists(figures / "map.svg"));
   QCOMPARE(shown.host.Record()->Lines().back(), "export \"" + figures.string() + "\"");
   QCOMPARE(shown.host.Record()->Path(), reports / SessionRecord::kFileName);
+}
+
+// Everything chosen from the menu bar is recorded as the system menu's entries are: the record
+// of such a session, replayed without a window on a copy of its traces, writes the same files.
+void RecordTest::aSessionRunFromTheMenuBarReplaysToTheSameFiles() {
+  ShownDialog shown;
+  const std::filesystem::path traces = shown.dir.path() / "traces", copy = shown.dir.path() / "copy";
+  std::filesystem::create_directory(traces);
+  Lines traceFiles;
+  for (unsigned k = 0; k < 3; ++k) {
+    const auto path = traces / ("trace" + std::to_string(k + 1) + ".txt");
+    std::ofstream(path) << IdealisedTrace(7 + 31 * k, 1500);
+    traceFiles.push_back(path.string());
+  }
+  std::filesystem::copy(traces, copy);
+  shown.Type(IDC_PEAKS_IN_REPORT, "3");
+  shown.fileAnswer = traceFiles;
+  QAction* import = shown.BarEntry("&File", "&Import idealised traces...");
+  QVERIFY(import);
+  import->trigger();
+  QVERIFY2(shown.messages.empty(), shown.messages.empty() ? "" : shown.messages.front().c_str());
+  const std::filesystem::path reports = traces / "varnel-reports";
+  QVERIFY(std::filesystem::exists(reports / "dwells.csv"));
+  shown.Type(IDC_STATE_COUNT, "3");
+  shown.Click(IDC_LOCK_CUTOFFS);
+  QAction* fitAll = shown.BarEntry("&Analysis", "&Fit all classes");
+  QVERIFY(fitAll);
+  fitAll->trigger();
+  QAction* dwells = shown.BarEntry("&Analysis", "&Dwell times...");
+  QVERIFY(dwells);
+  dwells->trigger();
+  QAction* rates = shown.BarEntry("&Analysis", "Rate &matrix...");
+  QVERIFY(rates);
+  rates->trigger();
+  QAction* log = shown.BarEntry("&File", "&Write the log");
+  QVERIFY(log);
+  log->trigger();
+  const std::filesystem::path figures = traces / "figures";
+  shown.fileAnswer = Lines{figures.string()};
+  QAction* exportEntry = shown.BarEntry("&File", "&Export figures and tables...");
+  QVERIFY(exportEntry);
+  exportEntry->trigger();
+  QVERIFY2(OnlyExportNotices(shown.messages, 1), shown.messages.empty() ? "" : shown.messages.front().c_str());
+
+  // The record holds what the menu bar did, as commands of the program.
+  Lines commands;
+  for (const std::string& line : shown.host.Record()->Lines())
+    if (line != "paint") commands.push_back(line.substr(0, line.find(' ')));
+  QCOMPARE(commands, (Lines{"type", "import", "type", "click", "fit", "dwell", "rates", "log", "export"}));
+
+  const auto written = FilesIn(reports), exported = FilesIn(figures);
+  QVERIFY(written.count("log.dat") && written.count("results.csv") && written.count("3dgrid.dat"));
+  QVERIFY(exported.count("density.csv") && exported.count("histograms.csv"));
+  Lines compared = {"log.dat", "results.csv", "3dgrid.dat", "dwells.csv"};
+  for (const auto& [name, bytes] : written)
+    if (name.ends_with("rates.dat")) compared.push_back(name);
+  QVERIFY(compared.size() > 4);  // the fits wrote their rates
+
+  // The same session on the copy of the traces, by the program without a window.
+  const std::string record = Replaced(shown.host.Record()->Text(), traces.string(), copy.string());
+  std::ofstream(copy / SessionRecord::kFileName) << record;
+  const ProgramRun replay = RunProgram(VARNEL_PROGRAM, "--script '" + (copy / SessionRecord::kFileName).string() + "'");
+  QVERIFY2(replay.status == 0, replay.err.c_str());
+  const auto again = FilesIn(copy / "varnel-reports"), exportedAgain = FilesIn(copy / "figures");
+  for (const std::string& name : compared) {
+    QVERIFY2(again.count(name), name.c_str());
+    if (name == "results.csv")
+      QVERIFY(!Undated(written.at(name)).empty() && Undated(again.at(name)) == Undated(written.at(name)));
+    else
+      QVERIFY2(again.at(name) == written.at(name), name.c_str());
+  }
+  for (const char* name : {"density.csv", "histograms.csv"})
+    QVERIFY2(exportedAgain.count(name) && exportedAgain.at(name) == exported.at(name), name);
 }
 
 #include "record_test.moc"

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QTest>
 
 #include <algorithm>
@@ -69,6 +70,16 @@ class ShownDialog {
   QAction* MenuEntry(const char* text) const {
     for (QAction* action : window->SystemMenu()->actions())
       if (action->text() == QLatin1String(text)) return action;
+    return nullptr;
+  }
+  // The entry of the menu bar's menu `menu` with this text; null when there is none.
+  QAction* BarEntry(const char* menu, const char* text) const {
+    if (!window->MenuBar()) return nullptr;
+    for (QAction* title : window->MenuBar()->actions()) {
+      if (title->text() != QLatin1String(menu) || !title->menu()) continue;
+      for (QAction* action : title->menu()->actions())
+        if (action->text() == QLatin1String(text)) return action;
+    }
     return nullptr;
   }
   // Loads one report of one record (K = 1) from the folder "reports", which it returns.

@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -155,8 +156,18 @@ void WindowTest::startsWithTheStartValuesShownByTheFirstPaint() {
   ShownDialog shown;
   QVERIFY(shown.exposed);
   QCOMPARE(shown.window->windowTitle(), QStringLiteral("Varnel"));
-  QCOMPARE(shown.window->size(), QSize(721, 654));
+  // The client keeps the dialog's size; the menu bar is across the top, above it.
+  QCOMPARE(shown.window->Client()->size(), QSize(721, 654));
+  QVERIFY(shown.window->MenuBar());
+  const int bar = shown.window->MenuBar()->height();
+  QVERIFY(bar > 0);
+  QCOMPARE(shown.window->MenuBar()->geometry(), QRect(0, 0, 721, bar));
+  QCOMPARE(shown.window->Client()->pos(), QPoint(0, bar));
+  QCOMPARE(shown.window->size(), QSize(721, 654 + bar));
   QCOMPARE(shown.window->minimumSize(), shown.window->maximumSize());
+  QStringList menus;
+  for (QAction* menu : shown.window->MenuBar()->actions()) menus << menu->text();
+  QCOMPARE(menus, (QStringList{"&File", "&Analysis", "&Help"}));
   QCOMPARE(shown.Widget<QLineEdit>(IDC_EXPOSURE_TIME)->text(), QStringLiteral("0.1"));
   QCOMPARE(shown.Widget<QLineEdit>(IDC_PEAKS_IN_REPORT)->text(), QStringLiteral("10"));
   QVERIFY(shown.Widget<QCheckBox>(IDC_WEIGHT_BY_COUNT)->isChecked());
@@ -209,13 +220,15 @@ void WindowTest::showsEveryControlAtItsTemplateRectangleWithItsCaptionInFull() {
 
 void WindowTest::paintsTheMapAndThePanelPixelForPixel() {
   ShownDialog shown;
+  // The whole window, menu bar and all: the client's pixels are where the client is.
   const QImage shot = shown.window->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  const QPoint client = shown.window->Client()->pos();
   // The map: client pixels (1, 1) to (402, 402), exactly the client surface.
-  QCOMPARE(Mismatches(shot, QRect(1, 1, 402, 402), shown.dlg.ClientSurface(), {0, 0}), 0);
+  QCOMPARE(Mismatches(shot, QRect(1, 1, 402, 402).translated(client), shown.dlg.ClientSurface(), client), 0);
   // The start-up image is a blue spot: its centre cell is blue 100.
-  QCOMPARE(shot.pixel(1 + 2 * 100, 1 + 2 * 100) & 0xFFFFFFu, 100u);
+  QCOMPARE(shot.pixel(QPoint(1 + 2 * 100, 1 + 2 * 100) + client) & 0xFFFFFFu, 100u);
   // The panel: its bitmap at the picture control's top-left corner.
-  const QRect panel = TemplateRect(*shown.dlg.FindControl(IDC_HIST_PANEL)->tmpl);
+  const QRect panel = TemplateRect(*shown.dlg.FindControl(IDC_HIST_PANEL)->tmpl).translated(client);
   const CBitmap* bitmap = shown.dlg.FindControl(IDC_HIST_PANEL)->bitmap;
   QVERIFY(bitmap);
   QCOMPARE(panel.size(), QSize(400, 200));
@@ -445,7 +458,7 @@ void WindowTest::aLoadShowsTheNewMapInTheWindow() {
   shown.Click(IDC_LOAD_FILES);
   QVERIFY(shown.messages.empty());
   QVERIFY(shown.dlg.ClientSurface().Pixels() != before);
-  const QImage shot = shown.window->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  const QImage shot = shown.window->Client()->grab().toImage().convertToFormat(QImage::Format_RGB32);
   QCOMPARE(Mismatches(shot, QRect(1, 1, 402, 402), shown.dlg.ClientSurface(), {0, 0}), 0);
   QVERIFY(std::filesystem::exists(shown.dir.path() / "3dgrid.dat"));
   // The title says what was loaded: 2 reports of 3 x 3 records.
