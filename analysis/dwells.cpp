@@ -29,7 +29,9 @@ Outcome Session::AnalyseDwells(const DwellOptions& options, WorkProgress* progre
   times.rates = std::move(rates->rates);
   times.rows = std::move(rates->rows);
   dwellTimes_ = std::move(times);
-  return {};
+  Outcome outcome;
+  for (std::string& notice : PooledDwellDisagreements(Results(), DwellResults())) outcome.Notice(std::move(notice));
+  return outcome;
 }
 
 std::vector<DwellResultRow> Session::DwellResults() const {

@@ -219,8 +219,11 @@ Outcome Session::WriteLog() const {
     outcome.Error(CannotWriteMessage(path, *failure));
   // Beside it, the table with intervals and where the numbers come from.
   const std::string table = OutputPath("results.csv");
-  if (const auto failure = WriteWholeFile(table, ResultsCsv(Source(LocalDateTime()), Results(), DwellResults(), RateResults())))
+  const std::vector<ResultRow> rows = Results();
+  const std::vector<DwellResultRow> dwellRows = DwellResults();
+  if (const auto failure = WriteWholeFile(table, ResultsCsv(Source(LocalDateTime()), rows, dwellRows, RateResults())))
     outcome.Error(CannotWriteMessage(table, *failure));
+  for (std::string& notice : PooledDwellDisagreements(rows, dwellRows)) outcome.Notice(std::move(notice));
   return outcome;
 }
 

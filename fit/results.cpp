@@ -1,5 +1,6 @@
 #include "fit/results.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "fit/gaussfit.h"
@@ -208,4 +209,27 @@ std::string RateTip(const ClassFit& fit, double exposureNow) {
     tip += "; fitted with exposure " + Number(fit.exposureTime) + " s, not the " + Number(exposureNow) +
            " s shown now: fit again to use it";
   return tip;
+}
+
+std::vector<std::string> PooledDwellDisagreements(const std::vector<ResultRow>& rows,
+                                                  const std::vector<DwellResultRow>& dwellRows) {
+  std::vector<std::string> notices;
+  for (const ResultRow& row : rows) {
+    const ClassUncertainty& u = row.fit.uncertainty;
+    if (u.state != IntervalState::kComputed || !u.pooledRate || !u.Pooled()) continue;
+    const auto dwell = std::find_if(dwellRows.begin(), dwellRows.end(), [&](const DwellResultRow& d) {
+      return d.from == row.from && d.to == row.to && d.interval;
+    });
+    if (dwell == dwellRows.end()) continue;
+    const Interval& pooled = *u.Pooled();
+    const Interval& dwelt = *dwell->interval;
+    if (pooled.high >= dwelt.low && dwelt.high >= pooled.low) continue;
+    notices.push_back("Class " + std::to_string(row.from) + "->" + std::to_string(row.to) + ": the pooled rate " +
+                      Number(*u.pooledRate) + " s^-1 (" + Number(pooled.low) + " ... " + Number(pooled.high) +
+                      ") and the dwell rate " + Number(dwell->rate) + " s^-1 (" + Number(dwelt.low) + " ... " +
+                      Number(dwelt.high) +
+                      ") differ by more than their intervals allow: traces that do not start in steady state, or "
+                      "a state that leaves at more than one rate, do this. The rate matrix takes every frame.");
+  }
+  return notices;
 }

@@ -78,6 +78,13 @@ std::string TabSeparated(const std::vector<std::string>& columns, const std::vec
 std::string ResultsTabText(const std::vector<ResultRow>& rows, const std::vector<DwellResultRow>& dwellRows = {},
                            const std::vector<DwellResultRow>& rateRows = {});
 
+// A notice for every class whose pooled rate and dwell rate lie further apart than their 95 %
+// intervals reach (neither interval holds any point of the other): both measure the same k_ij
+// only when the traces start in steady state and each state leaves at one rate. Classes with
+// either interval missing, or still computing, are passed over.
+std::vector<std::string> PooledDwellDisagreements(const std::vector<ResultRow>& rows,
+                                                  const std::vector<DwellResultRow>& dwellRows);
+
 // What the rate's edit says of its fit, in one line: how sure the rate is, and the exposure it
 // was divided by when that is no longer `exposureNow`, the exposure the window shows.
 std::string RateTip(const ClassFit& fit, double exposureNow);

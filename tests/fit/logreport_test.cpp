@@ -163,4 +163,35 @@ TEST(ResultsTable, NamesTheKindOfItsIntervals) {
             "# intervals: 95 % percentile intervals from a bootstrap over the reports as molecules");
 }
 
+// A class whose pooled and dwell intervals share no point is named; intervals that touch, a
+// class without a dwell row and one whose interval is still computing are not.
+TEST(ResultsTable, NamesTheClassesWhosePooledAndDwellRatesDisagree) {
+  const auto pooled = [](int from, int to, double low, double high) {
+    ResultRow row{from, to, {}};
+    ClassUncertainty& u = row.fit.uncertainty;
+    u.kind = IntervalKind::kPercentile;
+    u.pooledRate = (low + high) / 2;
+    u.pooledKinds.percentile = Interval{low, high};
+    return row;
+  };
+  const auto dwell = [](int from, int to, double low, double high) {
+    DwellResultRow row;
+    row.from = from;
+    row.to = to;
+    row.rate = (low + high) / 2;
+    row.interval = Interval{low, high};
+    return row;
+  };
+  std::vector<ResultRow> rows = {pooled(1, 2, 2.0, 2.2), pooled(2, 1, 1.0, 1.5), pooled(1, 3, 3, 4), pooled(3, 1, 5, 6)};
+  rows[3].fit.uncertainty.state = IntervalState::kComputing;
+  const auto notices = PooledDwellDisagreements(
+      rows, {dwell(2, 1, 1.5, 1.6), dwell(1, 2, 1.5, 1.7), dwell(3, 1, 1, 2), dwell(3, 2, 1, 2)});
+  ASSERT_EQ(notices.size(), 1u);
+  EXPECT_EQ(notices[0].rfind("Class 1->2: the pooled rate 2.1 s^-1 (2 ... 2.2) and the dwell rate 1.6 s^-1 (1.5 ... 1.7) "
+                             "differ by more than their intervals allow",
+                             0),
+            0u)
+      << notices[0];
+}
+
 }  // namespace
