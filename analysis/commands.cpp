@@ -537,21 +537,43 @@ std::string Decimals3(double value) {
   return text;
 }
 
+// The rates of the model's rate matrix, "1->2 0.9812 (0.9 ... 1.1); ...", or why it has none.
+std::string ModelRatesCell(const kinetics::RateMatrix* matrix) {
+  if (!matrix) return "";
+  if (!matrix->trouble.empty()) return "none: " + matrix->trouble;
+  std::string text;
+  for (const kinetics::PathRate& rate : matrix->rates) {
+    char cell[160];
+    if (rate.interval)
+      std::snprintf(cell, sizeof cell, "%d->%d %.4g (%.4g ... %.4g)", rate.from + 1, rate.to + 1, rate.rate,
+                    rate.interval->low, rate.interval->high);
+    else
+      std::snprintf(cell, sizeof cell, "%d->%d %.4g", rate.from + 1, rate.to + 1, rate.rate);
+    text += (text.empty() ? "" : "; ") + std::string(cell);
+  }
+  return text;
+}
+
 }  // namespace
 
 TableView IdealisationTable(const Session& session) {
-  TableView table{"Idealised traces", {"States", "Log-likelihood", "Parameters", "Iterations", "BIC", "Chosen"}, {}, {}};
+  TableView table{"Idealised traces",
+                  {"States", "Log-likelihood", "Parameters", "Iterations", "BIC", "Rate matrix of the model (s^-1)",
+                   "Chosen"},
+                  {},
+                  {}};
   if (const auto idealised = session.Idealised()) {
     const Idealisation& idealisation = idealised->idealisation;
     for (std::size_t f = 0; f < idealisation.fits.size(); ++f) {
       const StateCountFit& fit = idealisation.fits[f];
       if (!fit.fitted) {
-        table.rows.push_back({std::to_string(fit.states), "", "", "", "not fitted: " + fit.why, ""});
+        table.rows.push_back({std::to_string(fit.states), "", "", "", "not fitted: " + fit.why, "", ""});
         continue;
       }
+      const bool chosen = f == idealisation.chosen;
       table.rows.push_back({std::to_string(fit.states), Decimals3(fit.logLikelihood), std::to_string(fit.parameters),
                             std::to_string(fit.iterations), Decimals3(fit.bic),
-                            f == idealisation.chosen ? "chosen" : ""});
+                            chosen ? ModelRatesCell(session.HmmRateAnalysis()) : "", chosen ? "chosen" : ""});
     }
   }
   table.copyText = TabSeparated(table.columns, table.rows);

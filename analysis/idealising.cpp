@@ -14,6 +14,7 @@
 #include "idealise/idealiseoptions.h"
 #include "import/importoptions.h"
 #include "import/importtraces.h"
+#include "kinetics/hmmrates.h"
 #include "reports/parallel.h"
 
 namespace {
@@ -83,6 +84,22 @@ std::string Counted(std::size_t count, const char* one, const char* many) {
   return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
+// The rate matrix of the chosen model, from the counts it expects of each molecule, at the
+// exposure `exposure`; nothing when `progress` was asked to stop. `outcome` says why there is
+// none, but for a model that gave each molecule its own matrix, as it was asked to.
+std::optional<kinetics::RateMatrix> ModelRateMatrix(const Idealisation& idealisation, TransitionSharing sharing,
+                                                    double exposure, WorkProgress* progress, Outcome& outcome) {
+  kinetics::RateOptions options;
+  options.exposure = exposure;
+  std::optional<kinetics::RateMatrix> matrix =
+      kinetics::FitHmmRateMatrix(idealisation.fits[idealisation.chosen], options, progress);
+  if (!matrix)
+    outcome.Notice("The rate matrix of the model was stopped; the idealisation stands without it.");
+  else if (!matrix->trouble.empty() && sharing == TransitionSharing::Shared)
+    outcome.Notice("No rate matrix of the model: " + matrix->trouble + ".");
+  return matrix;
+}
+
 }  // namespace
 
 Outcome Session::Idealise(const std::vector<std::string>& paths, const IdealiseArguments& arguments,
@@ -133,6 +150,14 @@ Outcome Session::Idealise(const std::vector<std::string>& paths, const IdealiseA
   Outcome imported = Import({result->table}, TableImport(peaks));
   if (!imported.done)
     outcome.Notice("The table of idealised traces " + result->table + " stays; its import failed.");
+  hmmRateFiles_ = imported.done ? files_ : std::vector<std::string>{};
+  hmmRateMatrix_ = ModelRateMatrix(result->idealisation, arguments.hmm.transitions, exposure_, progress, outcome);
   idealised_ = std::move(result);
   return outcome.Then(std::move(imported));
+}
+
+std::vector<DwellResultRow> Session::HmmRateResults() const {
+  if (!hmmRateMatrix_ || !hmmRateMatrix_->trouble.empty() || hmmRateFiles_.empty() || hmmRateFiles_ != files_)
+    return {};
+  return kinetics::ResultRowsOf(*hmmRateMatrix_, "hmm-rate-matrix");
 }

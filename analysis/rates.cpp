@@ -1,5 +1,4 @@
 // The rate matrix of the lock's dwells: the rate constants behind the frame-to-frame counts.
-#include <cmath>
 #include <string>
 
 #include "analysis/session.h"
@@ -29,23 +28,7 @@ Outcome Session::AnalyseRates(const std::vector<std::pair<int, int>>& paths, Wor
 
 std::vector<DwellResultRow> Session::RateResults() const {
   std::vector<DwellResultRow> rows;
-  if (!rateMatrix_ || rateMatrix_->states != states_) return rows;
-  const kinetics::RateMatrix& matrix = *rateMatrix_;
-  for (const kinetics::PathRate& rate : matrix.rates) {
-    DwellResultRow row;
-    row.estimator = "rate-matrix";
-    row.from = rate.from + 1;
-    row.to = rate.to + 1;
-    row.rate = rate.rate;
-    row.interval = rate.interval;
-    row.upperLimit = rate.upperLimit;
-    // Counted from whole frames, so C_ij is a whole number here.
-    row.transitions = std::llround(rate.transitions);
-    row.molecules = rate.molecules;
-    row.replicates = rate.replicates;
-    row.exposureTime = matrix.exposure;
-    row.flags = kinetics::RateFlagPhrases(matrix, rate);
-    rows.push_back(std::move(row));
-  }
+  if (rateMatrix_ && rateMatrix_->states == states_) rows = kinetics::ResultRowsOf(*rateMatrix_, "rate-matrix");
+  for (DwellResultRow& row : HmmRateResults()) rows.push_back(std::move(row));
   return rows;
 }

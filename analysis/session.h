@@ -87,6 +87,15 @@ class Session {
                    WorkProgress* progress = nullptr);
   // The last idealisation that was written: its molecules, models, paths and table; null before.
   std::shared_ptr<const IdealisedTraces> Idealised() const { return idealised_; }
+  // The rate matrix of the last idealisation's chosen model itself, fitted at the exposure of
+  // the idealisation to the frame-to-frame counts the model expects of each molecule, with
+  // bootstrap intervals over the molecules (kinetics/hmmrates.h); `trouble` says why there is
+  // none (molecules each with their own transition matrix, say). Null before an idealisation,
+  // or when it was asked to stop.
+  const kinetics::RateMatrix* HmmRateAnalysis() const { return hmmRateMatrix_ ? &*hmmRateMatrix_ : nullptr; }
+  // Its rates as rows of the results, estimator "hmm-rate-matrix", states numbered as the
+  // model's; none once reports other than those of the idealisation are loaded.
+  std::vector<DwellResultRow> HmmRateResults() const;
   const TransitionRecords& Records() const { return records_; }
   const std::vector<std::string>& Files() const { return files_; }
   // Every loaded report's dwells, in load order, from the "dwells.csv" beside the reports (an
@@ -185,8 +194,8 @@ class Session {
   Outcome AnalyseRates(const std::vector<std::pair<int, int>>& paths = {}, WorkProgress* progress = nullptr);
   // The last rate matrix, until the next load or lock; null when there is none.
   const kinetics::RateMatrix* RateAnalysis() const { return rateMatrix_ ? &*rateMatrix_ : nullptr; }
-  // Its rates as rows of the results, estimator "rate-matrix"; none when it was not made for
-  // the current N.
+  // Its rates as rows of the results, estimator "rate-matrix", none when it was not made for
+  // the current N; then those of HmmRateResults.
   std::vector<DwellResultRow> RateResults() const;
 
   // --- Reports -----------------------------------------------------------------------------------
@@ -234,6 +243,8 @@ class Session {
   std::optional<DwellTimes> dwellTimes_;
   std::optional<kinetics::RateMatrix> rateMatrix_;
   std::shared_ptr<const IdealisedTraces> idealised_;
+  std::optional<kinetics::RateMatrix> hmmRateMatrix_;
+  std::vector<std::string> hmmRateFiles_;  // the reports the idealisation's import loaded
   std::string outputFolder_;
   DensityGrid grid_;
 

@@ -421,8 +421,8 @@ HmmModel Start(int start, int states, const Pool& pool, std::size_t matrices, st
   return StartAt(means, pool, matrices);
 }
 
-// The states in the order of their means.
-void SortStates(HmmModel& model, std::vector<double>& occupancy, std::size_t matrices) {
+// The states in the order of their means, and with them the molecules' expected counts.
+void SortStates(HmmModel& model, std::vector<double>& occupancy, std::size_t matrices, StateCountFit& fit) {
   const auto k = static_cast<std::size_t>(model.states);
   std::vector<std::size_t> order(k);
   for (std::size_t s = 0; s < k; ++s) order[s] = s;
@@ -438,6 +438,13 @@ void SortStates(HmmModel& model, std::vector<double>& occupancy, std::size_t mat
       for (std::size_t j = 0; j < k; ++j)
         model.transitions[(m * k + s) * k + j] = old.transitions[(m * k + order[s]) * k + order[j]];
   }
+  const std::vector<double> steps = fit.expectedSteps, frames = fit.expectedFrames;
+  for (std::size_t m = 0; m < frames.size() / k; ++m)
+    for (std::size_t s = 0; s < k; ++s) {
+      fit.expectedFrames[m * k + s] = frames[m * k + order[s]];
+      for (std::size_t j = 0; j < k; ++j)
+        fit.expectedSteps[(m * k + s) * k + j] = steps[(m * k + order[s]) * k + order[j]];
+    }
 }
 
 std::string Number(double value) {
@@ -535,13 +542,26 @@ StateCountFit FitPooled(const std::vector<std::span<const double>>& molecules, c
     fit.why = "the fit did not settle in " + std::to_string(kMostIterations) + " iterations";
     return fit;
   }
-  // The last E-step was that of `best` as it stands.
-  const StatsLayout at{static_cast<std::size_t>(states)};
-  std::vector<double> occupancy(static_cast<std::size_t>(states), 0.0);
-  for (std::size_t c = 0; c < all.chosen.size(); ++c)
-    for (std::size_t s = 0; s < occupancy.size(); ++s) occupancy[s] += all.stats[c * at.Size() + at.Occupancy(s)];
-  SortStates(best, occupancy, matrices);
-  if (fit.why = Degenerate(best, occupancy, widthFloor); !fit.why.empty()) return fit;
+  // The last E-step was that of `best` as it stands; `all` holds every molecule, in order.
+  const auto k = static_cast<std::size_t>(states);
+  const StatsLayout at{k};
+  std::vector<double> occupancy(k, 0.0);
+  fit.expectedSteps.reserve(all.chosen.size() * k * k);
+  fit.expectedFrames.reserve(all.chosen.size() * k);
+  for (std::size_t c = 0; c < all.chosen.size(); ++c) {
+    const double* row = &all.stats[c * at.Size()];
+    for (std::size_t s = 0; s < k; ++s) {
+      occupancy[s] += row[at.Occupancy(s)];
+      fit.expectedFrames.push_back(row[at.Occupancy(s)]);
+    }
+    fit.expectedSteps.insert(fit.expectedSteps.end(), row + at.Step(0, 0), row + at.Step(0, 0) + k * k);
+  }
+  SortStates(best, occupancy, matrices, fit);
+  if (fit.why = Degenerate(best, occupancy, widthFloor); !fit.why.empty()) {
+    fit.expectedSteps.clear();
+    fit.expectedFrames.clear();
+    return fit;
+  }
   fit.model = std::move(best);
   fit.fitted = true;
   fit.bic = -2.0 * fit.logLikelihood + static_cast<double>(fit.parameters) * std::log(static_cast<double>(pool.frames));

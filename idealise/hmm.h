@@ -51,6 +51,14 @@ struct StateCountFit {
   long parameters = 0;
   double bic = 0;  // -2 ln L + parameters ln N, N the frames of all molecules
   int iterations = 0;
+  // What the fitted model expects of each molecule, from the forward-backward posterior of the
+  // E-step at the parameters EM stopped at (that of its last iteration), states in the order of
+  // `model`: expectedSteps[(m * K + i) * K + j] = sum over t of xi_t(i, j), the frames of molecule
+  // m in state i followed by a frame in state j; expectedFrames[m * K + i] = sum over t of
+  // gamma_t(i), every frame in state i, its last too. The M-step that would follow takes the
+  // shared matrix as the rows of the summed steps over their sums.
+  std::vector<double> expectedSteps;
+  std::vector<double> expectedFrames;
 };
 
 struct Idealisation {

@@ -139,7 +139,7 @@ std::optional<RateMatrix> FitRateMatrix(const std::vector<FrameCounts>& molecule
   for (const FrameCounts& m : molecules) {
     for (std::size_t c = 0; c < cells; ++c) {
       all.counts[c] += m.steps[c];
-      if (m.steps[c] > 0) ++stepping[c];
+      if (m.steps[c] >= kMadeStep) ++stepping[c];
     }
     for (int i = 0; i < n; ++i) matrix.frames[static_cast<std::size_t>(i)] += m.frames[static_cast<std::size_t>(i)];
   }
@@ -280,6 +280,26 @@ std::vector<std::string> RateFlagPhrases(const RateMatrix& matrix, const PathRat
     phrases.push_back(std::to_string(matrix.failedReplicates) + " of " + std::to_string(matrix.replicates) +
                       " replicates failed");
   return phrases;
+}
+
+std::vector<DwellResultRow> ResultRowsOf(const RateMatrix& matrix, const std::string& estimator) {
+  std::vector<DwellResultRow> rows;
+  for (const PathRate& rate : matrix.rates) {
+    DwellResultRow row;
+    row.estimator = estimator;
+    row.from = rate.from + 1;
+    row.to = rate.to + 1;
+    row.rate = rate.rate;
+    row.interval = rate.interval;
+    row.upperLimit = rate.upperLimit;
+    row.transitions = std::llround(rate.transitions);
+    row.molecules = rate.molecules;
+    row.replicates = rate.replicates;
+    row.exposureTime = matrix.exposure;
+    row.flags = RateFlagPhrases(matrix, rate);
+    rows.push_back(std::move(row));
+  }
+  return rows;
 }
 
 }  // namespace kinetics

@@ -24,6 +24,7 @@
 
 #include "dwell/dwelltimes.h"
 #include "fit/bootstrap.h"
+#include "fit/results.h"
 #include "reports/parallel.h"
 
 namespace kinetics {
@@ -33,6 +34,10 @@ inline constexpr int kMostStates = 10;
 // A rate with fewer molecules than this that made the step i -> j is flagged: its interval
 // rests on a handful of molecules.
 inline constexpr int kFewMolecules = 5;
+// A molecule made the step i -> j when its count C_ij is at least this: for whole counts one step
+// or more, for a model's expected counts at least half a step (every molecule is expected to
+// make every step some tiny number of times).
+inline constexpr double kMadeStep = 0.5;
 // The fit's upper bound of a rate, per frame: a path left 20 times a frame is e^-20 = 2e-9 of
 // the way from the chain's equilibrium after one frame, and its rate is no longer measured.
 inline constexpr double kMostRatePerFrame = 20.0;
@@ -92,7 +97,8 @@ struct PathRate {
   std::optional<double> upperLimit;   // a path with no counted step: the one-sided 95 % limit by
                                       // profile likelihood, s^-1
   double transitions = 0;             // C_ij
-  int molecules = 0;                  // molecules with C_ij > 0
+  int molecules = 0;                  // molecules that made the step: C_ij of at least
+                                      // kMadeStep (whole counts: at least one)
   int replicates = 0;                 // replicates that gave the rate
   RateFlags flags;
 };
@@ -133,5 +139,9 @@ RateMatrix GeneratorOfStepMatrix(std::span<const double> stepMatrix, std::span<c
 
 // The flags of `rate` as phrases without comma, for a table's flags column.
 std::vector<std::string> RateFlagPhrases(const RateMatrix& matrix, const PathRate& rate);
+
+// The rates of `matrix` as rows of the results table, estimator `estimator`; C_ij rounded to a
+// whole number where it holds expected counts.
+std::vector<DwellResultRow> ResultRowsOf(const RateMatrix& matrix, const std::string& estimator);
 
 }  // namespace kinetics

@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <map>
+#include <random>
 
+#include "analysis/commands.h"
 #include "analysis/session.h"
 #include "export/tracefigure.h"
 #include "idealise/idealisedtable.h"
@@ -98,6 +101,85 @@ TEST_F(IdealiseTest, RawTracesBecomeATableAndReportsWhoseTransitionsAreTheStepsO
   EXPECT_TRUE(std::filesystem::exists(dir / "idealised-2.csv"));
   EXPECT_EQ(session.OutputFolder(), (dir.path() / "varnel-reports-2" / "").string());
   EXPECT_EQ(session.Peaks(), 3);
+}
+
+// The rate matrix of the model itself. The molecules are a two-state chain seen once a frame,
+// stepping 1 -> 2 with the chance a12 and 2 -> 1 with a21 a frame, at SNR 4. The generator whose
+// expm(Q T) is a two-state step matrix A has k12 = -ln(1 - a12 - a21) a12 / ((a12 + a21) T)
+// (and k21 alike): the eigenvalues of A are 1 and 1 - a12 - a21, those of Q 0 and -(k12 + k21).
+TEST_F(IdealiseTest, TheModelsRateMatrixIsTheGeneratorOfItsOwnStepMatrixAndFindsTheChainsRates) {
+  constexpr double a12 = 0.05, a21 = 0.08, exposure = 0.1, noise = 0.1;
+  const auto generator = [&](double p12, double p21) {
+    const double both = p12 + p21, scale = -std::log(1.0 - both) / (both * exposure);
+    return std::pair{p12 * scale, p21 * scale};
+  };
+  const auto [k12, k21] = generator(a12, a21);
+  std::mt19937_64 engine(11);
+  std::uniform_real_distribution<double> uniform(0.0, 1.0);
+  std::normal_distribution<double> normal(0.0, noise);
+  std::vector<std::string> words = {"idealise", "--fret", "fret", "--states", "2"};
+  constexpr int kMolecules = 20, kFrames = 500;
+  double stepped[4] = {};  // the true states' frames followed by each, row-major
+  for (int m = 0; m < kMolecules; ++m) {
+    int state = uniform(engine) < a21 / (a12 + a21) ? 0 : 1;  // the stationary chances
+    std::string text = "fret\n";
+    for (int f = 0; f < kFrames; ++f) {
+      text += std::to_string((state == 0 ? 0.3 : 0.7) + normal(engine)) + "\n";
+      const int before = state;
+      if (uniform(engine) < (state == 0 ? a12 : a21)) state = 1 - state;
+      if (f + 1 < kFrames) stepped[before * 2 + state] += 1;
+    }
+    dir.Write("chain" + std::to_string(m) + ".txt", text);
+    words.push_back(dir / ("chain" + std::to_string(m) + ".txt"));
+  }
+  Session session;
+  ASSERT_TRUE(session.SetExposure(exposure).done);
+  const CommandResult result = RunCommand(session, words, {});
+  ASSERT_TRUE(result.outcome.done) << Joined(result.outcome);
+  ASSERT_TRUE(result.table);
+  const kinetics::RateMatrix* matrix = session.HmmRateAnalysis();
+  ASSERT_TRUE(matrix);
+  ASSERT_TRUE(matrix->trouble.empty()) << matrix->trouble;
+  ASSERT_EQ(matrix->rates.size(), 2u);
+  const kinetics::PathRate& up = matrix->Rate(0, 1);
+  const kinetics::PathRate& down = matrix->Rate(1, 0);
+
+  // The step matrix the counts the model expects give, and the model's own, which EM left one
+  // step before it.
+  const StateCountFit& fit = session.Idealised()->idealisation.fits.front();
+  ASSERT_EQ(fit.states, 2);
+  double steps[4] = {};
+  for (std::size_t e = 0; e < fit.expectedSteps.size(); ++e) steps[e % 4] += fit.expectedSteps[e];
+  const auto [e12, e21] = generator(steps[1] / (steps[0] + steps[1]), steps[2] / (steps[2] + steps[3]));
+  EXPECT_NEAR(up.rate, e12, 1e-6 * e12);
+  EXPECT_NEAR(down.rate, e21, 1e-6 * e21);
+  const std::span<const double> a = fit.model.Transitions(0);
+  const auto [f12, f21] = generator(a[1], a[2]);
+  EXPECT_NEAR(up.rate, f12, 1e-3 * f12);
+  EXPECT_NEAR(down.rate, f21, 1e-3 * f21);
+  // About 300 steps each way: the rates within 20 % of the chain's (3 standard errors). The
+  // frames the noise hides cost them little: they lie within 5 % of the rates of the true states'
+  // own steps, which their intervals hold.
+  EXPECT_NEAR(up.rate, k12, 0.2 * k12);
+  EXPECT_NEAR(down.rate, k21, 0.2 * k21);
+  const auto [t12, t21] = generator(stepped[1] / (stepped[0] + stepped[1]), stepped[2] / (stepped[2] + stepped[3]));
+  EXPECT_NEAR(up.rate, t12, 0.05 * t12);
+  EXPECT_NEAR(down.rate, t21, 0.05 * t21);
+  ASSERT_TRUE(up.interval && down.interval);
+  EXPECT_TRUE(up.interval->low < t12 && t12 < up.interval->high);
+  EXPECT_TRUE(down.interval->low < t21 && t21 < down.interval->high);
+  EXPECT_EQ(up.molecules, kMolecules);
+
+  // They are the rates of the results, and stand in the chosen row of the idealisation's table.
+  const std::vector<DwellResultRow> rows = session.RateResults();
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0].estimator, "hmm-rate-matrix");
+  EXPECT_EQ(rows[0].from, 1);
+  EXPECT_EQ(rows[0].to, 2);
+  EXPECT_EQ(rows[0].rate, up.rate);
+  ASSERT_EQ(result.table->rows.size(), 1u);
+  EXPECT_EQ(result.table->rows[0].back(), "chosen");
+  EXPECT_EQ(result.table->rows[0][5].substr(0, 5), "1->2 ");
 }
 
 TEST_F(IdealiseTest, WhatCannotBeIdealisedIsSaidAndLeavesTheRecordsAndNoFiles) {

@@ -17,7 +17,24 @@
 //     sampling once per frame (FrameCorrectedRates), without an interval.
 // The truth is the chain's k_ij, the very numbers the simulator draws with.
 //
-// Usage: varnel-validate-rates [DATA_SETS [REPLICATES [MOLECULES]]]   (defaults 200, 1000, 100)
+// Then the same chain from raw traces, at k12 T = 0.05 and 0.3 and signal-to-noise ratios 6 and 3:
+// each molecule's chain as above, seen through a donor and an acceptor channel with Gaussian
+// noise on its FRET value (the simulator's raw frames, tools/simulate/raw.cpp: the levels 0.2,
+// 0.5 and 0.8, each frame's FRET its state's level plus normal noise of the width 0.3 / SNR, a
+// total intensity of 1000 with its own noise), every level of a molecule shifted by the one
+// normal amount of sd kLevelSpread, its own. The traces are written and read as text, as a file
+// of raw traces is, and idealised (idealise/hmm.h) with 3 states, as `--states 3` asks, and one
+// transition matrix for all: how often BIC finds the number is varnel-validate-idealise's study,
+// and here, with up to 200,000 frames a data set, it tells the molecules' own levels apart at SNR 6
+// and splits a level in two. Per data set:
+//   - the rate matrix of the most likely paths: their frames counted as the true states are;
+//   - the rate matrix of the model itself (kinetics/hmmrates.h): from the frame-to-frame counts
+//     it expects of each molecule, with the same bootstrap over molecules.
+// Each fitted state stands for the level nearest its mean; a data set where they do not stand
+// for the three levels in order is counted apart.
+//
+// Usage: varnel-validate-rates [DATA_SETS [REPLICATES [MOLECULES [RAW_SETS]]]]
+//        (defaults 200, 1000, 100, 10; DATA_SETS 0 runs the raw traces alone)
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -27,6 +44,10 @@
 #include <vector>
 
 #include "dwell/dwelltimes.h"
+#include "idealise/hmm.h"
+#include "idealise/rawtraces.h"
+#include "import/tracefile.h"
+#include "kinetics/hmmrates.h"
 #include "kinetics/ratematrix.h"
 #include "tools/simulate/arithmetic.h"
 #include "tools/simulate/simulation.h"
@@ -52,6 +73,22 @@ struct Tally {
   Mean bias[kEstimatorCount][kStates][kStates];
   Share held[2][kStates][kStates];  // rate matrix, dwell
   int unconverged = 0, failedReplicates = 0;
+};
+
+// The raw traces' cases: frame times and signal-to-noise ratios, the spread of a molecule's
+// levels, and the number of data sets of each case unless the command line says.
+constexpr double kRawFrameTimes[] = {0.05, 0.3};
+constexpr double kRawSnrs[] = {6, 3};
+constexpr double kLevelSpread = 0.01;
+constexpr int kDefaultRawSets = 10;
+// Raw case c has the seeds (kRawSeedBase + c) * kSeedStride + d + 1, apart from the chain's.
+constexpr std::uint64_t kRawSeedBase = 100;
+const char* const kRawEstimators[] = {"most likely path, counted", "the model's own"};
+
+struct RawTally {
+  Mean bias[2][kStates][kStates];
+  Share held[2][kStates][kStates];
+  int sets = 0, otherStates = 0, unconverged = 0;
 };
 
 using Clock = std::chrono::steady_clock;
@@ -80,16 +117,145 @@ std::vector<StateDwell> DwellsOf(const std::vector<int>& frames) {
   return dwells;
 }
 
+// The raw traces of one data set, as read back from their text: each molecule's FRET values.
+std::vector<FretTrace> SimulateRaw(const simulate::Model& model, std::uint64_t seed, int molecules) {
+  const simulate::RawTruth truth = simulate::rawTruth(model.options);
+  const std::vector<ColumnRef> columns = {{"--donor", 0, "donor"}, {"--acceptor", 0, "acceptor"}};
+  std::vector<FretTrace> traces;
+  for (int m = 1; m <= molecules; ++m) {
+    simulate::Random random(seed, static_cast<std::uint64_t>(m));
+    const simulate::ContinuousPath path = simulate::simulateContinuous(model, random);
+    simulate::Options own = model.options;
+    const double shift = kLevelSpread * random.normal();
+    for (double& level : own.states) level += shift;
+    std::string text = simulate::rawTraceHeader(own, m);
+    for (std::size_t f = 0; f < path.frames.size(); ++f)
+      simulate::appendRawFrame(text, own, truth, random, static_cast<long>(f + 1), path.frames[f]);
+    const std::string name = "molecule " + std::to_string(m);
+    const ColumnReading reading = ReadTraceColumnsText(text, name, ImportOptions{}, columns);
+    if (!reading.error.empty()) {
+      std::fprintf(stderr, "varnel-validate-rates: %s\n", reading.error.c_str());
+      std::exit(1);
+    }
+    const ColumnMolecule& molecule = reading.molecules.front();
+    traces.push_back(KeptFrames(std::to_string(m), name, molecule.frames, molecule.values, RawOptions{}));
+  }
+  return traces;
+}
+
+// Whether the fitted states stand for the three levels, in order: each mean nearest its own.
+bool StandsForTheLevels(const HmmModel& model, const std::vector<double>& levels) {
+  if (model.states != static_cast<int>(levels.size())) return false;
+  for (std::size_t s = 0; s < levels.size(); ++s)
+    for (std::size_t other = 0; other < levels.size(); ++other)
+      if (std::fabs(levels[other] - model.means[s]) < std::fabs(levels[s] - model.means[s])) return false;
+  return true;
+}
+
+void TallyRates(const kinetics::RateMatrix& matrix, int estimator, RawTally& t) {
+  if (!matrix.converged) ++t.unconverged;
+  for (const kinetics::PathRate& rate : matrix.rates) {
+    const double k = kRates[rate.from * kStates + rate.to];
+    t.bias[estimator][rate.from][rate.to].Add(rate.rate / k - 1.0);
+    t.held[estimator][rate.from][rate.to].Add(Holds(rate.interval, k));
+  }
+}
+
+// The raw traces' cases: `sets` data sets of each, their rates' bias and coverage printed.
+int RunRawTraces(int sets, int replicates, int molecules) {
+  const auto rawBegan = Clock::now();
+  double idealising = 0, counting = 0, modelling = 0;
+  constexpr int kRawCases = static_cast<int>(std::size(kRawFrameTimes) * std::size(kRawSnrs));
+  std::vector<RawTally> raw(kRawCases);
+  for (int c = 0; c < kRawCases; ++c) {
+    simulate::Options options;
+    options.states = {0.2, 0.5, 0.8};
+    options.exposure = kRawFrameTimes[c / std::size(kRawSnrs)];
+    options.snr = kRawSnrs[c % std::size(kRawSnrs)];
+    options.raw = true;
+    options.continuous = true;
+    options.scatter = 0;
+    options.bleach = kBleachSeconds / options.exposure;
+    options.frames = static_cast<long>(kLongestTraceInBleaches * options.bleach);
+    const simulate::Model model{options, std::vector<double>(std::begin(kRates), std::end(kRates))};
+    RawTally& t = raw[static_cast<std::size_t>(c)];
+    for (int d = 0; d < sets; ++d) {
+      const std::vector<FretTrace> traces =
+          SimulateRaw(model, (kRawSeedBase + static_cast<std::uint64_t>(c)) * kSeedStride + d + 1, molecules);
+      std::vector<std::span<const double>> fret;
+      for (const FretTrace& trace : traces) fret.emplace_back(trace.fret);
+      HmmSettings settings;
+      settings.leastStates = settings.mostStates = kStates;
+      auto start = Clock::now();
+      const Idealisation result = Idealise(fret, settings);
+      idealising += Since(start);
+      ++t.sets;
+      if (!result.error.empty() || !StandsForTheLevels(result.Model(), options.states)) {
+        ++t.otherStates;
+        continue;
+      }
+      const kinetics::RateOptions rateOptions{options.exposure, {}, replicates, 0};
+      start = Clock::now();
+      std::vector<kinetics::FrameCounts> counts;
+      for (const std::vector<int>& path : result.paths) counts.push_back(kinetics::CountFrames(path, kStates));
+      TallyRates(*kinetics::FitRateMatrix(counts, rateOptions), 0, t);
+      counting += Since(start);
+      start = Clock::now();
+      TallyRates(*kinetics::FitHmmRateMatrix(result.fits[result.chosen], rateOptions), 1, t);
+      modelling += Since(start);
+    }
+  }
+  std::printf(
+      "\nRaw traces: %d data sets of %d molecules in each case, %d bootstrap replicates, levels 0.2, 0.5, 0.8 "
+      "shifted by a molecule's own N(0, %g); %.0f s (idealising %.0f s, the paths' rate matrix %.0f s, the "
+      "model's %.0f s).\n\n",
+      sets, molecules, replicates, kLevelSpread, Since(rawBegan), idealising, counting, modelling);
+  const auto header = [](const char* title) {
+    std::printf("%s\n\n| k12 T | SNR | estimate |", title);
+    for (int i = 0; i < kStates; ++i)
+      for (int j = 0; j < kStates; ++j)
+        if (i != j) std::printf(" %d->%d |", i + 1, j + 1);
+    std::printf("\n|---|---|---|---|---|---|---|---|---|\n");
+  };
+  const auto rows = [&](auto cell) {
+    for (int c = 0; c < kRawCases; ++c)
+      for (int e = 0; e < 2; ++e) {
+        std::printf("| %g | %g | %s |", kRawFrameTimes[c / std::size(kRawSnrs)] * kRates[1],
+                    kRawSnrs[c % std::size(kRawSnrs)], kRawEstimators[e]);
+        for (int i = 0; i < kStates; ++i)
+          for (int j = 0; j < kStates; ++j)
+            if (i != j) std::printf(" %s |", cell(raw[static_cast<std::size_t>(c)], e, i, j).c_str());
+        std::printf("\n");
+      }
+  };
+  header("Mean bias (% of the true k_ij, ± its standard error).");
+  rows([](const RawTally& t, int e, int i, int j) { return Percent(t.bias[e][i][j]); });
+  std::printf("\n");
+  header("Share (%) of 95 % bootstrap intervals that hold the true k_ij.");
+  rows([](const RawTally& t, int e, int i, int j) { return t.held[e][i][j].Text(); });
+  std::printf("\n");
+  for (int c = 0; c < kRawCases; ++c)
+    std::printf(
+        "k12 T = %g, SNR %g: %d of %d data sets whose states do not stand for the three levels; %d fits of a "
+        "rate matrix did not converge\n",
+        kRawFrameTimes[c / std::size(kRawSnrs)] * kRates[1], kRawSnrs[c % std::size(kRawSnrs)],
+        raw[static_cast<std::size_t>(c)].otherStates, raw[static_cast<std::size_t>(c)].sets,
+        raw[static_cast<std::size_t>(c)].unconverged);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const int dataSets = argc > 1 ? std::atoi(argv[1]) : 200;
   const int replicates = argc > 2 ? std::atoi(argv[2]) : kDefaultReplicates;
   const int molecules = argc > 3 ? std::atoi(argv[3]) : 100;
-  if (dataSets <= 0 || replicates <= 0 || molecules <= 0) {
-    std::fprintf(stderr, "Usage: varnel-validate-rates [DATA_SETS [REPLICATES [MOLECULES]]]\n");
+  const int rawSets = argc > 4 ? std::atoi(argv[4]) : kDefaultRawSets;
+  if (dataSets < 0 || replicates <= 0 || molecules <= 0 || rawSets < 0 || dataSets + rawSets == 0) {
+    std::fprintf(stderr, "Usage: varnel-validate-rates [DATA_SETS [REPLICATES [MOLECULES [RAW_SETS]]]]\n");
     return 2;
   }
+  if (dataSets == 0) return RunRawTraces(rawSets, replicates, molecules);
   const auto began = Clock::now();
   double simulating = 0, fitting = 0, dwelling = 0;
   std::vector<Tally> tallies(kRegimes);
@@ -184,5 +350,5 @@ int main(int argc, char** argv) {
     std::printf("k12 T = %g: %d fits of the rate matrix did not converge; %d replicates failed\n",
                 kFrameTimes[r] * kRates[1], tallies[static_cast<std::size_t>(r)].unconverged,
                 tallies[static_cast<std::size_t>(r)].failedReplicates);
-  return 0;
+  return rawSets > 0 ? RunRawTraces(rawSets, replicates, molecules) : 0;
 }
