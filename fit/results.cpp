@@ -157,10 +157,16 @@ std::string ResultsCsv(const ResultsSource& source, const std::vector<ResultRow>
   if (!dwellRows.empty())
     text += "# estimator dwell: the exit rate of each state from the maximum-likelihood fit of its dwell times "
             "split by where its transitions go; intervals from a bootstrap over the molecules\n";
-  if (!rateRows.empty())
+  const auto hasEstimator = [&](std::string_view name) {
+    return std::any_of(rateRows.begin(), rateRows.end(), [&](const DwellResultRow& row) { return row.estimator == name; });
+  };
+  if (hasEstimator("rate-matrix"))
     text += "# estimator rate-matrix: the rate constants whose matrix exponential over one exposure best gives "
             "how often a frame in each state is followed by one in each other (maximum likelihood); intervals from "
             "a bootstrap over the molecules; a path never seen has its one-sided 95 % upper limit as rate_high\n";
+  if (hasEstimator("hmm-rate-matrix"))
+    text += "# estimator hmm-rate-matrix: the same fit to the frame-to-frame steps the idealisation's hidden Markov "
+            "model expects of each molecule, which keeps the short visits its most likely path misses\n";
   text += Joined(ResultColumns(), ',');
   for (const DwellResultRow& row : rateRows) text += Joined(ResultCells(row), ',');
   for (const ResultRow& row : rows) text += Joined(ResultCells(row), ',');
