@@ -155,9 +155,3 @@ Outcome Session::Idealise(const std::vector<std::string>& paths, const IdealiseA
   idealised_ = std::move(result);
   return outcome.Then(std::move(imported));
 }
-
-std::vector<DwellResultRow> Session::HmmRateResults() const {
-  if (!hmmRateMatrix_ || !hmmRateMatrix_->trouble.empty() || hmmRateFiles_.empty() || hmmRateFiles_ != files_)
-    return {};
-  return kinetics::ResultRowsOf(*hmmRateMatrix_, "hmm-rate-matrix");
-}

@@ -1,7 +1,35 @@
-// The rate matrix of the lock's dwells: the rate constants behind the frame-to-frame counts.
+// The rate matrix of the lock's dwells, and of an idealisation's model: the rate constants
+// behind the frame-to-frame counts.
+#include <cmath>
 #include <string>
 
 #include "analysis/session.h"
+
+namespace {
+
+// The rates of `matrix` as rows of the results table, estimator `estimator`; C_ij rounded to a
+// whole number where it holds expected counts.
+std::vector<DwellResultRow> ResultRowsOf(const kinetics::RateMatrix& matrix, const std::string& estimator) {
+  std::vector<DwellResultRow> rows;
+  for (const kinetics::PathRate& rate : matrix.rates) {
+    DwellResultRow row;
+    row.estimator = estimator;
+    row.from = rate.from + 1;
+    row.to = rate.to + 1;
+    row.rate = rate.rate;
+    row.interval = rate.interval;
+    row.upperLimit = rate.upperLimit;
+    row.transitions = std::llround(rate.transitions);
+    row.molecules = rate.molecules;
+    row.replicates = rate.replicates;
+    row.exposureTime = matrix.exposure;
+    row.flags = kinetics::RateFlagPhrases(matrix, rate);
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+}  // namespace
 
 Outcome Session::AnalyseRates(const std::vector<std::pair<int, int>>& paths, WorkProgress* progress) {
   if (!Locked()) return Outcome::Refused("Lock cutoffs first.");
@@ -28,7 +56,13 @@ Outcome Session::AnalyseRates(const std::vector<std::pair<int, int>>& paths, Wor
 
 std::vector<DwellResultRow> Session::RateResults() const {
   std::vector<DwellResultRow> rows;
-  if (rateMatrix_ && rateMatrix_->states == states_) rows = kinetics::ResultRowsOf(*rateMatrix_, "rate-matrix");
+  if (rateMatrix_ && rateMatrix_->states == states_) rows = ResultRowsOf(*rateMatrix_, "rate-matrix");
   for (DwellResultRow& row : HmmRateResults()) rows.push_back(std::move(row));
   return rows;
+}
+
+std::vector<DwellResultRow> Session::HmmRateResults() const {
+  if (!hmmRateMatrix_ || !hmmRateMatrix_->trouble.empty() || hmmRateFiles_.empty() || hmmRateFiles_ != files_)
+    return {};
+  return ResultRowsOf(*hmmRateMatrix_, "hmm-rate-matrix");
 }

@@ -421,30 +421,33 @@ HmmModel Start(int start, int states, const Pool& pool, std::size_t matrices, st
   return StartAt(means, pool, matrices);
 }
 
+// Each run of K values (one per state) put in the new order: new state s is old state order[s].
+void PermuteStates(std::vector<double>& values, const std::vector<std::size_t>& order) {
+  const std::size_t k = order.size();
+  const std::vector<double> old = values;
+  for (std::size_t run = 0; run < values.size() / k; ++run)
+    for (std::size_t s = 0; s < k; ++s) values[run * k + s] = old[run * k + order[s]];
+}
+
+// Each K x K block (one value per pair of states) put in the new order, rows and columns.
+void PermuteStatePairs(std::vector<double>& values, const std::vector<std::size_t>& order) {
+  const std::size_t k = order.size();
+  const std::vector<double> old = values;
+  for (std::size_t block = 0; block < values.size() / (k * k); ++block)
+    for (std::size_t s = 0; s < k; ++s)
+      for (std::size_t j = 0; j < k; ++j)
+        values[(block * k + s) * k + j] = old[(block * k + order[s]) * k + order[j]];
+}
+
 // The states in the order of their means, and with them the molecules' expected counts.
-void SortStates(HmmModel& model, std::vector<double>& occupancy, std::size_t matrices, StateCountFit& fit) {
+void SortStates(HmmModel& model, std::vector<double>& occupancy, StateCountFit& fit) {
   const auto k = static_cast<std::size_t>(model.states);
   std::vector<std::size_t> order(k);
   for (std::size_t s = 0; s < k; ++s) order[s] = s;
   std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return model.means[a] < model.means[b]; });
-  const HmmModel old = model;
-  const std::vector<double> held = occupancy;
-  for (std::size_t s = 0; s < k; ++s) {
-    model.means[s] = old.means[order[s]];
-    model.widths[s] = old.widths[order[s]];
-    model.initial[s] = old.initial[order[s]];
-    occupancy[s] = held[order[s]];
-    for (std::size_t m = 0; m < matrices; ++m)
-      for (std::size_t j = 0; j < k; ++j)
-        model.transitions[(m * k + s) * k + j] = old.transitions[(m * k + order[s]) * k + order[j]];
-  }
-  const std::vector<double> steps = fit.expectedSteps, frames = fit.expectedFrames;
-  for (std::size_t m = 0; m < frames.size() / k; ++m)
-    for (std::size_t s = 0; s < k; ++s) {
-      fit.expectedFrames[m * k + s] = frames[m * k + order[s]];
-      for (std::size_t j = 0; j < k; ++j)
-        fit.expectedSteps[(m * k + s) * k + j] = steps[(m * k + order[s]) * k + order[j]];
-    }
+  for (std::vector<double>* perState : {&model.means, &model.widths, &model.initial, &occupancy, &fit.expectedFrames})
+    PermuteStates(*perState, order);
+  for (std::vector<double>* perPair : {&model.transitions, &fit.expectedSteps}) PermuteStatePairs(*perPair, order);
 }
 
 std::string Number(double value) {
@@ -556,7 +559,7 @@ StateCountFit FitPooled(const std::vector<std::span<const double>>& molecules, c
     }
     fit.expectedSteps.insert(fit.expectedSteps.end(), row + at.Step(0, 0), row + at.Step(0, 0) + k * k);
   }
-  SortStates(best, occupancy, matrices, fit);
+  SortStates(best, occupancy, fit);
   if (fit.why = Degenerate(best, occupancy, widthFloor); !fit.why.empty()) {
     fit.expectedSteps.clear();
     fit.expectedFrames.clear();

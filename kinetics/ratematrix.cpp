@@ -282,24 +282,4 @@ std::vector<std::string> RateFlagPhrases(const RateMatrix& matrix, const PathRat
   return phrases;
 }
 
-std::vector<DwellResultRow> ResultRowsOf(const RateMatrix& matrix, const std::string& estimator) {
-  std::vector<DwellResultRow> rows;
-  for (const PathRate& rate : matrix.rates) {
-    DwellResultRow row;
-    row.estimator = estimator;
-    row.from = rate.from + 1;
-    row.to = rate.to + 1;
-    row.rate = rate.rate;
-    row.interval = rate.interval;
-    row.upperLimit = rate.upperLimit;
-    row.transitions = std::llround(rate.transitions);
-    row.molecules = rate.molecules;
-    row.replicates = rate.replicates;
-    row.exposureTime = matrix.exposure;
-    row.flags = RateFlagPhrases(matrix, rate);
-    rows.push_back(std::move(row));
-  }
-  return rows;
-}
-
 }  // namespace kinetics

@@ -24,7 +24,6 @@
 
 #include "dwell/dwelltimes.h"
 #include "fit/bootstrap.h"
-#include "fit/results.h"
 #include "reports/parallel.h"
 
 namespace kinetics {
@@ -139,9 +138,5 @@ RateMatrix GeneratorOfStepMatrix(std::span<const double> stepMatrix, std::span<c
 
 // The flags of `rate` as phrases without comma, for a table's flags column.
 std::vector<std::string> RateFlagPhrases(const RateMatrix& matrix, const PathRate& rate);
-
-// The rates of `matrix` as rows of the results table, estimator `estimator`; C_ij rounded to a
-// whole number where it holds expected counts.
-std::vector<DwellResultRow> ResultRowsOf(const RateMatrix& matrix, const std::string& estimator);
 
 }  // namespace kinetics
