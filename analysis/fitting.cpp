@@ -234,6 +234,7 @@ ExportData Session::ExportContents(std::optional<SelectionCircle> shownCircle) c
   data.results = Results();
   data.dwellResults = DwellResults();
   data.rateResults = RateResults();
+  data.scheme = RateScheme();
   if (dwellTimes_ && dwellTimes_->states == states_) data.dwells = *dwellTimes_;
   data.dwellTable = dwells_;
   data.source = Source(LocalDateTime());

@@ -1,9 +1,11 @@
 // The rate matrix of the lock's dwells, and of an idealisation's model: the rate constants
 // behind the frame-to-frame counts.
+#include <algorithm>
 #include <cmath>
 #include <string>
 
 #include "analysis/session.h"
+#include "selection/classlists.h"
 
 namespace {
 
@@ -65,4 +67,29 @@ std::vector<DwellResultRow> Session::HmmRateResults() const {
   if (!hmmRateMatrix_ || !hmmRateMatrix_->trouble.empty() || hmmRateFiles_.empty() || hmmRateFiles_ != files_)
     return {};
   return ResultRowsOf(*hmmRateMatrix_, "hmm-rate-matrix");
+}
+
+std::optional<SchemeData> Session::RateScheme() const {
+  if (!rateMatrix_ || rateMatrix_->states != states_ || !Locked()) return std::nullopt;
+  SchemeData scheme{*rateMatrix_, {}};
+  const int states = rateMatrix_->states;
+  const Cutoffs& cutoffs = rules_[0][0].cutoffs;
+  // A state takes the values up to its cutoff that no earlier state took (StateOf).
+  std::optional<double> below;
+  std::vector<double> sums(static_cast<std::size_t>(states)), frames(static_cast<std::size_t>(states));
+  for (int k = 0; k < states; ++k) {
+    const double high = cutoffs[static_cast<std::size_t>(k)];
+    scheme.states.push_back({below, high, std::nullopt});
+    below = below ? std::max(*below, high) : high;
+  }
+  for (const MoleculeDwells& molecule : dwells_)
+    for (const LevelDwell& dwell : molecule.dwells)
+      if (const std::optional<int> state = StateOf(dwell.level, states, cutoffs); state && dwell.frames > 0) {
+        const auto k = static_cast<std::size_t>(*state);
+        sums[k] += dwell.level * static_cast<double>(dwell.frames);
+        frames[k] += static_cast<double>(dwell.frames);
+      }
+  for (std::size_t k = 0; k < scheme.states.size(); ++k)
+    if (frames[k] > 0 && std::isfinite(sums[k])) scheme.states[k].level = sums[k] / frames[k];
+  return scheme;
 }

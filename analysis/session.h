@@ -197,6 +197,9 @@ class Session {
   // Its rates as rows of the results, estimator "rate-matrix", none when it was not made for
   // the current N; then those of HmmRateResults.
   std::vector<DwellResultRow> RateResults() const;
+  // The same matrix with what the lock knows of its states (their values between the cutoffs,
+  // the mean value of their frames), for the export's scheme; none when RateResults has none.
+  std::optional<SchemeData> RateScheme() const;
 
   // --- Reports -----------------------------------------------------------------------------------
   // "log.dat" with every fitted class of the current N, and "results.csv" beside it.

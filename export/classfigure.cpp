@@ -30,10 +30,6 @@ constexpr double kHeadingLineSpacing = 1.3;
 constexpr double kHeadingTopPt = 1.0;
 constexpr char kArrow[] = " \xE2\x86\x92 ";
 constexpr char kEnDash[] = "\xE2\x80\x93";
-// Numbers with more decimals than this, or as large as kLargestFixed, are written as tick
-// labels are (a heading's numbers are never that far out).
-constexpr int kMostDecimals = 15;
-constexpr double kLargestFixed = 1e15;
 
 constexpr Pixel kCurveColour = 0xC0392B;
 
@@ -155,28 +151,6 @@ double CountLabelWidth(cairo_t* cr, double top) {
   double widest = 0;
   for (double count : NiceTicks(0.0, top, kCountTicks)) widest = std::max(widest, TextWidth(cr, TickText(count)));
   return widest;
-}
-
-// The decimals that `digits` significant digits of `value` take once rounded: 3 for 0.404446,
-// 1 for 12.3456, 2 for 0.9996 (which rounds to 1.00), -1 for 1234.5 (1230).
-int DecimalsOf(double value, int digits) {
-  char text[40];
-  const char* end = std::to_chars(text, text + sizeof text, value, std::chars_format::scientific, digits - 1).ptr;
-  const char* e = std::find(static_cast<const char*>(text), end, 'e');
-  if (e == end) return digits - 1;
-  const char* from = e + 1 < end && e[1] == '+' ? e + 2 : e + 1;
-  int exponent = 0;
-  std::from_chars(from, end, exponent);
-  return digits - 1 - exponent;
-}
-
-// `value` with `decimals` decimals; a negative number of decimals rounds to tens, hundreds...
-std::string AtDecimals(double value, int decimals, int digits) {
-  if (!std::isfinite(value) || std::abs(value) >= kLargestFixed || std::abs(decimals) > kMostDecimals)
-    return TickText(value, digits);
-  if (decimals >= 0) return FixedText(value, decimals);
-  const double unit = std::pow(10.0, -decimals);
-  return FixedText(std::round(value / unit) * unit, 0);
 }
 
 // The words of a heading line, each a place where the line may break.

@@ -9,12 +9,15 @@
 #include "export/figurefile.h"
 #include "export/mapcolours.h"
 #include "export/mapfigure.h"
+#include "export/schemefigure.h"
 
 namespace {
 
 constexpr double kSheetMarginPt = 4.0;
 // The overview's own heading, above the panels.
 constexpr double kOverviewTitlePt = kHeadingFontPt;
+// Between the rate matrix's table and the panels below it.
+constexpr double kOverviewTableGapPt = 8.0;
 
 FigureText MapText(const ExportData& data, const ExportOptions& options) {
   const double maximum = data.map.grid.maximum;
@@ -42,22 +45,40 @@ FigureText ClassText(const ClassFigureData& fitted, const ClassStyle& style) {
           "and the rate in s^-1 above."};
 }
 
+FigureText SchemeText(const SchemeData& scheme) {
+  return {SchemeHeading(scheme),
+          "Kinetic scheme of the rate matrix: each state with its number, the mean value of its frames and its share "
+          "of all frames; an arrow for each free path with its rate in s^-1 and 95 % bootstrap interval, or its upper "
+          "limit where no step was counted (dashed); flagged rates grey, their marks explained below."};
+}
+
 std::string OverviewHeading(const ExportData& data) {
   const std::size_t classes = data.classes.size();
-  return std::to_string(data.source.reports) + (data.source.reports == 1 ? " report, " : " reports, ") +
-         std::to_string(data.source.states) + " states, " + std::to_string(classes) +
-         (classes == 1 ? " fitted class" : " fitted classes");
+  std::string heading = std::to_string(data.source.reports) + (data.source.reports == 1 ? " report, " : " reports, ") +
+                        std::to_string(data.source.states) + " states";
+  if (classes > 0 || !data.scheme)
+    heading += ", " + std::to_string(classes) + (classes == 1 ? " fitted class" : " fitted classes");
+  if (data.scheme) heading += ", rate matrix";
+  return heading;
+}
+
+// The sheet's heading and, when there is a rate matrix, its table: where the panels begin.
+double OverviewPanelsTop(cairo_t* cr, double width, const ExportData& data) {
+  double top = kOverviewHeadingMm * kPointsPerMm;
+  if (data.scheme) top += RateTableHeight(cr, *data.scheme, width - 4 * kSheetMarginPt) + kOverviewTableGapPt;
+  return top;
 }
 
 std::size_t OverviewRows(const ExportData& data) {
   return (data.classes.size() + 1 + kOverviewColumns - 1) / kOverviewColumns;
 }
 
-// A panel of the sheet: `k` counts from the map, row by row, in a sheet of width `width`.
-Box OverviewCell(double width, double cellHeight, std::size_t k) {
+// A panel of the sheet: `k` counts from the map, row by row, in a sheet of width `width` whose
+// panels begin at `top`.
+Box OverviewCell(double width, double top, double cellHeight, std::size_t k) {
   const double cellWidth = (width - 2 * kSheetMarginPt) / kOverviewColumns;
   const double x = kSheetMarginPt + static_cast<double>(k % kOverviewColumns) * cellWidth;
-  const double y = kOverviewHeadingMm * kPointsPerMm + static_cast<double>(k / kOverviewColumns) * cellHeight;
+  const double y = top + static_cast<double>(k / kOverviewColumns) * cellHeight;
   return Box{x + kSheetMarginPt, y, cellWidth - 2 * kSheetMarginPt, cellHeight - kSheetMarginPt};
 }
 
@@ -65,7 +86,7 @@ Box OverviewCell(double width, double cellHeight, std::size_t k) {
 // tick labels' size), and room above every plot for the longest of them.
 std::vector<ClassHeadingLayout> OverviewHeadings(cairo_t* cr, double width, const ExportData& data,
                                                  const ClassStyle& style) {
-  const double headingWidth = OverviewCell(width, 0, 0).width;
+  const double headingWidth = OverviewCell(width, 0, 0, 0).width;
   double sizePt = kHeadingFontPt;
   for (const ClassFigureData& fitted : data.classes)
     sizePt = std::min(sizePt, ClassHeadingSize(cr, fitted, style, headingWidth));
@@ -89,6 +110,7 @@ FigureSize OverviewSize(const ExportData& data, const ClassStyle& style) {
   cairo_font_options_set_hint_metrics(font, CAIRO_HINT_METRICS_OFF);
   cairo_set_font_options(cr, font);
   const std::vector<ClassHeadingLayout> headings = OverviewHeadings(cr, width, data, style);
+  const double panelsTopPt = OverviewPanelsTop(cr, width, data);
   cairo_font_options_destroy(font);
   cairo_destroy(cr);
   cairo_surface_destroy(scratch);
@@ -98,7 +120,7 @@ FigureSize OverviewSize(const ExportData& data, const ClassStyle& style) {
     extraPt = HeadingHeight(longest.sizePt, longest.roomLines) - HeadingHeight(longest.sizePt, 1);
   }
   const double panelMm = kOverviewPanelHeightMm + extraPt / kPointsPerMm;
-  return {kOverviewWidthMm, kOverviewHeadingMm + static_cast<double>(OverviewRows(data)) * panelMm};
+  return {kOverviewWidthMm, panelsTopPt / kPointsPerMm + static_cast<double>(OverviewRows(data)) * panelMm};
 }
 
 void DrawOverview(cairo_t* cr, double width, double height, const ExportData& data, const MapFigureData& map,
@@ -106,12 +128,19 @@ void DrawOverview(cairo_t* cr, double width, double height, const ExportData& da
   SetFont(cr, kOverviewTitlePt, true);
   SetColour(cr, 0x000000);
   DrawText(cr, OverviewHeading(data), width / 2, kOverviewHeadingMm * kPointsPerMm / 2, {0.5, 0.5});
-  const double cellHeight = (height - kOverviewHeadingMm * kPointsPerMm) / static_cast<double>(OverviewRows(data));
-  DrawMapFigure(cr, OverviewCell(width, cellHeight, 0), map, MapStyleOf(options));
+  // The rate matrix heads the sheet, over the panels' full width.
+  if (data.scheme) {
+    const double left = 2 * kSheetMarginPt, tableWidth = width - 2 * left;
+    const double tableTop = kOverviewHeadingMm * kPointsPerMm;
+    DrawRateTable(cr, {left, tableTop, tableWidth, RateTableHeight(cr, *data.scheme, tableWidth)}, *data.scheme);
+  }
+  const double top = OverviewPanelsTop(cr, width, data);
+  const double cellHeight = (height - top) / static_cast<double>(OverviewRows(data));
+  DrawMapFigure(cr, OverviewCell(width, top, cellHeight, 0), map, MapStyleOf(options));
   const ClassStyle style = ClassStyleOf(options);
   const std::vector<ClassHeadingLayout> headings = OverviewHeadings(cr, width, data, style);
   for (std::size_t k = 0; k < data.classes.size(); ++k)
-    DrawClassFigure(cr, OverviewCell(width, cellHeight, k + 1), data.classes[k], style, headings[k]);
+    DrawClassFigure(cr, OverviewCell(width, top, cellHeight, k + 1), data.classes[k], style, headings[k]);
 }
 
 }  // namespace
@@ -120,11 +149,13 @@ std::optional<std::vector<ExportFile>> FigureFiles(const ExportData& data, const
                                                    WorkProgress* progress) {
   std::vector<ExportFile> files;
   bool drawn = true;
-  // Per format: the map, a figure per class, and the overview when there is a class.
+  // Per format: the map, the scheme of the rate matrix when there is one, a figure per class, and
+  // the overview when there is a class or a rate matrix.
   const std::size_t dwellStates = data.dwells ? data.dwells->perState.size() : 0;
+  const bool overview = !data.classes.empty() || data.scheme;
   if (progress)
-    progress->total =
-        options.formats.size() * (1 + data.classes.size() + (data.classes.empty() ? 0 : 1) + dwellStates);
+    progress->total = options.formats.size() *
+                      (1 + (data.scheme ? 1 : 0) + data.classes.size() + (overview ? 1 : 0) + dwellStates);
   const auto put = [&](const std::string& stem, FigureFormat format, const std::function<std::string()>& render) {
     if (!drawn) return;
     if (progress && progress->StopRequested()) {
@@ -149,12 +180,15 @@ std::optional<std::vector<ExportFile>> FigureFiles(const ExportData& data, const
     add("map", format, {kMapFigureWidthMm, kMapFigureHeightMm}, mapText, [&](cairo_t* cr, double w, double h) {
       DrawMapFigure(cr, {0, 0, w, h}, map, mapStyle);
     });
+    if (data.scheme)
+      add("scheme", format, SchemeFigureSize(*data.scheme), SchemeText(*data.scheme),
+          [&](cairo_t* cr, double w, double h) { DrawSchemeFigure(cr, w, h, *data.scheme); });
     for (const ClassFigureData& fitted : data.classes)
       add(ClassFileStem(fitted), format, {kClassFigureWidthMm, kClassFigureHeightMm}, ClassText(fitted, classStyle),
           [&](cairo_t* cr, double w, double h) {
             DrawClassFigure(cr, {0, 0, w, h}, fitted, classStyle, LayOutClassHeading(cr, fitted, classStyle, w));
           });
-    if (!data.classes.empty())
+    if (overview)
       add("overview", format, OverviewSize(data, classStyle), {"Varnel overview: " + OverviewHeading(data), mapText.description},
           [&](cairo_t* cr, double w, double h) { DrawOverview(cr, w, h, data, map, options); });
     for (std::size_t state = 0; state < dwellStates; ++state)

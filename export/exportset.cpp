@@ -42,7 +42,7 @@ std::string CannotExport(const std::string& folder, const std::string& why) {
   return "Cannot export into \"" + folder + "\": " + why + ". Nothing was written.";
 }
 
-// "map.svg", "overview.png", "class-I-J.pdf", or a table.
+// "map.svg", "scheme.svg", "overview.png", "class-I-J.pdf", or a table.
 bool IsExportName(std::string_view name) {
   if (name == "density.csv" || name == "histograms.csv" || name == "results.csv" || name == kDwellsFileName)
     return true;
@@ -51,7 +51,7 @@ bool IsExportName(std::string_view name) {
   const std::string_view stem = name.substr(0, dot);
   const std::string_view extension = name.substr(dot + 1);
   if (extension != "svg" && extension != "pdf" && extension != "png") return false;
-  if (stem == "map" || stem == "overview") return true;
+  if (stem == "map" || stem == "overview" || stem == "scheme") return true;
   constexpr std::string_view kDwell = "dwell-";
   if (stem.starts_with(kDwell) && stem.size() > kDwell.size() && AllDigits(stem.substr(kDwell.size()))) return true;
   constexpr std::string_view kClass = "class-";

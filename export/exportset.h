@@ -32,8 +32,8 @@ struct ExportFile {
   std::string bytes;
 };
 
-// The overview sheet: the map and every fitted class, three panels to a row, two journal
-// columns wide.
+// The overview sheet: the rate matrix's table at its head when there is one, then the map and
+// every fitted class, three panels to a row, two journal columns wide.
 inline constexpr double kOverviewWidthMm = 180.0;
 inline constexpr int kOverviewColumns = 3;
 // A panel's height with a heading of one line; each further line of the longest heading of
@@ -41,10 +41,10 @@ inline constexpr int kOverviewColumns = 3;
 inline constexpr double kOverviewPanelHeightMm = 52.0;
 inline constexpr double kOverviewHeadingMm = 9.0;
 
-// The files of an export, in this order: for each format "map", "class-I-J" for each fitted
-// class, when there is one "overview", and "dwell-K" for each state of the dwell times when
-// they were analysed; then "density.csv", "histograms.csv", "results.csv" and, when the
-// reports have dwells, "dwells.csv". Nothing when Cairo could not draw a figure, or when
+// The files of an export, in this order: for each format "map", "scheme" when there is a rate
+// matrix, "class-I-J" for each fitted class, "overview" when there is a class or a rate matrix,
+// and "dwell-K" for each state of the dwell times when they were analysed; then "density.csv",
+// "histograms.csv", "results.csv" and, when the reports have dwells, "dwells.csv". Nothing when Cairo could not draw a figure, or when
 // `progress` (whose steps are the figures) was asked to stop before every figure was drawn.
 std::optional<std::vector<ExportFile>> ExportFiles(const ExportData& data, const ExportOptions& options,
                                                    WorkProgress* progress = nullptr);

@@ -12,6 +12,7 @@
 #include "fit/bootstrap.h"
 #include "fit/fitparams.h"
 #include "fit/results.h"
+#include "kinetics/ratematrix.h"
 #include "reports/densitygrid.h"
 #include "selection/histograms.h"
 
@@ -44,6 +45,20 @@ struct ClassFigureData {
   std::vector<std::string> flags;  // what a reader must know of the rate (ResultFlags), a line each
 };
 
+// A state of the rate matrix as its scheme names it: where the lock's cutoffs put its values,
+// and the mean of the values its frames were seen at.
+struct SchemeState {
+  std::optional<double> low;  // its values lie above this (none for the lowest state) ...
+  double high = 0;            // ... up to this
+  std::optional<double> level;  // the mean value of its frames; none when no frame is in it
+};
+
+// The rate matrix with its states, for the scheme figure and the overview's table.
+struct SchemeData {
+  kinetics::RateMatrix matrix;
+  std::vector<SchemeState> states;  // matrix.states of them
+};
+
 struct ExportData {
   MapFigureData map;
   std::vector<ClassFigureData> classes;  // every fitted class, in the log's order
@@ -51,6 +66,7 @@ struct ExportData {
   std::vector<ResultRow> results;
   std::vector<DwellResultRow> dwellResults;  // the rates of the dwell times, for results.csv
   std::vector<DwellResultRow> rateResults;   // the rate matrix's rates, first in results.csv
+  std::optional<SchemeData> scheme;          // the rate matrix of rateResults, when there is one
   std::optional<DwellTimes> dwells;          // the last analysis of the dwell times, when it holds
   DwellTable dwellTable;                     // the loaded reports' dwells, for dwells.csv
 };

@@ -13,6 +13,10 @@ constexpr double kOnTick = 1e-9;
 // Fitting text shrinks the font by this factor at a time, down to this size.
 constexpr double kShrinkStep = 0.95;
 constexpr double kSmallestFontPt = 7.0;
+// Numbers with more decimals than this, or as large as kLargestFixed, are written as tick
+// labels are (a heading's numbers are never that far out).
+constexpr int kMostDecimals = 15;
+constexpr double kLargestFixed = 1e15;
 // U+2212 MINUS SIGN, which has the width of a digit in typeset numbers.
 constexpr char kMinus[] = "\xE2\x88\x92";
 
@@ -106,6 +110,25 @@ std::string FixedText(double value, int decimals) {
   char text[40];
   const auto end = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals).ptr;
   return WithMinus(std::string(text, end));
+}
+
+int DecimalsOf(double value, int digits) {
+  char text[40];
+  const char* end = std::to_chars(text, text + sizeof text, value, std::chars_format::scientific, digits - 1).ptr;
+  const char* e = std::find(static_cast<const char*>(text), end, 'e');
+  if (e == end) return digits - 1;
+  const char* from = e + 1 < end && e[1] == '+' ? e + 2 : e + 1;
+  int exponent = 0;
+  std::from_chars(from, end, exponent);
+  return digits - 1 - exponent;
+}
+
+std::string AtDecimals(double value, int decimals, int digits) {
+  if (!std::isfinite(value) || std::abs(value) >= kLargestFixed || std::abs(decimals) > kMostDecimals)
+    return TickText(value, digits);
+  if (decimals >= 0) return FixedText(value, decimals);
+  const double unit = std::pow(10.0, -decimals);
+  return FixedText(std::round(value / unit) * unit, 0);
 }
 
 void DrawHorizontalTicks(cairo_t* cr, double y, const std::vector<AxisTick>& ticks, bool below) {

@@ -75,6 +75,13 @@ double NiceCeiling(double value);
 std::string TickText(double value, int digits = 4);
 // The same with exactly `decimals` digits after the point.
 std::string FixedText(double value, int decimals);
+// The decimals that `digits` significant digits of `value` take once rounded: 3 for 0.404446,
+// 1 for 12.3456, 2 for 0.9996 (which rounds to 1.00), -1 for 1234.5 (1230).
+int DecimalsOf(double value, int digits);
+// `value` with `decimals` decimals; a negative number of decimals rounds to tens, hundreds...
+// Numbers beyond fixed notation (not finite, 1e15 or more, over 15 decimals) are written as tick
+// labels with `digits` digits.
+std::string AtDecimals(double value, int decimals, int digits);
 
 // A horizontal axis along y from x0 to x1: ticks (down when `below`, otherwise up) at the
 // given positions and their labels.

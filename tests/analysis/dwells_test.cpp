@@ -320,4 +320,74 @@ TEST(SessionRates, TheRateMatrixIsTheLogarithmOfTheCountedStepMatrixAndHeadsTheR
   EXPECT_TRUE(session.RateResults().empty());
 }
 
+// The export draws the matrix as a scheme, each state with the mean value and the share of its
+// frames, each rate with its interval at the rate's three digits, and heads the overview with the
+// rates' table; counted here from the frames themselves.
+TEST(SessionRates, TheExportDrawsTheSchemeOfTheMatrixAndHeadsTheOverviewWithItsTable) {
+  TempDir dir;
+  Session session = ImportedAndLocked(dir);
+  double steps[2] = {}, framesIn[2] = {}, every[2] = {}, sumTwo = 0;
+  for (int m = 0; m < kMolecules; ++m) {
+    const std::vector<double> frames = Frames(m);
+    for (std::size_t f = 0; f < frames.size(); ++f) {
+      const int from = frames[f] < 0.5 ? 0 : 1;
+      every[from] += 1;
+      if (from == 1) sumTwo += frames[f];
+      if (f + 1 == frames.size()) continue;
+      framesIn[from] += 1;
+      steps[from] += from != (frames[f + 1] < 0.5 ? 0 : 1);
+    }
+  }
+  const double a = steps[0] / framesIn[0], b = steps[1] / framesIn[1];
+  const double scale = std::log(1 - a - b) / -(a + b) / 0.1;
+  const auto text = [](const char* format, double value, int decimals) {
+    char out[64];
+    std::snprintf(out, sizeof out, format, decimals, value);
+    return std::string(out);
+  };
+  // Three significant digits: the decimals after the rate's leading digit.
+  const auto decimalsOf = [](double k) { return 2 - static_cast<int>(std::floor(std::log10(k))); };
+
+  ASSERT_TRUE(session.AnalyseRates().done);
+  ExportOptions pdf;
+  pdf.formats = {FigureFormat::Pdf};
+  ASSERT_TRUE(session.Export(dir / "figures", pdf, std::nullopt).done);
+  ASSERT_TRUE(std::filesystem::exists(dir / "figures/scheme.pdf"));
+  const ProgramRun scheme = RunProgram("pdftotext", "figures/scheme.pdf -");
+  ASSERT_EQ(scheme.status, 0) << scheme.err;
+  const ProgramRun overview = RunProgram("pdftotext", "figures/overview.pdf -");
+  ASSERT_EQ(overview.status, 0) << overview.err;
+  const std::vector<DwellResultRow> rows = session.RateResults();
+  ASSERT_EQ(rows.size(), 2u);
+  for (const DwellResultRow& row : rows) {
+    const double k = scale * (row.from == 1 ? a : b);
+    const int decimals = decimalsOf(k);
+    ASSERT_TRUE(row.interval);
+    const std::string interval =
+        text("%.*f", row.interval->low, decimals) + ", " + text("%.*f", row.interval->high, decimals);
+    const std::string label = "k = " + text("%.*f", k, decimals) + " s";
+    EXPECT_NE(scheme.out.find(label), std::string::npos) << label << " in:\n" << scheme.out;
+    EXPECT_NE(scheme.out.find("[" + interval + "]"), std::string::npos) << interval << " in:\n" << scheme.out;
+    // The table: path, rate, interval (the text read back without its spaces, which the reading
+    // of the sheet may drop around the path's arrow).
+    std::string sheet = overview.out;
+    std::erase(sheet, ' ');
+    const std::string path = std::to_string(row.from) + "\xE2\x86\x92" + std::to_string(row.to);
+    for (const std::string& cell : {path, text("%.*f", k, decimals),
+                                    text("%.*f", row.interval->low, decimals) + "\xE2\x80\x93" +
+                                        text("%.*f", row.interval->high, decimals)})
+      EXPECT_NE(sheet.find(cell), std::string::npos) << cell << " in:\n" << overview.out;
+  }
+  // State 1 is seen at 0.25 alone, state 2 at 0.7 and 0.75; their shares of all frames.
+  const double frames = every[0] + every[1];
+  for (const std::string& state : {std::string("0.250"), text("%.*f", sumTwo / every[1], 3),
+                                   text("%.*f", 100 * every[0] / frames, 1) + " %",
+                                   text("%.*f", 100 * every[1] / frames, 1) + " %"})
+    EXPECT_NE(scheme.out.find(state), std::string::npos) << state << " in:\n" << scheme.out;
+  // The table comes first, above the map.
+  const std::size_t table = overview.out.find("Rate matrix of 2 states");
+  ASSERT_NE(table, std::string::npos) << overview.out;
+  EXPECT_LT(table, overview.out.find("Initial value"));
+}
+
 }  // namespace
