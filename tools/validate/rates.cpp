@@ -33,8 +33,10 @@
 // Each fitted state stands for the level nearest its mean; a data set where they do not stand
 // for the three levels in order is counted apart.
 //
-// Usage: varnel-validate-rates [DATA_SETS [REPLICATES [MOLECULES [RAW_SETS]]]]
-//        (defaults 200, 1000, 100, 10; DATA_SETS 0 runs the raw traces alone)
+// Usage: varnel-validate-rates [--matrix-only] [DATA_SETS [REPLICATES [MOLECULES [RAW_SETS]]]]
+//        (defaults 200, 1000, 100, 10; DATA_SETS 0 runs the raw traces alone; --matrix-only leaves
+//        out the dwell and pooled rates (the dwell bootstraps take nearly all the time), for runs of
+//        many data sets)
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -247,12 +249,17 @@ int RunRawTraces(int sets, int replicates, int molecules) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const bool matrixOnly = argc > 1 && std::string(argv[1]) == "--matrix-only";
+  if (matrixOnly) {
+    --argc;
+    ++argv;
+  }
   const int dataSets = argc > 1 ? std::atoi(argv[1]) : 200;
   const int replicates = argc > 2 ? std::atoi(argv[2]) : kDefaultReplicates;
   const int molecules = argc > 3 ? std::atoi(argv[3]) : 100;
   const int rawSets = argc > 4 ? std::atoi(argv[4]) : kDefaultRawSets;
   if (dataSets < 0 || replicates <= 0 || molecules <= 0 || rawSets < 0 || dataSets + rawSets == 0) {
-    std::fprintf(stderr, "Usage: varnel-validate-rates [DATA_SETS [REPLICATES [MOLECULES [RAW_SETS]]]]\n");
+    std::fprintf(stderr, "Usage: varnel-validate-rates [--matrix-only] [DATA_SETS [REPLICATES [MOLECULES [RAW_SETS]]]]\n");
     return 2;
   }
   if (dataSets == 0) return RunRawTraces(rawSets, replicates, molecules);
@@ -291,6 +298,7 @@ int main(int argc, char** argv) {
         t.bias[0][rate.from][rate.to].Add(rate.rate / k - 1.0);
         t.held[0][rate.from][rate.to].Add(Holds(rate.interval, k));
       }
+      if (matrixOnly) continue;
       start = Clock::now();
       const auto dwell = DwellRateMatrix(dwells, kStates, CutDwells::kCensor, replicates);
       dwelling += Since(start);
