@@ -440,7 +440,7 @@ constexpr SessionCommand kCommands[] = {
       "\"Stop computing intervals\": the fits still waiting for their intervals keep none; with classes I-J, those "
       "classes' fits keep none, as the window's record says which were stopped"},
      StopIntervals, false},
-    {{"log", 0, 0, "log", "\"Dump Log\": writes \"log.dat\" and \"results.csv\""}, Log, false},
+    {{"log", 0, 0, "log", "\"Dump Log\": writes \"log.dat\", \"results.csv\" and \"rates.csv\""}, Log, false},
     {{"results", 0, 0, "results",
       "\"Results...\": prints the results table as tab-separated lines, a header and a row per fitted class"},
      Results, false},
@@ -448,8 +448,8 @@ constexpr SessionCommand kCommands[] = {
       "\"Export figures and tables...\" into the folder DIR (made when missing; a relative DIR lies in the folder "
       "of the loaded reports, where every output goes; a DIR that holds other files than an export's gets the set in "
       "its folder `figures`): the map, each fitted class and an overview in FORMAT "
-      "`svg`, `pdf`, `png` (300 dpi) or `all` (the default), with `density.csv`, `histograms.csv` and "
-      "`results.csv`; `--as-on-screen` lays the map as the window shows it; OPTIONS `--colours`, "
+      "`svg`, `pdf`, `png` (300 dpi) or `all` (the default), with `density.csv`, `histograms.csv`, `results.csv` and "
+      "`rates.csv`; `--as-on-screen` lays the map as the window shows it; OPTIONS `--colours`, "
       "`--colour-scale`, `--initial-name`, `--final-name`, `--histogram-range` and `--digits` choose colours, "
       "scale, axis names, range and digits as \"Figures and tables for a paper\" says"},
      Export, true},

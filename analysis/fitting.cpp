@@ -212,18 +212,42 @@ ResultsSource Session::Source(std::string dateTime) const {
   return {std::move(dateTime), files_.size(), outputFolder_, states_, cutoffs_, weighted_};
 }
 
+ResultTables Session::FileTables(std::vector<std::string>& leftOut) const {
+  ResultTables tables{RateResults(), Results(), DwellResults(), {}};
+  if (dwellTimes_ && dwellTimes_->states == states_)
+    for (const StateDwellTimes& state : dwellTimes_->perState) {
+      if (state.chosen < 0) continue;
+      const ExponentialFit& fit = state.fits[static_cast<std::size_t>(state.chosen)];
+      DwellResultRow row;
+      row.from = state.state + 1;
+      row.rate = fit.MeanRate() / dwellTimes_->exposure;
+      row.transitions = state.dwells;
+      row.molecules = state.molecules;
+      row.exposureTime = dwellTimes_->exposure;
+      row.estimator = "dwell-exit";
+      if (fit.terms.size() > 1)
+        row.flags.push_back("the inverse mean dwell of " + std::to_string(fit.terms.size()) + " exponentials");
+      tables.exitRows.push_back(std::move(row));
+    }
+  return AtOneExposure(std::move(tables), exposure_, leftOut);
+}
+
 Outcome Session::WriteLog() const {
   Outcome outcome;
   const std::string path = OutputPath("log.dat");
   if (const auto failure = WriteWholeFile(path, LogReportText(states_, fits_)))
     outcome.Error(CannotWriteMessage(path, *failure));
-  // Beside it, the table with intervals and where the numbers come from.
-  const std::string table = OutputPath("results.csv");
-  const std::vector<ResultRow> rows = Results();
-  const std::vector<DwellResultRow> dwellRows = DwellResults();
-  if (const auto failure = WriteWholeFile(table, ResultsCsv(Source(LocalDateTime()), rows, dwellRows, RateResults())))
-    outcome.Error(CannotWriteMessage(table, *failure));
-  for (std::string& notice : PooledDwellDisagreements(rows, dwellRows)) outcome.Notice(std::move(notice));
+  // Beside it, the tables with intervals and where the numbers come from.
+  std::vector<std::string> leftOut;
+  const ResultTables tables = FileTables(leftOut);
+  const std::string results = OutputPath("results.csv");
+  if (const auto failure = WriteWholeFile(
+          results, ResultsCsv(Source(LocalDateTime()), tables.rows, tables.dwellRows, tables.rateRows)))
+    outcome.Error(CannotWriteMessage(results, *failure));
+  const std::string rates = OutputPath("rates.csv");
+  if (const auto failure = WriteWholeFile(rates, RatesCsv(tables))) outcome.Error(CannotWriteMessage(rates, *failure));
+  for (std::string& notice : leftOut) outcome.Notice(std::move(notice));
+  for (std::string& notice : PooledDwellDisagreements(tables.rows, tables.dwellRows)) outcome.Notice(std::move(notice));
   return outcome;
 }
 
@@ -231,10 +255,15 @@ ExportData Session::ExportContents(std::optional<SelectionCircle> shownCircle) c
   ExportData data;
   // Every change of the weighting rebuilds the map: the grid is weighted as the session is.
   data.map = {grid_, colours_, states_, cutoffs_, Locked(), weighted_, shownCircle};
-  data.results = Results();
-  data.dwellResults = DwellResults();
-  data.rateResults = RateResults();
-  data.scheme = RateScheme();
+  ResultTables tables = FileTables(data.leftOut);
+  data.results = std::move(tables.rows);
+  data.dwellResults = std::move(tables.dwellRows);
+  data.rateResults = std::move(tables.rateRows);
+  data.exitResults = std::move(tables.exitRows);
+  // The scheme draws the rate matrix only where the tables hold it.
+  if (std::any_of(data.rateResults.begin(), data.rateResults.end(),
+                  [](const DwellResultRow& row) { return row.estimator == "rate-matrix"; }))
+    data.scheme = RateScheme();
   if (dwellTimes_ && dwellTimes_->states == states_) data.dwells = *dwellTimes_;
   data.dwellTable = dwells_;
   data.source = Source(LocalDateTime());
@@ -258,13 +287,16 @@ Outcome Session::Export(const std::string& folder, const ExportOptions& options,
                         std::optional<SelectionCircle> shownCircle, WorkProgress* progress) const {
   // Before a load the map is the start-up picture, not data.
   if (files_.empty()) return Outcome::Refused("Load reports first: there is nothing to export yet.");
-  const auto files = ExportFiles(ExportContents(shownCircle), options, progress);
+  const ExportData data = ExportContents(shownCircle);
+  const auto files = ExportFiles(data, options, progress);
   if (progress && progress->StopRequested())
     return Outcome::Refused("The export was stopped; nothing was written.", Severity::Notice);
   if (!files) return Outcome::Refused("The figures could not be drawn; nothing was written.");
   std::string cleared;
   if (const auto failure = WriteExport(folder, *files, &cleared)) return Outcome::Refused(*failure);
   // Many files appear at once in a folder the user may not be looking at: say where.
-  return Outcome{}.Notice("Exported " + std::to_string(files->size()) + " figures and tables into \"" + folder +
+  Outcome outcome;
+  for (const std::string& notice : data.leftOut) outcome.Notice(notice);
+  return outcome.Notice("Exported " + std::to_string(files->size()) + " figures and tables into \"" + folder +
                           "\"" + (cleared.empty() ? "" : "; " + cleared) + ".");
 }

@@ -177,6 +177,9 @@ class Session {
   // The rates of the last analysis of the dwells, when it was made for the current N.
   std::vector<DwellResultRow> DwellResults() const;
   ResultsSource Source(std::string dateTime) const;
+  // What the result files hold: every table of rates worked out at the exposure in force, and
+  // in `leftOut` a notice for each that had rows of another exposure.
+  ResultTables FileTables(std::vector<std::string>& leftOut) const;
 
   // --- Dwell times ------------------------------------------------------------------------------
   // Fits every state's dwells, in the states of the lock, and the rate matrix they give, with
@@ -202,7 +205,8 @@ class Session {
   std::optional<SchemeData> RateScheme() const;
 
   // --- Reports -----------------------------------------------------------------------------------
-  // "log.dat" with every fitted class of the current N, and "results.csv" beside it.
+  // "log.dat" with every fitted class of the current N, and "results.csv" and "rates.csv"
+  // beside it (FileTables).
   Outcome WriteLog() const;
   // What an export draws and tabulates; `shownCircle` is the circle the map figure draws.
   ExportData ExportContents(std::optional<SelectionCircle> shownCircle) const;

@@ -29,6 +29,9 @@ constexpr double kRightRoomPt = 10.0;
 constexpr double kHeadingLineSpacing = 1.3;
 constexpr double kHeadingTopPt = 1.0;
 constexpr char kArrow[] = " \xE2\x86\x92 ";
+// A flagged rate is marked so in its heading, and its footnote so.
+constexpr char kNoteMark[] = "*";
+constexpr double kNotesGapPt = 3.0;
 constexpr char kEnDash[] = "\xE2\x80\x93";
 
 constexpr Pixel kCurveColour = 0xC0392B;
@@ -251,10 +254,16 @@ ClassHeadingLayout ClassHeadingAt(cairo_t* cr, const ClassFigureData& fitted, co
   ClassHeadingLayout heading;
   heading.sizePt = sizePt;
   SetFont(cr, sizePt);
-  BreakInto(cr, HeadingWords(fitted, style.digits), width - 2 * kHeadingMarginPt, heading.lines);
+  std::vector<std::string> words = HeadingWords(fitted, style.digits);
+  if (!fitted.flags.empty()) words.back() += kNoteMark;
+  BreakInto(cr, words, width - 2 * kHeadingMarginPt, heading.lines);
   BreakInto(cr, SampleWords(fitted), width - 2 * kHeadingMarginPt, heading.lines);
-  for (const std::string& flag : fitted.flags) BreakInto(cr, WordsOf(flag), width - 2 * kHeadingMarginPt, heading.lines);
   heading.roomLines = heading.lines.size();
+  SetFont(cr, kTickFontPt);
+  for (std::size_t k = 0; k < fitted.flags.size(); ++k)
+    BreakInto(cr, WordsOf((k == 0 ? std::string(kNoteMark) + " " : std::string()) + fitted.flags[k]),
+              width - 2 * kHeadingMarginPt, heading.notes);
+  heading.roomNotes = heading.notes.size();
   return heading;
 }
 
@@ -267,13 +276,18 @@ double HeadingHeight(double sizePt, std::size_t lines) {
   return kHeadingTopPt + static_cast<double>(lines) * sizePt * kHeadingLineSpacing;
 }
 
+double NotesHeight(std::size_t lines) {
+  return lines == 0 ? 0.0 : kNotesGapPt + static_cast<double>(lines) * kTickFontPt * kHeadingLineSpacing;
+}
+
 Box PlaceClassPlot(cairo_t* cr, const Box& box, const ClassFigureData& fitted, const ClassHeadingLayout& heading) {
   SetFont(cr, kTickFontPt);
   const double labels = kTickPt + kLabelGapPt + DigitHeight(cr) + kTitleGapPt + kTitleLinePt;
   const double left = kTickPt + kLabelGapPt + CountLabelWidth(cr, CountAxisTop(fitted)) + kTitleGapPt + kTitleLinePt;
   const double top = HeadingHeight(heading.sizePt, std::max(heading.roomLines, heading.lines.size())) + labels;
+  const double notes = NotesHeight(std::max(heading.roomNotes, heading.notes.size()));
   return {box.x + left, box.y + top, std::max(0.0, box.width - left - kRightRoomPt),
-          std::max(0.0, box.height - top - labels)};
+          std::max(0.0, box.height - top - labels - notes)};
 }
 
 void DrawClassFigure(cairo_t* cr, const Box& box, const ClassFigureData& fitted, const ClassStyle& style,
@@ -288,4 +302,9 @@ void DrawClassFigure(cairo_t* cr, const Box& box, const ClassFigureData& fitted,
   for (std::size_t k = 0; k < heading.lines.size(); ++k)
     DrawText(cr, heading.lines[k], box.x + box.width / 2,
              box.y + kHeadingTopPt + static_cast<double>(k) * heading.sizePt * kHeadingLineSpacing, {0.5, 0.0});
+  SetFont(cr, kTickFontPt);
+  const double notesTop = box.Bottom() - NotesHeight(std::max(heading.roomNotes, heading.notes.size())) + kNotesGapPt;
+  for (std::size_t k = 0; k < heading.notes.size(); ++k)
+    DrawText(cr, heading.notes[k], box.x + kHeadingMarginPt,
+             notesTop + static_cast<double>(k) * kTickFontPt * kHeadingLineSpacing, {0.0, 0.0});
 }

@@ -49,6 +49,11 @@ struct ClassHeadingLayout {
   double sizePt = kHeadingFontPt;
   std::vector<std::string> lines;
   std::size_t roomLines = 0;
+  // What a reader must know of the rate (its flags) as a footnote under the plot, in the tick
+  // labels' size, marked as the heading marks the rate; room for as many lines as it has (a
+  // sheet: the room of its longest).
+  std::vector<std::string> notes;
+  std::size_t roomNotes = 0;
 };
 
 // The heading keeps this far from either side of its figure.
@@ -69,6 +74,8 @@ ClassHeadingLayout LayOutClassHeading(cairo_t* cr, const ClassFigureData& fitted
 
 // The height that `lines` heading lines of `sizePt` take.
 double HeadingHeight(double sizePt, std::size_t lines);
+// The height that `lines` lines of a footnote take, with the gap above them; 0 for none.
+double NotesHeight(std::size_t lines);
 
 // The plot area of the histogram within `box`, below the heading and the rate axis.
 Box PlaceClassPlot(cairo_t* cr, const Box& box, const ClassFigureData& fitted, const ClassHeadingLayout& heading);

@@ -83,7 +83,8 @@ Box OverviewCell(double width, double top, double cellHeight, std::size_t k) {
 }
 
 // Every heading of the sheet in one size, the largest at which each line fits (never below the
-// tick labels' size), and room above every plot for the longest of them.
+// tick labels' size), room above every plot for the longest of them and below it for the
+// longest footnote.
 std::vector<ClassHeadingLayout> OverviewHeadings(cairo_t* cr, double width, const ExportData& data,
                                                  const ClassStyle& style) {
   const double headingWidth = OverviewCell(width, 0, 0, 0).width;
@@ -91,16 +92,21 @@ std::vector<ClassHeadingLayout> OverviewHeadings(cairo_t* cr, double width, cons
   for (const ClassFigureData& fitted : data.classes)
     sizePt = std::min(sizePt, ClassHeadingSize(cr, fitted, style, headingWidth));
   std::vector<ClassHeadingLayout> headings;
-  std::size_t room = 1;
+  std::size_t room = 1, notes = 0;
   for (const ClassFigureData& fitted : data.classes) {
     headings.push_back(ClassHeadingAt(cr, fitted, style, sizePt, headingWidth));
     room = std::max(room, headings.back().lines.size());
+    notes = std::max(notes, headings.back().notes.size());
   }
-  for (ClassHeadingLayout& heading : headings) heading.roomLines = room;
+  for (ClassHeadingLayout& heading : headings) {
+    heading.roomLines = room;
+    heading.roomNotes = notes;
+  }
   return headings;
 }
 
-// The sheet grows with its headings: each line beyond the first makes every panel taller.
+// The sheet grows with its headings: each line beyond the first, and each line of the longest
+// footnote, makes every panel taller.
 FigureSize OverviewSize(const ExportData& data, const ClassStyle& style) {
   const double width = kOverviewWidthMm * kPointsPerMm;
   // Measured as the vector surfaces measure text: without hinted metrics.
@@ -117,7 +123,8 @@ FigureSize OverviewSize(const ExportData& data, const ClassStyle& style) {
   double extraPt = 0;
   if (!headings.empty()) {
     const ClassHeadingLayout& longest = headings.front();
-    extraPt = HeadingHeight(longest.sizePt, longest.roomLines) - HeadingHeight(longest.sizePt, 1);
+    extraPt = HeadingHeight(longest.sizePt, longest.roomLines) - HeadingHeight(longest.sizePt, 1) +
+              NotesHeight(longest.roomNotes);
   }
   const double panelMm = kOverviewPanelHeightMm + extraPt / kPointsPerMm;
   return {kOverviewWidthMm, panelsTopPt / kPointsPerMm + static_cast<double>(OverviewRows(data)) * panelMm};

@@ -121,8 +121,8 @@ OptionsForm MakeExportForm() {
        .kind = OptionKind::Flag,
        .hint = "Final value across and initial value down, as on screen; otherwise initial value across."});
   form.fields.push_back(ChoiceField(kColoursOption, "Map colours",
-                                    {{"table", "The colour table's, as in the window", ""},
-                                     {"perceptual", "Perceptual: dark violet to yellow", ""}},
+                                    {{"perceptual", "Perceptual: dark violet to yellow", ""},
+                                     {"table", "The colour table's, as in the window", ""}},
                                     "The perceptual colours read evenly, in grey too and to colour-blind readers."));
   form.fields.push_back(ChoiceField(kScaleOption, "Colour scale",
                                     {{"linear", "Linear, 0 to the maximum", ""},

@@ -32,6 +32,7 @@ std::optional<std::vector<ExportFile>> ExportFiles(const ExportData& data, const
   files->push_back({"density.csv", DensityCsv(data.map.grid)});
   files->push_back({"histograms.csv", HistogramsCsv(data.classes)});
   files->push_back({"results.csv", ResultsCsv(data.source, data.results, data.dwellResults, data.rateResults)});
+  files->push_back({"rates.csv", RatesCsv({data.rateResults, data.results, data.dwellResults, data.exitResults})});
   if (!data.dwellTable.empty()) files->push_back({std::string(kDwellsFileName), DwellsCsv(data.dwellTable)});
   return files;
 }
@@ -44,7 +45,8 @@ std::string CannotExport(const std::string& folder, const std::string& why) {
 
 // "map.svg", "scheme.svg", "overview.png", "class-I-J.pdf", or a table.
 bool IsExportName(std::string_view name) {
-  if (name == "density.csv" || name == "histograms.csv" || name == "results.csv" || name == kDwellsFileName)
+  if (name == "density.csv" || name == "histograms.csv" || name == "results.csv" || name == "rates.csv" ||
+      name == kDwellsFileName)
     return true;
   const std::size_t dot = name.rfind('.');
   if (dot == std::string_view::npos) return false;
@@ -86,9 +88,9 @@ std::optional<std::string_view> NewFileOf(std::string_view name) {
 }
 
 // A file no other part of the program writes: a figure, or the map's or the histograms' table.
-// An import writes a dwells.csv beside its reports, "Dump Log" a results.csv.
+// An import writes a dwells.csv beside its reports, "Dump Log" a results.csv and a rates.csv.
 bool OnlyAnExportWrites(std::string_view name) {
-  return IsExportName(name) && name != kDwellsFileName && name != "results.csv";
+  return IsExportName(name) && name != kDwellsFileName && name != "results.csv" && name != "rates.csv";
 }
 
 enum class Holds { Nothing, ASet, More };

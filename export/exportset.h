@@ -16,7 +16,8 @@
 struct ExportOptions {
   std::vector<FigureFormat> formats = {FigureFormat::Svg, FigureFormat::Pdf, FigureFormat::Png};
   MapOrientation orientation = MapOrientation::InitialAcross;
-  MapColours colours = MapColours::Table;
+  // A figure for print reads evenly in the perceptual colours; the window keeps the table's.
+  MapColours colours = MapColours::Perceptual;
   ColourScale scale = ColourScale::Linear;
   std::string initialName = kDefaultInitialName;  // the map's axis titles
   std::string finalName = kDefaultFinalName;
@@ -44,7 +45,7 @@ inline constexpr double kOverviewHeadingMm = 9.0;
 // The files of an export, in this order: for each format "map", "scheme" when there is a rate
 // matrix, "class-I-J" for each fitted class, "overview" when there is a class or a rate matrix,
 // and "dwell-K" for each state of the dwell times when they were analysed; then "density.csv",
-// "histograms.csv", "results.csv" and, when the reports have dwells, "dwells.csv". Nothing when Cairo could not draw a figure, or when
+// "histograms.csv", "results.csv", "rates.csv" and, when the reports have dwells, "dwells.csv". Nothing when Cairo could not draw a figure, or when
 // `progress` (whose steps are the figures) was asked to stop before every figure was drawn.
 std::optional<std::vector<ExportFile>> ExportFiles(const ExportData& data, const ExportOptions& options,
                                                    WorkProgress* progress = nullptr);

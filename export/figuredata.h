@@ -66,6 +66,8 @@ struct ExportData {
   std::vector<ResultRow> results;
   std::vector<DwellResultRow> dwellResults;  // the rates of the dwell times, for results.csv
   std::vector<DwellResultRow> rateResults;   // the rate matrix's rates, first in results.csv
+  std::vector<DwellResultRow> exitResults;   // each state's exit rate, for rates.csv
+  std::vector<std::string> leftOut;          // notices of rates left out: of another exposure
   std::optional<SchemeData> scheme;          // the rate matrix of rateResults, when there is one
   std::optional<DwellTimes> dwells;          // the last analysis of the dwell times, when it holds
   DwellTable dwellTable;                     // the loaded reports' dwells, for dwells.csv

@@ -121,7 +121,11 @@ std::string ResultsCsv(const ResultsSource& source, const std::vector<ResultRow>
   for (const ResultRow& row : rows) oneExposure = oneExposure && row.fit.exposureTime == rows.front().fit.exposureTime;
   text += "# exposure time (s):";
   if (rows.empty() || oneExposure) {
-    text += rows.empty() ? std::string(" -") : " " + Number(rows.front().fit.exposureTime);
+    // Without a Gaussian fit, the exposure the other rates were worked out at.
+    const DwellResultRow* other = !rateRows.empty() ? &rateRows.front() : !dwellRows.empty() ? &dwellRows.front() : nullptr;
+    text += !rows.empty() ? " " + Number(rows.front().fit.exposureTime)
+            : other      ? " " + Number(other->exposureTime)
+                         : std::string(" -");
   } else {
     for (const ResultRow& row : rows) text += " " + ClassName(row.from, row.to) + " " + Number(row.fit.exposureTime) + ";";
     text.pop_back();
@@ -171,6 +175,81 @@ std::string ResultsCsv(const ResultsSource& source, const std::vector<ResultRow>
   for (const DwellResultRow& row : rateRows) text += Joined(ResultCells(row), ',');
   for (const ResultRow& row : rows) text += Joined(ResultCells(row), ',');
   for (const DwellResultRow& row : dwellRows) text += Joined(ResultCells(row), ',');
+  return text;
+}
+
+ResultTables AtOneExposure(ResultTables tables, double exposure, std::vector<std::string>& leftOut) {
+  const auto keep = [&](auto& rows, const auto& exposureOf, const std::string& one, const std::string& many,
+                        const std::string& command) {
+    std::vector<std::string> others;
+    const auto stale = std::remove_if(rows.begin(), rows.end(), [&](const auto& row) {
+      const double at = exposureOf(row);
+      if (at == exposure) return false;
+      if (std::find(others.begin(), others.end(), Number(at)) == others.end()) others.push_back(Number(at));
+      return true;
+    });
+    const auto dropped = static_cast<std::size_t>(rows.end() - stale);
+    rows.erase(stale, rows.end());
+    if (dropped == 0) return;
+    std::string at;
+    for (const std::string& other : others) at += (at.empty() ? "" : ", ") + other + " s";
+    const bool single = dropped == 1;
+    leftOut.push_back("The result files hold the rates at the exposure in force, " + Number(exposure) + " s: " +
+                      std::to_string(dropped) + " " + (single ? one : many) + " worked out at " + at +
+                      (single ? " is" : " are") + " left out; \"" + command + "\" works " + (single ? "it" : "them") +
+                      " out again.");
+  };
+  const auto ofDwell = [](const DwellResultRow& row) { return row.exposureTime; };
+  keep(tables.rateRows, ofDwell, "rate of the rate matrix", "rates of the rate matrix", "rates");
+  keep(tables.rows, [](const ResultRow& row) { return row.fit.exposureTime; }, "Gaussian fit", "Gaussian fits",
+       "fit all");
+  keep(tables.dwellRows, ofDwell, "dwell rate", "dwell rates", "dwell all");
+  keep(tables.exitRows, ofDwell, "exit rate", "exit rates", "dwell all");
+  return tables;
+}
+
+std::vector<std::string> RateTableColumns() {
+  return {"class", "estimator", "rate", "low", "high", "unit", "n", "molecules", "flags", "exposure_s"};
+}
+
+std::string RatesCsv(const ResultTables& tables) {
+  std::string text = Joined(RateTableColumns(), ',');
+  const auto add = [&](const std::string& name, const std::string& estimator, const std::optional<double>& rate,
+                       const std::optional<Interval>& interval, const std::optional<double>& high, std::int64_t n,
+                       std::int64_t molecules, const std::vector<std::string>& flags, double exposure) {
+    if (!rate) return;
+    text += Joined({name, estimator, Number(*rate), interval ? Number(interval->low) : "",
+                    interval ? Number(interval->high) : Optional(high), "s^-1", std::to_string(n),
+                    std::to_string(molecules), JoinedFlags(flags), Number(exposure)},
+                   ',');
+  };
+  for (const DwellResultRow& row : tables.rateRows)
+    add(ClassName(row.from, row.to), row.estimator, row.rate, row.interval, row.upperLimit, row.transitions,
+        row.molecules, row.flags, row.exposureTime);
+  for (const ResultRow& row : tables.rows) {
+    const ClassUncertainty& u = row.fit.uncertainty;
+    std::vector<std::string> flags = ResultFlags(row.fit);
+    // A cell a reader takes as a number holds one: an interval still computing is a flag.
+    if (u.state == IntervalState::kComputing) flags.push_back("interval still computing: write the tables again");
+    const bool computed = u.state == IntervalState::kComputed;
+    const std::string name = ClassName(row.from, row.to);
+    add(name, "gaussian", row.fit.rate, computed ? u.Rate() : std::nullopt, std::nullopt, row.fit.transitions,
+        u.molecules, flags, row.fit.exposureTime);
+    // What the Gaussian's bounds say (the first flags) is not the pooled rate's.
+    const BoundsReached bounds = BoundsOf(row.fit.gaussian);
+    const std::vector<std::string> pooledFlags(flags.begin() + bounds.centre + bounds.width + bounds.amplitude,
+                                               flags.end());
+    add(name, "pooled", u.pooledRate, computed ? u.Pooled() : std::nullopt, std::nullopt, row.fit.transitions,
+        u.molecules, pooledFlags, row.fit.exposureTime);
+    add(name, "pooled-frame-corrected", row.pooledCorrected, std::nullopt, std::nullopt, row.fit.transitions,
+        u.molecules, {}, row.fit.exposureTime);
+  }
+  for (const DwellResultRow& row : tables.dwellRows)
+    add(ClassName(row.from, row.to), row.estimator, row.rate, row.interval, row.upperLimit, row.transitions,
+        row.molecules, row.flags, row.exposureTime);
+  for (const DwellResultRow& row : tables.exitRows)
+    add(std::to_string(row.from) + "->*", row.estimator, row.rate, row.interval, row.upperLimit, row.transitions,
+        row.molecules, row.flags, row.exposureTime);
   return text;
 }
 

@@ -50,6 +50,18 @@ struct ResultsSource {
   bool weighted = true;
 };
 
+// Every table of rates the result files hold, in the order results.csv gives them.
+struct ResultTables {
+  std::vector<DwellResultRow> rateRows;   // the rate matrices'
+  std::vector<ResultRow> rows;            // the Gaussian fits, with their pooled rates
+  std::vector<DwellResultRow> dwellRows;  // the dwell k_ij
+  std::vector<DwellResultRow> exitRows;   // each state's exit rate, estimator "dwell-exit", `to` 0
+};
+
+// The rows of `tables` worked out at `exposure` (s): a file holds the rates of one exposure. A
+// notice in `leftOut` for each table that loses rows, with the command that works them out again.
+ResultTables AtOneExposure(ResultTables tables, double exposure, std::vector<std::string>& leftOut);
+
 // The columns of the table, in order.
 std::vector<std::string> ResultColumns();
 
@@ -69,6 +81,13 @@ std::vector<std::string> ResultCells(const DwellResultRow& row);
 std::string ResultsCsv(const ResultsSource& source, const std::vector<ResultRow>& rows,
                        const std::vector<DwellResultRow>& dwellRows = {},
                        const std::vector<DwellResultRow>& rateRows = {});
+
+// "rates.csv": every rate of `tables` in one long table, a row a rate and estimator, no comment
+// lines, so that a data frame reads it as it stands: rate-matrix and hmm-rate-matrix, gaussian,
+// pooled, pooled-frame-corrected, dwell and dwell-exit (class "i->*"). Rates and interval ends
+// in s^-1; n is the transitions (frame-to-frame steps for the matrices, dwells for an exit).
+std::vector<std::string> RateTableColumns();
+std::string RatesCsv(const ResultTables& tables);
 
 // `columns` and the cells of `rows` as tab-separated lines, as a spreadsheet takes them from
 // the clipboard.

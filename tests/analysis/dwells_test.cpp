@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -142,6 +143,27 @@ TEST(SessionDwells, GiveTheRatesOfTheLocksStatesInTheResultsAndTheExportUntilThe
 // One exponential has the closed form p = D / (D + S): D the dwells seen whole, S the frames
 // after the first of every dwell the fit takes, the last dwell of a trace (cut by its end)
 // censored and the first (its start unseen) left out. Counted here from the frames themselves.
+// The exit rate of `state` (0-based) from one exponential fitted to its dwells, worked out from
+// the frames: -ln(1 - whole / frames after a dwell's first) / T, the dwells cut at the trace's
+// start left out, those cut at its end censored.
+double ClosedFormExitRate(int state, double exposure) {
+  double whole = 0, after = 0;
+  for (int m = 0; m < kMolecules; ++m) {
+    std::vector<std::pair<int, int>> runs;  // state, frames
+    for (double value : Frames(m)) {
+      const int s = value < 0.5 ? 0 : 1;
+      if (runs.empty() || runs.back().first != s) runs.push_back({s, 0});
+      ++runs.back().second;
+    }
+    for (std::size_t r = 1; r < runs.size(); ++r) {
+      if (runs[r].first != state) continue;
+      after += runs[r].second - 1;
+      if (r + 1 < runs.size()) whole += 1;
+    }
+  }
+  return -std::log(1 - whole / (whole + after)) / exposure;
+}
+
 TEST(SessionDwells, OneExponentialGivesTheClosedFormOfTheCountedDwells) {
   TempDir dir;
   Session session = ImportedAndLocked(dir);
@@ -149,24 +171,59 @@ TEST(SessionDwells, OneExponentialGivesTheClosedFormOfTheCountedDwells) {
   one.exponentials = 1;
   ASSERT_TRUE(session.AnalyseDwells(one).done);
   for (int state = 0; state < 2; ++state) {
-    double whole = 0, after = 0;
-    for (int m = 0; m < kMolecules; ++m) {
-      std::vector<std::pair<int, int>> runs;  // state, frames
-      for (double value : Frames(m)) {
-        const int s = value < 0.5 ? 0 : 1;
-        if (runs.empty() || runs.back().first != s) runs.push_back({s, 0});
-        ++runs.back().second;
-      }
-      for (std::size_t r = 1; r < runs.size(); ++r) {
-        if (runs[r].first != state) continue;
-        after += runs[r].second - 1;
-        if (r + 1 < runs.size()) whole += 1;
-      }
-    }
-    const double exitRate = -std::log(1 - whole / (whole + after)) / 0.1;
+    const double exitRate = ClosedFormExitRate(state, 0.1);
     const double rate = session.DwellResults().at(static_cast<std::size_t>(state)).rate;
     EXPECT_NEAR(rate, exitRate, 1e-9 * exitRate) << "state " << state + 1;
   }
+}
+
+// rates.csv holds every rate in one long table of the same ten cells a row, and both tables
+// hold the rates of one exposure: those of an exposure no longer in force are left out, and
+// the log says so.
+TEST(SessionDwells, TheRateTableHoldsEveryRateOfTheExposureInForceAndSaysWhatItLeavesOut) {
+  TempDir dir;
+  Session session = ImportedAndLocked(dir);
+  ASSERT_TRUE(session.Fit(1, 2).done);
+  ASSERT_TRUE(session.SetExposure(0.05).done);
+  DwellOptions one;
+  one.exponentials = 1;
+  ASSERT_TRUE(session.AnalyseDwells(one).done);
+  ASSERT_TRUE(session.AnalyseRates().done);
+  const CommandResult log = RunCommand(session, {"log"});
+  ASSERT_TRUE(log.outcome.done);
+  std::vector<std::string> notices;
+  for (const auto& message : log.outcome.messages) notices.push_back(message.text);
+  EXPECT_EQ(notices, std::vector<std::string>{"The result files hold the rates at the exposure in force, 0.05 s: 1 "
+                                              "Gaussian fit worked out at 0.1 s is left out; \"fit all\" works "
+                                              "it out again."});
+
+  std::istringstream table(dir.Read("reports/rates.csv"));
+  std::vector<std::vector<std::string>> rows;
+  for (std::string line; std::getline(table, line);) {
+    rows.emplace_back();
+    std::istringstream row(line + ",");
+    for (std::string cell; std::getline(row, cell, ',');) rows.back().push_back(cell);
+  }
+  ASSERT_EQ(rows.size(), 7u);
+  EXPECT_EQ(rows[0], (std::vector<std::string>{"class", "estimator", "rate", "low", "high", "unit", "n", "molecules",
+                                               "flags", "exposure_s"}));
+  const std::vector<std::pair<std::string, std::string>> expected = {
+      {"1->2", "rate-matrix"}, {"2->1", "rate-matrix"}, {"1->2", "dwell"},
+      {"2->1", "dwell"},       {"1->*", "dwell-exit"},  {"2->*", "dwell-exit"}};
+  for (std::size_t r = 1; r < rows.size(); ++r) {
+    ASSERT_EQ(rows[r].size(), 10u) << r;
+    EXPECT_EQ(std::make_pair(rows[r][0], rows[r][1]), expected[r - 1]);
+    EXPECT_EQ(rows[r][5], "s^-1");
+    EXPECT_EQ(rows[r][9], "0.05");
+  }
+  // With two states a state's exit is its one path: the exit rate is the dwell rate.
+  for (int state = 0; state < 2; ++state)
+    EXPECT_NEAR(std::stod(rows[5 + static_cast<std::size_t>(state)][2]), ClosedFormExitRate(state, 0.05),
+                1e-5 * ClosedFormExitRate(state, 0.05));
+  // results.csv: the same exposure, and no row of the fit at 0.1 s.
+  const std::string results = dir.Read("reports/results.csv");
+  EXPECT_NE(results.find("# exposure time (s): 0.05\n"), std::string::npos);
+  EXPECT_EQ(results.find(",gaussian,"), std::string::npos);
 }
 
 // The pooled rate of i->j is the steps i->j over the frames in state i that have a next frame,

@@ -46,12 +46,13 @@ TEST_F(MenusTest, ExportAsksForAFolderAndWritesWhatTheWindowShows) {
   EXPECT_TRUE(host.lastFileRequest->folder);
   EXPECT_EQ(host.lastFileRequest->title, "Export figures and tables to...");
   EXPECT_TRUE(host.errors.empty()) << host.errors.front();
-  EXPECT_EQ(host.notices, std::vector<std::string>{"Exported 6 figures and tables into \"" + figures.string() + "\"."});
+  EXPECT_EQ(host.notices, std::vector<std::string>{"Exported 7 figures and tables into \"" + figures.string() + "\"."});
   // No class is fitted: the map and the tables.
   std::set<std::string> names;
   for (const auto& file : std::filesystem::directory_iterator(figures)) names.insert(file.path().filename().string());
   EXPECT_EQ(names,
-            (std::set<std::string>{"map.svg", "map.pdf", "map.png", "density.csv", "histograms.csv", "results.csv"}));
+            (std::set<std::string>{"map.svg", "map.pdf", "map.png", "density.csv", "histograms.csv", "results.csv",
+                                   "rates.csv"}));
   // A cancelled folder dialog does nothing.
   Choose(IDM_EXPORT_FIGURES, std::nullopt);
   EXPECT_TRUE(host.errors.empty());

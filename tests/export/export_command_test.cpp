@@ -33,7 +33,7 @@ TEST(ExportScript, WritesTheChosenFormatIntoTheFolderAndRefusesBadOptionsAndFold
   // "out" lies beside the reports, where every output of the analysis goes.
   EXPECT_EQ(Names(dir.path() / "reports" / "out"),
             (std::set<std::string>{"map.svg", "class-1-2.svg", "overview.svg", "density.csv", "histograms.csv",
-                                   "results.csv"}));
+                                   "results.csv", "rates.csv"}));
 
   dir.Write("bad.vsc", "type IDC_PEAKS_IN_REPORT 1\nfiles a.dat\nclick IDC_LOAD_FILES\nexport new --format jpg\n");
   const ProgramRun badFormat = RunProgram(VARNEL_PROGRAM, "--script bad.vsc");

@@ -86,9 +86,10 @@ TEST(ExportForm, TheFigureOptionsChosenInTheFormComeBackFromAScriptLineAsChosen)
   EXPECT_EQ(options.finalName, "E \"after\"");
   EXPECT_EQ(options.range, HistogramRange::Data);
   EXPECT_EQ(options.digits, 4);
-  // The defaults draw the figures as the window's colours and range have them.
+  // The defaults draw the map in colours that read evenly in print, the histograms in the
+  // window's range.
   const ExportOptions defaults = Read({});
-  EXPECT_EQ(defaults.colours, MapColours::Table);
+  EXPECT_EQ(defaults.colours, MapColours::Perceptual);
   EXPECT_EQ(defaults.scale, ColourScale::Linear);
   EXPECT_EQ(defaults.initialName, "Initial value");
   EXPECT_EQ(defaults.finalName, "Final value");

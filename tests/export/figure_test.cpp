@@ -172,7 +172,7 @@ TEST(FigureFileTest, PdfRendersWithTheSameCellColoursInBothOrientationsAndHoldsI
                             "n = 12 molecules, 1,065 transitions",
                             "Count", "rate (s", "\xE2\x88\x92" "10", "0.01", "0.1"})
     EXPECT_NE(classText.out.find(title), std::string::npos) << title << " in:\n" << classText.out;
-  // What a reader must know of the rate stands under the heading, broken where it must be.
+  // What a reader must know of the rate stands as a footnote under the plot, broken where it must be.
   Save(dir / "flagged.pdf", RenderClass(FigureFormat::Pdf, {"at bound: the class's rates lie beyond the fit's range; "
                                                             "the rate is a limit", "3 of 1000 replicates failed"}));
   const ProgramRun flaggedText = RunProgram("pdftotext", "flagged.pdf -");

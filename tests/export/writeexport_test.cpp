@@ -98,13 +98,13 @@ TEST(WriteExportTest, AnExportHasEveryFigureInEveryFormatAndTheTables) {
   }
   EXPECT_EQ(names, (std::vector<std::string>{"map.svg", "class-1-2.svg", "overview.svg", "map.pdf", "class-1-2.pdf",
                                              "overview.pdf", "map.png", "class-1-2.png", "overview.png",
-                                             "density.csv", "histograms.csv", "results.csv"}));
+                                             "density.csv", "histograms.csv", "results.csv", "rates.csv"}));
   // One format; no fitted class, no overview.
   ExportData mapOnly = SmallExport();
   mapOnly.classes.clear();
   const auto pngs = ExportFiles(mapOnly, {{FigureFormat::Png}, MapOrientation::AsOnScreen});
   ASSERT_TRUE(pngs);
-  ASSERT_EQ(pngs->size(), 4u);
+  ASSERT_EQ(pngs->size(), 5u);
   EXPECT_EQ(pngs->front().name, "map.png");
 }
 

@@ -240,7 +240,8 @@ TEST_F(SessionFitTest, FilesThatCannotBeWrittenAreReportedAndTheFitStands) {
   EXPECT_GT(session.FitOf(1, 1)->rate, 0.0);
   EXPECT_EQ(Texts(session.WriteLog()),
             (std::vector<std::string>{"Cannot write \"" + (gone / "log.dat").string() + why,
-                                      "Cannot write \"" + (gone / "results.csv").string() + why}));
+                                      "Cannot write \"" + (gone / "results.csv").string() + why,
+                                      "Cannot write \"" + (gone / "rates.csv").string() + why}));
 }
 
 // Three states now, but the lists are those of two: class 2->2 is the lock's, 3->2 is none.

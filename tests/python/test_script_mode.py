@@ -40,13 +40,13 @@ def test_a_circle_cutoffs_and_an_export_give_script_mode_s_files(tmp_path):
     s.fit(1, 3)
     s.fit(3, 1)
     s.write_log()
-    with pytest.warns(varnel.Notice, match="Exported 7 figures and tables into"):
+    with pytest.warns(varnel.Notice, match="Exported 8 figures and tables into"):
         s.export("figures", format="svg", colour_scale="log")
     assert s.results()[0]["source"] == "circle"
 
-    for name in ("3dgrid.dat", "1,3rates.dat", "3,1rates.dat", "log.dat"):
+    for name in ("3dgrid.dat", "1,3rates.dat", "3,1rates.dat", "log.dat", "rates.csv"):
         assert (python_reports / name).read_bytes() == (script_reports / name).read_bytes(), name
     figures = sorted(p.name for p in (script_reports / "figures").iterdir())
     assert sorted(p.name for p in (python_reports / "figures").iterdir()) == figures
-    for name in ("density.csv", "histograms.csv"):
+    for name in ("density.csv", "histograms.csv", "rates.csv"):
         assert (python_reports / "figures" / name).read_bytes() == (script_reports / "figures" / name).read_bytes()

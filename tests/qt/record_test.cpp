@@ -371,10 +371,10 @@ void RecordTest::aSessionRunFromTheMenuBarReplaysToTheSameFiles() {
   const auto written = FilesIn(reports), exported = FilesIn(figures);
   QVERIFY(written.count("log.dat") && written.count("results.csv") && written.count("3dgrid.dat"));
   QVERIFY(exported.count("density.csv") && exported.count("histograms.csv"));
-  Lines compared = {"log.dat", "results.csv", "3dgrid.dat", "dwells.csv"};
+  Lines compared = {"log.dat", "results.csv", "rates.csv", "3dgrid.dat", "dwells.csv"};
   for (const auto& [name, bytes] : written)
     if (name.ends_with("rates.dat")) compared.push_back(name);
-  QVERIFY(compared.size() > 4);  // the fits wrote their rates
+  QVERIFY(compared.size() > 5);  // the fits wrote their rates
 
   // The same session on the copy of the traces, by the program without a window.
   const std::string record = Replaced(shown.host.Record()->Text(), traces.string(), copy.string());
@@ -389,7 +389,7 @@ void RecordTest::aSessionRunFromTheMenuBarReplaysToTheSameFiles() {
     else
       QVERIFY2(again.at(name) == written.at(name), name.c_str());
   }
-  for (const char* name : {"density.csv", "histograms.csv"})
+  for (const char* name : {"density.csv", "histograms.csv", "rates.csv"})
     QVERIFY2(exportedAgain.count(name) && exportedAgain.at(name) == exported.at(name), name);
 }
 

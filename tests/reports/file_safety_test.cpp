@@ -76,15 +76,15 @@ TEST_F(FileSafetyTest, OnAFullDiskEveryOutputStaysWholeAndTheReasonIsShown) {
   told(session.WriteLog());
   ASSERT_TRUE(told.errors.empty()) << told.errors.front();
   const auto before = Contents(dir.path() / "disk");
-  ASSERT_EQ(before.size(), 5u);  // the report, the map, the rate file, the log, the results table
+  ASSERT_EQ(before.size(), 6u);  // the report, the map, the rate file, the log, both tables of results
 
   disk.Fill();
   told(RunCommand(session, {"weight", "off"}).outcome);  // a new map
   told(session.Fit(1, 2));
   told(session.WriteLog());
   Load({dir / "disk/a.dat"});
-  ASSERT_EQ(told.errors.size(), 5u);
-  for (const char* name : {"3dgrid.dat", "1,2rates.dat", "log.dat", "results.csv"}) {
+  ASSERT_EQ(told.errors.size(), 6u);
+  for (const char* name : {"3dgrid.dat", "1,2rates.dat", "log.dat", "results.csv", "rates.csv"}) {
     const std::string path = dir / ("disk/" + std::string(name));
     EXPECT_NE(
         std::find(told.errors.begin(), told.errors.end(), "Cannot write \"" + path + "\": No space left on device."),
@@ -92,8 +92,8 @@ TEST_F(FileSafetyTest, OnAFullDiskEveryOutputStaysWholeAndTheReasonIsShown) {
         << name;
   }
   // The load is refused before it writes anything: its map file would not fit.
-  EXPECT_NE(told.errors[4].find("their \"3dgrid.dat\" would take 1 MB, and 0 MB are free"), std::string::npos)
-      << told.errors[4];
+  EXPECT_NE(told.errors[5].find("their \"3dgrid.dat\" would take 1 MB, and 0 MB are free"), std::string::npos)
+      << told.errors[5];
   auto after = Contents(dir.path() / "disk");
   after.erase("filler");
   EXPECT_EQ(after, before);  // no file cut short, no new file half written, none left behind
