@@ -17,6 +17,7 @@
 #include "platform/outputfile.h"
 #include "platform/system.h"
 #include "reports/outputdir.h"
+#include "selection/classlists.h"
 
 std::optional<std::string> WriteRateFile(const std::string& path, const std::vector<double>& list) {
   OutputFile file(path);
@@ -254,7 +255,18 @@ Outcome Session::WriteLog() const {
 ExportData Session::ExportContents(std::optional<SelectionCircle> shownCircle) const {
   ExportData data;
   // Every change of the weighting rebuilds the map: the grid is weighted as the session is.
-  data.map = {grid_, colours_, states_, cutoffs_, Locked(), weighted_, shownCircle};
+  data.map = {grid_, colours_, states_, cutoffs_, Locked(), weighted_, shownCircle, {}};
+  if (Locked()) {
+    std::vector<double> sums(static_cast<std::size_t>(states_)), weights(static_cast<std::size_t>(states_));
+    for (std::size_t r = 0; r < records_.size(); ++r)
+      if (const TransitionRecord record = records_[r]; record.count > 0 && std::isfinite(record.count))
+        if (const std::optional<int> state = StateOf(record.initial, states_, cutoffs_)) {
+          sums[static_cast<std::size_t>(*state)] += record.initial * record.count;
+          weights[static_cast<std::size_t>(*state)] += record.count;
+        }
+    for (std::size_t k = 0; k < sums.size(); ++k)
+      data.map.stateMeans.push_back(weights[k] > 0 ? std::optional<double>(sums[k] / weights[k]) : std::nullopt);
+  }
   ResultTables tables = FileTables(data.leftOut);
   data.results = std::move(tables.rows);
   data.dwellResults = std::move(tables.dwellRows);

@@ -29,6 +29,10 @@ struct MapFigureData {
   bool locked = false;  // locked cutoffs cut both axes, unlocked ones only the final value
   bool weighted = true;  // the grid's spots were weighted by the records' transitions
   std::optional<SelectionCircle> circle;  // the shown class's circle, when circles are in use
+  // Once locked, each state's mean value (its records' initial values, weighted by their
+  // transitions; none for a state no record starts in): the map marks where each class's spot
+  // belongs, at (mean i, mean j).
+  std::vector<std::optional<double>> stateMeans;
 };
 
 // A fitted class: the histogram the fit was made on, the Gaussian it gave, and its rate.

@@ -26,6 +26,8 @@ constexpr double kBarTitleLineSpacing = 1.2;
 constexpr double kTopRoomPt = 5.0;
 // Cutoff lines and the circle.
 constexpr double kOverlayLinePt = 0.75;
+// The arms of the cross at a class's states' means.
+constexpr double kMeanMarkPt = 2.5;
 constexpr Pixel kFrameColour = 0x000000;
 // The colour bar shows entries 0 ... 254 over densities 0 ... maximum: entry e for e / 255 of
 // the maximum and up; entry 255 is the maximum alone.
@@ -190,6 +192,14 @@ void DrawCutoffs(cairo_t* cr, const Box& plot, const MapFigureData& map, MapOrie
     Line(cr, PointOf(plot, orientation, kMapAxisLow, c), PointOf(plot, orientation, kMapAxisHigh, c));
     if (map.locked) Line(cr, PointOf(plot, orientation, c, kMapAxisLow), PointOf(plot, orientation, c, kMapAxisHigh));
   }
+  // A small cross where each class's spot belongs.
+  for (const std::optional<double>& initial : map.stateMeans)
+    for (const std::optional<double>& final : map.stateMeans) {
+      if (!initial || !final) continue;
+      const PagePoint at = PointOf(plot, orientation, *initial, *final);
+      Line(cr, {at.x - kMeanMarkPt, at.y}, {at.x + kMeanMarkPt, at.y});
+      Line(cr, {at.x, at.y - kMeanMarkPt}, {at.x, at.y + kMeanMarkPt});
+    }
   cairo_stroke(cr);
   if (map.circle && map.circle->radius >= 0) {
     // The circle takes the records within radius / 200 of (row / 200, column / 200).

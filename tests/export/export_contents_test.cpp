@@ -153,4 +153,16 @@ TEST(ExportContents, TheMapHasTheCutoffsOfTheLockAndTheCircleItIsGiven) {
   EXPECT_EQ(data.map.circle->row, 50);
   EXPECT_EQ(data.map.circle->col, 150);
   EXPECT_EQ(data.map.circle->radius, 11);
+
+  // Each state's mean: its records' initial values weighted by their transitions.
+  Session levels;
+  levels.Adopt(TransitionRecords({{0.1, 0.8, 0.02, 0, 3}, {0.3, 0.8, 0.02, 0, 1}, {0.8, 0.1, 0.05, 0, 2}}),
+               {"a.dat"}, (dir.path() / "").string());
+  ASSERT_TRUE(levels.SetStates(2).done);
+  EXPECT_TRUE(levels.ExportContents(std::nullopt).map.stateMeans.empty());  // not before the lock
+  ASSERT_TRUE(levels.Lock().done);
+  const auto means = levels.ExportContents(std::nullopt).map.stateMeans;
+  ASSERT_EQ(means.size(), 2u);
+  EXPECT_DOUBLE_EQ(means[0].value_or(-1), (0.1 * 3 + 0.3 * 1) / 4);
+  EXPECT_DOUBLE_EQ(means[1].value_or(-1), 0.8);
 }
