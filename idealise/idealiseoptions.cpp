@@ -26,7 +26,7 @@ constexpr OptionInfo kOptions[] = {
     {"--acceptor-background", Kind::Number}, {"--gamma", Kind::Number}, {"--last-frame", Kind::Number},
     {"--states", Kind::States},   {"--transitions", Kind::Sharing},    {"--threads", Kind::Whole},
     {"--seed", Kind::Seed},       {"--out", Kind::File},               {"--merge", Kind::Merge},
-    {"--peaks", Kind::Peaks},
+    {"--peaks", Kind::Peaks},     {"--time", Kind::Column},            {"--frame-time", Kind::Number},
 };
 
 const OptionInfo* FindOption(std::string_view name) {
@@ -80,6 +80,7 @@ std::optional<std::string> ApplyColumn(std::string_view name, const std::string&
   if (name == "--fret") raw.fret = column;
   if (name == "--molecule") given.molecule = column;
   if (name == "--frame") raw.layout.frame = column;
+  if (name == "--time") raw.time = *column;
   return std::nullopt;
 }
 
@@ -89,6 +90,8 @@ std::optional<std::string> ApplyNumber(std::string_view name, const std::string&
   if (name == "--gamma" && !(*number > 0)) return "--gamma must be above 0, not '" + value + "'";
   // Frames count from 1: a last frame before the first would leave every trace empty.
   if (name == "--last-frame" && !(*number >= 1)) return "--last-frame must be at least 1, not '" + value + "'";
+  if (name == "--frame-time" && !(*number > 0)) return "--frame-time must be above 0 seconds, not '" + value + "'";
+  if (name == "--frame-time") raw.frameTime = *number;
   if (name == "--donor-background") raw.donorBackground = *number;
   if (name == "--acceptor-background") raw.acceptorBackground = *number;
   if (name == "--gamma") raw.gamma = *number;
