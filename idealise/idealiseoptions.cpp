@@ -284,8 +284,15 @@ OptionsForm MakeIdealiseForm() {
   last.blank = "every frame";
   last.hint = "Frames after this one are left out.";
   form.fields.push_back(last);
+  OptionField frameTime{.name = "frame-time", .option = "--frame-time", .label = "Frame time (s)",
+                        .kind = OptionKind::Number};
+  frameTime.blank = "the time column's, or the exposure";
+  frameTime.hint = "Seconds per frame; becomes the exposure. A column named time in the traces gives it too, and "
+                   "must agree.";
+  form.fields.push_back(frameTime);
   OptionField states = TextField("states", "--states", "Numbers of states (MIN-MAX)", "",
-                                 "A model is fitted for each number, and BIC chooses among them.");
+                                 "A model is fitted for each number, and BIC chooses among those whose states lie "
+                                 "two widths apart.");
   states.defaultValue = "1-4";
   form.fields.push_back(states);
   form.fields.push_back({.name = "transitions",
