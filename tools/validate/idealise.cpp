@@ -67,7 +67,8 @@ const char* NoiseName(Noise noise) {
 
 // Every number of states at every signal-to-noise ratio with Gaussian noise, then shot noise
 // (whose widths differ from state to state) at 6, then noise on each channel: read noise of 60
-// at brightness 1000 (widths 0.049, 0.042, 0.049 at 0.2, 0.5, 0.8: about 6), and the lab's.
+// at brightness 1000 (widths 0.049, 0.042, 0.049 at 0.2, 0.5, 0.8: about 6 for three states),
+// and the lab's.
 constexpr Case kCases[] = {{0, 3, Noise::Gaussian}, {0, 6, Noise::Gaussian}, {0, 10, Noise::Gaussian},
                            {1, 3, Noise::Gaussian}, {1, 6, Noise::Gaussian}, {1, 10, Noise::Gaussian},
                            {2, 3, Noise::Gaussian}, {2, 6, Noise::Gaussian}, {2, 10, Noise::Gaussian},
@@ -122,6 +123,19 @@ double TrueRatePerFrame(const std::vector<double>& chances, std::size_t states, 
   for (std::size_t to = 0; to < states; ++to)
     if (to != i) leave += chances[i * states + to];
   return -std::log1p(-leave) * chances[i * states + j] / leave;
+}
+
+// The closest levels' distance over the widest state's width of FRET (to first order for noise
+// on the channels; a molecule's offset not counted).
+double SignalToNoise(const Case& one, const std::vector<double>& levels) {
+  simulate::Options options;
+  options.raw = true;
+  options.states = levels;
+  SetNoise(options, one);
+  const simulate::RawTruth truth = simulate::rawTruth(options);
+  double closest = 1;
+  for (std::size_t s = 1; s < levels.size(); ++s) closest = std::min(closest, levels[s] - levels[s - 1]);
+  return closest / *std::max_element(truth.widths.begin(), truth.widths.end());
 }
 
 // The true state of every frame kept, and the molecules' FRET values, of one data set.
@@ -282,10 +296,8 @@ int main(int argc, char** argv) {
         if (i != j && rightSets > 0)
           tally.worstShare = std::min(tally.worstShare, heldBy[static_cast<std::size_t>(i * states + j)] /
                                                             static_cast<double>(rightSets));
-    std::printf("| %d | %s | %s | %.1f %% | %.2f %% | %ld | %.1f %% (%.0f %%) | %+.1f %% |\n", states,
-                one.noise == Noise::Gaussian || one.noise == Noise::Shot ? std::to_string(static_cast<int>(one.snr)).c_str()
-                                                                         : "~6",
-                NoiseName(one.noise), 100.0 * tally.rightCount / tally.sets,
+    std::printf("| %d | %.3g | %s | %.1f %% | %.2f %% | %ld | %.1f %% (%.0f %%) | %+.1f %% |\n", states,
+                SignalToNoise(one, levels), NoiseName(one.noise), 100.0 * tally.rightCount / tally.sets,
                 100.0 * static_cast<double>(tally.rightFrames) / static_cast<double>(tally.frames), tally.darkKept,
                 tally.intervals ? 100.0 * static_cast<double>(tally.held) / static_cast<double>(tally.intervals) : 0.0,
                 100.0 * tally.worstShare, tally.rates ? 100.0 * tally.relativeError / static_cast<double>(tally.rates) : 0.0);
