@@ -85,7 +85,8 @@ struct Idealisation {
 
 // Fits a model of `states` states to `molecules` (each at least one frame). Idealise adds to
 // the starts of K states each state of its fit of K - 1 split in two, and where EM from the
-// best start ends below the likelihood of K - 1, runs EM from the best split too.
+// best start ends below the likelihood of K - 1, runs EM from the best split, barely parted,
+// too: the fit of K then ends no lower than K - 1 (within the stopping rule).
 StateCountFit FitHmm(const std::vector<std::span<const double>>& molecules, int states, const HmmSettings& settings);
 
 // Fits every number of states `settings` asks for, chooses one and finds the molecules' paths.
