@@ -574,7 +574,7 @@ TableView IdealisationTable(const Session& session) {
       table.rows.push_back({std::to_string(fit.states), Decimals3(fit.logLikelihood), std::to_string(fit.parameters),
                             std::to_string(fit.iterations), Decimals3(fit.bic),
                             chosen ? ModelRatesCell(session.HmmRateAnalysis()) : "",
-                            chosen                      ? "chosen"
+                            chosen                    ? "chosen"
                             : fit.unseparated.empty() ? ""
                                                       : "not taken: " + fit.unseparated});
     }

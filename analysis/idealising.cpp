@@ -165,16 +165,17 @@ Outcome Session::Idealise(const std::vector<std::string>& paths, const IdealiseA
                    " or more would hold them all.");
   hmmRateFiles_ = imported.done ? files_ : std::vector<std::string>{};
   if (reading.frameTime) {
-    const std::string from = reading.frameTimeFrom.empty() ? "as --frame-time gives it"
-                                                           : "from the time column of " + reading.frameTimeFrom;
+    const std::string from =
+        reading.frameTimeFrom.empty() ? "as --frame-time gives it" : "from the time column of " + reading.frameTimeFrom;
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.6g s", *reading.frameTime);
     if (FieldTakes(Field::Exposure, *reading.frameTime)) {
       exposure_ = *reading.frameTime;
-      outcome.Notice("The frame time is " + std::string(seconds) + ", " + from + ": the exposure became " + seconds + ".");
+      outcome.Notice("The frame time is " + std::string(seconds) + ", " + from + ": the exposure became " + seconds +
+                     ".");
     } else {
-      outcome.Error("The frame time " + std::string(seconds) + ", " + from + ", is no exposure: " +
-                    FieldRuleText(Field::Exposure) + " The exposure stays.");
+      outcome.Error("The frame time " + std::string(seconds) + ", " + from +
+                    ", is no exposure: " + FieldRuleText(Field::Exposure) + " The exposure stays.");
     }
   }
   hmmRateMatrix_ = ModelRateMatrix(result->idealisation, arguments.hmm.transitions, exposure_, progress, outcome);

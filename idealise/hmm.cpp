@@ -537,7 +537,7 @@ std::string Degenerate(const HmmModel& model, const std::vector<double>& occupan
 // state), half its share of the first frames and half the chance of every step into it. Its
 // likelihood is that of K - 1 less what the flatter pair costs, a relative entropy of about
 // (2 shift^4)^2 / 48 a frame of the state: a start of K states from which EM, which never
-// lowers the likelihood, ends no lower than K - 1 less that. The trials part the state by
+// lowers the likelihood, ends no lower than K - 1 less that. The trials move the halves apart by
 // kTrialSplit, far enough for eight iterations to move; the fallback by kFallbackSplit, at a
 // cost of some 1e-9 a frame, far below the stopping rule's 1e-7.
 constexpr double kTrialSplit = 0.5;
@@ -647,9 +647,10 @@ std::string Unseparated(const HmmModel& model) {
   for (std::size_t s = 1; s < model.means.size(); ++s) {
     const double width = std::max(model.widths[s - 1], model.widths[s]);
     if (model.means[s] - model.means[s - 1] < kLeastSeparation * width)
-      return "states " + std::to_string(s) + " and " + std::to_string(s + 1) + " lie within the noise of each other (means " +
-             Number(model.means[s - 1]) + " and " + Number(model.means[s]) + ", closer than " + Number(kLeastSeparation) +
-             " x the width " + Number(width) + ")";
+      return "states " + std::to_string(s) + " and " + std::to_string(s + 1) +
+             " lie within the noise of each other (means " + Number(model.means[s - 1]) + " and " +
+             Number(model.means[s]) + ", closer than " + Number(kLeastSeparation) + " x the width " + Number(width) +
+             ")";
   }
   return {};
 }
@@ -684,7 +685,7 @@ StateCountFit FitPooled(const std::vector<std::span<const double>>& molecules, c
     return fit;
   }
   // A local optimum below the fit of fewer states: EM from the best split of that fit instead,
-  // parted by kFallbackSplit, whose likelihood on all frames is that of the fit but for ~1e-9 a
+  // set apart by kFallbackSplit, whose likelihood on all frames is that of the fit but for ~1e-9 a
   // frame.
   if (fewer && starts.bestSplit && (!end.settled || end.logLikelihood < fewer->logLikelihood)) {
     HmmModel split = SplitStart(fewer->model, *starts.bestSplit, kFallbackSplit);

@@ -19,7 +19,7 @@ inline constexpr int kMostHmmStates = 10;
 
 // Two neighbouring states are distinct when their means lie at least kLeastSeparation times the
 // wider one's width apart. An even mixture of two Gaussians of one width has two modes only
-// beyond 2 widths: closer, the frames show one level, and a model that parts it fits the shape
+// beyond 2 widths: closer, the frames show one level, and a model that splits it fits the shape
 // of the noise (a skewed ratio, molecules' offsets), not another state. BIC chooses among the
 // models of distinct states.
 inline constexpr double kLeastSeparation = 2.0;
@@ -85,7 +85,7 @@ struct Idealisation {
 
 // Fits a model of `states` states to `molecules` (each at least one frame). Idealise adds to
 // the starts of K states each state of its fit of K - 1 split in two, and where EM from the
-// best start ends below the likelihood of K - 1, runs EM from the best split, barely parted,
+// best start ends below the likelihood of K - 1, runs EM from the best split, its halves barely apart,
 // too: the fit of K then ends no lower than K - 1 (within the stopping rule).
 StateCountFit FitHmm(const std::vector<std::span<const double>>& molecules, int states, const HmmSettings& settings);
 

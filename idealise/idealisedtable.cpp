@@ -109,8 +109,9 @@ std::string ModelSummary(const Idealisation& idealisation) {
       text += "  not fitted: " + fit.why + "\n";
       continue;
     }
-    text += "  " + Formatted("%14.6f", fit.logLikelihood) + "  " + Formatted("%10.0f", static_cast<double>(fit.parameters)) +
-            "  " + Formatted("%10.0f", fit.iterations) + "  " + Formatted("%.6f", fit.bic) + (f == idealisation.chosen ? "  chosen" : "") +
+    text += "  " + Formatted("%14.6f", fit.logLikelihood) + "  " +
+            Formatted("%10.0f", static_cast<double>(fit.parameters)) + "  " + Formatted("%10.0f", fit.iterations) +
+            "  " + Formatted("%.6f", fit.bic) + (f == idealisation.chosen ? "  chosen" : "") +
             (fit.unseparated.empty() ? "" : "  not taken: " + fit.unseparated) + "\n";
   }
   const HmmModel& model = idealisation.Model();

@@ -21,12 +21,24 @@ struct OptionInfo {
 };
 
 constexpr OptionInfo kOptions[] = {
-    {"--donor", Kind::Column},    {"--acceptor", Kind::Column},        {"--fret", Kind::Column},
-    {"--molecule", Kind::Column}, {"--frame", Kind::Column},           {"--donor-background", Kind::Number},
-    {"--acceptor-background", Kind::Number}, {"--gamma", Kind::Number}, {"--last-frame", Kind::Number},
-    {"--states", Kind::States},   {"--transitions", Kind::Sharing},    {"--threads", Kind::Whole},
-    {"--seed", Kind::Seed},       {"--out", Kind::File},               {"--merge", Kind::Merge},
-    {"--peaks", Kind::Peaks},     {"--time", Kind::Column},            {"--frame-time", Kind::Number},
+    {"--donor", Kind::Column},
+    {"--acceptor", Kind::Column},
+    {"--fret", Kind::Column},
+    {"--molecule", Kind::Column},
+    {"--frame", Kind::Column},
+    {"--donor-background", Kind::Number},
+    {"--acceptor-background", Kind::Number},
+    {"--gamma", Kind::Number},
+    {"--last-frame", Kind::Number},
+    {"--states", Kind::States},
+    {"--transitions", Kind::Sharing},
+    {"--threads", Kind::Whole},
+    {"--seed", Kind::Seed},
+    {"--out", Kind::File},
+    {"--merge", Kind::Merge},
+    {"--peaks", Kind::Peaks},
+    {"--time", Kind::Column},
+    {"--frame-time", Kind::Number},
 };
 
 const OptionInfo* FindOption(std::string_view name) {
@@ -284,11 +296,12 @@ OptionsForm MakeIdealiseForm() {
   last.blank = "every frame";
   last.hint = "Frames after this one are left out.";
   form.fields.push_back(last);
-  OptionField frameTime{.name = "frame-time", .option = "--frame-time", .label = "Frame time (s)",
-                        .kind = OptionKind::Number};
+  OptionField frameTime{
+      .name = "frame-time", .option = "--frame-time", .label = "Frame time (s)", .kind = OptionKind::Number};
   frameTime.blank = "the time column's, or the exposure";
-  frameTime.hint = "Seconds per frame; becomes the exposure. A column named time in the traces gives it too, and "
-                   "must agree.";
+  frameTime.hint =
+      "Seconds per frame; becomes the exposure. A column named time in the traces gives it too, and "
+      "must agree.";
   form.fields.push_back(frameTime);
   OptionField states = TextField("states", "--states", "Numbers of states (MIN-MAX)", "",
                                  "A model is fitted for each number, and BIC chooses among those whose states lie "

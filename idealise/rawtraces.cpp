@@ -176,8 +176,9 @@ RawReading ReadRawTraces(const std::vector<std::string>& given, const RawOptions
       std::string trouble;
       if (const std::optional<double> step = FrameTimeOf(times, trouble)) {
         if (result.frameTimeFrom.empty() && options.frameTime && !Agree(*step, *options.frameTime)) {
-          result.error = molecule.source + ": its time column steps " + Seconds(*step) + " a frame, but --frame-time gives " +
-                         Seconds(*options.frameTime) + "; give the one that is right, or leave --frame-time out";
+          result.error = molecule.source + ": its time column steps " + Seconds(*step) +
+                         " a frame, but --frame-time gives " + Seconds(*options.frameTime) +
+                         "; give the one that is right, or leave --frame-time out";
           return result;
         }
         if (!result.frameTimeFrom.empty() && !Agree(*step, *result.frameTime)) {

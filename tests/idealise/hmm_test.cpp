@@ -203,7 +203,7 @@ TEST(IdealiseHmm, AModelTheFramesCannotCarryIsSaidNotGuessed) {
 TEST(IdealiseHmm, StatesWithinTheNoiseOfEachOtherAreNoChoiceAndMoreStatesNeverFitWorse) {
   // Two levels 0.4 apart at width 0.03, every molecule's frames moved by its own offset of sd
   // 0.03: the pooled frames are two wide humps of many narrow ones, which more states fit better
-  // in likelihood, each hump parted among states within two widths of each other.
+  // in likelihood, each hump split among states within two widths of each other.
   const Chain two{{0.3, 0.7}, {0.03, 0.03}, {0.97, 0.03, 0.02, 0.98}};
   auto traces = Draw(two, 40, 500, 21);
   std::mt19937_64 engine(22);
@@ -229,8 +229,8 @@ TEST(IdealiseHmm, StatesWithinTheNoiseOfEachOtherAreNoChoiceAndMoreStatesNeverFi
     }
     // A fit is taken only when its neighbouring means lie two widths apart.
     for (std::size_t s = 1; s < fit.model.means.size(); ++s) {
-      const bool apart = fit.model.means[s] - fit.model.means[s - 1] >=
-                         2.0 * std::max(fit.model.widths[s], fit.model.widths[s - 1]);
+      const bool apart =
+          fit.model.means[s] - fit.model.means[s - 1] >= 2.0 * std::max(fit.model.widths[s], fit.model.widths[s - 1]);
       if (!apart) {
         EXPECT_FALSE(fit.unseparated.empty()) << fit.states;
       }

@@ -58,9 +58,9 @@ TEST(IdealiseProgram, BadCommandLinesAndBadFilesAreNamedAndWriteNothing) {
 // the same; frames at background after bleaching are cut and said.
 TEST(IdealiseProgram, MoleculesLeftOutEndWithStatusFour) {
   TempDir dir;
-  ASSERT_EQ(RunProgram(VARNEL_SIMULATOR, "--raw --out raw --molecules 6 --frames 400 --snr 8 --bleached-tail 50-60 "
-                                         "--seed 4").status,
-            0);
+  const ProgramRun simulated =
+      RunProgram(VARNEL_SIMULATOR, "--raw --out raw --molecules 6 --frames 400 --snr 8 --bleached-tail 50-60 --seed 4");
+  ASSERT_EQ(simulated.status, 0) << simulated.err;
   dir.Write("raw/lone.txt", "frame donor acceptor\n1 500 500\n");
   const ProgramRun run = RunProgram(VARNEL_IDEALISER, "--states 1-4 --out ideal.csv raw/*.txt");
   EXPECT_EQ(run.status, 4) << run.err;

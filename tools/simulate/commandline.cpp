@@ -326,13 +326,14 @@ Options parseArguments(int argc, char** argv) {
       if (given.contains(other)) usageError(std::string(other) + " goes with --raw");
     if (given.contains("--bleach") && !options.continuous) usageError("--bleach goes with --raw or --continuous");
   }
-  for (const std::string_view other : {"--gain", "--read-noise", "--fret-offset", "--blinks", "--blink-frames",
-                                       "--bleached-tail"})
+  for (const std::string_view other :
+       {"--gain", "--read-noise", "--fret-offset", "--blinks", "--blink-frames", "--bleached-tail"})
     if (given.contains(other) && (!options.raw || options.continuous))
       usageError(std::string(other) + " goes with --raw, not with --continuous");
   if (options.channelNoise() && (options.poisson || given.contains("--snr")))
     usageError("--gain and --read-noise give each channel its noise; --poisson and --snr do not go with them");
-  if (options.tailMost >= options.frames) usageError("--bleached-tail must leave frames before it: fewer than --frames");
+  if (options.tailMost >= options.frames)
+    usageError("--bleached-tail must leave frames before it: fewer than --frames");
   if (options.poisson && given.contains("--brightness"))
     usageError("--brightness is for Gaussian noise; with --poisson --snr sets it");
   return options;

@@ -163,9 +163,11 @@ std::string simulateRawTrace(const Model& model, const RawTruth& truth, const st
   text.reserve(text.size() + 32 * static_cast<std::size_t>(options.frames));
   int state = static_cast<int>(random.below(static_cast<std::uint64_t>(n)));
   const double offset = options.fretOffset > 0 ? options.fretOffset * random.normal() : 0.0;
-  const long tail = options.tailMost > 0 ? options.tailLeast + static_cast<long>(random.below(static_cast<std::uint64_t>(
-                                                                   options.tailMost - options.tailLeast + 1)))
-                                         : 0;
+  const long tail =
+      options.tailMost > 0
+          ? options.tailLeast +
+                static_cast<long>(random.below(static_cast<std::uint64_t>(options.tailMost - options.tailLeast + 1)))
+          : 0;
   bool blinking = false;
   for (long frame = 1; frame <= options.frames; ++frame) {
     if (options.blinkChance > 0)

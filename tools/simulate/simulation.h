@@ -34,11 +34,11 @@ struct Options {
   // and Gaussian read noise of this sd (counts), at the brightness --brightness.
   double gain = 0;
   double readNoise = 0;
-  double fretOffset = 0;      // raw: sd of each molecule's offset of every FRET level
-  double blinkChance = 0;     // raw: the chance a frame begins a blink
-  double blinkFrames = 3;     // raw: a blink's mean length in frames (geometric)
-  long tailLeast = 0;         // raw: the frames at background at the end of each trace,
-  long tailMost = 0;          //   drawn evenly from least ... most
+  double fretOffset = 0;   // raw: sd of each molecule's offset of every FRET level
+  double blinkChance = 0;  // raw: the chance a frame begins a blink
+  double blinkFrames = 3;  // raw: a blink's mean length in frames (geometric)
+  long tailLeast = 0;      // raw: the frames at background at the end of each trace,
+  long tailMost = 0;       //   drawn evenly from least ... most
   bool channelNoise() const { return gain > 0 || readNoise > 0; }
   bool continuous = false;    // a continuous-time chain, seen at each frame's start
   bool dwellList = false;     // continuous: one list of every molecule's dwells instead of traces

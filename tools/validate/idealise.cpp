@@ -57,10 +57,14 @@ struct Case {
 
 const char* NoiseName(Noise noise) {
   switch (noise) {
-    case Noise::Gaussian: return "Gaussian";
-    case Noise::Shot: return "shot";
-    case Noise::Channels: return "channels";
-    case Noise::Lab: return "lab";
+    case Noise::Gaussian:
+      return "Gaussian";
+    case Noise::Shot:
+      return "shot";
+    case Noise::Channels:
+      return "channels";
+    case Noise::Lab:
+      return "lab";
   }
   return "";
 }
@@ -253,9 +257,10 @@ int main(int argc, char** argv) {
   std::printf("Idealisation of simulated raw traces: %d data sets per case, %ld molecules of %ld frames each,\n"
               "1 to K + 2 states fitted, BIC choosing.\n\n",
               dataSets, molecules, frames);
-  std::printf("| K | signal-to-noise | noise | BIC picks K | living frames in their true state | dark frames given a "
-              "state | dwell k_ij: intervals that hold the truth (all; the worst k_ij) | dwell k_ij: mean bias "
-              "|\n|---|---|---|---|---|---|---|---|\n");
+  std::printf(
+      "| K | signal-to-noise | noise | BIC picks K | living frames in their true state | dark frames given a "
+      "state | dwell k_ij: intervals that hold the truth (all; the worst k_ij) | dwell k_ij: mean bias "
+      "|\n|---|---|---|---|---|---|---|---|\n");
   for (std::size_t c = 0; c < std::size(kCases); ++c) {
     const Case& one = kCases[c];
     const std::vector<double>& levels = kLevels[one.levels];
@@ -300,7 +305,8 @@ int main(int argc, char** argv) {
                 SignalToNoise(one, levels), NoiseName(one.noise), 100.0 * tally.rightCount / tally.sets,
                 100.0 * static_cast<double>(tally.rightFrames) / static_cast<double>(tally.frames), tally.darkKept,
                 tally.intervals ? 100.0 * static_cast<double>(tally.held) / static_cast<double>(tally.intervals) : 0.0,
-                100.0 * tally.worstShare, tally.rates ? 100.0 * tally.relativeError / static_cast<double>(tally.rates) : 0.0);
+                100.0 * tally.worstShare,
+                tally.rates ? 100.0 * tally.relativeError / static_cast<double>(tally.rates) : 0.0);
     std::fflush(stdout);
   }
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
