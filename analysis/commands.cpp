@@ -573,7 +573,10 @@ TableView IdealisationTable(const Session& session) {
       const bool chosen = f == idealisation.chosen;
       table.rows.push_back({std::to_string(fit.states), Decimals3(fit.logLikelihood), std::to_string(fit.parameters),
                             std::to_string(fit.iterations), Decimals3(fit.bic),
-                            chosen ? ModelRatesCell(session.HmmRateAnalysis()) : "", chosen ? "chosen" : ""});
+                            chosen ? ModelRatesCell(session.HmmRateAnalysis()) : "",
+                            chosen                    ? "chosen"
+                            : fit.unseparated.empty() ? ""
+                                                      : "not taken: " + fit.unseparated});
     }
   }
   table.copyText = TabSeparated(table.columns, table.rows);

@@ -38,7 +38,9 @@ std::string FreeTableBeside(const std::string& first) {
 bool IsIdealisedTable(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
   std::string first;
-  return std::getline(file, first) && (first == kIdealisedHeader || first == std::string(kIdealisedHeader) + "\r");
+  if (!std::getline(file, first)) return false;
+  if (!first.empty() && first.back() == '\r') first.pop_back();
+  return first == kIdealisedHeader || first == kIdealisedBlinkHeader;
 }
 
 // The files at `paths` but the tables of idealised traces among files of one molecule each, which
@@ -112,11 +114,14 @@ Outcome Session::Idealise(const std::vector<std::string>& paths, const IdealiseA
   auto result = std::make_shared<IdealisedTraces>();
   RawReading reading = ReadRawTraces(raw, arguments.raw);
   if (!reading.error.empty()) return outcome.Then(Outcome::Refused(CannotIdealise(reading.error)));
+  const std::size_t read = reading.traces.size() + reading.left.size();
   if (!reading.left.empty()) {
-    std::string text = "Left out of the idealisation:";
+    std::string text = Counted(reading.left.size(), "molecule", "molecules") + " of " + std::to_string(read) +
+                       " left out of the idealisation:";
     for (const std::string& left : reading.left) text += "\n" + left;
-    outcome.Notice(std::move(text));
+    outcome.Error(std::move(text));
   }
+  if (const std::string dark = DarkFramesText(reading.traces); !dark.empty()) outcome.Notice(dark + ".");
   result->traces = std::move(reading.traces);
   std::vector<std::span<const double>> molecules;
   for (const FretTrace& trace : result->traces) molecules.emplace_back(trace.fret);
@@ -142,15 +147,37 @@ Outcome Session::Idealise(const std::vector<std::string>& paths, const IdealiseA
                         ListOf(model.means) + "; widths " + ListOf(model.widths) + ")";
   if (result->merged) summary += "; " + StatesText(*result->merged);
   outcome.Notice(summary + "; the idealised traces are in " + result->table + ".");
+  if (const std::string top = TopOfRangeText(result->idealisation, arguments.hmm); !top.empty())
+    outcome.Notice(top + ".");
 
   // Every molecule's levels are the model's states: K must hold them all.
   const int peaks = arguments.peaks.value_or(std::max(peaks_, static_cast<int>(states)));
   if (!arguments.peaks && peaks != peaks_)
     outcome.Notice("\"Peaks in report\" became " + std::to_string(peaks) + ", the number of states.");
-  Outcome imported = Import({result->table}, TableImport(peaks));
+  std::size_t skipped = 0;
+  Outcome imported = ImportCounting({result->table}, TableImport(peaks), skipped);
   if (!imported.done)
     outcome.Notice("The table of idealised traces " + result->table + " stays; its import failed.");
+  if (skipped > 0)
+    imported.Error(Counted(skipped, "molecule", "molecules") + " of " + std::to_string(result->traces.size()) +
+                   " idealised got no report (see the import's notice): K = " + std::to_string(peaks) +
+                   " holds fewer levels than their paths visit; --peaks " + std::to_string(states) +
+                   " or more would hold them all.");
   hmmRateFiles_ = imported.done ? files_ : std::vector<std::string>{};
+  if (reading.frameTime) {
+    const std::string from =
+        reading.frameTimeFrom.empty() ? "as --frame-time gives it" : "from the time column of " + reading.frameTimeFrom;
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.6g s", *reading.frameTime);
+    if (FieldTakes(Field::Exposure, *reading.frameTime)) {
+      exposure_ = *reading.frameTime;
+      outcome.Notice("The frame time is " + std::string(seconds) + ", " + from + ": the exposure became " + seconds +
+                     ".");
+    } else {
+      outcome.Error("The frame time " + std::string(seconds) + ", " + from +
+                    ", is no exposure: " + FieldRuleText(Field::Exposure) + " The exposure stays.");
+    }
+  }
   hmmRateMatrix_ = ModelRateMatrix(result->idealisation, arguments.hmm.transitions, exposure_, progress, outcome);
   idealised_ = std::move(result);
   return outcome.Then(std::move(imported));

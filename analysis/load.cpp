@@ -253,12 +253,19 @@ void Session::Adopt(TransitionRecords records, std::vector<std::string> files, s
 }
 
 Outcome Session::Import(const std::vector<std::string>& paths, const ImportOptions& options) {
+  std::size_t skipped = 0;
+  return ImportCounting(paths, options, skipped);
+}
+
+Outcome Session::ImportCounting(const std::vector<std::string>& paths, const ImportOptions& options,
+                                std::size_t& skipped) {
   // The reports have as many slots as the reports the session reads, unless the import names
   // its own number.
   const int peaks = options.peaks.value_or(peaks_);
   if (!FieldTakes(Field::ImportPeaks, peaks)) return Outcome::Refused(FieldRuleText(Field::ImportPeaks));
   const ImportResult result = ImportTraces(paths, options, peaks, ReportFolderFor(options, paths));
   if (!result.error.empty()) return Outcome::Refused(CannotImportMessage(result));
+  skipped = result.skipped.size();
   Outcome outcome;
   if (ImportHasNotices(result)) outcome.Notice(ImportSummary(result) + ".");
   peaks_ = peaks;

@@ -82,7 +82,9 @@ class Session {
   // into a new "varnel-reports" folder beside the table, K raised to the chosen number of states
   // unless `--peaks` names it. Refused, nothing written and the records kept, when the traces
   // cannot be read, no model can be fitted, or `progress` (a step a number of states) is asked
-  // to stop; a table whose import fails stays, and says so.
+  // to stop; a table whose import fails stays, and says so. Molecules left out, by the reading
+  // or by the import, are an error that counts them (the rest is done and kept). A time column
+  // of the traces, or --frame-time, sets the exposure.
   Outcome Idealise(const std::vector<std::string>& paths, const IdealiseArguments& arguments,
                    WorkProgress* progress = nullptr);
   // The last idealisation that was written: its molecules, models, paths and table; null before.
@@ -220,6 +222,8 @@ class Session {
   // A test may set a class's list and histogram as a lock or a circle would leave them.
   friend struct SessionTestPeer;
 
+  // Import, and the molecules it gave no report into `skipped`.
+  Outcome ImportCounting(const std::vector<std::string>& paths, const ImportOptions& options, std::size_t& skipped);
   // Ends the lock and forgets every class list, histogram and fit.
   void ClearResults();
   // Puts the intervals of `answers` into the fits waiting for them; the classes, 1-based.

@@ -21,6 +21,7 @@
 #include <limits>
 #include <mutex>
 #include <numbers>
+#include <optional>
 #include <random>
 #include <utility>
 
@@ -65,29 +66,85 @@ constexpr double kFramesPerParameter = 5.0;
 
 constexpr double kHalfLogTwoPi = 0.91893853320467274178;  // ln(2 pi) / 2
 
-// What all molecules' frames show together.
+// What all molecules' frames show together: their count, spread and distinct values, and the
+// order statistics the starts take (Quantile), found by selection, not a full sort.
 struct Pool {
   std::size_t frames = 0;
-  std::vector<double> sorted;  // every frame's value, increasing
   double spread = 0;           // their standard deviation
   std::size_t distinct = 0;    // how many different values, counted up to kMostHmmStates + 1
+  std::vector<std::size_t> ranks;  // increasing: the ranks selected, 0 the least frame
+  std::vector<double> ranked;      // the value of each
+
+  // The frame of rank `rank` (0 the least) among all frames; `rank` one of OrderRanks.
+  double Ranked(std::size_t rank) const {
+    return ranked[static_cast<std::size_t>(std::lower_bound(ranks.begin(), ranks.end(), rank) - ranks.begin())];
+  }
+  double Least() const { return ranked.front(); }
+  double Most() const { return ranked.back(); }
 };
+
+// The rank of quantile q among `frames` frames, as the starts take it.
+std::size_t QuantileRank(double q, std::size_t frames) {
+  return std::min(frames - 1, static_cast<std::size_t>(q * static_cast<double>(frames)));
+}
+
+// The rank of seeding candidate c of `count` (SpreadSeeds).
+std::size_t CandidateRank(std::size_t c, std::size_t count, std::size_t frames) { return c * frames / count; }
+
+std::size_t SeedingCandidates(std::size_t frames) { return std::min(frames, kSeedingFrames); }
+
+// Every rank a start of any number of states takes: the least and most frame, the outer
+// quantiles, the quantiles (s + 1/2) / K and the seeding candidates.
+std::vector<std::size_t> OrderRanks(std::size_t frames) {
+  std::vector<std::size_t> ranks = {0, frames - 1, QuantileRank(kOuterQuantile, frames),
+                                    QuantileRank(1.0 - kOuterQuantile, frames)};
+  for (std::size_t k = 1; k <= static_cast<std::size_t>(kMostHmmStates); ++k)
+    for (std::size_t s = 0; s < k; ++s)
+      ranks.push_back(QuantileRank((static_cast<double>(s) + 0.5) / static_cast<double>(k), frames));
+  const std::size_t count = SeedingCandidates(frames);
+  for (std::size_t c = 0; c < count; ++c) ranks.push_back(CandidateRank(c, count, frames));
+  std::sort(ranks.begin(), ranks.end());
+  ranks.erase(std::unique(ranks.begin(), ranks.end()), ranks.end());
+  return ranks;
+}
+
+// Puts the values of ranks[first, last) of `values` in place: std::nth_element at the middle
+// rank, then the same on either side of it, O(N log R) for R ranks.
+void SelectRanks(std::vector<double>& values, std::size_t from, std::size_t to, const std::vector<std::size_t>& ranks,
+                 std::size_t first, std::size_t last) {
+  while (first < last) {
+    const std::size_t middle = first + (last - first) / 2;
+    const std::size_t rank = ranks[middle];
+    const auto begin = values.begin();
+    std::nth_element(begin + static_cast<std::ptrdiff_t>(from), begin + static_cast<std::ptrdiff_t>(rank),
+                     begin + static_cast<std::ptrdiff_t>(to));
+    SelectRanks(values, from, rank, ranks, first, middle);
+    from = rank + 1;
+    first = middle + 1;
+  }
+}
 
 Pool PoolOf(const std::vector<std::span<const double>>& molecules) {
   Pool pool;
-  for (const auto& molecule : molecules) pool.sorted.insert(pool.sorted.end(), molecule.begin(), molecule.end());
-  std::sort(pool.sorted.begin(), pool.sorted.end());
-  pool.frames = pool.sorted.size();
+  std::vector<double> values;
+  for (const auto& molecule : molecules) values.insert(values.end(), molecule.begin(), molecule.end());
+  pool.frames = values.size();
   if (pool.frames == 0) return pool;
   double sum = 0;
-  for (const double x : pool.sorted) sum += x;
+  for (const double x : values) sum += x;
   const double mean = sum / static_cast<double>(pool.frames);
   double squares = 0;
-  for (const double x : pool.sorted) squares += (x - mean) * (x - mean);
+  std::vector<double> seen;  // the first kMostHmmStates + 1 different values
+  for (const double x : values) {
+    squares += (x - mean) * (x - mean);
+    if (seen.size() <= static_cast<std::size_t>(kMostHmmStates) && std::find(seen.begin(), seen.end(), x) == seen.end())
+      seen.push_back(x);
+  }
   pool.spread = std::sqrt(squares / static_cast<double>(pool.frames));
-  pool.distinct = 1;
-  for (std::size_t k = 1; k < pool.frames && pool.distinct <= kMostHmmStates; ++k)
-    if (pool.sorted[k] != pool.sorted[k - 1]) ++pool.distinct;
+  pool.distinct = seen.size();
+  pool.ranks = OrderRanks(pool.frames);
+  SelectRanks(values, 0, values.size(), pool.ranks, 0, pool.ranks.size());
+  for (const std::size_t rank : pool.ranks) pool.ranked.push_back(values[rank]);
   return pool;
 }
 
@@ -373,9 +430,9 @@ bool AllDifferent(std::vector<double> values) {
 // first drawn at random, each next with a chance in proportion to its squared distance from the
 // nearest mean already chosen.
 std::vector<double> SpreadSeeds(std::size_t k, const Pool& pool, std::mt19937_64& engine) {
-  const std::size_t count = std::min(pool.frames, kSeedingFrames);
+  const std::size_t count = SeedingCandidates(pool.frames);
   std::vector<double> candidates(count), distance(count, std::numeric_limits<double>::infinity());
-  for (std::size_t c = 0; c < count; ++c) candidates[c] = pool.sorted[c * pool.frames / count];
+  for (std::size_t c = 0; c < count; ++c) candidates[c] = pool.Ranked(CandidateRank(c, count, pool.frames));
   std::vector<double> means = {candidates[UniformBelow(engine, count)]};
   while (means.size() < k) {
     double total = 0;
@@ -400,9 +457,7 @@ std::vector<double> SpreadSeeds(std::size_t k, const Pool& pool, std::mt19937_64
 // and the largest frame instead.
 HmmModel Start(int start, int states, const Pool& pool, std::size_t matrices, std::uint64_t seed) {
   const auto k = static_cast<std::size_t>(states);
-  const auto quantile = [&](double q) {
-    return pool.sorted[std::min(pool.frames - 1, static_cast<std::size_t>(q * static_cast<double>(pool.frames)))];
-  };
+  const auto quantile = [&](double q) { return pool.Ranked(QuantileRank(q, pool.frames)); };
   std::vector<double> means(k);
   if (start == 0) {
     const double low = quantile(kOuterQuantile), high = quantile(1.0 - kOuterQuantile);
@@ -416,8 +471,7 @@ HmmModel Start(int start, int states, const Pool& pool, std::size_t matrices, st
   }
   if (means.size() != k || !AllDifferent(means))
     for (std::size_t s = 0; s < k; ++s)
-      means[s] = pool.sorted.front() + (pool.sorted.back() - pool.sorted.front()) * (static_cast<double>(s) + 0.5) /
-                                           static_cast<double>(k);
+      means[s] = pool.Least() + (pool.Most() - pool.Least()) * (static_cast<double>(s) + 0.5) / static_cast<double>(k);
   return StartAt(means, pool, matrices);
 }
 
@@ -478,35 +532,134 @@ std::string Degenerate(const HmmModel& model, const std::vector<double>& occupan
   return {};
 }
 
-// The start of the highest likelihood after the trials, on every s-th molecule; one state
-// needs none, its fit is the mean and spread.
-HmmModel BestStart(const std::vector<std::span<const double>>& molecules, const Pool& pool, int states,
-                   std::size_t matrices, const HmmSettings& settings, double widthFloor) {
-  HmmModel best = Start(0, states, pool, matrices, settings.seed);
-  if (states == 1) return best;
+// The model of `fewer` (K - 1 states) with state `split` made two, at its mean less and more
+// `shift` times its width w, each of width w sqrt(1 - shift^2) (the pair's spread that of the
+// state), half its share of the first frames and half the chance of every step into it. Its
+// likelihood is that of K - 1 less what the flatter pair costs, a relative entropy of about
+// (2 shift^4)^2 / 48 a frame of the state: a start of K states from which EM, which never
+// lowers the likelihood, ends no lower than K - 1 less that. The trials move the halves apart by
+// kTrialSplit, far enough for eight iterations to move; the fallback by kFallbackSplit, at a
+// cost of some 1e-9 a frame, far below the stopping rule's 1e-7.
+constexpr double kTrialSplit = 0.5;
+constexpr double kFallbackSplit = 0.1;
+
+HmmModel SplitStart(const HmmModel& fewer, std::size_t split, double shift) {
+  const auto k = static_cast<std::size_t>(fewer.states);
+  // New state n is old state old[n]; the two halves of `split` are split and split + 1.
+  std::vector<std::size_t> old;
+  for (std::size_t s = 0; s < k; ++s) {
+    old.push_back(s);
+    if (s == split) old.push_back(s);
+  }
+  const std::size_t n = k + 1;
+  const double narrower = std::sqrt(1.0 - shift * shift);
+  HmmModel model;
+  model.states = static_cast<int>(n);
+  for (std::size_t s = 0; s < n; ++s) {
+    const double side = s == split ? -1.0 : s == split + 1 ? 1.0 : 0.0;
+    const double width = fewer.widths[old[s]];
+    model.means.push_back(fewer.means[old[s]] + side * shift * width);
+    model.widths.push_back(old[s] == split ? narrower * width : width);
+    model.initial.push_back(fewer.initial[old[s]] * (old[s] == split ? 0.5 : 1.0));
+  }
+  const std::size_t matrices = fewer.transitions.size() / (k * k);
+  for (std::size_t m = 0; m < matrices; ++m)
+    for (std::size_t i = 0; i < n; ++i)
+      for (std::size_t j = 0; j < n; ++j)
+        model.transitions.push_back(fewer.transitions[(m * k + old[i]) * k + old[j]] * (old[j] == split ? 0.5 : 1.0));
+  return model;
+}
+
+// The starts after the trials, on every s-th molecule: that of the highest likelihood, and
+// the state of the fit of K - 1 states whose split came highest, where there is one.
+struct Starts {
+  HmmModel best;
+  std::optional<std::size_t> bestSplit;
+};
+
+// One state needs no trials: its fit is the mean and spread.
+Starts BestStarts(const std::vector<std::span<const double>>& molecules, const Pool& pool, int states,
+                  std::size_t matrices, const HmmSettings& settings, double widthFloor, const HmmModel* fewer) {
+  Starts starts{Start(0, states, pool, matrices, settings.seed), std::nullopt};
+  if (states == 1) return starts;
   const std::size_t stride = std::max<std::size_t>(1, (pool.frames + kTrialFrames - 1) / kTrialFrames);
   Run trial = MakeRun(molecules, stride, settings.threads);
   double bestLikelihood = -std::numeric_limits<double>::infinity();
-  for (int start = 0; start < kStarts; ++start) {
-    HmmModel model = Start(start, states, pool, matrices, settings.seed);
+  double bestSplitLikelihood = bestLikelihood;
+  const std::size_t splits = fewer ? static_cast<std::size_t>(fewer->states) : 0;
+  for (std::size_t start = 0; start < static_cast<std::size_t>(kStarts) + splits; ++start) {
+    const bool split = start >= static_cast<std::size_t>(kStarts);
+    HmmModel model = split ? SplitStart(*fewer, start - static_cast<std::size_t>(kStarts), kTrialSplit)
+                           : Start(static_cast<int>(start), states, pool, matrices, settings.seed);
     double likelihood = 0;
     for (int iteration = 0; iteration < kTrialIterations; ++iteration) {
       likelihood = ExpectAll(trial, model);
       Maximise(trial, model, settings.transitions, widthFloor);
     }
+    if (split && likelihood > bestSplitLikelihood) {
+      bestSplitLikelihood = likelihood;
+      starts.bestSplit = start - static_cast<std::size_t>(kStarts);
+    }
     if (likelihood > bestLikelihood) {
       bestLikelihood = likelihood;
-      best = std::move(model);
+      starts.best = std::move(model);
     }
   }
-  return best;
+  return starts;
 }
 
 // Whether the caller asked the work to stop.
 bool Stopping(const WorkProgress* progress) { return progress && progress->StopRequested(); }
 
+// EM from `model` on all molecules of `all` until the stopping rule holds; `all.stats` then holds
+// the E-step of the model as it stands.
+struct EmEnd {
+  bool settled = false;
+  bool stopped = false;
+  double logLikelihood = 0;
+  int iterations = 0;
+};
+
+EmEnd RunEm(Run& all, HmmModel& model, TransitionSharing sharing, double widthFloor, const WorkProgress* progress) {
+  EmEnd end;
+  const double tolerance = kTolerancePerFrame * static_cast<double>(all.frames);
+  double previous = -std::numeric_limits<double>::infinity();
+  for (end.iterations = 1; end.iterations <= kMostIterations; ++end.iterations) {
+    if (Stopping(progress)) {
+      end.stopped = true;
+      return end;
+    }
+    const double likelihood = ExpectAll(all, model);
+    if (likelihood - previous <= tolerance) {
+      end.logLikelihood = likelihood;
+      end.settled = true;
+      return end;
+    }
+    previous = likelihood;
+    Maximise(all, model, sharing, widthFloor);
+  }
+  return end;
+}
+
+// Why the fitted `model` is no model of distinct states: two neighbouring states whose means
+// lie closer than kLeastSeparation times the wider one's width; empty when none do.
+std::string Unseparated(const HmmModel& model) {
+  for (std::size_t s = 1; s < model.means.size(); ++s) {
+    const double width = std::max(model.widths[s - 1], model.widths[s]);
+    if (model.means[s] - model.means[s - 1] < kLeastSeparation * width)
+      return "states " + std::to_string(s) + " and " + std::to_string(s + 1) +
+             " lie within the noise of each other (means " + Number(model.means[s - 1]) + " and " +
+             Number(model.means[s]) + ", closer than " + Number(kLeastSeparation) + " x the width " + Number(width) +
+             ")";
+  }
+  return {};
+}
+
+// The fit of `states` states; `fewer`, the fit of one state less where there is one, seeds starts
+// of its own, and the fit ends no lower than it.
 StateCountFit FitPooled(const std::vector<std::span<const double>>& molecules, const Pool& pool, int states,
-                        const HmmSettings& settings, const WorkProgress* progress = nullptr) {
+                        const HmmSettings& settings, const WorkProgress* progress = nullptr,
+                        const StateCountFit* fewer = nullptr) {
   StateCountFit fit;
   fit.states = states;
   const std::size_t matrices = settings.transitions == TransitionSharing::Shared ? 1 : molecules.size();
@@ -516,35 +669,44 @@ StateCountFit FitPooled(const std::vector<std::span<const double>>& molecules, c
     return fit;
   }
   if (pool.spread == 0) {
-    fit.why = "every frame holds the one value " + Number(pool.sorted.front());
+    fit.why = "every frame holds the one value " + Number(pool.Least());
     return fit;
   }
   if (fit.why = Unfittable(states, pool, fit.parameters); !fit.why.empty()) return fit;
   const double widthFloor = pool.spread * kWidthFloorShare;
+  if (fewer && !(fewer->fitted && fewer->states + 1 == states)) fewer = nullptr;
 
-  HmmModel best = BestStart(molecules, pool, states, matrices, settings, widthFloor);
+  Starts starts = BestStarts(molecules, pool, states, matrices, settings, widthFloor, fewer ? &fewer->model : nullptr);
+  HmmModel best = std::move(starts.best);
   Run all = MakeRun(molecules, 1, settings.threads);
-  const double tolerance = kTolerancePerFrame * static_cast<double>(all.frames);
-  double previous = -std::numeric_limits<double>::infinity();
-  bool converged = false;
-  for (fit.iterations = 1; fit.iterations <= kMostIterations; ++fit.iterations) {
-    if (Stopping(progress)) {
+  EmEnd end = RunEm(all, best, settings.transitions, widthFloor, progress);
+  if (end.stopped) {
+    fit.why = "stopped";
+    return fit;
+  }
+  // A local optimum below the fit of fewer states: EM from the best split of that fit instead,
+  // set apart by kFallbackSplit, whose likelihood on all frames is that of the fit but for ~1e-9 a
+  // frame.
+  if (fewer && starts.bestSplit && (!end.settled || end.logLikelihood < fewer->logLikelihood)) {
+    HmmModel split = SplitStart(fewer->model, *starts.bestSplit, kFallbackSplit);
+    const EmEnd splitEnd = RunEm(all, split, settings.transitions, widthFloor, progress);
+    if (splitEnd.stopped) {
       fit.why = "stopped";
       return fit;
     }
-    const double likelihood = ExpectAll(all, best);
-    if (likelihood - previous <= tolerance) {
-      fit.logLikelihood = likelihood;
-      converged = true;
-      break;
+    if (splitEnd.settled && (!end.settled || splitEnd.logLikelihood > end.logLikelihood)) {
+      best = std::move(split);
+      end = splitEnd;
+    } else if (end.settled) {
+      ExpectAll(all, best);  // `all.stats` back to the model kept
     }
-    previous = likelihood;
-    Maximise(all, best, settings.transitions, widthFloor);
   }
-  if (!converged) {
+  fit.iterations = end.iterations;
+  if (!end.settled) {
     fit.why = "the fit did not settle in " + std::to_string(kMostIterations) + " iterations";
     return fit;
   }
+  fit.logLikelihood = end.logLikelihood;
   // The last E-step was that of `best` as it stands; `all` holds every molecule, in order.
   const auto k = static_cast<std::size_t>(states);
   const StatsLayout at{k};
@@ -568,6 +730,7 @@ StateCountFit FitPooled(const std::vector<std::span<const double>>& molecules, c
   fit.model = std::move(best);
   fit.fitted = true;
   fit.bic = -2.0 * fit.logLikelihood + static_cast<double>(fit.parameters) * std::log(static_cast<double>(pool.frames));
+  fit.unseparated = Unseparated(fit.model);
   return fit;
 }
 
@@ -603,7 +766,9 @@ Idealisation Idealise(const std::vector<std::span<const double>>& molecules, con
   const Pool pool = PoolOf(molecules);
   bool any = false;
   for (int states = settings.leastStates; states <= settings.mostStates; ++states) {
-    result.fits.push_back(FitPooled(molecules, pool, states, settings, progress));
+    const StateCountFit* fewer = result.fits.empty() ? nullptr : &result.fits.back();
+    StateCountFit fitted = FitPooled(molecules, pool, states, settings, progress, fewer);
+    result.fits.push_back(std::move(fitted));
     if (Stopping(progress)) {
       Idealisation stopped;
       stopped.stopped = true;
@@ -613,6 +778,14 @@ Idealisation Idealise(const std::vector<std::span<const double>>& molecules, con
     const StateCountFit& fit = result.fits.back();
     if (fit.fitted && (!any || fit.bic < result.fits[result.chosen].bic)) result.chosen = result.fits.size() - 1;
     any = any || fit.fitted;
+  }
+  // The least BIC among the models of distinct states, where there is one.
+  bool separated = false;
+  for (std::size_t f = 0; f < result.fits.size(); ++f) {
+    const StateCountFit& fit = result.fits[f];
+    if (!fit.fitted || !fit.unseparated.empty()) continue;
+    if (!separated || fit.bic < result.fits[result.chosen].bic) result.chosen = f;
+    separated = true;
   }
   if (!any) {
     result.error = "no model could be fitted";

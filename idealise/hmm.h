@@ -1,8 +1,9 @@
 // A hidden Markov model with Gaussian emissions, fitted to the FRET traces of many molecules at
 // once: the states' means and widths are shared by all molecules, the matrix of transition
 // chances is one for all of them or one per molecule. Fitted by expectation-maximisation for
-// each number of states asked for, the number chosen by the Bayesian information criterion,
-// and every molecule's most likely path of states found.
+// each number of states asked for, the number chosen by the Bayesian information criterion
+// among the models whose states lie apart (kLeastSeparation), and every molecule's most likely
+// path of states found.
 #pragma once
 
 #include <cstddef>
@@ -15,6 +16,13 @@ struct WorkProgress;
 
 // The model takes at most this many states; the analysis handles no more.
 inline constexpr int kMostHmmStates = 10;
+
+// Two neighbouring states are distinct when their means lie at least kLeastSeparation times the
+// wider one's width apart. An even mixture of two Gaussians of one width has two modes only
+// beyond 2 widths: closer, the frames show one level, and a model that splits it fits the shape
+// of the noise (a skewed ratio, molecules' offsets), not another state. BIC chooses among the
+// models of distinct states.
+inline constexpr double kLeastSeparation = 2.0;
 
 enum class TransitionSharing {
   Shared,       // one matrix for all molecules
@@ -51,6 +59,9 @@ struct StateCountFit {
   long parameters = 0;
   double bic = 0;  // -2 ln L + parameters ln N, N the frames of all molecules
   int iterations = 0;
+  // Fitted, but two of its states lie within the noise of each other (kLeastSeparation): which,
+  // and by how much; empty for a model of distinct states.
+  std::string unseparated;
   // What the fitted model expects of each molecule, from the forward-backward posterior of the
   // E-step at the parameters EM stopped at (that of its last iteration), states in the order of
   // `model`: expectedSteps[(m * K + i) * K + j] = sum over t of xi_t(i, j), the frames of molecule
@@ -65,13 +76,17 @@ struct Idealisation {
   std::string error;  // why no model could be fitted; then nothing else holds
   bool stopped = false;  // asked to stop before it was done; then nothing else holds either
   std::vector<StateCountFit> fits;  // one per number of states, increasing
-  std::size_t chosen = 0;           // the fit of least BIC
+  // The fit of least BIC among those of distinct states; of least BIC of all when none is.
+  std::size_t chosen = 0;
   std::vector<std::vector<int>> paths;  // each molecule's most likely states of the chosen model, from 0
 
   const HmmModel& Model() const { return fits[chosen].model; }
 };
 
-// Fits a model of `states` states to `molecules` (each at least one frame).
+// Fits a model of `states` states to `molecules` (each at least one frame). Idealise adds to
+// the starts of K states each state of its fit of K - 1 split in two, and where EM from the
+// best start ends below the likelihood of K - 1, runs EM from the best split, its halves barely apart,
+// too: the fit of K then ends no lower than K - 1 (within the stopping rule).
 StateCountFit FitHmm(const std::vector<std::span<const double>>& molecules, int states, const HmmSettings& settings);
 
 // Fits every number of states `settings` asks for, chooses one and finds the molecules' paths.

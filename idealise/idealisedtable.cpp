@@ -1,5 +1,6 @@
 #include "idealise/idealisedtable.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <string_view>
@@ -24,10 +25,11 @@ double IdealisedValueOf(const HmmModel& model, int state, const LevelStates* mer
 // a name with a comma stands in quotes.
 template <typename Emit>
 void EmitRows(const Emit& emit, const FretTrace& trace, const std::vector<int>& path, const HmmModel& model,
-              const LevelStates* merged) {
+              const LevelStates* merged, bool blinkColumn) {
   const bool quoted = trace.name.find(',') != std::string::npos;
   const std::string name = quoted ? "\"" + trace.name + "\"" : trace.name;
   std::string row;
+  std::size_t blink = 0;  // the next of the trace's blink frames
   for (std::size_t t = 0; t < trace.fret.size(); ++t) {
     row.clear();
     row += name;
@@ -37,9 +39,23 @@ void EmitRows(const Emit& emit, const FretTrace& trace, const std::vector<int>& 
     AppendNumber(row, trace.fret[t]);
     row += ',';
     AppendNumber(row, IdealisedValueOf(model, path[t], merged));
+    if (blinkColumn) {
+      const std::size_t first = blink;
+      while (blink < trace.blinks.size() && trace.blinks[blink] < trace.frames[t]) ++blink;
+      row += ',';
+      row += std::to_string(blink - first);
+    }
     row += '\n';
     emit(std::string_view(row));
   }
+}
+
+bool AnyBlinked(const std::vector<FretTrace>& traces) {
+  return std::any_of(traces.begin(), traces.end(), [](const FretTrace& trace) { return !trace.blinks.empty(); });
+}
+
+std::string HeaderOf(const std::vector<FretTrace>& traces) {
+  return std::string(AnyBlinked(traces) ? kIdealisedBlinkHeader : kIdealisedHeader) + "\n";
 }
 
 std::string Formatted(const char* format, double value) {
@@ -64,21 +80,23 @@ LevelStates MergedStates(const Idealisation& idealisation, const StatesOption& o
 
 std::string IdealisedTableText(const std::vector<FretTrace>& traces, const Idealisation& idealisation,
                                const LevelStates* merged) {
-  std::string text = std::string(kIdealisedHeader) + "\n";
+  std::string text = HeaderOf(traces);
+  const bool blinks = AnyBlinked(traces);
   const auto append = [&](std::string_view row) { text += row; };
   for (std::size_t m = 0; m < traces.size(); ++m)
-    EmitRows(append, traces[m], idealisation.paths[m], idealisation.Model(), merged);
+    EmitRows(append, traces[m], idealisation.paths[m], idealisation.Model(), merged, blinks);
   return text;
 }
 
 std::optional<std::string> WriteIdealisedTable(const std::string& path, const std::vector<FretTrace>& traces,
                                                const Idealisation& idealisation, const LevelStates* merged) {
   OutputFile file(path);
-  file.Write(std::string(kIdealisedHeader) + "\n");
+  file.Write(HeaderOf(traces));
+  const bool blinks = AnyBlinked(traces);
   // The file buffers what it is given: the rows go to the disk as they are made.
   const auto write = [&](std::string_view row) { file.Write(row); };
   for (std::size_t m = 0; m < traces.size(); ++m)
-    EmitRows(write, traces[m], idealisation.paths[m], idealisation.Model(), merged);
+    EmitRows(write, traces[m], idealisation.paths[m], idealisation.Model(), merged, blinks);
   return file.Commit();
 }
 
@@ -91,8 +109,10 @@ std::string ModelSummary(const Idealisation& idealisation) {
       text += "  not fitted: " + fit.why + "\n";
       continue;
     }
-    text += "  " + Formatted("%14.6f", fit.logLikelihood) + "  " + Formatted("%10.0f", static_cast<double>(fit.parameters)) +
-            "  " + Formatted("%10.0f", fit.iterations) + "  " + Formatted("%.6f", fit.bic) + (f == idealisation.chosen ? "  chosen" : "") + "\n";
+    text += "  " + Formatted("%14.6f", fit.logLikelihood) + "  " +
+            Formatted("%10.0f", static_cast<double>(fit.parameters)) + "  " + Formatted("%10.0f", fit.iterations) +
+            "  " + Formatted("%.6f", fit.bic) + (f == idealisation.chosen ? "  chosen" : "") +
+            (fit.unseparated.empty() ? "" : "  not taken: " + fit.unseparated) + "\n";
   }
   const HmmModel& model = idealisation.Model();
   const auto k = static_cast<std::size_t>(model.states);
@@ -106,5 +126,17 @@ std::string ModelSummary(const Idealisation& idealisation) {
     for (std::size_t j = 0; j < k; ++j) text += (j ? "  " : "") + Formatted("%.6g", model.transitions[i * k + j]);
     text += "\n";
   }
+  return text;
+}
+
+std::string TopOfRangeText(const Idealisation& idealisation, const HmmSettings& settings) {
+  const int chosen = idealisation.Model().states;
+  if (chosen != settings.mostStates || settings.leastStates == settings.mostStates) return {};
+  const int wider = std::min(kMostHmmStates, settings.mostStates + 2);
+  std::string text = "The chosen number of states, " + std::to_string(chosen) + ", is the most that --states " +
+                     std::to_string(settings.leastStates) + "-" + std::to_string(settings.mostStates) +
+                     " offers: more states might fit better";
+  if (wider > settings.mostStates)
+    text += "; --states " + std::to_string(settings.leastStates) + "-" + std::to_string(wider) + " fits them too";
   return text;
 }

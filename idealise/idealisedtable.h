@@ -13,6 +13,10 @@
 // The table's header; a row per frame kept: the molecule's name, the frame, its FRET value and
 // the mean of the state of the molecule's most likely path there.
 inline constexpr const char* kIdealisedHeader = "molecule,frame,fret,idealised";
+// The same with a last column, when any molecule blinked: the frames of a blink just before the
+// row's frame (0 mostly). A blink's frames have no row, so no state; a reader that takes the
+// columns by name reads either table.
+inline constexpr const char* kIdealisedBlinkHeader = "molecule,frame,fret,idealised,blink";
 
 // What an idealisation of raw traces gave: the molecules' kept frames, the models fitted and the
 // paths, the states they were merged into, and the table written.
@@ -47,4 +51,9 @@ std::string IdealisedTableText(const std::vector<FretTrace>& traces, const Ideal
 // The fits, a line for each number of states (log-likelihood, parameters, BIC, the chosen one
 // marked, or why it was not fitted), then the chosen model: each state's mean, width and share of
 // the first frames, and its transition chances per frame (when they are shared).
+// A fit whose states lie within the noise of each other says "not taken" and why.
 std::string ModelSummary(const Idealisation& idealisation);
+
+// When the chosen number of states is the most of a range `settings` offered: that it is, and
+// the --states that offers more; empty otherwise.
+std::string TopOfRangeText(const Idealisation& idealisation, const HmmSettings& settings);

@@ -21,12 +21,24 @@ struct OptionInfo {
 };
 
 constexpr OptionInfo kOptions[] = {
-    {"--donor", Kind::Column},    {"--acceptor", Kind::Column},        {"--fret", Kind::Column},
-    {"--molecule", Kind::Column}, {"--frame", Kind::Column},           {"--donor-background", Kind::Number},
-    {"--acceptor-background", Kind::Number}, {"--gamma", Kind::Number}, {"--last-frame", Kind::Number},
-    {"--states", Kind::States},   {"--transitions", Kind::Sharing},    {"--threads", Kind::Whole},
-    {"--seed", Kind::Seed},       {"--out", Kind::File},               {"--merge", Kind::Merge},
+    {"--donor", Kind::Column},
+    {"--acceptor", Kind::Column},
+    {"--fret", Kind::Column},
+    {"--molecule", Kind::Column},
+    {"--frame", Kind::Column},
+    {"--donor-background", Kind::Number},
+    {"--acceptor-background", Kind::Number},
+    {"--gamma", Kind::Number},
+    {"--last-frame", Kind::Number},
+    {"--states", Kind::States},
+    {"--transitions", Kind::Sharing},
+    {"--threads", Kind::Whole},
+    {"--seed", Kind::Seed},
+    {"--out", Kind::File},
+    {"--merge", Kind::Merge},
     {"--peaks", Kind::Peaks},
+    {"--time", Kind::Column},
+    {"--frame-time", Kind::Number},
 };
 
 const OptionInfo* FindOption(std::string_view name) {
@@ -80,6 +92,7 @@ std::optional<std::string> ApplyColumn(std::string_view name, const std::string&
   if (name == "--fret") raw.fret = column;
   if (name == "--molecule") given.molecule = column;
   if (name == "--frame") raw.layout.frame = column;
+  if (name == "--time") raw.time = *column;
   return std::nullopt;
 }
 
@@ -89,6 +102,8 @@ std::optional<std::string> ApplyNumber(std::string_view name, const std::string&
   if (name == "--gamma" && !(*number > 0)) return "--gamma must be above 0, not '" + value + "'";
   // Frames count from 1: a last frame before the first would leave every trace empty.
   if (name == "--last-frame" && !(*number >= 1)) return "--last-frame must be at least 1, not '" + value + "'";
+  if (name == "--frame-time" && !(*number > 0)) return "--frame-time must be above 0 seconds, not '" + value + "'";
+  if (name == "--frame-time") raw.frameTime = *number;
   if (name == "--donor-background") raw.donorBackground = *number;
   if (name == "--acceptor-background") raw.acceptorBackground = *number;
   if (name == "--gamma") raw.gamma = *number;
@@ -281,8 +296,16 @@ OptionsForm MakeIdealiseForm() {
   last.blank = "every frame";
   last.hint = "Frames after this one are left out.";
   form.fields.push_back(last);
+  OptionField frameTime{
+      .name = "frame-time", .option = "--frame-time", .label = "Frame time (s)", .kind = OptionKind::Number};
+  frameTime.blank = "the time column's, or the exposure";
+  frameTime.hint =
+      "Seconds per frame; becomes the exposure. A column named time in the traces gives it too, and "
+      "must agree.";
+  form.fields.push_back(frameTime);
   OptionField states = TextField("states", "--states", "Numbers of states (MIN-MAX)", "",
-                                 "A model is fitted for each number, and BIC chooses among them.");
+                                 "A model is fitted for each number, and BIC chooses among those whose states lie "
+                                 "two widths apart.");
   states.defaultValue = "1-4";
   form.fields.push_back(states);
   form.fields.push_back({.name = "transitions",

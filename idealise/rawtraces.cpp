@@ -1,6 +1,8 @@
 #include "idealise/rawtraces.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <new>
@@ -12,10 +14,19 @@ namespace {
 
 constexpr std::size_t kLeastFrames = 2;
 
+// The signal's columns, then the time's.
 std::vector<ColumnRef> ColumnsOf(const RawOptions& options) {
-  if (options.fret) return {*options.fret};
-  return {options.donor, options.acceptor};
+  if (options.fret) return {*options.fret, options.time};
+  return {options.donor, options.acceptor, options.time};
 }
+
+std::string Seconds(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.6g s", value);
+  return text;
+}
+
+bool Agree(double a, double b) { return std::fabs(a - b) <= kFrameTimeAgreement * std::max(a, b); }
 
 // The molecule's brightness: the kBrightQuantile quantile of its totals.
 double Brightness(std::vector<double> totals) {
@@ -36,9 +47,55 @@ std::string NameTrouble(const std::string& name) {
 
 }  // namespace
 
+std::optional<double> FrameTimeOf(const std::vector<double>& times, std::string& trouble) {
+  if (times.size() < 2 || std::isnan(times.front())) return std::nullopt;
+  const double step = (times.back() - times.front()) / static_cast<double>(times.size() - 1);
+  if (!(step > 0)) {
+    trouble = "its time column does not increase";
+    return std::nullopt;
+  }
+  for (std::size_t r = 1; r < times.size(); ++r)
+    if (std::fabs(times[r] - times[r - 1] - step) > kTimeStepTolerance * step) {
+      trouble = "its time column steps irregularly: " + Seconds(times[r] - times[r - 1]) + " from row " +
+                std::to_string(r) + " to row " + std::to_string(r + 1) + ", where it steps " + Seconds(step) +
+                " a frame on average; the frames need one frame time";
+      return std::nullopt;
+    }
+  return step;
+}
+
+std::string DarkFramesText(const std::vector<FretTrace>& traces) {
+  std::size_t bleached = 0, bleachedMolecules = 0, blinkFrames = 0, blinks = 0, blinkMolecules = 0;
+  for (const FretTrace& trace : traces) {
+    bleached += trace.bleached;
+    bleachedMolecules += trace.bleached > 0;
+    blinkFrames += trace.blinks.size();
+    blinkMolecules += !trace.blinks.empty();
+    // A blink is a run of frames at background: a frame at background after one that is not.
+    std::size_t kept = 0;
+    for (std::size_t b = 0; b < trace.blinks.size(); ++b) {
+      bool living = false;  // a frame above background between this blink frame and the one before
+      for (; kept < trace.frames.size() && trace.frames[kept] < trace.blinks[b]; ++kept) living = true;
+      blinks += b == 0 || living;
+    }
+  }
+  const auto counted = [](std::size_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+  };
+  std::string text;
+  if (bleached > 0)
+    text = counted(bleached, "frame", "frames") + " at background after bleaching cut from " +
+           counted(bleachedMolecules, "molecule", "molecules");
+  if (blinkFrames > 0)
+    text += (text.empty() ? "" : "; ") + counted(blinkFrames, "frame", "frames") + " of " +
+            counted(blinks, "blink", "blinks") + " in " + counted(blinkMolecules, "molecule", "molecules") +
+            " given no state";
+  return text;
+}
+
 FretTrace KeptFrames(std::string name, std::string source, const std::vector<double>& frames,
                      const std::vector<double>& values, const RawOptions& options) {
-  FretTrace trace{std::move(name), std::move(source), {}, {}};
+  FretTrace trace{std::move(name), std::move(source), {}, {}, 0, {}};
   const bool pairs = !options.fret;
   const std::size_t width = pairs ? 2 : 1;
   std::vector<double> totals;
@@ -47,9 +104,20 @@ FretTrace KeptFrames(std::string name, std::string source, const std::vector<dou
       totals.push_back(values[r * 2 + 1] - options.acceptorBackground +
                        options.gamma * (values[r * 2] - options.donorBackground));
   const double threshold = kBackgroundShare * Brightness(totals);
-  for (std::size_t r = 0; r < frames.size(); ++r) {
-    if (options.lastFrame && frames[r] > *options.lastFrame) continue;
-    if (pairs && !(totals[r] > 0 && totals[r] >= threshold)) continue;
+  const auto dark = [&](std::size_t r) { return pairs && !(totals[r] > 0 && totals[r] >= threshold); };
+  const auto inRange = [&](std::size_t r) { return !(options.lastFrame && frames[r] > *options.lastFrame); };
+  // The frames after the last one above background are the bleached tail.
+  std::size_t end = frames.size();
+  if (pairs) {
+    while (end > 0 && (!inRange(end - 1) || dark(end - 1))) --end;
+    for (std::size_t r = end; r < frames.size(); ++r) trace.bleached += inRange(r);
+  }
+  for (std::size_t r = 0; r < end; ++r) {
+    if (!inRange(r)) continue;
+    if (dark(r)) {
+      trace.blinks.push_back(frames[r]);
+      continue;
+    }
     trace.frames.push_back(frames[r]);
     trace.fret.push_back(pairs ? (values[r * width + 1] - options.acceptorBackground) / totals[r] : values[r]);
   }
@@ -63,6 +131,7 @@ RawReading ReadRawTraces(const std::vector<std::string>& given, const RawOptions
     return result;
   }
   const std::vector<ColumnRef> columns = ColumnsOf(options);
+  if (options.frameTime) result.frameTime = options.frameTime;
   const std::vector<std::string> paths = EachFileOnce(given, result.repeated);
   std::vector<ColumnReading> readings(paths.size());
   ForEachInParallel(paths.size(), [&](std::size_t f) {
@@ -93,8 +162,41 @@ RawReading ReadRawTraces(const std::vector<std::string>& given, const RawOptions
                        "; each molecule needs a name of its own";
         return result;
       }
-      FretTrace trace = KeptFrames(std::move(name), molecule.source, molecule.frames, molecule.values, options);
+      // The rows hold the signal's columns, then the time.
+      const std::size_t width = columns.size();
+      std::vector<double> signal, times;
+      signal.reserve(molecule.frames.size() * (width - 1));
+      times.reserve(molecule.frames.size());
+      for (std::size_t r = 0; r < molecule.frames.size(); ++r) {
+        const auto row = molecule.values.begin() + static_cast<std::ptrdiff_t>(r * width);
+        signal.insert(signal.end(), row, row + static_cast<std::ptrdiff_t>(width - 1));
+        times.push_back(row[static_cast<std::ptrdiff_t>(width - 1)]);
+      }
       std::vector<double>().swap(molecule.values);
+      std::string trouble;
+      if (const std::optional<double> step = FrameTimeOf(times, trouble)) {
+        if (result.frameTimeFrom.empty() && options.frameTime && !Agree(*step, *options.frameTime)) {
+          result.error = molecule.source + ": its time column steps " + Seconds(*step) +
+                         " a frame, but --frame-time gives " + Seconds(*options.frameTime) +
+                         "; give the one that is right, or leave --frame-time out";
+          return result;
+        }
+        if (!result.frameTimeFrom.empty() && !Agree(*step, *result.frameTime)) {
+          result.error = molecule.source + ": its time column steps " + Seconds(*step) + " a frame, where " +
+                         result.frameTimeFrom + " steps " + Seconds(*result.frameTime) +
+                         "; the molecules of one idealisation share one frame time";
+          return result;
+        }
+        if (result.frameTimeFrom.empty()) {
+          result.frameTime = step;
+          result.frameTimeFrom = molecule.source;
+        }
+      } else if (!trouble.empty()) {
+        result.error = molecule.source + ": " + trouble;
+        return result;
+      }
+      FretTrace trace = KeptFrames(std::move(name), molecule.source, molecule.frames, signal, options);
+      std::vector<double>().swap(signal);
       if (trace.fret.size() < kLeastFrames)
         result.left.push_back(molecule.source + " (fewer than 2 frames above background and before the last frame)");
       else

@@ -21,6 +21,8 @@ struct ColumnRef {
   std::string option;  // the option that named it, for messages: "--value"
   int number = 0;      // 0 when named
   std::string name;
+  // A column named, not numbered, that a file may lack: then every row reads NaN for it.
+  bool optional = false;
 };
 
 enum class TraceLayout {

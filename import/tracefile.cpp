@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
+#include <limits>
 #include <optional>
 #include <unordered_map>
 
@@ -108,6 +109,14 @@ std::size_t ColumnIndex(const ColumnRef& ref, const Shape& shape, const std::str
   if (found.size() > 1)
     Fail(header, "more than one column named " + Quoted(ref.name) + " in this header line: " + NameList(shape.names));
   return found.front();
+}
+
+// The index of column `ref`, or nothing for an optional column the header does not name.
+std::optional<std::size_t> ColumnIndexIfThere(const ColumnRef& ref, const Shape& shape, const std::string& file) {
+  if (ref.optional && ref.number == 0 &&
+      (shape.namesLine == 0 || shape.names.size() != shape.columns || NamedColumns(shape.names, ref.name).empty()))
+    return std::nullopt;
+  return ColumnIndex(ref, shape, file);
 }
 
 // The column whose fields may be text: the molecule's name, in the layouts that have one.
@@ -431,10 +440,10 @@ std::vector<ColumnMolecule> ColumnMolecules(Rows& rows, const ImportOptions& opt
   const Shape& shape = rows.GetShape();
   const bool table = options.layout == TraceLayout::Table;
   if (table) ColumnIndex(options.molecule, shape, rows.File());  // the rows' text column
-  std::vector<std::size_t> indices;
+  std::vector<std::optional<std::size_t>> indices;
   for (const ColumnRef& column : columns) {
-    indices.push_back(ColumnIndex(column, shape, rows.File()));
-    rows.Take({indices.back()});
+    indices.push_back(ColumnIndexIfThere(column, shape, rows.File()));
+    if (indices.back()) rows.Take({*indices.back()});
   }
   const bool byFrame = table && options.frame.has_value();
   const std::size_t frame = byFrame ? ColumnIndex(*options.frame, shape, rows.File()) : 0;
@@ -451,7 +460,8 @@ std::vector<ColumnMolecule> ColumnMolecules(Rows& rows, const ImportOptions& opt
     }
     ColumnMolecule& molecule = molecules[at->second];
     molecule.frames.push_back(byFrame ? rows.Value(frame) : static_cast<double>(molecule.frames.size() + 1));
-    for (const std::size_t column : indices) molecule.values.push_back(rows.Value(column));
+    for (const std::optional<std::size_t> column : indices)
+      molecule.values.push_back(column ? rows.Value(*column) : std::numeric_limits<double>::quiet_NaN());
     if (byFrame) lines[at->second].push_back(rows.RowLine());
   }
   if (byFrame)

@@ -57,7 +57,8 @@ struct ColumnReading {
 
 // The molecules of the file at `path` with the values of `columns` in every row, read and
 // checked as ReadTraceFile reads them: one molecule per file or a table (`options.molecule`),
-// a table's rows of a molecule ordered by `options.frame` when it is given. Dwell lists have
+// a table's rows of a molecule ordered by `options.frame` when it is given. An optional column
+// (ColumnRef::optional) the header does not name reads NaN in every row. Dwell lists have
 // no rows of frames and are refused.
 ColumnReading ReadTraceColumns(const std::string& path, const ImportOptions& options,
                                const std::vector<ColumnRef>& columns);

@@ -17,6 +17,8 @@
 namespace {
 
 constexpr int kExitFailure = 1;
+// Done, but molecules were left out.
+constexpr int kExitLeftOut = 4;
 
 const char* const kUsage =
     "usage: varnel-idealise [--donor COL --acceptor COL | --fret COL] [--states MIN-MAX]\n"
@@ -36,16 +38,24 @@ const char* const kUsage =
     "                     columns named donor and acceptor): FRET = A / (A + gamma D);\n"
     "                     frames at background, where A + gamma D is below half of\n"
     "                     the molecule's brightness (after it bleached, or while it\n"
-    "                     blinks), are left out\n"
+    "                     blinks), are left out: those after the last frame above\n"
+    "                     it are the bleached tail, cut; those before it blinks,\n"
+    "                     given no state (the table's column blink counts them)\n"
     "  --fret COL         ... or a ready FRET value\n"
     "  --donor-background B, --acceptor-background B\n"
     "                     subtracted from the intensities (default 0)\n"
     "  --gamma G          detection ratio of acceptor to donor (default 1)\n"
     "  --last-frame N     frames after frame N are left out\n"
+    "  --time COL         each row's time in seconds (default the column named time,\n"
+    "                     where there is one): its steps, which must be regular, are\n"
+    "                     the frame time\n"
+    "  --frame-time S     seconds per frame; a time column must agree with it\n"
     "  --molecule COL [--frame COL]\n"
     "                     a table of many molecules, a row per frame, ordered by\n"
     "                     --frame or in file order; otherwise one molecule per file\n"
-    "  --states MIN-MAX   numbers of states to fit, or one K (default 1-4, 1..10)\n"
+    "  --states MIN-MAX   numbers of states to fit, or one K (default 1-4, 1..10);\n"
+    "                     BIC chooses among the models whose neighbouring states'\n"
+    "                     means lie at least 2 widths apart\n"
     "  --merge C1,...|auto\n"
     "                     merges the chosen model's states further, as\n"
     "                     varnel-import --states merges levels: increasing upper\n"
@@ -65,7 +75,8 @@ const char* const kUsage =
     "  --help             show this text\n"
     "\n"
     "Exit status: 0 done, 1 nothing written (a file that cannot be read, no model\n"
-    "that can be fitted, a table that cannot be written), 2 bad command line.\n";
+    "that can be fitted, a table that cannot be written), 2 bad command line,\n"
+    "4 done, but molecules were left out (fewer than 2 frames to fit).\n";
 
 // Reads, fits and writes what `arguments` ask for; the exit status.
 int RunIdealise(const IdealiseArguments& arguments) {
@@ -82,6 +93,13 @@ int RunIdealise(const IdealiseArguments& arguments) {
   if (!reading.repeated.empty())
     std::cerr << "varnel-idealise: named more than once, read once: " << RepeatedText(reading.repeated) << "\n";
   for (const std::string& left : reading.left) std::cerr << "varnel-idealise: left out: " << left << "\n";
+  if (const std::string dark = DarkFramesText(reading.traces); !dark.empty())
+    std::cerr << "varnel-idealise: " << dark << "\n";
+  if (reading.frameTime)
+    std::cerr << "varnel-idealise: frame time " << *reading.frameTime << " s, "
+              << (reading.frameTimeFrom.empty() ? "as --frame-time gives it"
+                                                : "from the time column of " + reading.frameTimeFrom)
+              << "\n";
   std::vector<std::span<const double>> molecules;
   std::size_t frames = 0;
   for (const FretTrace& trace : reading.traces) {
@@ -111,7 +129,15 @@ int RunIdealise(const IdealiseArguments& arguments) {
     line += "; idealised traces written to " + *arguments.out;
   }
   std::cout << line << std::endl;
-  return std::cout ? 0 : kExitFailure;
+  if (const std::string top = TopOfRangeText(idealisation, arguments.hmm); !top.empty())
+    std::cerr << "varnel-idealise: " << top << "\n";
+  if (!std::cout) return kExitFailure;
+  if (!reading.left.empty()) {
+    std::cerr << "varnel-idealise: " << reading.left.size() << " of " << reading.left.size() + reading.traces.size()
+              << " molecules left out\n";
+    return kExitLeftOut;
+  }
+  return 0;
 }
 
 }  // namespace

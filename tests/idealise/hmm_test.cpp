@@ -3,6 +3,7 @@
 // every path, and the same model on any number of threads.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <span>
@@ -197,6 +198,46 @@ TEST(IdealiseHmm, AModelTheFramesCannotCarryIsSaidNotGuessed) {
   const StateCountFit fit = FitHmm(Spans(few), 3, settings);
   EXPECT_FALSE(fit.fitted);
   EXPECT_EQ(fit.why, "too few frames: 40 for 14 parameters, which need at least 70");
+}
+
+TEST(IdealiseHmm, StatesWithinTheNoiseOfEachOtherAreNoChoiceAndMoreStatesNeverFitWorse) {
+  // Two levels 0.4 apart at width 0.03, every molecule's frames moved by its own offset of sd
+  // 0.03: the pooled frames are two wide humps of many narrow ones, which more states fit better
+  // in likelihood, each hump split among states within two widths of each other.
+  const Chain two{{0.3, 0.7}, {0.03, 0.03}, {0.97, 0.03, 0.02, 0.98}};
+  auto traces = Draw(two, 40, 500, 21);
+  std::mt19937_64 engine(22);
+  std::normal_distribution<double> offset(0.0, 0.03);
+  for (std::vector<double>& trace : traces) {
+    const double shift = offset(engine);
+    for (double& x : trace) x += shift;
+  }
+  HmmSettings settings;
+  settings.mostStates = 5;
+  const Idealisation result = Idealise(Spans(traces), settings);
+  ASSERT_TRUE(result.error.empty()) << result.error;
+  EXPECT_EQ(result.Model().states, 2);
+  EXPECT_TRUE(result.fits[result.chosen].unseparated.empty());
+  std::size_t leastBic = result.chosen;
+  for (std::size_t f = 0; f < result.fits.size(); ++f) {
+    const StateCountFit& fit = result.fits[f];
+    ASSERT_TRUE(fit.fitted) << fit.states << ": " << fit.why;
+    if (fit.bic < result.fits[leastBic].bic) leastBic = f;
+    // Each fit of K starts from that of K - 1 too: it ends no lower (short of EM's tolerance).
+    if (f > 0) {
+      EXPECT_GE(fit.logLikelihood, result.fits[f - 1].logLikelihood - 1e-7 * 20000) << fit.states;
+    }
+    // A fit is taken only when its neighbouring means lie two widths apart.
+    for (std::size_t s = 1; s < fit.model.means.size(); ++s) {
+      const bool apart =
+          fit.model.means[s] - fit.model.means[s - 1] >= 2.0 * std::max(fit.model.widths[s], fit.model.widths[s - 1]);
+      if (!apart) {
+        EXPECT_FALSE(fit.unseparated.empty()) << fit.states;
+      }
+    }
+  }
+  // BIC alone would have taken more states.
+  EXPECT_GT(result.fits[leastBic].states, 2);
 }
 
 }  // namespace

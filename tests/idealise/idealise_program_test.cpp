@@ -54,6 +54,24 @@ TEST(IdealiseProgram, BadCommandLinesAndBadFilesAreNamedAndWriteNothing) {
   EXPECT_FALSE(std::filesystem::exists(dir / "ideal.csv"));
 }
 
+// A run that leaves molecules out says how many and ends with status 4, the table written all
+// the same; frames at background after bleaching are cut and said.
+TEST(IdealiseProgram, MoleculesLeftOutEndWithStatusFour) {
+  TempDir dir;
+  const ProgramRun simulated =
+      RunProgram(VARNEL_SIMULATOR, "--raw --out raw --molecules 6 --frames 400 --snr 8 --bleached-tail 50-60 --seed 4");
+  ASSERT_EQ(simulated.status, 0) << simulated.err;
+  dir.Write("raw/lone.txt", "frame donor acceptor\n1 500 500\n");
+  const ProgramRun run = RunProgram(VARNEL_IDEALISER, "--states 1-4 --out ideal.csv raw/*.txt");
+  EXPECT_EQ(run.status, 4) << run.err;
+  EXPECT_NE(run.err.find("varnel-idealise: 1 of 7 molecules left out\n"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("at background after bleaching cut from 6 molecules"), std::string::npos) << run.err;
+  EXPECT_NE(run.out.find("chosen: 3 states\n"), std::string::npos) << run.out;
+  EXPECT_TRUE(std::filesystem::exists(dir / "ideal.csv"));
+  std::filesystem::remove(dir / "raw/lone.txt");
+  EXPECT_EQ(RunProgram(VARNEL_IDEALISER, "--states 1-4 --out ideal.csv raw/*.txt").status, 0);
+}
+
 // Too little memory for the fits: the program says so and ends with status 1, the old table as
 // it was and no new file beside it. Only a build without AddressSanitizer can be given too
 // little: the sanitizer reserves terabytes of address space at the start and itself ends a

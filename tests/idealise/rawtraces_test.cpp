@@ -94,8 +94,8 @@ TEST(IdealiseRawTraces, FilesAreNamedByTheirStemAndTwoMoleculesOfOneNameAreRefus
 
 TEST(IdealiseRawTraces, TheTableOfIdealisedTracesIsReadBackByTheImportMoleculeByMolecule) {
   TempDir dir;
-  std::vector<FretTrace> traces = {{"a,1", "a.txt", {1, 2, 3}, {0.21, 0.79, 0.8}},
-                                   {"b", "b.txt", {4, 5}, {0.2, 0.22}}};
+  std::vector<FretTrace> traces = {{"a,1", "a.txt", {1, 2, 3}, {0.21, 0.79, 0.8}, 0, {}},
+                                   {"b", "b.txt", {4, 5}, {0.2, 0.22}, 0, {}}};
   Idealisation idealisation;
   idealisation.fits.push_back({});
   idealisation.fits[0].model.states = 2;
@@ -136,6 +136,60 @@ TEST(IdealiseRawTraces, TheTableOfIdealisedTracesIsReadBackByTheImportMoleculeBy
 
   // A table that cannot be written leaves nothing behind.
   EXPECT_NE(WriteIdealisedTable(dir / "no/such/folder.csv", traces, idealisation), std::nullopt);
+}
+
+TEST(IdealiseRawTraces, TheBleachedTailIsCutBlinksAreMarkedAndATimeColumnGivesTheFrameTime) {
+  RawOptions options;
+  // Totals A + D of 100 while bright (brightness 100, threshold 50): frames 3 and 4 blink, 7 is
+  // bright again, 8 to 10 are the bleached tail.
+  const std::vector<double> values = {70, 30, 40, 60, 5, 4, 6, 3, 20, 80, 60, 40, 50, 50, 4, 5, 6, 4, 5, 5};
+  const std::vector<double> frames = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+  const FretTrace trace = KeptFrames("m", "m.txt", frames, values, options);
+  EXPECT_EQ(trace.frames, (std::vector<double>{1, 2, 5, 6, 7}));
+  EXPECT_EQ(trace.fret, (std::vector<double>{0.3, 0.6, 0.8, 0.4, 0.5}));
+  EXPECT_EQ(trace.blinks, (std::vector<double>{3, 4}));
+  EXPECT_EQ(trace.bleached, 3u);
+  FretTrace second = KeptFrames("n", "n.txt", frames, values, options);
+  second.name = "n";
+  EXPECT_EQ(DarkFramesText({trace, second}),
+            "6 frames at background after bleaching cut from 2 molecules; 4 frames of 2 blinks in 2 molecules "
+            "given no state");
+  // The table counts each blink's frames in the row after it; the blink has no row of its own.
+  Idealisation idealisation;
+  idealisation.fits.push_back({});
+  idealisation.fits[0].model.states = 2;
+  idealisation.fits[0].model.means = {0.4, 0.7};
+  idealisation.paths = {{0, 1, 1, 0, 0}};
+  EXPECT_EQ(IdealisedTableText({trace}, idealisation),
+            "molecule,frame,fret,idealised,blink\nm,1,0.3,0.4,0\nm,2,0.6,0.7,0\nm,5,0.8,0.7,2\nm,6,0.4,0.4,0\n"
+            "m,7,0.5,0.4,0\n");
+  // The FRET value alone knows no background: nothing is cut.
+  options.fret = ColumnRef{"--fret", 1, ""};
+  const std::vector<double> fret = {0.1, 0.2, 0.3};
+  const FretTrace plain = KeptFrames("f", "f.txt", {1, 2, 3}, fret, options);
+  EXPECT_EQ(plain.frames.size(), 3u);
+  EXPECT_TRUE(plain.blinks.empty());
+  EXPECT_EQ(plain.bleached, 0u);
+
+  // A time column's mean step is the frame time; a dropped frame is refused.
+  std::string trouble;
+  EXPECT_NEAR(*FrameTimeOf({2.0, 2.05, 2.1, 2.15}, trouble), 0.05, 1e-12);
+  EXPECT_FALSE(FrameTimeOf({0.0, 0.05, 0.1, 0.2, 0.25}, trouble));
+  EXPECT_NE(trouble.find("steps irregularly: 0.1 s from row 3 to row 4"), std::string::npos) << trouble;
+  TempDir dir;
+  dir.Write("a.txt", "time fret\n0 0.2\n0.05 0.3\n0.1 0.2\n");
+  dir.Write("b.txt", "time fret\n0 0.2\n0.1 0.3\n0.2 0.2\n");
+  RawOptions fretOnly;
+  fretOnly.fret = ColumnRef{"--fret", 0, "fret"};
+  const RawReading read = ReadRawTraces({dir / "a.txt"}, fretOnly);
+  ASSERT_TRUE(read.error.empty()) << read.error;
+  EXPECT_NEAR(*read.frameTime, 0.05, 1e-12);
+  EXPECT_EQ(read.frameTimeFrom, dir / "a.txt");
+  EXPECT_NE(ReadRawTraces({dir / "a.txt", dir / "b.txt"}, fretOnly).error.find("steps 0.1 s a frame, where"),
+            std::string::npos);
+  fretOnly.frameTime = 0.1;
+  EXPECT_NE(ReadRawTraces({dir / "a.txt"}, fretOnly).error.find("but --frame-time gives 0.1 s"), std::string::npos);
+  EXPECT_TRUE(ReadRawTraces({dir / "b.txt"}, fretOnly).error.empty());
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <map>
 #include <random>
+#include <sstream>
 
 #include "analysis/commands.h"
 #include "analysis/session.h"
@@ -209,6 +210,53 @@ TEST_F(IdealiseTest, WhatCannotBeIdealisedIsSaidAndLeavesTheRecordsAndNoFiles) {
   stopped.stop.request_stop();
   EXPECT_EQ(refused(paths, Arguments({"--fret", "1"}), &stopped),
             "Stopped idealising the traces. Nothing was written; the records loaded before are kept.\n");
+}
+
+// Molecules left out by the reading (too few frames) or by the import (more levels than K) are
+// an error that counts them, though the rest is idealised and loaded; the traces' time column
+// is the exposure.
+TEST_F(IdealiseTest, MoleculesLeftOutAreAnErrorThatCountsThemAndATimeColumnIsTheExposure) {
+  const auto timed = [](const std::string& fret) {
+    std::string text = "time fret\n";
+    std::istringstream lines(fret.substr(fret.find('\n') + 1));
+    std::string value;
+    for (int frame = 0; std::getline(lines, value); ++frame) text += std::to_string(0.05 * frame) + " " + value + "\n";
+    return text;
+  };
+  std::vector<std::string> paths;
+  for (std::size_t m = 0; m < kDwells.size(); ++m) {
+    const std::string name = "m" + std::to_string(m + 1) + ".txt";
+    dir.Write(name, timed(RawTrace(kDwells[m], static_cast<unsigned>(m + 7))));
+    paths.push_back(dir / name);
+  }
+  dir.Write("low.txt", timed(RawTrace({120}, 3)));  // one level only
+  dir.Write("short.txt", "time fret\n0 0.3\n");
+  paths.push_back(dir / "low.txt");
+  paths.push_back(dir / "short.txt");
+  Session session;
+  ASSERT_DOUBLE_EQ(session.Exposure(), 0.1);
+  const Outcome outcome = session.Idealise(paths, Arguments({"--fret", "fret", "--states", "1-3", "--peaks", "1"}));
+  ASSERT_TRUE(outcome.done) << Joined(outcome);
+  std::vector<std::string> errors;
+  for (const Message& m : outcome.messages)
+    if (m.severity == Severity::Error) errors.push_back(m.text);
+  ASSERT_EQ(errors.size(), 2u) << Joined(outcome);
+  EXPECT_EQ(errors[0].rfind("1 molecule of 5 left out of the idealisation:\n" + dir / "short.txt", 0), 0u) << errors[0];
+  EXPECT_EQ(errors[1].rfind("3 molecules of 4 idealised got no report", 0), 0u) << errors[1];
+  EXPECT_NE(errors[1].find("--peaks 2 or more would hold them all"), std::string::npos) << errors[1];
+  EXPECT_EQ(session.Files().size(), 1u);
+  EXPECT_NEAR(session.Exposure(), 0.05, 1e-12);
+  EXPECT_NE(Joined(outcome).find("The frame time is 0.05 s, from the time column of " + dir / "m1.txt"),
+            std::string::npos)
+      << Joined(outcome);
+
+  // A frame time given that the column does not bear out is refused.
+  const Outcome refused =
+      session.Idealise(paths, Arguments({"--fret", "fret", "--states", "1-3", "--frame-time", "0.1"}));
+  EXPECT_FALSE(refused.done);
+  EXPECT_NE(Joined(refused).find("its time column steps 0.05 s a frame, but --frame-time gives 0.1 s"),
+            std::string::npos)
+      << Joined(refused);
 }
 
 // The idealise form's defaults with the fields named in `set` changed.

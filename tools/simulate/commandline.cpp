@@ -53,6 +53,17 @@ const char* const kUsage =
     "  --background B     raw: each channel's background (default 0)\n"
     "  --bleach F         raw, continuous: mean frame of photobleaching (default 0:\n"
     "                     none)\n"
+    "  --gain G           raw: channel noise, shot noise of G counts per photon in\n"
+    "                     each channel (variance G x the count), at --brightness\n"
+    "  --read-noise R     raw: channel noise, Gaussian read noise of sd R counts in\n"
+    "                     each channel\n"
+    "  --fret-offset S    raw: sd of each molecule's offset of all its levels\n"
+    "  --blinks P         raw: the chance a frame begins a blink (both channels at\n"
+    "                     background; state 0)\n"
+    "  --blink-frames L   raw: a blink's mean length in frames (default 3)\n"
+    "  --bleached-tail MIN-MAX\n"
+    "                     raw: the last MIN to MAX frames of each trace (evenly\n"
+    "                     drawn) at background, state 0\n"
     "  --continuous       a continuous-time chain: idealised traces (as --traces),\n"
     "                     or with --raw raw traces, or with --dwells a dwell list\n"
     "  --rates LIST       continuous: rates in s^-1 as I-J=K,... (states from 1;\n"
@@ -79,7 +90,10 @@ const char* const kUsage =
     "FRET value is its level plus noise of width (closest levels' distance) / R,\n"
     "split into the channels of a total of I + sqrt(I) e counts; with --poisson\n"
     "each channel counts photons and I is the least brightness that gives no\n"
-    "state a wider FRET width. The rate table names the widths and brightness.\n"
+    "state a wider FRET width. With --gain or --read-noise each channel has its\n"
+    "own noise instead: donor I (1 - E) + B and acceptor I E + B counts, each with\n"
+    "shot noise of variance G x its count and read noise of sd R, I --brightness.\n"
+    "The rate table names the widths (to first order) and brightness.\n"
     "\n"
     "With --continuous, each molecule is a Markov chain in continuous time: it\n"
     "stays in state a for an exponential time of rate k(a) = sum of k(a->b), then\n"
@@ -217,6 +231,34 @@ const OptionEntry kOptionTable[] = {
      [](Options& o, std::string_view option, const std::string& v) {
        o.bleach = parseDoubleIn(option, v, 0.0, 1e9, "[0, 1e9] frames");
      }},
+    {"--gain", true,
+     [](Options& o, std::string_view option, const std::string& v) {
+       o.gain = parseDoubleIn(option, v, 0.0, 1e6, "[0, 1e6]");
+     }},
+    {"--read-noise", true,
+     [](Options& o, std::string_view option, const std::string& v) {
+       o.readNoise = parseDoubleIn(option, v, 0.0, 1e9, "[0, 1e9]");
+     }},
+    {"--fret-offset", true,
+     [](Options& o, std::string_view option, const std::string& v) {
+       o.fretOffset = parseDoubleIn(option, v, 0.0, 1.0, "[0, 1]");
+     }},
+    {"--blinks", true,
+     [](Options& o, std::string_view option, const std::string& v) {
+       o.blinkChance = parseDoubleIn(option, v, 0.0, 1.0, "[0, 1]");
+     }},
+    {"--blink-frames", true,
+     [](Options& o, std::string_view option, const std::string& v) {
+       o.blinkFrames = parseDoubleIn(option, v, 1.0, 1e6, "[1, 1e6]");
+     }},
+    {"--bleached-tail", true,
+     [](Options& o, std::string_view option, const std::string& v) {
+       const std::size_t dash = v.find('-');
+       if (dash == std::string::npos) usageError(std::string(option) + " must be MIN-MAX frames, not '" + v + "'");
+       o.tailLeast = parseInteger(option, v.substr(0, dash), 0, kMaxFrames);
+       o.tailMost = parseInteger(option, v.substr(dash + 1), 0, kMaxFrames);
+       if (o.tailLeast > o.tailMost) usageError(std::string(option) + " must be MIN-MAX frames, the least first");
+     }},
     {"--continuous", false, [](Options& o, std::string_view, const std::string&) { o.continuous = true; }},
     {"--dwells", false, [](Options& o, std::string_view, const std::string&) { o.dwellList = true; }},
     {"--rates", true, [](Options& o, std::string_view, const std::string& v) { o.ratesText = v; }},
@@ -284,6 +326,14 @@ Options parseArguments(int argc, char** argv) {
       if (given.contains(other)) usageError(std::string(other) + " goes with --raw");
     if (given.contains("--bleach") && !options.continuous) usageError("--bleach goes with --raw or --continuous");
   }
+  for (const std::string_view other :
+       {"--gain", "--read-noise", "--fret-offset", "--blinks", "--blink-frames", "--bleached-tail"})
+    if (given.contains(other) && (!options.raw || options.continuous))
+      usageError(std::string(other) + " goes with --raw, not with --continuous");
+  if (options.channelNoise() && (options.poisson || given.contains("--snr")))
+    usageError("--gain and --read-noise give each channel its noise; --poisson and --snr do not go with them");
+  if (options.tailMost >= options.frames)
+    usageError("--bleached-tail must leave frames before it: fewer than --frames");
   if (options.poisson && given.contains("--brightness"))
     usageError("--brightness is for Gaussian noise; with --poisson --snr sets it");
   return options;

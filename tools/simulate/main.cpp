@@ -32,9 +32,17 @@ void printTrueRates(const Model& model, const RawTruth& raw) {
                 "rate scatter %.8g\n",
                 model.options.frames, model.options.bleach, model.options.scatter);
   if (model.options.raw) {
+    const Options& o = model.options;
     std::printf("# exposure %.8g s, %ld frames per trace, %s noise, brightness %.8g, background %.8g, bleach %.8g\n",
-                model.options.exposure, model.options.frames, model.options.poisson ? "Poisson" : "Gaussian",
-                raw.brightness, model.options.background, model.options.bleach);
+                o.exposure, o.frames,
+                o.channelNoise() ? "channel"
+                : o.poisson      ? "Poisson"
+                                 : "Gaussian",
+                raw.brightness, o.background, o.bleach);
+    if (o.channelNoise()) std::printf("# channel noise: gain %.8g, read noise %.8g\n", o.gain, o.readNoise);
+    if (o.fretOffset > 0 || o.blinkChance > 0 || o.tailMost > 0)
+      std::printf("# FRET offset sd %.8g, blinks %.8g a frame of mean %.8g frames, bleached tail %ld-%ld frames\n",
+                  o.fretOffset, o.blinkChance, o.blinkFrames, o.tailLeast, o.tailMost);
     std::printf("# widths");
     for (const double width : raw.widths) std::printf(" %.8g", width);
     std::printf("\n");

@@ -9,6 +9,21 @@
 // Poisson(I E + B), whose ratio has the width sqrt(I E (1 - E) + B ((1 - E)^2 + E^2)) / I to
 // first order; I is the least brightness at which no state is wider than the ratio asks.
 // After bleaching both channels hold their background alone (Poisson(B), or B + sqrt(B) e).
+//
+// With channel noise (--gain, --read-noise) each channel is a camera's count: donor =
+// I (1 - E) + B + noise, acceptor = I E + B + noise, the noise of a channel of mean count c the
+// shot noise of c / g photons seen at g counts each, variance g c (the normal approximation of
+// g Poisson(c / g), close for the tens of photons and more a frame a molecule gives), plus read
+// noise of sd R; independent between channels and frames. To first order the ratio
+// A / (A + D) then has the width sqrt(var A (1 - E)^2 + var D E^2) / I.
+//
+// Any mode takes a molecule's FRET offset (every level of the molecule moved by sd x e, e
+// standard normal, drawn once per molecule, the level kept within (0, 1)), blinks (a frame
+// begins one with the chance --blinks, and each frame of one ends it with the chance
+// 1 / --blink-frames; both channels at background meanwhile, the chain going on beneath) and a
+// bleached tail (the last U frames at background, U even on least ... most). A molecule draws
+// these only when they are asked for, after what it drew before, so the traces of the other
+// options stay as they were.
 #include "tools/simulate/simulation.h"
 
 #include <algorithm>
@@ -51,10 +66,35 @@ void appendNumber(std::string& out, double value) {
   out.append(text, std::to_chars(text, text + sizeof text, value, std::chars_format::general, 7).ptr);
 }
 
+// A channel of mean count `mean` with its shot and read noise.
+double cameraCount(Random& random, const Options& options, double mean) {
+  return mean + std::sqrt(options.gain * std::max(mean, 0.0) + options.readNoise * options.readNoise) * random.normal();
+}
+
+// The width of FRET of a level under channel noise, to first order.
+double channelWidth(const Options& options, double level) {
+  const double intensity = options.brightness, background = options.background;
+  const double read = options.readNoise * options.readNoise;
+  const double acceptor = options.gain * (intensity * level + background) + read;
+  const double donor = options.gain * (intensity * (1.0 - level) + background) + read;
+  return std::sqrt(acceptor * (1.0 - level) * (1.0 - level) + donor * level * level) / intensity;
+}
+
+// A level moved by a molecule's offset, kept within (0, 1).
+constexpr double kLevelMargin = 1e-3;
+double offsetLevel(double level, double offset) {
+  return offset == 0 ? level : std::clamp(level + offset, kLevelMargin, 1.0 - kLevelMargin);
+}
+
 }  // namespace
 
 RawTruth rawTruth(const Options& options) {
   RawTruth truth;
+  if (options.channelNoise()) {
+    for (const double level : options.states) truth.widths.push_back(channelWidth(options, level));
+    truth.brightness = options.brightness;
+    return truth;
+  }
   const double width = closestLevels(options.states) / options.snr;
   if (!options.poisson) {
     truth.widths.assign(options.states.size(), width);
@@ -74,22 +114,27 @@ RawTruth rawTruth(const Options& options) {
 }
 
 void appendRawFrame(std::string& text, const Options& options, const RawTruth& truth, Random& random, long frame,
-                    int state) {
+                    int state, double offset) {
   const double background = options.background;
   const bool dark = state < 0;
   double donor = 0, acceptor = 0;
-  if (dark && options.poisson) {
+  if (options.channelNoise()) {
+    const double level = dark ? 0.0 : offsetLevel(options.states[static_cast<std::size_t>(state)], offset);
+    const double intensity = dark ? 0.0 : options.brightness;
+    donor = cameraCount(random, options, intensity * (1.0 - level) + background);
+    acceptor = cameraCount(random, options, intensity * level + background);
+  } else if (dark && options.poisson) {
     donor = poissonCount(random, background);
     acceptor = poissonCount(random, background);
   } else if (dark) {
     donor = background + std::sqrt(background) * random.normal();
     acceptor = background + std::sqrt(background) * random.normal();
   } else if (options.poisson) {
-    const double level = options.states[static_cast<std::size_t>(state)];
+    const double level = offsetLevel(options.states[static_cast<std::size_t>(state)], offset);
     donor = poissonCount(random, truth.brightness * (1.0 - level) + background);
     acceptor = poissonCount(random, truth.brightness * level + background);
   } else {
-    const double level = options.states[static_cast<std::size_t>(state)];
+    const double level = options.states[static_cast<std::size_t>(state)] + offset;
     const double fret = level + truth.widths[static_cast<std::size_t>(state)] * random.normal();
     const double total = truth.brightness + std::sqrt(truth.brightness) * random.normal();
     acceptor = total * fret + background;
@@ -117,9 +162,18 @@ std::string simulateRawTrace(const Model& model, const RawTruth& truth, const st
   std::string text = rawTraceHeader(options, molecule);
   text.reserve(text.size() + 32 * static_cast<std::size_t>(options.frames));
   int state = static_cast<int>(random.below(static_cast<std::uint64_t>(n)));
+  const double offset = options.fretOffset > 0 ? options.fretOffset * random.normal() : 0.0;
+  const long tail =
+      options.tailMost > 0
+          ? options.tailLeast +
+                static_cast<long>(random.below(static_cast<std::uint64_t>(options.tailMost - options.tailLeast + 1)))
+          : 0;
+  bool blinking = false;
   for (long frame = 1; frame <= options.frames; ++frame) {
-    const bool dark = static_cast<double>(frame) > bleached;
-    appendRawFrame(text, options, truth, random, frame, dark ? -1 : state);
+    if (options.blinkChance > 0)
+      blinking = blinking ? random.uniform() >= 1.0 / options.blinkFrames : random.uniform() < options.blinkChance;
+    const bool dark = static_cast<double>(frame) > bleached || frame > options.frames - tail || blinking;
+    appendRawFrame(text, options, truth, random, frame, dark ? -1 : state, offset);
     state = nextState(random, chances, n, state);
   }
   return text;

@@ -30,6 +30,16 @@ struct Options {
   double brightness = 1000;   // Gaussian noise: the total intensity before bleaching
   double background = 0;      // each channel's background
   double bleach = 0;          // the mean frame of photobleaching; 0: none
+  // Raw, channel noise: each channel its own noise, shot noise of this many counts per photon
+  // and Gaussian read noise of this sd (counts), at the brightness --brightness.
+  double gain = 0;
+  double readNoise = 0;
+  double fretOffset = 0;   // raw: sd of each molecule's offset of every FRET level
+  double blinkChance = 0;  // raw: the chance a frame begins a blink
+  double blinkFrames = 3;  // raw: a blink's mean length in frames (geometric)
+  long tailLeast = 0;      // raw: the frames at background at the end of each trace,
+  long tailMost = 0;       //   drawn evenly from least ... most
+  bool channelNoise() const { return gain > 0 || readNoise > 0; }
   bool continuous = false;    // a continuous-time chain, seen at each frame's start
   bool dwellList = false;     // continuous: one list of every molecule's dwells instead of traces
   std::string ratesText;      // continuous: --rates as given; empty: the model's rates
@@ -92,7 +102,7 @@ struct RawTruth {
 RawTruth rawTruth(const Options& options);
 
 // The raw trace of one molecule (numbered from 1): each frame's number, donor and acceptor
-// intensities and the true state (from 1; 0 once the molecule has bleached).
+// intensities and the true state (from 1; 0 once the molecule has bleached, and in a blink).
 std::string simulateRawTrace(const Model& model, const RawTruth& truth, const std::vector<double>& chances,
                              long molecule);
 
@@ -100,7 +110,7 @@ std::string simulateRawTrace(const Model& model, const RawTruth& truth, const st
 // `random` for the 0-based `state` (-1: bleached, the backgrounds alone) and the state from 1.
 std::string rawTraceHeader(const Options& options, long molecule);
 void appendRawFrame(std::string& text, const Options& options, const RawTruth& truth, Random& random, long frame,
-                    int state);
+                    int state, double offset = 0);
 
 // ---- the continuous-time chain (continuous.cpp) ---------------------------------
 

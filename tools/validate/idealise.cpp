@@ -1,11 +1,13 @@
 // How well the hidden Markov model idealises raw traces of known truth: for each number of
 // states K (2, 3, 4) and signal-to-noise ratio (3, 6, 10), data sets of raw traces from
-// varnel-simulate's own code (Gaussian noise, and shot noise at 6; the simulator's true rates
-// at 0.1 s a frame),
+// varnel-simulate's own code (Gaussian noise, and shot noise at 6; then noise on each channel,
+// read noise alone and a lab's shot and read noise with each molecule's FRET offset, blinks and
+// a bleached tail; the simulator's true rates at 0.1 s a frame),
 // read as varnel-idealise reads them and fitted for 1 ... K + 2 states; per case the share of
-// data sets in which BIC chooses K, and the share of all frames whose state on the most likely
-// path is their true state (each fitted state stands for the true level nearest its mean, so a
-// wrong K counts what it gets right). Where BIC chose K, the rates through the dwell estimator
+// data sets in which BIC chooses K, the share of all living frames (those of a true state) kept
+// and given their true state on the most likely path (each fitted state stands for the true
+// level nearest its mean, so a wrong K counts what it gets right), and the frames dark in truth
+// (blinks, tails) that were given a state. Where BIC chose K, the rates through the dwell estimator
 // as well: each state's dwells on the most likely path (one exponential, cut dwells censored),
 // k_ij with its bootstrap interval over molecules, against the rate constant of the simulated
 // chain. Run by `make validate`.
@@ -38,17 +40,63 @@ constexpr long kDefaultFrames = 500;
 // The states' levels: evenly spread, as a FRET study's states often are.
 const std::vector<double> kLevels[] = {{0.3, 0.7}, {0.2, 0.5, 0.8}, {0.2, 0.4, 0.6, 0.8}};
 
-struct Case {
-  std::size_t levels;  // into kLevels
-  double snr;
-  bool poisson;
+enum class Noise {
+  Gaussian,  // on the FRET value
+  Shot,      // photon counts in each channel
+  Channels,  // Gaussian read noise in each channel, independent: a skewed ratio
+  Lab,       // shot noise at gain 4 and read noise 30 on a background of 50, each molecule's FRET
+             // offset by sd 0.02, blinks (0.5 % of frames begin one, 3 frames long on average)
+             // and a bleached tail of 50 to 200 frames
 };
 
+struct Case {
+  std::size_t levels;  // into kLevels
+  double snr;          // Gaussian and shot noise; the others' widths follow from the channels
+  Noise noise;
+};
+
+const char* NoiseName(Noise noise) {
+  switch (noise) {
+    case Noise::Gaussian:
+      return "Gaussian";
+    case Noise::Shot:
+      return "shot";
+    case Noise::Channels:
+      return "channels";
+    case Noise::Lab:
+      return "lab";
+  }
+  return "";
+}
+
 // Every number of states at every signal-to-noise ratio with Gaussian noise, then shot noise
-// (whose widths differ from state to state) at 6.
-constexpr Case kCases[] = {{0, 3, false}, {0, 6, false}, {0, 10, false}, {1, 3, false}, {1, 6, false},
-                           {1, 10, false}, {2, 3, false}, {2, 6, false}, {2, 10, false}, {0, 6, true},
-                           {1, 6, true},  {2, 6, true}};
+// (whose widths differ from state to state) at 6, then noise on each channel: read noise of 60
+// at brightness 1000 (widths 0.049, 0.042, 0.049 at 0.2, 0.5, 0.8: about 6 for three states),
+// and the lab's.
+constexpr Case kCases[] = {{0, 3, Noise::Gaussian}, {0, 6, Noise::Gaussian}, {0, 10, Noise::Gaussian},
+                           {1, 3, Noise::Gaussian}, {1, 6, Noise::Gaussian}, {1, 10, Noise::Gaussian},
+                           {2, 3, Noise::Gaussian}, {2, 6, Noise::Gaussian}, {2, 10, Noise::Gaussian},
+                           {0, 6, Noise::Shot},     {1, 6, Noise::Shot},     {2, 6, Noise::Shot},
+                           {0, 6, Noise::Channels}, {1, 6, Noise::Channels}, {2, 6, Noise::Channels},
+                           {0, 6, Noise::Lab},      {1, 6, Noise::Lab},      {2, 6, Noise::Lab}};
+
+constexpr double kLabBackground = 50;
+
+// The simulation of a case's noise.
+void SetNoise(simulate::Options& options, const Case& one) {
+  options.snr = one.snr;
+  options.poisson = one.noise == Noise::Shot;
+  if (one.noise == Noise::Channels) options.readNoise = 60;
+  if (one.noise != Noise::Lab) return;
+  options.gain = 4;
+  options.readNoise = 30;
+  options.background = kLabBackground;
+  options.fretOffset = 0.02;
+  options.blinkChance = 0.005;
+  options.blinkFrames = 3;
+  options.tailLeast = 50;
+  options.tailMost = 200;
+}
 // Data set d of case c has seed c * kSeedStride + d + 1.
 constexpr std::uint64_t kSeedStride = 1'000'000;
 
@@ -61,8 +109,9 @@ constexpr bool kExactly = true;
 struct Tally {
   int sets = 0;
   int rightCount = 0;
-  long frames = 0;
-  long rightFrames = 0;
+  long frames = 0;       // the frames of a true state
+  long rightFrames = 0;  // those kept and given it
+  long darkKept = 0;     // frames at background in truth given a state
   // Over every k_ij (i != j) of the data sets where BIC chose K: how many have an interval, how
   // many of those hold the truth, and the sum of the relative errors of the estimates.
   long rates = 0;
@@ -80,11 +129,26 @@ double TrueRatePerFrame(const std::vector<double>& chances, std::size_t states, 
   return -std::log1p(-leave) * chances[i * states + j] / leave;
 }
 
+// The closest levels' distance over the widest state's width of FRET (to first order for noise
+// on the channels; a molecule's offset not counted).
+double SignalToNoise(const Case& one, const std::vector<double>& levels) {
+  simulate::Options options;
+  options.raw = true;
+  options.states = levels;
+  SetNoise(options, one);
+  const simulate::RawTruth truth = simulate::rawTruth(options);
+  double closest = 1;
+  for (std::size_t s = 1; s < levels.size(); ++s) closest = std::min(closest, levels[s] - levels[s - 1]);
+  return closest / *std::max_element(truth.widths.begin(), truth.widths.end());
+}
+
 // The true state of every frame kept, and the molecules' FRET values, of one data set.
 struct DataSet {
   std::vector<FretTrace> traces;
-  std::vector<std::vector<int>> truth;  // from 0
+  std::vector<std::vector<int>> truth;  // from 0; -1 for a frame kept while the truth is dark
   std::vector<double> chances;          // P_ij, row-major
+  long living = 0;                      // the frames of a true state, kept or not
+  long darkKept = 0;                    // frames dark in truth that were kept, given a state
 };
 
 DataSet Simulate(const simulate::Options& options) {
@@ -111,9 +175,15 @@ DataSet Simulate(const simulate::Options& options) {
       channels.push_back(molecule.values[r * 3 + 1]);
       states.push_back(molecule.values[r * 3 + 2]);
     }
-    FretTrace trace = KeptFrames(std::to_string(m), "molecule " + std::to_string(m), molecule.frames, channels, RawOptions{});
+    RawOptions raw;
+    raw.donorBackground = raw.acceptorBackground = options.background;
+    FretTrace trace = KeptFrames(std::to_string(m), "molecule " + std::to_string(m), molecule.frames, channels, raw);
+    for (const double state : states) set.living += state > 0;
     std::vector<int> path;
-    for (const double frame : trace.frames) path.push_back(static_cast<int>(states[static_cast<std::size_t>(frame) - 1]) - 1);
+    for (const double frame : trace.frames) {
+      path.push_back(static_cast<int>(states[static_cast<std::size_t>(frame) - 1]) - 1);
+      set.darkKept += path.back() < 0;
+    }
     set.traces.push_back(std::move(trace));
     set.truth.push_back(std::move(path));
   }
@@ -187,8 +257,10 @@ int main(int argc, char** argv) {
   std::printf("Idealisation of simulated raw traces: %d data sets per case, %ld molecules of %ld frames each,\n"
               "1 to K + 2 states fitted, BIC choosing.\n\n",
               dataSets, molecules, frames);
-  std::printf("| K | signal-to-noise | noise | BIC picks K | frames in their true state | dwell k_ij: intervals that "
-              "hold the truth (all; the worst k_ij) | dwell k_ij: mean bias |\n|---|---|---|---|---|---|---|\n");
+  std::printf(
+      "| K | signal-to-noise | noise | BIC picks K | living frames in their true state | dark frames given a "
+      "state | dwell k_ij: intervals that hold the truth (all; the worst k_ij) | dwell k_ij: mean bias "
+      "|\n|---|---|---|---|---|---|---|---|\n");
   for (std::size_t c = 0; c < std::size(kCases); ++c) {
     const Case& one = kCases[c];
     const std::vector<double>& levels = kLevels[one.levels];
@@ -202,8 +274,7 @@ int main(int argc, char** argv) {
       options.molecules = molecules;
       options.frames = frames;
       options.states = levels;
-      options.snr = one.snr;
-      options.poisson = one.poisson;
+      SetNoise(options, one);
       options.seed = static_cast<std::uint64_t>(c + 1) * kSeedStride + static_cast<std::uint64_t>(d) + 1;
       const DataSet set = Simulate(options);
       std::vector<std::span<const double>> fret;
@@ -212,6 +283,8 @@ int main(int argc, char** argv) {
       settings.mostStates = states + 2;
       const Idealisation result = Idealise(fret, settings);
       ++tally.sets;
+      tally.frames += set.living;
+      tally.darkKept += set.darkKept;
       if (!result.error.empty()) continue;
       tally.rightCount += result.Model().states == states;
       const std::vector<int> nearest = NearestLevels(result.Model(), levels);
@@ -220,21 +293,20 @@ int main(int argc, char** argv) {
         TallyDwellRates(set, result, nearest, states, tally, heldBy);
       }
       for (std::size_t m = 0; m < set.truth.size(); ++m)
-        for (std::size_t t = 0; t < set.truth[m].size(); ++t) {
-          ++tally.frames;
+        for (std::size_t t = 0; t < set.truth[m].size(); ++t)
           tally.rightFrames += nearest[static_cast<std::size_t>(result.paths[m][t])] == set.truth[m][t];
-        }
     }
     for (int i = 0; i < states; ++i)
       for (int j = 0; j < states; ++j)
         if (i != j && rightSets > 0)
           tally.worstShare = std::min(tally.worstShare, heldBy[static_cast<std::size_t>(i * states + j)] /
                                                             static_cast<double>(rightSets));
-    std::printf("| %d | %g | %s | %.1f %% | %.2f %% | %.1f %% (%.0f %%) | %+.1f %% |\n", states, one.snr,
-                one.poisson ? "shot" : "Gaussian", 100.0 * tally.rightCount / tally.sets,
-                100.0 * static_cast<double>(tally.rightFrames) / static_cast<double>(tally.frames),
+    std::printf("| %d | %.3g | %s | %.1f %% | %.2f %% | %ld | %.1f %% (%.0f %%) | %+.1f %% |\n", states,
+                SignalToNoise(one, levels), NoiseName(one.noise), 100.0 * tally.rightCount / tally.sets,
+                100.0 * static_cast<double>(tally.rightFrames) / static_cast<double>(tally.frames), tally.darkKept,
                 tally.intervals ? 100.0 * static_cast<double>(tally.held) / static_cast<double>(tally.intervals) : 0.0,
-                100.0 * tally.worstShare, tally.rates ? 100.0 * tally.relativeError / static_cast<double>(tally.rates) : 0.0);
+                100.0 * tally.worstShare,
+                tally.rates ? 100.0 * tally.relativeError / static_cast<double>(tally.rates) : 0.0);
     std::fflush(stdout);
   }
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
