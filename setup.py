@@ -7,6 +7,7 @@ tests), and the package's Python files come from python/varnel.
 CMAKE_BUILD_PARALLEL_LEVEL sets the jobs of the build (all cores when unset); VARNEL_CMAKE_ARGS
 adds options of CMake's own (-DCMAKE_CXX_COMPILER=clang++, say).
 """
+import hashlib
 import os
 import pathlib
 import re
@@ -19,6 +20,19 @@ from setuptools import Extension, setup
 from setuptools.command.build_ext import build_ext
 
 SOURCE = pathlib.Path(__file__).resolve().parent
+# Debian's pure-Python packages: python3-wheel's among them.
+DEBIAN_PACKAGES = pathlib.Path("/usr/lib/python3/dist-packages")
+
+
+def wheel_from_debian():
+    """An interpreter without the wheel package of its own (a venv of pyenv's, say) builds the
+    wheel with Debian's python3-wheel, pure Python, when it is installed: no package index is
+    needed for it either. Debian's packages come after the interpreter's own."""
+    try:
+        import wheel  # noqa: F401
+    except ImportError:
+        if (DEBIAN_PACKAGES / "wheel").is_dir() and str(DEBIAN_PACKAGES) not in sys.path:
+            sys.path.append(str(DEBIAN_PACKAGES))
 
 
 def project_version():
@@ -35,7 +49,10 @@ class CMakeBuild(build_ext):
     expects the extension."""
 
     def build_extension(self, ext):
-        build = pathlib.Path(self.build_temp).resolve() / "cmake"
+        # One CMake folder per interpreter, so that a build for one is never taken for another's;
+        # the venvs of one interpreter share its folder and build only what changed.
+        interpreter = hashlib.sha1(os.path.realpath(sys.executable).encode()).hexdigest()[:12]
+        build = pathlib.Path(self.build_temp).resolve() / ("cmake-" + interpreter)
         build.mkdir(parents=True, exist_ok=True)
         configure = ["cmake", "-S", str(SOURCE), "-B", str(build),
                      "-DCMAKE_BUILD_TYPE=Release",
@@ -56,6 +73,7 @@ class CMakeBuild(build_ext):
         shutil.copyfile(built[0], target)
 
 
+wheel_from_debian()
 setup(
     name="varnel",
     version=project_version(),
