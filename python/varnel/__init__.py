@@ -8,8 +8,8 @@ try:
 except ImportError as _missing:
     raise ImportError(
         "varnel needs numpy, which this interpreter cannot import (" + str(_missing) + "): "
-        "install it (Debian: apt install python3-numpy; in a venv made with "
-        "--system-site-packages Debian's numpy is seen)") from _missing
+        "install numpy for it (pip install numpy; for Debian's python3, apt install python3-numpy, "
+        "which a venv made with --system-site-packages sees)") from _missing
 
 from . import _varnel
 from ._varnel import (HISTOGRAM_BINS, MAP_CELLS, MAX_STATES, Error, Notice, ProblemWarning,  # noqa: F401
