@@ -1,4 +1,4 @@
-// The compiled part of the Python package `varnel` (varnel._varnel, which python/varnel/
+// The compiled module of the Python package `varnel` (varnel._varnel, which python/varnel/
 // names as varnel's own): one analysis session, driven the way a script drives it, with
 // Python's types in and out. Every number comes from the session itself; this file only
 // converts, releases the interpreter while the session works, and turns what the session says
