@@ -3,7 +3,7 @@ BUILD_DIR      ?= build
 TEST_BUILD_DIR ?= build-test
 JOBS           ?= $(shell nproc)
 
-.PHONY: all deps build python test demo bench validate screenshot fuzz soak clean cross-test install package package-test
+.PHONY: all deps build python wheel test demo bench validate screenshot fuzz soak clean cross-test install package package-test
 
 all: build
 
@@ -19,6 +19,12 @@ build: deps
 python: deps
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DVARNEL_BUILD_BENCH=ON -DVARNEL_BUILD_TESTS=OFF
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target varnel_python
+
+# A wheel of the Python package in $(BUILD_DIR)/wheel, built by setup.py for PYTHON (Debian's
+# python3 unless told another), with Debian's setuptools and wheel and no package index.
+PYTHON ?= /usr/bin/python3
+wheel: deps
+	CMAKE_BUILD_PARALLEL_LEVEL=$(JOBS) PIP_NO_INDEX=1 $(PYTHON) -m pip wheel --no-build-isolation --no-deps -w $(BUILD_DIR)/wheel .
 
 # The test build runs under AddressSanitizer and UndefinedBehaviorSanitizer.
 test: deps

@@ -7,6 +7,7 @@
 #include <map>
 #include <new>
 
+#include "import/peerformats.h"
 #include "import/tracefile.h"
 #include "reports/parallel.h"
 
@@ -136,7 +137,13 @@ RawReading ReadRawTraces(const std::vector<std::string>& given, const RawOptions
   std::vector<ColumnReading> readings(paths.size());
   ForEachInParallel(paths.size(), [&](std::size_t f) {
     try {
-      readings[f] = ReadTraceColumns(paths[f], options.layout, columns);
+      if (!IsTracesBinaryPath(paths[f]))
+        readings[f] = ReadTraceColumns(paths[f], options.layout, columns);
+      else if (options.fret)
+        readings[f].error = paths[f] + ": a .traces file holds each molecule's donor and acceptor, no FRET to take "
+                                       "with --fret";
+      else
+        readings[f] = ReadTracesBinaryFile(paths[f]);
     } catch (const std::bad_alloc&) {
       readings[f].error = paths[f] + ": there is not enough memory to read it";
     }
@@ -149,9 +156,12 @@ RawReading ReadRawTraces(const std::vector<std::string>& given, const RawOptions
       return result;
     }
     for (ColumnMolecule& molecule : reading.molecules) {
-      std::string name = options.layout.layout == TraceLayout::OnePerFile
-                             ? std::filesystem::path(paths[f]).stem().string()
-                             : molecule.name;
+      // The molecules of a .traces file are numbered: its name before the number tells them
+      // from those of other files.
+      const std::string stem = std::filesystem::path(paths[f]).stem().string();
+      std::string name = IsTracesBinaryPath(paths[f])                      ? stem + "-" + molecule.name
+                         : options.layout.layout == TraceLayout::OnePerFile ? stem
+                                                                            : molecule.name;
       if (const std::string trouble = NameTrouble(name); !trouble.empty()) {
         result.error = molecule.source + ": the molecule " + trouble;
         return result;

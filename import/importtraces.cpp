@@ -250,6 +250,13 @@ ImportResult ImportTraces(const std::vector<std::string>& paths, const ImportOpt
   }
   if (result.reports.empty()) {
     result.error = "no molecule gives a report: " + SkippedText(result);
+    // A file read as one molecule that has too many levels is often a file of many molecules.
+    const bool wholeFileSkipped = std::any_of(result.skipped.begin(), result.skipped.end(), [&](const SkippedMolecule& s) {
+      return s.reason == SkipReason::TooManyLevels && std::find(paths.begin(), paths.end(), s.source) != paths.end();
+    });
+    if (wholeFileSkipped)
+      result.error += "; a file read as one molecule may hold many: give its layout, --layout stacked for a stacked "
+                      "export without its header, or --layout table with --molecule and --value";
     result.leftBehind = pending->Discard();
     return result;
   }

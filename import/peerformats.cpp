@@ -7,6 +7,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <utility>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -255,6 +259,107 @@ TraceReading ReadSmdFile(const std::string& path) {
   return ReadSmdText(text, path);
 }
 
+namespace {
+
+// The header of a .traces file: the frames (32 bits), then the traces (16 bits).
+constexpr std::size_t kTracesHeaderBytes = 4 + 2;
+constexpr std::size_t kTracesValueBytes = 2;
+
+// The signed little-endian number of `Bytes` bytes at `at`, which the caller has checked lie in `bytes`.
+template <std::size_t Bytes>
+std::int64_t LittleEndian(std::string_view bytes, std::size_t at) {
+  std::uint64_t value = 0;
+  for (std::size_t k = 0; k < Bytes; ++k)
+    value |= std::uint64_t{static_cast<unsigned char>(bytes[at + k])} << (8 * k);
+  const std::uint64_t sign = std::uint64_t{1} << (8 * Bytes - 1);
+  return static_cast<std::int64_t>(value ^ sign) - static_cast<std::int64_t>(sign);
+}
+
+}  // namespace
+
+ColumnReading ReadTracesBinary(std::string_view bytes, const std::string& name) {
+  if (bytes.size() < kTracesHeaderBytes)
+    return {{}, name + ": " + std::to_string(bytes.size()) + " bytes, fewer than the 6 of a .traces file's header"};
+  const std::int64_t frames = LittleEndian<4>(bytes, 0);
+  const std::int64_t traces = LittleEndian<2>(bytes, 4);
+  if (frames < 1) return {{}, name + ": the header counts " + std::to_string(frames) + " frames, not 1 or more"};
+  if (traces < 2 || traces % 2 != 0)
+    return {{}, name + ": the header counts " + std::to_string(traces) +
+                    " traces, not an even number from 2 (a donor and an acceptor for each molecule)"};
+  // At most 2^31 frames of 2^15 traces of 2 bytes: far inside 64 bits.
+  const std::uint64_t values = static_cast<std::uint64_t>(frames) * static_cast<std::uint64_t>(traces);
+  const std::uint64_t counted = values * kTracesValueBytes;
+  const std::uint64_t held = bytes.size() - kTracesHeaderBytes;
+  if (held != counted)
+    return {{}, name + ": the header counts " + std::to_string(frames) + " frames of " + std::to_string(traces) +
+                    " traces, " + std::to_string(counted) + " bytes, but " + std::to_string(held) +
+                    " follow it" + (held < counted ? ": the file is cut short" : "")};
+  const auto molecules = static_cast<std::size_t>(traces / 2);
+  const auto frameCount = static_cast<std::size_t>(frames);
+  ColumnReading reading;
+  reading.molecules.resize(molecules);
+  for (std::size_t m = 0; m < molecules; ++m) {
+    ColumnMolecule& molecule = reading.molecules[m];
+    molecule.name = std::to_string(m + 1);
+    molecule.source = name + ", molecule " + molecule.name;
+    molecule.frames.resize(frameCount);
+    molecule.values.resize(frameCount * 2);
+  }
+  std::size_t at = kTracesHeaderBytes;
+  for (std::size_t f = 0; f < frameCount; ++f)
+    for (std::size_t m = 0; m < molecules; ++m) {
+      ColumnMolecule& molecule = reading.molecules[m];
+      molecule.frames[f] = static_cast<double>(f + 1);
+      molecule.values[f * 2] = static_cast<double>(LittleEndian<2>(bytes, at));
+      molecule.values[f * 2 + 1] = static_cast<double>(LittleEndian<2>(bytes, at + kTracesValueBytes));
+      at += 2 * kTracesValueBytes;
+    }
+  return reading;
+}
+
+ColumnReading ReadTracesBinaryFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return {{}, path + ": cannot be opened: " + std::strerror(errno)};
+  const std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  if (file.bad()) return {{}, path + ": cannot be read"};
+  return ReadTracesBinary(bytes, path);
+}
+
+bool IsTracesBinaryPath(const std::string& path) { return EndsWith(Lower(path), ".traces"); }
+
+namespace {
+
+// Whether the whole lines of `start` are a stacked export's rows without its header, as
+// RecogniseLayout says: a molecule's trace number repeats row after row and then steps up, and
+// a state's mean is one number for the trace. A trace of one molecule whose first column is its
+// frame never repeats it.
+bool HeaderlessStacked(std::string_view start) {
+  constexpr std::size_t kColumns = 6;
+  const std::size_t whole = start.rfind('\n');
+  if (whole == std::string_view::npos) return false;
+  TraceLines lines(start.substr(0, whole + 1));
+  std::map<std::pair<double, double>, double> means;  // (trace, state) -> mean
+  std::optional<double> previous;
+  bool repeats = false, steps = false;
+  while (lines.Next()) {
+    const auto& fields = lines.Fields();
+    if (fields.size() != kColumns) return false;
+    double row[kColumns];
+    for (std::size_t k = 0; k < kColumns; ++k)
+      if (ReadField(fields[k], row[k]) != FieldKind::Number || !std::isfinite(row[k])) return false;
+    const double trace = row[0], state = row[4], mean = row[5];
+    if (trace < 1 || trace != std::round(trace) || state < 1 || state != std::round(state)) return false;
+    if (previous && trace < *previous) return false;
+    if (previous) (trace == *previous ? repeats : steps) = true;
+    previous = trace;
+    const auto [at, added] = means.try_emplace({trace, state}, mean);
+    if (!added && at->second != mean) return false;
+  }
+  return lines.Trouble().empty() && repeats && steps;
+}
+
+}  // namespace
+
 TraceLayout RecogniseLayout(const std::string& path, std::string_view start) {
   const std::string lower = Lower(path);
   if (EndsWith(lower, ".dwt")) return TraceLayout::Dwt;
@@ -268,5 +373,5 @@ TraceLayout RecogniseLayout(const std::string& path, std::string_view start) {
     if (names && line.find("fret") != std::string::npos && line.find("mean") != std::string::npos)
       return TraceLayout::Stacked;
   }
-  return TraceLayout::OnePerFile;
+  return HeaderlessStacked(start) ? TraceLayout::Stacked : TraceLayout::OnePerFile;
 }

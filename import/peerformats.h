@@ -33,8 +33,25 @@ bool ReadsSmd();
 TraceReading ReadSmdText(std::string_view text, const std::string& name);
 TraceReading ReadSmdFile(const std::string& path);
 
+// A binary .traces file of a camera's traces, as acquisition software writes them: a 32-bit
+// count of frames F, a 16-bit count of traces T (each molecule's donor and then its acceptor, so
+// twice the molecules), then the F x T 16-bit intensities frame by frame, each frame's traces in
+// that order; every number signed and little-endian. The molecules are named "1", "2", ... in the
+// file's order, with the frames 1 to F and the values donor, acceptor of each frame. A header
+// that counts no frames, no traces or an odd number of them, or that counts more or fewer bytes
+// than follow it, is refused before a value is read.
+ColumnReading ReadTracesBinary(std::string_view bytes, const std::string& name);
+ColumnReading ReadTracesBinaryFile(const std::string& path);
+
+// Whether `path` names such a file: it ends in ".traces", in any case.
+bool IsTracesBinaryPath(const std::string& path);
+
 // The layout of a file, when the import is not told it: ".dwt" is dwt; ".json", ".json.gz" or
 // a first byte '{' or gzip's are SMD; a first line of names (no row of numbers) holding "fret"
-// and "mean" (any case) is the stacked export; anything else one molecule per file. `start` is
-// the file's first bytes.
+// and "mean" (any case) is the stacked export; so are rows of six numbers without a header
+// that can be nothing else: the first column (the trace) whole from 1, never falling, the same
+// on two rows in a row and changing at least once; the fifth (the state) whole from 1; the
+// sixth (its mean) the same on every row of one trace and state. Anything else is one molecule
+// per file. `start` is the file's first lines, kRecognisedLines of them or fewer.
+inline constexpr std::size_t kRecognisedLines = 50;
 TraceLayout RecogniseLayout(const std::string& path, std::string_view start);

@@ -400,7 +400,7 @@ ImportOptions LaidOut(const ImportOptions& options, TraceLayout layout) {
 std::string StartOf(const std::string& path) {
   std::string start;
   ReadLinesOfFile(path, [&](TraceLines lines) {
-    if (lines.Next()) start.assign(lines.Line());
+    for (std::size_t k = 0; k < kRecognisedLines && lines.Next(); ++k) (start += lines.Line()) += '\n';
   });
   return start;
 }
@@ -496,6 +496,9 @@ Reading ReadTraceLinesOf(const std::string& path, Read read) {
 }  // namespace
 
 TraceReading ReadTraceFile(const std::string& path, const ImportOptions& options) {
+  if (IsTracesBinaryPath(path))
+    return {{}, path + ": a .traces file holds a camera's raw donor and acceptor intensities, not idealised traces: "
+                       "idealise it first (varnel-idealise, or the command idealise)"};
   const TraceLayout layout = options.recognise ? RecogniseLayout(path, StartOf(path)) : options.layout;
   if (layout == TraceLayout::Dwt) return ReadDwtFile(path, options.frameTime);
   if (layout == TraceLayout::Smd) return ReadSmdFile(path);

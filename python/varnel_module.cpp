@@ -1,4 +1,5 @@
-// The Python module `varnel`: one analysis session, driven the way a script drives it, with
+// The compiled module of the Python package `varnel` (varnel._varnel, which python/varnel/
+// names as varnel's own): one analysis session, driven the way a script drives it, with
 // Python's types in and out. Every number comes from the session itself; this file only
 // converts, releases the interpreter while the session works, and turns what the session says
 // into exceptions and warnings.
@@ -8,6 +9,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <filesystem>
 #include <chrono>
 #include <condition_variable>
@@ -28,6 +30,7 @@
 #include "fit/results.h"
 #include "idealise/idealisedtable.h"
 #include "idealise/idealiseoptions.h"
+#include "import/dwelltable.h"
 #include "import/importoptions.h"
 #include "import/importtraces.h"
 #include "platform/script.h"
@@ -277,6 +280,53 @@ py::dict RateMatrixDict(const kinetics::RateMatrix& m) {
   return d;
 }
 
+template <class T>
+py::array_t<T> VectorArray(const std::vector<T>& values) {
+  return py::array_t<T>(static_cast<py::ssize_t>(values.size()), values.data());
+}
+
+// One molecule's dwells as columns of numpy arrays, in frame order.
+py::dict DwellsDict(const MoleculeDwells& molecule) {
+  std::vector<double> levels;
+  std::vector<std::int64_t> starts, frames;
+  std::vector<bool> cutAtStart, cutAtEnd;
+  for (const LevelDwell& dwell : molecule.dwells) {
+    levels.push_back(dwell.level);
+    starts.push_back(dwell.start);
+    frames.push_back(dwell.frames);
+    cutAtStart.push_back(dwell.cutAtStart);
+    cutAtEnd.push_back(dwell.cutAtEnd);
+  }
+  const auto flags = [](const std::vector<bool>& values) {
+    py::array_t<bool> array(static_cast<py::ssize_t>(values.size()));
+    for (std::size_t k = 0; k < values.size(); ++k) array.mutable_at(static_cast<py::ssize_t>(k)) = values[k];
+    return array;
+  };
+  py::dict d;
+  d["molecule"] = molecule.molecule;
+  d["level"] = VectorArray(levels);
+  d["start"] = VectorArray(starts);
+  d["frames"] = VectorArray(frames);
+  d["cut_at_start"] = flags(cutAtStart);
+  d["cut_at_end"] = flags(cutAtEnd);
+  return d;
+}
+
+// Molecule `k` of an idealisation: its fitted frames and the chosen model's path through them.
+py::dict IdealisedDict(const IdealisedTraces& idealised, std::size_t k) {
+  const FretTrace& trace = idealised.traces[k];
+  const std::vector<int>& path = idealised.idealisation.paths[k];
+  std::vector<double> values(path.size());
+  for (std::size_t t = 0; t < path.size(); ++t) values[t] = idealised.IdealisedValue(k, t);
+  py::dict d;
+  d["molecule"] = trace.name;
+  d["frame"] = VectorArray(trace.frames);
+  d["fret"] = VectorArray(trace.fret);
+  d["state"] = VectorArray(path);
+  d["value"] = VectorArray(values);
+  return d;
+}
+
 template <class T, std::size_t N>
 py::array_t<T> ArrayOf(const std::array<T, N>& values) {
   return py::array_t<T>(static_cast<py::ssize_t>(N), values.data());
@@ -294,7 +344,7 @@ ClassFit FitCopy(PySession& self, int from, int to) {
 
 }  // namespace
 
-PYBIND11_MODULE(varnel, m) {
+PYBIND11_MODULE(_varnel, m) {
   m.doc() = R"(Kinetic analysis of transitions between discrete states of single-molecule signals.
 
 A Session holds one analysis, as the program's window and its scripts do: the transition
@@ -479,6 +529,33 @@ Returns a dict: "fits" (a dict per number of states: states, fitted, chosen, log
 parameters, bic, iterations, why), the chosen model's "means" and "widths", and the "table"
 written. Refused (varnel.Error, nothing written) when the traces cannot be read or no model
 can be fitted.)")
+      .def(
+          "dwells",
+          [](PySession& self) {
+            const DwellTable table = Run(self, [](Session& s) { return s.Dwells(); });
+            py::list list;
+            for (const MoleculeDwells& molecule : table) list.append(DwellsDict(molecule));
+            return list;
+          },
+          R"(The dwells of the loaded reports, from the "dwells.csv" an import writes beside them: a
+dict per molecule in load order, "molecule" (its report's name) and numpy arrays of one entry
+per dwell in frame order: "level" (the level's value), "start" (its first frame, from 1),
+"frames" (how long it lasted), "cut_at_start" and "cut_at_end" (the trace begins or ends in it).
+An empty list when the reports have no dwells.)")
+      .def(
+          "idealised",
+          [](PySession& self) -> py::object {
+            const auto idealised = Run(self, [](Session& s) { return s.Idealised(); });
+            if (!idealised) return py::none();
+            py::list list;
+            for (std::size_t k = 0; k < idealised->traces.size(); ++k) list.append(IdealisedDict(*idealised, k));
+            return list;
+          },
+          R"(The last idealisation (idealise_traces()): a dict per molecule in the table's order,
+"molecule" (its name) and numpy arrays of one entry per fitted frame: "frame" (the frame's
+number in its file), "fret" (the frame's FRET), "state" (the chosen model's most likely state,
+from 0 in increasing mean) and "value" (what the table gives it: the state's mean, or its merged
+state's value). None before an idealisation.)")
       .def_property_readonly(
           "files",
           [](PySession& self) {

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "idealise/idealisedtable.h"
 #include "idealise/rawtraces.h"
+#include "import/peerformats.h"
 #include "import/tracefile.h"
 #include "tests/support/temp_dir.h"
 
@@ -90,6 +92,58 @@ TEST(IdealiseRawTraces, FilesAreNamedByTheirStemAndTwoMoleculesOfOneNameAreRefus
   ASSERT_EQ(once.repeated.size(), 2u);
   EXPECT_EQ(once.repeated[0].path, dir / "link.txt");
   EXPECT_EQ(once.repeated[0].first, dir / "one.txt");
+}
+
+// A .traces file as its layout is documented: int32 frames, int16 traces, then int16 values
+// frame by frame (molecule 1's donor and acceptor, molecule 2's ...), little-endian.
+TEST(IdealiseRawTraces, ABinaryTracesFileGivesEachMoleculesDonorAndAcceptorAndABadHeaderIsRefused) {
+  // 3 frames of 4 traces. Frame 1: 60 40 | 300 -2; frame 2: 70 30 | 250 50; frame 3: 20 80 | 200 100.
+  const std::string bytes("\x03\x00\x00\x00" "\x04\x00"
+                          "\x3c\x00" "\x28\x00" "\x2c\x01" "\xfe\xff"
+                          "\x46\x00" "\x1e\x00" "\xfa\x00" "\x32\x00"
+                          "\x14\x00" "\x50\x00" "\xc8\x00" "\x64\x00",
+                          30);
+  const ColumnReading reading = ReadTracesBinary(bytes, "cam.traces");
+  ASSERT_EQ(reading.error, "");
+  ASSERT_EQ(reading.molecules.size(), 2u);
+  EXPECT_EQ(reading.molecules[1].name, "2");
+  EXPECT_EQ(reading.molecules[1].source, "cam.traces, molecule 2");
+  EXPECT_EQ(reading.molecules[0].frames, (std::vector<double>{1, 2, 3}));
+  EXPECT_EQ(reading.molecules[0].values, (std::vector<double>{60, 40, 70, 30, 20, 80}));
+  EXPECT_EQ(reading.molecules[1].values, (std::vector<double>{300, -2, 250, 50, 200, 100}));
+
+  // Idealised from the file by its name: FRET A / (A + D), molecules named after the file.
+  TempDir dir;
+  std::ofstream(dir / "cam.traces", std::ios::binary) << bytes;
+  const RawReading raw = ReadRawTraces({dir / "cam.traces"}, RawOptions{});
+  ASSERT_EQ(raw.error, "");
+  ASSERT_EQ(raw.traces.size(), 2u);
+  EXPECT_EQ(raw.traces[0].name, "cam-1");
+  EXPECT_EQ(raw.traces[1].name, "cam-2");
+  EXPECT_EQ(raw.traces[0].fret, (std::vector<double>{0.4, 0.3, 0.8}));
+  EXPECT_EQ(raw.traces[1].fret, (std::vector<double>{-2.0 / 298, 50.0 / 300, 100.0 / 300}));
+  RawOptions fret;
+  fret.fret = ColumnRef{"--fret", 1, ""};
+  EXPECT_EQ(ReadRawTraces({dir / "cam.traces"}, fret).error,
+            dir / "cam.traces" + ": a .traces file holds each molecule's donor and acceptor, no FRET to take with --fret");
+
+  // A header that lies or a file cut short is refused before a value is read.
+  EXPECT_EQ(ReadTracesBinary(bytes.substr(0, 29), "cut.traces").error,
+            "cut.traces: the header counts 3 frames of 4 traces, 24 bytes, but 23 follow it: the file is cut short");
+  EXPECT_EQ(ReadTracesBinary(bytes + "\x01", "long.traces").error,
+            "long.traces: the header counts 3 frames of 4 traces, 24 bytes, but 25 follow it");
+  EXPECT_EQ(ReadTracesBinary(std::string("\xe8\x03\x00\x00\x04\x00", 6) + bytes.substr(6), "lie.traces").error,
+            "lie.traces: the header counts 1000 frames of 4 traces, 8000 bytes, but 24 follow it: the file is cut short");
+  EXPECT_EQ(ReadTracesBinary(std::string("\xff\xff\xff\xff\x04\x00", 6), "neg.traces").error,
+            "neg.traces: the header counts -1 frames, not 1 or more");
+  EXPECT_EQ(ReadTracesBinary(std::string("\x03\x00\x00\x00\x03\x00", 6), "odd.traces").error,
+            "odd.traces: the header counts 3 traces, not an even number from 2 (a donor and an acceptor for each "
+            "molecule)");
+  EXPECT_EQ(ReadTracesBinary(std::string("\x03\x00\x00", 3), "tiny.traces").error,
+            "tiny.traces: 3 bytes, fewer than the 6 of a .traces file's header");
+  // The import of idealised traces says what the file is, not that it lacks rows.
+  EXPECT_NE(ReadTraceFile(dir / "cam.traces", ImportOptions{}).error.find("raw donor and acceptor intensities"),
+            std::string::npos);
 }
 
 TEST(IdealiseRawTraces, TheTableOfIdealisedTracesIsReadBackByTheImportMoleculeByMolecule) {

@@ -218,6 +218,36 @@ TEST(PeerFormats, LayoutIsRecognisedByNameAndFirstLine) {
   EXPECT_EQ(DwellsOf(told.molecules[0]), (Dwells{{0.1, 1}, {0.5, 1}}));
 }
 
+TEST(PeerFormats, AStackedExportWithoutItsHeaderIsRecognisedByItsRowsAndOtherwiseTheRefusalSaysSo) {
+  // Trace 1 at state 1 (mean 0.12) for 2 frames, then state 2 (0.68) for 1; trace 2 at 0.48 for 2.
+  const std::string rows =
+      "1 900 100 0.10 1 0.12\n1 880 120 0.12 1 0.12\n1 300 700 0.70 2 0.68\n2 520 480 0.48 1 0.48\n"
+      "2 500 500 0.50 1 0.48\n";
+  EXPECT_EQ(RecogniseLayout("h.txt", rows), TraceLayout::Stacked);
+  TempDir dir;
+  dir.Write("h.txt", rows);
+  const TraceReading reading = ReadTraceFile(dir / "h.txt", Options({}));
+  ASSERT_EQ(reading.error, "");
+  EXPECT_EQ(reading.layout, TraceLayout::Stacked);
+  ASSERT_EQ(reading.molecules.size(), 2u);
+  EXPECT_EQ(reading.molecules[0].source, dir / "h.txt, molecule 1");
+  EXPECT_EQ(DwellsOf(reading.molecules[0]), (Dwells{{0.12, 2}, {0.68, 1}}));
+  EXPECT_EQ(DwellsOf(reading.molecules[1]), (Dwells{{0.48, 2}}));
+  // A first column that counts frames, one trace, or a state of two means is no such export.
+  EXPECT_EQ(RecogniseLayout("f.txt", "1 900 100 0.1 1 0.12\n2 880 120 0.12 1 0.12\n3 300 700 0.7 2 0.68\n"),
+            TraceLayout::OnePerFile);
+  EXPECT_EQ(RecogniseLayout("o.txt", "1 900 100 0.1 1 0.12\n1 880 120 0.12 1 0.12\n"), TraceLayout::OnePerFile);
+  EXPECT_EQ(RecogniseLayout("m.txt", "1 900 100 0.1 1 0.12\n1 880 120 0.12 1 0.13\n2 9 1 0.1 1 0.1\n"),
+            TraceLayout::OnePerFile);
+
+  // A file read as one molecule with more levels than K: the refusal names the layouts to give.
+  dir.Write("many.txt", "0.1\n0.2\n0.3\n0.4\n");
+  EXPECT_EQ(ImportTraces({dir / "many.txt"}, Options({}), 3, dir / "out").error,
+            "no molecule gives a report: 1 with more than 3 levels (" + dir / "many.txt" +
+                "); a file read as one molecule may hold many: give its layout, --layout stacked for a stacked export "
+                "without its header, or --layout table with --molecule and --value");
+}
+
 TEST(PeerFormats, LayoutAndFrameTimeOptions) {
   EXPECT_EQ(Options({"--layout", "dwt", "--frame-time=0.02"}).frameTime, 0.02);
   EXPECT_FALSE(Options({"--layout", "smd"}).recognise);

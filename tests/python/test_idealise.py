@@ -34,6 +34,32 @@ class TestAnIdealisation:
         assert s.peaks == 2 and len(s.files) == 3
         assert (tmp_path / "idealised.csv").read_text().startswith("molecule,frame,fret,idealised\n")
 
+    def test_gives_each_molecules_path_and_the_dwells_of_its_reports(self, tmp_path):
+        write_molecules(tmp_path)
+        s = varnel.Session(peaks=2)
+        assert s.idealised() is None and s.dwells() == []
+        with pytest.warns(varnel.Notice):
+            means = s.idealise_traces(str(tmp_path / "m*.txt"), fret="fret", states="2")["means"]
+        # Levels 0.5 apart under 0.03 of noise: the path is the blocks the traces were made of.
+        paths = s.idealised()
+        assert [p["molecule"] for p in paths] == ["m1", "m2", "m3"]
+        first = paths[0]
+        assert list(first["frame"]) == list(range(1, 126))
+        assert list(first["state"]) == [0] * 40 + [1] * 25 + [0] * 60
+        assert list(first["value"]) == [means[state] for state in first["state"]]
+        assert first["fret"].dtype == float and len(first["fret"]) == 125
+        assert list(paths[2]["state"]) == [0] * 70 + [1] * 45
+        # The dwells of the reports the import made of those paths: each block one dwell, the
+        # first cut by the trace's start and the last by its end.
+        dwells = s.dwells()
+        assert len(dwells) == 3
+        second = dwells[1]
+        assert list(second["start"]) == [1, 36, 86, 106]
+        assert list(second["frames"]) == [35, 50, 20, 30]
+        assert list(second["cut_at_start"]) == [True, False, False, False]
+        assert list(second["cut_at_end"]) == [False, False, False, True]
+        assert second["level"] == pytest.approx([0.25, 0.75, 0.25, 0.75], abs=0.01)
+
     def test_refuses_a_flat_trace_and_options_that_do_not_go_together(self, tmp_path):
         (tmp_path / "flat.txt").write_text("0.5\n0.5\n0.5\n")
         s = varnel.Session()
