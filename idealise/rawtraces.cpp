@@ -27,6 +27,19 @@ std::string Seconds(double value) {
   return text;
 }
 
+// A camera's traces in the rows the text files give: donor, acceptor, then the time, which
+// such a file does not hold.
+ColumnReading WithNoTime(ColumnReading reading) {
+  for (ColumnMolecule& molecule : reading.molecules) {
+    std::vector<double> rows;
+    rows.reserve(molecule.values.size() / 2 * 3);
+    for (std::size_t r = 0; r + 1 < molecule.values.size(); r += 2)
+      rows.insert(rows.end(), {molecule.values[r], molecule.values[r + 1], std::nan("")});
+    molecule.values = std::move(rows);
+  }
+  return reading;
+}
+
 bool Agree(double a, double b) { return std::fabs(a - b) <= kFrameTimeAgreement * std::max(a, b); }
 
 // The molecule's brightness: the kBrightQuantile quantile of its totals.
@@ -143,7 +156,7 @@ RawReading ReadRawTraces(const std::vector<std::string>& given, const RawOptions
         readings[f].error = paths[f] + ": a .traces file holds each molecule's donor and acceptor, no FRET to take "
                                        "with --fret";
       else
-        readings[f] = ReadTracesBinaryFile(paths[f]);
+        readings[f] = WithNoTime(ReadTracesBinaryFile(paths[f]));
     } catch (const std::bad_alloc&) {
       readings[f].error = paths[f] + ": there is not enough memory to read it";
     }

@@ -353,7 +353,7 @@ every transition into its class i->j, the classes' histograms of ln(rate per fra
 Gaussian fits, with rates in s^-1 and bootstrap intervals. Each call does what the script
 command of the same name does, with the same numbers and the same output files, written into
 the folder of the first report: "3dgrid.dat" at every load, "I,Jrates.dat" at every fit,
-"log.dat" and "results.csv" at write_log().
+"log.dat", "results.csv" and "rates.csv" at write_log().
 
     import varnel
     s = varnel.Session(exposure=0.1, peaks=10)
@@ -823,8 +823,9 @@ give joins results(). Needs reports made by an import, whose dwells.csv lies bes
       // --- files ---
       .def(
           "write_log", [](PySession& self) { Report(Run(self, [](Session& s) { return s.WriteLog(); })); },
-          R"(Writes "log.dat" with every fitted class of the states in force, and "results.csv" beside
-it, as a script's `log`.)")
+          R"(Writes "log.dat" with every fitted class of the states in force, and "results.csv" and
+"rates.csv" (every rate in one long table: pandas.read_csv reads it as it stands) beside it, as
+a script's `log`.)")
       .def(
           "export",
           [](PySession& self, const std::string& folder, std::optional<std::pair<int, int>> circle,
@@ -848,9 +849,9 @@ it, as a script's `log`.)")
           py::arg("folder"), py::arg("circle") = py::none(),
           R"(Writes the figures and tables for a paper into `folder` (relative to the output folder),
 as a script's `export`: the map, every fitted class and an overview, with density.csv,
-histograms.csv and results.csv. `circle=(i, j)` draws class i->j's circle on the map. The
+histograms.csv, results.csv and rates.csv. `circle=(i, j)` draws class i->j's circle on the map. The
 keywords are the export's options, '_' for '-':
-  format="svg"|"pdf"|"png"|"all"   as_on_screen=True   colours="table"|"perceptual"
+  format="svg"|"pdf"|"png"|"all"   as_on_screen=True   colours="perceptual"|"table"
   colour_scale="linear"|"log"      initial_name=TEXT   final_name=TEXT
   histogram_range="fixed"|"data"   digits=N)");
 }
