@@ -72,11 +72,20 @@ struct Shape {
   std::size_t firstRow = 0;  // the line number of the first row
 };
 
+// A header may give a column's unit after its name. Seconds, the unit of every time here, go
+// without saying: "Time (s)" and "time [s]" are the column "time"; "Time (ms)" is not.
+std::string_view WithoutSeconds(std::string_view name) {
+  name = Trimmed(name);
+  for (const std::string_view unit : {std::string_view("(s)"), std::string_view("[s]")})
+    if (name.size() > unit.size() && name.ends_with(unit)) return Trimmed(name.substr(0, name.size() - unit.size()));
+  return name;
+}
+
 // The columns of `names` that are `name`, first to last.
 std::vector<std::size_t> NamedColumns(const std::vector<std::string>& names, const std::string& name) {
   std::vector<std::size_t> found;
   for (std::size_t k = 0; k < names.size(); ++k)
-    if (SameName(names[k], name)) found.push_back(k);
+    if (SameName(names[k], name) || SameName(WithoutSeconds(names[k]), name)) found.push_back(k);
   return found;
 }
 

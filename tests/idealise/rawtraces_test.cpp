@@ -244,6 +244,15 @@ TEST(IdealiseRawTraces, TheBleachedTailIsCutBlinksAreMarkedAndATimeColumnGivesTh
   fretOnly.frameTime = 0.1;
   EXPECT_NE(ReadRawTraces({dir / "a.txt"}, fretOnly).error.find("but --frame-time gives 0.1 s"), std::string::npos);
   EXPECT_TRUE(ReadRawTraces({dir / "b.txt"}, fretOnly).error.empty());
+  // A header that gives the time's unit: seconds are the time column, milliseconds are not.
+  dir.Write("lab.csv", "Time (s),Donor,Acceptor\n0.00,500,500\n0.05,510,490\n0.10,490,510\n");
+  dir.Write("ms.csv", "Time (ms),Donor,Acceptor\n0,500,500\n50,510,490\n100,490,510\n");
+  const RawReading lab = ReadRawTraces({dir / "lab.csv"}, {});
+  ASSERT_TRUE(lab.error.empty()) << lab.error;
+  EXPECT_NEAR(lab.frameTime.value_or(0), 0.05, 1e-12);
+  const RawReading ms = ReadRawTraces({dir / "ms.csv"}, {});
+  ASSERT_TRUE(ms.error.empty()) << ms.error;
+  EXPECT_FALSE(ms.frameTime);
 }
 
 }  // namespace
