@@ -42,13 +42,22 @@ std::vector<std::string> ResultColumns() {
           "exposure_s",  "flags",      "estimator",   "pooled_corrected_rate", "pooled_frames_unknown"};
 }
 
-std::vector<std::string> ResultFlags(const ClassFit& fit) {
-  const ClassUncertainty& u = fit.uncertainty;
+namespace {
+
+// What the Gaussian's bounds say of its fit.
+std::vector<std::string> BoundFlags(const ClassFit& fit) {
   std::vector<std::string> flags;
   const BoundsReached bounds = BoundsOf(fit.gaussian);
   if (bounds.centre) flags.push_back("at bound: the class's rates lie beyond the fit's range; the rate is a limit");
   if (bounds.width) flags.push_back("width at bound: the class is narrower than the fit can show; the stdev is a limit");
   if (bounds.amplitude) flags.push_back("amplitude at bound: the fit found next to nothing");
+  return flags;
+}
+
+// What the class's sample and bootstrap say, of the Gaussian's rate and the pooled rate alike.
+std::vector<std::string> SampleFlags(const ClassFit& fit) {
+  const ClassUncertainty& u = fit.uncertainty;
+  std::vector<std::string> flags;
   if (u.molecules < kLeastMoleculesForInterval)
     flags.push_back("too few molecules for an interval (" + std::to_string(u.molecules) + " of at least " +
                     std::to_string(kLeastMoleculesForInterval) + ")");
@@ -58,6 +67,14 @@ std::vector<std::string> ResultFlags(const ClassFit& fit) {
                     " left out of the pooled rate: frames in the initial state not known");
   if (u.state == IntervalState::kComputed && u.failed > 0)
     flags.push_back(std::to_string(u.failed) + " of " + std::to_string(u.replicates) + " replicates failed");
+  return flags;
+}
+
+}  // namespace
+
+std::vector<std::string> ResultFlags(const ClassFit& fit) {
+  std::vector<std::string> flags = BoundFlags(fit);
+  for (std::string& flag : SampleFlags(fit)) flags.push_back(std::move(flag));
   return flags;
 }
 
@@ -223,33 +240,30 @@ std::string RatesCsv(const ResultTables& tables) {
                     std::to_string(molecules), JoinedFlags(flags), Number(exposure)},
                    ',');
   };
-  for (const DwellResultRow& row : tables.rateRows)
-    add(ClassName(row.from, row.to), row.estimator, row.rate, row.interval, row.upperLimit, row.transitions,
-        row.molecules, row.flags, row.exposureTime);
+  const auto addRow = [&](const DwellResultRow& row, const std::string& name) {
+    add(name, row.estimator, row.rate, row.interval, row.upperLimit, row.transitions, row.molecules, row.flags,
+        row.exposureTime);
+  };
+  for (const DwellResultRow& row : tables.rateRows) addRow(row, ClassName(row.from, row.to));
   for (const ResultRow& row : tables.rows) {
     const ClassUncertainty& u = row.fit.uncertainty;
-    std::vector<std::string> flags = ResultFlags(row.fit);
     // A cell a reader takes as a number holds one: an interval still computing is a flag.
+    std::vector<std::string> flags = SampleFlags(row.fit);
     if (u.state == IntervalState::kComputing) flags.push_back("interval still computing: write the tables again");
+    std::vector<std::string> fitFlags = BoundFlags(row.fit);
+    fitFlags.insert(fitFlags.end(), flags.begin(), flags.end());
     const bool computed = u.state == IntervalState::kComputed;
     const std::string name = ClassName(row.from, row.to);
     add(name, "gaussian", row.fit.rate, computed ? u.Rate() : std::nullopt, std::nullopt, row.fit.transitions,
-        u.molecules, flags, row.fit.exposureTime);
-    // What the Gaussian's bounds say (the first flags) is not the pooled rate's.
-    const BoundsReached bounds = BoundsOf(row.fit.gaussian);
-    const std::vector<std::string> pooledFlags(flags.begin() + bounds.centre + bounds.width + bounds.amplitude,
-                                               flags.end());
+        u.molecules, fitFlags, row.fit.exposureTime);
+    // What the Gaussian's bounds say is not the pooled rate's.
     add(name, "pooled", u.pooledRate, computed ? u.Pooled() : std::nullopt, std::nullopt, row.fit.transitions,
-        u.molecules, pooledFlags, row.fit.exposureTime);
+        u.molecules, flags, row.fit.exposureTime);
     add(name, "pooled-frame-corrected", row.pooledCorrected, std::nullopt, std::nullopt, row.fit.transitions,
         u.molecules, {}, row.fit.exposureTime);
   }
-  for (const DwellResultRow& row : tables.dwellRows)
-    add(ClassName(row.from, row.to), row.estimator, row.rate, row.interval, row.upperLimit, row.transitions,
-        row.molecules, row.flags, row.exposureTime);
-  for (const DwellResultRow& row : tables.exitRows)
-    add(std::to_string(row.from) + "->*", row.estimator, row.rate, row.interval, row.upperLimit, row.transitions,
-        row.molecules, row.flags, row.exposureTime);
+  for (const DwellResultRow& row : tables.dwellRows) addRow(row, ClassName(row.from, row.to));
+  for (const DwellResultRow& row : tables.exitRows) addRow(row, std::to_string(row.from) + "->*");
   return text;
 }
 
