@@ -10,6 +10,7 @@
 #include <type_traits>
 #include <variant>
 
+#include "analysis/molecules.h"
 #include "analysis/session.h"
 #include "dwell/dwellreport.h"
 #include "export/exportoptions.h"
@@ -322,6 +323,44 @@ void Rates(Session& s, const Words& args, const CommandContext& context, const C
   r.table = RatesTable(s);
 }
 
+// `molecules`: the table of the idealisation's molecules; `molecules keep|reject NAME...|all`;
+// `molecules rule --min-frames N --min-snr X --min-states N` (one or more).
+void Molecules(Session& s, const Words& args, const CommandContext& context, const CommandWords& command,
+               CommandResult& r) {
+  const std::string usage = std::string("usage: ") + command.usage;
+  if (!args.empty() && (args[0] == "keep" || args[0] == "reject")) {
+    if (args.size() < 2) return void(r.wrongWords = usage);
+    Words names(args.begin() + 1, args.end());
+    if (names == Words{"all"}) names.clear();
+    r.outcome = s.ChooseMolecules(names, args[0] == "keep", context.progress);
+  } else if (!args.empty() && args[0] == "rule") {
+    MoleculeRule rule;
+    for (std::size_t k = 1; k < args.size(); k += 2) {
+      if (k + 1 >= args.size()) return void(r.wrongWords = usage);
+      const std::string& name = args[k];
+      const std::string& value = args[k + 1];
+      if (name == "--min-snr") {
+        const auto number = NumberOf<double>(value);
+        if (!number || !(*number > 0)) return void(r.wrongWords = "--min-snr must be a number above 0, not '" + value + "'");
+        rule.leastSignalToNoise = *number;
+        continue;
+      }
+      const auto whole = NumberOf<int>(value);
+      if (name != "--min-frames" && name != "--min-states") return void(r.wrongWords = usage);
+      if (!whole || *whole < 1) return void(r.wrongWords = name + " must be a whole number from 1, not '" + value + "'");
+      if (name == "--min-frames") rule.leastFrames = static_cast<std::size_t>(*whole);
+      if (name == "--min-states") rule.leastStates = *whole;
+    }
+    if (rule.Empty()) return void(r.wrongWords = usage);
+    r.outcome = s.ChooseMolecules(rule, context.progress);
+  } else if (!args.empty()) {
+    return void(r.wrongWords = usage);
+  }
+  if (!args.empty() && r.outcome.done)
+    r.changed = change::kRecords | change::kMap | change::kLock | change::kCircles | change::kFits | change::kDwells;
+  r.table = MoleculesTable(s);
+}
+
 // `stop-intervals`: every interval still computing; `stop-intervals I-J ...`: those classes',
 // computed or not, as a replay of a window's stop must drop them.
 void StopIntervals(Session& s, const Words& args, const CommandContext&, const CommandWords& command,
@@ -436,6 +475,14 @@ constexpr SessionCommand kCommands[] = {
       "path free or only those of LIST (`1-2,2-1`, the others held at 0), with bootstrap intervals over the "
       "molecules; prints the table of rates, which come first in the results table"},
      Rates, true},
+    {{"molecules", 0, SIZE_MAX, "molecules [keep|reject NAME...|all] [rule [--min-frames N] [--min-snr X] [--min-states N]]",
+      "the molecules of the last idealisation: prints a row each (its frames, bleached and blinking frames, "
+      "signal-to-noise ratio, states visited, kept or rejected); `keep` or `reject` the molecules NAMEd, or `all`; "
+      "`rule` keeps those with at least N frames fitted, a signal-to-noise ratio of X (the closest two levels of the "
+      "model apart, over the root mean square of the molecule's frames about its path) and N states visited, and "
+      "rejects the rest. Rejected molecules stay out of every rate: the records become the reports of those kept, a "
+      "lock is made again and the model's rate matrix fitted again"},
+     Molecules, true},
     {{"stop-intervals", 0, SIZE_MAX, "stop-intervals [I-J...]",
       "\"Stop computing intervals\": the fits still waiting for their intervals keep none; with classes I-J, those "
       "classes' fits keep none, as the window's record says which were stopped"},
@@ -574,9 +621,30 @@ TableView IdealisationTable(const Session& session) {
       table.rows.push_back({std::to_string(fit.states), Decimals3(fit.logLikelihood), std::to_string(fit.parameters),
                             std::to_string(fit.iterations), Decimals3(fit.bic),
                             chosen ? ModelRatesCell(session.HmmRateAnalysis()) : "",
-                            chosen                    ? "chosen"
-                            : fit.unseparated.empty() ? ""
-                                                      : "not taken: " + fit.unseparated});
+                            fit.unseparated.empty() ? (chosen ? "chosen" : "")
+                            : chosen                ? "chosen, though " + fit.unseparated
+                                                    : "not taken: " + fit.unseparated});
+    }
+  }
+  table.copyText = TabSeparated(table.columns, table.rows);
+  return table;
+}
+
+TableView MoleculesTable(const Session& session) {
+  TableView table{"Molecules",
+                  {"Molecule", "Frames", "Bleached", "Blink frames", "Signal-to-noise", "States visited", "Kept"},
+                  {},
+                  {}};
+  if (const auto idealised = session.Idealised()) {
+    const std::vector<MoleculeMeasures> measures = MeasureMolecules(*idealised);
+    const std::vector<bool>& kept = session.KeptMolecules();
+    for (std::size_t m = 0; m < measures.size(); ++m) {
+      const FretTrace& trace = idealised->traces[m];
+      char ratio[32] = "";
+      if (!std::isnan(measures[m].signalToNoise)) std::snprintf(ratio, sizeof ratio, "%.3g", measures[m].signalToNoise);
+      table.rows.push_back({trace.name, std::to_string(measures[m].frames), std::to_string(trace.bleached),
+                            std::to_string(trace.blinks.size()), ratio, std::to_string(measures[m].states),
+                            m < kept.size() && kept[m] ? "kept" : "rejected"});
     }
   }
   table.copyText = TabSeparated(table.columns, table.rows);

@@ -83,3 +83,6 @@ TableView RatesTable(const Session& session);
 TableView DwellFitsTable(const Session& session, std::optional<int> state);
 // The table of the fits of the last idealisation: a row per number of states.
 TableView IdealisationTable(const Session& session);
+// The molecules of the last idealisation, as `molecules` prints them: a row each, with what the
+// rules of `molecules rule` measure and whether it stands in the rates.
+TableView MoleculesTable(const Session& session);

@@ -4,11 +4,13 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "analysis/fields.h"
+#include "analysis/molecules.h"
 #include "analysis/session.h"
 #include "idealise/idealisedtable.h"
 #include "idealise/idealiseoptions.h"
@@ -16,6 +18,7 @@
 #include "import/importtraces.h"
 #include "kinetics/hmmrates.h"
 #include "reports/parallel.h"
+#include "reports/reportwriter.h"
 
 namespace {
 
@@ -102,6 +105,38 @@ std::optional<kinetics::RateMatrix> ModelRateMatrix(const Idealisation& idealisa
   return matrix;
 }
 
+// The report of each of the `traces` molecules of an idealisation among the `reports` its import
+// loaded, or empty where it got none: the import names the report of the table's molecule m
+// (the traces' order) "moleculeM.dat", numbered as NumberedName numbers them.
+std::vector<std::string> ReportsOfMolecules(const std::vector<std::string>& reports, std::size_t traces) {
+  std::map<std::string, std::string> byName;
+  for (const std::string& report : reports) byName[std::filesystem::path(report).filename().string()] = report;
+  std::vector<std::string> found(traces);
+  for (std::size_t m = 0; m < traces; ++m) {
+    const auto it = byName.find(NumberedName("molecule", static_cast<long>(m) + 1, static_cast<long>(traces), ".dat"));
+    if (it != byName.end()) found[m] = it->second;
+  }
+  return found;
+}
+
+// `fit` with the expected counts of the molecules `kept` only.
+StateCountFit KeptOnly(const StateCountFit& fit, const std::vector<bool>& kept) {
+  StateCountFit only = fit;
+  const auto k = static_cast<std::size_t>(fit.states);
+  only.expectedSteps.clear();
+  only.expectedFrames.clear();
+  for (std::size_t m = 0; m < kept.size() && (m + 1) * k <= fit.expectedFrames.size(); ++m) {
+    if (!kept[m]) continue;
+    only.expectedSteps.insert(only.expectedSteps.end(), fit.expectedSteps.begin() + static_cast<std::ptrdiff_t>(m * k * k),
+                              fit.expectedSteps.begin() + static_cast<std::ptrdiff_t>((m + 1) * k * k));
+    only.expectedFrames.insert(only.expectedFrames.end(), fit.expectedFrames.begin() + static_cast<std::ptrdiff_t>(m * k),
+                               fit.expectedFrames.begin() + static_cast<std::ptrdiff_t>((m + 1) * k));
+  }
+  return only;
+}
+
+constexpr const char* kChoiceStays = " The choice of molecules stays as it was.";
+
 }  // namespace
 
 Outcome Session::Idealise(const std::vector<std::string>& paths, const IdealiseArguments& arguments,
@@ -164,6 +199,8 @@ Outcome Session::Idealise(const std::vector<std::string>& paths, const IdealiseA
                    " holds fewer levels than their paths visit; --peaks " + std::to_string(states) +
                    " or more would hold them all.");
   hmmRateFiles_ = imported.done ? files_ : std::vector<std::string>{};
+  moleculeReports_ = ReportsOfMolecules(hmmRateFiles_, result->traces.size());
+  kept_.assign(result->traces.size(), true);
   if (reading.frameTime) {
     const std::string from =
         reading.frameTimeFrom.empty() ? "as --frame-time gives it" : "from the time column of " + reading.frameTimeFrom;
@@ -181,4 +218,74 @@ Outcome Session::Idealise(const std::vector<std::string>& paths, const IdealiseA
   hmmRateMatrix_ = ModelRateMatrix(result->idealisation, arguments.hmm.transitions, exposure_, progress, outcome);
   idealised_ = std::move(result);
   return outcome.Then(std::move(imported));
+}
+
+Outcome Session::ChooseMolecules(const std::vector<std::string>& names, bool keep, WorkProgress* progress) {
+  if (!idealised_) return Outcome::Refused("There are no molecules to choose: idealise raw traces first.");
+  std::vector<bool> kept = kept_;
+  std::vector<std::string> why(kept.size());
+  if (names.empty()) kept.assign(kept.size(), keep);
+  for (const std::string& name : names) {
+    const auto& traces = idealised_->traces;
+    const auto found = std::find_if(traces.begin(), traces.end(), [&](const FretTrace& t) { return t.name == name; });
+    if (found == traces.end())
+      return Outcome::Refused("No molecule of the idealisation is named \"" + name + "\"." + kChoiceStays);
+    const auto m = static_cast<std::size_t>(found - traces.begin());
+    kept[m] = keep;
+    if (!keep) why[m] = "by hand";
+  }
+  return TakeMolecules(std::move(kept), why, progress);
+}
+
+Outcome Session::ChooseMolecules(const MoleculeRule& rule, WorkProgress* progress) {
+  if (!idealised_) return Outcome::Refused("There are no molecules to choose: idealise raw traces first.");
+  const std::vector<MoleculeMeasures> measures = MeasureMolecules(*idealised_);
+  std::vector<bool> kept(kept_.size(), true);
+  std::vector<std::string> why(kept_.size());
+  for (std::size_t m = 0; m < measures.size() && m < kept.size(); ++m) {
+    why[m] = RuleFailure(rule, measures[m]);
+    kept[m] = why[m].empty();
+  }
+  return TakeMolecules(std::move(kept), why, progress);
+}
+
+Outcome Session::TakeMolecules(std::vector<bool> kept, const std::vector<std::string>& why, WorkProgress* progress) {
+  if (hmmRateFiles_.empty() || files_ != hmmRateFiles_)
+    return Outcome::Refused("The molecules of the idealisation are no longer the records: other reports have been "
+                            "loaded since. Idealise the traces again to choose among them." +
+                            std::string(kChoiceStays));
+  std::vector<std::string> reports;
+  std::size_t count = 0;
+  std::string rejected;
+  for (std::size_t m = 0; m < kept.size(); ++m) {
+    if (kept[m]) {
+      ++count;
+      if (!moleculeReports_[m].empty()) reports.push_back(moleculeReports_[m]);
+    } else if (!why[m].empty()) {
+      rejected += "\n" + idealised_->traces[m].name + ": " + why[m];
+    }
+  }
+  if (reports.empty())
+    return Outcome::Refused("No molecule with a report would be kept; the rates need at least one." +
+                            std::string(kChoiceStays));
+  std::optional<kinetics::RateMatrix> matrix;
+  if (hmmRateMatrix_) {
+    kinetics::RateOptions options;
+    options.exposure = hmmRateMatrix_->exposure > 0 ? hmmRateMatrix_->exposure : exposure_;
+    const Idealisation& idealisation = idealised_->idealisation;
+    matrix = kinetics::FitHmmRateMatrix(KeptOnly(idealisation.fits[idealisation.chosen], kept), options, progress);
+    if (!matrix) return Outcome::Refused("Stopped choosing the molecules." + std::string(kChoiceStays), Severity::Notice);
+  }
+  const bool locked = Locked();
+  Outcome outcome = Load(reports);
+  if (!outcome.done) return outcome;
+  kept_ = std::move(kept);
+  hmmRateFiles_ = files_;
+  hmmRateMatrix_ = std::move(matrix);
+  std::string text = Counted(count, "molecule", "molecules") + " of " + std::to_string(kept_.size()) +
+                     " kept in the rates; the states stay as the model fitted them to every molecule";
+  if (!rejected.empty()) text += ". Rejected:" + rejected;
+  outcome.Notice(text + (rejected.empty() ? "." : ""));
+  if (locked) outcome.Then(Lock());
+  return outcome;
 }

@@ -29,6 +29,7 @@ struct ImportOptions;
 struct ExportOptions;
 struct IdealiseArguments;
 struct IdealisedTraces;
+struct MoleculeRule;
 
 // The member of a circle that one step moves.
 using CircleField = std::int32_t SelectionCircle::*;
@@ -89,6 +90,19 @@ class Session {
                    WorkProgress* progress = nullptr);
   // The last idealisation that was written: its molecules, models, paths and table; null before.
   std::shared_ptr<const IdealisedTraces> Idealised() const { return idealised_; }
+  // Which molecules of the last idealisation stand in the rates, in its order: every one after
+  // an idealisation; none before.
+  const std::vector<bool>& KeptMolecules() const { return kept_; }
+  // Keeps (`keep`) or rejects the molecules of the last idealisation named in `names` (every one
+  // when empty), or, by `rule`, keeps those that pass it and rejects the rest. The records become
+  // the reports of the molecules kept, the map is rebuilt, a lock is made again in the same
+  // states (its fits, dwell analyses and rate matrix forgotten) and the model's rate matrix is
+  // fitted again from the expected counts of the molecules kept (`progress` counts its
+  // replicates); the states of the model stay as fitted to every molecule. Refused, nothing
+  // changed, before an idealisation, once other reports have been loaded, for a name of no
+  // molecule, when no molecule would be kept, or when `progress` is asked to stop.
+  Outcome ChooseMolecules(const std::vector<std::string>& names, bool keep, WorkProgress* progress = nullptr);
+  Outcome ChooseMolecules(const MoleculeRule& rule, WorkProgress* progress = nullptr);
   // The rate matrix of the last idealisation's chosen model itself, fitted at the exposure of
   // the idealisation to the frame-to-frame counts the model expects of each molecule, with
   // bootstrap intervals over the molecules (kinetics/hmmrates.h); `trouble` says why there is
@@ -237,6 +251,9 @@ class Session {
   // F_i of every molecule for the pooled rate of the class `rule`: from its dwells where it has
   // them, which know every frame, else from its records.
   StateFrames StateFramesOf(const ClassRule& rule) const;
+  // Takes `kept` as the molecules of the idealisation that stand in the rates (ChooseMolecules);
+  // `why` the rejections said, by molecule.
+  Outcome TakeMolecules(std::vector<bool> kept, const std::vector<std::string>& why, WorkProgress* progress);
 
   double exposure_ = 0.1;
   int peaks_ = 10;
@@ -255,7 +272,9 @@ class Session {
   std::optional<kinetics::RateMatrix> rateMatrix_;
   std::shared_ptr<const IdealisedTraces> idealised_;
   std::optional<kinetics::RateMatrix> hmmRateMatrix_;
-  std::vector<std::string> hmmRateFiles_;  // the reports the idealisation's import loaded
+  std::vector<std::string> hmmRateFiles_;  // the reports the idealisation's import loaded, of the molecules kept
+  std::vector<bool> kept_;                  // per molecule of idealised_
+  std::vector<std::string> moleculeReports_;  // per molecule of idealised_, its report, or empty for none
   std::string outputFolder_;
   DensityGrid grid_;
 

@@ -159,6 +159,8 @@ void CVarnelDlg::ShowTables(const Words& words, const CommandResult& result) {
     ShowDwellFigures(state ? std::optional(*state - 1) : std::nullopt);
   } else if (name == "idealise") {
     ShowIdealisedFigures();
+  } else if (name == "molecules" && words.size() > 1 && words[1] != "rule") {
+    // A molecule kept or rejected, by hand: its page in the window of traces says so.
   } else {
     AfxGetHost().ShowTable(*result.table);
   }

@@ -1,6 +1,7 @@
 // The files of an analysis: "Load Files", "Import idealised traces...", "Dump Log" and "Export
 // figures and tables...", each through the session, and the "Peaks in report:" edit whose value
 // the next load uses.
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -79,6 +80,15 @@ void CVarnelDlg::OnImportTraces() {
 }
 
 void CVarnelDlg::OnDumpLog() { Execute({"log"}); }
+
+void CVarnelDlg::OnOpenFolder() {
+  const std::string& folder = m_session.OutputFolder();
+  std::error_code error;
+  AfxGetHost().OpenFolder(
+      std::filesystem::absolute(folder.empty() ? std::filesystem::path(".") : std::filesystem::path(folder), error)
+          .lexically_normal()
+          .string());
+}
 
 void CVarnelDlg::OnExportFigures() {
   const std::string& folder = m_session.OutputFolder();

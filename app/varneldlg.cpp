@@ -103,9 +103,11 @@ constexpr MenuEntry kMenuEntries[] = {
     {IDM_RESULTS, IDS_RESULTS, BarMenu::Analysis, true, &CVarnelDlg::OnResults},
     {IDM_EXPORT_FIGURES, IDS_EXPORT_FIGURES, BarMenu::File, true, &CVarnelDlg::OnExportFigures},
     {IDM_DUMP_LOG, IDS_DUMP_LOG, BarMenu::File, false, &CVarnelDlg::OnDumpLog},
+    {IDM_OPEN_FOLDER, IDS_OPEN_FOLDER, BarMenu::File, false, &CVarnelDlg::OnOpenFolder},
     {IDM_FIT_ALL, IDS_FIT_ALL, BarMenu::Analysis, false, &CVarnelDlg::OnFitAll},
     {IDM_DWELL_TIMES, IDS_DWELL_TIMES, BarMenu::Analysis, true, &CVarnelDlg::OnDwellTimes},
     {IDM_RATES, IDS_RATES, BarMenu::Analysis, false, &CVarnelDlg::OnRates},
+    {IDM_MOLECULES, IDS_MOLECULES, BarMenu::Analysis, false, &CVarnelDlg::OnMolecules},
     {IDM_STOP_INTERVALS, IDS_STOP_INTERVALS, BarMenu::Analysis, true, &CVarnelDlg::OnStopIntervals}};
 
 std::string StringOf(int id) {

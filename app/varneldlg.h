@@ -109,6 +109,8 @@ class CVarnelDlg : public CDialog {
   void OnPickNext();
   void OnPickPrev();
   void OnDumpLog();
+  // "Open the output folder": where the log, the reports' map and every figure go.
+  void OnOpenFolder();
   void OnChangePeaksInReport();
   void OnUseCircles();
   void OnSetCircle();
@@ -127,6 +129,8 @@ class CVarnelDlg : public CDialog {
   void OnDwellTimes();
   // "Rate matrix...": the rate constants of every path between the lock's states, as `rates`.
   void OnRates();
+  // "Molecules...": the idealisation's molecules one at a time, each kept in the rates or rejected.
+  void OnMolecules();
   // The intervals' timer: takes in what has come, and shows how far the rest is.
   void OnTimer(UINT_PTR id);
 

@@ -63,9 +63,18 @@ std::string OverviewHeading(const ExportData& data) {
 }
 
 // The sheet's heading and, when there is a rate matrix, its table: where the panels begin.
+// The tables that head the overview: the rate matrix's, then the dwell times' rates.
+std::vector<RateTable> OverviewTables(const ExportData& data) {
+  std::vector<RateTable> tables;
+  if (data.scheme) tables.push_back(MatrixRateTable(*data.scheme));
+  if (RateTable dwells = DwellRateTable(data.dwellResults); !dwells.rows.empty()) tables.push_back(std::move(dwells));
+  return tables;
+}
+
 double OverviewPanelsTop(cairo_t* cr, double width, const ExportData& data) {
   double top = kOverviewHeadingMm * kPointsPerMm;
-  if (data.scheme) top += RateTableHeight(cr, *data.scheme, width - 4 * kSheetMarginPt) + kOverviewTableGapPt;
+  for (const RateTable& table : OverviewTables(data))
+    top += RateTableHeight(cr, table, width - 4 * kSheetMarginPt) + kOverviewTableGapPt;
   return top;
 }
 
@@ -135,11 +144,13 @@ void DrawOverview(cairo_t* cr, double width, double height, const ExportData& da
   SetFont(cr, kOverviewTitlePt, true);
   SetColour(cr, 0x000000);
   DrawText(cr, OverviewHeading(data), width / 2, kOverviewHeadingMm * kPointsPerMm / 2, {0.5, 0.5});
-  // The rate matrix heads the sheet, over the panels' full width.
-  if (data.scheme) {
-    const double left = 2 * kSheetMarginPt, tableWidth = width - 2 * left;
-    const double tableTop = kOverviewHeadingMm * kPointsPerMm;
-    DrawRateTable(cr, {left, tableTop, tableWidth, RateTableHeight(cr, *data.scheme, tableWidth)}, *data.scheme);
+  // The tables of rates head the sheet, over the panels' full width.
+  const double left = 2 * kSheetMarginPt, tableWidth = width - 2 * left;
+  double tableTop = kOverviewHeadingMm * kPointsPerMm;
+  for (const RateTable& table : OverviewTables(data)) {
+    const double tableHeight = RateTableHeight(cr, table, tableWidth);
+    DrawRateTable(cr, {left, tableTop, tableWidth, tableHeight}, table);
+    tableTop += tableHeight + kOverviewTableGapPt;
   }
   const double top = OverviewPanelsTop(cr, width, data);
   const double cellHeight = (height - top) / static_cast<double>(OverviewRows(data));
@@ -157,9 +168,9 @@ std::optional<std::vector<ExportFile>> FigureFiles(const ExportData& data, const
   std::vector<ExportFile> files;
   bool drawn = true;
   // Per format: the map, the scheme of the rate matrix when there is one, a figure per class, and
-  // the overview when there is a class or a rate matrix.
+  // the overview when there is a class or a table of rates.
   const std::size_t dwellStates = data.dwells ? data.dwells->perState.size() : 0;
-  const bool overview = !data.classes.empty() || data.scheme;
+  const bool overview = !data.classes.empty() || data.scheme || !DwellRateTable(data.dwellResults).rows.empty();
   if (progress)
     progress->total = options.formats.size() *
                       (1 + (data.scheme ? 1 : 0) + data.classes.size() + (overview ? 1 : 0) + dwellStates);

@@ -9,4 +9,4 @@ std::optional<std::vector<ExportFile>> FigureFiles(const ExportData&, const Expo
 }
 
 std::string DwellFigureFile(FigureFormat, const DwellTimes&, int) { return {}; }
-std::string TraceFigureFile(FigureFormat, const IdealisedTraces&, std::size_t) { return {}; }
+std::string TraceFigureFile(FigureFormat, const IdealisedTraces&, std::size_t, const TraceFigureView&) { return {}; }

@@ -186,11 +186,11 @@ std::string FlagsText(const SchemeData& scheme, const kinetics::PathRate& rate) 
 }
 
 // Each rate's lines of flags in the table's last column.
-std::vector<std::vector<std::string>> FlagLines(cairo_t* cr, const SchemeData& scheme, double width) {
+std::vector<std::vector<std::string>> FlagLines(cairo_t* cr, const RateTable& table, double width) {
   SetFont(cr, kTickFontPt);
   std::vector<std::vector<std::string>> rows;
-  for (const kinetics::PathRate& rate : scheme.matrix.rates)
-    rows.push_back(Broken(cr, FlagsText(scheme, rate), std::max(width - kFlagsColumnPt, kLinePt)));
+  for (const RateTableRow& row : table.rows)
+    rows.push_back(Broken(cr, row.flags, std::max(width - kFlagsColumnPt, kLinePt)));
   return rows;
 }
 
@@ -203,25 +203,53 @@ double RowsHeight(const std::vector<std::vector<std::string>>& rows) {
 
 }  // namespace
 
-RateText RateTextOf(const kinetics::PathRate& rate) {
+RateText RateTextOf(double rate, const std::optional<Interval>& interval, const std::optional<double>& upperLimit) {
   RateText text;
-  if (rate.upperLimit && !rate.interval) {
-    text.rate = TickText(*rate.upperLimit, kRateDigits);
+  if (upperLimit && !interval) {
+    text.rate = TickText(*upperLimit, kRateDigits);
     text.upper = true;
     return text;
   }
   // The interval's ends to the rate's decimals, as the class headings write them.
-  const bool positive = rate.rate > 0 && std::isfinite(rate.rate);
-  const int decimals = positive ? DecimalsOf(rate.rate, kRateDigits) : 0;
+  const bool positive = rate > 0 && std::isfinite(rate);
+  const int decimals = positive ? DecimalsOf(rate, kRateDigits) : 0;
   const auto number = [&](double value) {
     return positive ? AtDecimals(value, decimals, kRateDigits) : TickText(value, kRateDigits);
   };
-  text.rate = number(rate.rate);
-  if (rate.interval) {
-    text.low = number(rate.interval->low);
-    text.high = number(rate.interval->high);
+  text.rate = number(rate);
+  if (interval) {
+    text.low = number(interval->low);
+    text.high = number(interval->high);
   }
   return text;
+}
+
+RateText RateTextOf(const kinetics::PathRate& rate) { return RateTextOf(rate.rate, rate.interval, rate.upperLimit); }
+
+RateTable MatrixRateTable(const SchemeData& scheme) {
+  RateTable table{SchemeHeading(scheme), {}};
+  for (const kinetics::PathRate& rate : scheme.matrix.rates)
+    table.rows.push_back({std::to_string(rate.from + 1) + kArrow + std::to_string(rate.to + 1), RateTextOf(rate),
+                          FlagsText(scheme, rate)});
+  return table;
+}
+
+RateTable DwellRateTable(const std::vector<DwellResultRow>& rows) {
+  RateTable table;
+  std::int64_t molecules = 0;
+  double exposure = 0;
+  for (const DwellResultRow& row : rows) {
+    if (row.estimator != "dwell") continue;
+    std::string flags;
+    for (const std::string& flag : row.flags) flags += (flags.empty() ? "" : "; ") + flag;
+    table.rows.push_back({std::to_string(row.from) + kArrow + std::to_string(row.to),
+                          RateTextOf(row.rate, row.interval, row.upperLimit), flags});
+    molecules = std::max(molecules, row.molecules);
+    exposure = row.exposureTime;
+  }
+  table.title = "Rates of the dwell times: up to " + WithThousands(molecules) +
+                (molecules == 1 ? " molecule" : " molecules") + " a path, frames of " + TickText(exposure) + " s";
+  return table;
 }
 
 std::pair<std::string, std::string> SchemeLabel(const kinetics::PathRate& rate) {
@@ -284,16 +312,16 @@ void DrawSchemeFigure(cairo_t* cr, double width, double height, const SchemeData
   }
 }
 
-double RateTableHeight(cairo_t* cr, const SchemeData& scheme, double width) {
+double RateTableHeight(cairo_t* cr, const RateTable& table, double width) {
   // The title, the header between two rules, the rows and the closing rule.
-  return kTableTitleRoomPt + 2 * kRuleGapPt + kLinePt + kRuleGapPt + RowsHeight(FlagLines(cr, scheme, width)) +
+  return kTableTitleRoomPt + 2 * kRuleGapPt + kLinePt + kRuleGapPt + RowsHeight(FlagLines(cr, table, width)) +
          kRuleGapPt;
 }
 
-void DrawRateTable(cairo_t* cr, const Box& box, const SchemeData& scheme) {
-  const std::vector<std::vector<std::string>> flags = FlagLines(cr, scheme, box.width);
+void DrawRateTable(cairo_t* cr, const Box& box, const RateTable& table) {
+  const std::vector<std::vector<std::string>> flags = FlagLines(cr, table, box.width);
   SetColour(cr, kInk);
-  const std::string title = SchemeHeading(scheme);
+  const std::string& title = table.title;
   SetFont(cr, FittingFontSize(cr, title, kAxisFontPt, box.width, true), true);
   DrawText(cr, title, box.x, box.y, {0.0, 0.0});
   const auto rule = [&](double y) {
@@ -314,11 +342,10 @@ void DrawRateTable(cairo_t* cr, const Box& box, const SchemeData& scheme) {
   y += kLinePt + kRuleGapPt;
   rule(y - kRuleGapPt / 2);
   SetFont(cr, kTickFontPt);
-  for (std::size_t r = 0; r < scheme.matrix.rates.size(); ++r) {
-    const kinetics::PathRate& rate = scheme.matrix.rates[r];
-    const RateText text = RateTextOf(rate);
+  for (std::size_t r = 0; r < table.rows.size(); ++r) {
+    const RateText& text = table.rows[r].text;
     SetColour(cr, flags[r].empty() ? kInk : kFlagged);
-    DrawText(cr, std::to_string(rate.from + 1) + kArrow + std::to_string(rate.to + 1), box.x, y + middle, {0.0, 0.5});
+    DrawText(cr, table.rows[r].path, box.x, y + middle, {0.0, 0.5});
     DrawText(cr, (text.upper ? "< " : "") + text.rate, box.x + kRateColumnEndPt, y + middle, {1.0, 0.5});
     if (!text.low.empty())
       DrawText(cr, text.low + kEnDash + text.high, box.x + kIntervalColumnPt, y + middle, {0.0, 0.5});

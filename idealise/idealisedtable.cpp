@@ -16,6 +16,13 @@ void AppendNumber(std::string& out, double value) {
 
 // The table's idealised value of a frame in state `state` of `model`: the state's mean, or the
 // value of the merged state it went into.
+// "  chosen", "  not taken: WHY", or for a model chosen because no model of distinct states was
+// fitted, "  chosen, though WHY".
+std::string FitStanding(const StateCountFit& fit, bool chosen) {
+  if (fit.unseparated.empty()) return chosen ? "  chosen" : "";
+  return (chosen ? "  chosen, though " : "  not taken: ") + fit.unseparated;
+}
+
 double IdealisedValueOf(const HmmModel& model, int state, const LevelStates* merged) {
   const double mean = model.means[static_cast<std::size_t>(state)];
   return merged ? merged->ValueOf(mean) : mean;
@@ -111,8 +118,7 @@ std::string ModelSummary(const Idealisation& idealisation) {
     }
     text += "  " + Formatted("%14.6f", fit.logLikelihood) + "  " +
             Formatted("%10.0f", static_cast<double>(fit.parameters)) + "  " + Formatted("%10.0f", fit.iterations) +
-            "  " + Formatted("%.6f", fit.bic) + (f == idealisation.chosen ? "  chosen" : "") +
-            (fit.unseparated.empty() ? "" : "  not taken: " + fit.unseparated) + "\n";
+            "  " + Formatted("%.6f", fit.bic) + FitStanding(fit, f == idealisation.chosen) + "\n";
   }
   const HmmModel& model = idealisation.Model();
   const auto k = static_cast<std::size_t>(model.states);

@@ -109,7 +109,7 @@ std::string DarkFramesText(const std::vector<FretTrace>& traces) {
 
 FretTrace KeptFrames(std::string name, std::string source, const std::vector<double>& frames,
                      const std::vector<double>& values, const RawOptions& options) {
-  FretTrace trace{std::move(name), std::move(source), {}, {}, 0, {}};
+  FretTrace trace{std::move(name), std::move(source), {}, {}, 0, {}, {}, {}, {}};
   const bool pairs = !options.fret;
   const std::size_t width = pairs ? 2 : 1;
   std::vector<double> totals;
@@ -120,12 +120,30 @@ FretTrace KeptFrames(std::string name, std::string source, const std::vector<dou
   const double threshold = kBackgroundShare * Brightness(totals);
   const auto dark = [&](std::size_t r) { return pairs && !(totals[r] > 0 && totals[r] >= threshold); };
   const auto inRange = [&](std::size_t r) { return !(options.lastFrame && frames[r] > *options.lastFrame); };
-  // The frames after the last one above background are the bleached tail.
+  // The frames after the last run of kLeastLivingRun frames above background are the bleached
+  // tail (after the last frame above it where no run is that long).
   std::size_t end = frames.size();
   if (pairs) {
     while (end > 0 && (!inRange(end - 1) || dark(end - 1))) --end;
+    // Going back from there, the first frame that starts kLeastLivingRun bright frames starts
+    // the last such run, and the frame after it is dark.
+    std::size_t run = 0;
+    for (std::size_t r = end; r-- > 0;) {
+      run = inRange(r) && !dark(r) ? run + 1 : 0;
+      if (run == kLeastLivingRun) {
+        end = r + kLeastLivingRun;
+        break;
+      }
+    }
     for (std::size_t r = end; r < frames.size(); ++r) trace.bleached += inRange(r);
   }
+  if (pairs)
+    for (std::size_t r = 0; r < frames.size(); ++r) {
+      if (!inRange(r)) continue;
+      trace.channelFrames.push_back(frames[r]);
+      trace.donor.push_back(values[r * 2] - options.donorBackground);
+      trace.acceptor.push_back(values[r * 2 + 1] - options.acceptorBackground);
+    }
   for (std::size_t r = 0; r < end; ++r) {
     if (!inRange(r)) continue;
     if (dark(r)) {
@@ -136,6 +154,12 @@ FretTrace KeptFrames(std::string name, std::string source, const std::vector<dou
     trace.fret.push_back(pairs ? (values[r * width + 1] - options.acceptorBackground) / totals[r] : values[r]);
   }
   return trace;
+}
+
+std::pair<double, double> FrameSpan(const FretTrace& trace) {
+  const std::vector<double>& frames = trace.channelFrames.empty() ? trace.frames : trace.channelFrames;
+  if (frames.empty()) return {0, 1};
+  return {frames.front(), std::max(frames.back(), frames.front() + 1)};
 }
 
 RawReading ReadRawTraces(const std::vector<std::string>& given, const RawOptions& options) {

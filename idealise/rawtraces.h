@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "import/importoptions.h"
@@ -42,7 +43,16 @@ struct FretTrace {
   // state (their frames, increasing).
   std::size_t bleached = 0;
   std::vector<double> blinks;
+  // Donor and acceptor only: every frame read up to the last frame, the tail and the blinks too,
+  // and each channel's intensity less its background, for a person to see what was cut.
+  std::vector<double> channelFrames;
+  std::vector<double> donor;
+  std::vector<double> acceptor;
 };
+
+// The first and the last frame read of `trace` (its bleached tail too), at least one apart: what
+// a figure of it shows whole.
+std::pair<double, double> FrameSpan(const FretTrace& trace);
 
 struct RawReading {
   std::vector<FretTrace> traces;      // the molecules with frames to fit, in the order of the files
@@ -76,6 +86,10 @@ std::string DarkFramesText(const std::vector<FretTrace>& traces);
 // brightness, the kBrightQuantile quantile of its frames' totals.
 inline constexpr double kBackgroundShare = 0.5;
 inline constexpr double kBrightQuantile = 0.9;
+// A molecule lives until its last run of this many frames above background: after bleaching,
+// noise about the background still crosses the threshold now and then, a frame or two at a
+// time, and those frames belong to the bleached tail, not to blinks.
+inline constexpr std::size_t kLeastLivingRun = 3;
 
 // The molecules of the files at `paths`, each file read once (where it is first named: a file
 // named again, through a link too, holds the same molecules, which fitted twice would weigh
@@ -87,7 +101,8 @@ inline constexpr double kBrightQuantile = 0.9;
 RawReading ReadRawTraces(const std::vector<std::string>& paths, const RawOptions& options);
 
 // The frames to fit of a molecule whose rows hold `values` (donor and acceptor, or FRET): with
-// donor and acceptor, the frames at background after the last one above it are its bleached
-// tail, cut, and those before it its blinks, counted and left unfitted.
+// donor and acceptor, the frames after its last run of kLeastLivingRun frames above background
+// are its bleached tail, cut, and those at background before it its blinks, counted and left
+// unfitted.
 FretTrace KeptFrames(std::string name, std::string source, const std::vector<double>& frames,
                      const std::vector<double>& values, const RawOptions& options);

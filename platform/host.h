@@ -108,6 +108,15 @@ struct FiguresView {
   // The bytes of page k's figure as a PNG file, drawn when it is first shown; empty when it
   // cannot be drawn.
   std::function<std::string(std::size_t page)> figure;
+  // Figures that run along frames: each page's first and last frame, and its figure drawn over
+  // the frames `shown` of them; a window zooms and pans over these. Empty for other figures.
+  std::vector<std::pair<double, double>> pageFrames;
+  std::function<std::string(std::size_t page, std::pair<double, double> shown)> framesFigure;
+  // A choice made of each page (whether its molecule is kept): its caption, each page's answer,
+  // and what makes it, which says whether it was made. No choice when `choice` is empty.
+  std::string choice;
+  std::vector<bool> chosen;
+  std::function<bool(std::size_t page, bool chosen)> choose;
 };
 
 // How many of the words at the front of a file dialog's answer are option words.
@@ -145,6 +154,8 @@ class Host {
   // Shows the figures in a window of their own, beside the dialog; where nothing can be seen,
   // the table alone, as ShowTable shows it.
   virtual void ShowFigures(const FiguresView& view) { ShowTable(view.table); }
+  // Opens `folder` in the desktop's file manager; where there is none, says where it is.
+  virtual void OpenFolder(const std::string& folder) { ShowMessage("The output folder is " + folder, MessageKind::Notice); }
   // Calls `work.run` and returns when it has returned. A window meanwhile keeps painting, shows
   // what runs and how far it is, offers to stop it where it can be stopped, and passes nothing
   // the person does to the program.

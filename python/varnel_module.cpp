@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "analysis/commands.h"
+#include "analysis/molecules.h"
 #include "analysis/session.h"
 #include "export/exportoptions.h"
 #include "fit/results.h"
@@ -324,6 +325,9 @@ py::dict IdealisedDict(const IdealisedTraces& idealised, std::size_t k) {
   d["fret"] = VectorArray(trace.fret);
   d["state"] = VectorArray(path);
   d["value"] = VectorArray(values);
+  d["channel_frame"] = VectorArray(trace.channelFrames);
+  d["donor"] = VectorArray(trace.donor);
+  d["acceptor"] = VectorArray(trace.acceptor);
   return d;
 }
 
@@ -555,7 +559,64 @@ An empty list when the reports have no dwells.)")
 "molecule" (its name) and numpy arrays of one entry per fitted frame: "frame" (the frame's
 number in its file), "fret" (the frame's FRET), "state" (the chosen model's most likely state,
 from 0 in increasing mean) and "value" (what the table gives it: the state's mean, or its merged
-state's value). None before an idealisation.)")
+state's value); with donor and acceptor, "channel_frame", "donor" and "acceptor" of every frame
+read, the bleached tail and blinks too, less the backgrounds (empty for FRET read as it is).
+None before an idealisation.)")
+      .def(
+          "molecules",
+          [](PySession& self) {
+            py::list list;
+            const auto [idealised, kept] = Run(self, [](Session& s) { return std::pair(s.Idealised(), s.KeptMolecules()); });
+            if (!idealised) return list;
+            const std::vector<MoleculeMeasures> measures = MeasureMolecules(*idealised);
+            for (std::size_t m = 0; m < measures.size(); ++m) {
+              py::dict d;
+              d["molecule"] = idealised->traces[m].name;
+              d["frames"] = measures[m].frames;
+              d["bleached"] = idealised->traces[m].bleached;
+              d["blink_frames"] = idealised->traces[m].blinks.size();
+              d["signal_to_noise"] = measures[m].signalToNoise;
+              d["states"] = measures[m].states;
+              d["kept"] = m < kept.size() && kept[m];
+              list.append(d);
+            }
+            return list;
+          },
+          R"(The molecules of the last idealisation, as a script's `molecules` prints them: a dict each,
+"molecule", "frames" (fitted), "bleached" and "blink_frames" (cut, not fitted),
+"signal_to_noise" (the closest two levels of the model apart over the root mean square of the
+molecule's frames about its path; nan for a model of one level), "states" (visited) and "kept"
+(whether it stands in the rates). An empty list before an idealisation.)")
+      .def(
+          "keep_molecules",
+          [](PySession& self, const std::vector<std::string>& names) {
+            Report(RunStoppable(self, [&](Session& s, WorkProgress& p) { return s.ChooseMolecules(names, true, &p); }));
+          },
+          py::arg("names") = std::vector<std::string>{},
+          R"(Keeps the molecules `names` (every one when empty) in the rates, as `molecules keep` does.)")
+      .def(
+          "reject_molecules",
+          [](PySession& self, const std::vector<std::string>& names) {
+            Report(RunStoppable(self, [&](Session& s, WorkProgress& p) { return s.ChooseMolecules(names, false, &p); }));
+          },
+          py::arg("names"),
+          R"(Leaves the molecules `names` out of every rate, as `molecules reject` does: the records
+become the reports of the molecules kept, a lock is made again and the model's rate matrix
+fitted again. Refused (varnel.Error) for a name of no molecule or when none would be kept.)")
+      .def(
+          "choose_molecules",
+          [](PySession& self, std::optional<std::size_t> minFrames, std::optional<double> minSnr,
+             std::optional<int> minStates) {
+            MoleculeRule rule{minFrames, minSnr, minStates};
+            if (rule.Empty()) throw Refusal("choose_molecules needs min_frames, min_snr or min_states.");
+            if (minSnr && !(*minSnr > 0)) throw Refusal("min_snr must be above 0.");
+            Report(RunStoppable(self, [&](Session& s, WorkProgress& p) { return s.ChooseMolecules(rule, &p); }));
+          },
+          py::kw_only(), py::arg("min_frames") = py::none(), py::arg("min_snr") = py::none(),
+          py::arg("min_states") = py::none(),
+          R"(Keeps the molecules with at least `min_frames` frames fitted, a signal-to-noise ratio of
+`min_snr` and `min_states` states visited (see molecules()) and rejects the rest, as `molecules
+rule` does.)")
       .def_property_readonly(
           "files",
           [](PySession& self) {

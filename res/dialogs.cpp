@@ -103,7 +103,9 @@ constexpr StringResource kStrings[] = {{IDS_ABOUTBOX, "&About Varnel..."},
                                        {IDS_FIT_ALL, "&Fit all classes"},
                                        {IDS_LOAD_FILES, "&Load reports..."},
                                        {IDS_DUMP_LOG, "&Write the log"},
-                                       {IDS_RATES, "Rate &matrix..."}};
+                                       {IDS_RATES, "Rate &matrix..."},
+                                       {IDS_MOLECULES, "M&olecules..."},
+                                       {IDS_OPEN_FOLDER, "&Open the output folder"}};
 constexpr std::array<const IconResource*, 1> kIcons = {&kMainIcon};
 
 constexpr ResourceTable kResources = {kDialogs, kStrings, kIcons};

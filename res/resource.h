@@ -23,6 +23,8 @@ inline constexpr int IDS_FIT_ALL = 109;
 inline constexpr int IDS_LOAD_FILES = 110;
 inline constexpr int IDS_DUMP_LOG = 111;
 inline constexpr int IDS_RATES = 112;
+inline constexpr int IDS_MOLECULES = 113;
+inline constexpr int IDS_OPEN_FOLDER = 114;
 inline constexpr int IDR_MAINFRAME = 128;
 inline constexpr int IDB_HIST_PANEL = 131;
 inline constexpr unsigned IDM_ABOUTBOX = 0x0010;
@@ -36,6 +38,8 @@ inline constexpr unsigned IDM_FIT_ALL = 0x0080;
 inline constexpr unsigned IDM_LOAD_FILES = 0x0090;
 inline constexpr unsigned IDM_DUMP_LOG = 0x00A0;
 inline constexpr unsigned IDM_RATES = 0x00B0;
+inline constexpr unsigned IDM_MOLECULES = 0x00C0;
+inline constexpr unsigned IDM_OPEN_FOLDER = 0x00D0;
 
 inline constexpr int IDC_LOAD_FILES = 1003;
 inline constexpr int IDC_LOCK_CUTOFFS = 1004;

@@ -1,6 +1,7 @@
 #include "platform/qt/qthost.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -9,6 +10,7 @@
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QTimer>
+#include <QUrl>
 #include <QToolTip>
 
 #include <algorithm>
@@ -376,6 +378,11 @@ void QtHost::ShowFigures(const FiguresView& view) {
   figures_->show();
   figures_->raise();
   figures_->activateWindow();
+}
+
+void QtHost::OpenFolder(const std::string& folder) {
+  if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder))))
+    ShowMessage("The output folder is " + folder + " (no file manager could open it).", MessageKind::Notice);
 }
 
 void QtHost::UpdateTable(const TableView& table) {

@@ -72,6 +72,7 @@ class QtHost final : public Host {
   void ShowTable(const TableView& table) override;
   void UpdateTable(const TableView& table) override;
   void ShowFigures(const FiguresView& view) override;
+  void OpenFolder(const std::string& folder) override;
   void RunLongWork(const LongWork& work) override;
   void SetTimer(CDialog& dialog, UINT_PTR id, UINT milliseconds) override;
   void KillTimer(CDialog& dialog, UINT_PTR id) override;

@@ -8,6 +8,7 @@
 
 #include "export/exportoptions.h"
 #include "export/exportset.h"
+#include "export/schemefigure.h"
 #include "tests/export/export_fixture.h"
 #include "tests/support/temp_dir.h"
 
@@ -106,6 +107,28 @@ TEST(WriteExportTest, AnExportHasEveryFigureInEveryFormatAndTheTables) {
   ASSERT_TRUE(pngs);
   ASSERT_EQ(pngs->size(), 5u);
   EXPECT_EQ(pngs->front().name, "map.png");
+  // The rates of the dwell times alone head an overview of their own: each path's rate and
+  // interval to the rate's decimals, its flags; an exit rate is no path.
+  DwellResultRow dwell;
+  dwell.from = 1;
+  dwell.to = 2;
+  dwell.rate = 2.0312;
+  dwell.interval = Interval{1.9461, 2.1104};
+  dwell.molecules = 30;
+  dwell.exposureTime = 0.1;
+  dwell.flags = {"at the fit's bound"};
+  DwellResultRow exit = dwell;
+  exit.estimator = "dwell-exit";
+  mapOnly.dwellResults = {dwell, exit};
+  const RateTable table = DwellRateTable(mapOnly.dwellResults);
+  ASSERT_EQ(table.rows.size(), 1u);
+  EXPECT_EQ(table.rows[0].path, "1 \u2192 2");
+  EXPECT_EQ(table.rows[0].text.rate + " " + table.rows[0].text.low + " " + table.rows[0].text.high, "2.03 1.95 2.11");
+  EXPECT_EQ(table.rows[0].flags, "at the fit's bound");
+  EXPECT_EQ(table.title, "Rates of the dwell times: up to 30 molecules a path, frames of 0.1 s");
+  const auto withDwells = ExportFiles(mapOnly, {{FigureFormat::Png}, MapOrientation::AsOnScreen});
+  ASSERT_TRUE(withDwells);
+  EXPECT_EQ((*withDwells)[1].name, "overview.png");
 }
 
 TEST(ExportOptionsTest, FormatAndOrientationWordsGiveTheOptionsAndAnythingElseIsRefused) {

@@ -148,8 +148,8 @@ TEST(IdealiseRawTraces, ABinaryTracesFileGivesEachMoleculesDonorAndAcceptorAndAB
 
 TEST(IdealiseRawTraces, TheTableOfIdealisedTracesIsReadBackByTheImportMoleculeByMolecule) {
   TempDir dir;
-  std::vector<FretTrace> traces = {{"a,1", "a.txt", {1, 2, 3}, {0.21, 0.79, 0.8}, 0, {}},
-                                   {"b", "b.txt", {4, 5}, {0.2, 0.22}, 0, {}}};
+  std::vector<FretTrace> traces = {{"a,1", "a.txt", {1, 2, 3}, {0.21, 0.79, 0.8}, 0, {}, {}, {}, {}},
+                                   {"b", "b.txt", {4, 5}, {0.2, 0.22}, 0, {}, {}, {}, {}}};
   Idealisation idealisation;
   idealisation.fits.push_back({});
   idealisation.fits[0].model.states = 2;
@@ -203,6 +203,18 @@ TEST(IdealiseRawTraces, TheBleachedTailIsCutBlinksAreMarkedAndATimeColumnGivesTh
   EXPECT_EQ(trace.fret, (std::vector<double>{0.3, 0.6, 0.8, 0.4, 0.5}));
   EXPECT_EQ(trace.blinks, (std::vector<double>{3, 4}));
   EXPECT_EQ(trace.bleached, 3u);
+  // Every frame's intensities stay for a person to look at, the cut ones too.
+  EXPECT_EQ(trace.channelFrames, frames);
+  EXPECT_EQ(trace.donor[2], 5);
+  EXPECT_EQ(trace.acceptor[9], 5);
+  // Noise after bleaching that crosses the threshold a frame at a time is the tail's, not the
+  // end of a blink: frame 9 bright alone changes nothing.
+  std::vector<double> relit = values;
+  relit[16] = relit[17] = 50;
+  const FretTrace tail = KeptFrames("m", "m.txt", frames, relit, options);
+  EXPECT_EQ(tail.frames, trace.frames);
+  EXPECT_EQ(tail.blinks, trace.blinks);
+  EXPECT_EQ(tail.bleached, 3u);
   FretTrace second = KeptFrames("n", "n.txt", frames, values, options);
   second.name = "n";
   EXPECT_EQ(DarkFramesText({trace, second}),

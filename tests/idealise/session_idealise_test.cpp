@@ -286,4 +286,61 @@ TEST(IdealiseForm, ItsChoicesMakeWordsTheIdealisationReadsAndRefusesWhatDoesNotG
   EXPECT_TRUE(OptionValuesRefused(form, Chosen({{"states", "1-11"}})));
 }
 
+// A molecule rejected, by hand or by a rule, leaves every rate: the records and dwells are the
+// kept molecules' reports, the lock is made again, and the model's own rate matrix counts the
+// kept molecules' frames alone. What cannot be chosen changes nothing.
+TEST_F(IdealiseTest, RejectedMoleculesStayOutOfEveryRate) {
+  const std::vector<std::string> paths = WriteMolecules();
+  Session session;
+  ASSERT_TRUE(session.SetPeaks(1).done);
+  ASSERT_TRUE(session.Idealise(paths, Arguments({"--fret", "fret", "--states", "1-3"})).done);
+  ASSERT_TRUE(session.SetStates(2).done);
+  const double between = (kLow + kHigh) / 2;
+  ASSERT_TRUE(session.SetCutoffs(std::span(&between, 1)).done);
+  ASSERT_TRUE(session.Lock().done);
+  // Every frame but a molecule's last is followed by another: m1 155 frames, m2 105, m3 210.
+  const auto modelSteps = [&] {
+    const kinetics::RateMatrix* matrix = session.HmmRateAnalysis();
+    double sum = 0;
+    for (double c : matrix ? matrix->counts : std::vector<double>{}) sum += c;
+    return sum;
+  };
+  EXPECT_NEAR(modelSteps(), 154 + 104 + 209, 1e-6);
+
+  CommandResult result = RunCommand(session, {"molecules", "reject", "m1"});
+  ASSERT_TRUE(result.outcome.done) << Joined(result.outcome);
+  EXPECT_EQ(session.KeptMolecules(), (std::vector<bool>{false, true, true}));
+  ASSERT_EQ(session.Files().size(), 2u);
+  ASSERT_EQ(session.Dwells().size(), 2u);
+  EXPECT_EQ(session.Dwells()[0].dwells.size(), kDwells[1].size());
+  EXPECT_TRUE(session.Locked());
+  double steps = 0;  // the off-diagonal records: a kept molecule's dwells less one
+  for (std::size_t r = 0; r < session.Records().size(); r += 4)
+    steps += session.Records()[r + 1].count + session.Records()[r + 2].count;
+  EXPECT_EQ(steps, 2 + 4);
+  EXPECT_EQ(session.HmmRateAnalysis()->molecules, 2);
+  EXPECT_NEAR(modelSteps(), 104 + 209, 1e-6);
+  ASSERT_TRUE(result.table);
+  EXPECT_EQ(result.table->rows[0].back(), "rejected");
+
+  // A rule replaces the choice by hand: m1 comes back, m2 of 105 frames goes.
+  result = RunCommand(session, {"molecules", "rule", "--min-frames", "120"});
+  ASSERT_TRUE(result.outcome.done);
+  EXPECT_EQ(session.KeptMolecules(), (std::vector<bool>{true, false, true}));
+  EXPECT_NE(Joined(result.outcome).find("m2: 105 frames, fewer than 120"), std::string::npos) << Joined(result.outcome);
+  EXPECT_NEAR(modelSteps(), 154 + 209, 1e-6);
+
+  for (const std::vector<std::string>& words : {std::vector<std::string>{"molecules", "reject", "m9"},
+                                                {"molecules", "reject", "all"}}) {
+    result = RunCommand(session, words);
+    EXPECT_FALSE(result.outcome.done) << words.back();
+    EXPECT_EQ(session.KeptMolecules(), (std::vector<bool>{true, false, true}));
+    EXPECT_EQ(session.Files().size(), 2u);
+  }
+  EXPECT_TRUE(RunCommand(session, {"molecules", "rule", "--min-snr", "0"}).wrongWords);
+  // Once other reports are loaded, the idealisation's molecules are no longer the records.
+  ASSERT_TRUE(session.Load({session.Files().front()}).done);
+  EXPECT_FALSE(RunCommand(session, {"molecules", "keep", "all"}).outcome.done);
+}
+
 }  // namespace

@@ -68,3 +68,24 @@ class TestAnIdealisation:
         with pytest.raises(varnel.Error, match="--fret does not go with --donor and --acceptor"):
             s.idealise_traces(tmp_path / "flat.txt", fret=1, donor=2, acceptor=3)
         assert not (tmp_path / "idealised.csv").exists()
+
+    def test_a_molecule_rejected_leaves_the_reports_and_comes_back_when_kept(self, tmp_path):
+        write_molecules(tmp_path)
+        s = varnel.Session(peaks=2)
+        with pytest.warns(varnel.Notice):
+            s.idealise_traces(str(tmp_path / "m*.txt"), fret="fret", states="2")
+        assert [(m["molecule"], m["frames"], m["states"], m["kept"]) for m in s.molecules()] == [
+            ("m1", 125, 2, True), ("m2", 135, 2, True), ("m3", 115, 2, True)]
+        # Levels 0.5 apart under noise of 0.03: about 17 noise widths.
+        assert s.molecules()[0]["signal_to_noise"] == pytest.approx(0.5 / 0.03, rel=0.15)
+        with pytest.warns(varnel.Notice, match="2 molecules of 3 kept"):
+            s.reject_molecules(["m2"])
+        assert [m["kept"] for m in s.molecules()] == [True, False, True] and len(s.files) == 2
+        with pytest.raises(varnel.Error, match='No molecule of the idealisation is named "m4"'):
+            s.reject_molecules(["m4"])
+        with pytest.warns(varnel.Notice, match="m3: 115 frames, fewer than 120"):
+            s.choose_molecules(min_frames=120)
+        assert [m["kept"] for m in s.molecules()] == [True, True, False]
+        with pytest.warns(varnel.Notice):
+            s.keep_molecules()
+        assert len(s.files) == 3
