@@ -13,7 +13,8 @@
 #include "platform/host.h"
 
 void CVarnelDlg::OnIdealiseTraces() {
-  static constexpr char szFilter[] = "Raw traces (*.txt;*.csv;*.tsv;*.dat)|*.txt;*.csv;*.tsv;*.dat|All Files (*)|*||";
+  static constexpr char szFilter[] =
+      "Raw traces (*.txt;*.csv;*.tsv;*.dat;*.traces;*.hdf5;*.h5)|*.txt;*.csv;*.tsv;*.dat;*.traces;*.hdf5;*.h5|All Files (*)|*||";
   auto words = ChooseFilesWithOptions(szFilter, IdealiseOptionWords, IdealiseOptionsForm());
   if (!words) return;
   words->insert(words->begin(), "idealise");

@@ -174,11 +174,13 @@ RawReading ReadRawTraces(const std::vector<std::string>& given, const RawOptions
   std::vector<ColumnReading> readings(paths.size());
   ForEachInParallel(paths.size(), [&](std::size_t f) {
     try {
-      if (!IsTracesBinaryPath(paths[f]))
+      if (!IsTracesBinaryPath(paths[f]) && !IsHdf5Path(paths[f]))
         readings[f] = ReadTraceColumns(paths[f], options.layout, columns);
       else if (options.fret)
-        readings[f].error = paths[f] + ": a .traces file holds each molecule's donor and acceptor, no FRET to take "
-                                       "with --fret";
+        readings[f].error = paths[f] + (IsHdf5Path(paths[f]) ? ": an SMD HDF5 file" : ": a .traces file") +
+                            " holds each molecule's donor and acceptor, no FRET to take with --fret";
+      else if (IsHdf5Path(paths[f]))
+        readings[f] = WithNoTime(ReadSmdHdf5File(paths[f]));
       else
         readings[f] = WithNoTime(ReadTracesBinaryFile(paths[f]));
     } catch (const std::bad_alloc&) {
@@ -193,10 +195,10 @@ RawReading ReadRawTraces(const std::vector<std::string>& given, const RawOptions
       return result;
     }
     for (ColumnMolecule& molecule : reading.molecules) {
-      // The molecules of a .traces file are numbered: its name before the number tells them
-      // from those of other files.
+      // The molecules of a .traces or an SMD HDF5 file are numbered: its name before the number
+      // tells them from those of other files.
       const std::string stem = std::filesystem::path(paths[f]).stem().string();
-      std::string name = IsTracesBinaryPath(paths[f])                      ? stem + "-" + molecule.name
+      std::string name = IsTracesBinaryPath(paths[f]) || IsHdf5Path(paths[f]) ? stem + "-" + molecule.name
                          : options.layout.layout == TraceLayout::OnePerFile ? stem
                                                                             : molecule.name;
       if (const std::string trouble = NameTrouble(name); !trouble.empty()) {

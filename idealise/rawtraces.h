@@ -96,8 +96,8 @@ inline constexpr std::size_t kLeastLivingRun = 3;
 // twice), their frames at background and after `lastFrame` left out, and a molecule with fewer
 // than two frames left out. A time column that steps irregularly, or whose frame time
 // disagrees with another molecule's or with --frame-time, is an error. A file named ".traces"
-// is read as the binary file of camera traces (peerformats.h), whatever the layout; its
-// molecules are named "STEM-N", N from 1.
+// is read as the binary file of camera traces (peerformats.h), whatever the layout, and one
+// named ".hdf5" or ".h5" as an SMD HDF5 file; their molecules are named "STEM-N", N from 1.
 RawReading ReadRawTraces(const std::vector<std::string>& paths, const RawOptions& options);
 
 // The frames to fit of a molecule whose rows hold `values` (donor and acceptor, or FRET): with

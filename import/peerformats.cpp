@@ -327,6 +327,11 @@ ColumnReading ReadTracesBinaryFile(const std::string& path) {
 
 bool IsTracesBinaryPath(const std::string& path) { return EndsWith(Lower(path), ".traces"); }
 
+bool IsHdf5Path(const std::string& path) {
+  const std::string lower = Lower(path);
+  return EndsWith(lower, ".hdf5") || EndsWith(lower, ".h5");
+}
+
 namespace {
 
 // Whether the whole lines of `start` are a stacked export's rows without its header, as

@@ -46,6 +46,27 @@ ColumnReading ReadTracesBinaryFile(const std::string& path);
 // Whether `path` names such a file: it ends in ".traces", in any case.
 bool IsTracesBinaryPath(const std::string& path);
 
+// Whether this build reads SMD HDF5: it needs HDF5's C library, which the Windows build has not.
+bool ReadsHdf5();
+
+// The most numbers an SMD HDF5 file's data may hold, molecules x frames x colours: a header
+// that counts more is taken for a damaged one rather than read into memory.
+inline constexpr unsigned long long kMostHdf5Values = 1ull << 30;
+
+// An SMD HDF5 file of raw traces (the single-molecule dataset in HDF5): every group at the top
+// of the file whose attribute "format" is the text "SMD" holds a dataset "data/raw" of numbers,
+// molecules x frames x colours, the first colour each frame's donor intensity and the second its
+// acceptor's. The molecules of such groups, in the order of the groups' names and then of the
+// dataset's first index, are named "1", "2", ... with the frames 1 to F and the values donor,
+// acceptor of each frame. A file with no such group, a group with no "data/raw", a dataset of
+// another rank, of other than two colours, of no numbers or of a value that is not finite is
+// refused with what it lacks and the layout read; a file that is not HDF5 or that HDF5 cannot
+// read with what HDF5 found, HDF5's own report of it silenced.
+ColumnReading ReadSmdHdf5File(const std::string& path);
+
+// Whether `path` names such a file: it ends in ".hdf5" or ".h5", in any case.
+bool IsHdf5Path(const std::string& path);
+
 // The layout of a file, when the import is not told it: ".dwt" is dwt; ".json", ".json.gz" or
 // a first byte '{' or gzip's are SMD; a first line of names (no row of numbers) holding "fret"
 // and "mean" (any case) is the stacked export; so are rows of six numbers without a header

@@ -508,6 +508,9 @@ TraceReading ReadTraceFile(const std::string& path, const ImportOptions& options
   if (IsTracesBinaryPath(path))
     return {{}, path + ": a .traces file holds a camera's raw donor and acceptor intensities, not idealised traces: "
                        "idealise it first (varnel-idealise, or the command idealise)"};
+  if (IsHdf5Path(path))
+    return {{}, path + ": an SMD HDF5 file holds raw donor and acceptor intensities, not idealised traces: "
+                       "idealise it first (varnel-idealise, or the command idealise)"};
   const TraceLayout layout = options.recognise ? RecogniseLayout(path, StartOf(path)) : options.layout;
   if (layout == TraceLayout::Dwt) return ReadDwtFile(path, options.frameTime);
   if (layout == TraceLayout::Smd) return ReadSmdFile(path);

@@ -336,4 +336,14 @@ TEST(PeerFormats, SessionImportOfDwellFilesSetsTheExposure) {
   EXPECT_EQ(session.Dwells().size(), 2u);
 }
 
+// A build without HDF5 (the Windows one) says so of an SMD HDF5 file; one with it reads the file
+// (tests/idealise/smd_hdf5_test.cpp).
+TEST(PeerFormats, ABuildWithoutHdf5RefusesAnSmdHdf5FileSayingSo) {
+  if (ReadsHdf5()) GTEST_SKIP() << "this build reads SMD HDF5 files";
+  TempDir dir;
+  std::ofstream(dir / "run.h5") << "HDF";
+  EXPECT_EQ(ReadSmdHdf5File(dir / "run.h5").error,
+            dir / "run.h5" + ": SMD HDF5 is not available in this build, which has no HDF5 library");
+}
+
 }  // namespace
