@@ -66,7 +66,7 @@ constexpr double kFramesPerParameter = 5.0;
 
 // With molecule offsets, each M-step makes this many sweeps of the means, offsets and widths
 // (see hmm.h): one sweep is a generalised EM already, more take the coupled means and offsets
-// nearer their joint maximum at a cost of M x K each, nothing beside an E-step.
+// nearer their joint maximum, at a cost of M x K each, next to nothing beside an E-step.
 constexpr int kOffsetSweeps = 8;
 
 constexpr double kHalfLogTwoPi = 0.91893853320467274178;  // ln(2 pi) / 2
