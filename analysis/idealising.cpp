@@ -43,6 +43,8 @@ bool IsIdealisedTable(const std::string& path) {
   std::string first;
   if (!std::getline(file, first)) return false;
   if (!first.empty() && first.back() == '\r') first.pop_back();
+  const std::string offsets = kIdealisedOffsetColumn;
+  if (first.ends_with(offsets)) first.resize(first.size() - offsets.size());
   return first == kIdealisedHeader || first == kIdealisedBlinkHeader;
 }
 

@@ -64,6 +64,11 @@ constexpr double kLeastStateFrames = 2.0;
 // A model is fitted only to at least this many frames for each of its free parameters.
 constexpr double kFramesPerParameter = 5.0;
 
+// With molecule offsets, each M-step makes this many sweeps of the means, offsets and widths
+// (see hmm.h): one sweep is a generalised EM already, more take the coupled means and offsets
+// nearer their joint maximum, at a cost of M x K each, next to nothing beside an E-step.
+constexpr int kOffsetSweeps = 8;
+
 constexpr double kHalfLogTwoPi = 0.91893853320467274178;  // ln(2 pi) / 2
 
 // What all molecules' frames show together: their count, spread and distinct values, and the
@@ -148,10 +153,11 @@ Pool PoolOf(const std::vector<std::span<const double>>& molecules) {
   return pool;
 }
 
-long ParameterCount(int states, std::size_t molecules, TransitionSharing sharing) {
+long ParameterCount(int states, std::size_t molecules, const HmmSettings& settings) {
   const long k = states;
-  const long matrices = sharing == TransitionSharing::Shared ? 1 : static_cast<long>(molecules);
-  return 2 * k + (k - 1) + matrices * k * (k - 1);
+  const long matrices = settings.transitions == TransitionSharing::Shared ? 1 : static_cast<long>(molecules);
+  const long offsets = settings.moleculeOffsets ? static_cast<long>(molecules) - 1 : 0;
+  return 2 * k + (k - 1) + matrices * k * (k - 1) + offsets;
 }
 
 // The sums one molecule gives the M-step, in one row of doubles.
@@ -160,6 +166,7 @@ struct StatsLayout {
   std::size_t Size() const { return 1 + 4 * k + k * k; }
   static constexpr std::size_t kLogLikelihood = 0;
   std::size_t Occupancy(std::size_t s) const { return 1 + s; }     // sum of gamma
+  // About the state's mean plus the molecule's offset:
   std::size_t Shift(std::size_t s) const { return 1 + k + s; }      // sum of gamma (x - mean)
   std::size_t Square(std::size_t s) const { return 1 + 2 * k + s; }  // sum of gamma (x - mean)^2
   std::size_t First(std::size_t s) const { return 1 + 3 * k + s; }   // gamma of the first frame
@@ -203,6 +210,7 @@ void ExpectStates(std::span<const double> x, const HmmModel& model, const Emissi
                   Workspace& w, double* stats) {
   const std::size_t frames = x.size();
   const StatsLayout at{K};
+  const double offset = model.Offset(molecule);
   std::array<double, K * K> a{};
   std::copy_n(model.Transitions(molecule).begin(), K * K, a.begin());
   w.emission.resize(frames * K);
@@ -213,7 +221,7 @@ void ExpectStates(std::span<const double> x, const HmmModel& model, const Emissi
   double logLikelihood = 0;
   for (std::size_t t = 0; t < frames; ++t) {
     double* b = &w.emission[t * K];
-    emissions.LogDensities(x[t], b);
+    emissions.LogDensities(x[t] - offset, b);
     double largest = b[0];
     for (std::size_t s = 1; s < K; ++s) largest = std::max(largest, b[s]);
     for (std::size_t s = 0; s < K; ++s) b[s] = std::max(std::exp(b[s] - largest), kLeastEmission);
@@ -256,7 +264,7 @@ void ExpectStates(std::span<const double> x, const HmmModel& model, const Emissi
     const double* alpha = &w.alpha[t * K];
     for (std::size_t s = 0; s < K; ++s) {
       const double gamma = alpha[s] * beta[s];
-      const double d = x[t] - means[s];
+      const double d = x[t] - offset - means[s];
       occupancy[s] += gamma;
       shift[s] += gamma * d;
       square[s] += gamma * d * d;
@@ -368,6 +376,64 @@ void SetChances(std::span<double> row, std::span<const double> weights) {
   for (double& chance : row) chance /= floored;
 }
 
+// The means, offsets and widths of the M-step with molecule offsets (see hmm.h), from each
+// chosen molecule's sums about its old centres c_ms = mu_s + delta_m. With a_s the move of mean
+// s and b_m that of offset m, e = a_s + b_m, the molecule's frames in state s give Q the sum
+// gamma (x - c_ms - e)^2 = S2 - 2 e S1 + e^2 n. Each sweep sets
+//   a_s = sum_m (S1_ms - n_ms b_m) / sum_m n_ms,
+//   b_m = sum_s (S1_ms - n_ms a_s) / sigma_s^2 / sum_s n_ms / sigma_s^2,
+//   sigma_s^2 = sum_m (S2_ms - 2 e S1_ms + e^2 n_ms) / sum_m n_ms, at least the floor squared,
+// each the maximum of Q given the others; the offsets' mean over the molecules' frames then
+// goes into the means, which leaves every centre, so Q, as it is. A molecule outside the run
+// keeps its offset.
+void MaximiseWithOffsets(const Run& run, HmmModel& model, double widthFloor) {
+  const auto k = static_cast<std::size_t>(model.states);
+  const StatsLayout at{k};
+  const std::size_t chosen = run.chosen.size();
+  const auto sum = [&](std::size_t c, std::size_t index) { return run.stats[c * at.Size() + index]; };
+  std::vector<double> occupancy(k, 0.0), a(k, 0.0), b(chosen, 0.0), widths = model.widths;
+  for (std::size_t c = 0; c < chosen; ++c)
+    for (std::size_t s = 0; s < k; ++s) occupancy[s] += sum(c, at.Occupancy(s));
+  for (int sweep = 0; sweep < kOffsetSweeps; ++sweep) {
+    for (std::size_t s = 0; s < k; ++s) {
+      if (!(occupancy[s] > 0)) continue;
+      double moved = 0;
+      for (std::size_t c = 0; c < chosen; ++c) moved += sum(c, at.Shift(s)) - sum(c, at.Occupancy(s)) * b[c];
+      a[s] = moved / occupancy[s];
+    }
+    for (std::size_t c = 0; c < chosen; ++c) {
+      double moved = 0, weight = 0;
+      for (std::size_t s = 0; s < k; ++s) {
+        const double precision = 1.0 / (widths[s] * widths[s]);
+        moved += (sum(c, at.Shift(s)) - sum(c, at.Occupancy(s)) * a[s]) * precision;
+        weight += sum(c, at.Occupancy(s)) * precision;
+      }
+      if (weight > 0) b[c] = moved / weight;
+    }
+    for (std::size_t s = 0; s < k; ++s) {
+      if (!(occupancy[s] > 0)) continue;
+      double squares = 0;
+      for (std::size_t c = 0; c < chosen; ++c) {
+        const double e = a[s] + b[c];
+        squares += sum(c, at.Square(s)) - 2.0 * e * sum(c, at.Shift(s)) + e * e * sum(c, at.Occupancy(s));
+      }
+      widths[s] = std::sqrt(std::max(squares / occupancy[s], widthFloor * widthFloor));
+    }
+  }
+  double weighted = 0;
+  std::size_t frames = 0;
+  for (std::size_t c = 0; c < chosen; ++c) {
+    const std::size_t m = run.chosen[c];
+    model.offsets[m] += b[c];
+    weighted += model.offsets[m] * static_cast<double>(run.molecules[m].size());
+    frames += run.molecules[m].size();
+  }
+  const double centre = frames > 0 ? weighted / static_cast<double>(frames) : 0.0;
+  for (std::size_t c = 0; c < chosen; ++c) model.offsets[run.chosen[c]] -= centre;
+  for (std::size_t s = 0; s < k; ++s) model.means[s] += a[s] + centre;
+  model.widths = std::move(widths);
+}
+
 // The M-step from the sums of the last E-step.
 void Maximise(const Run& run, HmmModel& model, TransitionSharing sharing, double widthFloor) {
   const auto k = static_cast<std::size_t>(model.states);
@@ -383,12 +449,16 @@ void Maximise(const Run& run, HmmModel& model, TransitionSharing sharing, double
     }
     for (std::size_t e = 0; e < k * k; ++e) steps[e] += row(c)[at.Step(0, 0) + e];
   }
-  // Sums about the old mean: mean' = mean + S1 / n, width'^2 = S2 / n - (S1 / n)^2.
-  for (std::size_t s = 0; s < k; ++s) {
-    if (!(occupancy[s] > 0)) continue;
-    const double moved = shift[s] / occupancy[s];
-    model.means[s] += moved;
-    model.widths[s] = std::sqrt(std::max(square[s] / occupancy[s] - moved * moved, widthFloor * widthFloor));
+  if (!model.offsets.empty()) {
+    MaximiseWithOffsets(run, model, widthFloor);
+  } else {
+    // Sums about the old mean: mean' = mean + S1 / n, width'^2 = S2 / n - (S1 / n)^2.
+    for (std::size_t s = 0; s < k; ++s) {
+      if (!(occupancy[s] > 0)) continue;
+      const double moved = shift[s] / occupancy[s];
+      model.means[s] += moved;
+      model.widths[s] = std::sqrt(std::max(square[s] / occupancy[s] - moved * moved, widthFloor * widthFloor));
+    }
   }
   SetChances(model.initial, first);
   if (sharing == TransitionSharing::Shared) {
@@ -404,8 +474,9 @@ void Maximise(const Run& run, HmmModel& model, TransitionSharing sharing, double
   }
 }
 
-// A start of `states` states at `means`.
-HmmModel StartAt(std::vector<double> means, const Pool& pool, std::size_t matrices) {
+// A start of `states` states at `means`, with `offsets` molecules' offsets at 0 (none without
+// molecule offsets).
+HmmModel StartAt(std::vector<double> means, const Pool& pool, std::size_t matrices, std::size_t offsets) {
   const auto k = means.size();
   HmmModel model;
   model.states = static_cast<int>(k);
@@ -413,6 +484,7 @@ HmmModel StartAt(std::vector<double> means, const Pool& pool, std::size_t matric
   model.means = std::move(means);
   model.widths.assign(k, std::max(pool.spread / static_cast<double>(k), pool.spread * kWidthFloorShare));
   model.initial.assign(k, 1.0 / static_cast<double>(k));
+  model.offsets.assign(offsets, 0.0);
   const double leave = k == 1 ? 0.0 : (1.0 - kStartStay) / static_cast<double>(k - 1);
   for (std::size_t m = 0; m < matrices; ++m)
     for (std::size_t i = 0; i < k; ++i)
@@ -455,7 +527,7 @@ std::vector<double> SpreadSeeds(std::size_t k, const Pool& pool, std::mt19937_64
 // puts them at the quantiles (s + 1/2) / K, where most frames are; the others seed them as
 // k-means++ does, each with its own seed. Means that meet are spread evenly between the smallest
 // and the largest frame instead.
-HmmModel Start(int start, int states, const Pool& pool, std::size_t matrices, std::uint64_t seed) {
+HmmModel Start(int start, int states, const Pool& pool, std::size_t matrices, std::size_t offsets, std::uint64_t seed) {
   const auto k = static_cast<std::size_t>(states);
   const auto quantile = [&](double q) { return pool.Ranked(QuantileRank(q, pool.frames)); };
   std::vector<double> means(k);
@@ -472,7 +544,7 @@ HmmModel Start(int start, int states, const Pool& pool, std::size_t matrices, st
   if (means.size() != k || !AllDifferent(means))
     for (std::size_t s = 0; s < k; ++s)
       means[s] = pool.Least() + (pool.Most() - pool.Least()) * (static_cast<double>(s) + 0.5) / static_cast<double>(k);
-  return StartAt(means, pool, matrices);
+  return StartAt(means, pool, matrices, offsets);
 }
 
 // Each run of K values (one per state) put in the new order: new state s is old state order[s].
@@ -567,6 +639,7 @@ HmmModel SplitStart(const HmmModel& fewer, std::size_t split, double shift) {
     for (std::size_t i = 0; i < n; ++i)
       for (std::size_t j = 0; j < n; ++j)
         model.transitions.push_back(fewer.transitions[(m * k + old[i]) * k + old[j]] * (old[j] == split ? 0.5 : 1.0));
+  model.offsets = fewer.offsets;
   return model;
 }
 
@@ -580,7 +653,8 @@ struct Starts {
 // One state needs no trials: its fit is the mean and spread.
 Starts BestStarts(const std::vector<std::span<const double>>& molecules, const Pool& pool, int states,
                   std::size_t matrices, const HmmSettings& settings, double widthFloor, const HmmModel* fewer) {
-  Starts starts{Start(0, states, pool, matrices, settings.seed), std::nullopt};
+  const std::size_t offsets = settings.moleculeOffsets ? molecules.size() : 0;
+  Starts starts{Start(0, states, pool, matrices, offsets, settings.seed), std::nullopt};
   if (states == 1) return starts;
   const std::size_t stride = std::max<std::size_t>(1, (pool.frames + kTrialFrames - 1) / kTrialFrames);
   Run trial = MakeRun(molecules, stride, settings.threads);
@@ -590,7 +664,7 @@ Starts BestStarts(const std::vector<std::span<const double>>& molecules, const P
   for (std::size_t start = 0; start < static_cast<std::size_t>(kStarts) + splits; ++start) {
     const bool split = start >= static_cast<std::size_t>(kStarts);
     HmmModel model = split ? SplitStart(*fewer, start - static_cast<std::size_t>(kStarts), kTrialSplit)
-                           : Start(static_cast<int>(start), states, pool, matrices, settings.seed);
+                           : Start(static_cast<int>(start), states, pool, matrices, offsets, settings.seed);
     double likelihood = 0;
     for (int iteration = 0; iteration < kTrialIterations; ++iteration) {
       likelihood = ExpectAll(trial, model);
@@ -618,6 +692,7 @@ struct EmEnd {
   bool stopped = false;
   double logLikelihood = 0;
   int iterations = 0;
+  std::vector<double> climb;  // the log-likelihood of every E-step
 };
 
 EmEnd RunEm(Run& all, HmmModel& model, TransitionSharing sharing, double widthFloor, const WorkProgress* progress) {
@@ -630,6 +705,7 @@ EmEnd RunEm(Run& all, HmmModel& model, TransitionSharing sharing, double widthFl
       return end;
     }
     const double likelihood = ExpectAll(all, model);
+    end.climb.push_back(likelihood);
     if (likelihood - previous <= tolerance) {
       end.logLikelihood = likelihood;
       end.settled = true;
@@ -663,7 +739,7 @@ StateCountFit FitPooled(const std::vector<std::span<const double>>& molecules, c
   StateCountFit fit;
   fit.states = states;
   const std::size_t matrices = settings.transitions == TransitionSharing::Shared ? 1 : molecules.size();
-  fit.parameters = ParameterCount(states, molecules.size(), settings.transitions);
+  fit.parameters = ParameterCount(states, molecules.size(), settings);
   if (pool.frames == 0) {
     fit.why = "there are no frames";
     return fit;
@@ -702,6 +778,7 @@ StateCountFit FitPooled(const std::vector<std::span<const double>>& molecules, c
     }
   }
   fit.iterations = end.iterations;
+  fit.climb = std::move(end.climb);
   if (!end.settled) {
     fit.why = "the fit did not settle in " + std::to_string(kMostIterations) + " iterations";
     return fit;
@@ -815,10 +892,11 @@ std::vector<int> ViterbiPath(std::span<const double> frames, const HmmModel& mod
   for (std::size_t e = 0; e < k * k; ++e) logA[e] = std::log(a[e]);
   // back[t * K + j]: the likeliest state before state j at frame t.
   std::vector<std::uint8_t> back(count * k, 0);
-  emissions.LogDensities(frames[0], density.data());
+  const double offset = model.Offset(molecule);
+  emissions.LogDensities(frames[0] - offset, density.data());
   for (std::size_t s = 0; s < k; ++s) delta[s] = std::log(model.initial[s]) + density[s];
   for (std::size_t t = 1; t < count; ++t) {
-    emissions.LogDensities(frames[t], density.data());
+    emissions.LogDensities(frames[t] - offset, density.data());
     for (std::size_t j = 0; j < k; ++j) {
       std::size_t from = 0;
       double best = delta[0] + logA[j];

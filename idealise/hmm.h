@@ -4,6 +4,23 @@
 // each number of states asked for, the number chosen by the Bayesian information criterion
 // among the models whose states lie apart (kLeastSeparation), and every molecule's most likely
 // path of states found.
+//
+// The model: frame t of molecule m, in state k, emits N(mu_k + delta_m, sigma_k^2). Without
+// molecule offsets (HmmSettings::moleculeOffsets off) every delta_m is 0. With them, each
+// molecule has a level offset delta_m of its own (a molecule whose dyes or surroundings move all
+// its levels alike), with sum over m of T_m delta_m = 0, T_m the molecule's frames, which fixes
+// the one shift of every mean up and every offset down that leaves the likelihood as it is. The
+// offsets are M - 1 more free parameters, M the molecules, and BIC counts them.
+//
+// The E-step is the forward-backward recursion on each molecule's frames less its offset. The
+// M-step with offsets solves the means, offsets and widths together by coordinate ascent of the
+// expected complete log-likelihood Q, from the sums of each molecule's frames in each state:
+// kOffsetSweeps sweeps of the means given the offsets, the offsets given the means and widths,
+// then the widths given both, each the exact maximum of Q in its own parameters; then the
+// offsets' weighted mean is moved into the means. No step lowers Q, so this is a generalised EM
+// (Dempster, Laird and Rubin 1977, section 3): no iteration lowers the likelihood either.
+// Stopping rule, with or without offsets: EM stops once an iteration raises the log-likelihood
+// by no more than 1e-7 per frame, and a fit still rising after 1000 iterations is not taken.
 #pragma once
 
 #include <cstddef>
@@ -35,6 +52,7 @@ struct HmmSettings {
   TransitionSharing transitions = TransitionSharing::Shared;
   int threads = 0;  // 0: as many as the machine runs at once
   std::uint64_t seed = 1;  // of the random starts
+  bool moleculeOffsets = false;  // each molecule a level offset of its own (see the model above)
 };
 
 struct HmmModel {
@@ -45,8 +63,12 @@ struct HmmModel {
   // Row-major K x K matrices, A[i * K + j] the chance of state j in the frame after one in state
   // i: one matrix, or one per molecule in molecule order.
   std::vector<double> transitions;
+  // Each molecule's level offset delta_m, in molecule order, their mean weighted by the
+  // molecules' frames 0; empty without molecule offsets.
+  std::vector<double> offsets;
 
   std::span<const double> Transitions(std::size_t molecule) const;
+  double Offset(std::size_t molecule) const { return offsets.empty() ? 0.0 : offsets[molecule]; }
 };
 
 // The fit of one number of states.
@@ -70,6 +92,9 @@ struct StateCountFit {
   // shared matrix as the rows of the summed steps over their sums.
   std::vector<double> expectedSteps;
   std::vector<double> expectedFrames;
+  // The log-likelihood at every E-step of the EM run whose model was kept, the last that of the
+  // model itself (the trials before it not counted).
+  std::vector<double> climb;
 };
 
 struct Idealisation {
@@ -96,5 +121,6 @@ StateCountFit FitHmm(const std::vector<std::span<const double>>& molecules, int 
 Idealisation Idealise(const std::vector<std::span<const double>>& molecules, const HmmSettings& settings,
                       WorkProgress* progress = nullptr);
 
-// The most likely states of the frames `frames` of molecule `molecule` under `model`.
+// The most likely states of the frames `frames` of molecule `molecule` under `model` (its
+// offset taken off the frames).
 std::vector<int> ViterbiPath(std::span<const double> frames, const HmmModel& model, std::size_t molecule);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <string_view>
 
@@ -14,8 +15,6 @@ void AppendNumber(std::string& out, double value) {
   out.append(text, std::to_chars(text, text + sizeof text, value).ptr);
 }
 
-// The table's idealised value of a frame in state `state` of `model`: the state's mean, or the
-// value of the merged state it went into.
 // "  chosen", "  not taken: WHY", or for a model chosen because no model of distinct states was
 // fitted, "  chosen, though WHY".
 std::string FitStanding(const StateCountFit& fit, bool chosen) {
@@ -23,16 +22,19 @@ std::string FitStanding(const StateCountFit& fit, bool chosen) {
   return (chosen ? "  chosen, though " : "  not taken: ") + fit.unseparated;
 }
 
-double IdealisedValueOf(const HmmModel& model, int state, const LevelStates* merged) {
+// The table's idealised value of a frame of molecule `molecule` in state `state` of `model`: the
+// state's mean, or the value of the merged state it went into, plus the molecule's offset.
+double IdealisedValueOf(const HmmModel& model, std::size_t molecule, int state, const LevelStates* merged) {
   const double mean = model.means[static_cast<std::size_t>(state)];
-  return merged ? merged->ValueOf(mean) : mean;
+  const double level = merged ? merged->ValueOf(mean) : mean;
+  return model.offsets.empty() ? level : level + model.Offset(molecule);
 }
 
 // Gives `emit` a molecule's rows one at a time, so that what is held is a row, not the molecule;
 // a name with a comma stands in quotes.
 template <typename Emit>
-void EmitRows(const Emit& emit, const FretTrace& trace, const std::vector<int>& path, const HmmModel& model,
-              const LevelStates* merged, bool blinkColumn) {
+void EmitRows(const Emit& emit, const FretTrace& trace, std::size_t molecule, const std::vector<int>& path,
+              const HmmModel& model, const LevelStates* merged, bool blinkColumn) {
   const bool quoted = trace.name.find(',') != std::string::npos;
   const std::string name = quoted ? "\"" + trace.name + "\"" : trace.name;
   std::string row;
@@ -45,12 +47,16 @@ void EmitRows(const Emit& emit, const FretTrace& trace, const std::vector<int>& 
     row += ',';
     AppendNumber(row, trace.fret[t]);
     row += ',';
-    AppendNumber(row, IdealisedValueOf(model, path[t], merged));
+    AppendNumber(row, IdealisedValueOf(model, molecule, path[t], merged));
     if (blinkColumn) {
       const std::size_t first = blink;
       while (blink < trace.blinks.size() && trace.blinks[blink] < trace.frames[t]) ++blink;
       row += ',';
       row += std::to_string(blink - first);
+    }
+    if (!model.offsets.empty()) {
+      row += ',';
+      AppendNumber(row, model.Offset(molecule));
     }
     row += '\n';
     emit(std::string_view(row));
@@ -61,8 +67,9 @@ bool AnyBlinked(const std::vector<FretTrace>& traces) {
   return std::any_of(traces.begin(), traces.end(), [](const FretTrace& trace) { return !trace.blinks.empty(); });
 }
 
-std::string HeaderOf(const std::vector<FretTrace>& traces) {
-  return std::string(AnyBlinked(traces) ? kIdealisedBlinkHeader : kIdealisedHeader) + "\n";
+std::string HeaderOf(const std::vector<FretTrace>& traces, const HmmModel& model) {
+  return std::string(AnyBlinked(traces) ? kIdealisedBlinkHeader : kIdealisedHeader) +
+         (model.offsets.empty() ? "" : kIdealisedOffsetColumn) + "\n";
 }
 
 std::string Formatted(const char* format, double value) {
@@ -74,7 +81,8 @@ std::string Formatted(const char* format, double value) {
 }  // namespace
 
 double IdealisedTraces::IdealisedValue(std::size_t molecule, std::size_t frame) const {
-  return IdealisedValueOf(idealisation.Model(), idealisation.paths[molecule][frame], merged ? &*merged : nullptr);
+  return IdealisedValueOf(idealisation.Model(), molecule, idealisation.paths[molecule][frame],
+                          merged ? &*merged : nullptr);
 }
 
 LevelStates MergedStates(const Idealisation& idealisation, const StatesOption& option) {
@@ -87,23 +95,23 @@ LevelStates MergedStates(const Idealisation& idealisation, const StatesOption& o
 
 std::string IdealisedTableText(const std::vector<FretTrace>& traces, const Idealisation& idealisation,
                                const LevelStates* merged) {
-  std::string text = HeaderOf(traces);
+  std::string text = HeaderOf(traces, idealisation.Model());
   const bool blinks = AnyBlinked(traces);
   const auto append = [&](std::string_view row) { text += row; };
   for (std::size_t m = 0; m < traces.size(); ++m)
-    EmitRows(append, traces[m], idealisation.paths[m], idealisation.Model(), merged, blinks);
+    EmitRows(append, traces[m], m, idealisation.paths[m], idealisation.Model(), merged, blinks);
   return text;
 }
 
 std::optional<std::string> WriteIdealisedTable(const std::string& path, const std::vector<FretTrace>& traces,
                                                const Idealisation& idealisation, const LevelStates* merged) {
   OutputFile file(path);
-  file.Write(HeaderOf(traces));
+  file.Write(HeaderOf(traces, idealisation.Model()));
   const bool blinks = AnyBlinked(traces);
   // The file buffers what it is given: the rows go to the disk as they are made.
   const auto write = [&](std::string_view row) { file.Write(row); };
   for (std::size_t m = 0; m < traces.size(); ++m)
-    EmitRows(write, traces[m], idealisation.paths[m], idealisation.Model(), merged, blinks);
+    EmitRows(write, traces[m], m, idealisation.paths[m], idealisation.Model(), merged, blinks);
   return file.Commit();
 }
 
@@ -126,6 +134,13 @@ std::string ModelSummary(const Idealisation& idealisation) {
   for (std::size_t s = 0; s < k; ++s)
     text += Formatted("%5.0f", static_cast<double>(s + 1)) + "  " + Formatted("%.6g", model.means[s]) + "  " +
             Formatted("%.6g", model.widths[s]) + "  " + Formatted("%.6g", model.initial[s]) + "\n";
+  if (!model.offsets.empty()) {
+    const auto [least, most] = std::minmax_element(model.offsets.begin(), model.offsets.end());
+    double squares = 0;
+    for (const double offset : model.offsets) squares += offset * offset;
+    text += "molecules' offsets: rms " + Formatted("%.6g", std::sqrt(squares / static_cast<double>(model.offsets.size()))) +
+            ", from " + Formatted("%.6g", *least) + " to " + Formatted("%.6g", *most) + "\n";
+  }
   if (model.transitions.size() != k * k) return text + "transition chances per frame: one matrix per molecule\n";
   text += "transition chances per frame, from the state of the row to that of the column:\n";
   for (std::size_t i = 0; i < k; ++i) {

@@ -17,6 +17,10 @@ inline constexpr const char* kIdealisedHeader = "molecule,frame,fret,idealised";
 // row's frame (0 mostly). A blink's frames have no row, so no state; a reader that takes the
 // columns by name reads either table.
 inline constexpr const char* kIdealisedBlinkHeader = "molecule,frame,fret,idealised,blink";
+// With molecule offsets, after those: the molecule's offset on each of its rows. The idealised
+// value is then the state's mean plus the offset, the level the molecule itself shows; the state
+// is the same for every molecule (the idealised value less the offset).
+inline constexpr const char* kIdealisedOffsetColumn = ",offset";
 
 // What an idealisation of raw traces gave: the molecules' kept frames, the models fitted and the
 // paths, the states they were merged into, and the table written.
@@ -27,7 +31,7 @@ struct IdealisedTraces {
   std::string table;
 
   // The value the table gives frame `frame` of molecule `molecule`: its state's mean, or its
-  // merged state's value.
+  // merged state's value, plus the molecule's offset where the model has one.
   double IdealisedValue(std::size_t molecule, std::size_t frame) const;
 };
 
@@ -50,7 +54,8 @@ std::string IdealisedTableText(const std::vector<FretTrace>& traces, const Ideal
 
 // The fits, a line for each number of states (log-likelihood, parameters, BIC, the chosen one
 // marked, or why it was not fitted), then the chosen model: each state's mean, width and share of
-// the first frames, and its transition chances per frame (when they are shared).
+// the first frames, the molecules' offsets (their rms and range, where the model has them), and
+// its transition chances per frame (when they are shared).
 // A fit whose states lie within the noise of each other says "not taken" and why.
 std::string ModelSummary(const Idealisation& idealisation);
 

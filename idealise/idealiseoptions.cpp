@@ -13,6 +13,9 @@ namespace {
 
 constexpr int kMostThreads = 64;
 
+// The one option of no value: each molecule's level offset fitted with the model.
+constexpr std::string_view kOffsetsOption = "--molecule-offsets";
+
 enum class Kind { Column, Number, States, Merge, Sharing, Whole, Seed, File, Peaks };
 
 struct OptionInfo {
@@ -192,6 +195,14 @@ std::optional<IdealiseArguments> ParseIdealiseArguments(std::span<const std::str
     }
     const std::size_t equals = word.find('=');
     const std::string_view name = std::string_view(word).substr(0, equals);
+    if (name == kOffsetsOption) {
+      if (equals != std::string::npos) {
+        error = std::string(kOffsetsOption) + " takes no value";
+        return std::nullopt;
+      }
+      given.arguments.hmm.moleculeOffsets = true;
+      continue;
+    }
     const OptionInfo* option = FindOption(name);
     if (!option) {
       error = "unknown option '" + std::string(name) + "'";
@@ -216,6 +227,7 @@ std::optional<IdealiseArguments> ParseIdealiseArguments(std::span<const std::str
 
 std::size_t IdealiseOptionWords(std::string_view word) {
   if (!IsOption(word)) return 0;
+  if (word == kOffsetsOption) return 1;
   return word.find('=') == std::string_view::npos ? 2 : 1;
 }
 
@@ -316,6 +328,12 @@ OptionsForm MakeIdealiseForm() {
                                      {"per-molecule", "One matrix for each molecule", ""}},
                          .defaultValue = "shared",
                          .hint = "The states' means and widths are always shared."});
+  form.fields.push_back({.name = "molecule-offsets",
+                         .option = std::string(kOffsetsOption),
+                         .label = "Each molecule's own level offset",
+                         .kind = OptionKind::Flag,
+                         .hint = "Every level of a molecule moved by an offset of its own, fitted with the model; "
+                                 "the table gains an offset column."});
   form.fields.push_back(TextField("merge", "--merge", "Merge states (bounds or auto)", "each state its own",
                                   "The chosen model's states merged further: increasing upper bounds such as 0.3,0.6, "
                                   "or auto."));

@@ -515,6 +515,7 @@ Options that do not go together raise varnel.Error with the program's message.)"
             result["fits"] = fits;
             result["means"] = model.means;
             result["widths"] = model.widths;
+            result["offsets"] = model.offsets;
             result["table"] = idealised->table;
             return result;
           },
@@ -527,11 +528,12 @@ traces, as a script's `idealise` does.
   molecule=COL, frame=COL   a table of many molecules; otherwise one molecule per file
   states="1-4"              the numbers of states fitted, BIC choosing
   transitions="per-molecule", merge="auto", gamma=, last_frame=, seed=, threads=
+  molecule_offsets=True     each molecule's levels moved by an offset of its own, fitted
   peaks=K                   the reports' K (the session's, raised to the states chosen)
   out=FILE                  the table of idealised traces (idealised.csv beside the first file)
 Returns a dict: "fits" (a dict per number of states: states, fitted, chosen, log_likelihood,
-parameters, bic, iterations, why), the chosen model's "means" and "widths", and the "table"
-written. Refused (varnel.Error, nothing written) when the traces cannot be read or no model
+parameters, bic, iterations, why), the chosen model's "means" and "widths", each molecule's
+"offsets" (empty without molecule_offsets), and the "table" written. Refused (varnel.Error, nothing written) when the traces cannot be read or no model
 can be fitted.)")
       .def(
           "dwells",

@@ -66,6 +66,8 @@ FigureWindow::FigureWindow(QWidget* parent)
   QObject::connect(zoomIn_, &QPushButton::clicked, this, [this] { Zoom(1 / kZoomStep); });
   QObject::connect(zoomOut_, &QPushButton::clicked, this, [this] { Zoom(kZoomStep); });
   QObject::connect(whole_, &QPushButton::clicked, this, [this] { Zoom(0); });
+  // Return closes the window, as in any dialog; it never zooms.
+  for (QPushButton* button : {zoomIn_, zoomOut_, whole_}) button->setAutoDefault(false);
   frames_->setRange(0, kScrollSteps);
   QObject::connect(frames_, &QScrollBar::valueChanged, this, [this](int value) {
     if (page_ >= view_.pageFrames.size()) return;

@@ -240,4 +240,87 @@ TEST(IdealiseHmm, StatesWithinTheNoiseOfEachOtherAreNoChoiceAndMoreStatesNeverFi
   EXPECT_GT(result.fits[leastBic].states, 2);
 }
 
+// Two molecules, each at both levels 0.3 and 0.7 moved by its own offset (+0.03 and -0.03), the
+// first 300 frames low and 100 high, the second the other way round; each stretch's noise is
+// the cycle -2w, -w, 0, w, 2w (mean 0, sd w sqrt 2). The levels and offsets add up to every
+// stretch's mean exactly, so the fit with offsets has them at the optimum: means 0.3 and 0.7,
+// offsets +-0.03 (equal frames, the weighted mean 0), widths w sqrt 2. Without offsets the low
+// state's mean is its frames' (300 x 0.33 + 100 x 0.27) / 400 = 0.315, the high one's 0.685.
+TEST(IdealiseHmm, EachMoleculesOffsetIsFittedWithTheStatesMeans) {
+  constexpr double w = 0.01;
+  const auto stretch = [&](std::vector<double>& trace, double level, int frames) {
+    for (int t = 0; t < frames; ++t) trace.push_back(level + w * static_cast<double>(t % 5 - 2));
+  };
+  std::vector<std::vector<double>> traces(2);
+  stretch(traces[0], 0.33, 300);
+  stretch(traces[0], 0.73, 100);
+  stretch(traces[1], 0.27, 100);
+  stretch(traces[1], 0.67, 300);
+  HmmSettings settings;
+  settings.moleculeOffsets = true;
+  const StateCountFit fit = FitHmm(Spans(traces), 2, settings);
+  ASSERT_TRUE(fit.fitted) << fit.why;
+  ASSERT_EQ(fit.model.offsets.size(), 2u);
+  EXPECT_NEAR(fit.model.offsets[0], 0.03, 1e-6);
+  EXPECT_NEAR(fit.model.offsets[1], -0.03, 1e-6);
+  EXPECT_NEAR(fit.model.offsets[0] + fit.model.offsets[1], 0.0, 1e-12);
+  EXPECT_NEAR(fit.model.means[0], 0.3, 1e-6);
+  EXPECT_NEAR(fit.model.means[1], 0.7, 1e-6);
+  for (const double width : fit.model.widths) EXPECT_NEAR(width, w * std::sqrt(2.0), 1e-6);
+  EXPECT_EQ(fit.parameters, 2 * 2 + 1 + 2 + 1);  // one offset free of the two
+  // The most likely path of each molecule follows its own levels.
+  EXPECT_EQ(ViterbiPath(traces[1], fit.model, 1)[99], 0);
+  EXPECT_EQ(ViterbiPath(traces[1], fit.model, 1)[100], 1);
+
+  const StateCountFit shared = FitHmm(Spans(traces), 2, HmmSettings{});
+  ASSERT_TRUE(shared.fitted) << shared.why;
+  EXPECT_TRUE(shared.model.offsets.empty());
+  EXPECT_NEAR(shared.model.means[0], 0.315, 1e-6);
+  EXPECT_NEAR(shared.model.means[1], 0.685, 1e-6);
+}
+
+TEST(IdealiseHmm, WithOffsetsEmNeverLowersTheLikelihoodAndBicAloneFindsTheStates) {
+  // The data of the test above whose BIC, without offsets, takes more states: two levels at
+  // width 0.03, each molecule moved by its own offset of sd 0.03.
+  const Chain two{{0.3, 0.7}, {0.03, 0.03}, {0.97, 0.03, 0.02, 0.98}};
+  auto traces = Draw(two, 40, 500, 21);
+  std::mt19937_64 engine(22);
+  std::normal_distribution<double> offset(0.0, 0.03);
+  std::vector<double> truth;
+  for (std::vector<double>& trace : traces) {
+    truth.push_back(offset(engine));
+    for (double& x : trace) x += truth.back();
+  }
+  // Equal frames: the fitted offsets are the true ones less their plain mean.
+  double centre = 0;
+  for (const double t : truth) centre += t / static_cast<double>(truth.size());
+  HmmSettings settings;
+  settings.mostStates = 4;
+  settings.moleculeOffsets = true;
+  const Idealisation result = Idealise(Spans(traces), settings);
+  ASSERT_TRUE(result.error.empty()) << result.error;
+  std::size_t leastBic = 0;
+  for (std::size_t f = 0; f < result.fits.size(); ++f) {
+    const StateCountFit& fit = result.fits[f];
+    ASSERT_TRUE(fit.fitted) << fit.states << ": " << fit.why;
+    if (fit.bic < result.fits[leastBic].bic) leastBic = f;
+    ASSERT_EQ(fit.climb.size(), static_cast<std::size_t>(fit.iterations));
+    for (std::size_t i = 1; i < fit.climb.size(); ++i)
+      ASSERT_GE(fit.climb[i], fit.climb[i - 1] - 1e-9 * std::fabs(fit.climb[i])) << fit.states << " states, " << i;
+  }
+  EXPECT_EQ(result.fits[leastBic].states, 2);
+  EXPECT_EQ(result.Model().states, 2);
+  // 500 frames a molecule at width 0.03: each offset within some 0.0013 of the truth.
+  const HmmModel& model = result.Model();
+  double squares = 0;
+  for (std::size_t m = 0; m < truth.size(); ++m) {
+    const double error = model.offsets[m] - (truth[m] - centre);
+    squares += error * error / static_cast<double>(truth.size());
+  }
+  EXPECT_LT(std::sqrt(squares), 0.0025);
+  EXPECT_NEAR(model.means[0], 0.3 + centre, 0.002);
+  EXPECT_NEAR(model.means[1], 0.7 + centre, 0.002);
+  EXPECT_NEAR(model.widths[0], 0.03, 0.0015);
+}
+
 }  // namespace

@@ -104,6 +104,67 @@ TEST_F(IdealiseTest, RawTracesBecomeATableAndReportsWhoseTransitionsAreTheStepsO
   EXPECT_EQ(session.Peaks(), 3);
 }
 
+// The molecules of the test above, each moved by its own offset: +0.04, -0.02 and 0. The fit with
+// --molecule-offsets finds the two levels again, the table gives each row its molecule's offset
+// and, as the idealised value, a state's mean plus it, and the import of the table still sees
+// each molecule's two levels and its dwells.
+TEST_F(IdealiseTest, EachMoleculesOffsetReachesTheTableAndTheReportsKeepTheirDwells) {
+  const double shifts[] = {0.04, -0.02, 0.0};
+  std::vector<std::string> paths;
+  for (std::size_t m = 0; m < kDwells.size(); ++m) {
+    std::istringstream lines(RawTrace(kDwells[m], static_cast<unsigned>(m + 7)));
+    std::string line, text;
+    std::getline(lines, line);
+    text = line + "\n";
+    while (std::getline(lines, line)) text += std::to_string(std::stod(line) + shifts[m]) + "\n";
+    const std::string name = "m" + std::to_string(m + 1) + ".txt";
+    dir.Write(name, text);
+    paths.push_back(dir / name);
+  }
+  Session session;
+  const Outcome outcome = session.Idealise(paths, Arguments({"--fret", "fret", "--states", "1-3", "--molecule-offsets"}));
+  ASSERT_TRUE(outcome.done) << Joined(outcome);
+  const auto idealised = session.Idealised();
+  ASSERT_TRUE(idealised);
+  const HmmModel& model = idealised->idealisation.Model();
+  ASSERT_EQ(model.states, 2);
+  ASSERT_EQ(model.offsets.size(), 3u);
+  // 105 to 210 frames of noise 0.03 a molecule: each offset within some 0.003 of the truth, less
+  // the truths' mean over the frames (155, 105, 210 frames: 0.0017).
+  const double centre = (155 * 0.04 - 105 * 0.02) / 470.0;
+  for (std::size_t m = 0; m < 3; ++m) EXPECT_NEAR(model.offsets[m], shifts[m] - centre, 0.01) << m;
+  EXPECT_NEAR(model.means[0], kLow + centre, 0.01);
+  EXPECT_NEAR(model.means[1], kHigh + centre, 0.01);
+
+  std::istringstream table(dir.Read("idealised.csv"));
+  std::string row;
+  std::getline(table, row);
+  EXPECT_EQ(row, "molecule,frame,fret,idealised,offset");
+  std::size_t rows = 0;
+  while (std::getline(table, row)) {
+    std::istringstream cells(row);
+    std::string name, frame, fret, value, offset;
+    std::getline(cells, name, ',');
+    std::getline(cells, frame, ',');
+    std::getline(cells, fret, ',');
+    std::getline(cells, value, ',');
+    std::getline(cells, offset, ',');
+    const std::size_t m = static_cast<std::size_t>(name[1] - '1');
+    ASSERT_LT(m, 3u) << row;
+    EXPECT_EQ(std::stod(offset), model.offsets[m]) << row;
+    const double level = std::stod(value) - model.offsets[m];
+    EXPECT_TRUE(std::fabs(level - model.means[0]) < 1e-12 || std::fabs(level - model.means[1]) < 1e-12) << row;
+    ++rows;
+  }
+  EXPECT_EQ(rows, 470u);
+  ASSERT_EQ(session.Dwells().size(), kDwells.size());
+  for (std::size_t m = 0; m < kDwells.size(); ++m) {
+    ASSERT_EQ(session.Dwells()[m].dwells.size(), kDwells[m].size()) << m;
+    for (std::size_t d = 0; d < kDwells[m].size(); ++d)
+      EXPECT_EQ(session.Dwells()[m].dwells[d].frames, kDwells[m][d]) << "molecule " << m + 1 << ", dwell " << d + 1;
+  }
+}
+
 // The rate matrix of the model itself. The molecules are a two-state chain seen once a frame,
 // stepping 1 -> 2 with the chance a12 and 2 -> 1 with a21 a frame, at SNR 4. The generator whose
 // expm(Q T) is a two-state step matrix A has k12 = -ln(1 - a12 - a21) a12 / ((a12 + a21) T)
@@ -280,6 +341,13 @@ TEST(IdealiseForm, ItsChoicesMakeWordsTheIdealisationReadsAndRefusesWhatDoesNotG
   EXPECT_EQ(arguments.hmm.leastStates, 2);
   EXPECT_EQ(arguments.peaks, 4);
   EXPECT_EQ(arguments.paths, std::vector<std::string>{"/raw/a.csv"});
+  // The offsets' field is a flag: one word, no value.
+  const auto offsets = OptionWordsOf(form, Chosen({{"molecule-offsets", "1"}}));
+  EXPECT_EQ(offsets, std::vector<std::string>{"--molecule-offsets"});
+  answer = offsets;
+  answer.push_back("/raw/a.csv");
+  EXPECT_EQ(LeadingOptionWords(answer, IdealiseOptionWords), 1u);
+  EXPECT_TRUE(Arguments(answer).hmm.moleculeOffsets);
 
   // The intensities' columns go in pairs; a state count beyond the model's is no choice.
   EXPECT_EQ(OptionValuesRefused(form, Chosen({{"donor", "2"}})), "--donor and --acceptor go together");

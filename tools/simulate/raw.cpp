@@ -151,23 +151,49 @@ void appendRawFrame(std::string& text, const Options& options, const RawTruth& t
   text += '\n';
 }
 
+namespace {
+
+// What a molecule draws before its frames, in this order.
+struct MoleculeDraws {
+  double bleached = 0;  // the frame after which the molecule is dark: exponential with the mean --bleach
+  int state = 0;        // its first state
+  double offset = 0;    // its FRET offset
+  long tail = 0;        // the frames of its bleached tail
+};
+
+MoleculeDraws drawMolecule(const Model& model, Random& random) {
+  const Options& options = model.options;
+  MoleculeDraws draws;
+  draws.bleached = options.bleach > 0 ? -options.bleach * portableLog(random.uniform())
+                                      : static_cast<double>(options.frames) + 1.0;
+  draws.state = static_cast<int>(random.below(static_cast<std::uint64_t>(model.stateCount())));
+  draws.offset = options.fretOffset > 0 ? options.fretOffset * random.normal() : 0.0;
+  draws.tail =
+      options.tailMost > 0
+          ? options.tailLeast +
+                static_cast<long>(random.below(static_cast<std::uint64_t>(options.tailMost - options.tailLeast + 1)))
+          : 0;
+  return draws;
+}
+
+}  // namespace
+
+double rawFretOffset(const Model& model, long molecule) {
+  Random random(model.options.seed, static_cast<std::uint64_t>(molecule));
+  return drawMolecule(model, random).offset;
+}
+
 std::string simulateRawTrace(const Model& model, const RawTruth& truth, const std::vector<double>& chances,
                              long molecule) {
   const Options& options = model.options;
   Random random(options.seed, static_cast<std::uint64_t>(molecule));
   const int n = model.stateCount();
-  // The frame after which the molecule is dark: exponential with the mean --bleach.
-  const double bleached = options.bleach > 0 ? -options.bleach * portableLog(random.uniform())
-                                             : static_cast<double>(options.frames) + 1.0;
+  const MoleculeDraws draws = drawMolecule(model, random);
+  const double bleached = draws.bleached, offset = draws.offset;
+  const long tail = draws.tail;
+  int state = draws.state;
   std::string text = rawTraceHeader(options, molecule);
   text.reserve(text.size() + 32 * static_cast<std::size_t>(options.frames));
-  int state = static_cast<int>(random.below(static_cast<std::uint64_t>(n)));
-  const double offset = options.fretOffset > 0 ? options.fretOffset * random.normal() : 0.0;
-  const long tail =
-      options.tailMost > 0
-          ? options.tailLeast +
-                static_cast<long>(random.below(static_cast<std::uint64_t>(options.tailMost - options.tailLeast + 1)))
-          : 0;
   bool blinking = false;
   for (long frame = 1; frame <= options.frames; ++frame) {
     if (options.blinkChance > 0)

@@ -105,6 +105,9 @@ RawTruth rawTruth(const Options& options);
 // intensities and the true state (from 1; 0 once the molecule has bleached, and in a blink).
 std::string simulateRawTrace(const Model& model, const RawTruth& truth, const std::vector<double>& chances,
                              long molecule);
+// The FRET offset (--fret-offset) that molecule `molecule`'s raw trace draws, before any level is
+// kept within (0, 1); 0 without the option.
+double rawFretOffset(const Model& model, long molecule);
 
 // A raw trace's three header lines, and one frame's line: its number, the channels drawn from
 // `random` for the 0-based `state` (-1: bleached, the backgrounds alone) and the state from 1.

@@ -17,7 +17,15 @@
 // its rate constant is -ln(1 - P_i) P_ij / P_i per frame, P_i = sum_j P_ij (the dwell
 // estimator's own arithmetic, stated with the simulator's chances rather than taken from it).
 //
-// Usage: varnel-validate-idealise [DATA_SETS [MOLECULES [FRAMES]]]   (defaults 100; 20; 500)
+// Then the molecules' offsets: three states with Gaussian noise at signal-to-noise 6 and 3, and
+// the lab's noise, every molecule's levels moved by its own offset of sd 0.02 or 0.04, each data
+// set fitted twice, without and with --molecule-offsets: the same shares, the share in which
+// the fit of least BIC of all (its states distinct or not) has 3 states, and the root mean
+// square error of the fitted offsets against those the simulator drew (less their mean over the
+// frames kept, which the model takes to be 0; a model without offsets has them all 0).
+//
+// Usage: varnel-validate-idealise [--offsets] [DATA_SETS [MOLECULES [FRAMES]]]   (defaults 100;
+// 20; 500); --offsets: the molecules' offsets alone
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -147,6 +155,7 @@ struct DataSet {
   std::vector<FretTrace> traces;
   std::vector<std::vector<int>> truth;  // from 0; -1 for a frame kept while the truth is dark
   std::vector<double> chances;          // P_ij, row-major
+  std::vector<double> offsets;          // each molecule's FRET offset as the simulator drew it
   long living = 0;                      // the frames of a true state, kept or not
   long darkKept = 0;                    // frames dark in truth that were kept, given a state
 };
@@ -186,6 +195,7 @@ DataSet Simulate(const simulate::Options& options) {
     }
     set.traces.push_back(std::move(trace));
     set.truth.push_back(std::move(path));
+    set.offsets.push_back(simulate::rawFretOffset(model, m));
   }
   return set;
 }
@@ -243,17 +253,125 @@ void TallyDwellRates(const DataSet& set, const Idealisation& result, const std::
   }
 }
 
+// The cases of molecules' offsets: three states, Gaussian noise at 6 and 3 or the lab's, offsets
+// of sd 0.02 and 0.04.
+struct OffsetCase {
+  double snr;
+  Noise noise;
+  double offset;
+};
+constexpr OffsetCase kOffsetCases[] = {{6, Noise::Gaussian, 0.02}, {6, Noise::Gaussian, 0.04},
+                                       {3, Noise::Gaussian, 0.02}, {3, Noise::Gaussian, 0.04},
+                                       {6, Noise::Lab, 0.02},      {6, Noise::Lab, 0.04}};
+constexpr std::size_t kOffsetLevels = 1;  // into kLevels: 0.2, 0.5, 0.8
+// Data set d of offset case c has seed (c + kOffsetSeedCase) * kSeedStride + d + 1, apart from
+// the cases above.
+constexpr std::uint64_t kOffsetSeedCase = 100;
+
+struct OffsetTally {
+  int sets = 0;
+  int rightCount = 0;
+  int bicAloneRight = 0;  // data sets whose fit of least BIC of all, distinct states or not, has 3
+  long frames = 0;
+  long rightFrames = 0;
+  double squaredError = 0;  // of the offsets, over every molecule of every data set
+  long offsets = 0;
+};
+
+// The root mean square of the fitted offsets' errors, against the simulated ones less their mean
+// over the frames kept, added to `tally`.
+void TallyOffsets(const DataSet& set, const HmmModel& model, OffsetTally& tally) {
+  double weighted = 0, frames = 0;
+  for (std::size_t m = 0; m < set.traces.size(); ++m) {
+    weighted += set.offsets[m] * static_cast<double>(set.traces[m].fret.size());
+    frames += static_cast<double>(set.traces[m].fret.size());
+  }
+  const double centre = weighted / frames;
+  for (std::size_t m = 0; m < set.traces.size(); ++m) {
+    const double error = model.Offset(m) - (set.offsets[m] - centre);
+    tally.squaredError += error * error;
+    ++tally.offsets;
+  }
+}
+
+void OffsetStudy(int dataSets, long molecules, long frames) {
+  std::printf("\nMolecules' offsets: 3 states (0.2, 0.5, 0.8), every molecule's levels moved by its own offset,\n"
+              "each data set fitted without and with --molecule-offsets, 1 to 5 states, BIC choosing.\n\n");
+  std::printf("| signal-to-noise | noise | offset sd | --molecule-offsets | BIC picks 3 | BIC alone, distinct states "
+              "or not, picks 3 | living frames in their true state | offsets' rms error |\n"
+              "|---|---|---|---|---|---|---|---|\n");
+  const std::vector<double>& levels = kLevels[kOffsetLevels];
+  const int states = static_cast<int>(levels.size());
+  for (std::size_t c = 0; c < std::size(kOffsetCases); ++c) {
+    const OffsetCase& one = kOffsetCases[c];
+    const Case noise{kOffsetLevels, one.snr, one.noise};
+    OffsetTally tallies[2];
+    for (int d = 0; d < dataSets; ++d) {
+      simulate::Options options;
+      options.raw = true;
+      options.molecules = molecules;
+      options.frames = frames;
+      options.states = levels;
+      SetNoise(options, noise);
+      options.fretOffset = one.offset;
+      options.seed = (static_cast<std::uint64_t>(c) + kOffsetSeedCase) * kSeedStride + static_cast<std::uint64_t>(d) + 1;
+      const DataSet set = Simulate(options);
+      std::vector<std::span<const double>> fret;
+      for (const FretTrace& trace : set.traces) fret.emplace_back(trace.fret);
+      for (int with = 0; with < 2; ++with) {
+        HmmSettings settings;
+        settings.mostStates = states + 2;
+        settings.moleculeOffsets = with == 1;
+        const Idealisation result = Idealise(fret, settings);
+        OffsetTally& tally = tallies[with];
+        ++tally.sets;
+        tally.frames += set.living;
+        if (!result.error.empty()) continue;
+        tally.rightCount += result.Model().states == states;
+        const StateCountFit* least = nullptr;
+        for (const StateCountFit& fit : result.fits)
+          if (fit.fitted && (!least || fit.bic < least->bic)) least = &fit;
+        tally.bicAloneRight += least && least->states == states;
+        const std::vector<int> nearest = NearestLevels(result.Model(), levels);
+        for (std::size_t m = 0; m < set.truth.size(); ++m)
+          for (std::size_t t = 0; t < set.truth[m].size(); ++t)
+            tally.rightFrames += nearest[static_cast<std::size_t>(result.paths[m][t])] == set.truth[m][t];
+        TallyOffsets(set, result.Model(), tally);
+      }
+    }
+    for (int with = 0; with < 2; ++with) {
+      const OffsetTally& tally = tallies[with];
+      std::printf("| %.3g | %s | %.2f | %s | %.1f %% | %.1f %% | %.2f %% | %.4f |\n", SignalToNoise(noise, levels),
+                  NoiseName(one.noise), one.offset, with ? "on" : "off", 100.0 * tally.rightCount / tally.sets,
+                  100.0 * tally.bicAloneRight / tally.sets, 100.0 * static_cast<double>(tally.rightFrames) / static_cast<double>(tally.frames),
+                  tally.offsets ? std::sqrt(tally.squaredError / static_cast<double>(tally.offsets)) : 0.0);
+    }
+    std::fflush(stdout);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  const bool offsetsAlone = argc > 1 && std::string(argv[1]) == "--offsets";
+  if (offsetsAlone) {
+    --argc;
+    ++argv;
+  }
   const int dataSets = argc > 1 ? std::atoi(argv[1]) : kDefaultDataSets;
   const long molecules = argc > 2 ? std::atol(argv[2]) : kDefaultMolecules;
   const long frames = argc > 3 ? std::atol(argv[3]) : kDefaultFrames;
   if (dataSets < 1 || molecules < 1 || frames < 2) {
-    std::fprintf(stderr, "usage: varnel-validate-idealise [DATA_SETS [MOLECULES [FRAMES]]]\n");
+    std::fprintf(stderr, "usage: varnel-validate-idealise [--offsets] [DATA_SETS [MOLECULES [FRAMES]]]\n");
     return 2;
   }
   const auto started = std::chrono::steady_clock::now();
+  if (offsetsAlone) {
+    OffsetStudy(dataSets, molecules, frames);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    std::printf("\n%.0f s\n", seconds);
+    return 0;
+  }
   std::printf("Idealisation of simulated raw traces: %d data sets per case, %ld molecules of %ld frames each,\n"
               "1 to K + 2 states fitted, BIC choosing.\n\n",
               dataSets, molecules, frames);
@@ -309,6 +427,7 @@ int main(int argc, char** argv) {
                 tally.rates ? 100.0 * tally.relativeError / static_cast<double>(tally.rates) : 0.0);
     std::fflush(stdout);
   }
+  OffsetStudy(dataSets, molecules, frames);
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   std::printf("\n%.0f s\n", seconds);
   return 0;
