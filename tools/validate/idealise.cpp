@@ -105,6 +105,18 @@ void SetNoise(simulate::Options& options, const Case& one) {
   options.tailLeast = 50;
   options.tailMost = 200;
 }
+
+// The raw traces of `molecules` molecules of `frames` frames at `levels`, with a case's noise.
+simulate::Options RawSimulation(const std::vector<double>& levels, long molecules, long frames, const Case& one) {
+  simulate::Options options;
+  options.raw = true;
+  options.molecules = molecules;
+  options.frames = frames;
+  options.states = levels;
+  SetNoise(options, one);
+  return options;
+}
+
 // Data set d of case c has seed c * kSeedStride + d + 1.
 constexpr std::uint64_t kSeedStride = 1'000'000;
 
@@ -307,12 +319,7 @@ void OffsetStudy(int dataSets, long molecules, long frames) {
     const Case noise{kOffsetLevels, one.snr, one.noise};
     OffsetTally tallies[2];
     for (int d = 0; d < dataSets; ++d) {
-      simulate::Options options;
-      options.raw = true;
-      options.molecules = molecules;
-      options.frames = frames;
-      options.states = levels;
-      SetNoise(options, noise);
+      simulate::Options options = RawSimulation(levels, molecules, frames, noise);
       options.fretOffset = one.offset;
       options.seed = (static_cast<std::uint64_t>(c) + kOffsetSeedCase) * kSeedStride + static_cast<std::uint64_t>(d) + 1;
       const DataSet set = Simulate(options);
@@ -387,12 +394,7 @@ int main(int argc, char** argv) {
     std::vector<int> heldBy(static_cast<std::size_t>(states * states), 0);
     int rightSets = 0;
     for (int d = 0; d < dataSets; ++d) {
-      simulate::Options options;
-      options.raw = true;
-      options.molecules = molecules;
-      options.frames = frames;
-      options.states = levels;
-      SetNoise(options, one);
+      simulate::Options options = RawSimulation(levels, molecules, frames, one);
       options.seed = static_cast<std::uint64_t>(c + 1) * kSeedStride + static_cast<std::uint64_t>(d) + 1;
       const DataSet set = Simulate(options);
       std::vector<std::span<const double>> fret;
