@@ -640,10 +640,9 @@ TableView MoleculesTable(const Session& session) {
     const std::vector<bool>& kept = session.KeptMolecules();
     for (std::size_t m = 0; m < measures.size(); ++m) {
       const FretTrace& trace = idealised->traces[m];
-      char ratio[32] = "";
-      if (!std::isnan(measures[m].signalToNoise)) std::snprintf(ratio, sizeof ratio, "%.3g", measures[m].signalToNoise);
       table.rows.push_back({trace.name, std::to_string(measures[m].frames), std::to_string(trace.bleached),
-                            std::to_string(trace.blinks.size()), ratio, std::to_string(measures[m].states),
+                            std::to_string(trace.blinks.size()), SignalToNoiseText(measures[m]),
+                            std::to_string(measures[m].states),
                             m < kept.size() && kept[m] ? "kept" : "rejected"});
     }
   }

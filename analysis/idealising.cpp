@@ -1,7 +1,6 @@
 // Raw traces idealised by a hidden Markov model and imported: the table of idealised traces
 // written beside them, and its reports loaded as any import's.
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -183,11 +182,7 @@ Outcome Session::Idealise(const std::vector<std::string>& paths, const IdealiseA
                         Counted(frames, "frame", "frames") + " idealised: BIC chooses " +
                         Counted(static_cast<std::size_t>(model.states), "state", "states") + " (means " +
                         ListOf(model.means) + "; widths " + ListOf(model.widths) + ")";
-  if (!model.offsets.empty()) {
-    double squares = 0;
-    for (double offset : model.offsets) squares += offset * offset;
-    summary += "; each molecule's own offset, rms " + ListOf({std::sqrt(squares / static_cast<double>(model.offsets.size()))});
-  }
+  if (!model.offsets.empty()) summary += "; each molecule's own offset, rms " + ListOf({model.OffsetsRms()});
   if (result->merged) summary += "; " + StatesText(*result->merged);
   outcome.Notice(summary + "; the idealised traces are in " + result->table + ".");
   if (const std::string top = TopOfRangeText(result->idealisation, arguments.hmm); !top.empty())

@@ -56,13 +56,17 @@ std::vector<MoleculeMeasures> MeasureMolecules(const IdealisedTraces& idealised)
   return measures;
 }
 
+std::string SignalToNoiseText(const MoleculeMeasures& measures) {
+  return std::isnan(measures.signalToNoise) ? std::string() : Number(measures.signalToNoise);
+}
+
 std::string RuleFailure(const MoleculeRule& rule, const MoleculeMeasures& measures) {
   if (rule.leastFrames && measures.frames < *rule.leastFrames)
     return std::to_string(measures.frames) + " frames, fewer than " + std::to_string(*rule.leastFrames);
   if (rule.leastSignalToNoise && !(measures.signalToNoise >= *rule.leastSignalToNoise))
     return std::isnan(measures.signalToNoise)
                ? std::string("no signal-to-noise ratio: the model has one level")
-               : "signal-to-noise " + Number(measures.signalToNoise) + ", below " + Number(*rule.leastSignalToNoise);
+               : "signal-to-noise " + SignalToNoiseText(measures) + ", below " + Number(*rule.leastSignalToNoise);
   if (rule.leastStates && measures.states < *rule.leastStates)
     return std::to_string(measures.states) + (measures.states == 1 ? " state" : " states") + " visited, fewer than " +
            std::to_string(*rule.leastStates);

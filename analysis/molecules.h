@@ -31,6 +31,9 @@ struct MoleculeRule {
   bool Empty() const { return !leastFrames && !leastSignalToNoise && !leastStates; }
 };
 
+// "7.6": the signal-to-noise ratio to three digits; empty for a model of one level (NaN).
+std::string SignalToNoiseText(const MoleculeMeasures& measures);
+
 // The measures of every molecule of `idealised`, in its order.
 std::vector<MoleculeMeasures> MeasureMolecules(const IdealisedTraces& idealised);
 

@@ -819,6 +819,13 @@ std::string SettingsError(const HmmSettings& settings) {
 
 }  // namespace
 
+double HmmModel::OffsetsRms() const {
+  if (offsets.empty()) return 0;
+  double squares = 0;
+  for (const double offset : offsets) squares += offset * offset;
+  return std::sqrt(squares / static_cast<double>(offsets.size()));
+}
+
 std::span<const double> HmmModel::Transitions(std::size_t molecule) const {
   const auto k = static_cast<std::size_t>(states);
   const std::size_t matrix = transitions.size() == k * k ? 0 : molecule;

@@ -69,6 +69,8 @@ struct HmmModel {
 
   std::span<const double> Transitions(std::size_t molecule) const;
   double Offset(std::size_t molecule) const { return offsets.empty() ? 0.0 : offsets[molecule]; }
+  // The offsets' root mean square; 0 without them.
+  double OffsetsRms() const;
 };
 
 // The fit of one number of states.

@@ -136,9 +136,7 @@ std::string ModelSummary(const Idealisation& idealisation) {
             Formatted("%.6g", model.widths[s]) + "  " + Formatted("%.6g", model.initial[s]) + "\n";
   if (!model.offsets.empty()) {
     const auto [least, most] = std::minmax_element(model.offsets.begin(), model.offsets.end());
-    double squares = 0;
-    for (const double offset : model.offsets) squares += offset * offset;
-    text += "molecules' offsets: rms " + Formatted("%.6g", std::sqrt(squares / static_cast<double>(model.offsets.size()))) +
+    text += "molecules' offsets: rms " + Formatted("%.6g", model.OffsetsRms()) +
             ", from " + Formatted("%.6g", *least) + " to " + Formatted("%.6g", *most) + "\n";
   }
   if (model.transitions.size() != k * k) return text + "transition chances per frame: one matrix per molecule\n";
