@@ -160,9 +160,7 @@ Outcome Session::Idealise(const std::vector<std::string>& paths, const IdealiseA
   }
   if (const std::string dark = DarkFramesText(reading.traces); !dark.empty()) outcome.Notice(dark + ".");
   result->traces = std::move(reading.traces);
-  std::vector<std::span<const double>> molecules;
-  for (const FretTrace& trace : result->traces) molecules.emplace_back(trace.fret);
-  result->idealisation = ::Idealise(molecules, arguments.hmm, progress);
+  result->idealisation = IdealiseTraces(result->traces, arguments, progress, &result->brightnessReference);
   if (result->idealisation.stopped)
     return outcome.Then(
         Outcome::Refused("Stopped idealising the traces." + std::string(kNothingWritten), Severity::Notice));
@@ -181,7 +179,8 @@ Outcome Session::Idealise(const std::vector<std::string>& paths, const IdealiseA
   std::string summary = Counted(result->traces.size(), "molecule", "molecules") + " of " +
                         Counted(frames, "frame", "frames") + " idealised: BIC chooses " +
                         Counted(static_cast<std::size_t>(model.states), "state", "states") + " (means " +
-                        ListOf(model.means) + "; widths " + ListOf(model.widths) + ")";
+                        ListOf(model.means) + "; widths " + ListOf(model.widths) +
+                        (result->brightnessReference > 0 ? " at the median brightness " + ListOf({result->brightnessReference}) : "") + ")";
   if (!model.offsets.empty()) summary += "; each molecule's own offset, rms " + ListOf({model.OffsetsRms()});
   if (result->merged) summary += "; " + StatesText(*result->merged);
   outcome.Notice(summary + "; the idealised traces are in " + result->table + ".");

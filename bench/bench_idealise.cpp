@@ -1,6 +1,7 @@
 // Idealising raw traces: 1,000 simulated molecules of 2,000 frames (three states, signal-to-noise
-// 6), read, fitted for 1 to 4 states, the number chosen and every molecule's path found; and
-// the peak memory of the process over the frames.
+// 6), read, fitted for 1 to 4 states, the number chosen and every molecule's path found, each
+// frame's width following its brightness or (second argument 1) one width a state; and the peak
+// memory of the process over the frames.
 #include <benchmark/benchmark.h>
 
 #include <sys/resource.h>
@@ -9,6 +10,7 @@
 
 #include "bench/simulated_files.h"
 #include "idealise/hmm.h"
+#include "idealise/idealiseoptions.h"
 #include "idealise/rawtraces.h"
 
 namespace {
@@ -24,13 +26,11 @@ void BM_IdealiseRawTraces(benchmark::State& state) {
   for (auto _ : state) {
     const RawReading reading = ReadRawTraces(traces.paths, RawOptions{});
     if (!reading.error.empty()) return state.SkipWithError(reading.error.c_str());
-    std::vector<std::span<const double>> molecules;
     frames = 0;
-    for (const FretTrace& trace : reading.traces) {
-      molecules.emplace_back(trace.fret);
-      frames += trace.fret.size();
-    }
-    const Idealisation result = Idealise(molecules, HmmSettings{});
+    for (const FretTrace& trace : reading.traces) frames += trace.fret.size();
+    IdealiseArguments arguments;
+    arguments.evenWidths = state.range(1) == 1;
+    const Idealisation result = IdealiseTraces(reading.traces, arguments);
     if (!result.error.empty()) return state.SkipWithError(result.error.c_str());
     chosen = result.Model().states;
   }
@@ -41,6 +41,6 @@ void BM_IdealiseRawTraces(benchmark::State& state) {
   state.counters["process_peak_bytes_per_frame"] = static_cast<double>(usage.ru_maxrss) * 1024.0 / static_cast<double>(frames);
 }
 
-BENCHMARK(BM_IdealiseRawTraces)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_IdealiseRawTraces)->Args({1000, 0})->Args({1000, 1})->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
 }  // namespace

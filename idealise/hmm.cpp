@@ -163,14 +163,15 @@ long ParameterCount(int states, std::size_t molecules, const HmmSettings& settin
 // The sums one molecule gives the M-step, in one row of doubles.
 struct StatsLayout {
   std::size_t k;
-  std::size_t Size() const { return 1 + 4 * k + k * k; }
+  std::size_t Size() const { return 1 + 5 * k + k * k; }
   static constexpr std::size_t kLogLikelihood = 0;
-  std::size_t Occupancy(std::size_t s) const { return 1 + s; }     // sum of gamma
-  // About the state's mean plus the molecule's offset:
-  std::size_t Shift(std::size_t s) const { return 1 + k + s; }      // sum of gamma (x - mean)
-  std::size_t Square(std::size_t s) const { return 1 + 2 * k + s; }  // sum of gamma (x - mean)^2
-  std::size_t First(std::size_t s) const { return 1 + 3 * k + s; }   // gamma of the first frame
-  std::size_t Step(std::size_t i, std::size_t j) const { return 1 + 4 * k + i * k + j; }  // sum of xi
+  std::size_t Occupancy(std::size_t s) const { return 1 + s; }  // sum of gamma
+  // Each frame's term times its weight w; about the state's mean plus the molecule's offset:
+  std::size_t Shift(std::size_t s) const { return 1 + k + s; }                            // sum of gamma w (x - mean)
+  std::size_t Square(std::size_t s) const { return 1 + 2 * k + s; }                       // sum of gamma w (x - mean)^2
+  std::size_t First(std::size_t s) const { return 1 + 3 * k + s; }                        // gamma of the first frame
+  std::size_t Weighted(std::size_t s) const { return 1 + 4 * k + s; }                     // sum of gamma w
+  std::size_t Step(std::size_t i, std::size_t j) const { return 1 + 5 * k + i * k + j; }  // sum of xi
 };
 
 // One thread's room for the recursions of one molecule.
@@ -189,11 +190,13 @@ struct Emissions {
       logWidths.push_back(std::log(width));
     }
   }
-  // ln of each state's density at x, less kHalfLogTwoPi, into `out`.
-  void LogDensities(double x, double* out) const {
+  // ln of each state's density at x of weight w, less kHalfLogTwoPi and less ln(w) / 2 (the same
+  // in every state), into `out`: a width of sigma / sqrt(w), so -w z^2 / 2 - ln sigma, z = (x -
+  // mu) / sigma.
+  void LogDensities(double x, double weight, double* out) const {
     for (std::size_t s = 0; s < means.size(); ++s) {
       const double z = (x - means[s]) * inverseWidths[s];
-      out[s] = -0.5 * z * z - logWidths[s];
+      out[s] = -0.5 * weight * z * z - logWidths[s];
     }
   }
 };
@@ -204,10 +207,12 @@ struct Emissions {
 constexpr double kProductFloor = 1e-200;
 
 // The E-step of one molecule of K states: scaled forward-backward, the sums of its posterior
-// into `stats`. K is known to the compiler, so the loops over the states unroll.
+// into `stats`. K is known to the compiler, so the loops over the states unroll. `weightTerm` is
+// the sum of ln(w_t) / 2 over the molecule's frames, which its likelihood holds.
 template <std::size_t K>
-void ExpectStates(std::span<const double> x, const HmmModel& model, const Emissions& emissions, std::size_t molecule,
-                  Workspace& w, double* stats) {
+void ExpectStates(std::span<const double> x, std::span<const double> weights, double weightTerm,
+                  const HmmModel& model, const Emissions& emissions, std::size_t molecule, Workspace& w,
+                  double* stats) {
   const std::size_t frames = x.size();
   const StatsLayout at{K};
   const double offset = model.Offset(molecule);
@@ -218,10 +223,10 @@ void ExpectStates(std::span<const double> x, const HmmModel& model, const Emissi
   w.scale.resize(frames);
 
   // ln L = sum over frames of (ln s_t + c_t), c_t the frame's largest log density.
-  double logLikelihood = 0;
+  double logLikelihood = weightTerm;
   for (std::size_t t = 0; t < frames; ++t) {
     double* b = &w.emission[t * K];
-    emissions.LogDensities(x[t] - offset, b);
+    emissions.LogDensities(x[t] - offset, weights.empty() ? 1.0 : weights[t], b);
     double largest = b[0];
     for (std::size_t s = 1; s < K; ++s) largest = std::max(largest, b[s]);
     for (std::size_t s = 0; s < K; ++s) b[s] = std::max(std::exp(b[s] - largest), kLeastEmission);
@@ -256,18 +261,21 @@ void ExpectStates(std::span<const double> x, const HmmModel& model, const Emissi
   logLikelihood += std::log(product);
   // Backward, with beta_t(i) = sum_j a_ij b_(t+1)(j) beta_(t+1)(j) / s_(t+1): gamma_t = alpha_t
   // beta_t, xi_t(i, j) = alpha_t(i) a_ij b_(t+1)(j) beta_(t+1)(j) / s_(t+1).
-  std::array<double, K> beta, weighted, occupancy{}, shift{}, square{}, means{};
+  std::array<double, K> beta, weighted, occupancy{}, weightedOccupancy{}, shift{}, square{}, means{};
   std::array<double, K * K> steps{};
   beta.fill(1.0);
   std::copy_n(model.means.begin(), K, means.begin());
   for (std::size_t t = frames; t-- > 0;) {
     const double* alpha = &w.alpha[t * K];
+    const double weight = weights.empty() ? 1.0 : weights[t];
     for (std::size_t s = 0; s < K; ++s) {
       const double gamma = alpha[s] * beta[s];
       const double d = x[t] - offset - means[s];
       occupancy[s] += gamma;
-      shift[s] += gamma * d;
-      square[s] += gamma * d * d;
+      const double gammaWeight = gamma * weight;
+      weightedOccupancy[s] += gammaWeight;
+      shift[s] += gammaWeight * d;
+      square[s] += gammaWeight * d * d;
     }
     if (t == 0) break;
     const double* b = &w.emission[t * K];
@@ -289,12 +297,13 @@ void ExpectStates(std::span<const double> x, const HmmModel& model, const Emissi
     stats[at.Shift(s)] = shift[s];
     stats[at.Square(s)] = square[s];
     stats[at.First(s)] = w.alpha[s] * beta[s];
+    stats[at.Weighted(s)] = weightedOccupancy[s];
   }
   std::copy(steps.begin(), steps.end(), stats + at.Step(0, 0));
 }
 
-using ExpectFunction = void (*)(std::span<const double>, const HmmModel&, const Emissions&, std::size_t, Workspace&,
-                                double*);
+using ExpectFunction = void (*)(std::span<const double>, std::span<const double>, double, const HmmModel&,
+                                const Emissions&, std::size_t, Workspace&, double*);
 
 template <std::size_t... K>
 constexpr std::array<ExpectFunction, sizeof...(K)> ExpectTable(std::index_sequence<K...>) {
@@ -304,9 +313,9 @@ constexpr std::array<ExpectFunction, sizeof...(K)> ExpectTable(std::index_sequen
 // The E-step of each number of states, 1 ... kMostHmmStates.
 constexpr auto kExpect = ExpectTable(std::make_index_sequence<kMostHmmStates>());
 
-void Expect(std::span<const double> x, const HmmModel& model, const Emissions& emissions, std::size_t molecule,
-            Workspace& w, double* stats) {
-  kExpect[static_cast<std::size_t>(model.states - 1)](x, model, emissions, molecule, w, stats);
+void Expect(std::span<const double> x, std::span<const double> weights, double weightTerm, const HmmModel& model,
+            const Emissions& emissions, std::size_t molecule, Workspace& w, double* stats) {
+  kExpect[static_cast<std::size_t>(model.states - 1)](x, weights, weightTerm, model, emissions, molecule, w, stats);
 }
 
 // RunOnThreads for work that may run out of memory: the first exception a thread meets is thrown
@@ -330,18 +339,25 @@ void RunCarryingFailure(int threads, Body body) {
 // The molecules an iteration runs on, and the room of its threads.
 struct Run {
   const std::vector<std::span<const double>>& molecules;
+  const FrameWeights& weights;      // empty, or one span per molecule
   std::vector<std::size_t> chosen;  // indices into molecules
+  std::vector<double> weightTerms;  // with weights, each chosen molecule's sum of ln(w_t) / 2
   std::size_t frames = 0;
   int threads = 1;
   std::vector<Workspace> workspaces;
   std::vector<double> stats;  // a row per chosen molecule
 };
 
-Run MakeRun(const std::vector<std::span<const double>>& molecules, std::size_t stride, int threads) {
-  Run run{molecules, {}, 0, 1, {}, {}};
+Run MakeRun(const std::vector<std::span<const double>>& molecules, const FrameWeights& weights, std::size_t stride,
+            int threads) {
+  Run run{molecules, weights, {}, {}, 0, 1, {}, {}};
   for (std::size_t m = 0; m < molecules.size(); m += stride) {
     run.chosen.push_back(m);
     run.frames += molecules[m].size();
+    double term = 0;
+    if (!weights.empty())
+      for (const double w : weights[m]) term += 0.5 * std::log(w);
+    run.weightTerms.push_back(term);
   }
   run.threads = std::max(1, std::min(ThreadCount(threads), static_cast<int>(run.chosen.size())));
   run.workspaces.resize(static_cast<std::size_t>(run.threads));
@@ -358,7 +374,8 @@ double ExpectAll(Run& run, const HmmModel& model) {
     Workspace& w = run.workspaces[static_cast<std::size_t>(thread)];
     for (std::size_t c = next++; c < run.chosen.size(); c = next++) {
       const std::size_t m = run.chosen[c];
-      Expect(run.molecules[m], model, emissions, m, w, &run.stats[c * at.Size()]);
+      Expect(run.molecules[m], run.weights.empty() ? std::span<const double>() : run.weights[m], run.weightTerms[c],
+             model, emissions, m, w, &run.stats[c * at.Size()]);
     }
   });
   double logLikelihood = 0;
@@ -379,10 +396,10 @@ void SetChances(std::span<double> row, std::span<const double> weights) {
 // The means, offsets and widths of the M-step with molecule offsets (see hmm.h), from each
 // chosen molecule's sums about its old centres c_ms = mu_s + delta_m. With a_s the move of mean
 // s and b_m that of offset m, e = a_s + b_m, the molecule's frames in state s give Q the sum
-// gamma (x - c_ms - e)^2 = S2 - 2 e S1 + e^2 n. Each sweep sets
-//   a_s = sum_m (S1_ms - n_ms b_m) / sum_m n_ms,
-//   b_m = sum_s (S1_ms - n_ms a_s) / sigma_s^2 / sum_s n_ms / sigma_s^2,
-//   sigma_s^2 = sum_m (S2_ms - 2 e S1_ms + e^2 n_ms) / sum_m n_ms, at least the floor squared,
+// gamma w (x - c_ms - e)^2 = S2 - 2 e S1 + e^2 W (W = sum gamma w, n = sum gamma). Each sweep sets
+//   a_s = sum_m (S1_ms - W_ms b_m) / sum_m W_ms,
+//   b_m = sum_s (S1_ms - W_ms a_s) / sigma_s^2 / sum_s W_ms / sigma_s^2,
+//   sigma_s^2 = sum_m (S2_ms - 2 e S1_ms + e^2 W_ms) / sum_m n_ms, at least the floor squared,
 // each the maximum of Q given the others; the offsets' mean over the molecules' frames then
 // goes into the means, which leaves every centre, so Q, as it is. A molecule outside the run
 // keeps its offset.
@@ -391,22 +408,25 @@ void MaximiseWithOffsets(const Run& run, HmmModel& model, double widthFloor) {
   const StatsLayout at{k};
   const std::size_t chosen = run.chosen.size();
   const auto sum = [&](std::size_t c, std::size_t index) { return run.stats[c * at.Size() + index]; };
-  std::vector<double> occupancy(k, 0.0), a(k, 0.0), b(chosen, 0.0), widths = model.widths;
+  std::vector<double> occupancy(k, 0.0), weighted(k, 0.0), a(k, 0.0), b(chosen, 0.0), widths = model.widths;
   for (std::size_t c = 0; c < chosen; ++c)
-    for (std::size_t s = 0; s < k; ++s) occupancy[s] += sum(c, at.Occupancy(s));
+    for (std::size_t s = 0; s < k; ++s) {
+      occupancy[s] += sum(c, at.Occupancy(s));
+      weighted[s] += sum(c, at.Weighted(s));
+    }
   for (int sweep = 0; sweep < kOffsetSweeps; ++sweep) {
     for (std::size_t s = 0; s < k; ++s) {
-      if (!(occupancy[s] > 0)) continue;
+      if (!(weighted[s] > 0)) continue;
       double moved = 0;
-      for (std::size_t c = 0; c < chosen; ++c) moved += sum(c, at.Shift(s)) - sum(c, at.Occupancy(s)) * b[c];
-      a[s] = moved / occupancy[s];
+      for (std::size_t c = 0; c < chosen; ++c) moved += sum(c, at.Shift(s)) - sum(c, at.Weighted(s)) * b[c];
+      a[s] = moved / weighted[s];
     }
     for (std::size_t c = 0; c < chosen; ++c) {
       double moved = 0, weight = 0;
       for (std::size_t s = 0; s < k; ++s) {
         const double precision = 1.0 / (widths[s] * widths[s]);
-        moved += (sum(c, at.Shift(s)) - sum(c, at.Occupancy(s)) * a[s]) * precision;
-        weight += sum(c, at.Occupancy(s)) * precision;
+        moved += (sum(c, at.Shift(s)) - sum(c, at.Weighted(s)) * a[s]) * precision;
+        weight += sum(c, at.Weighted(s)) * precision;
       }
       if (weight > 0) b[c] = moved / weight;
     }
@@ -415,20 +435,20 @@ void MaximiseWithOffsets(const Run& run, HmmModel& model, double widthFloor) {
       double squares = 0;
       for (std::size_t c = 0; c < chosen; ++c) {
         const double e = a[s] + b[c];
-        squares += sum(c, at.Square(s)) - 2.0 * e * sum(c, at.Shift(s)) + e * e * sum(c, at.Occupancy(s));
+        squares += sum(c, at.Square(s)) - 2.0 * e * sum(c, at.Shift(s)) + e * e * sum(c, at.Weighted(s));
       }
       widths[s] = std::sqrt(std::max(squares / occupancy[s], widthFloor * widthFloor));
     }
   }
-  double weighted = 0;
+  double offsetSum = 0;
   std::size_t frames = 0;
   for (std::size_t c = 0; c < chosen; ++c) {
     const std::size_t m = run.chosen[c];
     model.offsets[m] += b[c];
-    weighted += model.offsets[m] * static_cast<double>(run.molecules[m].size());
+    offsetSum += model.offsets[m] * static_cast<double>(run.molecules[m].size());
     frames += run.molecules[m].size();
   }
-  const double centre = frames > 0 ? weighted / static_cast<double>(frames) : 0.0;
+  const double centre = frames > 0 ? offsetSum / static_cast<double>(frames) : 0.0;
   for (std::size_t c = 0; c < chosen; ++c) model.offsets[run.chosen[c]] -= centre;
   for (std::size_t s = 0; s < k; ++s) model.means[s] += a[s] + centre;
   model.widths = std::move(widths);
@@ -439,10 +459,12 @@ void Maximise(const Run& run, HmmModel& model, TransitionSharing sharing, double
   const auto k = static_cast<std::size_t>(model.states);
   const StatsLayout at{k};
   const auto row = [&](std::size_t c) { return &run.stats[c * at.Size()]; };
-  std::vector<double> occupancy(k, 0.0), shift(k, 0.0), square(k, 0.0), first(k, 0.0), steps(k * k, 0.0);
+  std::vector<double> occupancy(k, 0.0), weighted(k, 0.0), shift(k, 0.0), square(k, 0.0), first(k, 0.0),
+      steps(k * k, 0.0);
   for (std::size_t c = 0; c < run.chosen.size(); ++c) {
     for (std::size_t s = 0; s < k; ++s) {
       occupancy[s] += row(c)[at.Occupancy(s)];
+      weighted[s] += row(c)[at.Weighted(s)];
       shift[s] += row(c)[at.Shift(s)];
       square[s] += row(c)[at.Square(s)];
       first[s] += row(c)[at.First(s)];
@@ -452,12 +474,14 @@ void Maximise(const Run& run, HmmModel& model, TransitionSharing sharing, double
   if (!model.offsets.empty()) {
     MaximiseWithOffsets(run, model, widthFloor);
   } else {
-    // Sums about the old mean: mean' = mean + S1 / n, width'^2 = S2 / n - (S1 / n)^2.
+    // Sums about the old mean: mean' = mean + S1 / W, width'^2 = (S2 - S1^2 / W) / n = S2 / n -
+    // (S1 / W)^2 W / n; without weights W = n.
     for (std::size_t s = 0; s < k; ++s) {
-      if (!(occupancy[s] > 0)) continue;
-      const double moved = shift[s] / occupancy[s];
+      if (!(occupancy[s] > 0 && weighted[s] > 0)) continue;
+      const double moved = shift[s] / weighted[s];
       model.means[s] += moved;
-      model.widths[s] = std::sqrt(std::max(square[s] / occupancy[s] - moved * moved, widthFloor * widthFloor));
+      model.widths[s] = std::sqrt(
+          std::max(square[s] / occupancy[s] - moved * moved * (weighted[s] / occupancy[s]), widthFloor * widthFloor));
     }
   }
   SetChances(model.initial, first);
@@ -651,13 +675,14 @@ struct Starts {
 };
 
 // One state needs no trials: its fit is the mean and spread.
-Starts BestStarts(const std::vector<std::span<const double>>& molecules, const Pool& pool, int states,
-                  std::size_t matrices, const HmmSettings& settings, double widthFloor, const HmmModel* fewer) {
+Starts BestStarts(const std::vector<std::span<const double>>& molecules, const FrameWeights& weights, const Pool& pool,
+                  int states, std::size_t matrices, const HmmSettings& settings, double widthFloor,
+                  const HmmModel* fewer) {
   const std::size_t offsets = settings.moleculeOffsets ? molecules.size() : 0;
   Starts starts{Start(0, states, pool, matrices, offsets, settings.seed), std::nullopt};
   if (states == 1) return starts;
   const std::size_t stride = std::max<std::size_t>(1, (pool.frames + kTrialFrames - 1) / kTrialFrames);
-  Run trial = MakeRun(molecules, stride, settings.threads);
+  Run trial = MakeRun(molecules, weights, stride, settings.threads);
   double bestLikelihood = -std::numeric_limits<double>::infinity();
   double bestSplitLikelihood = bestLikelihood;
   const std::size_t splits = fewer ? static_cast<std::size_t>(fewer->states) : 0;
@@ -733,9 +758,9 @@ std::string Unseparated(const HmmModel& model) {
 
 // The fit of `states` states; `fewer`, the fit of one state less where there is one, seeds starts
 // of its own, and the fit ends no lower than it.
-StateCountFit FitPooled(const std::vector<std::span<const double>>& molecules, const Pool& pool, int states,
-                        const HmmSettings& settings, const WorkProgress* progress = nullptr,
-                        const StateCountFit* fewer = nullptr) {
+StateCountFit FitPooled(const std::vector<std::span<const double>>& molecules, const FrameWeights& weights,
+                        const Pool& pool, int states, const HmmSettings& settings,
+                        const WorkProgress* progress = nullptr, const StateCountFit* fewer = nullptr) {
   StateCountFit fit;
   fit.states = states;
   const std::size_t matrices = settings.transitions == TransitionSharing::Shared ? 1 : molecules.size();
@@ -752,9 +777,10 @@ StateCountFit FitPooled(const std::vector<std::span<const double>>& molecules, c
   const double widthFloor = pool.spread * kWidthFloorShare;
   if (fewer && !(fewer->fitted && fewer->states + 1 == states)) fewer = nullptr;
 
-  Starts starts = BestStarts(molecules, pool, states, matrices, settings, widthFloor, fewer ? &fewer->model : nullptr);
+  Starts starts =
+      BestStarts(molecules, weights, pool, states, matrices, settings, widthFloor, fewer ? &fewer->model : nullptr);
   HmmModel best = std::move(starts.best);
-  Run all = MakeRun(molecules, 1, settings.threads);
+  Run all = MakeRun(molecules, weights, 1, settings.threads);
   EmEnd end = RunEm(all, best, settings.transitions, widthFloor, progress);
   if (end.stopped) {
     fit.why = "stopped";
@@ -811,6 +837,22 @@ StateCountFit FitPooled(const std::vector<std::span<const double>>& molecules, c
   return fit;
 }
 
+// Why `weights` cannot weigh the frames of `molecules`: not one span a molecule of its length,
+// or a weight that is not a positive number; empty when they can, or when there are none.
+std::string WeightsError(const std::vector<std::span<const double>>& molecules, const FrameWeights& weights) {
+  if (weights.empty()) return {};
+  if (weights.size() != molecules.size()) return "the frames' weights are not one list a molecule";
+  for (std::size_t m = 0; m < molecules.size(); ++m) {
+    if (weights[m].size() != molecules[m].size())
+      return "molecule " + std::to_string(m + 1) + " has " + std::to_string(molecules[m].size()) + " frames and " +
+             std::to_string(weights[m].size()) + " weights";
+    for (const double w : weights[m])
+      if (!(w > 0) || !std::isfinite(w))
+        return "molecule " + std::to_string(m + 1) + " has a frame's weight that is no positive number";
+  }
+  return {};
+}
+
 std::string SettingsError(const HmmSettings& settings) {
   if (settings.leastStates < 1 || settings.mostStates > kMostHmmStates || settings.leastStates > settings.mostStates)
     return "the numbers of states run from 1 to " + std::to_string(kMostHmmStates) + ", the least first";
@@ -832,26 +874,34 @@ std::span<const double> HmmModel::Transitions(std::size_t molecule) const {
   return std::span(transitions).subspan(matrix * k * k, k * k);
 }
 
-StateCountFit FitHmm(const std::vector<std::span<const double>>& molecules, int states, const HmmSettings& settings) {
+StateCountFit FitHmm(const std::vector<std::span<const double>>& molecules, int states, const HmmSettings& settings,
+                     const FrameWeights& weights) {
   if (states < 1 || states > kMostHmmStates) {
     StateCountFit fit;
     fit.states = states;
     fit.why = "a model has 1 to " + std::to_string(kMostHmmStates) + " states";
     return fit;
   }
-  return FitPooled(molecules, PoolOf(molecules), states, settings);
+  if (const std::string why = WeightsError(molecules, weights); !why.empty()) {
+    StateCountFit fit;
+    fit.states = states;
+    fit.why = why;
+    return fit;
+  }
+  return FitPooled(molecules, weights, PoolOf(molecules), states, settings);
 }
 
 Idealisation Idealise(const std::vector<std::span<const double>>& molecules, const HmmSettings& settings,
-                      WorkProgress* progress) {
+                      WorkProgress* progress, const FrameWeights& weights) {
   Idealisation result;
   if (result.error = SettingsError(settings); !result.error.empty()) return result;
+  if (result.error = WeightsError(molecules, weights); !result.error.empty()) return result;
   if (progress) progress->total = static_cast<std::size_t>(settings.mostStates - settings.leastStates + 2);
   const Pool pool = PoolOf(molecules);
   bool any = false;
   for (int states = settings.leastStates; states <= settings.mostStates; ++states) {
     const StateCountFit* fewer = result.fits.empty() ? nullptr : &result.fits.back();
-    StateCountFit fitted = FitPooled(molecules, pool, states, settings, progress, fewer);
+    StateCountFit fitted = FitPooled(molecules, weights, pool, states, settings, progress, fewer);
     result.fits.push_back(std::move(fitted));
     if (Stopping(progress)) {
       Idealisation stopped;
@@ -882,13 +932,15 @@ Idealisation Idealise(const std::vector<std::span<const double>>& molecules, con
   const int threads = std::max(1, std::min(ThreadCount(settings.threads), static_cast<int>(molecules.size())));
   RunCarryingFailure(threads, [&](int) {
     for (std::size_t m = next++; m < molecules.size(); m = next++)
-      result.paths[m] = ViterbiPath(molecules[m], result.Model(), m);
+      result.paths[m] =
+          ViterbiPath(molecules[m], result.Model(), m, weights.empty() ? std::span<const double>() : weights[m]);
   });
   if (progress) progress->Step();
   return result;
 }
 
-std::vector<int> ViterbiPath(std::span<const double> frames, const HmmModel& model, std::size_t molecule) {
+std::vector<int> ViterbiPath(std::span<const double> frames, const HmmModel& model, std::size_t molecule,
+                             std::span<const double> weights) {
   const auto k = static_cast<std::size_t>(model.states);
   const std::size_t count = frames.size();
   std::vector<int> path(count, 0);
@@ -900,10 +952,13 @@ std::vector<int> ViterbiPath(std::span<const double> frames, const HmmModel& mod
   // back[t * K + j]: the likeliest state before state j at frame t.
   std::vector<std::uint8_t> back(count * k, 0);
   const double offset = model.Offset(molecule);
-  emissions.LogDensities(frames[0] - offset, density.data());
+  const auto densities = [&](std::size_t t) {
+    emissions.LogDensities(frames[t] - offset, weights.empty() ? 1.0 : weights[t], density.data());
+  };
+  densities(0);
   for (std::size_t s = 0; s < k; ++s) delta[s] = std::log(model.initial[s]) + density[s];
   for (std::size_t t = 1; t < count; ++t) {
-    emissions.LogDensities(frames[t] - offset, density.data());
+    densities(t);
     for (std::size_t j = 0; j < k; ++j) {
       std::size_t from = 0;
       double best = delta[0] + logA[j];

@@ -5,14 +5,19 @@
 // among the models whose states lie apart (kLeastSeparation), and every molecule's most likely
 // path of states found.
 //
-// The model: frame t of molecule m, in state k, emits N(mu_k + delta_m, sigma_k^2). Without
-// molecule offsets (HmmSettings::moleculeOffsets off) every delta_m is 0. With them, each
+// The model: frame t of molecule m, in state k, emits N(mu_k + delta_m, sigma_k^2 / w_mt). Without
+// molecule offsets (HmmSettings::moleculeOffsets off) every delta_m is 0. Each frame's weight
+// w_mt is given with the frames, not fitted: 1 for every frame unless weights are given (a
+// frame of twice the photons of another has half its variance under shot noise, so its weight
+// is its brightness over a reference, and sigma_k is the width at that reference). With them, each
 // molecule has a level offset delta_m of its own (a molecule whose dyes or surroundings move all
 // its levels alike), with sum over m of T_m delta_m = 0, T_m the molecule's frames, which fixes
 // the one shift of every mean up and every offset down that leaves the likelihood as it is. The
 // offsets are M - 1 more free parameters, M the molecules, and BIC counts them.
 //
-// The E-step is the forward-backward recursion on each molecule's frames less its offset. The
+// The E-step is the forward-backward recursion on each molecule's frames less its offset. With
+// weights the M-step takes each frame's sums times its weight: mu_k = sum gamma w x / sum gamma w,
+// sigma_k^2 = sum gamma w (x - mu_k)^2 / sum gamma, the exact maxima of Q. The
 // M-step with offsets solves the means, offsets and widths together by coordinate ascent of the
 // expected complete log-likelihood Q, from the sums of each molecule's frames in each state:
 // kOffsetSweeps sweeps of the means given the offsets, the offsets given the means and widths,
@@ -114,15 +119,21 @@ struct Idealisation {
 // the starts of K states each state of its fit of K - 1 split in two, and where EM from the
 // best start ends below the likelihood of K - 1, runs EM from the best split, its halves barely apart,
 // too: the fit of K then ends no lower than K - 1 (within the stopping rule).
-StateCountFit FitHmm(const std::vector<std::span<const double>>& molecules, int states, const HmmSettings& settings);
+// Each molecule's frame weights w_mt, in molecule order, each as long as its frames; empty: every
+// weight 1.
+using FrameWeights = std::vector<std::span<const double>>;
+
+StateCountFit FitHmm(const std::vector<std::span<const double>>& molecules, int states, const HmmSettings& settings,
+                     const FrameWeights& weights = {});
 
 // Fits every number of states `settings` asks for, chooses one and finds the molecules' paths.
 // With `progress`, each number of states fitted is a step and the paths one more; asked to stop,
 // it stops within an iteration of EM and gives back nothing. Out of memory on any thread, it
 // throws std::bad_alloc on the caller's, once every thread has ended.
 Idealisation Idealise(const std::vector<std::span<const double>>& molecules, const HmmSettings& settings,
-                      WorkProgress* progress = nullptr);
+                      WorkProgress* progress = nullptr, const FrameWeights& weights = {});
 
 // The most likely states of the frames `frames` of molecule `molecule` under `model` (its
-// offset taken off the frames).
-std::vector<int> ViterbiPath(std::span<const double> frames, const HmmModel& model, std::size_t molecule);
+// offset taken off the frames), each frame of the weight `weights` gives (empty: 1).
+std::vector<int> ViterbiPath(std::span<const double> frames, const HmmModel& model, std::size_t molecule,
+                             std::span<const double> weights = {});

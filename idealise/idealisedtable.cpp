@@ -115,7 +115,7 @@ std::optional<std::string> WriteIdealisedTable(const std::string& path, const st
   return file.Commit();
 }
 
-std::string ModelSummary(const Idealisation& idealisation) {
+std::string ModelSummary(const Idealisation& idealisation, double brightnessReference) {
   std::string text = "states  log-likelihood  parameters  iterations  BIC\n";
   for (std::size_t f = 0; f < idealisation.fits.size(); ++f) {
     const StateCountFit& fit = idealisation.fits[f];
@@ -134,6 +134,9 @@ std::string ModelSummary(const Idealisation& idealisation) {
   for (std::size_t s = 0; s < k; ++s)
     text += Formatted("%5.0f", static_cast<double>(s + 1)) + "  " + Formatted("%.6g", model.means[s]) + "  " +
             Formatted("%.6g", model.widths[s]) + "  " + Formatted("%.6g", model.initial[s]) + "\n";
+  if (brightnessReference > 0)
+    text += "widths at the median brightness " + Formatted("%.6g", brightnessReference) +
+            ", each frame's times sqrt(that / its own)\n";
   if (!model.offsets.empty()) {
     const auto [least, most] = std::minmax_element(model.offsets.begin(), model.offsets.end());
     text += "molecules' offsets: rms " + Formatted("%.6g", model.OffsetsRms()) +

@@ -27,6 +27,9 @@ inline constexpr const char* kIdealisedOffsetColumn = ",offset";
 struct IdealisedTraces {
   std::vector<FretTrace> traces;
   Idealisation idealisation;
+  // The brightness N_ref the model's widths are at when each frame's width follows its
+  // brightness (WeightsOfBrightness); 0 when every frame of a state has the one width.
+  double brightnessReference = 0;
   std::optional<LevelStates> merged;
   std::string table;
 
@@ -54,10 +57,11 @@ std::string IdealisedTableText(const std::vector<FretTrace>& traces, const Ideal
 
 // The fits, a line for each number of states (log-likelihood, parameters, BIC, the chosen one
 // marked, or why it was not fitted), then the chosen model: each state's mean, width and share of
-// the first frames, the molecules' offsets (their rms and range, where the model has them), and
-// its transition chances per frame (when they are shared).
+// the first frames (the widths at `brightnessReference` where the widths follow the brightness,
+// above 0), the molecules' offsets (their rms and range, where the model has them), and its
+// transition chances per frame (when they are shared).
 // A fit whose states lie within the noise of each other says "not taken" and why.
-std::string ModelSummary(const Idealisation& idealisation);
+std::string ModelSummary(const Idealisation& idealisation, double brightnessReference = 0);
 
 // When the chosen number of states is the most of a range `settings` offered: that it is, and
 // the --states that offers more; empty otherwise.

@@ -13,8 +13,12 @@ namespace {
 
 constexpr int kMostThreads = 64;
 
-// The one option of no value: each molecule's level offset fitted with the model.
+// The options of no value: each molecule's level offset fitted with the model, and every frame
+// of a state one width, whatever its brightness.
 constexpr std::string_view kOffsetsOption = "--molecule-offsets";
+constexpr std::string_view kEvenWidthsOption = "--even-widths";
+
+bool IsFlag(std::string_view name) { return name == kOffsetsOption || name == kEvenWidthsOption; }
 
 enum class Kind { Column, Number, States, Merge, Sharing, Whole, Seed, File, Peaks };
 
@@ -174,6 +178,9 @@ std::optional<std::string> Settle(Given& given) {
   }
   if (raw.fret && (raw.donorBackground != 0 || raw.acceptorBackground != 0 || raw.gamma != 1))
     return "backgrounds and --gamma apply to --donor and --acceptor, not to --fret";
+  if (raw.fret && given.arguments.evenWidths)
+    return std::string(kEvenWidthsOption) + " goes with --donor and --acceptor: a FRET column knows no brightness, "
+           "and its widths are even already";
   if (given.molecule) {
     raw.layout.layout = TraceLayout::Table;
     raw.layout.molecule = *given.molecule;
@@ -195,12 +202,12 @@ std::optional<IdealiseArguments> ParseIdealiseArguments(std::span<const std::str
     }
     const std::size_t equals = word.find('=');
     const std::string_view name = std::string_view(word).substr(0, equals);
-    if (name == kOffsetsOption) {
+    if (IsFlag(name)) {
       if (equals != std::string::npos) {
-        error = std::string(kOffsetsOption) + " takes no value";
+        error = std::string(name) + " takes no value";
         return std::nullopt;
       }
-      given.arguments.hmm.moleculeOffsets = true;
+      (name == kOffsetsOption ? given.arguments.hmm.moleculeOffsets : given.arguments.evenWidths) = true;
       continue;
     }
     const OptionInfo* option = FindOption(name);
@@ -227,7 +234,7 @@ std::optional<IdealiseArguments> ParseIdealiseArguments(std::span<const std::str
 
 std::size_t IdealiseOptionWords(std::string_view word) {
   if (!IsOption(word)) return 0;
-  if (word == kOffsetsOption) return 1;
+  if (IsFlag(word)) return 1;
   return word.find('=') == std::string_view::npos ? 2 : 1;
 }
 
@@ -284,17 +291,17 @@ OptionsForm MakeIdealiseForm() {
   form.fields.push_back(TextField("frame", "--frame", "Frame column", "the rows in file order",
                                   "Orders the rows of each molecule: a column number from 1 or a name.", "layout",
                                   "table"));
-  form.fields.push_back({.name = "signal",
-                         .label = "Signal",
-                         .kind = OptionKind::Choice,
-                         .choices = {{"intensities", "Donor and acceptor intensities", ""},
-                                     {"fret", "A ready FRET value", ""}},
-                         .defaultValue = "intensities",
-                         .hint = "FRET = A / (A + gamma D), or a column that holds it."});
-  form.fields.push_back(TextField("donor", "--donor", "Donor column", "the column named donor", kColumnHint,
+  form.fields.push_back(
+      {.name = "signal",
+       .label = "Signal",
+       .kind = OptionKind::Choice,
+       .choices = {{"intensities", "Donor and acceptor intensities", ""}, {"fret", "A ready FRET value", ""}},
+       .defaultValue = "intensities",
+       .hint = "FRET = A / (A + gamma D), or a column that holds it."});
+  form.fields.push_back(
+      TextField("donor", "--donor", "Donor column", "the column named donor", kColumnHint, "signal", "intensities"));
+  form.fields.push_back(TextField("acceptor", "--acceptor", "Acceptor column", "the column named acceptor", kColumnHint,
                                   "signal", "intensities"));
-  form.fields.push_back(TextField("acceptor", "--acceptor", "Acceptor column", "the column named acceptor",
-                                  kColumnHint, "signal", "intensities"));
   OptionField fret = TextField("fret", "--fret", "FRET column", "needed", kColumnHint, "signal", "fret");
   fret.required = true;
   form.fields.push_back(fret);
@@ -334,6 +341,15 @@ OptionsForm MakeIdealiseForm() {
                          .kind = OptionKind::Flag,
                          .hint = "Every level of a molecule moved by an offset of its own, fitted with the model; "
                                  "the table gains an offset column."});
+  OptionField even{.name = "even-widths",
+                   .option = std::string(kEvenWidthsOption),
+                   .label = "One width for every frame of a state",
+                   .kind = OptionKind::Flag,
+                   .hint = "Left unticked, a frame of fewer photons is noisier: its FRET width is its state's width "
+                           "times sqrt(median brightness / its own)."};
+  even.shownWith = "signal";
+  even.shownFor = {"intensities"};
+  form.fields.push_back(even);
   form.fields.push_back(TextField("merge", "--merge", "Merge states (bounds or auto)", "each state its own",
                                   "The chosen model's states merged further: increasing upper bounds such as 0.3,0.6, "
                                   "or auto."));
@@ -356,4 +372,15 @@ OptionsForm MakeIdealiseForm() {
 const OptionsForm& IdealiseOptionsForm() {
   static const OptionsForm form = MakeIdealiseForm();
   return form;
+}
+
+Idealisation IdealiseTraces(const std::vector<FretTrace>& traces, const IdealiseArguments& arguments,
+                            WorkProgress* progress, double* reference) {
+  std::vector<std::span<const double>> molecules;
+  for (const FretTrace& trace : traces) molecules.emplace_back(trace.fret);
+  const BrightnessWeights brightness = arguments.evenWidths ? BrightnessWeights{} : WeightsOfBrightness(traces);
+  if (brightness.weights.empty()) return Idealise(molecules, arguments.hmm, progress);
+  if (reference) *reference = brightness.reference;
+  const FrameWeights weights(brightness.weights.begin(), brightness.weights.end());
+  return Idealise(molecules, arguments.hmm, progress, weights);
 }

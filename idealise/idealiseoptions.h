@@ -14,6 +14,9 @@
 struct IdealiseArguments {
   RawOptions raw;
   HmmSettings hmm;
+  // With donor and acceptor each frame's FRET width is its state's width times sqrt(N_ref / N_t),
+  // N_t its brightness (WeightsOfBrightness), unless every frame of a state is to have one width.
+  bool evenWidths = false;
   std::optional<std::string> out;  // the table of idealised traces
   std::optional<StatesOption> merge;  // the fitted states merged further, in the table
   // K of the reports the idealised traces become, when the window or a script imports them.
@@ -22,6 +25,13 @@ struct IdealiseArguments {
 };
 
 struct OptionsForm;
+struct WorkProgress;
+
+// Fits the model `arguments` asks for to the fitted frames of `traces` (Idealise), with the
+// frames' weights of their brightness where the traces have totals and `arguments` asks for no
+// even widths; their N_ref then into `reference` (else 0).
+Idealisation IdealiseTraces(const std::vector<FretTrace>& traces, const IdealiseArguments& arguments,
+                            WorkProgress* progress = nullptr, double* reference = nullptr);
 
 // Reads option words (`--states 1-4` or `--states=1-4`) and paths in any order; nothing, and a
 // message in `error`, for an unknown option, a missing or bad value, or options that do not go

@@ -7,6 +7,7 @@
 #include <map>
 #include <new>
 
+#include "idealise/hmm.h"
 #include "import/peerformats.h"
 #include "import/tracefile.h"
 #include "reports/parallel.h"
@@ -48,6 +49,59 @@ double Brightness(std::vector<double> totals) {
   const auto at = static_cast<std::size_t>(kBrightQuantile * static_cast<double>(totals.size() - 1));
   std::nth_element(totals.begin(), totals.begin() + static_cast<std::ptrdiff_t>(at), totals.end());
   return totals[at];
+}
+
+// A Gaussian's centre and width, as the median and the median absolute deviation of `values`
+// (at least one) give them: the width 1.4826 MAD, a normal distribution's sd.
+struct Spread {
+  double centre = 0;
+  double width = 0;
+};
+Spread SpreadOf(std::vector<double> values) {
+  const auto median = [](std::vector<double>& v) {
+    const auto middle = v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2);
+    std::nth_element(v.begin(), middle, v.end());
+    return *middle;
+  };
+  Spread spread;
+  spread.centre = median(values);
+  for (double& value : values) value = std::fabs(value - spread.centre);
+  spread.width = 1.4826 * median(values);
+  return spread;
+}
+
+// The frames of `totals` that are dark (kept = the frames in range): the most likely path of the
+// chain of two states described at kBlinkChance, from a first split at `threshold`.
+std::vector<char> DarkFrames(const std::vector<double>& totals, const std::vector<char>& kept, double threshold) {
+  std::vector<char> dark(totals.size());
+  // A total beyond the doubles (intensities near their limit) is no brightness to measure.
+  for (std::size_t r = 0; r < totals.size(); ++r)
+    dark[r] = !(totals[r] > 0 && totals[r] >= threshold && std::isfinite(totals[r]));
+  for (int round = 0; round < kDarkRounds; ++round) {
+    std::vector<double> bright, background, seen;
+    for (std::size_t r = 0; r < totals.size(); ++r) {
+      if (!kept[r] || !std::isfinite(totals[r])) continue;
+      (dark[r] ? background : bright).push_back(totals[r]);
+      seen.push_back(totals[r]);
+    }
+    if (bright.empty()) return dark;
+    const Spread on = SpreadOf(std::move(bright));
+    const double least = kLeastTotalWidth * std::fabs(on.centre);
+    const Spread off = background.size() >= kLeastDarkFrames ? SpreadOf(std::move(background)) : Spread{0, on.width};
+    // Levels that do not lie apart split nothing: the first split stands.
+    if (!(off.centre < on.centre) || !(least > 0)) return dark;
+    HmmModel chain;
+    chain.states = 2;
+    chain.means = {off.centre, on.centre};
+    chain.widths = {std::max(off.width, least), std::max(on.width, least)};
+    chain.initial = {0.5, 0.5};
+    chain.transitions = {1.0 - kBlinkEnd, kBlinkEnd, kBlinkChance, 1.0 - kBlinkChance};
+    const std::vector<int> path = ViterbiPath(seen, chain, 0);
+    const double dimmest = kLeastLivingShare * on.centre;
+    for (std::size_t r = 0, f = 0; r < totals.size(); ++r)
+      if (kept[r] && std::isfinite(totals[r])) dark[r] = path[f++] == 0 || !(totals[r] > dimmest);
+  }
+  return dark;
 }
 
 // A name the table can hold: one field of text, the same when read back.
@@ -109,7 +163,7 @@ std::string DarkFramesText(const std::vector<FretTrace>& traces) {
 
 FretTrace KeptFrames(std::string name, std::string source, const std::vector<double>& frames,
                      const std::vector<double>& values, const RawOptions& options) {
-  FretTrace trace{std::move(name), std::move(source), {}, {}, 0, {}, {}, {}, {}};
+  FretTrace trace{std::move(name), std::move(source), {}, {}, 0, {}, {}, {}, {}, {}};
   const bool pairs = !options.fret;
   const std::size_t width = pairs ? 2 : 1;
   std::vector<double> totals;
@@ -117,9 +171,14 @@ FretTrace KeptFrames(std::string name, std::string source, const std::vector<dou
     for (std::size_t r = 0; r < frames.size(); ++r)
       totals.push_back(values[r * 2 + 1] - options.acceptorBackground +
                        options.gamma * (values[r * 2] - options.donorBackground));
-  const double threshold = kBackgroundShare * Brightness(totals);
-  const auto dark = [&](std::size_t r) { return pairs && !(totals[r] > 0 && totals[r] >= threshold); };
   const auto inRange = [&](std::size_t r) { return !(options.lastFrame && frames[r] > *options.lastFrame); };
+  std::vector<char> darkFrames;
+  if (pairs) {
+    std::vector<char> kept(frames.size());
+    for (std::size_t r = 0; r < frames.size(); ++r) kept[r] = inRange(r);
+    darkFrames = DarkFrames(totals, kept, kBackgroundShare * Brightness(totals));
+  }
+  const auto dark = [&](std::size_t r) { return pairs && darkFrames[r]; };
   // The frames after the last run of kLeastLivingRun frames above background are the bleached
   // tail (after the last frame above it where no run is that long).
   std::size_t end = frames.size();
@@ -152,8 +211,28 @@ FretTrace KeptFrames(std::string name, std::string source, const std::vector<dou
     }
     trace.frames.push_back(frames[r]);
     trace.fret.push_back(pairs ? (values[r * width + 1] - options.acceptorBackground) / totals[r] : values[r]);
+    if (pairs) trace.totals.push_back(totals[r]);
   }
   return trace;
+}
+
+BrightnessWeights WeightsOfBrightness(const std::vector<FretTrace>& traces) {
+  BrightnessWeights result;
+  std::vector<double> all;
+  for (const FretTrace& trace : traces) {
+    if (trace.totals.size() != trace.fret.size()) return result;
+    all.insert(all.end(), trace.totals.begin(), trace.totals.end());
+  }
+  if (all.empty()) return result;
+  const auto middle = all.begin() + static_cast<std::ptrdiff_t>(all.size() / 2);
+  std::nth_element(all.begin(), middle, all.end());
+  result.reference = *middle;
+  for (const FretTrace& trace : traces) {
+    std::vector<double>& weights = result.weights.emplace_back();
+    weights.reserve(trace.totals.size());
+    for (const double total : trace.totals) weights.push_back(total / result.reference);
+  }
+  return result;
 }
 
 std::pair<double, double> FrameSpan(const FretTrace& trace) {

@@ -48,7 +48,21 @@ struct FretTrace {
   std::vector<double> channelFrames;
   std::vector<double> donor;
   std::vector<double> acceptor;
+  // Donor and acceptor only: each fitted frame's total intensity A + gamma D, less the
+  // backgrounds (always above 0), its brightness.
+  std::vector<double> totals;
 };
+
+// The frames' weights of a model whose widths follow the brightness: under shot noise a FRET
+// value of N photons has a variance in proportion to 1 / N, so frame t of total intensity N_t
+// weighs w_t = N_t / N_ref, N_ref the median total of every fitted frame of all molecules, and a
+// state's width is its width at N_ref. Empty `weights` when a trace has no totals (a FRET column
+// read ready).
+struct BrightnessWeights {
+  double reference = 0;  // N_ref
+  std::vector<std::vector<double>> weights;  // one per trace, a weight per fitted frame
+};
+BrightnessWeights WeightsOfBrightness(const std::vector<FretTrace>& traces);
 
 // The first and the last frame read of `trace` (its bleached tail too), at least one apart: what
 // a figure of it shows whole.
@@ -82,10 +96,29 @@ std::optional<double> FrameTimeOf(const std::vector<double>& times, std::string&
 std::string DarkFramesText(const std::vector<FretTrace>& traces);
 
 // A frame of donor and acceptor is at background, after its molecule bleached or while it
-// blinks, when its total intensity A + gamma D lies below kBackgroundShare of the molecule's
-// brightness, the kBrightQuantile quantile of its frames' totals.
+// blinks, when the most likely path of a chain of two states, bright and dark, over the
+// molecule's total intensities A + gamma D puts it in the dark one, and always when its total is
+// not above kLeastLivingShare of the bright level: the ratio A / (A + gamma D) of so few photons
+// is no FRET value to fit (its denominator lies within its own noise of 0, and a frame
+// of a bright molecule so dim has blinked for part of its time). Each state emits a Gaussian total, centred on the median of the frames taken for
+// it, of the width their median absolute deviation gives (times 1.4826), at least
+// kLeastTotalWidth of the bright level; the dark state is centred on 0 (the backgrounds taken
+// off) and as wide as the bright one where fewer than kLeastDarkFrames frames are taken for it. A
+// bright frame goes dark with the chance kBlinkChance, a dark one comes back with kBlinkEnd. A
+// dark run must so gain more in likelihood than the chances of going dark and back cost: a lone
+// frame at background is dark when the bright level lies more than some 3.3 widths above it,
+// and the noise of a dim molecule, which a threshold would cut into many short blinks, is not.
+// The frames are first taken for bright or dark by whether their total reaches kBackgroundShare
+// of the molecule's brightness, the kBrightQuantile quantile of its totals; the levels are then
+// found again from the path, kDarkRounds paths in all.
 inline constexpr double kBackgroundShare = 0.5;
 inline constexpr double kBrightQuantile = 0.9;
+inline constexpr double kLeastLivingShare = 0.25;
+inline constexpr double kBlinkChance = 0.01;
+inline constexpr double kBlinkEnd = 0.5;
+inline constexpr double kLeastTotalWidth = 0.02;
+inline constexpr std::size_t kLeastDarkFrames = 3;
+inline constexpr int kDarkRounds = 2;
 // A molecule lives until its last run of this many frames above background: after bleaching,
 // noise about the background still crosses the threshold now and then, a frame or two at a
 // time, and those frames belong to the bleached tail, not to blinks.

@@ -516,6 +516,7 @@ Options that do not go together raise varnel.Error with the program's message.)"
             result["means"] = model.means;
             result["widths"] = model.widths;
             result["offsets"] = model.offsets;
+            result["brightness"] = idealised->brightnessReference;
             result["table"] = idealised->table;
             return result;
           },
@@ -529,10 +530,13 @@ traces, as a script's `idealise` does.
   states="1-4"              the numbers of states fitted, BIC choosing
   transitions="per-molecule", merge="auto", gamma=, last_frame=, seed=, threads=
   molecule_offsets=True     each molecule's levels moved by an offset of its own, fitted
+  even_widths=True          every frame of a state one width; otherwise, with donor and
+                            acceptor, a frame's width is its state's times sqrt(B / its total)
   peaks=K                   the reports' K (the session's, raised to the states chosen)
   out=FILE                  the table of idealised traces (idealised.csv beside the first file)
 Returns a dict: "fits" (a dict per number of states: states, fitted, chosen, log_likelihood,
-parameters, bic, iterations, why), the chosen model's "means" and "widths", each molecule's
+parameters, bic, iterations, why), the chosen model's "means" and "widths" (at the median
+"brightness" B of all frames' totals where the widths follow it, else "brightness" 0), each molecule's
 "offsets" (empty without molecule_offsets), and the "table" written. Refused (varnel.Error, nothing written) when the traces cannot be read or no model
 can be fitted.)")
       .def(

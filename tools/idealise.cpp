@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "idealise/hmm.h"
-#include "idealise/idealiseoptions.h"
 #include "idealise/idealisedtable.h"
+#include "idealise/idealiseoptions.h"
 #include "idealise/rawtraces.h"
 #include "import/importtraces.h"
 #include "tools/pathwords.h"
@@ -38,11 +38,13 @@ const char* const kUsage =
     "  --donor COL --acceptor COL\n"
     "                     the donor's and acceptor's intensities (default the\n"
     "                     columns named donor and acceptor): FRET = A / (A + gamma D);\n"
-    "                     frames at background, where A + gamma D is below half of\n"
-    "                     the molecule's brightness (after it bleached, or while it\n"
-    "                     blinks), are left out: those after the last frame above\n"
-    "                     it are the bleached tail, cut; those before it blinks,\n"
-    "                     given no state (the table's column blink counts them)\n"
+    "                     frames at background (after the molecule bleached, or\n"
+    "                     while it blinks), found by the likeliest run of bright\n"
+    "                     and dark frames in A + gamma D, and frames below a\n"
+    "                     quarter of its bright level are left out: those after\n"
+    "                     its last run of three bright frames are the bleached\n"
+    "                     tail, cut; those before it blinks, given no state (the\n"
+    "                     table's column blink counts them)\n"
     "  --fret COL         ... or a ready FRET value\n"
     "  --donor-background B, --acceptor-background B\n"
     "                     subtracted from the intensities (default 0)\n"
@@ -71,6 +73,9 @@ const char* const kUsage =
     "                     fitted with the model (M - 1 more parameters for BIC);\n"
     "                     the table gains a column offset, and its idealised value\n"
     "                     is the state's mean plus the molecule's offset\n"
+    "  --even-widths      every frame of a state one FRET width; without it (donor\n"
+    "                     and acceptor) a frame's width is its state's times\n"
+    "                     sqrt(B / its A + gamma D), B the median of every frame's\n"
     "  --threads N        threads (default all cores); the result is the same\n"
     "  --seed S           seed of the random starts (default 1)\n"
     "  --out FILE         write the table molecule,frame,fret,idealised: a row per\n"
@@ -106,21 +111,19 @@ int RunIdealise(const IdealiseArguments& arguments) {
               << (reading.frameTimeFrom.empty() ? "as --frame-time gives it"
                                                 : "from the time column of " + reading.frameTimeFrom)
               << "\n";
-  std::vector<std::span<const double>> molecules;
   std::size_t frames = 0;
-  for (const FretTrace& trace : reading.traces) {
-    molecules.emplace_back(trace.fret);
-    frames += trace.fret.size();
-  }
-  const Idealisation idealisation = Idealise(molecules, arguments.hmm);
+  for (const FretTrace& trace : reading.traces) frames += trace.fret.size();
+  double reference = 0;
+  const Idealisation idealisation = IdealiseTraces(reading.traces, arguments, nullptr, &reference);
   if (!idealisation.error.empty()) {
     std::cerr << "varnel-idealise: " << idealisation.error << "; nothing was written\n";
     return kExitFailure;
   }
   // The line goes out whole once the table is written, or could not be: nothing half-said when
   // memory runs out on the way.
-  std::string line = ModelSummary(idealisation) + std::to_string(molecules.size()) +
-                     (molecules.size() == 1 ? " molecule, " : " molecules, ") + std::to_string(frames) + " frames";
+  const std::size_t molecules = reading.traces.size();
+  std::string line = ModelSummary(idealisation, reference) + std::to_string(molecules) +
+                     (molecules == 1 ? " molecule, " : " molecules, ") + std::to_string(frames) + " frames";
   std::optional<LevelStates> merged;
   if (arguments.merge) {
     merged = MergedStates(idealisation, *arguments.merge);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <random>
 #include <span>
 #include <vector>
@@ -321,6 +322,82 @@ TEST(IdealiseHmm, WithOffsetsEmNeverLowersTheLikelihoodAndBicAloneFindsTheStates
   EXPECT_NEAR(model.means[0], 0.3 + centre, 0.002);
   EXPECT_NEAR(model.means[1], 0.7 + centre, 0.002);
   EXPECT_NEAR(model.widths[0], 0.03, 0.0015);
+}
+
+// With frame weights a state's frames are N(mu, sigma^2 / w). One state has its maximum in closed
+// form: mu = sum w x / sum w, sigma^2 = sum w (x - mu)^2 / N, and ln L = sum of -ln(2 pi) / 2 -
+// ln sigma + ln(w) / 2 - w (x - mu)^2 / (2 sigma^2). Then two levels drawn at three brightnesses,
+// each frame's sd 0.05 / sqrt(w): the weighted fit finds the width at w = 1, where one width for
+// all frames is their mixture's.
+TEST(IdealiseHmm, WeightedFramesAreFittedWithTheirOwnWidths) {
+  std::mt19937_64 engine(5);
+  std::normal_distribution<double> normal(0.0, 1.0);
+  std::uniform_real_distribution<double> uniform(0.25, 4.0);
+  std::vector<std::vector<double>> traces(3), weights(3);
+  for (std::size_t m = 0; m < 3; ++m)
+    for (int t = 0; t < 200; ++t) {
+      weights[m].push_back(uniform(engine));
+      traces[m].push_back(0.4 + 0.05 / std::sqrt(weights[m].back()) * normal(engine));
+    }
+  double sumW = 0, sumWx = 0, frames = 0;
+  for (std::size_t m = 0; m < 3; ++m)
+    for (std::size_t t = 0; t < traces[m].size(); ++t) {
+      sumW += weights[m][t];
+      sumWx += weights[m][t] * traces[m][t];
+      ++frames;
+    }
+  const double mu = sumWx / sumW;
+  double squares = 0;
+  for (std::size_t m = 0; m < 3; ++m)
+    for (std::size_t t = 0; t < traces[m].size(); ++t)
+      squares += weights[m][t] * (traces[m][t] - mu) * (traces[m][t] - mu);
+  const double sigma = std::sqrt(squares / frames);
+  double logLikelihood = 0;
+  for (std::size_t m = 0; m < 3; ++m)
+    for (std::size_t t = 0; t < traces[m].size(); ++t) {
+      const double z = (traces[m][t] - mu) / sigma;
+      logLikelihood += -0.5 * std::log(2 * std::numbers::pi) - std::log(sigma) + 0.5 * std::log(weights[m][t]) -
+                       0.5 * weights[m][t] * z * z;
+    }
+  const StateCountFit one = FitHmm(Spans(traces), 1, HmmSettings{}, Spans(weights));
+  ASSERT_TRUE(one.fitted) << one.why;
+  EXPECT_NEAR(one.model.means[0], mu, 1e-12);
+  EXPECT_NEAR(one.model.widths[0], sigma, 1e-12);
+  EXPECT_NEAR(one.logLikelihood, logLikelihood, 1e-8 * std::fabs(logLikelihood));
+
+  // Brightness 1/4, 1 and 4 of the reference, a molecule each: sd 0.1, 0.05 and 0.025.
+  const Chain two{{0.3, 0.7}, {1.0, 1.0}, {0.97, 0.03, 0.03, 0.97}};
+  std::vector<std::vector<int>> truth;
+  auto drawn = Draw(two, 3, 2000, 9, &truth);
+  const double brightness[] = {0.25, 1.0, 4.0};
+  for (std::size_t m = 0; m < 3; ++m) {
+    weights[m].assign(drawn[m].size(), brightness[m]);
+    for (std::size_t t = 0; t < drawn[m].size(); ++t) {
+      const double level = two.means[static_cast<std::size_t>(truth[m][t])];
+      drawn[m][t] = level + (drawn[m][t] - level) * 0.05 / std::sqrt(brightness[m]);
+    }
+  }
+  const StateCountFit weighted = FitHmm(Spans(drawn), 2, HmmSettings{}, Spans(weights));
+  const StateCountFit even = FitHmm(Spans(drawn), 2, HmmSettings{});
+  ASSERT_TRUE(weighted.fitted && even.fitted) << weighted.why << even.why;
+  // Some 3,000 frames a state: a width's error some 1.3 %.
+  for (const double width : weighted.model.widths) EXPECT_NEAR(width, 0.05, 0.003);
+  // Their mixture: sqrt((0.1^2 + 0.05^2 + 0.025^2) / 3) = 0.0661.
+  for (const double width : even.model.widths) EXPECT_NEAR(width, 0.0661, 0.004);
+  // The dim molecule's noise, 2 sd from each level to the middle, is fitted as noise, not as
+  // steps: fewer frames off their true state than with one width for all.
+  const auto wrong = [&](const StateCountFit& fit, const FrameWeights& w) {
+    int count = 0;
+    for (std::size_t m = 0; m < 3; ++m) {
+      const std::vector<int> path = ViterbiPath(drawn[m], fit.model, m, w.empty() ? std::span<const double>() : w[m]);
+      for (std::size_t t = 0; t < path.size(); ++t) count += path[t] != truth[m][t];
+    }
+    return count;
+  };
+  EXPECT_LT(wrong(weighted, Spans(weights)), wrong(even, {}));
+  // Weights that do not match the frames are refused.
+  weights[2].pop_back();
+  EXPECT_FALSE(FitHmm(Spans(drawn), 2, HmmSettings{}, Spans(weights)).fitted);
 }
 
 }  // namespace

@@ -2,8 +2,10 @@
 // the layouts and their messages, and the table the import reads back.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -190,6 +192,34 @@ TEST(IdealiseRawTraces, TheTableOfIdealisedTracesIsReadBackByTheImportMoleculeBy
 
   // A table that cannot be written leaves nothing behind.
   EXPECT_NE(WriteIdealisedTable(dir / "no/such/folder.csv", traces, idealisation), std::nullopt);
+}
+
+// A dim molecule: a total of 300 with noise of sd 100 while it lives (a frame in five below a
+// threshold at half its brightness), one blink of frames 201 to 203 and a bleached tail of 100
+// frames at background, noise of sd 30. The chain of bright and dark frames finds the blink and
+// the tail, and takes few of the living frames for blinks.
+TEST(IdealiseRawTraces, TheNoiseOfADimMoleculeIsNoBlinkButABlinkAndTheTailAreDark) {
+  std::mt19937_64 engine(3);
+  std::normal_distribution<double> normal(0.0, 1.0);
+  std::vector<double> frames, values;
+  for (int frame = 1; frame <= 600; ++frame) {
+    const bool dark = (frame >= 201 && frame <= 203) || frame > 500;
+    const double total = dark ? 30 * normal(engine) : 300 + 100 * normal(engine);
+    frames.push_back(frame);
+    values.push_back(0.5 * total);  // donor
+    values.push_back(0.5 * total);  // acceptor
+  }
+  const FretTrace trace = KeptFrames("m", "m.txt", frames, values, RawOptions{});
+  EXPECT_NEAR(static_cast<double>(trace.bleached), 100, 2);
+  ASSERT_GE(trace.blinks.size(), 3u);
+  // Living frames below a quarter of the bright level, 2.25 sd below it, are left out too: some
+  // 6 of 497. A threshold at half the brightness would take some 100.
+  EXPECT_LE(trace.blinks.size(), 3u + 12u);
+  for (const double frame : {201.0, 202.0, 203.0})
+    EXPECT_NE(std::find(trace.blinks.begin(), trace.blinks.end(), frame), trace.blinks.end()) << frame;
+  // Each frame fitted keeps its total, for its weight.
+  ASSERT_EQ(trace.totals.size(), trace.fret.size());
+  EXPECT_DOUBLE_EQ(trace.totals[0], values[0] + values[1]);
 }
 
 TEST(IdealiseRawTraces, TheBleachedTailIsCutBlinksAreMarkedAndATimeColumnGivesTheFrameTime) {

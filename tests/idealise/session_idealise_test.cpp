@@ -320,6 +320,40 @@ TEST_F(IdealiseTest, MoleculesLeftOutAreAnErrorThatCountsThemAndATimeColumnIsThe
       << Joined(refused);
 }
 
+// Donor and acceptor of three molecules at brightness 250, 1000 and 4000, each frame's FRET
+// noise 0.03 sqrt(1000 / its total): the median total of all frames is 1000 (frames 156 to 260
+// of 470 in order of brightness), and the widths there are 0.03, where one width for every frame
+// is the mixture's, 0.03 sqrt((155 x 4 + 105 + 210 / 4) / 470) = 0.0386.
+TEST_F(IdealiseTest, WithDonorAndAcceptorEachFramesWidthFollowsItsBrightness) {
+  const double brightness[] = {250, 1000, 4000};
+  std::vector<std::string> paths;
+  std::mt19937_64 engine(11);
+  std::normal_distribution<double> noise(0.0, 1.0);
+  for (std::size_t m = 0; m < kDwells.size(); ++m) {
+    std::string text = "donor acceptor\n";
+    for (std::size_t d = 0; d < kDwells[m].size(); ++d)
+      for (int t = 0; t < kDwells[m][d]; ++t) {
+        const double n = brightness[m];
+        const double fret = (d % 2 ? kHigh : kLow) + 0.03 * std::sqrt(1000 / n) * noise(engine);
+        text += std::to_string(n * (1 - fret)) + " " + std::to_string(n * fret) + "\n";
+      }
+    const std::string name = "m" + std::to_string(m + 1) + ".txt";
+    dir.Write(name, text);
+    paths.push_back(dir / name);
+  }
+  Session session;
+  const Outcome outcome = session.Idealise(paths, Arguments({"--states", "1-3"}));
+  ASSERT_TRUE(outcome.done) << Joined(outcome);
+  EXPECT_NE(Joined(outcome).find(" at the median brightness 1000.000)"), std::string::npos) << Joined(outcome);
+  const HmmModel& model = session.Idealised()->idealisation.Model();
+  ASSERT_EQ(model.states, 2);
+  for (const double width : model.widths) EXPECT_NEAR(width, 0.03, 0.004);
+  const Outcome even = session.Idealise(paths, Arguments({"--states", "1-3", "--even-widths"}));
+  ASSERT_TRUE(even.done) << Joined(even);
+  EXPECT_EQ(Joined(even).find("median brightness"), std::string::npos) << Joined(even);
+  for (const double width : session.Idealised()->idealisation.Model().widths) EXPECT_NEAR(width, 0.0386, 0.004);
+}
+
 // The idealise form's defaults with the fields named in `set` changed.
 OptionValues Chosen(const std::map<std::string, std::string>& set) { return ChosenIn(IdealiseOptionsForm(), set); }
 
@@ -352,6 +386,10 @@ TEST(IdealiseForm, ItsChoicesMakeWordsTheIdealisationReadsAndRefusesWhatDoesNotG
   // The intensities' columns go in pairs; a state count beyond the model's is no choice.
   EXPECT_EQ(OptionValuesRefused(form, Chosen({{"donor", "2"}})), "--donor and --acceptor go together");
   EXPECT_TRUE(OptionValuesRefused(form, Chosen({{"states", "1-11"}})));
+  // A FRET column has no brightness for its widths to follow.
+  std::string error;
+  EXPECT_FALSE(ParseIdealiseArguments(std::vector<std::string>{"--fret", "2", "--even-widths", "a.txt"}, error));
+  EXPECT_NE(error.find("--even-widths goes with --donor and --acceptor"), std::string::npos) << error;
 }
 
 // A molecule rejected, by hand or by a rule, leaves every rate: the records and dwells are the

@@ -30,6 +30,7 @@ class TestAnIdealisation:
         assert [fit["chosen"] for fit in result["fits"]] == [False, True, False]
         assert result["means"] == pytest.approx([0.25, 0.75], abs=0.01)
         assert result["table"] == str(tmp_path / "idealised.csv")
+        assert result["brightness"] == 0  # a FRET column: every frame of a state one width
         # K became the two states; each molecule's 2 x 2 report counts its steps off the diagonal.
         assert s.peaks == 2 and len(s.files) == 3
         assert (tmp_path / "idealised.csv").read_text().startswith("molecule,frame,fret,idealised\n")

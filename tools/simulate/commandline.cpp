@@ -58,6 +58,9 @@ const char* const kUsage =
     "  --read-noise R     raw: channel noise, Gaussian read noise of sd R counts in\n"
     "                     each channel\n"
     "  --fret-offset S    raw: sd of each molecule's offset of all its levels\n"
+    "  --brightness-spread S\n"
+    "                     raw, with --poisson, --gain or --read-noise: each\n"
+    "                     molecule's brightness times exp(S e), e standard normal\n"
     "  --blinks P         raw: the chance a frame begins a blink (both channels at\n"
     "                     background; state 0)\n"
     "  --blink-frames L   raw: a blink's mean length in frames (default 3)\n"
@@ -243,6 +246,10 @@ const OptionEntry kOptionTable[] = {
      [](Options& o, std::string_view option, const std::string& v) {
        o.fretOffset = parseDoubleIn(option, v, 0.0, 1.0, "[0, 1]");
      }},
+    {"--brightness-spread", true,
+     [](Options& o, std::string_view option, const std::string& v) {
+       o.brightnessSpread = parseDoubleIn(option, v, 0.0, 3.0, "[0, 3]");
+     }},
     {"--blinks", true,
      [](Options& o, std::string_view option, const std::string& v) {
        o.blinkChance = parseDoubleIn(option, v, 0.0, 1.0, "[0, 1]");
@@ -326,14 +333,18 @@ Options parseArguments(int argc, char** argv) {
       if (given.contains(other)) usageError(std::string(other) + " goes with --raw");
     if (given.contains("--bleach") && !options.continuous) usageError("--bleach goes with --raw or --continuous");
   }
-  for (const std::string_view other :
-       {"--gain", "--read-noise", "--fret-offset", "--blinks", "--blink-frames", "--bleached-tail"})
+  for (const std::string_view other : {"--gain", "--read-noise", "--fret-offset", "--brightness-spread", "--blinks",
+                                       "--blink-frames", "--bleached-tail"})
     if (given.contains(other) && (!options.raw || options.continuous))
       usageError(std::string(other) + " goes with --raw, not with --continuous");
   if (options.channelNoise() && (options.poisson || given.contains("--snr")))
     usageError("--gain and --read-noise give each channel its noise; --poisson and --snr do not go with them");
   if (options.tailMost >= options.frames)
     usageError("--bleached-tail must leave frames before it: fewer than --frames");
+  if (options.brightnessSpread > 0 && !options.poisson && !options.channelNoise())
+    usageError(
+        "--brightness-spread goes with --poisson, --gain or --read-noise: Gaussian noise on FRET knows no "
+        "brightness");
   if (options.poisson && given.contains("--brightness"))
     usageError("--brightness is for Gaussian noise; with --poisson --snr sets it");
   return options;

@@ -17,6 +17,10 @@
 // noise of sd R; independent between channels and frames. To first order the ratio
 // A / (A + D) then has the width sqrt(var A (1 - E)^2 + var D E^2) / I.
 //
+// Channel and shot noise take molecules that differ in brightness (--brightness-spread S: each
+// molecule's brightness times exp(S e), e standard normal, drawn once per molecule), so that a
+// dim molecule's FRET is noisier than a bright one's.
+//
 // Any mode takes a molecule's FRET offset (every level of the molecule moved by sd x e, e
 // standard normal, drawn once per molecule, the level kept within (0, 1)), blinks (a frame
 // begins one with the chance --blinks, and each frame of one ends it with the chance
@@ -114,13 +118,13 @@ RawTruth rawTruth(const Options& options) {
 }
 
 void appendRawFrame(std::string& text, const Options& options, const RawTruth& truth, Random& random, long frame,
-                    int state, double offset) {
+                    int state, double offset, double brightness) {
   const double background = options.background;
   const bool dark = state < 0;
   double donor = 0, acceptor = 0;
   if (options.channelNoise()) {
     const double level = dark ? 0.0 : offsetLevel(options.states[static_cast<std::size_t>(state)], offset);
-    const double intensity = dark ? 0.0 : options.brightness;
+    const double intensity = dark ? 0.0 : options.brightness * brightness;
     donor = cameraCount(random, options, intensity * (1.0 - level) + background);
     acceptor = cameraCount(random, options, intensity * level + background);
   } else if (dark && options.poisson) {
@@ -131,8 +135,8 @@ void appendRawFrame(std::string& text, const Options& options, const RawTruth& t
     acceptor = background + std::sqrt(background) * random.normal();
   } else if (options.poisson) {
     const double level = offsetLevel(options.states[static_cast<std::size_t>(state)], offset);
-    donor = poissonCount(random, truth.brightness * (1.0 - level) + background);
-    acceptor = poissonCount(random, truth.brightness * level + background);
+    donor = poissonCount(random, truth.brightness * brightness * (1.0 - level) + background);
+    acceptor = poissonCount(random, truth.brightness * brightness * level + background);
   } else {
     const double level = options.states[static_cast<std::size_t>(state)] + offset;
     const double fret = level + truth.widths[static_cast<std::size_t>(state)] * random.normal();
@@ -155,10 +159,11 @@ namespace {
 
 // What a molecule draws before its frames, in this order.
 struct MoleculeDraws {
-  double bleached = 0;  // the frame after which the molecule is dark: exponential with the mean --bleach
-  int state = 0;        // its first state
-  double offset = 0;    // its FRET offset
-  long tail = 0;        // the frames of its bleached tail
+  double bleached = 0;    // the frame after which the molecule is dark: exponential with the mean --bleach
+  int state = 0;          // its first state
+  double offset = 0;      // its FRET offset
+  long tail = 0;          // the frames of its bleached tail
+  double brightness = 1;  // its brightness's factor
 };
 
 MoleculeDraws drawMolecule(const Model& model, Random& random) {
@@ -173,6 +178,7 @@ MoleculeDraws drawMolecule(const Model& model, Random& random) {
           ? options.tailLeast +
                 static_cast<long>(random.below(static_cast<std::uint64_t>(options.tailMost - options.tailLeast + 1)))
           : 0;
+  if (options.brightnessSpread > 0) draws.brightness = portableExp(options.brightnessSpread * random.normal());
   return draws;
 }
 
@@ -199,7 +205,7 @@ std::string simulateRawTrace(const Model& model, const RawTruth& truth, const st
     if (options.blinkChance > 0)
       blinking = blinking ? random.uniform() >= 1.0 / options.blinkFrames : random.uniform() < options.blinkChance;
     const bool dark = static_cast<double>(frame) > bleached || frame > options.frames - tail || blinking;
-    appendRawFrame(text, options, truth, random, frame, dark ? -1 : state, offset);
+    appendRawFrame(text, options, truth, random, frame, dark ? -1 : state, offset, draws.brightness);
     state = nextState(random, chances, n, state);
   }
   return text;

@@ -35,6 +35,7 @@ struct Options {
   double gain = 0;
   double readNoise = 0;
   double fretOffset = 0;   // raw: sd of each molecule's offset of every FRET level
+  double brightnessSpread = 0;  // raw, channel or shot noise: sd of ln of each molecule's brightness
   double blinkChance = 0;  // raw: the chance a frame begins a blink
   double blinkFrames = 3;  // raw: a blink's mean length in frames (geometric)
   long tailLeast = 0;      // raw: the frames at background at the end of each trace,
@@ -110,10 +111,12 @@ std::string simulateRawTrace(const Model& model, const RawTruth& truth, const st
 double rawFretOffset(const Model& model, long molecule);
 
 // A raw trace's three header lines, and one frame's line: its number, the channels drawn from
-// `random` for the 0-based `state` (-1: bleached, the backgrounds alone) and the state from 1.
+// `random` for the 0-based `state` (-1: bleached, the backgrounds alone) and the state from 1;
+// `offset` moves the molecule's levels, `brightness` multiplies its brightness (channel and shot
+// noise).
 std::string rawTraceHeader(const Options& options, long molecule);
 void appendRawFrame(std::string& text, const Options& options, const RawTruth& truth, Random& random, long frame,
-                    int state, double offset = 0);
+                    int state, double offset = 0, double brightness = 1);
 
 // ---- the continuous-time chain (continuous.cpp) ---------------------------------
 

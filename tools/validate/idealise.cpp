@@ -24,8 +24,13 @@
 // square error of the fitted offsets against those the simulator drew (less their mean over the
 // frames kept, which the model takes to be 0; a model without offsets has them all 0).
 //
-// Usage: varnel-validate-idealise [--offsets] [DATA_SETS [MOLECULES [FRAMES]]]   (defaults 100;
-// 20; 500); --offsets: the molecules' offsets alone
+// Then molecules that differ in brightness: the lab's noise with each molecule's brightness
+// spread log-normally, each data set fitted with even widths (--even-widths) and with widths that
+// follow the brightness: the shares of
+// K and of living frames right, and the dwell rates' intervals and bias as above.
+//
+// Usage: varnel-validate-idealise [--cases|--offsets|--brightness] [DATA_SETS [MOLECULES [FRAMES]]]
+// (defaults 100; 20; 500); --cases, --offsets, --brightness: that study alone
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -36,6 +41,7 @@
 
 #include "dwell/dwelltimes.h"
 #include "idealise/hmm.h"
+#include "idealise/idealiseoptions.h"
 #include "idealise/rawtraces.h"
 #include "import/tracefile.h"
 #include "tools/simulate/simulation.h"
@@ -138,7 +144,8 @@ struct Tally {
   long intervals = 0;
   long held = 0;
   double relativeError = 0;
-  double worstShare = 1;  // the smallest share of data sets in which one k_ij's interval held it
+  int rightSets = 0;        // the data sets where BIC chose K
+  std::vector<int> heldBy;  // of those, the data sets whose interval held each k_ij, row-major
 };
 
 // The rate constant per frame of the simulated chain from state i to j (i != j).
@@ -244,12 +251,11 @@ StateDwells PathDwells(const std::vector<std::vector<int>>& paths, const std::ve
   return dwells;
 }
 
-// Adds the dwell estimator's k_ij of one data set to `tally`, and to `heldBy` the data sets
-// whose interval held each k_ij.
+// Adds the dwell estimator's k_ij of one data set to `tally`.
 void TallyDwellRates(const DataSet& set, const Idealisation& result, const std::vector<int>& nearest, int states,
-                     Tally& tally, std::vector<int>& heldBy) {
-  const auto matrix = DwellRateMatrix(PathDwells(result.paths, nearest), states, CutDwells::kCensor,
-                                      kDwellReplicates, /*progress=*/nullptr, /*threads=*/0, kExponentials, kExactly);
+                     Tally& tally) {
+  const auto matrix = DwellRateMatrix(PathDwells(result.paths, nearest), states, CutDwells::kCensor, kDwellReplicates,
+                                      /*progress=*/nullptr, /*threads=*/0, kExponentials, kExactly);
   if (!matrix) return;
   for (const DwellRate& rate : *matrix) {
     if (rate.from == rate.to) continue;
@@ -261,7 +267,7 @@ void TallyDwellRates(const DataSet& set, const Idealisation& result, const std::
     ++tally.intervals;
     const bool held = rate.interval->low <= truth && truth <= rate.interval->high;
     tally.held += held;
-    heldBy[i * static_cast<std::size_t>(states) + j] += held;
+    tally.heldBy[i * static_cast<std::size_t>(states) + j] += held;
   }
 }
 
@@ -323,13 +329,11 @@ void OffsetStudy(int dataSets, long molecules, long frames) {
       options.fretOffset = one.offset;
       options.seed = (static_cast<std::uint64_t>(c) + kOffsetSeedCase) * kSeedStride + static_cast<std::uint64_t>(d) + 1;
       const DataSet set = Simulate(options);
-      std::vector<std::span<const double>> fret;
-      for (const FretTrace& trace : set.traces) fret.emplace_back(trace.fret);
       for (int with = 0; with < 2; ++with) {
-        HmmSettings settings;
-        settings.mostStates = states + 2;
-        settings.moleculeOffsets = with == 1;
-        const Idealisation result = Idealise(fret, settings);
+        IdealiseArguments arguments;
+        arguments.hmm.mostStates = states + 2;
+        arguments.hmm.moleculeOffsets = with == 1;
+        const Idealisation result = IdealiseTraces(set.traces, arguments);
         OffsetTally& tally = tallies[with];
         ++tally.sets;
         tally.frames += set.living;
@@ -357,28 +361,86 @@ void OffsetStudy(int dataSets, long molecules, long frames) {
   }
 }
 
-}  // namespace
+// The cases of molecules that differ in brightness: three states with the lab's noise, the
+// molecules' brightness of median `brightness`, spread by `spread` (sd of its logarithm).
+struct BrightnessCase {
+  double brightness;
+  double spread;
+};
+constexpr BrightnessCase kBrightnessCases[] = {{1000, 0.3}, {1000, 0.6}, {500, 0.3}, {500, 0.6}};
+constexpr std::uint64_t kBrightnessSeedCase = 200;
 
-int main(int argc, char** argv) {
-  const bool offsetsAlone = argc > 1 && std::string(argv[1]) == "--offsets";
-  if (offsetsAlone) {
-    --argc;
-    ++argv;
+// The living frames right, the states chosen and the dwell rates of one data set's fit.
+void TallyFit(const DataSet& set, const Idealisation& result, const std::vector<double>& levels, Tally& tally) {
+  const int states = static_cast<int>(levels.size());
+  tally.heldBy.resize(static_cast<std::size_t>(states * states), 0);
+  ++tally.sets;
+  tally.frames += set.living;
+  tally.darkKept += set.darkKept;
+  if (!result.error.empty()) return;
+  tally.rightCount += result.Model().states == states;
+  const std::vector<int> nearest = NearestLevels(result.Model(), levels);
+  if (result.Model().states == states) {
+    ++tally.rightSets;
+    TallyDwellRates(set, result, nearest, states, tally);
   }
-  const int dataSets = argc > 1 ? std::atoi(argv[1]) : kDefaultDataSets;
-  const long molecules = argc > 2 ? std::atol(argv[2]) : kDefaultMolecules;
-  const long frames = argc > 3 ? std::atol(argv[3]) : kDefaultFrames;
-  if (dataSets < 1 || molecules < 1 || frames < 2) {
-    std::fprintf(stderr, "usage: varnel-validate-idealise [--offsets] [DATA_SETS [MOLECULES [FRAMES]]]\n");
-    return 2;
+  for (std::size_t m = 0; m < set.truth.size(); ++m)
+    for (std::size_t t = 0; t < set.truth[m].size(); ++t)
+      tally.rightFrames += nearest[static_cast<std::size_t>(result.paths[m][t])] == set.truth[m][t];
+}
+
+// The table row's last four cells: living frames right, dark frames given a state, the intervals
+// that hold the truth (all; the worst k_ij) and the mean bias.
+void PrintFitCells(const Tally& tally, int states) {
+  double worst = 1;
+  for (int i = 0; i < states; ++i)
+    for (int j = 0; j < states; ++j)
+      if (i != j && tally.rightSets > 0)
+        worst = std::min(worst,
+                         tally.heldBy[static_cast<std::size_t>(i * states + j)] / static_cast<double>(tally.rightSets));
+  std::printf("%.1f %% | %.2f %% | %ld | %.1f %% (%.0f %%) | %+.1f %% |\n", 100.0 * tally.rightCount / tally.sets,
+              100.0 * static_cast<double>(tally.rightFrames) / static_cast<double>(tally.frames), tally.darkKept,
+              tally.intervals ? 100.0 * static_cast<double>(tally.held) / static_cast<double>(tally.intervals) : 0.0,
+              100.0 * worst, tally.rates ? 100.0 * tally.relativeError / static_cast<double>(tally.rates) : 0.0);
+}
+
+void BrightnessStudy(int dataSets, long molecules, long frames) {
+  std::printf(
+      "\nMolecules that differ in brightness: 3 states (0.2, 0.5, 0.8) with the lab's noise, each molecule's\n"
+      "brightness times exp(S e), each data set fitted with --even-widths and without, 1 to 5 states.\n\n");
+  std::printf(
+      "| median brightness | S | widths | BIC picks 3 | living frames in their true state | dark "
+      "frames given a state | dwell k_ij: intervals that hold the truth (all; the worst k_ij) | dwell k_ij: "
+      "mean bias |\n|---|---|---|---|---|---|---|---|\n");
+  const std::vector<double>& levels = kLevels[kOffsetLevels];
+  const int states = static_cast<int>(levels.size());
+  for (std::size_t c = 0; c < std::size(kBrightnessCases); ++c) {
+    const BrightnessCase& one = kBrightnessCases[c];
+    Tally tallies[2];
+    for (int d = 0; d < dataSets; ++d) {
+      simulate::Options options = RawSimulation(levels, molecules, frames, {kOffsetLevels, 6, Noise::Lab});
+      options.brightness = one.brightness;
+      options.brightnessSpread = one.spread;
+      options.seed =
+          (static_cast<std::uint64_t>(c) + kBrightnessSeedCase) * kSeedStride + static_cast<std::uint64_t>(d) + 1;
+      const DataSet set = Simulate(options);
+      for (int with = 0; with < 2; ++with) {
+        IdealiseArguments arguments;
+        arguments.hmm.mostStates = states + 2;
+        arguments.evenWidths = with == 0;
+        TallyFit(set, IdealiseTraces(set.traces, arguments), levels, tallies[with]);
+      }
+    }
+    for (int with = 0; with < 2; ++with) {
+      std::printf("| %.0f | %.1f | %s | ", one.brightness, one.spread, with ? "follow the brightness" : "even");
+      PrintFitCells(tallies[with], states);
+    }
+    std::fflush(stdout);
   }
-  const auto started = std::chrono::steady_clock::now();
-  if (offsetsAlone) {
-    OffsetStudy(dataSets, molecules, frames);
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    std::printf("\n%.0f s\n", seconds);
-    return 0;
-  }
+}
+
+// The cases of kCases: a row each.
+void CaseStudy(int dataSets, long molecules, long frames) {
   std::printf("Idealisation of simulated raw traces: %d data sets per case, %ld molecules of %ld frames each,\n"
               "1 to K + 2 states fitted, BIC choosing.\n\n",
               dataSets, molecules, frames);
@@ -391,45 +453,42 @@ int main(int argc, char** argv) {
     const std::vector<double>& levels = kLevels[one.levels];
     const int states = static_cast<int>(levels.size());
     Tally tally;
-    std::vector<int> heldBy(static_cast<std::size_t>(states * states), 0);
-    int rightSets = 0;
     for (int d = 0; d < dataSets; ++d) {
       simulate::Options options = RawSimulation(levels, molecules, frames, one);
       options.seed = static_cast<std::uint64_t>(c + 1) * kSeedStride + static_cast<std::uint64_t>(d) + 1;
       const DataSet set = Simulate(options);
-      std::vector<std::span<const double>> fret;
-      for (const FretTrace& trace : set.traces) fret.emplace_back(trace.fret);
-      HmmSettings settings;
-      settings.mostStates = states + 2;
-      const Idealisation result = Idealise(fret, settings);
-      ++tally.sets;
-      tally.frames += set.living;
-      tally.darkKept += set.darkKept;
-      if (!result.error.empty()) continue;
-      tally.rightCount += result.Model().states == states;
-      const std::vector<int> nearest = NearestLevels(result.Model(), levels);
-      if (result.Model().states == states) {
-        ++rightSets;
-        TallyDwellRates(set, result, nearest, states, tally, heldBy);
-      }
-      for (std::size_t m = 0; m < set.truth.size(); ++m)
-        for (std::size_t t = 0; t < set.truth[m].size(); ++t)
-          tally.rightFrames += nearest[static_cast<std::size_t>(result.paths[m][t])] == set.truth[m][t];
+      IdealiseArguments arguments;
+      arguments.hmm.mostStates = states + 2;
+      TallyFit(set, IdealiseTraces(set.traces, arguments), levels, tally);
     }
-    for (int i = 0; i < states; ++i)
-      for (int j = 0; j < states; ++j)
-        if (i != j && rightSets > 0)
-          tally.worstShare = std::min(tally.worstShare, heldBy[static_cast<std::size_t>(i * states + j)] /
-                                                            static_cast<double>(rightSets));
-    std::printf("| %d | %.3g | %s | %.1f %% | %.2f %% | %ld | %.1f %% (%.0f %%) | %+.1f %% |\n", states,
-                SignalToNoise(one, levels), NoiseName(one.noise), 100.0 * tally.rightCount / tally.sets,
-                100.0 * static_cast<double>(tally.rightFrames) / static_cast<double>(tally.frames), tally.darkKept,
-                tally.intervals ? 100.0 * static_cast<double>(tally.held) / static_cast<double>(tally.intervals) : 0.0,
-                100.0 * tally.worstShare,
-                tally.rates ? 100.0 * tally.relativeError / static_cast<double>(tally.rates) : 0.0);
+    std::printf("| %d | %.3g | %s | ", states, SignalToNoise(one, levels), NoiseName(one.noise));
+    PrintFitCells(tally, states);
     std::fflush(stdout);
   }
-  OffsetStudy(dataSets, molecules, frames);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string alone = argc > 1 && std::string(argv[1]).starts_with("--") ? argv[1] : "";
+  if (!alone.empty()) {
+    --argc;
+    ++argv;
+  }
+  const bool every = alone.empty();
+  const int dataSets = argc > 1 ? std::atoi(argv[1]) : kDefaultDataSets;
+  const long molecules = argc > 2 ? std::atol(argv[2]) : kDefaultMolecules;
+  const long frames = argc > 3 ? std::atol(argv[3]) : kDefaultFrames;
+  if (dataSets < 1 || molecules < 1 || frames < 2 ||
+      !(every || alone == "--cases" || alone == "--offsets" || alone == "--brightness")) {
+    std::fprintf(stderr,
+                 "usage: varnel-validate-idealise [--cases|--offsets|--brightness] [DATA_SETS [MOLECULES [FRAMES]]]\n");
+    return 2;
+  }
+  const auto started = std::chrono::steady_clock::now();
+  if (every || alone == "--cases") CaseStudy(dataSets, molecules, frames);
+  if (every || alone == "--offsets") OffsetStudy(dataSets, molecules, frames);
+  if (every || alone == "--brightness") BrightnessStudy(dataSets, molecules, frames);
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   std::printf("\n%.0f s\n", seconds);
   return 0;

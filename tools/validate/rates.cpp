@@ -47,6 +47,7 @@
 
 #include "dwell/dwelltimes.h"
 #include "idealise/hmm.h"
+#include "idealise/idealiseoptions.h"
 #include "idealise/rawtraces.h"
 #include "import/tracefile.h"
 #include "kinetics/hmmrates.h"
@@ -184,12 +185,10 @@ int RunRawTraces(int sets, int replicates, int molecules) {
     for (int d = 0; d < sets; ++d) {
       const std::vector<FretTrace> traces =
           SimulateRaw(model, (kRawSeedBase + static_cast<std::uint64_t>(c)) * kSeedStride + d + 1, molecules);
-      std::vector<std::span<const double>> fret;
-      for (const FretTrace& trace : traces) fret.emplace_back(trace.fret);
-      HmmSettings settings;
-      settings.leastStates = settings.mostStates = kStates;
+      IdealiseArguments arguments;
+      arguments.hmm.leastStates = arguments.hmm.mostStates = kStates;
       auto start = Clock::now();
-      const Idealisation result = Idealise(fret, settings);
+      const Idealisation result = IdealiseTraces(traces, arguments);
       idealising += Since(start);
       ++t.sets;
       if (!result.error.empty() || !StandsForTheLevels(result.Model(), options.states)) {
