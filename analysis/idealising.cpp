@@ -176,11 +176,12 @@ Outcome Session::Idealise(const std::vector<std::string>& paths, const IdealiseA
   for (const FretTrace& trace : result->traces) frames += trace.fret.size();
   const HmmModel& model = result->idealisation.Model();
   const std::size_t states = result->merged ? result->merged->states : static_cast<std::size_t>(model.states);
+  const double reference = result->brightnessReference;
   std::string summary = Counted(result->traces.size(), "molecule", "molecules") + " of " +
                         Counted(frames, "frame", "frames") + " idealised: BIC chooses " +
                         Counted(static_cast<std::size_t>(model.states), "state", "states") + " (means " +
                         ListOf(model.means) + "; widths " + ListOf(model.widths) +
-                        (result->brightnessReference > 0 ? " at the median brightness " + ListOf({result->brightnessReference}) : "") + ")";
+                        (reference > 0 ? " at the median brightness " + ListOf({reference}) : "") + ")";
   if (!model.offsets.empty()) summary += "; each molecule's own offset, rms " + ListOf({model.OffsetsRms()});
   if (result->merged) summary += "; " + StatesText(*result->merged);
   outcome.Notice(summary + "; the idealised traces are in " + result->table + ".");

@@ -207,9 +207,10 @@ struct Emissions {
 constexpr double kProductFloor = 1e-200;
 
 // The E-step of one molecule of K states: scaled forward-backward, the sums of its posterior
-// into `stats`. K is known to the compiler, so the loops over the states unroll. `weightTerm` is
-// the sum of ln(w_t) / 2 over the molecule's frames, which its likelihood holds.
-template <std::size_t K>
+// into `stats`. K is known to the compiler, so the loops over the states unroll, and so is
+// whether the frames have weights (without, every weight is the constant 1 and costs nothing).
+// `weightTerm` is the sum of ln(w_t) / 2 over the molecule's frames, which its likelihood holds.
+template <std::size_t K, bool kWeighted>
 void ExpectStates(std::span<const double> x, std::span<const double> weights, double weightTerm,
                   const HmmModel& model, const Emissions& emissions, std::size_t molecule, Workspace& w,
                   double* stats) {
@@ -226,7 +227,7 @@ void ExpectStates(std::span<const double> x, std::span<const double> weights, do
   double logLikelihood = weightTerm;
   for (std::size_t t = 0; t < frames; ++t) {
     double* b = &w.emission[t * K];
-    emissions.LogDensities(x[t] - offset, weights.empty() ? 1.0 : weights[t], b);
+    emissions.LogDensities(x[t] - offset, kWeighted ? weights[t] : 1.0, b);
     double largest = b[0];
     for (std::size_t s = 1; s < K; ++s) largest = std::max(largest, b[s]);
     for (std::size_t s = 0; s < K; ++s) b[s] = std::max(std::exp(b[s] - largest), kLeastEmission);
@@ -267,13 +268,13 @@ void ExpectStates(std::span<const double> x, std::span<const double> weights, do
   std::copy_n(model.means.begin(), K, means.begin());
   for (std::size_t t = frames; t-- > 0;) {
     const double* alpha = &w.alpha[t * K];
-    const double weight = weights.empty() ? 1.0 : weights[t];
+    const double weight = kWeighted ? weights[t] : 1.0;
     for (std::size_t s = 0; s < K; ++s) {
       const double gamma = alpha[s] * beta[s];
       const double d = x[t] - offset - means[s];
       occupancy[s] += gamma;
       const double gammaWeight = gamma * weight;
-      weightedOccupancy[s] += gammaWeight;
+      if constexpr (kWeighted) weightedOccupancy[s] += gammaWeight;
       shift[s] += gammaWeight * d;
       square[s] += gammaWeight * d * d;
     }
@@ -297,7 +298,7 @@ void ExpectStates(std::span<const double> x, std::span<const double> weights, do
     stats[at.Shift(s)] = shift[s];
     stats[at.Square(s)] = square[s];
     stats[at.First(s)] = w.alpha[s] * beta[s];
-    stats[at.Weighted(s)] = weightedOccupancy[s];
+    stats[at.Weighted(s)] = kWeighted ? weightedOccupancy[s] : occupancy[s];
   }
   std::copy(steps.begin(), steps.end(), stats + at.Step(0, 0));
 }
@@ -305,17 +306,19 @@ void ExpectStates(std::span<const double> x, std::span<const double> weights, do
 using ExpectFunction = void (*)(std::span<const double>, std::span<const double>, double, const HmmModel&,
                                 const Emissions&, std::size_t, Workspace&, double*);
 
-template <std::size_t... K>
+template <bool kWeighted, std::size_t... K>
 constexpr std::array<ExpectFunction, sizeof...(K)> ExpectTable(std::index_sequence<K...>) {
-  return {&ExpectStates<K + 1>...};
+  return {&ExpectStates<K + 1, kWeighted>...};
 }
 
-// The E-step of each number of states, 1 ... kMostHmmStates.
-constexpr auto kExpect = ExpectTable(std::make_index_sequence<kMostHmmStates>());
+// The E-step of each number of states, 1 ... kMostHmmStates, without weights and with them.
+constexpr auto kExpect = ExpectTable<false>(std::make_index_sequence<kMostHmmStates>());
+constexpr auto kExpectWeighted = ExpectTable<true>(std::make_index_sequence<kMostHmmStates>());
 
 void Expect(std::span<const double> x, std::span<const double> weights, double weightTerm, const HmmModel& model,
             const Emissions& emissions, std::size_t molecule, Workspace& w, double* stats) {
-  kExpect[static_cast<std::size_t>(model.states - 1)](x, weights, weightTerm, model, emissions, molecule, w, stats);
+  const auto& table = weights.empty() ? kExpect : kExpectWeighted;
+  table[static_cast<std::size_t>(model.states - 1)](x, weights, weightTerm, model, emissions, molecule, w, stats);
 }
 
 // RunOnThreads for work that may run out of memory: the first exception a thread meets is thrown

@@ -9,10 +9,11 @@
 // molecule offsets (HmmSettings::moleculeOffsets off) every delta_m is 0. Each frame's weight
 // w_mt is given with the frames, not fitted: 1 for every frame unless weights are given (a
 // frame of twice the photons of another has half its variance under shot noise, so its weight
-// is its brightness over a reference, and sigma_k is the width at that reference). With them, each
-// molecule has a level offset delta_m of its own (a molecule whose dyes or surroundings move all
-// its levels alike), with sum over m of T_m delta_m = 0, T_m the molecule's frames, which fixes
-// the one shift of every mean up and every offset down that leaves the likelihood as it is. The
+// is its brightness over a reference, and sigma_k is the width at that reference). With molecule
+// offsets, each molecule has a level offset delta_m of its own (a molecule whose dyes or
+// surroundings move all its levels alike), with sum over m of T_m delta_m = 0, T_m the
+// molecule's frames, which fixes the one shift of every mean up and every offset down that
+// leaves the likelihood as it is. The
 // offsets are M - 1 more free parameters, M the molecules, and BIC counts them.
 //
 // The E-step is the forward-backward recursion on each molecule's frames less its offset. With

@@ -291,17 +291,17 @@ OptionsForm MakeIdealiseForm() {
   form.fields.push_back(TextField("frame", "--frame", "Frame column", "the rows in file order",
                                   "Orders the rows of each molecule: a column number from 1 or a name.", "layout",
                                   "table"));
-  form.fields.push_back(
-      {.name = "signal",
-       .label = "Signal",
-       .kind = OptionKind::Choice,
-       .choices = {{"intensities", "Donor and acceptor intensities", ""}, {"fret", "A ready FRET value", ""}},
-       .defaultValue = "intensities",
-       .hint = "FRET = A / (A + gamma D), or a column that holds it."});
-  form.fields.push_back(
-      TextField("donor", "--donor", "Donor column", "the column named donor", kColumnHint, "signal", "intensities"));
-  form.fields.push_back(TextField("acceptor", "--acceptor", "Acceptor column", "the column named acceptor", kColumnHint,
+  form.fields.push_back({.name = "signal",
+                         .label = "Signal",
+                         .kind = OptionKind::Choice,
+                         .choices = {{"intensities", "Donor and acceptor intensities", ""},
+                                     {"fret", "A ready FRET value", ""}},
+                         .defaultValue = "intensities",
+                         .hint = "FRET = A / (A + gamma D), or a column that holds it."});
+  form.fields.push_back(TextField("donor", "--donor", "Donor column", "the column named donor", kColumnHint,
                                   "signal", "intensities"));
+  form.fields.push_back(TextField("acceptor", "--acceptor", "Acceptor column", "the column named acceptor",
+                                  kColumnHint, "signal", "intensities"));
   OptionField fret = TextField("fret", "--fret", "FRET column", "needed", kColumnHint, "signal", "fret");
   fret.required = true;
   form.fields.push_back(fret);

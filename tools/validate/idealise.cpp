@@ -26,8 +26,8 @@
 //
 // Then molecules that differ in brightness: the lab's noise with each molecule's brightness
 // spread log-normally, each data set fitted with even widths (--even-widths) and with widths that
-// follow the brightness: the shares of
-// K and of living frames right, and the dwell rates' intervals and bias as above.
+// follow the brightness: the shares of K and of living frames right, and the dwell rates'
+// intervals and bias as above.
 //
 // Usage: varnel-validate-idealise [--cases|--offsets|--brightness] [DATA_SETS [MOLECULES [FRAMES]]]
 // (defaults 100; 20; 500); --cases, --offsets, --brightness: that study alone
