@@ -104,6 +104,21 @@ std::vector<char> DarkFrames(const std::vector<double>& totals, const std::vecto
   return dark;
 }
 
+// The name of each file's molecules: its name without folder and extension, or, where files of
+// two folders share that name (a lab's "stable/13.dat" and "fluctuating/13.dat"), its folder's
+// name before it, "stable/13".
+std::vector<std::string> FileStems(const std::vector<std::string>& paths) {
+  std::map<std::string, int> count;
+  std::vector<std::string> stems;
+  for (const std::string& path : paths) ++count[stems.emplace_back(std::filesystem::path(path).stem().string())];
+  for (std::size_t f = 0; f < paths.size(); ++f)
+    if (count[stems[f]] > 1) {
+      const std::filesystem::path folder = std::filesystem::path(paths[f]).parent_path().filename();
+      if (!folder.empty()) stems[f] = folder.string() + "/" + stems[f];
+    }
+  return stems;
+}
+
 // A name the table can hold: one field of text, the same when read back.
 std::string NameTrouble(const std::string& name) {
   if (name.empty()) return "has no name";
@@ -267,6 +282,7 @@ RawReading ReadRawTraces(const std::vector<std::string>& given, const RawOptions
     }
   });
   std::map<std::string, std::string> sources;  // each name's molecule
+  const std::vector<std::string> stems = FileStems(paths);
   for (std::size_t f = 0; f < paths.size(); ++f) {
     ColumnReading& reading = readings[f];
     if (!reading.error.empty()) {
@@ -276,7 +292,7 @@ RawReading ReadRawTraces(const std::vector<std::string>& given, const RawOptions
     for (ColumnMolecule& molecule : reading.molecules) {
       // The molecules of a .traces or an SMD HDF5 file are numbered: its name before the number
       // tells them from those of other files.
-      const std::string stem = std::filesystem::path(paths[f]).stem().string();
+      const std::string& stem = stems[f];
       std::string name = IsTracesBinaryPath(paths[f]) || IsHdf5Path(paths[f]) ? stem + "-" + molecule.name
                          : options.layout.layout == TraceLayout::OnePerFile ? stem
                                                                             : molecule.name;

@@ -34,7 +34,9 @@ struct RawOptions {
 
 // One molecule's frames that are fitted.
 struct FretTrace {
-  std::string name;            // the file's name without folder and extension, or the table's molecule name
+  // The file's name without folder and extension ("folder/name" where files of two folders share
+  // it), or the table's molecule name.
+  std::string name;
   std::string source;          // where it came from, for messages
   std::vector<double> frames;  // the frame of each value
   std::vector<double> fret;
@@ -99,11 +101,12 @@ std::string DarkFramesText(const std::vector<FretTrace>& traces);
 // blinks, when the most likely path of a chain of two states, bright and dark, over the
 // molecule's total intensities A + gamma D puts it in the dark one, and always when its total is
 // not above kLeastLivingShare of the bright level: the ratio A / (A + gamma D) of so few photons
-// is no FRET value to fit (its denominator lies within its own noise of 0, and a frame
-// of a bright molecule so dim has blinked for part of its time). Each state emits a Gaussian total, centred on the median of the frames taken for
-// it, of the width their median absolute deviation gives (times 1.4826), at least
-// kLeastTotalWidth of the bright level; the dark state is centred on 0 (the backgrounds taken
-// off) and as wide as the bright one where fewer than kLeastDarkFrames frames are taken for it. A
+// is no FRET value to fit (its denominator lies within its own noise of 0, and a frame of a
+// bright molecule so dim has blinked for part of its time). Each state emits a Gaussian total,
+// centred on the median of the frames taken for it, of the width their median absolute
+// deviation gives (times 1.4826), at least kLeastTotalWidth of the bright level; where fewer than
+// kLeastDarkFrames frames are taken for the dark state, it is centred on 0 (the backgrounds
+// taken off) and as wide as the bright one. A
 // bright frame goes dark with the chance kBlinkChance, a dark one comes back with kBlinkEnd. A
 // dark run must so gain more in likelihood than the chances of going dark and back cost: a lone
 // frame at background is dark when the bright level lies more than some 3.3 widths above it,

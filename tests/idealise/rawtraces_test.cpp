@@ -77,8 +77,17 @@ TEST(IdealiseRawTraces, FilesAreNamedByTheirStemAndTwoMoleculesOfOneNameAreRefus
   ASSERT_EQ(reading.left.size(), 1u);
   EXPECT_NE(reading.left[0].find("dark.txt (fewer than 2 frames"), std::string::npos) << reading.left[0];
 
-  EXPECT_EQ(ReadRawTraces({dir / "one.txt", dir / "b/one.dat"}, RawOptions{}).error,
-            dir / "b/one.dat" + ": the molecule is named \"one\", as is " + dir / "one.txt" +
+  // Files of one name in two folders are told apart by their folder's name; where that is the
+  // same too, the second is refused.
+  const RawReading both = ReadRawTraces({dir / "one.txt", dir / "b/one.dat"}, RawOptions{});
+  ASSERT_TRUE(both.error.empty()) << both.error;
+  ASSERT_EQ(both.traces.size(), 2u);
+  EXPECT_EQ(both.traces[0].name, std::filesystem::path(dir / "one.txt").parent_path().filename().string() + "/one");
+  EXPECT_EQ(both.traces[1].name, "b/one");
+  std::filesystem::create_directories(dir / "c/b");
+  dir.Write("c/b/one.txt", trace);
+  EXPECT_EQ(ReadRawTraces({dir / "b/one.dat", dir / "c/b/one.txt"}, RawOptions{}).error,
+            dir / "c/b/one.txt" + ": the molecule is named \"b/one\", as is " + dir / "b/one.dat" +
                 "; each molecule needs a name of its own");
   dir.Write("short.txt", "donor acceptor\n50 50\n60\n");
   EXPECT_EQ(ReadRawTraces({dir / "short.txt"}, RawOptions{}).error,
