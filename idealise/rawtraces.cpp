@@ -43,12 +43,21 @@ ColumnReading WithNoTime(ColumnReading reading) {
 
 bool Agree(double a, double b) { return std::fabs(a - b) <= kFrameTimeAgreement * std::max(a, b); }
 
+// The value of rank `rank` (0 the least) among `values` (more than `rank`), found by selection,
+// which reorders them.
+double Ranked(std::vector<double>& values, std::size_t rank) {
+  const auto at = values.begin() + static_cast<std::ptrdiff_t>(rank);
+  std::nth_element(values.begin(), at, values.end());
+  return *at;
+}
+
+// The median of `values` (at least one), the upper of the middle two of an even count.
+double Median(std::vector<double>& values) { return Ranked(values, values.size() / 2); }
+
 // The molecule's brightness: the kBrightQuantile quantile of its totals.
 double Brightness(std::vector<double> totals) {
   if (totals.empty()) return 0;
-  const auto at = static_cast<std::size_t>(kBrightQuantile * static_cast<double>(totals.size() - 1));
-  std::nth_element(totals.begin(), totals.begin() + static_cast<std::ptrdiff_t>(at), totals.end());
-  return totals[at];
+  return Ranked(totals, static_cast<std::size_t>(kBrightQuantile * static_cast<double>(totals.size() - 1)));
 }
 
 // A Gaussian's centre and width, as the median and the median absolute deviation of `values`
@@ -58,15 +67,10 @@ struct Spread {
   double width = 0;
 };
 Spread SpreadOf(std::vector<double> values) {
-  const auto median = [](std::vector<double>& v) {
-    const auto middle = v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2);
-    std::nth_element(v.begin(), middle, v.end());
-    return *middle;
-  };
   Spread spread;
-  spread.centre = median(values);
+  spread.centre = Median(values);
   for (double& value : values) value = std::fabs(value - spread.centre);
-  spread.width = 1.4826 * median(values);
+  spread.width = 1.4826 * Median(values);
   return spread;
 }
 
@@ -239,9 +243,7 @@ BrightnessWeights WeightsOfBrightness(const std::vector<FretTrace>& traces) {
     all.insert(all.end(), trace.totals.begin(), trace.totals.end());
   }
   if (all.empty()) return result;
-  const auto middle = all.begin() + static_cast<std::ptrdiff_t>(all.size() / 2);
-  std::nth_element(all.begin(), middle, all.end());
-  result.reference = *middle;
+  result.reference = Median(all);
   for (const FretTrace& trace : traces) {
     std::vector<double>& weights = result.weights.emplace_back();
     weights.reserve(trace.totals.size());
